@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tamblin needs (only those missing) and builds it
+# into build/. Safe to run again; used by run.sh and test.sh.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(
+  cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
+  libpulse-dev pulseaudio pulseaudio-utils
+  libavcodec-dev libswresample-dev libavutil-dev
+  sox libsox-fmt-all ffmpeg libsndfile1-dev libfftw3-dev
+  xvfb xauth imagemagick time
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "setup: installing ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+build_type="${TAMBLIN_BUILD_TYPE:-RelWithDebInfo}"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="$build_type" >/dev/null
+cmake --build build
