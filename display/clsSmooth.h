@@ -10,6 +10,7 @@ class clsSmooth {
   void SmoothNew(int32_t size);     // restart with a history of `size` (>= 1) readings
   void SmoothAdd(float sample);     // one reading
   float SmoothGetMax() const;       // mean of the readings held; 0 before the first
+  // SmoothNew with a size below 1 uses 1; SmoothAdd before any SmoothNew is ignored.
 
  private:
   std::vector<float> history_;
