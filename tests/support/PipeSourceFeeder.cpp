@@ -1,0 +1,103 @@
+// PipeSourceFeeder: loads a pipe source with pactl and paces samples into it.
+#include "tests/support/PipeSourceFeeder.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/support/ShellCommand.h"
+
+PipeSourceFeeder::PipeSourceFeeder(std::string sourceName, int32_t rate, int32_t channels,
+                                   std::string description)
+    : sourceName_(std::move(sourceName)),
+      description_(std::move(description)),
+      rate_(rate),
+      channels_(channels) {
+  // A reader that vanishes (daemon killed) must give EPIPE, not end the test.
+  ::signal(SIGPIPE, SIG_IGN);
+  fifoPath_ = (std::filesystem::temp_directory_path() / (sourceName_ + ".fifo")).string();
+  std::error_code ignored;
+  std::filesystem::remove(fifoPath_, ignored);
+  const std::string arguments = "source_name=" + sourceName_ + " file=" + fifoPath_ +
+                                " format=s16le rate=" + std::to_string(rate_) +
+                                " channels=" + std::to_string(channels_) +
+                                " source_properties=device.description=" + description_;
+  const ShellResult loaded =
+      RunShellCommand("pactl load-module module-pipe-source " + ShellQuote(arguments));
+  if (loaded.exitCode == 0 && !loaded.output.empty()) {
+    moduleIndex_ = std::atoi(loaded.output.c_str());
+  }
+}
+
+PipeSourceFeeder::~PipeSourceFeeder() {
+  StopFeeding();
+  if (moduleIndex_ >= 0) {
+    RunShellCommand("pactl unload-module " + std::to_string(moduleIndex_) + " 2>/dev/null");
+  }
+  std::error_code ignored;
+  std::filesystem::remove(fifoPath_, ignored);
+}
+
+std::string PipeSourceFeeder::UniqueName(const std::string& prefix) {
+  static std::atomic<int> counter{0};
+  return prefix + "_" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+}
+
+void PipeSourceFeeder::Feed(std::vector<int16_t> samples, double speed) {
+  WaitFed();
+  stop_ = false;
+  written_ = 0;
+  feeder_ = std::thread(&PipeSourceFeeder::FeedLoop, this, std::move(samples), speed, false);
+}
+
+void PipeSourceFeeder::FeedContinuously(double speed) {
+  WaitFed();
+  stop_ = false;
+  written_ = 0;
+  std::vector<int16_t> pattern(static_cast<size_t>(rate_ * channels_) / 10);  // 100 ms
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    pattern[i] = static_cast<int16_t>((i * 37) % 20000 - 10000);
+  }
+  feeder_ = std::thread(&PipeSourceFeeder::FeedLoop, this, std::move(pattern), speed, true);
+}
+
+size_t PipeSourceFeeder::WaitFed() {
+  if (feeder_.joinable()) feeder_.join();
+  return written_;
+}
+
+void PipeSourceFeeder::StopFeeding() {
+  stop_ = true;
+  WaitFed();
+}
+
+void PipeSourceFeeder::FeedLoop(std::vector<int16_t> samples, double speed, bool repeat) {
+  // The server holds the FIFO open for reading from module load on, so this
+  // open does not block.
+  const int fd = ::open(fifoPath_.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  const auto* bytes = reinterpret_cast<const char*>(samples.data());
+  const size_t total = samples.size() * sizeof(int16_t);
+  const double bytesPerSecond = static_cast<double>(rate_) * channels_ * 2 * speed;
+  const auto start = std::chrono::steady_clock::now();
+  size_t sent = 0;  // over all repetitions, for pacing
+  size_t at = 0;
+  while (!stop_ && (repeat || at < total)) {
+    if (at >= total) at = 0;
+    const size_t chunk = std::min(kChunkBytes, total - at);
+    const ssize_t put = ::write(fd, bytes + at, chunk);
+    if (put <= 0) break;
+    at += static_cast<size_t>(put);
+    sent += static_cast<size_t>(put);
+    written_ = repeat ? sent : at;
+    const auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                 std::chrono::duration<double>(sent / bytesPerSecond));
+    std::this_thread::sleep_until(due);
+  }
+  ::close(fd);
+}

@@ -1,0 +1,65 @@
+// PipeSourceFeeder: a module-pipe-source on the current server (PULSE_SERVER)
+// fed with exact samples from a thread, for deterministic capture tests.
+//
+//   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("cap"), 44100, 2, "Pipe-Test");
+//   ASSERT_TRUE(feeder.Loaded());
+//   feeder.Feed(samples);      // starts feeding in the background, returns at once
+//   ... record from source feeder.SourceName() ...
+//   feeder.WaitFed();          // joins the feeding thread
+//
+// Samples are signed 16-bit, interleaved when channels is 2, written to the
+// FIFO in chunks of kChunkBytes at `speed` times real time (1 .. 8 keeps the
+// server from dropping what it cannot take). The destructor stops feeding and
+// unloads the module. Source names must be unique on a shared server:
+// UniqueName adds the process id and a counter.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+class PipeSourceFeeder {
+ public:
+  static constexpr size_t kChunkBytes = 4096;
+
+  // Loads module-pipe-source with source_name=`sourceName`, s16le at `rate` Hz
+  // and `channels` channels, and device.description=`description` (no spaces:
+  // pactl's module argument parser would need extra quoting).
+  PipeSourceFeeder(std::string sourceName, int32_t rate, int32_t channels,
+                   std::string description);
+  ~PipeSourceFeeder();
+  PipeSourceFeeder(const PipeSourceFeeder&) = delete;
+  PipeSourceFeeder& operator=(const PipeSourceFeeder&) = delete;
+
+  bool Loaded() const { return moduleIndex_ >= 0; }
+  const std::string& SourceName() const { return sourceName_; }
+  const std::string& Description() const { return description_; }
+
+  // Starts feeding `samples` (a previous feed is waited for first).
+  void Feed(std::vector<int16_t> samples, double speed = 1.0);
+  // Feeds a repeating non-silent pattern until StopFeeding or the destructor,
+  // for load tests and benchmarks where the content does not matter.
+  void FeedContinuously(double speed = 1.0);
+  // Waits for the current feed to finish. Returns the bytes written.
+  size_t WaitFed();
+  // Ends a running feed early.
+  void StopFeeding();
+
+  // "<prefix>_<pid>_<counter>": unique within this machine's test run.
+  static std::string UniqueName(const std::string& prefix);
+
+ private:
+  void FeedLoop(std::vector<int16_t> samples, double speed, bool repeat);
+
+  std::string sourceName_;
+  std::string description_;
+  std::string fifoPath_;
+  int32_t rate_;
+  int32_t channels_;
+  int moduleIndex_ = -1;
+  std::thread feeder_;
+  std::atomic<bool> stop_{false};
+  std::atomic<size_t> written_{0};
+};
