@@ -1,0 +1,20 @@
+// CaptureEngine: the part of the capture engine the recording controller drives.
+// WaveInCapture adapts the real WaveInRecorder; controller tests script a fake.
+// Captured blocks do not pass through here: the owner routes the engine's
+// GotData event to RecordingController::GotData. UI thread only.
+#pragma once
+
+#include <cstdint>
+
+class CaptureEngine {
+ public:
+  virtual ~CaptureEngine() = default;
+
+  // The one "recording" flag of the program.
+  virtual bool IsRecording() const = 0;
+  // True when capture runs at samplerate Hz with Channels (1 or 2) channels.
+  virtual bool StartRecord(int32_t samplerate, int16_t Channels) = 0;
+  // Capture is over after this call whatever it returns; False only reports
+  // that the device refused part of the teardown.
+  virtual bool StopRecord() = 0;
+};

@@ -1,0 +1,59 @@
+#include "app/FileCounter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "app/ProgramFolder.h"
+
+bool FileCounter::Load() {
+  intFileNo_ = 0;
+  QFile file(ProgramFolder::SettingsFile());
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  // The counter is a handful of digits; a longer first line is not a counter.
+  const QByteArray line = file.readLine(64).trimmed();
+  bool ok = false;
+  const int value = line.toInt(&ok);
+  if (!ok || value < INT16_MIN || value > INT16_MAX) return false;
+  intFileNo_ = static_cast<int16_t>(value);
+  return true;
+}
+
+bool FileCounter::Save() const {
+  // Written to a temporary file and renamed, so a failed write never leaves a
+  // truncated counter behind.
+  QSaveFile file(ProgramFolder::SettingsFile());
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  file.write(QByteArray::number(intFileNo_) + "\r\n");
+  return file.commit();
+}
+
+void FileCounter::Advance() {
+  intFileNo_ = static_cast<int16_t>(static_cast<uint16_t>(intFileNo_) + 1u);
+}
+
+QString FileCounter::NextFileName() const {
+  return ProgramFolder::OutputFolder() + QStringLiteral("/录音") + QString::number(intFileNo_) +
+         QStringLiteral(".wav");
+}
+
+bool FileCounter::EnsureOutputFolder() {
+  const QString folder = ProgramFolder::OutputFolder();
+  if (QFileInfo(folder).isDir()) return true;
+  return QDir().mkpath(folder);
+}
+
+bool FileCounter::PrepareNextFile() {
+  // Every one of the 65536 numbers is tried at most once.
+  for (int tries = 0; tries < 65536; ++tries) {
+    const QFileInfo info(NextFileName());
+    if (!info.exists()) {
+      QFile file(info.filePath());
+      return file.open(QIODevice::WriteOnly);
+    }
+    if (info.isFile() && info.size() == 0) return true;
+    Advance();
+  }
+  return false;
+}

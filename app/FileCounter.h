@@ -1,0 +1,40 @@
+// FileCounter: the number of the next recording (intFileNo, 16-bit two's
+// complement) and the files named after it:
+//   <program folder>/file/录音<n>.wav   the next numbered recording
+//   <program folder>/nu.ini            the counter as one line "<n>\r\n"
+// The counter survives program runs through nu.ini. UI thread only.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+class FileCounter {
+ public:
+  int16_t intFileNo() const { return intFileNo_; }
+  void intFileNo(int16_t value) { intFileNo_ = value; }
+
+  // Reads the first line of nu.ini. A missing or unreadable file, or a first line
+  // that is not a whole number from -32768 to 32767, gives 0 and returns false
+  // (the file is rewritten at the next Save).
+  bool Load();
+  // Replaces nu.ini by the counter and CR LF; false when it cannot be written.
+  bool Save() const;
+
+  // 32767 + 1 gives -32768.
+  void Advance();
+
+  // The output folder's "录音<n>.wav" for the current counter.
+  QString NextFileName() const;
+
+  // Creates the output folder when it is missing; false when that is impossible.
+  static bool EnsureOutputFolder();
+
+  // Makes NextFileName usable for a new recording: while it names a file that
+  // already holds data, the counter moves on (a recording is never overwritten);
+  // then the file is created empty if it does not exist. False when no free
+  // number exists or the file cannot be created.
+  bool PrepareNextFile();
+
+ private:
+  int16_t intFileNo_ = 0;
+};

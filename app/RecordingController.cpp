@@ -1,0 +1,191 @@
+#include "app/RecordingController.h"
+
+#include <QFileInfo>
+#include <QString>
+#include <algorithm>
+#include <cmath>
+
+#include "app/CaptureEngine.h"
+#include "app/ProgramFolder.h"
+#include "app/RecorderView.h"
+#include "common/MessageBoxService.h"
+#include "effects/clsDSP.h"
+#include "encoding/Encoder.h"
+
+namespace {
+
+// Highest rate the effects chain accepts; the encoder refuses what it cannot convert.
+constexpr int32_t kMaxRate = 96000;
+
+std::string ToUtf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+// Whole number rounded half to even, with exactly one decimal: 1023.95 -> "1024.0".
+std::string OneDecimal(double value) {
+  const auto tenths = static_cast<int64_t>(std::nearbyint(value * 10.0));
+  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+}
+
+}  // namespace
+
+RecordingController::RecordingController(CaptureEngine& clsRecorder, Encoder& clsEncoder, clsDSP& clsEffects,
+                                         RecorderView& view, MessageBoxService& messages)
+    : clsRecorder_(clsRecorder), clsEncoder_(clsEncoder), clsEffects_(clsEffects), view_(view), messages_(messages) {}
+
+void RecordingController::StartUp() {
+  if (!FileCounter::EnsureOutputFolder()) {
+    messages_.ShowWarning(kAppCaption, "无法创建输出文件夹 " + ToUtf8(ProgramFolder::OutputFolder()) + " !");
+  }
+  counter_.Load();
+  PrepareNextFile();
+}
+
+bool RecordingController::IsRecording() const { return clsRecorder_.IsRecording(); }
+
+void RecordingController::Toggle() {
+  if (clsRecorder_.IsRecording()) {
+    Stop();
+  } else {
+    Start();
+  }
+}
+
+void RecordingController::Shutdown() {
+  if (clsRecorder_.IsRecording()) Toggle();
+}
+
+int32_t RecordingController::ParseRate() const {
+  bool ok = false;
+  const int value = QString::fromStdString(view_.RateText()).trimmed().toInt(&ok);
+  if (!ok || value < 1 || value > kMaxRate) return 0;
+  return value;
+}
+
+void RecordingController::Start() {
+  if (view_.OutputFile().empty()) {
+    messages_.ShowWarning(kCheckCaption, "没有指定输出文件!");
+    return;
+  }
+  if (!view_.DeviceChosen()) {
+    messages_.ShowWarning(kCheckCaption, "没有选择硬件设备!");
+    return;
+  }
+  const int32_t rate = ParseRate();
+  if (rate == 0) {
+    messages_.ShowWarning(kCheckCaption, "取样率无效! 请输入 1 到 96000 之间的数字.");
+    return;
+  }
+  const int16_t channels = view_.Stereo() ? 2 : 1;
+
+  lngBytesPerSec_ = rate * (2 * channels);
+  if (clsEncoder_.EncoderInit(rate, channels, view_.OutputFile()) != ENC_OK) {
+    lngBytesPerSec_ = 0;
+    messages_.ShowWarning(kCheckCaption, "无法初始化编码器!");
+    return;
+  }
+  clsEffects_.samplerate(rate);
+  clsEffects_.Channels(channels);
+  lngRecMS_ = 0;
+
+  if (!clsRecorder_.StartRecord(rate, channels)) {
+    // Nothing is captured: finish the empty file now and stay idle.
+    clsEncoder_.EncoderClose();
+    lngBytesPerSec_ = 0;
+    messages_.ShowWarning(kCheckCaption, "不能启动录音功能!");
+    return;
+  }
+  view_.ButtonCaption("停止录音");
+  view_.SetSettingsEnabled(false);
+  SaveCounter();
+}
+
+void RecordingController::Stop() {
+  const bool stopped = clsRecorder_.StopRecord();
+  clsEncoder_.EncoderClose();
+  lngRecMS_ = 0;
+  lngBytesPerSec_ = 0;
+  view_.ButtonCaption("开始录音");
+  counter_.Advance();
+  PrepareNextFile();
+  view_.SetSettingsEnabled(true);
+  SaveCounter();
+  // Reported last: the box keeps dispatching events, and the stop is complete by now.
+  if (!stopped) messages_.ShowWarning(kCheckCaption, "此时无法停止录音!");
+}
+
+void RecordingController::PrepareNextFile() {
+  if (!counter_.PrepareNextFile()) {
+    messages_.ShowWarning(kAppCaption, "无法创建输出文件 " + ToUtf8(counter_.NextFileName()) + " !");
+  }
+  view_.OutputFile(ToUtf8(counter_.NextFileName()));
+}
+
+void RecordingController::SaveCounter() {
+  if (!counter_.Save()) {
+    messages_.ShowWarning(kAppCaption, "无法写入设置文件 " + ToUtf8(ProgramFolder::SettingsFile()) + " !");
+  }
+}
+
+void RecordingController::GotData(std::span<const int16_t> intBuffer, int32_t lngLen) {
+  // Same length as last time (the usual case): copy without allocating.
+  if (intVisSamples_.size() == intBuffer.size()) {
+    std::copy(intBuffer.begin(), intBuffer.end(), intVisSamples_.begin());
+  } else {
+    intVisSamples_.assign(intBuffer.begin(), intBuffer.end());
+  }
+  clsEffects_.ProcessSamples(intVisSamples_);
+  if (!clsRecorder_.IsRecording() || lngBytesPerSec_ <= 0) return;
+
+  const auto bytes = std::clamp<int32_t>(lngLen, 0, static_cast<int32_t>(intVisSamples_.size() * sizeof(int16_t)));
+  lngRecMS_ = static_cast<int32_t>(
+      std::nearbyint(static_cast<double>(bytes) / lngBytesPerSec_ * 1000.0 + lngRecMS_));
+
+  int32_t buffer_used = 0;
+  switch (clsEncoder_.Encode(intVisSamples_.data(), bytes, buffer_used)) {
+    case ENC_WRITE_ERROR:
+      StopAfterEncoderFailure("Write error (no disk space left?)!");
+      break;
+    case ENC_CONVERT_FAILED:
+      // Ignoring it would drop audio silently for the rest of the recording.
+      StopAfterEncoderFailure("编码转换失败, 录音已停止!");
+      break;
+    default:
+      break;
+  }
+}
+
+void RecordingController::StopAfterEncoderFailure(const std::string& message) {
+  Toggle();
+  messages_.ShowWarning(kAppCaption, message);
+}
+
+void RecordingController::DeviceLost() {
+  if (!clsRecorder_.IsRecording()) return;
+  Toggle();
+  messages_.ShowWarning(kAppCaption, "录音设备已断开, 录音已停止!");
+}
+
+std::string RecordingController::StatusSizeText() const {
+  if (!clsRecorder_.IsRecording()) return "文件大小: 0 Bytes";
+  const QFileInfo info(QString::fromStdString(view_.OutputFile()));
+  const double size = info.exists() ? static_cast<double>(info.size()) : -1.0;
+  return "文件大小: " + FormatSize(size);
+}
+
+std::string RecordingController::StatusLengthText() const {
+  if (!clsRecorder_.IsRecording()) return "长度: 0:00";
+  return "长度: " + FormatLength(lngRecMS_);
+}
+
+std::string RecordingController::FormatSize(double S) {
+  if (S < 0) return {};
+  if (S <= 1023) return std::to_string(static_cast<int64_t>(S)) + " bytes";
+  if (S <= 1048575) return std::to_string(static_cast<int64_t>(std::nearbyint(S / 1024))) + " KB";
+  if (S <= 1073741823) return OneDecimal(S / 1048576) + " MB";
+  return OneDecimal(S / 1073741824) + " GB";
+}
+
+std::string RecordingController::FormatLength(int32_t ms) {
+  const auto s = static_cast<int64_t>(std::nearbyint(ms / 1000.0));
+  const int64_t r = s % 60;
+  return std::to_string(s / 60) + ":" + (r < 10 && r > -10 ? "0" : "") + std::to_string(r);
+}

@@ -1,0 +1,85 @@
+// RecordingController: starts and stops a recording, routes every captured block
+// through the effects chain into the encoder, keeps the newest processed block for
+// the displays, makes the status texts, and numbers the output files.
+//
+// Per block: copy -> clsDSP::ProcessSamples (in place) -> Encode(exactly lngLen bytes).
+// Two states, given by CaptureEngine::IsRecording alone: Idle and Recording.
+// Messages: "提示" for the start and stop checks, "Tamblin" for everything else.
+// UI thread only; handlers run one at a time.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/FileCounter.h"
+
+class CaptureEngine;
+class Encoder;
+class clsDSP;
+class MessageBoxService;
+class RecorderView;
+
+class RecordingController {
+ public:
+  RecordingController(CaptureEngine& clsRecorder, Encoder& clsEncoder, clsDSP& clsEffects, RecorderView& view,
+                      MessageBoxService& messages);
+
+  // After the window is shown: output folder, counter from nu.ini, next numbered
+  // file created empty, output box set.
+  void StartUp();
+
+  // The start/stop button (cmdDo): starts when idle, stops when recording.
+  void Toggle();
+
+  // The capture engine's GotData event: intBuffer is the whole delivered array,
+  // lngLen its valid byte count.
+  void GotData(std::span<const int16_t> intBuffer, int32_t lngLen);
+
+  // The capture device went away: a running recording is stopped as by the
+  // button, then reported.
+  void DeviceLost();
+
+  // Window unload, first step: a running recording is stopped as by the button.
+  void Shutdown();
+
+  bool IsRecording() const;
+  // The newest block after effects (1024 zeros until the first block).
+  std::span<const int16_t> intVisSamples() const { return intVisSamples_; }
+  int32_t lngRecMS() const { return lngRecMS_; }  // recorded length, 0 when idle
+  int32_t lngBytesPerSec() const { return lngBytesPerSec_; }  // 0 when idle
+  FileCounter& Counter() { return counter_; }
+
+  // Status bar panels: "文件大小: ..." and "长度: m:ss", the idle texts when idle.
+  std::string StatusSizeText() const;
+  std::string StatusLengthText() const;
+
+  // Byte count as "N bytes", "N KB", "N.N MB" or "N.N GB"; empty when negative.
+  static std::string FormatSize(double S);
+  // Milliseconds as minutes ":" two-digit seconds, seconds rounded half to even.
+  static std::string FormatLength(int32_t ms);
+
+  static constexpr const char* kCheckCaption = "提示";
+  static constexpr const char* kAppCaption = "Tamblin";
+
+ private:
+  void Start();
+  void Stop();
+  // The rate box as Hz; 0 when it does not hold a rate the chain can take.
+  int32_t ParseRate() const;
+  void PrepareNextFile();
+  void SaveCounter();
+  void StopAfterEncoderFailure(const std::string& message);
+
+  CaptureEngine& clsRecorder_;
+  Encoder& clsEncoder_;
+  clsDSP& clsEffects_;
+  RecorderView& view_;
+  MessageBoxService& messages_;
+  FileCounter counter_;
+
+  std::vector<int16_t> intVisSamples_ = std::vector<int16_t>(1024, 0);
+  int32_t lngRecMS_ = 0;
+  int32_t lngBytesPerSec_ = 0;
+};

@@ -1,0 +1,11 @@
+#include "app/WaveInCapture.h"
+
+#include "capture/WaveInRecorder.h"
+
+bool WaveInCapture::IsRecording() const { return recorder_.IsRecording(); }
+
+bool WaveInCapture::StartRecord(int32_t samplerate, int16_t Channels) {
+  return recorder_.StartRecord(samplerate, Channels);
+}
+
+bool WaveInCapture::StopRecord() { return recorder_.StopRecord(); }

@@ -1,0 +1,19 @@
+// WaveInCapture: the CaptureEngine of the shipped program, a thin adapter over a
+// WaveInRecorder owned elsewhere.
+#pragma once
+
+#include "app/CaptureEngine.h"
+
+class WaveInRecorder;
+
+class WaveInCapture : public CaptureEngine {
+ public:
+  explicit WaveInCapture(WaveInRecorder& recorder) : recorder_(recorder) {}
+
+  bool IsRecording() const override;
+  bool StartRecord(int32_t samplerate, int16_t Channels) override;
+  bool StopRecord() override;
+
+ private:
+  WaveInRecorder& recorder_;
+};

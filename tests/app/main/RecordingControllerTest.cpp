@@ -1,0 +1,417 @@
+// RecordingController without widgets: numbering and nu.ini, start and stop
+// checks, the block path into the encoder, encoder failures, status texts.
+#include "app/RecordingController.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cmath>
+#include <numeric>
+
+#include "TestDoubles.h"
+#include "effects/clsDSP.h"
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+  file.write(bytes);
+}
+
+// A sine-like test block: 5120 samples, as the capture engine delivers them.
+std::vector<int16_t> TestBlock(size_t samples = 5120) {
+  std::vector<int16_t> block(samples);
+  for (size_t i = 0; i < samples; ++i) block[i] = static_cast<int16_t>(std::lround(9000 * std::sin(i * 0.05)));
+  return block;
+}
+
+class RecordingControllerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QDir(folder.Path()).mkpath("file");
+    messages.onShow = [this] {
+      recordingAtMessage.push_back(capture.recording);
+      captionAtMessage.push_back(view.buttonCaption);
+    };
+  }
+
+  QString Numbered(int n) const { return folder.Path() + "/file/录音" + QString::number(n) + ".wav"; }
+  QString Settings() const { return folder.Path() + "/nu.ini"; }
+  std::string Utf8(const QString& s) const { return s.toUtf8().toStdString(); }
+
+  void StartWithCounter(const QByteArray& ini) {
+    WriteAll(Settings(), ini);
+    controller.StartUp();
+  }
+
+  TempProgramFolder folder;
+  FakeCapture capture;
+  FakeEncoder encoder;
+  clsDSP effects;
+  FakeView view;
+  RecordingMessages messages;
+  RecordingController controller{capture, encoder, effects, view, messages};
+  std::vector<bool> recordingAtMessage;
+  std::vector<std::string> captionAtMessage;
+};
+
+TEST_F(RecordingControllerTest, RecordAndStopAdvancesCounterAndPreparesNextFile) {
+  StartWithCounter("5\r\n");
+  EXPECT_EQ(view.outputFile, Utf8(Numbered(5)));
+  EXPECT_TRUE(QFileInfo::exists(Numbered(5)));
+  EXPECT_EQ(QFileInfo(Numbered(5)).size(), 0);
+
+  controller.Toggle();
+  ASSERT_TRUE(capture.recording);
+  EXPECT_EQ(encoder.initOutput, Utf8(Numbered(5)));
+  EXPECT_EQ(encoder.initRate, 44100);
+  EXPECT_EQ(encoder.initChannels, 2);
+  EXPECT_EQ(capture.startedRate, 44100);
+  EXPECT_EQ(capture.startedChannels, 2);
+  EXPECT_EQ(effects.samplerate(), 44100);
+  EXPECT_EQ(effects.Channels(), 2);
+  EXPECT_EQ(controller.lngBytesPerSec(), 176400);
+  EXPECT_EQ(view.buttonCaption, "停止录音");
+  EXPECT_FALSE(view.settingsEnabled);
+  EXPECT_EQ(ReadAll(Settings()), QByteArray("5\r\n"));
+
+  controller.Toggle();
+  EXPECT_FALSE(capture.recording);
+  EXPECT_EQ(encoder.closes, 1);
+  EXPECT_EQ(view.buttonCaption, "开始录音");
+  EXPECT_TRUE(view.settingsEnabled);
+  EXPECT_EQ(controller.lngBytesPerSec(), 0);
+  EXPECT_EQ(controller.lngRecMS(), 0);
+  EXPECT_EQ(view.outputFile, Utf8(Numbered(6)));
+  EXPECT_TRUE(QFileInfo::exists(Numbered(6)));
+  EXPECT_EQ(QFileInfo(Numbered(6)).size(), 0);
+  EXPECT_EQ(ReadAll(Settings()), QByteArray("6\r\n"));
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(RecordingControllerTest, CounterWrapsInSixteenBitTwosComplement) {
+  StartWithCounter("32767\r\n");
+  EXPECT_EQ(view.outputFile, Utf8(Numbered(32767)));
+  controller.Toggle();
+  controller.Toggle();
+  EXPECT_EQ(view.outputFile, Utf8(Numbered(-32768)));
+  EXPECT_TRUE(QFileInfo::exists(Numbered(-32768)));
+  EXPECT_EQ(ReadAll(Settings()), QByteArray("-32768\r\n"));
+}
+
+TEST_F(RecordingControllerTest, BrowsedFileServesOneRecordingThenNumberingResumes) {
+  StartWithCounter("3\r\n");
+  view.outputFile = Utf8(folder.Path() + "/mine.wav");
+  controller.Toggle();
+  EXPECT_EQ(encoder.initOutput, view.outputFile);
+  controller.Toggle();
+  EXPECT_EQ(view.outputFile, Utf8(Numbered(4)));
+  EXPECT_EQ(ReadAll(Settings()), QByteArray("4\r\n"));
+}
+
+TEST_F(RecordingControllerTest, UnusableSettingsFileStartsAtZeroAndIsRewritten) {
+  for (const QByteArray& ini : {QByteArray("abc\r\n"), QByteArray("40000\r\n"), QByteArray("-32769"), QByteArray(""),
+                               QByteArray("7x\r\n")}) {
+    WriteAll(Settings(), ini);
+    FileCounter counter;
+    EXPECT_FALSE(counter.Load()) << ini.toStdString();
+    EXPECT_EQ(counter.intFileNo(), 0) << ini.toStdString();
+  }
+  FileCounter counter;
+  WriteAll(Settings(), "-12\r\nignored line\r\n");
+  EXPECT_TRUE(counter.Load());
+  EXPECT_EQ(counter.intFileNo(), -12);
+
+  QFile::remove(Settings());
+  controller.StartUp();
+  EXPECT_EQ(view.outputFile, Utf8(Numbered(0)));
+  controller.Toggle();
+  EXPECT_EQ(ReadAll(Settings()), QByteArray("0\r\n"));
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(RecordingControllerTest, MissingOutputFolderIsCreatedAtStartUp) {
+  QDir(folder.Path() + "/file").removeRecursively();
+  StartWithCounter("2\r\n");
+  EXPECT_TRUE(QFileInfo(folder.Path() + "/file").isDir());
+  EXPECT_TRUE(QFileInfo::exists(Numbered(2)));
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(RecordingControllerTest, OutputFolderThatCannotBeCreatedIsReported) {
+  QDir(folder.Path() + "/file").removeRecursively();
+  WriteAll(folder.Path() + "/file", "a plain file where the folder belongs");
+  StartWithCounter("2\r\n");
+  ASSERT_FALSE(messages.shown.empty());
+  EXPECT_EQ(messages.shown.front().title, "Tamblin");
+  EXPECT_NE(messages.shown.front().text.find("无法创建输出文件夹"), std::string::npos);
+}
+
+TEST_F(RecordingControllerTest, NumberedFileHoldingARecordingIsNeverOverwritten) {
+  WriteAll(Numbered(5), "RIFF....WAVE earlier recording");
+  WriteAll(Numbered(7), "RIFF....WAVE another one");
+  StartWithCounter("5\r\n");
+  EXPECT_EQ(view.outputFile, Utf8(Numbered(6)));
+  controller.Toggle();
+  controller.Toggle();
+  EXPECT_EQ(view.outputFile, Utf8(Numbered(8)));
+  EXPECT_EQ(ReadAll(Settings()), QByteArray("8\r\n"));
+  EXPECT_EQ(ReadAll(Numbered(5)), QByteArray("RIFF....WAVE earlier recording"));
+  EXPECT_EQ(ReadAll(Numbered(7)), QByteArray("RIFF....WAVE another one"));
+}
+
+TEST_F(RecordingControllerTest, UnwritableSettingsFileIsReportedAndRecordingGoesOn) {
+  controller.StartUp();
+  QFile::remove(Settings());
+  QDir(folder.Path()).mkdir("nu.ini");  // a folder in its place cannot be written
+  controller.Toggle();
+  EXPECT_TRUE(capture.recording);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].title, "Tamblin");
+  EXPECT_NE(messages.shown[0].text.find("nu.ini"), std::string::npos);
+}
+
+struct Refusal {
+  const char* name;
+  std::function<void(FakeView&)> setUp;
+  const char* message;
+};
+
+TEST_F(RecordingControllerTest, StartChecksRefuseBeforeAnythingChanges) {
+  StartWithCounter("9\r\n");
+  const std::vector<Refusal> refusals = {
+      {"empty output box", [](FakeView& v) { v.outputFile.clear(); }, "没有指定输出文件!"},
+      {"no device", [](FakeView& v) { v.deviceChosen = false; }, "没有选择硬件设备!"},
+      {"empty rate", [](FakeView& v) { v.rateText.clear(); }, "取样率无效! 请输入 1 到 96000 之间的数字."},
+      {"zero rate", [](FakeView& v) { v.rateText = "0"; }, "取样率无效! 请输入 1 到 96000 之间的数字."},
+      {"rate beyond the chain", [](FakeView& v) { v.rateText = "99999"; },
+       "取样率无效! 请输入 1 到 96000 之间的数字."},
+  };
+  const FakeView pristine = view;
+  for (const Refusal& refusal : refusals) {
+    view = pristine;
+    messages.shown.clear();
+    WriteAll(Settings(), "9 untouched\r\n");
+    refusal.setUp(view);
+    controller.Toggle();
+    ASSERT_EQ(messages.shown.size(), 1u) << refusal.name;
+    EXPECT_EQ(messages.shown[0].title, "提示") << refusal.name;
+    EXPECT_EQ(messages.shown[0].text, refusal.message) << refusal.name;
+    EXPECT_FALSE(capture.recording) << refusal.name;
+    EXPECT_TRUE(encoder.initOutput.empty()) << refusal.name;
+    EXPECT_EQ(view.buttonCaption, "开始录音") << refusal.name;
+    EXPECT_TRUE(view.settingsEnabled) << refusal.name;
+    EXPECT_EQ(ReadAll(Settings()), QByteArray("9 untouched\r\n")) << refusal.name;
+  }
+}
+
+TEST_F(RecordingControllerTest, EncoderThatCannotStartLeavesIdle) {
+  StartWithCounter("9\r\n");
+  encoder.initResult = ENC_INIT_FAILED;
+  controller.Toggle();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].title, "提示");
+  EXPECT_EQ(messages.shown[0].text, "无法初始化编码器!");
+  EXPECT_EQ(capture.startedRate, 0);  // capture never asked
+  EXPECT_EQ(controller.lngBytesPerSec(), 0);
+  EXPECT_EQ(view.buttonCaption, "开始录音");
+  EXPECT_EQ(ReadAll(Settings()), QByteArray("9\r\n"));
+}
+
+TEST_F(RecordingControllerTest, FailedCaptureStartClosesTheFileAndStaysIdle) {
+  StartWithCounter("9\r\n");
+  WriteAll(Settings(), "9 untouched\r\n");
+  capture.startResult = false;
+  controller.Toggle();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].title, "提示");
+  EXPECT_EQ(messages.shown[0].text, "不能启动录音功能!");
+  EXPECT_FALSE(encoder.open);
+  EXPECT_EQ(encoder.closes, 1);
+  EXPECT_EQ(view.buttonCaption, "开始录音");
+  EXPECT_TRUE(view.settingsEnabled);
+  EXPECT_EQ(controller.lngBytesPerSec(), 0);
+  EXPECT_EQ(ReadAll(Settings()), QByteArray("9 untouched\r\n"));
+  // The next press takes the start path again.
+  capture.startResult = true;
+  controller.Toggle();
+  EXPECT_TRUE(capture.recording);
+}
+
+TEST_F(RecordingControllerTest, RefusedStopIsReportedAndTheStopCompletes) {
+  StartWithCounter("1\r\n");
+  controller.Toggle();
+  capture.stopResult = false;
+  controller.Toggle();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].title, "提示");
+  EXPECT_EQ(messages.shown[0].text, "此时无法停止录音!");
+  EXPECT_EQ(encoder.closes, 1);
+  EXPECT_EQ(view.outputFile, Utf8(Numbered(2)));
+  EXPECT_EQ(ReadAll(Settings()), QByteArray("2\r\n"));
+  EXPECT_TRUE(view.settingsEnabled);
+}
+
+TEST_F(RecordingControllerTest, RecordedLengthRoundsEachBlockHalfToEven) {
+  StartWithCounter("1\r\n");
+  const std::vector<int16_t> block = TestBlock();
+  controller.Toggle();
+  for (int i = 0; i < 100; ++i) controller.GotData(block, 10240);
+  EXPECT_EQ(controller.lngRecMS(), 5800);  // 58 per block, not 5805
+  EXPECT_EQ(controller.StatusLengthText(), "长度: 0:06");
+  controller.Toggle();
+
+  view.rateText = "8000";
+  view.stereo = false;
+  controller.Toggle();
+  EXPECT_EQ(controller.lngBytesPerSec(), 16000);
+  controller.GotData(block, 10240);
+  EXPECT_EQ(controller.lngRecMS(), 640);
+  EXPECT_EQ(capture.startedChannels, 1);
+  EXPECT_EQ(effects.Channels(), 1);
+}
+
+TEST_F(RecordingControllerTest, EncoderGetsExactlyTheValidBytesAfterEffects) {
+  StartWithCounter("1\r\n");
+  effects.EffectsUsed(FX_AMPLIFY | FX_ECHO);
+  effects.AmplifyDB(6);
+  clsDSP reference;
+  reference.samplerate(44100);
+  reference.Channels(2);
+  reference.EffectsUsed(FX_AMPLIFY | FX_ECHO);
+  reference.AmplifyDB(6);
+
+  const std::vector<int16_t> block = TestBlock();
+  controller.Toggle();
+  controller.GotData(block, 6000);  // a short block: 3000 valid samples
+  std::vector<int16_t> expected = block;
+  reference.ProcessSamples(expected);
+
+  ASSERT_EQ(encoder.encoded.size(), 1u);
+  EXPECT_EQ(encoder.encoded[0], std::vector<int16_t>(expected.begin(), expected.begin() + 3000));
+  // The display copy holds the whole processed array, the delivered one is untouched.
+  EXPECT_TRUE(std::ranges::equal(controller.intVisSamples(), expected));
+  EXPECT_EQ(block, TestBlock());
+  EXPECT_NE(expected, block);
+}
+
+TEST_F(RecordingControllerTest, BlockWhileIdleIsShownButNotEncodedOrCounted) {
+  StartWithCounter("1\r\n");
+  EXPECT_EQ(controller.intVisSamples().size(), 1024u);
+  const std::vector<int16_t> block = TestBlock(2048);
+  controller.GotData(block, 4096);
+  EXPECT_TRUE(encoder.encoded.empty());
+  EXPECT_EQ(controller.lngRecMS(), 0);
+  EXPECT_TRUE(std::ranges::equal(controller.intVisSamples(), block));  // no effects set
+}
+
+TEST_F(RecordingControllerTest, EncoderFailuresStopTheRecordingBeforeTheirMessage) {
+  const std::vector<std::pair<EncoderResult, std::string>> failures = {
+      {ENC_WRITE_ERROR, "Write error (no disk space left?)!"},
+      {ENC_CONVERT_FAILED, "编码转换失败, 录音已停止!"},
+  };
+  StartWithCounter("1\r\n");
+  int16_t counter = 1;
+  for (const auto& [result, text] : failures) {
+    messages.shown.clear();
+    recordingAtMessage.clear();
+    captionAtMessage.clear();
+    encoder.encodeResult = ENC_OK;
+    controller.Toggle();
+    const std::vector<int16_t> block = TestBlock();
+    controller.GotData(block, 10240);
+    encoder.encodeResult = result;
+    const int closesBefore = encoder.closes;
+    controller.GotData(block, 10240);
+    ++counter;
+
+    ASSERT_EQ(messages.shown.size(), 1u) << text;
+    EXPECT_EQ(messages.shown[0].title, "Tamblin");
+    EXPECT_EQ(messages.shown[0].text, text);
+    EXPECT_FALSE(recordingAtMessage[0]) << "stopped before the message: " << text;
+    EXPECT_EQ(captionAtMessage[0], "开始录音") << text;
+    EXPECT_EQ(encoder.closes, closesBefore + 1) << text;
+    EXPECT_EQ(view.outputFile, Utf8(Numbered(counter))) << text;
+    EXPECT_EQ(controller.lngRecMS(), 0);
+  }
+  // Other results are not the controller's business.
+  encoder.encodeResult = ENC_BUFFER_TOO_LARGE;
+  messages.shown.clear();
+  controller.Toggle();
+  controller.GotData(TestBlock(), 10240);
+  EXPECT_TRUE(capture.recording);
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(RecordingControllerTest, LostDeviceStopsLikeTheButtonThenReports) {
+  StartWithCounter("4\r\n");
+  controller.DeviceLost();  // idle: nothing to do
+  EXPECT_TRUE(messages.shown.empty());
+
+  controller.Toggle();
+  controller.DeviceLost();
+  EXPECT_FALSE(capture.recording);
+  EXPECT_EQ(encoder.closes, 1);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].title, "Tamblin");
+  EXPECT_FALSE(recordingAtMessage[0]);
+  EXPECT_EQ(ReadAll(Settings()), QByteArray("5\r\n"));
+}
+
+TEST_F(RecordingControllerTest, ShutdownStopsARunningRecordingLikeTheButton) {
+  StartWithCounter("4\r\n");
+  controller.Shutdown();  // idle: counter stays
+  EXPECT_EQ(ReadAll(Settings()), QByteArray("4\r\n"));
+  controller.Toggle();
+  controller.Shutdown();
+  EXPECT_FALSE(capture.recording);
+  EXPECT_EQ(encoder.closes, 1);
+  EXPECT_EQ(ReadAll(Settings()), QByteArray("5\r\n"));
+}
+
+TEST_F(RecordingControllerTest, StatusTextsShowIdleOrTheFileOnDisk) {
+  StartWithCounter("1\r\n");
+  EXPECT_EQ(controller.StatusSizeText(), "文件大小: 0 Bytes");
+  EXPECT_EQ(controller.StatusLengthText(), "长度: 0:00");
+  controller.Toggle();
+  WriteAll(Numbered(1), QByteArray(3000, 'x'));
+  EXPECT_EQ(controller.StatusSizeText(), "文件大小: 3 KB");
+  QFile::remove(Numbered(1));
+  EXPECT_EQ(controller.StatusSizeText(), "文件大小: ");
+  EXPECT_EQ(controller.StatusLengthText(), "长度: 0:00");
+}
+
+TEST(RecordingControllerFormat, SizeBoundaries) {
+  EXPECT_EQ(RecordingController::FormatSize(0), "0 bytes");
+  EXPECT_EQ(RecordingController::FormatSize(1023), "1023 bytes");
+  EXPECT_EQ(RecordingController::FormatSize(1024), "1 KB");
+  EXPECT_EQ(RecordingController::FormatSize(1536), "2 KB");  // 1.5 rounds to even
+  EXPECT_EQ(RecordingController::FormatSize(2560), "2 KB");  // 2.5 rounds to even
+  EXPECT_EQ(RecordingController::FormatSize(1048575), "1024 KB");
+  EXPECT_EQ(RecordingController::FormatSize(1048576), "1.0 MB");
+  EXPECT_EQ(RecordingController::FormatSize(1572864), "1.5 MB");
+  EXPECT_EQ(RecordingController::FormatSize(1073741823), "1024.0 MB");
+  EXPECT_EQ(RecordingController::FormatSize(1073741824), "1.0 GB");
+  EXPECT_EQ(RecordingController::FormatSize(5.0 * 1073741824), "5.0 GB");  // beyond 32 bits
+  EXPECT_EQ(RecordingController::FormatSize(-1), "");
+}
+
+TEST(RecordingControllerFormat, LengthBoundaries) {
+  EXPECT_EQ(RecordingController::FormatLength(0), "0:00");
+  EXPECT_EQ(RecordingController::FormatLength(9499), "0:09");
+  EXPECT_EQ(RecordingController::FormatLength(59499), "0:59");
+  EXPECT_EQ(RecordingController::FormatLength(59500), "1:00");
+  EXPECT_EQ(RecordingController::FormatLength(60500), "1:00");
+  EXPECT_EQ(RecordingController::FormatLength(61500), "1:02");
+  EXPECT_EQ(RecordingController::FormatLength(3600000), "60:00");
+}
+
+}  // namespace

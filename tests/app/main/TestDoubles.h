@@ -1,0 +1,114 @@
+// Test doubles shared by the controller and window suites: a message box service
+// that records instead of showing, a scriptable capture engine and encoder, a
+// plain view, and a temporary program folder.
+#pragma once
+
+#include <QTemporaryDir>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/CaptureEngine.h"
+#include "app/ProgramFolder.h"
+#include "app/RecorderView.h"
+#include "common/MessageBoxService.h"
+#include "encoding/Encoder.h"
+
+struct ShownMessage {
+  std::string title;
+  std::string text;
+};
+
+class RecordingMessages : public MessageBoxService {
+ public:
+  void ShowWarning(const std::string& title, const std::string& text) override {
+    shown.push_back({title, text});
+    if (onShow) onShow();
+  }
+  std::vector<ShownMessage> shown;
+  std::function<void()> onShow;  // runs while the "box" is up
+};
+
+class FakeCapture : public CaptureEngine {
+ public:
+  bool IsRecording() const override { return recording; }
+  bool StartRecord(int32_t samplerate, int16_t Channels) override {
+    startedRate = samplerate;
+    startedChannels = Channels;
+    recording = startResult;
+    return startResult;
+  }
+  bool StopRecord() override {
+    ++stops;
+    recording = false;
+    return stopResult;
+  }
+  bool recording = false;
+  bool startResult = true;
+  bool stopResult = true;
+  int32_t startedRate = 0;
+  int16_t startedChannels = 0;
+  int stops = 0;
+};
+
+class FakeEncoder : public Encoder {
+ public:
+  std::string Description() const override { return "Wave ACM Encoder"; }
+  std::string Extension() const override { return "wav"; }
+  EncoderResult EncoderClose() override {
+    ++closes;
+    open = false;
+    return ENC_OK;
+  }
+  EncoderResult Encode(const void* buffer_ptr, int32_t buffer_len, int32_t& buffer_used) override {
+    const auto* samples = static_cast<const int16_t*>(buffer_ptr);
+    encoded.emplace_back(samples, samples + buffer_len / 2);
+    buffer_used = buffer_len;
+    return encodeResult;
+  }
+  int32_t EncoderMetrics(int32_t) override { return open ? 0 : -1; }
+  EncoderResult EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) override {
+    initRate = samplerate;
+    initChannels = Channels;
+    initOutput = output;
+    open = initResult == ENC_OK;
+    return initResult;
+  }
+  EncoderResult initResult = ENC_OK;
+  EncoderResult encodeResult = ENC_OK;
+  bool open = false;
+  int closes = 0;
+  int32_t initRate = 0;
+  int16_t initChannels = 0;
+  std::string initOutput;
+  std::vector<std::vector<int16_t>> encoded;
+};
+
+class FakeView : public RecorderView {
+ public:
+  std::string OutputFile() const override { return outputFile; }
+  void OutputFile(const std::string& path) override { outputFile = path; }
+  std::string RateText() const override { return rateText; }
+  bool Stereo() const override { return stereo; }
+  bool DeviceChosen() const override { return deviceChosen; }
+  void ButtonCaption(const std::string& caption) override { buttonCaption = caption; }
+  void SetSettingsEnabled(bool enabled) override { settingsEnabled = enabled; }
+
+  std::string outputFile;
+  std::string rateText = "44100";
+  bool stereo = true;
+  bool deviceChosen = true;
+  std::string buttonCaption = "开始录音";
+  bool settingsEnabled = true;
+};
+
+// Points ProgramFolder at a fresh temporary folder for the test's lifetime.
+class TempProgramFolder {
+ public:
+  TempProgramFolder() { ProgramFolder::Override(dir_.path()); }
+  ~TempProgramFolder() { ProgramFolder::Override(QString()); }
+  QString Path() const { return dir_.path(); }
+
+ private:
+  QTemporaryDir dir_;
+};
