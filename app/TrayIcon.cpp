@@ -1,0 +1,72 @@
+#include "app/TrayIcon.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QStyle>
+#include <QWidget>
+
+TrayIcon::TrayIcon(QWidget* window, std::function<void()> exitAction)
+    : QObject(window), window_(window), exitAction_(std::move(exitAction)) {
+  menu_ = new QMenu;  // owned here: removed with the icon, whatever happens to the window
+  menu_->setObjectName(QStringLiteral("Mnu_Menu"));
+  QAction* show = menu_->addAction(QStringLiteral("显示Tamblin"));
+  show->setObjectName(QStringLiteral("显示Tamblin"));
+  connect(show, &QAction::triggered, this, &TrayIcon::ShowWindow);
+  QAction* separator = menu_->addSeparator();
+  separator->setObjectName(QStringLiteral("ddd"));
+  QAction* quit = menu_->addAction(QStringLiteral("退出"));
+  quit->setObjectName(QStringLiteral("退出"));
+  connect(quit, &QAction::triggered, this, [this] {
+    if (exitAction_) exitAction_();
+  });
+
+  QIcon image = window_->windowIcon();
+  if (image.isNull()) {
+    image = QApplication::style()->standardIcon(QStyle::SP_MediaVolume);
+  }
+  icon_ = new QSystemTrayIcon(image, this);
+  icon_->setToolTip(QStringLiteral("TamblinV3.3"));
+  // The platform opens the context menu itself when the right button is released.
+  icon_->setContextMenu(menu_);
+  connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::OnActivated);
+  icon_->show();
+}
+
+TrayIcon::~TrayIcon() {
+  icon_->hide();
+  delete icon_;
+  icon_ = nullptr;
+  delete menu_;
+}
+
+void TrayIcon::HideWindow() {
+  if (TrayAvailable()) {
+    window_->hide();
+  } else {
+    // Without a notification area nothing could bring a hidden window back.
+    window_->showMinimized();
+  }
+}
+
+void TrayIcon::ShowWindow() { window_->setVisible(true); }
+
+QSystemTrayIcon* TrayIcon::Icon() const { return icon_; }
+
+QMenu* TrayIcon::Menu() const { return menu_; }
+
+void TrayIcon::SetTrayProbe(std::function<bool()> probe) { trayProbe_ = std::move(probe); }
+
+void TrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
+  // Only the right button (Context) reacts: bring a visible window to the front.
+  // Left click, double click and middle click do nothing; a hidden window stays hidden.
+  if (reason != QSystemTrayIcon::Context) return;
+  if (window_->isVisible()) {
+    window_->raise();
+    window_->activateWindow();
+  }
+}
+
+bool TrayIcon::TrayAvailable() const {
+  return trayProbe_ ? trayProbe_() : QSystemTrayIcon::isSystemTrayAvailable();
+}

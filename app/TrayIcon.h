@@ -1,0 +1,45 @@
+// TrayIcon: the notification-area icon of the main window (tip "TamblinV3.3")
+// and its popup menu "显示Tamblin", separator, "退出". The right button raises
+// the window; the menu opens on release; left click and double click do nothing.
+// The icon lives as long as this object. UI thread only.
+#pragma once
+
+#include <QObject>
+#include <QSystemTrayIcon>
+#include <functional>
+
+class QAction;
+class QMenu;
+class QWidget;
+
+class TrayIcon : public QObject {
+  Q_OBJECT
+
+ public:
+  // `window` is the main window (not owned, must outlive this object);
+  // `exitAction` runs for "退出" and should close the main window.
+  TrayIcon(QWidget* window, std::function<void()> exitAction);
+  ~TrayIcon() override;
+
+  // "最小化至系统托盘": hides the window; where the desktop has no notification
+  // area the window is minimised instead, so it can never be lost.
+  void HideWindow();
+  // "显示Tamblin": makes the window visible, keeping its minimised or normal state.
+  void ShowWindow();
+
+  QSystemTrayIcon* Icon() const;
+  QMenu* Menu() const;
+
+  // For tests: replaces QSystemTrayIcon::isSystemTrayAvailable (empty restores it).
+  void SetTrayProbe(std::function<bool()> probe);
+
+ private:
+  void OnActivated(QSystemTrayIcon::ActivationReason reason);
+  bool TrayAvailable() const;
+
+  QWidget* window_;
+  std::function<void()> exitAction_;
+  std::function<bool()> trayProbe_;
+  QMenu* menu_ = nullptr;
+  QSystemTrayIcon* icon_ = nullptr;
+};
