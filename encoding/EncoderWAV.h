@@ -4,6 +4,12 @@
 // File layout with WriteHeader on: "RIFF" size "WAVE" "fmt " L <L format bytes>
 // "data" size <audio>; the header space is reserved at EncoderInit and written at
 // EncoderClose. UI thread only.
+//
+// Failures never pass as success: a block the converter fails on returns
+// ENC_CONVERT_FAILED (after writing what it did produce); a short write returns
+// ENC_WRITE_ERROR and cuts the partial block off again, so the file stays a valid
+// WAV of every block written before; a block that could push the file past the
+// 32-bit RIFF sizes is refused with ENC_WRITE_ERROR before anything is written.
 #pragma once
 
 #include <cstdint>
@@ -13,12 +19,18 @@
 #include <vector>
 
 #include "common/WAVEFORMATEX.h"
+#include "encoding/ConversionStream.h"
 #include "encoding/Encoder.h"
+#include "encoding/FileRecord.h"
 #include "encoding/FormatChooser.h"
+#include "encoding/WavHeader.h"
 
 class EncoderWAV : public Encoder {
  public:
   EncoderWAV();
+  // With another conversion stream (tests) and a file length limit below the
+  // RIFF one (file systems with smaller files, tests).
+  explicit EncoderWAV(std::unique_ptr<ConversionStream> stream, int64_t maxFileLength = WavHeader::kMaxFileLength);
   ~EncoderWAV() override;  // finishes a running file
   EncoderWAV(const EncoderWAV&) = delete;
   EncoderWAV& operator=(const EncoderWAV&) = delete;
@@ -37,6 +49,11 @@ class EncoderWAV : public Encoder {
   // The stored target format: record plus extra bytes (18 + cbSize bytes).
   std::span<const uint8_t> TargetFormat() const;
 
+  // Writes the RIFF header for the file as it is now, at offset 0, without moving
+  // the append position: may be called at any moment while running. False when
+  // not running, WriteHeader is off, or the write failed.
+  bool WriteWavHeader();
+
   static WAVEFORMATEX MakePCMFormat(int32_t samplerate, int16_t channels, int16_t bits);
 
   // Encoder
@@ -48,5 +65,24 @@ class EncoderWAV : public Encoder {
   EncoderResult EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) override;
 
  private:
-  // Implementation state: see EncoderWAV.cpp.
+  bool Running() const { return file_.IsOpen(); }
+  // Appends `count` bytes at `data`; on a short write the partial
+  // bytes are cut off again. True when all were written.
+  bool AppendOutputBytes(const uint8_t* data, int32_t count);
+  void ReleaseRecording();
+
+  WAVEFORMATEX inputFormat_{};           // 16-bit PCM of the blocks, set by EncoderInit
+  std::vector<uint8_t> targetFormat_;    // 131072 bytes, grown only for longer formats
+  int32_t targetFormatLength_ = 0;       // valid bytes of targetFormat_
+  std::string formatID_;
+  std::string formatTag_;
+  std::vector<uint8_t> fileFormat_;      // the format the open file was started with
+  std::vector<uint8_t> header_;          // header bytes, sized at EncoderInit
+  std::vector<uint8_t> destination_;     // converted bytes of one block
+  int32_t sourceLength_ = 0;             // one second of input in bytes; 0 while idle
+  std::unique_ptr<ConversionStream> stream_;
+  FileRecord file_;
+  bool writeHeader_ = true;
+  int64_t maxFileLength_;                // Encode refuses blocks that could pass it
+  int64_t fileLength_ = 0;               // bytes in the file (header space included)
 };

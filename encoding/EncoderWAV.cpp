@@ -1,0 +1,187 @@
+#include "encoding/EncoderWAV.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "common/AppError.h"
+#include "common/SampleMath.h"
+#include "encoding/CodecConversionStream.h"
+#include "encoding/FormatRecord.h"
+
+namespace {
+
+// Room for any chosen format record; grown only for a longer one.
+constexpr size_t kTargetFormatCapacity = 131072;
+
+// Rate in kHz to one decimal, halves to even, without trailing zeros: 44100 -> "44.1", 8000 -> "8".
+std::string KilohertzText(uint32_t samplerate) {
+  const int64_t tenths = RoundToInt64(samplerate / 100.0);
+  std::string text = std::to_string(tenths / 10);
+  if (tenths % 10 != 0) text += "." + std::to_string(tenths % 10);
+  return text;
+}
+
+}  // namespace
+
+EncoderWAV::EncoderWAV() : EncoderWAV(std::make_unique<CodecConversionStream>()) {}
+
+EncoderWAV::EncoderWAV(std::unique_ptr<ConversionStream> stream, int64_t maxFileLength)
+    : targetFormat_(kTargetFormatCapacity, 0), stream_(std::move(stream)), maxFileLength_(maxFileLength) {
+  const WAVEFORMATEX wfx = MakePCMFormat(44100, 2, 16);
+  SetFormat(&wfx, WAVEFORMATEX::kSize, "44.1 kHz 16 Bit Stereo", "PCM");
+}
+
+EncoderWAV::~EncoderWAV() { EncoderClose(); }
+
+bool EncoderWAV::WriteHeader() const { return writeHeader_; }
+
+void EncoderWAV::WriteHeader(bool bln) {
+  if (Running()) throw AppError(90, "Encoder already running!");
+  writeHeader_ = bln;
+}
+
+std::string EncoderWAV::FormatTag() const { return formatTag_; }
+std::string EncoderWAV::FormatID() const { return formatID_; }
+
+std::span<const uint8_t> EncoderWAV::TargetFormat() const {
+  return {targetFormat_.data(), static_cast<size_t>(targetFormatLength_)};
+}
+
+WAVEFORMATEX EncoderWAV::MakePCMFormat(int32_t samplerate, int16_t channels, int16_t bits) {
+  return FormatRecord::PCM(samplerate, channels, bits);
+}
+
+void EncoderWAV::SetFormat(const void* wfx_ptr, int32_t wfx_len, const std::string& FormatID,
+                           const std::string& FormatTag) {
+  // Nothing to read, or too short to be a format record: keep the current format.
+  if (wfx_ptr == nullptr || wfx_len < WAVEFORMATEX::kSize) return;
+  if (static_cast<size_t>(wfx_len) > targetFormat_.size()) targetFormat_.assign(static_cast<size_t>(wfx_len), 0);
+  std::memcpy(targetFormat_.data(), wfx_ptr, static_cast<size_t>(wfx_len));
+  targetFormatLength_ = wfx_len;
+  formatID_ = FormatID;
+  formatTag_ = FormatTag;
+}
+
+void EncoderWAV::SetPCMFormat(int32_t samplerate, int16_t Channels, const std::string& FormatID,
+                              const std::string& FormatTag) {
+  const WAVEFORMATEX wfx = MakePCMFormat(samplerate, Channels, 16);
+  const std::string id = !FormatID.empty() ? FormatID
+                                           : KilohertzText(wfx.nSamplesPerSec) + " " +
+                                                 std::to_string(wfx.wBitsPerSample) + " Bit " +
+                                                 (wfx.nChannels == 2 ? "stereo" : "mono");
+  SetFormat(&wfx, WAVEFORMATEX::kSize, id, FormatTag.empty() ? "PCM" : FormatTag);
+}
+
+EncoderResult EncoderWAV::SelectFormat(int32_t samplerate, int16_t Channels, FormatChooser& hwndOwner,
+                                       const std::string& Title) {
+  const WAVEFORMATEX pcm = MakePCMFormat(samplerate, Channels, 16);
+  const auto chosen = hwndOwner.Choose(pcm, Title);
+  if (!chosen || chosen->format.size() < static_cast<size_t>(WAVEFORMATEX::kSize)) return ENC_CANCELLED;
+  // Stored length = record + cbSize extra bytes; a record claiming more than the
+  // chooser handed over counts as a failed chooser.
+  const auto cbSize = static_cast<int16_t>(WAVEFORMATEX::FromBytes(chosen->format).cbSize);
+  const int32_t length = WAVEFORMATEX::kSize + cbSize;
+  if (cbSize < 0 || static_cast<size_t>(length) > chosen->format.size()) return ENC_CANCELLED;
+  SetFormat(chosen->format.data(), length, chosen->FormatID, chosen->FormatTag);
+  return ENC_OK;
+}
+
+std::string EncoderWAV::Description() const { return "Wave ACM Encoder"; }
+std::string EncoderWAV::Extension() const { return "wav"; }
+
+int32_t EncoderWAV::EncoderMetrics(int32_t info) {
+  if (info == 1) return Running() ? static_cast<int32_t>(inputFormat_.nAvgBytesPerSec) : -1;
+  if (info == 0) return Running() ? inputFormat_.nBlockAlign : -1;
+  return 0;
+}
+
+EncoderResult EncoderWAV::EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) {
+  EncoderClose();
+  if (samplerate < 1 || Channels < 1) return ENC_INIT_FAILED;
+  inputFormat_ = MakePCMFormat(samplerate, Channels, 16);
+  if (!stream_->Open(inputFormat_, TargetFormat())) return ENC_INIT_FAILED;
+  const int32_t destinationLength = stream_->OutputBytesPerSecond();
+  if (destinationLength <= 0) {
+    stream_->Release();
+    return ENC_INIT_FAILED;
+  }
+  destination_.assign(static_cast<size_t>(destinationLength), 0);
+  if (!file_.Open(output)) {
+    stream_->Release();
+    return ENC_FILE_ERROR;
+  }
+  fileLength_ = 0;
+  if (writeHeader_) {
+    // The format is kept as the file started with it: the reserved space has its length.
+    fileFormat_.assign(targetFormat_.begin(), targetFormat_.begin() + targetFormatLength_);
+    header_.assign(static_cast<size_t>(WavHeader::Size(targetFormatLength_)), 0);
+    // Reserve the header space; a file that cannot even take that is not usable.
+    if (!AppendOutputBytes(header_.data(), static_cast<int32_t>(header_.size()))) {
+      ReleaseRecording();
+      return ENC_FILE_ERROR;
+    }
+  }
+  sourceLength_ = static_cast<int32_t>(inputFormat_.nAvgBytesPerSec);
+  return ENC_OK;
+}
+
+EncoderResult EncoderWAV::Encode(const void* buffer_ptr, int32_t buffer_len, int32_t& buffer_used) {
+  if (buffer_len > sourceLength_) return ENC_BUFFER_TOO_LARGE;  // also every non-empty block while idle
+  if (buffer_len == 0) {
+    buffer_used = 0;
+    return ENC_OK;
+  }
+  if (buffer_ptr == nullptr || buffer_len < 0) {
+    buffer_used = 0;
+    return ENC_CONVERT_FAILED;
+  }
+  // Room for this block's output and for the flush at close, both bounded by the
+  // destination buffer; past that the 32-bit RIFF sizes could no longer hold the file.
+  const auto bound = static_cast<int64_t>(destination_.size());
+  if (writeHeader_ && fileLength_ + 2 * bound > maxFileLength_) {
+    buffer_used = 0;
+    return ENC_WRITE_ERROR;
+  }
+  int32_t consumed = 0;
+  int32_t produced = 0;
+  const bool converted = stream_->Convert(static_cast<const uint8_t*>(buffer_ptr), buffer_len, destination_.data(),
+                                          static_cast<int32_t>(destination_.size()), consumed, produced);
+  buffer_used = consumed;
+  if (produced > 0 && !AppendOutputBytes(destination_.data(), produced)) return ENC_WRITE_ERROR;
+  return converted ? ENC_OK : ENC_CONVERT_FAILED;
+}
+
+EncoderResult EncoderWAV::EncoderClose() {
+  if (!Running()) return ENC_FILE_ERROR;
+  int32_t produced = 0;
+  // A failed flush writes nothing: no stale bytes of an earlier block.
+  if (stream_->Flush(destination_.data(), static_cast<int32_t>(destination_.size()), produced) && produced > 0) {
+    AppendOutputBytes(destination_.data(), produced);
+  }
+  if (writeHeader_) WriteWavHeader();
+  ReleaseRecording();
+  return ENC_OK;
+}
+
+bool EncoderWAV::WriteWavHeader() {
+  if (!Running() || !writeHeader_ || header_.empty()) return false;
+  WavHeader::Build(fileFormat_, file_.Length(), header_);
+  return file_.WriteAt(0, header_.data(), static_cast<int64_t>(header_.size()));
+}
+
+bool EncoderWAV::AppendOutputBytes(const uint8_t* data, int32_t count) {
+  const int64_t written = file_.Write(data, count);
+  if (written == count) {
+    fileLength_ += count;
+    return true;
+  }
+  // Cut the partial block off so the data ends on a whole codec block.
+  if (written > 0) file_.Truncate(fileLength_);
+  return false;
+}
+
+void EncoderWAV::ReleaseRecording() {
+  stream_->Release();
+  file_.Close();
+  sourceLength_ = 0;
+}
