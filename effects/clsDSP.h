@@ -71,6 +71,62 @@ class clsDSP {
   // Applies the enabled effects in place. No allocation, locking or logging.
   void ProcessSamples(std::span<int16_t> intSamples);
 
+  // Read-only views of derived state, for diagnostics, tests and drawing.
+  // Phase shifter sweep: w runs between Minimum and Maximum, multiplied per sample by
+  // Step (Factor going up, 1/Factor going down). All 0 until samplerate is set.
+  struct SweepState {
+    float Minimum = 0;
+    float Maximum = 0;
+    float Position = 0;
+    float Factor = 0;
+    float Step = 0;
+  };
+  SweepState PhaseShiftSweep() const;
+  // Length of the echo delay line in samples (0 until samplerate is set, then >= 1).
+  std::size_t EchoDelaySamples() const;
+  // The peaking filter of band Index.
+  const IIRFilter& EqualizerBandFilter(int32_t Index) const;
+
  private:
-  // Implementation state: see clsDSP.cpp.
+  // Swept four-stage all-pass: stage memories and the sweep of w (see ApplyPhaseShift).
+  struct PhaseShifterState {
+    float in[4] = {0, 0, 0, 0};   // previous input of stages 1..4
+    float out[4] = {0, 0, 0, 0};  // previous output of stages 1..4; out[3] is fed back
+    SweepState sweep;
+  };
+
+  // Rebuild what depends on the parameters; each returns at once while samplerate is 0.
+  void UpdateAll();
+  void UpdateEcho();
+  void UpdatePhaseShifter();
+  void UpdateEqualizer();
+  void CheckBandIndex(int32_t Index) const;
+
+  void ApplyEcho(std::span<int16_t> intSamples);
+  void ApplyPhaseShift(std::span<int16_t> intSamples);
+
+  int32_t samplerate_ = 0;  // 0 = not set
+  int16_t channels_ = 0;    // 0 = not set
+  int32_t effectsUsed_ = 0;
+
+  // Echo: circular delay line of already scaled echo values, L samples long (L >= 1).
+  std::vector<int16_t> echoLine_;
+  std::size_t echoPosition_ = 0;
+  float echoAmpInUse_ = 0;  // EchoAmp as it was when the line was built
+  int32_t echoLength_ = 100;
+  float echoAmp_ = 0.4f;
+
+  int32_t amplifyDB_ = 3;
+
+  PhaseShifterState phaser_;
+  float phaseShiftWet_ = 1.0f;
+  float phaseShiftDry_ = 1.0f;
+  float phaseShiftFeedback_ = 0.5f;
+  float phaseShiftSweepRate_ = 1.0f;
+  float phaseShiftSweepRange_ = 4.0f;
+  float phaseShiftFrequency_ = 100.0f;
+
+  // One gain (dB) and one peaking filter per equalizer band.
+  std::vector<float> bandGains_;
+  std::vector<IIRFilter> bandFilters_;
 };
