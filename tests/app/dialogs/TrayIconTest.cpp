@@ -1,0 +1,91 @@
+// The tray icon's menu and what each of its entries and mouse buttons does to
+// the main window.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMenu>
+#include <QPointer>
+#include <QTest>
+#include <QWidget>
+
+#include "app/TrayIcon.h"
+
+namespace {
+
+class TrayIconTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    window_.setWindowTitle(QStringLiteral("TamblinV3.3"));
+    window_.resize(300, 200);
+    window_.show();
+    tray_ = std::make_unique<TrayIcon>(&window_, [this] { ++exits_; });
+  }
+
+  QAction* Item(const char* name) {
+    for (QAction* action : tray_->Menu()->actions()) {
+      if (action->objectName() == QString::fromUtf8(name)) return action;
+    }
+    return nullptr;
+  }
+
+  QWidget window_;
+  std::unique_ptr<TrayIcon> tray_;
+  int exits_ = 0;
+};
+
+TEST_F(TrayIconTest, MenuHasShowSeparatorAndExitAndTheIconCarriesTheTip) {
+  EXPECT_EQ(tray_->Icon()->toolTip(), QStringLiteral("TamblinV3.3"));
+  EXPECT_EQ(tray_->Icon()->contextMenu(), tray_->Menu());
+  const QList<QAction*> items = tray_->Menu()->actions();
+  ASSERT_EQ(items.size(), 3);
+  EXPECT_EQ(items[0]->text(), QStringLiteral("显示Tamblin"));
+  EXPECT_TRUE(items[1]->isSeparator());
+  EXPECT_EQ(items[2]->text(), QStringLiteral("退出"));
+}
+
+TEST_F(TrayIconTest, HideThenShowRestoresTheWindowInItsState) {
+  tray_->SetTrayProbe([] { return true; });
+  tray_->HideWindow();
+  EXPECT_FALSE(window_.isVisible());
+  EXPECT_FALSE(window_.isMinimized());
+
+  Item("显示Tamblin")->trigger();
+  EXPECT_TRUE(window_.isVisible());
+  EXPECT_FALSE(window_.isMinimized());
+  EXPECT_EQ(exits_, 0);
+}
+
+TEST_F(TrayIconTest, WithoutANotificationAreaHidingMinimisesInstead) {
+  tray_->SetTrayProbe([] { return false; });
+  tray_->HideWindow();
+  EXPECT_TRUE(window_.isVisible()) << "a window hidden without a tray could never come back";
+  EXPECT_TRUE(window_.isMinimized());
+}
+
+TEST_F(TrayIconTest, OnlyTheRightButtonReactsAndAHiddenWindowStaysHidden) {
+  tray_->SetTrayProbe([] { return true; });
+  tray_->HideWindow();
+  for (auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick,
+                      QSystemTrayIcon::MiddleClick, QSystemTrayIcon::Context}) {
+    emit tray_->Icon()->activated(reason);
+    EXPECT_FALSE(window_.isVisible()) << reason;
+  }
+  EXPECT_EQ(exits_, 0);
+}
+
+TEST_F(TrayIconTest, ExitRunsTheExitActionOnce) {
+  Item("退出")->trigger();
+  EXPECT_EQ(exits_, 1);
+}
+
+TEST_F(TrayIconTest, DestroyingTheTrayIconRemovesTheIconAndItsMenu) {
+  QPointer<QSystemTrayIcon> icon = tray_->Icon();
+  QPointer<QMenu> menu = tray_->Menu();
+  ASSERT_TRUE(icon->isVisible());
+  tray_.reset();
+  EXPECT_TRUE(icon.isNull());
+  EXPECT_TRUE(menu.isNull());
+  EXPECT_TRUE(window_.isVisible());
+}
+
+}  // namespace

@@ -1,0 +1,61 @@
+// Saves pictures of the four effects dialog pages and the About window:
+//   app_dialogs_screenshots <folder>
+// writes fxopts-echo.png, fxopts-shift.png, fxopts-eq.png, fxopts-ampl.png and
+// about.png. Meant for a real X server (Xvfb) so fonts render as users see them.
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QTabBar>
+#include <cstdio>
+
+#include "app/About.h"
+#include "app/frmFXOpts.h"
+#include "effects/clsDSP.h"
+
+namespace {
+
+bool Save(QWidget* widget, const QDir& folder, const char* name) {
+  QApplication::processEvents();
+  const QString path = folder.filePath(QString::fromLatin1(name));
+  if (!widget->grab().save(path)) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
+  }
+  std::printf("%s\n", qPrintable(path));
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+    return 2;
+  }
+  const QDir folder(QString::fromLocal8Bit(argv[1]));
+  if (!folder.exists()) QDir().mkpath(folder.path());
+
+  clsDSP dsp;
+  dsp.samplerate(44100);
+  dsp.Channels(2);
+  // A shaped curve shows the gradient better than a flat one.
+  const float gains[] = {6, 9, 3, 0, -4, -8, 2};
+  for (int i = 0; i < 7; ++i) dsp.EqualizerBandGainDB(i, gains[i]);
+
+  frmFXOpts dialog;
+  dialog.Load(dsp);
+  dialog.show();
+  auto* strip = dialog.findChild<QTabBar*>(QStringLiteral("strip"));
+  const char* names[] = {"fxopts-echo.png", "fxopts-shift.png", "fxopts-eq.png", "fxopts-ampl.png"};
+  bool ok = true;
+  for (int i = 0; i < 4; ++i) {
+    strip->setCurrentIndex(i);
+    ok = Save(&dialog, folder, names[i]) && ok;
+  }
+  dialog.hide();
+
+  About::ShowInstance();
+  ok = Save(About::Instance(), folder, "about.png") && ok;
+  return ok ? 0 : 1;
+}
