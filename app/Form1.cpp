@@ -1,0 +1,544 @@
+#include "app/Form1.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "app/About.h"
+#include "app/FormatChooserDialog.h"
+#include "app/PictureView.h"
+#include "app/QtMessageBoxService.h"
+#include "app/QtOutputFileDialog.h"
+#include "app/RecordingController.h"
+#include "app/ShellServices.h"
+#include "app/TrayIcon.h"
+#include "app/WaveInCapture.h"
+#include "app/frmFXOpts.h"
+#include "capture/WaveInRecorder.h"
+#include "display/QImageSurface.h"
+#include "display/modDraw.h"
+#include "encoding/EncoderWAV.h"
+
+namespace {
+
+constexpr int kTickMs = 25;
+constexpr int kSmoothHistory = 3;        // ticks of level readings averaged
+constexpr int kMaxRateDigits = 5;
+constexpr int32_t kLevelGreen = 65280;   // colour values, red in the low byte
+constexpr int32_t kLevelOrange = 2271457;
+constexpr int32_t kLevelRed = 255;
+const char* const kFormatTitle = "选择声音输出格式";
+
+QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+std::string S(const QString& text) { return text.toUtf8().toStdString(); }
+
+// The rate box takes digits up to five characters and Backspace; keys that type
+// no character (arrows, Delete) keep their editing role.
+bool RateKeyAccepted(const QString& boxText, const QString& typed) {
+  if (typed.isEmpty()) return true;
+  const QChar ch = typed.front();
+  if (ch == QChar(8)) return true;
+  if (ch >= '0' && ch <= '9') return boxText.size() != kMaxRateDigits;
+  return false;
+}
+
+template <typename T>
+T* Named(T* widget, const char* name) {
+  widget->setObjectName(name);
+  return widget;
+}
+
+}  // namespace
+
+Form1::Form1() : Form1(Services{}) {}
+
+Form1::Form1(Services services, QWidget* parent) : QMainWindow(parent), services_(services) {
+  setObjectName("Form1");
+  setWindowTitle("TamblinV3.3");
+  if (!services_.messages) {
+    ownMessages_ = std::make_unique<QtMessageBoxService>(this);
+    services_.messages = ownMessages_.get();
+  }
+  if (!services_.fileDialog) {
+    ownFileDialog_ = std::make_unique<QtOutputFileDialog>(this);
+    services_.fileDialog = ownFileDialog_.get();
+  }
+  if (!services_.formatChooser) {
+    ownChooser_ = std::make_unique<FormatChooserDialog>(this);
+    services_.formatChooser = ownChooser_.get();
+  }
+  surfVUL_ = std::make_unique<QImageSurface>(300, 14);
+  surfVUR_ = std::make_unique<QImageSurface>(300, 14);
+  surfAmpl_ = std::make_unique<QImageSurface>(340, 120);
+  surfFreq_ = std::make_unique<QImageSurface>(340, 120);
+  BuildControls();
+  ConnectHandlers();
+}
+
+Form1::~Form1() { Unload(); }
+
+// ---------------------------------------------------------------- layout
+
+void Form1::BuildControls() {
+  auto* central = new QWidget(this);
+  setCentralWidget(central);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(10, 10, 10, 6);
+  layout->setSpacing(8);
+
+  auto* settings = new QHBoxLayout;
+  settings->setSpacing(8);
+  frmInp_ = BuildInputFrame();
+  frmOut_ = BuildOutputFrame();
+  settings->addWidget(frmInp_, 4);
+  settings->addWidget(frmOut_, 5);
+  layout->addLayout(settings);
+  layout->addWidget(BuildDisplays(), 1);
+  frmEffects_ = BuildEffectsFrame();
+  layout->addWidget(frmEffects_);
+
+  auto* buttons = new QHBoxLayout;
+  cmdDo_ = Named(new QPushButton("开始录音", central), "cmdDo");
+  QFont bold = cmdDo_->font();
+  bold.setBold(true);
+  cmdDo_->setFont(bold);
+  cmdDo_->setMinimumSize(140, 34);
+  cmdDo_->setDefault(true);
+  Command1_ = Named(new QPushButton("关于", central), "Command1");
+  Command4_ = Named(new QPushButton("最小化至系统托盘", central), "Command4");
+  buttons->addWidget(cmdDo_);
+  buttons->addStretch(1);
+  buttons->addWidget(Command1_);
+  buttons->addWidget(Command4_);
+  layout->addLayout(buttons);
+
+  sbar_ = Named(new QStatusBar(this), "sbar");
+  sbarPanel1_ = Named(new QLabel("文件大小: 0 字节", sbar_), "sbarPanel1");
+  sbarPanel2_ = Named(new QLabel("长度: 0:00", sbar_), "sbarPanel2");
+  sbarPanel1_->setMinimumWidth(220);
+  sbar_->addWidget(sbarPanel1_, 1);
+  sbar_->addWidget(sbarPanel2_, 1);
+  setStatusBar(sbar_);
+
+  tmrVis_ = Named(new QTimer(this), "tmrVis");
+  tmrVis_->setInterval(kTickMs);
+  tmrVis_->setTimerType(Qt::PreciseTimer);
+
+  // The line list and the level slider belong to the window, not to frmInp, so
+  // disabling the frame during a recording leaves them usable. They follow the
+  // slots that frmInp's layout keeps free for them.
+  cboRecLine_ = Named(new QComboBox(central), "cboRecLine");
+  sldVol_ = Named(new QSlider(Qt::Horizontal, central), "sldVol");
+  sldVol_->setRange(0, 65535);
+  sldVol_->setSingleStep(1);
+  sldVol_->setPageStep(2000);
+  sldVol_->setTickPosition(QSlider::NoTicks);
+  sldVol_->setValue(0);
+  lineSlot_->setFixedHeight(cboRecLine_->sizeHint().height());
+  volSlot_->setFixedHeight(std::max(sldVol_->sizeHint().height(), cboRecLine_->sizeHint().height()));
+  for (QObject* watched : {static_cast<QObject*>(frmInp_), static_cast<QObject*>(lineSlot_),
+                           static_cast<QObject*>(volSlot_)}) {
+    watched->installEventFilter(this);
+  }
+  // Tab order: device, line, level, then the output frame.
+  setTabOrder(cboDev_, cboRecLine_);
+  setTabOrder(cboRecLine_, sldVol_);
+  setTabOrder(sldVol_, txtFile_);
+
+  resize(800, 560);
+  setMinimumSize(720, 500);
+}
+
+QGroupBox* Form1::BuildInputFrame() {
+  auto* frame = Named(new QGroupBox("输入"), "frmInp");
+  auto* grid = new QGridLayout(frame);
+  grid->setHorizontalSpacing(8);
+  cboDev_ = Named(new QComboBox(frame), "cboDev");
+  cboDev_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  cboDev_->setMinimumContentsLength(16);
+  lblVolPer_ = Named(new QLabel("100%", frame), "lblVolPer");
+  lblVolPer_->setMinimumWidth(lblVolPer_->fontMetrics().horizontalAdvance("100%") + 4);
+  lblVolPer_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  lineSlot_ = new QWidget(frame);
+  volSlot_ = new QWidget(frame);
+  grid->addWidget(Named(new QLabel("设备:", frame), "lblDev"), 0, 0);
+  grid->addWidget(cboDev_, 0, 1, 1, 2);
+  grid->addWidget(Named(new QLabel("线路:", frame), "lblLine"), 1, 0);
+  grid->addWidget(lineSlot_, 1, 1, 1, 2);
+  grid->addWidget(Named(new QLabel("声音:", frame), "lblVol"), 2, 0);
+  grid->addWidget(volSlot_, 2, 1);
+  grid->addWidget(lblVolPer_, 2, 2);
+  grid->setColumnStretch(1, 1);
+  return frame;
+}
+
+QGroupBox* Form1::BuildOutputFrame() {
+  auto* frame = Named(new QGroupBox("输出"), "frmOut");
+  auto* outer = new QVBoxLayout(frame);
+  outer->setContentsMargins(0, 0, 0, 0);
+  auto* panel = Named(new QWidget(frame), "picOutXP");
+  outer->addWidget(panel);
+  auto* grid = new QGridLayout(panel);
+  grid->setHorizontalSpacing(6);
+
+  txtFile_ = Named(new QLineEdit(panel), "txtFile");
+  cmdBrowse_ = Named(new QPushButton("...", panel), "cmdBrowse");
+  Command3_ = Named(new QPushButton("打开文件夹", panel), "Command3");
+  txtWAVFmt_ = Named(new QLineEdit(panel), "txtWAVFmt");
+  txtWAVFmt_->setReadOnly(true);
+  cmdSelFmt_ = Named(new QPushButton("...", panel), "cmdSelFmt");
+  for (QPushButton* small : {cmdBrowse_, cmdSelFmt_}) {
+    small->setFixedWidth(small->fontMetrics().horizontalAdvance("...") + 24);
+  }
+  cboSamplerate_ = Named(new QComboBox(panel), "cboSamplerate");
+  cboSamplerate_->setEditable(true);
+  cboSamplerate_->setInsertPolicy(QComboBox::NoInsert);
+  cboSamplerate_->addItems({"44100", "22050", "11025", "8000"});
+  cboSamplerate_->lineEdit()->installEventFilter(this);
+  chkStereo_ = Named(new QCheckBox("立体声", panel), "chkStereo");
+
+  auto* file = new QHBoxLayout;
+  file->addWidget(txtFile_, 1);
+  file->addWidget(cmdBrowse_);
+  file->addWidget(Command3_);
+  auto* format = new QHBoxLayout;
+  format->addWidget(txtWAVFmt_, 1);
+  format->addWidget(cmdSelFmt_);
+  auto* rate = new QHBoxLayout;
+  rate->addWidget(cboSamplerate_);
+  rate->addSpacing(12);
+  rate->addWidget(chkStereo_);
+  rate->addStretch(1);
+
+  grid->addWidget(Named(new QLabel("文件:", panel), "lblFile"), 0, 0);
+  grid->addLayout(file, 0, 1);
+  grid->addWidget(Named(new QLabel("WAV 格式:", panel), "lblWAVFmt"), 1, 0);
+  grid->addLayout(format, 1, 1);
+  grid->addWidget(Named(new QLabel("取样:", panel), "lblSamplerate"), 2, 0);
+  grid->addLayout(rate, 2, 1);
+  grid->setColumnStretch(1, 1);
+  return frame;
+}
+
+QGroupBox* Form1::BuildEffectsFrame() {
+  auto* frame = Named(new QGroupBox("特效/滤镜"), "frmEffects");
+  auto* row = new QHBoxLayout(frame);
+  const char* const captions[] = {"回声", "周相移动", "放大器", "均衡器"};
+  for (int k = 0; k < 4; ++k) {
+    chkFX_[k] = new QCheckBox(captions[k], frame);
+    chkFX_[k]->setObjectName(QString("chkFX%1").arg(k));
+    row->addWidget(chkFX_[k]);
+    row->addSpacing(6);
+  }
+  row->addStretch(1);
+  cmdFXOpts_ = Named(new QPushButton("设置", frame), "cmdFXOpts");
+  Command2_ = Named(new QPushButton("帮助", frame), "Command2");
+  row->addWidget(cmdFXOpts_);
+  row->addWidget(Command2_);
+  return frame;
+}
+
+PictureView* Form1::AddPicture(const char* name, QImageSurface& surface, QWidget* parent) {
+  auto* view = Named(new PictureView(parent), name);
+  view->SetSurface(&surface);
+  view->installEventFilter(this);  // the surface follows the view's size
+  return view;
+}
+
+QWidget* Form1::BuildDisplays() {
+  auto* box = new QWidget;
+  auto* grid = new QGridLayout(box);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setHorizontalSpacing(8);
+  grid->setVerticalSpacing(6);
+  picAmpl_ = AddPicture("picAmpl", *surfAmpl_, box);
+  picFreq_ = AddPicture("picFreq", *surfFreq_, box);
+  picVUL_ = AddPicture("picVUL", *surfVUL_, box);
+  picVUR_ = AddPicture("picVUR", *surfVUR_, box);
+  picAmpl_->setMinimumSize(260, 110);
+  picFreq_->setMinimumSize(260, 110);
+  for (PictureView* bar : {picVUL_, picVUR_}) {
+    bar->setFixedHeight(14);
+    bar->setMinimumWidth(200);
+  }
+  auto* pictures = new QHBoxLayout;
+  pictures->setSpacing(8);
+  pictures->addWidget(picAmpl_, 1);
+  pictures->addWidget(picFreq_, 1);
+  grid->addLayout(pictures, 0, 0, 1, 2);
+  grid->addWidget(Named(new QLabel("左声道:", box), "lblVUchL"), 1, 0);
+  grid->addWidget(picVUL_, 1, 1);
+  grid->addWidget(Named(new QLabel("右声道:", box), "lblVUchR"), 2, 0);
+  grid->addWidget(picVUR_, 2, 1);
+  grid->setRowStretch(0, 1);
+  grid->setColumnStretch(1, 1);
+  return box;
+}
+
+void Form1::PlaceOverlays() {
+  QWidget* central = centralWidget();
+  cboRecLine_->setGeometry(QRect(lineSlot_->mapTo(central, QPoint(0, 0)), lineSlot_->size()));
+  const QSize volSize(volSlot_->width(), sldVol_->sizeHint().height());
+  const QPoint volTop = volSlot_->mapTo(central, QPoint(0, (volSlot_->height() - volSize.height()) / 2));
+  sldVol_->setGeometry(QRect(volTop, volSize));
+  cboRecLine_->raise();
+  sldVol_->raise();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (cboSamplerate_ && watched == cboSamplerate_->lineEdit() && type == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (!RateKeyAccepted(cboSamplerate_->lineEdit()->text(), key->text())) return true;  // discarded
+  } else if ((watched == frmInp_ || watched == lineSlot_ || watched == volSlot_) &&
+             (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show)) {
+    PlaceOverlays();
+  } else if (type == QEvent::Resize) {
+    auto* view = qobject_cast<PictureView*>(watched);
+    QImageSurface* surface = view == picAmpl_   ? surfAmpl_.get()
+                             : view == picFreq_ ? surfFreq_.get()
+                             : view == picVUL_  ? surfVUL_.get()
+                             : view == picVUR_  ? surfVUR_.get()
+                                                : nullptr;
+    if (surface) surface->Resize(std::max(1, view->width()), std::max(1, view->height()));
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- start-up and shutdown
+
+void Form1::ConnectHandlers() {
+  connect(cmdDo_, &QPushButton::clicked, this, [this] {
+    if (controller_) controller_->Toggle();
+  });
+  connect(cboDev_, &QComboBox::activated, this, &Form1::OnDeviceChosen);
+  connect(cboRecLine_, &QComboBox::activated, this, &Form1::OnLineChosen);
+  connect(sldVol_, &QSlider::valueChanged, this, &Form1::ApplyVolume);
+  connect(cboSamplerate_, &QComboBox::activated, this, &Form1::OnRateChosen);
+  connect(chkStereo_, &QCheckBox::toggled, this, &Form1::OnStereoClicked);
+  for (int k = 0; k < 4; ++k) {
+    connect(chkFX_[k], &QCheckBox::toggled, this, [this, k] { OnEffectClicked(k); });
+  }
+  connect(cmdFXOpts_, &QPushButton::clicked, this, &Form1::ShowEffectsDialog);
+  connect(cmdSelFmt_, &QPushButton::clicked, this, &Form1::ChooseFormat);
+  connect(cmdBrowse_, &QPushButton::clicked, this, &Form1::ChooseOutputFile);
+  connect(Command1_, &QPushButton::clicked, this, [] { About::ShowInstance(); });
+  connect(Command2_, &QPushButton::clicked, this, [] { ShellServices::OpenHelp(); });
+  connect(Command3_, &QPushButton::clicked, this, [] { ShellServices::OpenOutputFolder(); });
+  connect(Command4_, &QPushButton::clicked, this, [this] {
+    if (tray_) tray_->HideWindow();
+  });
+  connect(tmrVis_, &QTimer::timeout, this, &Form1::OnTick);
+}
+
+void Form1::Load() {
+  clsSmoothL_ = std::make_unique<clsSmooth>();
+  clsSmoothR_ = std::make_unique<clsSmooth>();
+  clsRecorder_ = std::make_unique<WaveInRecorder>(services_.messages);
+  capture_ = std::make_unique<WaveInCapture>(*clsRecorder_);
+  clsEncoder_ = std::make_unique<EncoderWAV>();
+  controller_ = std::make_unique<RecordingController>(*capture_, *clsEncoder_, clsEffects_, *this,
+                                                      *services_.messages);
+  clsRecorder_->GotData = [this](std::span<int16_t> intBuffer, int32_t& lngLen) {
+    controller_->GotData(intBuffer, lngLen);
+  };
+  clsSmoothL_->SmoothNew(kSmoothHistory);
+  clsSmoothR_->SmoothNew(kSmoothHistory);
+
+  cboSamplerate_->setCurrentText("44100");
+  chkStereo_->setChecked(true);  // its handler does nothing yet
+  blnLoaded_ = true;
+  ShowFormat();
+  FillDevices();
+  clsEffects_.samplerate(RateText().empty() ? 44100 : std::atoi(RateText().c_str()));
+  clsEffects_.Channels(Stereo() ? 2 : 1);
+
+  show();
+  controller_->StartUp();
+  tmrVis_->start();
+  if (services_.trayIcon) tray_ = std::make_unique<TrayIcon>(this, [this] { close(); });
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  Unload();
+  event->accept();  // the unload is never cancelled
+}
+
+void Form1::Unload() {
+  if (unloaded_) return;
+  unloaded_ = true;
+  if (controller_) controller_->Shutdown();
+  tmrVis_->stop();
+  if (clsRecorder_) clsRecorder_->GotData = nullptr;
+  controller_.reset();
+  capture_.reset();
+  clsRecorder_.reset();
+  clsEncoder_.reset();
+  tray_.reset();
+}
+
+// ---------------------------------------------------------------- RecorderView
+
+std::string Form1::OutputFile() const { return S(txtFile_->text()); }
+void Form1::OutputFile(const std::string& path) { txtFile_->setText(Q(path)); }
+std::string Form1::RateText() const { return S(cboSamplerate_->currentText()); }
+bool Form1::Stereo() const { return chkStereo_->isChecked(); }
+bool Form1::DeviceChosen() const { return cboDev_->currentIndex() >= 0; }
+void Form1::ButtonCaption(const std::string& caption) { cmdDo_->setText(Q(caption)); }
+
+void Form1::SetSettingsEnabled(bool enabled) {
+  frmOut_->setEnabled(enabled);
+  frmInp_->setEnabled(enabled);
+}
+
+// ---------------------------------------------------------------- input
+
+void Form1::ShowWarning(const std::string& text) {
+  services_.messages->ShowWarning(RecordingController::kAppCaption, text);
+}
+
+void Form1::FillDevices() {
+  cboDev_->clear();
+  const int32_t count = clsRecorder_->DeviceCount();
+  for (int32_t i = 0; i < count; ++i) cboDev_->addItem(Q(clsRecorder_->DeviceName(i)));
+  cboDev_->setCurrentIndex(-1);  // the user picks one
+}
+
+void Form1::OnDeviceChosen() {
+  cboRecLine_->clear();
+  if (!clsRecorder_->SelectDevice(cboDev_->currentIndex())) {
+    ShowWarning("Couldn't select device!");
+    return;
+  }
+  FillLines();
+}
+
+void Form1::FillLines() {
+  cboRecLine_->clear();
+  const int32_t count = clsRecorder_->MixerLineCount();
+  for (int32_t i = 0; i < count; ++i) cboRecLine_->addItem(Q(clsRecorder_->MixerLineName(i)));
+  const int32_t selected = clsRecorder_->SelectedMixerLine();
+  cboRecLine_->setCurrentIndex(selected);
+  if (selected >= 0 && selected < count) OnLineChosen();  // as the user's choice would
+}
+
+void Form1::OnLineChosen() {
+  if (!clsRecorder_->SelectMixerLine(cboRecLine_->currentIndex())) ShowWarning("Couldn't select mixer line!");
+  {
+    const QSignalBlocker blocker(sldVol_);  // ApplyVolume runs once, below
+    sldVol_->setValue(std::clamp<int32_t>(clsRecorder_->MixerLineVolume(), sldVol_->minimum(), sldVol_->maximum()));
+  }
+  ApplyVolume();
+}
+
+void Form1::ApplyVolume() {
+  if (clsRecorder_) clsRecorder_->MixerLineVolume(sldVol_->value());
+  const int percent = static_cast<int>(static_cast<double>(sldVol_->value()) / sldVol_->maximum() * 100.0);
+  lblVolPer_->setText(QString::number(percent) + "%");
+}
+
+// ---------------------------------------------------------------- output
+
+void Form1::OnRateChosen() {
+  if (!blnLoaded_) return;
+  ChooseFormat();
+  clsEffects_.samplerate(std::atoi(RateText().c_str()));
+}
+
+void Form1::OnStereoClicked() {
+  if (!blnLoaded_) return;
+  ChooseFormat();
+  clsEffects_.Channels(Stereo() ? 2 : 1);
+}
+
+void Form1::ChooseFormat() {
+  bool ok = false;
+  const int rate = cboSamplerate_->currentText().toInt(&ok);
+  if (!ok || rate <= 0) {
+    // A typed rate the chooser cannot list formats for.
+    ShowWarning("取样率无效! 请输入 1 到 96000 之间的数字.");
+    return;
+  }
+  clsEncoder_->SelectFormat(rate, Stereo() ? 2 : 1, *services_.formatChooser, kFormatTitle);
+  ShowFormat();
+}
+
+void Form1::ShowFormat() { txtWAVFmt_->setText(Q(clsEncoder_->FormatTag() + " - " + clsEncoder_->FormatID())); }
+
+void Form1::ChooseOutputFile() {
+  const std::string ext = "*." + clsEncoder_->Extension();
+  const std::string name = services_.fileDialog->AskFileName(clsEncoder_->Description() + " (" + ext + ")|" + ext);
+  if (name.empty()) return;
+  // Always ".wav", whatever the encoder's extension.
+  const QString path = Q(name);
+  txtFile_->setText(path.right(4).toLower() == ".wav" ? path : path + ".wav");
+}
+
+// ---------------------------------------------------------------- effects
+
+void Form1::OnEffectClicked(int Index) {
+  const int32_t bit = 1 << Index;
+  const int32_t used = clsEffects_.EffectsUsed();
+  clsEffects_.EffectsUsed(chkFX_[Index]->isChecked() ? (used | bit) : (used & ~bit));
+}
+
+void Form1::ShowEffectsDialog() {
+  if (!fxOpts_) fxOpts_ = new frmFXOpts(this);
+  fxOpts_->ShowEx(clsEffects_, this);
+}
+
+// ---------------------------------------------------------------- display
+
+int32_t Form1::ChannelPeak(std::span<const int16_t> block, int32_t first, int32_t step) {
+  int32_t peak = 0;
+  for (size_t i = static_cast<size_t>(std::max(first, 0)); i < block.size(); i += static_cast<size_t>(step)) {
+    peak = std::max(peak, std::abs(static_cast<int32_t>(block[i])));
+  }
+  return peak;
+}
+
+void Form1::DrawLevel(QImageSurface& surface, float L) {
+  surface.Cls();
+  const int32_t colour = modDraw::GradientColor(1, L, kLevelGreen, kLevelOrange, kLevelRed);
+  clsVis_.DrawRect(surface, 0, 0, static_cast<int32_t>(std::nearbyint(surface.ScaleWidth() * L)),
+                   static_cast<int32_t>(std::nearbyint(surface.ScaleHeight())), colour);
+}
+
+void Form1::OnTick() {
+  if (!controller_) return;
+  sbarPanel1_->setText(Q(controller_->StatusSizeText()));
+  sbarPanel2_->setText(Q(controller_->StatusLengthText()));
+  if (!controller_->IsRecording()) return;  // the pictures keep their last frame
+
+  const std::span<const int16_t> block = controller_->intVisSamples();
+  clsVis_.DrawAmplitudes(block, *surfAmpl_);
+  clsVis_.DrawFrequencies(block, *surfFreq_);
+  int32_t L = 0;
+  int32_t R = 0;
+  if (Stereo()) {
+    L = ChannelPeak(block, 0, 2);
+    R = ChannelPeak(block, 1, 2);
+  } else {
+    L = R = ChannelPeak(block, 0, 1);
+  }
+  clsSmoothL_->SmoothAdd(static_cast<float>(L == 0 ? 1 : L));
+  clsSmoothR_->SmoothAdd(static_cast<float>(R == 0 ? 1 : R));
+  DrawLevel(*surfVUL_, clsSmoothL_->SmoothGetMax() / 32768.0f);
+  DrawLevel(*surfVUR_, clsSmoothR_->SmoothGetMax() / 32768.0f);
+  for (PictureView* view : {picAmpl_, picFreq_, picVUL_, picVUR_}) view->update();
+}

@@ -1,0 +1,170 @@
+// Form1: the main window "TamblinV3.3". It owns the capture engine, the encoder,
+// the effects chain, the displays and the recording controller; it forwards the
+// user's choices (device, line, level, rate, stereo, format, output file,
+// effects) and redraws waveform, spectrum, level bars and status texts on its own
+// 25 ms timer from the newest processed block.
+//
+// Every control's objectName is its name: cmdDo, frmInp, cboDev, cboRecLine,
+// sldVol, lblVolPer, frmOut, picOutXP, txtFile, cmdBrowse, Command1..Command4,
+// txtWAVFmt, cmdSelFmt, cboSamplerate, chkStereo, frmEffects, chkFX0..chkFX3 (the
+// control array chkFX, Index 0..3), cmdFXOpts, picVUL, picVUR, picAmpl, picFreq,
+// sbar (panels sbarPanel1, sbarPanel2) and tmrVis. cboRecLine and sldVol sit over
+// frmInp but are not inside it, so they stay usable while a recording runs.
+// UI thread only.
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "app/RecorderView.h"
+#include "display/clsDraw.h"
+#include "display/clsSmooth.h"
+#include "effects/clsDSP.h"
+
+class EncoderWAV;
+class FormatChooser;
+class FormatChooserDialog;
+class MessageBoxService;
+class OutputFileDialog;
+class PictureSurface;
+class PictureView;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QImageSurface;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+class QStatusBar;
+class QTimer;
+class RecordingController;
+class TrayIcon;
+class WaveInCapture;
+class WaveInRecorder;
+class frmFXOpts;
+
+class Form1 : public QMainWindow, public RecorderView {
+  Q_OBJECT
+
+ public:
+  // Platform services the window uses; nullptr: the real Qt ones. Tests pass
+  // recording or scripted ones. Not owned.
+  struct Services {
+    MessageBoxService* messages = nullptr;
+    OutputFileDialog* fileDialog = nullptr;
+    FormatChooser* formatChooser = nullptr;
+    bool trayIcon = true;  // false: no tray icon (tests)
+  };
+
+  Form1();
+  explicit Form1(Services services, QWidget* parent = nullptr);
+  ~Form1() override;
+
+  // The start-up sequence: objects, defaults, device list, window shown, next
+  // numbered file, tray icon.
+  void Load();
+
+  // The largest |block[first + k * step]| over the whole array, as 32-bit values
+  // (-32768 counts 32768); 0 when first is beyond the last index.
+  static int32_t ChannelPeak(std::span<const int16_t> block, int32_t first, int32_t step);
+
+  RecordingController& Controller() { return *controller_; }
+  clsDSP& Effects() { return clsEffects_; }
+  EncoderWAV& Encoder() { return *clsEncoder_; }
+  WaveInRecorder& Recorder() { return *clsRecorder_; }
+
+  // RecorderView
+  std::string OutputFile() const override;
+  void OutputFile(const std::string& path) override;
+  std::string RateText() const override;
+  bool Stereo() const override;
+  bool DeviceChosen() const override;
+  void ButtonCaption(const std::string& caption) override;
+  void SetSettingsEnabled(bool enabled) override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  QGroupBox* BuildInputFrame();
+  QGroupBox* BuildOutputFrame();
+  QGroupBox* BuildEffectsFrame();
+  QWidget* BuildDisplays();
+  void ConnectHandlers();
+  void PlaceOverlays();
+  PictureView* AddPicture(const char* name, QImageSurface& surface, QWidget* parent);
+
+  void FillDevices();
+  void FillLines();
+  void OnDeviceChosen();
+  void OnLineChosen();
+  void ApplyVolume();
+  void OnRateChosen();
+  void OnStereoClicked();
+  void OnEffectClicked(int Index);
+  void ChooseFormat();
+  void ShowFormat();
+  void ChooseOutputFile();
+  void ShowEffectsDialog();
+  void OnTick();
+  void DrawLevel(QImageSurface& surface, float L);
+  void Unload();
+  void ShowWarning(const std::string& text);
+
+  Services services_;
+  std::unique_ptr<MessageBoxService> ownMessages_;
+  std::unique_ptr<OutputFileDialog> ownFileDialog_;
+  std::unique_ptr<FormatChooserDialog> ownChooser_;
+
+  // The system's objects, created by Load and released by the shutdown.
+  std::unique_ptr<clsSmooth> clsSmoothL_, clsSmoothR_;
+  std::unique_ptr<WaveInRecorder> clsRecorder_;
+  std::unique_ptr<WaveInCapture> capture_;
+  std::unique_ptr<EncoderWAV> clsEncoder_;
+  clsDraw clsVis_;
+  clsDSP clsEffects_;
+  std::unique_ptr<RecordingController> controller_;
+  std::unique_ptr<TrayIcon> tray_;
+  frmFXOpts* fxOpts_ = nullptr;  // created on first use, kept
+  bool blnLoaded_ = false;
+  bool unloaded_ = false;
+
+  std::unique_ptr<QImageSurface> surfVUL_, surfVUR_, surfAmpl_, surfFreq_;
+
+  QPushButton* cmdDo_ = nullptr;
+  QGroupBox* frmInp_ = nullptr;
+  QComboBox* cboDev_ = nullptr;
+  QComboBox* cboRecLine_ = nullptr;
+  QSlider* sldVol_ = nullptr;
+  QLabel* lblVolPer_ = nullptr;
+  QWidget* lineSlot_ = nullptr;  // where cboRecLine is placed over frmInp
+  QWidget* volSlot_ = nullptr;   // where sldVol is placed over frmInp
+  QGroupBox* frmOut_ = nullptr;
+  QLineEdit* txtFile_ = nullptr;
+  QPushButton* cmdBrowse_ = nullptr;
+  QPushButton* Command3_ = nullptr;
+  QLineEdit* txtWAVFmt_ = nullptr;
+  QPushButton* cmdSelFmt_ = nullptr;
+  QComboBox* cboSamplerate_ = nullptr;
+  QCheckBox* chkStereo_ = nullptr;
+  QGroupBox* frmEffects_ = nullptr;
+  std::array<QCheckBox*, 4> chkFX_{};
+  QPushButton* cmdFXOpts_ = nullptr;
+  QPushButton* Command2_ = nullptr;
+  QPushButton* Command1_ = nullptr;
+  QPushButton* Command4_ = nullptr;
+  PictureView* picVUL_ = nullptr;
+  PictureView* picVUR_ = nullptr;
+  PictureView* picAmpl_ = nullptr;
+  PictureView* picFreq_ = nullptr;
+  QStatusBar* sbar_ = nullptr;
+  QLabel* sbarPanel1_ = nullptr;
+  QLabel* sbarPanel2_ = nullptr;
+  QTimer* tmrVis_ = nullptr;
+};
