@@ -7,17 +7,29 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
+#include "capture/HookOwner.h"
+#include "capture/SourceMixer.h"
+#include "capture/WAVEHDR.h"
+
+class EventLog;
 class MessageBoxService;
+class MessageHook;
+class WaveInDriver;
 
-class WaveInRecorder {
+class WaveInRecorder : private HookOwner {
  public:
   // Real PulseAudio backend; hook errors are shown through `messageBoxes`
-  // (nullptr: logged only).
+  // (nullptr: logged only) and written to the system log.
   explicit WaveInRecorder(MessageBoxService* messageBoxes = nullptr);
-  ~WaveInRecorder();  // stops a running recording
+  // Given backends (tests); `eventLog` nullptr: the system log.
+  WaveInRecorder(std::unique_ptr<WaveInDriver> driver, std::unique_ptr<SourceMixer> mixer,
+                 MessageBoxService* messageBoxes = nullptr, EventLog* eventLog = nullptr);
+  ~WaveInRecorder() override;  // stops a running recording
   WaveInRecorder(const WaveInRecorder&) = delete;
   WaveInRecorder& operator=(const WaveInRecorder&) = delete;
 
@@ -25,6 +37,17 @@ class WaveInRecorder {
   // whole sample array (BufferSize / 2 elements, the engine's own: copy what you
   // keep), lngLen the valid byte count. StopRecord may be called from inside.
   std::function<void(std::span<int16_t> intBuffer, int32_t& lngLen)> GotData;
+
+  // Raised once on the UI thread when the device or the audio server vanished
+  // during a recording; buffers filled before the loss have been delivered
+  // first, and no GotData follows. IsRecording stays true until the owner calls
+  // StopRecord (as its stop button would).
+  std::function<void(const std::string& reason)> DeviceLost;
+
+  // Number of times input was dropped since StartRecord because every buffer
+  // was still with the owner for longer than the driver's reserve (about 3 s)
+  // or the server overflowed. 0 for a loss-free recording.
+  int64_t LostInputCount() const;
 
   bool IsRecording() const;
   bool StopRecord();
@@ -34,8 +57,10 @@ class WaveInRecorder {
   int32_t BufferSize() const;  // bytes
   void BufferSize(int32_t bytes);
 
+  // Input devices as last enumerated by DeviceCount (ids are list positions);
+  // monitors of outputs included. 0 when no audio server is reachable.
   int32_t DeviceCount();
-  std::string DeviceName(int32_t Index);
+  std::string DeviceName(int32_t Index);  // "" for an invalid id
   bool SelectDevice(int32_t Index);
   int32_t MixerLineCount();
   std::string MixerLineName(int32_t Index);
@@ -43,9 +68,42 @@ class WaveInRecorder {
   int32_t SelectedDevice() const;
   int32_t SelectedMixerLine();
   int32_t MixerLineType(int32_t Index);
+  // Record level of the selected device, raw: 65536 = 100 %.
   int32_t MixerLineVolume();
   void MixerLineVolume(int32_t Volume);
 
  private:
-  // Implementation state: see WaveInRecorder.cpp.
+  // One capture buffer: its header stays at the same address while prepared.
+  struct CaptureBuffer {
+    WAVEHDR header;
+    std::vector<int16_t> samples;
+    int16_t* dataAddress = nullptr;
+  };
+
+  HookHandler FindHookHandler(int32_t nOrdinal) override;
+  void HandleWaveInMessage(bool bBefore, bool& bHandled, intptr_t& lReturn, WindowHandle hWnd,
+                           uint32_t uMsg, uintptr_t wParam, intptr_t lParam, intptr_t& lParamUser);
+  void CreateCallbackWindow();
+  void HookCallbackWindow();
+  void UnhookCallbackWindow();
+  void ReleaseCallbackWindow();
+  void UnprepareBuffers(int32_t last);
+  // The selected device as the server has it now; nothing when none is
+  // selected or it is gone.
+  std::optional<SourceDescription> SelectedSource();
+
+  std::unique_ptr<WaveInDriver> driver_;
+  std::unique_ptr<SourceMixer> mixer_;
+  std::unique_ptr<EventLog> ownLog_;
+  std::unique_ptr<MessageHook> hook_;
+  int32_t bufferSize_ = 10240;
+  int32_t bufferCount_ = 5;
+  std::vector<CaptureBuffer> buffers_;
+  std::shared_ptr<CallbackWindow> window_;
+  WindowHandle callbackWindow_ = 0;
+  bool open_ = false;           // the wave-in handle is non-zero
+  uint64_t recording_ = 0;      // serial of the current recording
+  int32_t deviceId_ = -1;
+  std::vector<SourceDescription> devices_;  // as last enumerated
+  std::string selectedSource_;              // server name of the selected device
 };

@@ -1,0 +1,250 @@
+// PulseWaveInDriver: record stream, reserve ring and buffer queue.
+#include "capture/PulseWaveInDriver.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "capture/PulseConnection.h"
+
+namespace {
+
+bool IsCapturablePcm(const WAVEFORMATEX& format) {
+  return format.wFormatTag == WAVE_FORMAT_PCM && format.wBitsPerSample == 16 &&
+         format.nChannels >= 1 && format.nChannels <= PA_CHANNELS_MAX &&
+         format.nSamplesPerSec >= 1 && format.nSamplesPerSec <= PA_RATE_MAX &&
+         format.nBlockAlign == format.nChannels * 2;
+}
+
+}  // namespace
+
+PulseWaveInDriver::PulseWaveInDriver(std::shared_ptr<PulseConnection> connection)
+    : connection_(std::move(connection)) {}
+
+PulseWaveInDriver::~PulseWaveInDriver() { Close(); }
+
+MMRESULT PulseWaveInDriver::Open(const std::string& sourceName, const WAVEFORMATEX& format,
+                                 WindowHandle callbackWindow) {
+  if (!IsCapturablePcm(format)) return WAVERR_BADFORMAT;
+  PulseConnection::Lock lock(*connection_);
+  if (stream_ != nullptr) return MMSYSERR_ERROR;
+  if (!connection_->EnsureConnected()) return MMSYSERR_NODRIVER;
+  const pa_sample_spec spec{PA_SAMPLE_S16LE, format.nSamplesPerSec,
+                            static_cast<uint8_t>(format.nChannels)};
+  pa_channel_map map;
+  pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_WAVEEX);
+  stream_ = pa_stream_new(connection_->Context(), "Tamblin recording", &spec, &map);
+  if (stream_ == nullptr) return MMSYSERR_ERROR;
+  pa_stream_set_state_callback(stream_, &PulseWaveInDriver::OnState, this);
+  pa_stream_set_read_callback(stream_, &PulseWaveInDriver::OnRead, this);
+  pa_stream_set_overflow_callback(stream_, &PulseWaveInDriver::OnOverflow, this);
+
+  const uint32_t bytesPerSecond = format.nSamplesPerSec * format.nBlockAlign;
+  reserve_.assign(static_cast<size_t>(bytesPerSecond) * kReserveSeconds, 0);
+  reserveStart_ = reserveUsed_ = 0;
+  pa_buffer_attr attr;
+  attr.maxlength = bytesPerSecond * kReserveSeconds;
+  attr.fragsize = std::max<uint32_t>(format.nBlockAlign, bytesPerSecond / kFragmentsPerSecond /
+                                                             format.nBlockAlign * format.nBlockAlign);
+  attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
+  // DONT_MOVE: a vanished source ends the recording instead of silently
+  // switching it to another input.
+  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED |
+                                                    PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+  const bool connected =
+      pa_stream_connect_record(stream_, sourceName.empty() ? nullptr : sourceName.c_str(), &attr,
+                               flags) == 0 &&
+      connection_->WaitUntil([this] {
+        const pa_stream_state_t state = pa_stream_get_state(stream_);
+        return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
+      }) &&
+      pa_stream_get_state(stream_) == PA_STREAM_READY;
+  if (!connected) {
+    const bool noSuchSource = pa_context_errno(connection_->Context()) == PA_ERR_NOENTITY;
+    CloseStream();
+    return noSuchSource ? MMSYSERR_BADDEVICEID : MMSYSERR_ERROR;
+  }
+  window_ = callbackWindow;
+  overflows_ = 0;
+  overflowing_ = running_ = lost_ = false;
+  lostReason_.clear();
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT PulseWaveInDriver::Prepare(WAVEHDR* header) {
+  if (header == nullptr || header->lpData == nullptr || header->dwBufferLength == 0) {
+    return MMSYSERR_INVALPARAM;
+  }
+  header->dwFlags = (header->dwFlags | WHDR_PREPARED) & ~WHDR_DONE;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT PulseWaveInDriver::Unprepare(WAVEHDR* header) {
+  if (header == nullptr) return MMSYSERR_INVALPARAM;
+  PulseConnection::Lock lock(*connection_);
+  if ((header->dwFlags & WHDR_INQUEUE) != 0) return WAVERR_STILLPLAYING;
+  header->dwFlags &= ~WHDR_PREPARED;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT PulseWaveInDriver::AddBuffer(WAVEHDR* header) {
+  if (header == nullptr) return MMSYSERR_INVALPARAM;
+  PulseConnection::Lock lock(*connection_);
+  if (stream_ == nullptr) return MMSYSERR_INVALHANDLE;
+  if ((header->dwFlags & WHDR_PREPARED) == 0) return WAVERR_UNPREPARED;
+  if ((header->dwFlags & WHDR_INQUEUE) != 0) return WAVERR_STILLPLAYING;
+  header->dwBytesRecorded = 0;
+  header->dwFlags = (header->dwFlags | WHDR_INQUEUE) & ~WHDR_DONE;
+  header->lpNext = nullptr;
+  if (tail_ != nullptr) {
+    tail_->lpNext = header;
+  } else {
+    head_ = header;
+  }
+  tail_ = header;
+  Pump();  // input waiting in the reserve goes in at once
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT PulseWaveInDriver::Start() {
+  PulseConnection::Lock lock(*connection_);
+  if (stream_ == nullptr) return MMSYSERR_INVALHANDLE;
+  if (lost_ || !Cork(false)) return MMSYSERR_ERROR;
+  running_ = true;
+  return MMSYSERR_NOERROR;
+}
+
+MMRESULT PulseWaveInDriver::Stop() {
+  PulseConnection::Lock lock(*connection_);
+  if (stream_ == nullptr) return MMSYSERR_INVALHANDLE;
+  running_ = false;
+  const bool corked = lost_ || Cork(true);
+  if (head_ != nullptr && head_->dwBytesRecorded > 0) Complete();
+  return corked ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
+}
+
+MMRESULT PulseWaveInDriver::Reset() {
+  const MMRESULT stopped = Stop();
+  PulseConnection::Lock lock(*connection_);
+  if (stream_ == nullptr) return MMSYSERR_INVALHANDLE;
+  HandBackAll();
+  reserveStart_ = reserveUsed_ = 0;
+  if (!lost_) connection_->WaitOperation(pa_stream_flush(stream_, nullptr, nullptr));
+  return stopped;
+}
+
+MMRESULT PulseWaveInDriver::Close() {
+  PulseConnection::Lock lock(*connection_);
+  if (stream_ == nullptr) return MMSYSERR_INVALHANDLE;
+  CloseStream();
+  return MMSYSERR_NOERROR;
+}
+
+std::string PulseWaveInDriver::LostReason() const {
+  PulseConnection::Lock lock(*connection_);
+  return lostReason_;
+}
+
+void PulseWaveInDriver::CloseStream() {
+  // Buffers still queued stay the engine's; they are no longer in our queue.
+  for (WAVEHDR* header = head_; header != nullptr; header = header->lpNext) {
+    header->dwFlags &= ~WHDR_INQUEUE;
+  }
+  head_ = tail_ = nullptr;
+  running_ = false;
+  window_ = 0;
+  if (stream_ == nullptr) return;
+  pa_stream_set_state_callback(stream_, nullptr, nullptr);
+  pa_stream_set_read_callback(stream_, nullptr, nullptr);
+  pa_stream_set_overflow_callback(stream_, nullptr, nullptr);
+  if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream_))) pa_stream_disconnect(stream_);
+  pa_stream_unref(stream_);
+  stream_ = nullptr;
+}
+
+bool PulseWaveInDriver::Cork(bool corked) {
+  return connection_->WaitOperation(pa_stream_cork(stream_, corked ? 1 : 0, nullptr, nullptr));
+}
+
+void PulseWaveInDriver::OnRead(pa_stream*, size_t, void* self) {
+  auto* driver = static_cast<PulseWaveInDriver*>(self);
+  driver->Drain();
+  driver->Pump();
+}
+
+void PulseWaveInDriver::OnOverflow(pa_stream*, void* self) {
+  ++static_cast<PulseWaveInDriver*>(self)->overflows_;
+}
+
+void PulseWaveInDriver::OnState(pa_stream* stream, void* self) {
+  auto* driver = static_cast<PulseWaveInDriver*>(self);
+  driver->connection_->Signal();  // Open may be waiting for READY
+  const pa_stream_state_t state = pa_stream_get_state(stream);
+  if (PA_STREAM_IS_GOOD(state) || driver->lost_ || driver->window_ == 0) return;
+  driver->lost_ = true;
+  driver->lostReason_ = pa_strerror(pa_context_errno(pa_stream_get_context(stream)));
+  driver->running_ = false;
+  // Hand back everything received before the loss, then tell the engine.
+  driver->Pump();
+  if (driver->head_ != nullptr && driver->head_->dwBytesRecorded > 0) driver->Complete();
+  CallbackWindow::PostMessage(driver->window_, WIM_DEVICE_LOST, 0, 0);
+}
+
+void PulseWaveInDriver::Drain() {
+  const void* data = nullptr;
+  size_t bytes = 0;
+  while (pa_stream_readable_size(stream_) > 0) {
+    if (pa_stream_peek(stream_, &data, &bytes) < 0 || bytes == 0) return;
+    if (running_) StoreInReserve(static_cast<const char*>(data), bytes);
+    pa_stream_drop(stream_);
+  }
+}
+
+void PulseWaveInDriver::StoreInReserve(const char* data, size_t bytes) {
+  const size_t room = reserve_.size() - reserveUsed_;
+  if (bytes > room) {
+    // Whole run of dropped input counts once.
+    if (!overflowing_) ++overflows_;
+    overflowing_ = true;
+    bytes = room;
+  } else {
+    overflowing_ = false;
+  }
+  size_t at = (reserveStart_ + reserveUsed_) % reserve_.size();
+  while (bytes > 0) {
+    const size_t part = std::min(bytes, reserve_.size() - at);
+    if (data != nullptr) {
+      std::memcpy(reserve_.data() + at, data, part);
+      data += part;
+    } else {
+      std::memset(reserve_.data() + at, 0, part);  // a hole in the stream: silence
+    }
+    reserveUsed_ += part;
+    bytes -= part;
+    at = (at + part) % reserve_.size();
+  }
+}
+
+void PulseWaveInDriver::Pump() {
+  while (head_ != nullptr && reserveUsed_ > 0) {
+    const size_t space = head_->dwBufferLength - head_->dwBytesRecorded;
+    const size_t part = std::min({space, reserveUsed_, reserve_.size() - reserveStart_});
+    std::memcpy(head_->lpData + head_->dwBytesRecorded, reserve_.data() + reserveStart_, part);
+    head_->dwBytesRecorded += static_cast<uint32_t>(part);
+    reserveStart_ = (reserveStart_ + part) % reserve_.size();
+    reserveUsed_ -= part;
+    if (head_->dwBytesRecorded == head_->dwBufferLength) Complete();
+  }
+}
+
+void PulseWaveInDriver::Complete() {
+  WAVEHDR* const header = head_;
+  head_ = header->lpNext;
+  if (head_ == nullptr) tail_ = nullptr;
+  header->lpNext = nullptr;
+  header->dwFlags = (header->dwFlags | WHDR_DONE) & ~WHDR_INQUEUE;
+  CallbackWindow::PostMessage(window_, MM_WIM_DATA, 0, reinterpret_cast<intptr_t>(header));
+}
+
+void PulseWaveInDriver::HandBackAll() {
+  while (head_ != nullptr) Complete();
+}

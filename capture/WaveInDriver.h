@@ -1,0 +1,40 @@
+// WaveInDriver: the capture device operations the engine uses, in the order of
+// a recording: Open, Prepare each buffer, Start, AddBuffer each buffer; the
+// driver fills queued buffers in turn and posts each filled one to the callback
+// window as MM_WIM_DATA (lParam = its header); Stop, Reset, Unprepare, Close.
+// Every call returns MMSYSERR_NOERROR (0) on success. One object is one device
+// handle. Calls come from the UI thread; posting happens on the driver's own.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "capture/CallbackWindow.h"
+#include "capture/WAVEHDR.h"
+#include "common/WAVEFORMATEX.h"
+
+class WaveInDriver {
+ public:
+  virtual ~WaveInDriver() = default;
+
+  // Opens `sourceName` (empty: the system's default input) for `format`
+  // (16-bit PCM, 1 or 2 channels); buffers go to `callbackWindow`.
+  virtual MMRESULT Open(const std::string& sourceName, const WAVEFORMATEX& format,
+                        WindowHandle callbackWindow) = 0;
+  virtual MMRESULT Prepare(WAVEHDR* header) = 0;
+  virtual MMRESULT Unprepare(WAVEHDR* header) = 0;
+  // Queues a prepared header behind those already queued.
+  virtual MMRESULT AddBuffer(WAVEHDR* header) = 0;
+  virtual MMRESULT Start() = 0;
+  // Stops input; a partly filled buffer is handed back, empty ones stay queued.
+  virtual MMRESULT Stop() = 0;
+  // Stops input and hands back every queued buffer.
+  virtual MMRESULT Reset() = 0;
+  virtual MMRESULT Close() = 0;
+
+  // Times the server had to drop input since Open because no buffer was free
+  // to take it (kept after Close).
+  virtual int64_t OverflowCount() const = 0;
+  // Why WIM_DEVICE_LOST was posted (the server's own words).
+  virtual std::string LostReason() const = 0;
+};

@@ -1,0 +1,260 @@
+// WaveInRecorder: the capture engine (buffer ring over a wave-in driver, GotData
+// on the UI thread through a hooked callback window) and the device and line
+// members over a source mixer.
+#include "capture/WaveInRecorder.h"
+
+#include <climits>
+
+#include "capture/CallbackWindow.h"
+#include "capture/MessageHook.h"
+#include "capture/PulseConnection.h"
+#include "capture/PulseSourceMixer.h"
+#include "capture/PulseWaveInDriver.h"
+#include "capture/SyslogEventLog.h"
+#include "capture/WaveInDriver.h"
+
+namespace {
+
+std::unique_ptr<WaveInDriver> MakePulseDriver(const std::shared_ptr<PulseConnection>& connection) {
+  return std::make_unique<PulseWaveInDriver>(connection);
+}
+
+}  // namespace
+
+WaveInRecorder::WaveInRecorder(MessageBoxService* messageBoxes)
+    : WaveInRecorder(nullptr, nullptr, messageBoxes, nullptr) {
+  const auto connection = std::make_shared<PulseConnection>("Tamblin");
+  driver_ = MakePulseDriver(connection);
+  mixer_ = std::make_unique<PulseSourceMixer>(connection);
+}
+
+WaveInRecorder::WaveInRecorder(std::unique_ptr<WaveInDriver> driver,
+                               std::unique_ptr<SourceMixer> mixer,
+                               MessageBoxService* messageBoxes, EventLog* eventLog)
+    : driver_(std::move(driver)), mixer_(std::move(mixer)) {
+  if (eventLog == nullptr) {
+    ownLog_ = std::make_unique<SyslogEventLog>();
+    eventLog = ownLog_.get();
+  }
+  hook_ = std::make_unique<MessageHook>("WaveInRecorder", static_cast<HookOwner*>(this),
+                                       messageBoxes, eventLog);
+}
+
+WaveInRecorder::~WaveInRecorder() {
+  if (IsRecording()) StopRecord();
+  ReleaseCallbackWindow();
+}
+
+bool WaveInRecorder::IsRecording() const { return open_; }
+
+int32_t WaveInRecorder::BufferCount() const { return bufferCount_; }
+void WaveInRecorder::BufferCount(int32_t Index) { bufferCount_ = Index; }
+int32_t WaveInRecorder::BufferSize() const { return bufferSize_; }
+void WaveInRecorder::BufferSize(int32_t bytes) { bufferSize_ = bytes; }
+
+int64_t WaveInRecorder::LostInputCount() const { return driver_->OverflowCount(); }
+
+bool WaveInRecorder::StartRecord(int32_t samplerate, int16_t Channels) {
+  // A second start would take the buffers away from the driver that holds them.
+  if (open_) return false;
+  // The sample array must hold the header's whole length.
+  if (bufferCount_ < 1 || bufferSize_ < 2 || bufferSize_ % 2 != 0) return false;
+  if (samplerate <= 0 || Channels <= 0) return false;
+
+  buffers_.clear();
+  buffers_.resize(static_cast<size_t>(bufferCount_));
+  CreateCallbackWindow();
+
+  WAVEFORMATEX format;
+  format.wFormatTag = WAVE_FORMAT_PCM;
+  format.nChannels = static_cast<uint16_t>(Channels);
+  format.nSamplesPerSec = static_cast<uint32_t>(samplerate);
+  format.wBitsPerSample = 16;
+  format.nBlockAlign = static_cast<uint16_t>(Channels * 16 / 8);
+  format.nAvgBytesPerSec = format.nBlockAlign * format.nSamplesPerSec;
+  format.cbSize = 0;
+
+  const std::string source = deviceId_ >= 0 ? selectedSource_ : std::string();
+  if (driver_->Open(source, format, callbackWindow_) != MMSYSERR_NOERROR) {
+    ReleaseCallbackWindow();
+    return false;
+  }
+  open_ = true;
+  for (int32_t i = 0; i < bufferCount_; ++i) {
+    CaptureBuffer& buffer = buffers_[static_cast<size_t>(i)];
+    buffer.samples.assign(static_cast<size_t>(bufferSize_ / 2), 0);
+    buffer.dataAddress = buffer.samples.data();
+    buffer.header = WAVEHDR{};
+    buffer.header.lpData = reinterpret_cast<char*>(buffer.dataAddress);
+    buffer.header.dwBufferLength = static_cast<uint32_t>(bufferSize_);
+    buffer.header.dwUser = static_cast<uintptr_t>(i);
+    if (driver_->Prepare(&buffer.header) != MMSYSERR_NOERROR) {
+      UnprepareBuffers(i - 1);
+      driver_->Close();
+      open_ = false;
+      ReleaseCallbackWindow();
+      return false;
+    }
+  }
+  if (driver_->Start() != MMSYSERR_NOERROR) {
+    UnprepareBuffers(bufferCount_ - 1);
+    driver_->Close();
+    open_ = false;
+    ReleaseCallbackWindow();
+    return false;
+  }
+  ++recording_;
+  for (CaptureBuffer& buffer : buffers_) driver_->AddBuffer(&buffer.header);
+  return true;
+}
+
+void WaveInRecorder::UnprepareBuffers(int32_t last) {
+  for (int32_t i = last; i >= 0; --i) driver_->Unprepare(&buffers_[static_cast<size_t>(i)].header);
+}
+
+bool WaveInRecorder::StopRecord() {
+  if (open_) {
+    driver_->Stop();
+    driver_->Reset();
+    for (CaptureBuffer& buffer : buffers_) driver_->Unprepare(&buffer.header);
+    driver_->Close();
+    open_ = false;
+  }
+  ReleaseCallbackWindow();
+  return true;
+}
+
+HookHandler WaveInRecorder::FindHookHandler(int32_t nOrdinal) {
+  if (nOrdinal != 1) return {};
+  return [this](bool bBefore, bool& bHandled, intptr_t& lReturn, WindowHandle hWnd, uint32_t uMsg,
+                uintptr_t wParam, intptr_t lParam, intptr_t& lParamUser) {
+    HandleWaveInMessage(bBefore, bHandled, lReturn, hWnd, uMsg, wParam, lParam, lParamUser);
+  };
+}
+
+void WaveInRecorder::HandleWaveInMessage(bool, bool&, intptr_t&, WindowHandle, uint32_t uMsg,
+                                         uintptr_t, intptr_t lParam, intptr_t&) {
+  if (uMsg == WIM_DEVICE_LOST) {
+    if (open_ && DeviceLost) DeviceLost(driver_->LostReason());
+    return;
+  }
+  if (uMsg != MM_WIM_DATA) return;
+  // Only headers of this recording's buffers are read.
+  const auto* posted = reinterpret_cast<const WAVEHDR*>(lParam);
+  size_t index = buffers_.size();
+  for (size_t i = 0; i < buffers_.size(); ++i) {
+    if (&buffers_[i].header == posted) index = i;
+  }
+  if (index == buffers_.size()) return;
+  const WAVEHDR header = *posted;
+  const uint64_t recording = recording_;
+  int32_t lngLen = static_cast<int32_t>(header.dwBytesRecorded);
+  if (GotData) GotData(std::span<int16_t>(buffers_[index].samples), lngLen);
+  // The handler may have stopped (or even restarted) the recording.
+  if (open_ && recording == recording_) driver_->AddBuffer(&buffers_[index].header);
+}
+
+void WaveInRecorder::CreateCallbackWindow() {
+  window_ = CallbackWindow::Create("WAVE_IN_WINDOW");
+  callbackWindow_ = window_->Handle();
+  HookCallbackWindow();
+}
+
+void WaveInRecorder::HookCallbackWindow() {
+  hook_->sc_Subclass(callbackWindow_, 0, 1, this, true);
+  hook_->sc_WatchMsg(callbackWindow_, MM_WIM_DATA, HOOK_AFTER);
+  hook_->sc_WatchMsg(callbackWindow_, WIM_DEVICE_LOST, HOOK_AFTER);
+}
+
+void WaveInRecorder::UnhookCallbackWindow() {
+  if (callbackWindow_ == 0) return;
+  hook_->sc_UnSubclass(callbackWindow_);
+  callbackWindow_ = 0;
+}
+
+void WaveInRecorder::ReleaseCallbackWindow() {
+  UnhookCallbackWindow();
+  // Messages still queued for the window are dropped with it; a dispatch now
+  // running keeps it alive until it returns.
+  window_.reset();
+}
+
+// ---- devices and lines -----------------------------------------------------
+
+int32_t WaveInRecorder::DeviceCount() {
+  devices_ = mixer_->ListSources();
+  return static_cast<int32_t>(devices_.size());
+}
+
+std::string WaveInRecorder::DeviceName(int32_t Index) {
+  if (Index < 0 || Index >= static_cast<int32_t>(devices_.size())) return {};
+  return devices_[static_cast<size_t>(Index)].description;
+}
+
+bool WaveInRecorder::SelectDevice(int32_t Index) {
+  if (devices_.empty()) DeviceCount();
+  if (Index < 0 || Index > static_cast<int32_t>(devices_.size()) - 1) return false;
+  deviceId_ = -1;
+  selectedSource_.clear();
+  const auto source = mixer_->ReadSource(devices_[static_cast<size_t>(Index)].name);
+  if (!source) return false;
+  deviceId_ = Index;
+  selectedSource_ = source->name;
+  return true;
+}
+
+int32_t WaveInRecorder::SelectedDevice() const { return deviceId_; }
+
+std::optional<SourceDescription> WaveInRecorder::SelectedSource() {
+  if (deviceId_ < 0) return std::nullopt;
+  return mixer_->ReadSource(selectedSource_);
+}
+
+int32_t WaveInRecorder::MixerLineCount() {
+  const auto source = SelectedSource();
+  if (!source) return 0;
+  // A source without ports is its own single line.
+  return source->ports.empty() ? 1 : static_cast<int32_t>(source->ports.size());
+}
+
+std::string WaveInRecorder::MixerLineName(int32_t Index) {
+  const auto source = SelectedSource();
+  if (!source || Index < 0) return {};
+  if (source->ports.empty()) return Index == 0 ? source->description : std::string();
+  if (Index >= static_cast<int32_t>(source->ports.size())) return {};
+  return source->ports[static_cast<size_t>(Index)].description;
+}
+
+bool WaveInRecorder::SelectMixerLine(int32_t Index) {
+  const auto source = SelectedSource();
+  if (!source) return false;
+  if (source->ports.empty()) return Index == 0;
+  if (Index < 0 || Index >= static_cast<int32_t>(source->ports.size())) return false;
+  return mixer_->SetActivePort(source->name, source->ports[static_cast<size_t>(Index)].name);
+}
+
+int32_t WaveInRecorder::SelectedMixerLine() {
+  const auto source = SelectedSource();
+  if (!source) return -1;
+  return source->activePort > 0 ? source->activePort : 0;
+}
+
+int32_t WaveInRecorder::MixerLineType(int32_t Index) {
+  if (Index == -1) Index = SelectedMixerLine();
+  const auto source = SelectedSource();
+  if (!source || Index < 0) return 0;
+  if (source->ports.empty()) return Index == 0 ? source->componentType : 0;
+  if (Index >= static_cast<int32_t>(source->ports.size())) return 0;
+  return source->ports[static_cast<size_t>(Index)].componentType;
+}
+
+int32_t WaveInRecorder::MixerLineVolume() {
+  const auto source = SelectedSource();
+  if (!source || source->volume.empty()) return 0;
+  return static_cast<int32_t>(std::min<uint32_t>(source->volume.front(), INT32_MAX));
+}
+
+void WaveInRecorder::MixerLineVolume(int32_t Volume) {
+  if (deviceId_ < 0) return;
+  mixer_->SetVolume(selectedSource_, static_cast<uint32_t>(Volume < 0 ? 0 : Volume));
+}
