@@ -9,6 +9,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTabBar>
+#include <QWindow>
 #include <cmath>
 
 #include "app/PictureView.h"
@@ -281,12 +282,17 @@ void frmFXOpts::PlaceBandLabel(QLabel* label, double leftTwips) {
 
 void frmFXOpts::ShowEx(clsDSP& dsp, QWidget* owner) {
   Load(dsp);
-  if (owner != nullptr && owner != parentWidget()) {
-    setParent(owner, windowFlags());
-  }
   if (owner != nullptr) {
-    move(owner->frameGeometry().center() - QPoint(width() / 2, height() / 2));
+    // The owner only places the dialog and stays blocked while it is open; it
+    // does not take ownership (the caller keeps the dialog and may reuse it).
+    QWidget* ownerWindow = owner->window();
+    winId();  // the native window must exist to carry its transient parent
+    if (ownerWindow->windowHandle() != nullptr && windowHandle() != nullptr) {
+      windowHandle()->setTransientParent(ownerWindow->windowHandle());
+    }
+    move(ownerWindow->frameGeometry().center() - QPoint(width() / 2, height() / 2));
   }
+  setWindowModality(Qt::ApplicationModal);
   exec();
 }
 

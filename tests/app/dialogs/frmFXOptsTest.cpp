@@ -7,6 +7,7 @@
 #include <QTabBar>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <cmath>
 
 #include "app/frmFXOpts.h"
@@ -217,7 +218,9 @@ TEST_F(FxOptsTest, BandLabelsAt44100ReadFromLeftToRight) {
     EXPECT_EQ(label->text(), expected[i]) << i;
     // Each label stands under its slider, the sliders side by side 20 pixels apart.
     EXPECT_LE(std::abs(label->geometry().center().x() - slider->geometry().center().x()), 2) << i;
-    if (i > 0) EXPECT_EQ(slider->x() - previousSliderLeft, slider->width() + 20) << i;
+    if (i > 0) {
+      EXPECT_EQ(slider->x() - previousSliderLeft, slider->width() + 20) << i;
+    }
     previousSliderLeft = slider->x();
     EXPECT_LE(slider->geometry().right(), Page("picEQ")->width()) << i;
   }
@@ -334,7 +337,11 @@ TEST_F(FxOptsTest, ShowExIsModalOverItsOwnerAndTheCloseButtonEndsIt) {
   dsp_.EchoLength(321);
   bool sawDialog = false;
   QTimer::singleShot(0, &dialog_, [&] {
-    sawDialog = dialog_.isVisible() && dialog_.isModal() && dialog_.parentWidget() == &owner;
+    sawDialog = dialog_.isVisible() && dialog_.isModal() && dialog_.windowHandle() != nullptr &&
+                dialog_.windowHandle()->transientParent() == owner.windowHandle();
+    // The owner is blocked, but does not own the dialog.
+    EXPECT_NE(dialog_.parentWidget(), &owner);
+    EXPECT_TRUE(owner.isVisible());
     EXPECT_EQ(Slider("sldReverbLen")->value(), 321);
     auto* close = dialog_.findChild<QPushButton*>(QStringLiteral("cmdClose"));
     ASSERT_NE(close, nullptr);
