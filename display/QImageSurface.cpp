@@ -1,0 +1,122 @@
+// QImageSurface: GDI-like drawing on a QImage; see the header for the rules
+// that keep it pixel-exact.
+#include "display/QImageSurface.h"
+
+#include <QPen>
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
+QImageSurface::QImageSurface(int width, int height, int32_t backColour)
+    : image_(width, height, QImage::Format_RGB32), backColour_(backColour), fillColour_(backColour) {
+  image_.fill(ToQColor(backColour_));
+}
+
+QImageSurface::~QImageSurface() { EndPainting(); }
+
+QColor QImageSurface::ToQColor(int32_t colour) {
+  const auto c = static_cast<uint32_t>(colour);
+  return QColor(static_cast<int>(c & 255u), static_cast<int>((c >> 8) & 255u), static_cast<int>((c >> 16) & 255u));
+}
+
+QPainter& QImageSurface::Painter() {
+  if (!painter_.isActive()) {
+    painter_.begin(&image_);
+    painter_.setRenderHint(QPainter::Antialiasing, false);
+    painter_.setBrush(Qt::NoBrush);
+  }
+  // Width 0 is Qt's cosmetic one-pixel pen; the flat cap leaves out the last
+  // pixel of a line as GDI does.
+  QPen pen(ToQColor(foreColour_), 0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
+  painter_.setPen(pen);
+  return painter_;
+}
+
+void QImageSurface::EndPainting() const {
+  if (painter_.isActive()) painter_.end();
+}
+
+const QImage& QImageSurface::image() const {
+  EndPainting();
+  return image_;
+}
+
+void QImageSurface::Resize(int width, int height) {
+  EndPainting();
+  image_ = QImage(width, height, QImage::Format_RGB32);
+  image_.fill(ToQColor(backColour_));
+  currentX_ = currentY_ = 0;
+}
+
+void QImageSurface::BackColor(int32_t colour) { backColour_ = colour; }
+int32_t QImageSurface::BackColor() const { return backColour_; }
+void QImageSurface::FillColor(int32_t colour) { fillColour_ = colour; }
+int32_t QImageSurface::FillColor() const { return fillColour_; }
+
+float QImageSurface::ScaleWidth() const { return static_cast<float>(image_.width()); }
+float QImageSurface::ScaleHeight() const { return static_cast<float>(image_.height()); }
+
+void QImageSurface::ForeColor(int32_t colour) { foreColour_ = colour; }
+int32_t QImageSurface::ForeColor() const { return foreColour_; }
+
+void QImageSurface::Cls() {
+  EndPainting();
+  image_.fill(ToQColor(backColour_));
+  currentX_ = currentY_ = 0;
+}
+
+void QImageSurface::FillRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t colour) {
+  // An empty or inverted rectangle fills nothing (GDI FillRect does not reorder).
+  if (right <= left || bottom <= top) return;
+  Painter().fillRect(QRect(left, top, right - left, bottom - top), ToQColor(colour));
+}
+
+void QImageSurface::Rectangle(int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  if (right < left) std::swap(left, right);
+  if (bottom < top) std::swap(top, bottom);
+  if (right - left < 1 || bottom - top < 1) return;
+  QPainter& p = Painter();
+  p.fillRect(QRect(left, top, right - left, bottom - top), ToQColor(fillColour_));
+  // Outline on the outermost pixels of [left, right) x [top, bottom).
+  const int32_t r = right - 1, b = bottom - 1;
+  if (r == left || b == top) {
+    p.fillRect(QRect(left, top, right - left, bottom - top), ToQColor(foreColour_));
+    return;
+  }
+  p.drawRect(QRect(QPoint(left, top), QPoint(r, b)).adjusted(0, 0, -1, -1));
+}
+
+void QImageSurface::MoveTo(int32_t x, int32_t y) {
+  currentX_ = x;
+  currentY_ = y;
+}
+
+void QImageSurface::LineTo(int32_t x, int32_t y) {
+  PlotLine(currentX_, currentY_, x, y);
+  currentX_ = x;
+  currentY_ = y;
+}
+
+void QImageSurface::SetPixel(int32_t x, int32_t y) { PlotPixel(x, y, ToQColor(foreColour_).rgb()); }
+
+void QImageSurface::PlotPixel(int32_t x, int32_t y, QRgb rgb) {
+  if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
+  reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = rgb;
+}
+
+void QImageSurface::PlotLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
+  // Own rasteriser rather than QPainter::drawLine: Qt orders a line's end
+  // points before dropping the last pixel, so a line drawn upwards would lose
+  // its start instead of its end. Steps along the major axis from the start,
+  // the minor coordinate rounded to the nearest pixel, the end point left out
+  // (a line to the current position itself draws nothing).
+  const int64_t dx = int64_t{x1} - x0, dy = int64_t{y1} - y0;
+  const int64_t steps = std::max(std::abs(dx), std::abs(dy));
+  const QRgb rgb = ToQColor(foreColour_).rgb();
+  for (int64_t i = 0; i < steps; ++i) {
+    // Nearest pixel to start + i/steps of the way, halves away from the start.
+    const int64_t ox = (2 * i * dx + (dx >= 0 ? steps : -steps)) / (2 * steps);
+    const int64_t oy = (2 * i * dy + (dy >= 0 ? steps : -steps)) / (2 * steps);
+    PlotPixel(static_cast<int32_t>(x0 + ox), static_cast<int32_t>(y0 + oy), rgb);
+  }
+}
