@@ -169,18 +169,20 @@ void MessageHook::zAddMsg(int32_t uMsg, int32_t When) {
     table.count = ALL_MESSAGES;
     return;
   }
+  // Free slots and duplicates are looked for before the overflow test, so a
+  // full table still takes a message into a slot freed by a deletion.
+  for (int32_t i = 1; i <= table.count; ++i) {
+    if (table.slots[i] == 0) {
+      table.slots[i] = uMsg;
+      return;
+    }
+    if (table.slots[i] == uMsg) return;
+  }
   if (table.count >= MSG_ENTRIES) {
     zReportError("zAddMsg",
                  "Message table overflow. Either increase the value of Const MSG_ENTRIES or use "
                  "ALL_MESSAGES instead of specific message values");
     return;
-  }
-  for (int32_t i = 1; i <= table.count; ++i) {
-    if (table.slots[i] == 0) {
-      table.slots[i] = uMsg;  // reuse a slot freed by a deletion
-      return;
-    }
-    if (table.slots[i] == uMsg) return;
   }
   if (table.count < 0) table.count = 0;  // a specific message replaces "all"
   table.slots[++table.count] = uMsg;
