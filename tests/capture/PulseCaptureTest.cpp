@@ -1,0 +1,197 @@
+// Tests of the capture engine against a real audio server: exact samples fed
+// through a pipe source come back bit for bit, devices and the record level
+// are those the server reports, and a vanishing server ends delivery cleanly.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+
+#include "capture/WaveInRecorder.h"
+#include "tests/capture/EventPump.h"
+#include "tests/support/PipeSourceFeeder.h"
+#include "tests/support/PrivatePulseDaemon.h"
+#include "tests/support/ShellCommand.h"
+
+namespace {
+
+// A signal without zero samples, so the first fed sample is told from the
+// silence a source gives before it.
+std::vector<int16_t> KnownSamples(size_t count) {
+  std::vector<int16_t> samples(count);
+  uint32_t state = 12345;
+  for (int16_t& sample : samples) {
+    state = state * 1103515245u + 12345u;
+    sample = static_cast<int16_t>(state >> 16);
+    if (sample == 0) sample = 1;
+  }
+  return samples;
+}
+
+int32_t FindDevice(WaveInRecorder& recorder, const std::string& description) {
+  const int32_t count = recorder.DeviceCount();
+  for (int32_t i = 0; i < count; ++i) {
+    if (recorder.DeviceName(i) == description) return i;
+  }
+  return -1;
+}
+
+// Collects every delivered sample.
+struct Collector {
+  std::vector<int16_t> samples;
+  int32_t deliveries = 0;
+  void Attach(WaveInRecorder& recorder) {
+    recorder.GotData = [this](std::span<int16_t> intBuffer, int32_t& lngLen) {
+      ++deliveries;
+      samples.insert(samples.end(), intBuffer.begin(), intBuffer.begin() + lngLen / 2);
+    };
+  }
+};
+
+class PulseCaptureTest : public ::testing::TestWithParam<std::pair<int32_t, int16_t>> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(EnsurePulseServer());
+    EnsureEventLoop();
+  }
+};
+
+TEST_P(PulseCaptureTest, FedSamplesComeBackBitForBit) {
+  const auto [rate, channels] = GetParam();
+  const std::string description = "Pipe-" + std::to_string(rate) + "-" + std::to_string(channels);
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_cap"), rate, channels, description);
+  ASSERT_TRUE(feeder.Loaded());
+
+  WaveInRecorder recorder;
+  Collector collector;
+  collector.Attach(recorder);
+  const int32_t device = FindDevice(recorder, description);
+  ASSERT_GE(device, 0);
+  ASSERT_TRUE(recorder.SelectDevice(device));
+  ASSERT_TRUE(recorder.StartRecord(rate, channels));
+
+  const size_t fedCount = static_cast<size_t>(rate) * channels * 3;  // 3 s
+  std::vector<int16_t> fed = KnownSamples(fedCount);
+  // One second of silence after the signal fills the last buffer.
+  std::vector<int16_t> padded = fed;
+  padded.resize(fedCount + static_cast<size_t>(rate) * channels, 0);
+  feeder.Feed(padded, 4.0);
+
+  const auto hasAll = [&] {
+    const auto first = std::find_if(collector.samples.begin(), collector.samples.end(),
+                                    [](int16_t s) { return s != 0; });
+    return collector.samples.end() - first >= static_cast<long>(fedCount);
+  };
+  ASSERT_TRUE(PumpUntil(hasAll, std::chrono::seconds(30)))
+      << "got " << collector.samples.size() << " samples";
+  feeder.StopFeeding();
+  recorder.StopRecord();
+
+  const auto first = std::find_if(collector.samples.begin(), collector.samples.end(),
+                                  [](int16_t s) { return s != 0; });
+  const std::vector<int16_t> got(first, first + static_cast<long>(fedCount));
+  EXPECT_EQ((first - collector.samples.begin()) % channels, 0);  // frames stay whole
+  const auto mismatch = std::mismatch(got.begin(), got.end(), fed.begin());
+  EXPECT_TRUE(mismatch.first == got.end())
+      << "first difference at sample " << (mismatch.first - got.begin());
+  EXPECT_EQ(recorder.LostInputCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(RatesAndChannels, PulseCaptureTest,
+                         ::testing::Values(std::make_pair(44100, int16_t{2}),
+                                           std::make_pair(8000, int16_t{1})));
+
+TEST(PulseDevicesTest, PipeSourceIsListedAndItsLevelReachesTheServer) {
+  ASSERT_TRUE(EnsurePulseServer());
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_dev"), 44100, 2, "Pipe-Devices");
+  ASSERT_TRUE(feeder.Loaded());
+  WaveInRecorder recorder;
+  const int32_t device = FindDevice(recorder, "Pipe-Devices");
+  ASSERT_GE(device, 0);
+  ASSERT_TRUE(recorder.SelectDevice(device));
+  EXPECT_EQ(recorder.SelectedDevice(), device);
+  // Outside the list: refused, selection kept.
+  EXPECT_FALSE(recorder.SelectDevice(recorder.DeviceCount()));
+  EXPECT_EQ(recorder.SelectedDevice(), device);
+
+  // A pipe source has no ports: it is its own line.
+  EXPECT_EQ(recorder.MixerLineCount(), 1);
+  EXPECT_EQ(recorder.MixerLineName(0), "Pipe-Devices");
+  EXPECT_TRUE(recorder.SelectMixerLine(0));
+  EXPECT_FALSE(recorder.SelectMixerLine(1));
+  EXPECT_EQ(recorder.SelectedMixerLine(), 0);
+
+  recorder.MixerLineVolume(40000);
+  EXPECT_EQ(recorder.MixerLineVolume(), 40000);
+  const ShellResult volume =
+      RunShellCommand("pactl get-source-volume " + ShellQuote(feeder.SourceName()));
+  ASSERT_EQ(volume.exitCode, 0);
+  // "Volume: front-left: 40000 /  61% / ..., front-right: 40000 / ..."
+  std::istringstream words(volume.output);
+  std::vector<std::string> raw;
+  for (std::string word, previous; words >> word; previous = word) {
+    if (previous == "front-left:" || previous == "front-right:") raw.push_back(word);
+  }
+  EXPECT_EQ(raw, (std::vector<std::string>{"40000", "40000"})) << volume.output;
+}
+
+TEST(PulseServerLossTest, KilledServerEndsDeliveryWithDeviceLost) {
+  EnsureEventLoop();
+  PrivatePulseDaemon daemon;
+  ASSERT_TRUE(daemon.Running());
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_loss"), 44100, 2, "Pipe-Loss");
+  ASSERT_TRUE(feeder.Loaded());
+  WaveInRecorder recorder;
+  Collector collector;
+  collector.Attach(recorder);
+  std::string lostReason;
+  int32_t deliveriesAtLoss = -1;
+  recorder.DeviceLost = [&](const std::string& reason) {
+    lostReason = reason;
+    deliveriesAtLoss = collector.deliveries;
+  };
+  const int32_t device = FindDevice(recorder, "Pipe-Loss");
+  ASSERT_GE(device, 0);
+  ASSERT_TRUE(recorder.SelectDevice(device));
+  ASSERT_TRUE(recorder.StartRecord(44100, 2));
+  feeder.FeedContinuously(2.0);
+  ASSERT_TRUE(PumpUntil([&] { return collector.deliveries >= 3; }));
+
+  daemon.Stop();
+  ASSERT_TRUE(PumpUntil([&] { return deliveriesAtLoss >= 0; }));
+  EXPECT_FALSE(lostReason.empty());
+  PumpFor(std::chrono::milliseconds(300));
+  EXPECT_EQ(collector.deliveries, deliveriesAtLoss);  // nothing after the loss
+  EXPECT_TRUE(recorder.IsRecording());
+  EXPECT_TRUE(recorder.StopRecord());
+  EXPECT_FALSE(recorder.IsRecording());
+
+  // With the server gone: no devices, no selection, no recording, no hang.
+  EXPECT_EQ(recorder.DeviceCount(), 0);
+  EXPECT_FALSE(recorder.SelectDevice(0));
+  EXPECT_FALSE(recorder.StartRecord(44100, 2));
+  feeder.StopFeeding();
+}
+
+TEST(PulseServerLossTest, NoServerMeansNoDevices) {
+  EnsureEventLoop();
+  const char* previous = std::getenv("PULSE_SERVER");
+  const std::string saved = previous != nullptr ? previous : "";
+  ::setenv("PULSE_SERVER", "unix:/nonexistent/tamblin/native", 1);
+  {
+    WaveInRecorder recorder;
+    EXPECT_EQ(recorder.DeviceCount(), 0);
+    EXPECT_EQ(recorder.DeviceName(0), "");
+    EXPECT_FALSE(recorder.SelectDevice(0));
+    EXPECT_EQ(recorder.MixerLineCount(), 0);
+    EXPECT_FALSE(recorder.StartRecord(44100, 2));
+    EXPECT_FALSE(recorder.IsRecording());
+  }
+  if (previous != nullptr) {
+    ::setenv("PULSE_SERVER", saved.c_str(), 1);
+  } else {
+    ::unsetenv("PULSE_SERVER");
+  }
+}
+
+}  // namespace
