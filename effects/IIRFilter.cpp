@@ -1,7 +1,7 @@
 // IIRFilter: cookbook biquad design and the in-place block filters.
 #include "effects/IIRFilter.h"
 
-#include <array>
+#include <algorithm>
 #include <cmath>
 
 #include "common/SampleMath.h"
@@ -12,33 +12,11 @@ namespace {
 constexpr double kTwoPi = 6.2831855f;
 constexpr double kHalfLn2 = 0.6931472f / 2.0f;  // 0.3465736, ln 2 / 2 for the octave bandwidth
 
-constexpr float kScale16 = 32767.0f;
 constexpr float kScale8 = 127.0f;
-
-// Bands kept in locals by the cascade; the equalizer uses at most 10.
-constexpr std::size_t kMaxCascade = 16;
 
 bool AllFinite(const IIRFilter::Coefficients& c) {
   return std::isfinite(c.b0) && std::isfinite(c.b1) && std::isfinite(c.b2) && std::isfinite(c.a1) &&
          std::isfinite(c.a2);
-}
-
-// One direct-form-I step; y is stored as Single.
-inline float Step(const IIRFilter::Coefficients& c, IIRFilter::Memories& m, float x) {
-  const float y = c.b0 * x + c.b1 * m.x1 + c.b2 * m.x2 - c.a1 * m.y1 - c.a2 * m.y2;
-  m.x2 = m.x1;
-  m.x1 = x;
-  m.y2 = m.y1;
-  m.y1 = y;
-  return y;
-}
-
-// Output beyond +-1 saturates; written so that a NaN (unstable filter) saturates low
-// instead of reaching an undefined float-to-integer conversion.
-inline int16_t ToSample16(float y) {
-  if (y > 1.0f) return 32767;
-  if (y >= -1.0f) return ClipSample(y * kScale16);
-  return -32768;
 }
 
 inline uint8_t ToSample8(float y) {
@@ -46,8 +24,6 @@ inline uint8_t ToSample8(float y) {
   if (y >= -1.0f) return static_cast<uint8_t>(std::nearbyintf(y * kScale8 + 128.0f));
   return 0;
 }
-
-inline float FromSample16(int16_t s) { return static_cast<float>(s) / kScale16; }
 
 }  // namespace
 
@@ -137,7 +113,7 @@ void IIRFilter::ProcessSamples_16bit(std::span<int16_t> intSamples) {
   if (!enabled_) return;
   const Coefficients c = coefficients_;
   Memories m = memories_;
-  for (int16_t& sample : intSamples) sample = ToSample16(Step(c, m, FromSample16(sample)));
+  for (int16_t& sample : intSamples) sample = Filter16(c, m, sample);
   memories_ = m;
 }
 
@@ -147,32 +123,36 @@ void IIRFilter::ProcessSamples_8bit(std::span<uint8_t> btSamples) {
   Memories m = memories_;
   for (uint8_t& sample : btSamples) {
     const float x = static_cast<float>(static_cast<int32_t>(sample) - 128) / kScale8;
-    sample = ToSample8(Step(c, m, x));
+    sample = ToSample8(Step(c, m.x1, m.x2, m.y1, m.y2, x));
   }
   memories_ = m;
 }
 
 void IIRFilter::ProcessCascade_16bit(std::span<IIRFilter> bands, std::span<int16_t> intSamples) {
-  if (bands.size() > kMaxCascade) {
-    for (IIRFilter& band : bands) band.ProcessSamples_16bit(intSamples);
-    return;
+  // Groups of at most kMaxBands in series; the equalizer's 10 bands are one group.
+  while (!bands.empty()) {
+    const std::size_t group = std::min(bands.size(), Cascade::kMaxBands);
+    Cascade cascade(bands.first(group));
+    const std::size_t steps = intSamples.size() + cascade.Lag();
+    for (std::size_t t = 0; t < steps; ++t) cascade.Advance(intSamples, t);
+    cascade.Finish();
+    bands = bands.subspan(group);
   }
-  std::array<Coefficients, kMaxCascade> c;
-  std::array<Memories, kMaxCascade> m;
-  std::array<IIRFilter*, kMaxCascade> owner;
-  std::size_t n = 0;
+}
+
+IIRFilter::Cascade::Cascade(std::span<IIRFilter> bands) {
   for (IIRFilter& band : bands) {
-    if (!band.enabled_) continue;
-    c[n] = band.coefficients_;
-    m[n] = band.memories_;
-    owner[n] = &band;
-    ++n;
+    if (!band.enabled_ || count_ == kMaxBands) continue;
+    coefficients_[count_] = band.coefficients_;
+    x1_[count_] = band.memories_.x1;
+    x2_[count_] = band.memories_.x2;
+    y1_[count_] = band.memories_.y1;
+    y2_[count_] = band.memories_.y2;
+    owners_[count_] = &band;
+    ++count_;
   }
-  for (int16_t& sample : intSamples) {
-    int16_t value = sample;
-    // Each band's output is a 16-bit sample again before the next band reads it.
-    for (std::size_t k = 0; k < n; ++k) value = ToSample16(Step(c[k], m[k], FromSample16(value)));
-    sample = value;
-  }
-  for (std::size_t k = 0; k < n; ++k) owner[k]->memories_ = m[k];
+}
+
+void IIRFilter::Cascade::Finish() {
+  for (std::size_t k = 0; k < count_; ++k) owners_[k]->memories_ = Memories{x1_[k], x2_[k], y1_[k], y2_[k]};
 }

@@ -1,6 +1,8 @@
 // Rounding, saturation and the wave format record.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "common/AppError.h"
 #include "common/SampleMath.h"
 #include "common/WAVEFORMATEX.h"
@@ -45,5 +47,20 @@ TEST(AppErrorTest, CarriesNumberAndDescription) {
   } catch (const AppError& e) {
     EXPECT_EQ(e.number(), 90);
     EXPECT_EQ(e.description(), "Encoder already running!");
+  }
+}
+
+TEST(SampleMath, FloatClipSampleRoundsLikeNearbyintEverywhereInRange) {
+  // Every multiple of 1/64 in the sample range (halves and near-halves included),
+  // plus the neighbours of each half.
+  for (int32_t k = -32768 * 64; k <= 32767 * 64; ++k) {
+    const float v = static_cast<float>(k) / 64.0f;
+    ASSERT_EQ(ClipSample(v), static_cast<int16_t>(std::nearbyintf(v))) << v;
+    if (k % 32 == 0 && k % 64 != 0) {
+      const float below = std::nextafter(v, -1e9f);
+      const float above = std::nextafter(v, 1e9f);
+      ASSERT_EQ(ClipSample(below), static_cast<int16_t>(std::nearbyintf(below))) << below;
+      ASSERT_EQ(ClipSample(above), static_cast<int16_t>(std::nearbyintf(above))) << above;
+    }
   }
 }

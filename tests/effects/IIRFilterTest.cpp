@@ -36,6 +36,12 @@ std::vector<int16_t> Noise(std::size_t count, int amplitude) {
 
 }  // namespace
 
+TEST(IIRFilterTest, SampleToUnitEqualsSinglePrecisionDivisionForEverySample) {
+  for (int32_t s = -32768; s <= 32767; ++s) {
+    ASSERT_EQ(IIRFilter::SampleToUnit(static_cast<int16_t>(s)), static_cast<float>(s) / 32767.0f) << s;
+  }
+}
+
 TEST(IIRFilterTest, NewFilterIsEnabledAndSilencesEverySample) {
   IIRFilter f;
   EXPECT_TRUE(f.Enabled());
@@ -204,6 +210,8 @@ TEST(IIRFilterTest, EightBitScalingAndSaturation) {
 
 TEST(IIRFilterTest, CascadeEqualsBandsInSeriesAndSkipsDisabledBands) {
   std::vector<IIRFilter> fused{Peaking(6, 80), Peaking(-4, 455), Peaking(12, 2586), Peaking(3, 14700)};
+  // More bands than one wavefront holds run as several groups in series.
+  for (int i = 0; i < 17; ++i) fused.push_back(Peaking(static_cast<float>(i % 5) - 2, 100.0f + 500.0f * i));
   std::vector<IIRFilter> serial = fused;
   fused[2].Enabled(false);
   serial[2].Enabled(false);
