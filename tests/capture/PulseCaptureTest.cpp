@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <sstream>
+#include <thread>
 
 #include "capture/WaveInRecorder.h"
 #include "tests/capture/EventPump.h"
@@ -101,6 +102,63 @@ INSTANTIATE_TEST_SUITE_P(RatesAndChannels, PulseCaptureTest,
                          ::testing::Values(std::make_pair(44100, int16_t{2}),
                                            std::make_pair(8000, int16_t{1})));
 
+// A UI thread held up for a second loses nothing: the driver's reserve keeps
+// the input until buffers come back.
+TEST(PulseReserveTest, BusyHandlerLosesNoInput) {
+  ASSERT_TRUE(EnsurePulseServer());
+  EnsureEventLoop();
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_busy"), 44100, 2, "Pipe-Busy");
+  ASSERT_TRUE(feeder.Loaded());
+  WaveInRecorder recorder;
+  Collector collector;
+  collector.Attach(recorder);
+  const auto plainHandler = recorder.GotData;
+  recorder.GotData = [&](std::span<int16_t> intBuffer, int32_t& lngLen) {
+    plainHandler(intBuffer, lngLen);
+    if (collector.deliveries == 2) std::this_thread::sleep_for(std::chrono::seconds(1));
+  };
+  ASSERT_TRUE(recorder.SelectDevice(FindDevice(recorder, "Pipe-Busy")));
+  ASSERT_TRUE(recorder.StartRecord(44100, 2));
+  const size_t fedCount = 44100 * 2 * 2;
+  std::vector<int16_t> fed = KnownSamples(fedCount);
+  std::vector<int16_t> padded = fed;
+  padded.resize(fedCount + 44100 * 2, 0);
+  feeder.Feed(padded, 4.0);
+  ASSERT_TRUE(PumpUntil([&] {
+    const auto first = std::find_if(collector.samples.begin(), collector.samples.end(),
+                                    [](int16_t s) { return s != 0; });
+    return collector.samples.end() - first >= static_cast<long>(fedCount);
+  }));
+  recorder.StopRecord();
+  const auto first = std::find_if(collector.samples.begin(), collector.samples.end(),
+                                  [](int16_t s) { return s != 0; });
+  EXPECT_TRUE(std::equal(fed.begin(), fed.end(), first));
+  EXPECT_EQ(recorder.LostInputCount(), 0);
+}
+
+// Held up far longer than the reserve: the loss is counted, and recording goes on.
+TEST(PulseReserveTest, InputBeyondTheReserveIsCountedAsLost) {
+  ASSERT_TRUE(EnsurePulseServer());
+  EnsureEventLoop();
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_over"), 44100, 2, "Pipe-Over");
+  ASSERT_TRUE(feeder.Loaded());
+  WaveInRecorder recorder;
+  Collector collector;
+  collector.Attach(recorder);
+  const auto plainHandler = recorder.GotData;
+  recorder.GotData = [&](std::span<int16_t> intBuffer, int32_t& lngLen) {
+    plainHandler(intBuffer, lngLen);
+    if (collector.deliveries == 1) std::this_thread::sleep_for(std::chrono::seconds(3));
+  };
+  ASSERT_TRUE(recorder.SelectDevice(FindDevice(recorder, "Pipe-Over")));
+  ASSERT_TRUE(recorder.StartRecord(44100, 2));
+  feeder.FeedContinuously(4.0);  // 12 s of input during the 3 s stall
+  ASSERT_TRUE(PumpUntil([&] { return collector.deliveries > 10; }));
+  EXPECT_GE(recorder.LostInputCount(), 1);
+  feeder.StopFeeding();
+  recorder.StopRecord();
+}
+
 TEST(PulseDevicesTest, PipeSourceIsListedAndItsLevelReachesTheServer) {
   ASSERT_TRUE(EnsurePulseServer());
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_dev"), 44100, 2, "Pipe-Devices");
@@ -171,6 +229,38 @@ TEST(PulseServerLossTest, KilledServerEndsDeliveryWithDeviceLost) {
   EXPECT_FALSE(recorder.SelectDevice(0));
   EXPECT_FALSE(recorder.StartRecord(44100, 2));
   feeder.StopFeeding();
+}
+
+TEST(PulseServerLossTest, RemovedSourceEndsDeliveryWithDeviceLost) {
+  ASSERT_TRUE(EnsurePulseServer());
+  EnsureEventLoop();
+  auto feeder = std::make_unique<PipeSourceFeeder>(PipeSourceFeeder::UniqueName("tamblin_gone"),
+                                                   8000, 1, "Pipe-Gone");
+  ASSERT_TRUE(feeder->Loaded());
+  WaveInRecorder recorder;
+  bool lost = false;
+  recorder.DeviceLost = [&](const std::string&) { lost = true; };
+  ASSERT_TRUE(recorder.SelectDevice(FindDevice(recorder, "Pipe-Gone")));
+  ASSERT_TRUE(recorder.StartRecord(8000, 1));
+  feeder.reset();  // unloads the source under the running recording
+  ASSERT_TRUE(PumpUntil([&] { return lost; }));
+  EXPECT_TRUE(recorder.StopRecord());
+  // The device list no longer offers it.
+  EXPECT_LT(FindDevice(recorder, "Pipe-Gone"), 0);
+}
+
+TEST(PulseServerLossTest, HungServerCannotHangTheEngine) {
+  EnsureEventLoop();
+  PrivatePulseDaemon daemon;
+  ASSERT_TRUE(daemon.Running());
+  WaveInRecorder recorder;
+  daemon.Freeze();
+  // Every call gives up after its bounded wait and reports failure.
+  EXPECT_EQ(recorder.DeviceCount(), 0);
+  EXPECT_FALSE(recorder.SelectDevice(0));
+  EXPECT_FALSE(recorder.StartRecord(44100, 2));
+  daemon.Thaw();
+  EXPECT_GT(recorder.DeviceCount(), 0);  // and recovers once the server answers
 }
 
 TEST(PulseServerLossTest, NoServerMeansNoDevices) {

@@ -2,6 +2,8 @@
 // pulse-private.sh script.
 #include "tests/support/PrivatePulseDaemon.h"
 
+#include <signal.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -63,6 +65,7 @@ PrivatePulseDaemon::~PrivatePulseDaemon() {
 
 void PrivatePulseDaemon::Stop() {
   if (!running_) return;
+  Thaw();  // a frozen daemon cannot act on TERM
   RunShellCommand(ShellQuote(ScriptPath()) + " stop " + ShellQuote(folder_));
   running_ = false;
 }
@@ -80,4 +83,20 @@ bool EnsurePulseServer() {
   static std::unique_ptr<PrivatePulseDaemon> shared;
   if (!shared) shared = std::make_unique<PrivatePulseDaemon>();
   return shared->Running();
+}
+
+int PrivatePulseDaemon::Pid() const {
+  if (!running_) return 0;
+  std::ifstream pidFile(folder_ + "/daemon.pid");
+  int pid = 0;
+  pidFile >> pid;
+  return pid;
+}
+
+void PrivatePulseDaemon::Freeze() {
+  if (const int pid = Pid(); pid > 0) ::kill(pid, SIGSTOP);
+}
+
+void PrivatePulseDaemon::Thaw() {
+  if (const int pid = Pid(); pid > 0) ::kill(pid, SIGCONT);
 }

@@ -36,10 +36,18 @@ class PrivatePulseDaemon {
   const std::string& Server() const { return server_; }
   // The daemon's log file text, for failure messages.
   std::string Log() const;
+  // The daemon's process id, 0 when not running.
+  int Pid() const;
   // Stops the daemon now (TERM, then KILL after 2.5 s). PULSE_SERVER keeps
   // pointing at the dead socket until the object is destroyed, so clients see
   // a vanished server. Safe to call twice.
   void Stop();
+
+  // Freezes the daemon (SIGSTOP): it keeps its socket but answers nothing, as
+  // a hung server would. Thaw (SIGCONT) lets it go on. Both no-ops when it is
+  // not running.
+  void Freeze();
+  void Thaw();
 
   // Path of scripts/pulse-private.sh as described above.
   static std::string ScriptPath();
