@@ -6,6 +6,8 @@
 // X[k] = sum over n of x[n] e^(-2 pi i k n / N). UI thread only.
 #pragma once
 
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -38,9 +40,19 @@ class clsFourier {
     double Re;
     double Im;
   };
+  // Re in lane 0, Im in lane 1.
+  typedef double Pair __attribute__((vector_size(16)));
+  // Twiddle w as (w.Re, w.Re) and (-w.Im, w.Im): w * b = b * re + swap(b) * im.
+  struct Twiddle {
+    Pair re;
+    Pair im;
+  };
 
-  void CheckIndex(int32_t Index) const;
-  const Complex& GetOutput(int32_t Index) const;
+  // Slot of input Index (1-based) if it is in range; throws 381 otherwise.
+  size_t CheckIndex(int32_t Index) const;
+  [[noreturn]] static void ThrowBadIndex();
+  Complex GetOutput(int32_t Index) const;
+  void BuildTwiddles();
   void Transform() const;
   static int32_t ReverseBits(int32_t value, int32_t count);
 
@@ -48,7 +60,7 @@ class clsFourier {
   double twoPi_;
   // Inputs at their bit-reversed positions; after a transform the outputs in
   // natural order. Mutable: reading an output runs the pending transform.
-  mutable std::vector<Complex> work_;
+  mutable std::vector<Pair> work_;
   mutable bool dirty_ = false;
   mutable float timingMs_ = 0.0f;
   int32_t lastIndex_ = 0;  // N - 1
@@ -60,4 +72,46 @@ class clsFourier {
   // each input position.
   std::vector<int32_t> reversed_;
   std::vector<double> blackman_;
+  // Twiddle factors of every stage from span 2 up to N, N - 1 entries.
+  std::vector<Twiddle> twiddles_;
 };
+
+// The per-element members are inline: the spectrum display calls them about
+// 1500 times per frame, and a call each would cost as much as the transform.
+
+inline size_t clsFourier::CheckIndex(int32_t Index) const {
+  // Unsized: lastIndex_ is 0 and samplesUnknown_ set; Index - 1 as unsigned
+  // also rejects Index < 1.
+  const auto i = static_cast<uint32_t>(Index) - 1u;
+  if (samplesUnknown_ || i > static_cast<uint32_t>(lastIndex_)) ThrowBadIndex();
+  return i;
+}
+
+inline void clsFourier::RealIn(int32_t Index, double nuValueIn) {
+  const size_t i = CheckIndex(Index);
+  const double value = timeWindow_ != 0 ? blackman_[i] * nuValueIn : nuValueIn / 2.0;
+  work_[static_cast<size_t>(reversed_[i])] = Pair{value, 0.0};
+  dirty_ = true;
+}
+
+inline void clsFourier::ImagIn(int32_t Index, double nuValueIn) {
+  const size_t i = CheckIndex(Index);
+  work_[static_cast<size_t>(reversed_[i])][1] = nuValueIn;
+  dirty_ = true;
+}
+
+inline clsFourier::Complex clsFourier::GetOutput(int32_t Index) const {
+  const size_t i = CheckIndex(Index);
+  if (dirty_) Transform();
+  const Pair& c = work_[i];
+  return Complex{c[0], c[1]};
+}
+
+inline double clsFourier::RealOut(int32_t Index) const { return GetOutput(Index).Re; }
+
+inline double clsFourier::ImagOut(int32_t Index) const { return GetOutput(Index).Im; }
+
+inline double clsFourier::ComplexOut(int32_t Index) const {
+  const Complex c = GetOutput(Index);
+  return std::sqrt(c.Re * c.Re + c.Im * c.Im);
+}
