@@ -39,6 +39,7 @@ namespace {
 constexpr int kTickMs = 25;
 constexpr int kSmoothHistory = 3;        // ticks of level readings averaged
 constexpr int kMaxRateDigits = 5;
+constexpr int32_t kFullLevel = 65536;    // record level of 100 %, raw
 constexpr int32_t kLevelGreen = 65280;   // colour values, red in the low byte
 constexpr int32_t kLevelOrange = 2271457;
 constexpr int32_t kLevelRed = 255;
@@ -357,6 +358,7 @@ void Form1::Load() {
   clsRecorder_->GotData = [this](std::span<int16_t> intBuffer, int32_t& lngLen) {
     controller_->GotData(intBuffer, lngLen);
   };
+  clsRecorder_->DeviceLost = [this](const std::string& reason) { controller_->DeviceLost(reason); };
   clsSmoothL_->SmoothNew(kSmoothHistory);
   clsSmoothR_->SmoothNew(kSmoothHistory);
 
@@ -384,7 +386,10 @@ void Form1::Unload() {
   unloaded_ = true;
   if (controller_) controller_->Shutdown();
   tmrVis_->stop();
-  if (clsRecorder_) clsRecorder_->GotData = nullptr;
+  if (clsRecorder_) {
+    clsRecorder_->GotData = nullptr;
+    clsRecorder_->DeviceLost = nullptr;
+  }
   controller_.reset();
   capture_.reset();
   clsRecorder_.reset();
@@ -447,7 +452,10 @@ void Form1::OnLineChosen() {
 }
 
 void Form1::ApplyVolume() {
-  if (clsRecorder_) clsRecorder_->MixerLineVolume(sldVol_->value());
+  // The slider's maximum means full level: the server's unity is 65536, one
+  // above the slider's range, and 65535 would scale every sample slightly.
+  const int32_t value = sldVol_->value();
+  if (clsRecorder_) clsRecorder_->MixerLineVolume(value == sldVol_->maximum() ? kFullLevel : value);
   const int percent = static_cast<int>(static_cast<double>(sldVol_->value()) / sldVol_->maximum() * 100.0);
   lblVolPer_->setText(QString::number(percent) + "%");
 }

@@ -158,10 +158,10 @@ void RecordingController::StopAfterEncoderFailure(const std::string& message) {
   messages_.ShowWarning(kAppCaption, message);
 }
 
-void RecordingController::DeviceLost() {
+void RecordingController::DeviceLost(const std::string& reason) {
   if (!clsRecorder_.IsRecording()) return;
   Toggle();
-  messages_.ShowWarning(kAppCaption, "录音设备已断开, 录音已停止!");
+  messages_.ShowWarning(kAppCaption, "录音设备已断开, 录音已停止!" + (reason.empty() ? "" : "\n" + reason));
 }
 
 std::string RecordingController::StatusSizeText() const {

@@ -37,9 +37,9 @@ class RecordingController {
   // lngLen its valid byte count.
   void GotData(std::span<const int16_t> intBuffer, int32_t lngLen);
 
-  // The capture device went away: a running recording is stopped as by the
-  // button, then reported.
-  void DeviceLost();
+  // The capture device or the audio server went away: a running recording is
+  // stopped as by the button, then reported with the engine's `reason`.
+  void DeviceLost(const std::string& reason);
 
   // Window unload, first step: a running recording is stopped as by the button.
   void Shutdown();

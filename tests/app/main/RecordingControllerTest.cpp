@@ -353,15 +353,16 @@ TEST_F(RecordingControllerTest, EncoderFailuresStopTheRecordingBeforeTheirMessag
 
 TEST_F(RecordingControllerTest, LostDeviceStopsLikeTheButtonThenReports) {
   StartWithCounter("4\r\n");
-  controller.DeviceLost();  // idle: nothing to do
+  controller.DeviceLost("gone");  // idle: nothing to do
   EXPECT_TRUE(messages.shown.empty());
 
   controller.Toggle();
-  controller.DeviceLost();
+  controller.DeviceLost("Connection terminated");
   EXPECT_FALSE(capture.recording);
   EXPECT_EQ(encoder.closes, 1);
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].title, "Tamblin");
+  EXPECT_EQ(messages.shown[0].text, "录音设备已断开, 录音已停止!\nConnection terminated");
   EXPECT_FALSE(recordingAtMessage[0]);
   EXPECT_EQ(ReadAll(Settings()), QByteArray("5\r\n"));
 }

@@ -1,0 +1,368 @@
+// Form1 on the offscreen platform: start-up state, the rate key filter, effect
+// bits, the output file rule, the format choice of the rate and stereo boxes,
+// idle status texts, and one whole recording from a fed pipe source.
+#include "app/Form1.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <cmath>
+#include <cstring>
+#include <unistd.h>
+
+#include "TestDoubles.h"
+#include "app/OutputFileDialog.h"
+#include "app/RecordingController.h"
+#include "capture/WaveInRecorder.h"
+#include "encoding/EncoderWAV.h"
+#include "tests/support/PipeSourceFeeder.h"
+#include "tests/support/PrivatePulseDaemon.h"
+#include "tests/support/ShellCommand.h"
+
+namespace {
+
+class StubFileDialog : public OutputFileDialog {
+ public:
+  std::string AskFileName(const std::string& filter) override {
+    filters.push_back(filter);
+    return answer;
+  }
+  std::string answer;
+  std::vector<std::string> filters;
+};
+
+// Records each request; answers with `answer` (nullopt: cancelled).
+class ScriptedChooser : public FormatChooser {
+ public:
+  std::optional<FormatEntry> Choose(const WAVEFORMATEX& pcmInput, const std::string& Title) override {
+    requests.push_back(pcmInput);
+    titles.push_back(Title);
+    return answer;
+  }
+  std::optional<FormatEntry> answer;
+  std::vector<WAVEFORMATEX> requests;
+  std::vector<std::string> titles;
+};
+
+// Runs the event loop until `done` holds; false after `ms` (a hang guard only).
+template <typename Condition>
+bool WaitFor(Condition done, int ms = 30000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(1);
+  }
+  return true;
+}
+
+class Form1Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(EnsurePulseServer());
+    form = std::make_unique<Form1>(Form1::Services{&messages, &fileDialog, &chooser, false});
+    form->Load();
+  }
+  void TearDown() override { form.reset(); }
+
+  template <typename T>
+  T* Find(const char* name) const {
+    T* widget = form->findChild<T*>(name);
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+  QString Numbered(int n) const { return folder.Path() + "/file/录音" + QString::number(n) + ".wav"; }
+
+  TempProgramFolder folder;
+  RecordingMessages messages;
+  StubFileDialog fileDialog;
+  ScriptedChooser chooser;
+  std::unique_ptr<Form1> form;
+};
+
+TEST_F(Form1Test, StartsIdleWithDesignValues) {
+  EXPECT_EQ(form->windowTitle(), "TamblinV3.3");
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(Find<QPushButton>("cmdDo")->text(), "开始录音");
+  const std::vector<std::pair<const char*, const char*>> captions = {
+      {"cmdBrowse", "..."}, {"cmdSelFmt", "..."},        {"Command3", "打开文件夹"}, {"cmdFXOpts", "设置"},
+      {"Command2", "帮助"}, {"Command1", "关于"}, {"Command4", "最小化至系统托盘"}};
+  for (const auto& [name, caption] : captions) EXPECT_EQ(Find<QPushButton>(name)->text(), caption) << name;
+  const char* const effects[] = {"回声", "周相移动", "放大器", "均衡器"};
+  for (int k = 0; k < 4; ++k) {
+    auto* box = Find<QCheckBox>(QString("chkFX%1").arg(k).toUtf8().constData());
+    EXPECT_EQ(box->text(), effects[k]);
+    EXPECT_FALSE(box->isChecked());
+  }
+  EXPECT_EQ(form->Effects().EffectsUsed(), 0);
+  EXPECT_EQ(form->Effects().samplerate(), 44100);
+  EXPECT_EQ(form->Effects().Channels(), 2);
+
+  auto* rate = Find<QComboBox>("cboSamplerate");
+  EXPECT_TRUE(rate->isEditable());
+  ASSERT_EQ(rate->count(), 4);
+  EXPECT_EQ(rate->itemText(0), "44100");
+  EXPECT_EQ(rate->itemText(3), "8000");
+  EXPECT_EQ(rate->currentText(), "44100");
+  EXPECT_TRUE(Find<QCheckBox>("chkStereo")->isChecked());
+  EXPECT_TRUE(chooser.requests.empty()) << "ticking stereo during start-up opens nothing";
+
+  EXPECT_EQ(Find<QComboBox>("cboDev")->currentIndex(), -1);
+  EXPECT_EQ(Find<QComboBox>("cboRecLine")->count(), 0);
+  auto* volume = Find<QSlider>("sldVol");
+  EXPECT_EQ(volume->minimum(), 0);
+  EXPECT_EQ(volume->maximum(), 65535);
+  EXPECT_EQ(volume->singleStep(), 1);
+  EXPECT_EQ(volume->pageStep(), 2000);
+  EXPECT_EQ(volume->value(), 0);
+  EXPECT_EQ(Find<QLabel>("lblVolPer")->text(), "100%");
+
+  EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), Numbered(0));
+  EXPECT_TRUE(QFileInfo::exists(Numbered(0)));
+  EXPECT_EQ(Find<QLineEdit>("txtWAVFmt")->text(), "PCM - 44.1 kHz 16 Bit Stereo");
+  auto* timer = Find<QTimer>("tmrVis");
+  EXPECT_EQ(timer->interval(), 25);
+  EXPECT_TRUE(timer->isActive());
+  EXPECT_TRUE(Find<QWidget>("frmInp")->isEnabled());
+  EXPECT_TRUE(Find<QWidget>("frmOut")->isEnabled());
+  for (const char* picture : {"picVUL", "picVUR", "picAmpl", "picFreq", "sbar", "picOutXP", "frmEffects"}) {
+    Find<QWidget>(picture);
+  }
+}
+
+TEST_F(Form1Test, IdleTicksWriteTheIdleStatusTexts) {
+  auto* size = Find<QLabel>("sbarPanel1");
+  auto* length = Find<QLabel>("sbarPanel2");
+  EXPECT_EQ(size->text(), "文件大小: 0 字节");  // design text until the first tick
+  EXPECT_TRUE(WaitFor([&] { return size->text() == "文件大小: 0 Bytes"; }));
+  EXPECT_EQ(length->text(), "长度: 0:00");
+}
+
+TEST_F(Form1Test, RateBoxTakesAtMostFiveDigitsAndBackspace) {
+  auto* rate = Find<QComboBox>("cboSamplerate");
+  QLineEdit* edit = rate->lineEdit();
+  edit->setFocus();
+  edit->end(false);
+  QTest::keyClicks(edit, "1a");
+  EXPECT_EQ(rate->currentText(), "44100");
+  edit->selectAll();
+  QTest::keyClicks(edit, "2");
+  EXPECT_EQ(rate->currentText(), "44100") << "five characters refuse digits even over a selection";
+  edit->end(false);
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  EXPECT_EQ(rate->currentText(), "4410");
+  QTest::keyClicks(edit, "x-7.9");
+  EXPECT_EQ(rate->currentText(), "44107");
+  edit->selectAll();
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  QTest::keyClicks(edit, "08000");
+  EXPECT_EQ(rate->currentText(), "08000");
+  EXPECT_TRUE(chooser.requests.empty()) << "typing only changes the text";
+  EXPECT_EQ(form->Effects().samplerate(), 44100);
+}
+
+TEST_F(Form1Test, EffectBoxesSetAndClearTheirOwnBits) {
+  auto click = [&](int k) { QTest::mouseClick(Find<QCheckBox>(QString("chkFX%1").arg(k).toUtf8().constData()), Qt::LeftButton); };
+  click(2);
+  EXPECT_EQ(form->Effects().EffectsUsed(), FX_AMPLIFY);
+  click(0);
+  click(3);
+  EXPECT_EQ(form->Effects().EffectsUsed(), FX_AMPLIFY | FX_ECHO | FX_EQUALIZER);
+  click(2);
+  EXPECT_EQ(form->Effects().EffectsUsed(), FX_ECHO | FX_EQUALIZER);
+  click(1);
+  EXPECT_EQ(form->Effects().EffectsUsed(), FX_ECHO | FX_EQUALIZER | FX_PHASESHIFT);
+}
+
+TEST_F(Form1Test, BrowsedFileAlwaysEndsInWav) {
+  auto* file = Find<QLineEdit>("txtFile");
+  auto* browse = Find<QPushButton>("cmdBrowse");
+  fileDialog.answer = "";
+  QTest::mouseClick(browse, Qt::LeftButton);
+  EXPECT_EQ(file->text(), Numbered(0)) << "cancelled: nothing changes";
+  ASSERT_EQ(fileDialog.filters.size(), 1u);
+  EXPECT_EQ(fileDialog.filters[0], "Wave ACM Encoder (*.wav)|*.wav");
+
+  const std::vector<std::pair<std::string, QString>> cases = {
+      {"/tmp/take one", "/tmp/take one.wav"},
+      {"/tmp/LOUD.WAV", "/tmp/LOUD.WAV"},
+      {"/tmp/录音.wav", "/tmp/录音.wav"},
+      {"/tmp/song.mp3", "/tmp/song.mp3.wav"},
+      {"/tmp/wav", "/tmp/wav.wav"},
+  };
+  for (const auto& [answer, expected] : cases) {
+    fileDialog.answer = answer;
+    QTest::mouseClick(browse, Qt::LeftButton);
+    EXPECT_EQ(file->text(), expected) << answer;
+  }
+}
+
+TEST_F(Form1Test, RateAndStereoChoicesAskForAFormatThenUpdateTheChain) {
+  auto* rate = Find<QComboBox>("cboSamplerate");
+  auto* format = Find<QLineEdit>("txtWAVFmt");
+  chooser.answer = std::nullopt;  // the user cancels
+  rate->setCurrentIndex(1);
+  emit rate->activated(1);
+  ASSERT_EQ(chooser.requests.size(), 1u);
+  EXPECT_EQ(chooser.requests[0].nSamplesPerSec, 22050u);
+  EXPECT_EQ(chooser.requests[0].nChannels, 2);
+  EXPECT_EQ(chooser.titles[0], "选择声音输出格式");
+  EXPECT_EQ(format->text(), "PCM - 44.1 kHz 16 Bit Stereo") << "cancel keeps the format";
+  EXPECT_EQ(form->Effects().samplerate(), 22050);
+
+  FormatEntry mono;
+  mono.format = EncoderWAV::MakePCMFormat(22050, 1, 16).ToBytes();
+  mono.FormatTag = "PCM";
+  mono.FormatID = "22.05 kHz 16 Bit Mono";
+  chooser.answer = mono;
+  QTest::mouseClick(Find<QCheckBox>("chkStereo"), Qt::LeftButton);
+  ASSERT_EQ(chooser.requests.size(), 2u);
+  EXPECT_EQ(chooser.requests[1].nSamplesPerSec, 22050u);
+  EXPECT_EQ(chooser.requests[1].nChannels, 1);
+  EXPECT_EQ(format->text(), "PCM - 22.05 kHz 16 Bit Mono");
+  EXPECT_EQ(form->Effects().Channels(), 1);
+}
+
+TEST_F(Form1Test, StartWithoutDeviceIsRefused) {
+  QTest::mouseClick(Find<QPushButton>("cmdDo"), Qt::LeftButton);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].title, "提示");
+  EXPECT_EQ(messages.shown[0].text, "没有选择硬件设备!");
+  EXPECT_EQ(Find<QPushButton>("cmdDo")->text(), "开始录音");
+}
+
+TEST_F(Form1Test, ChannelPeakScansEveryStepOfTheWholeBlock) {
+  const std::vector<int16_t> block = {1, -32768, 300, 5, -400, 6, 7};
+  EXPECT_EQ(Form1::ChannelPeak(block, 0, 2), 400);
+  EXPECT_EQ(Form1::ChannelPeak(block, 1, 2), 32768);
+  EXPECT_EQ(Form1::ChannelPeak(block, 0, 1), 32768);
+  EXPECT_EQ(Form1::ChannelPeak(block, 7, 2), 0);
+}
+
+// Interleaved stereo test signal: cosines, so the very first sample is loud.
+std::vector<int16_t> TestSignal(int frames) {
+  std::vector<int16_t> samples(static_cast<size_t>(frames) * 2);
+  for (int i = 0; i < frames; ++i) {
+    samples[2 * i] = static_cast<int16_t>(std::lround(7000 * std::cos(2 * M_PI * 440 * i / 44100.0)));
+    samples[2 * i + 1] = static_cast<int16_t>(std::lround(4000 * std::cos(2 * M_PI * 1250 * i / 44100.0)));
+  }
+  return samples;
+}
+
+QByteArray ReadFile(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST_F(Form1Test, WholeRecordingFromAPipeSourceThroughTheChosenEffects) {
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("form1"), 44100, 2, "Form1-Pipe-" + std::to_string(getpid()));
+  ASSERT_TRUE(feeder.Loaded());
+  // The device list is read at start-up: read it again for the new source.
+  form.reset();
+  form = std::make_unique<Form1>(Form1::Services{&messages, &fileDialog, &chooser, false});
+  form->Load();
+
+  auto* device = Find<QComboBox>("cboDev");
+  const int index = device->findText(QString::fromStdString(feeder.Description()));
+  ASSERT_GE(index, 0) << "pipe source not listed";
+  device->setCurrentIndex(index);
+  emit device->activated(index);
+  EXPECT_GT(Find<QComboBox>("cboRecLine")->count(), 0);
+  EXPECT_EQ(Find<QLabel>("lblVolPer")->text(), "100%");
+  ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+
+  // Amplifier, echo and equalizer: none of them changes state on silence, so the
+  // silence the source may deliver before the signal does not shift the result.
+  clsDSP& dsp = form->Effects();
+  dsp.AmplifyDB(4);
+  dsp.EchoLength(40);
+  dsp.EchoAmp(0.35f);
+  dsp.EqualizerBandGainDB(1, 6.0f);
+  for (int k : {0, 2, 3}) {
+    QTest::mouseClick(Find<QCheckBox>(QString("chkFX%1").arg(k).toUtf8().constData()), Qt::LeftButton);
+  }
+
+  size_t delivered = 0;
+  auto engineHandler = form->Recorder().GotData;
+  form->Recorder().GotData = [&](std::span<int16_t> buffer, int32_t& bytes) {
+    delivered += static_cast<size_t>(bytes);
+    engineHandler(buffer, bytes);
+  };
+
+  auto* start = Find<QPushButton>("cmdDo");
+  QTest::mouseClick(start, Qt::LeftButton);
+  ASSERT_TRUE(form->Controller().IsRecording()) << (messages.shown.empty() ? "" : messages.shown[0].text);
+  EXPECT_EQ(start->text(), "停止录音");
+  EXPECT_FALSE(Find<QWidget>("frmInp")->isEnabled());
+  EXPECT_FALSE(Find<QWidget>("frmOut")->isEnabled());
+  EXPECT_TRUE(Find<QWidget>("cboRecLine")->isEnabled());
+  EXPECT_TRUE(Find<QWidget>("sldVol")->isEnabled());
+  EXPECT_TRUE(Find<QWidget>("frmEffects")->isEnabled());
+
+  const int frames = 44100 * 3 / 2;
+  const std::vector<int16_t> signal = TestSignal(frames);
+  std::vector<int16_t> fed = signal;
+  fed.resize(signal.size() + 44100, 0);  // half a second of silence pushes the last block through
+  feeder.Feed(fed, 4.0);
+  feeder.WaitFed();
+  ASSERT_TRUE(WaitFor([&] { return delivered >= (signal.size() + 4 * 5120) * 2; }))
+      << "delivered " << delivered << " bytes";
+  EXPECT_TRUE(WaitFor([&] { return Find<QLabel>("sbarPanel2")->text() != "长度: 0:00"; }));
+  QTest::mouseClick(start, Qt::LeftButton);
+  EXPECT_FALSE(form->Controller().IsRecording());
+  EXPECT_EQ(start->text(), "开始录音");
+  EXPECT_TRUE(messages.shown.empty());
+
+  // The numbered file, read back by sox.
+  const QString recorded = Numbered(0);
+  EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), Numbered(1));
+  EXPECT_EQ(ReadFile(folder.Path() + "/nu.ini"), QByteArray("1\r\n"));
+  const QString raw = folder.Path() + "/recorded.raw";
+  for (const auto& [option, value] : {std::pair{"-r", "44100\n"}, {"-c", "2\n"}, {"-b", "16\n"}}) {
+    const ShellResult info = RunShellCommand(std::string("soxi ") + option + " " + ShellQuote(recorded.toStdString()));
+    EXPECT_EQ(info.exitCode, 0);
+    EXPECT_EQ(info.output, value) << option;
+  }
+  ASSERT_EQ(RunShellCommand("sox " + ShellQuote(recorded.toStdString()) + " -t raw -e signed-integer -b 16 -L " +
+                            ShellQuote(raw.toStdString()))
+                .exitCode,
+            0);
+  const QByteArray bytes = ReadFile(raw);
+  std::vector<int16_t> file(static_cast<size_t>(bytes.size()) / 2);
+  std::memcpy(file.data(), bytes.data(), file.size() * 2);
+
+  std::vector<int16_t> expected = signal;
+  clsDSP reference;
+  reference.samplerate(44100);
+  reference.Channels(2);
+  reference.AmplifyDB(4);
+  reference.EchoLength(40);
+  reference.EchoAmp(0.35f);
+  reference.EqualizerBandGainDB(1, 6.0f);
+  reference.EffectsUsed(FX_AMPLIFY | FX_ECHO | FX_EQUALIZER);
+  reference.ProcessSamples(expected);
+
+  const auto first = std::find_if(file.begin(), file.end(), [](int16_t s) { return s != 0; });
+  ASSERT_NE(first, file.end()) << "the file holds only silence";
+  const auto lead = static_cast<size_t>(first - file.begin());
+  EXPECT_EQ(lead % 2, 0u) << "the signal starts on a left sample";
+  ASSERT_GE(file.size() - lead, expected.size());
+  size_t mismatches = 0;
+  for (size_t i = 0; i < expected.size(); ++i) mismatches += file[lead + i] != expected[i];
+  EXPECT_EQ(mismatches, 0u) << "of " << expected.size() << " samples";
+}
+
+}  // namespace
