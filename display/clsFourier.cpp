@@ -37,22 +37,29 @@ int32_t clsFourier::ReverseBits(int32_t value, int32_t count) {
 void clsFourier::NumberOfSamples(int32_t nuNumSam) {
   if (nuNumSam < 2 || (nuNumSam & (nuNumSam - 1)) != 0) throw AppError(kErrBadLength, kBadLengthText);
 
+  // Everything is built before anything is replaced, so running out of memory
+  // for a huge length leaves the object as it was.
   const auto n = static_cast<size_t>(nuNumSam);
-  work_.assign(n, Pair{0.0, 0.0});
+  const int32_t bitCount = RoundToInt32(std::log(static_cast<double>(nuNumSam)) / std::log(2.0));
+  std::vector<Pair> work(n, Pair{0.0, 0.0});
+  std::vector<int32_t> reversed(n);
+  std::vector<double> blackman(n);
+  for (int32_t i = 0; i < nuNumSam; ++i) {
+    reversed[static_cast<size_t>(i)] = ReverseBits(i, bitCount);
+    // Blackman window over the N points: 0 (up to rounding) at both ends.
+    const double theta = i * twoPi_ / (nuNumSam - 1);
+    blackman[static_cast<size_t>(i)] = 0.42 - 0.5 * std::cos(theta) + 0.08 * std::cos(2.0 * theta);
+  }
+  std::vector<Twiddle> twiddles = BuildTwiddles(nuNumSam);
+
+  work_.swap(work);
+  reversed_.swap(reversed);
+  blackman_.swap(blackman);
+  twiddles_.swap(twiddles);
   samplesUnknown_ = false;
   lastIndex_ = nuNumSam - 1;
-  bitCount_ = RoundToInt32(std::log(static_cast<double>(nuNumSam)) / std::log(2.0));
+  bitCount_ = bitCount;
   dirty_ = true;
-
-  reversed_.resize(n);
-  blackman_.resize(n);
-  for (int32_t i = 0; i < nuNumSam; ++i) {
-    reversed_[static_cast<size_t>(i)] = ReverseBits(i, bitCount_);
-    // Blackman window over the N points: 0 (up to rounding) at both ends.
-    const double theta = i * twoPi_ / lastIndex_;
-    blackman_[static_cast<size_t>(i)] = 0.42 - 0.5 * std::cos(theta) + 0.08 * std::cos(2.0 * theta);
-  }
-  BuildTwiddles();
 }
 
 void clsFourier::WithTimeWindow(int32_t nuTimeWindow) { timeWindow_ = nuTimeWindow; }
@@ -61,20 +68,19 @@ void clsFourier::ThrowBadIndex() { throw AppError(kErrBadIndex, kBadIndexText); 
 
 float clsFourier::Timing() const { return timingMs_; }
 
-void clsFourier::BuildTwiddles() {
+std::vector<clsFourier::Twiddle> clsFourier::BuildTwiddles(int32_t n) const {
   // Stage with span s uses twiddles w_k = e^(-2 pi i k / s), k = 0 .. s/2 - 1,
   // stored from offset s/2 - 1; N - 1 in all. One pair of sines per stage, the
   // rest by the recurrence w <- w (cos - i sin), cos = 1 - alpha, sin = beta.
-  const int32_t n = lastIndex_ + 1;
-  twiddles_.assign(static_cast<size_t>(n > 1 ? n - 1 : 0), Twiddle{});
-  for (int32_t half = 1, span = 2; span <= n; half = span, span *= 2) {
+  std::vector<Twiddle> twiddles(static_cast<size_t>(n - 1));
+  for (int64_t half = 1, span = 2; span <= n; half = span, span *= 2) {
     const double theta = pi_ / span;
     const double alpha = std::sin(theta) * (2.0 * std::sin(theta));  // 1 - cos(2 pi / span)
     const double beta = std::sin(2.0 * theta);                       // sin(2 pi / span)
     double wRe = 1.0;
     double wIm = 0.0;
-    Twiddle* const stage = &twiddles_[static_cast<size_t>(half - 1)];
-    for (int32_t k = 0; k < half; ++k) {
+    Twiddle* const stage = &twiddles[static_cast<size_t>(half - 1)];
+    for (int64_t k = 0; k < half; ++k) {
       stage[k] = Twiddle{{wRe, wRe}, {-wIm, wIm}};
       const double newRe = wRe - alpha * wRe + beta * wIm;
       const double newIm = wIm - alpha * wIm - beta * wRe;
@@ -82,6 +88,7 @@ void clsFourier::BuildTwiddles() {
       wIm = newIm;
     }
   }
+  return twiddles;
 }
 
 void clsFourier::Transform() const {
@@ -98,12 +105,12 @@ void clsFourier::Transform() const {
     a[g] = p + q;
     a[g + 1] = p - q;
   }
-  for (int32_t half = 2, span = 4; span <= n; half = span, span *= 2) {
+  for (int64_t half = 2, span = 4; span <= n; half = span, span *= 2) {
     const Twiddle* const w = &twiddles_[static_cast<size_t>(half - 1)];
-    for (int32_t g = 0; g < n; g += span) {
+    for (int64_t g = 0; g < n; g += span) {
       Pair* const top = a + g;
       Pair* const bottom = top + half;
-      for (int32_t k = 0; k < half; ++k) {
+      for (int64_t k = 0; k < half; ++k) {
         // t = w * b as (w.Re b.Re - w.Im b.Im, b.Im w.Re + w.Im b.Re).
         const Pair b = bottom[k];
         const Pair t = b * w[k].re + Pair{b[1], b[0]} * w[k].im;

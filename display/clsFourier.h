@@ -52,7 +52,7 @@ class clsFourier {
   size_t CheckIndex(int32_t Index) const;
   [[noreturn]] static void ThrowBadIndex();
   Complex GetOutput(int32_t Index) const;
-  void BuildTwiddles();
+  std::vector<Twiddle> BuildTwiddles(int32_t n) const;
   void Transform() const;
   static int32_t ReverseBits(int32_t value, int32_t count);
 
