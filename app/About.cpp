@@ -1,11 +1,11 @@
 #include "app/About.h"
 
 #include <QFont>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <QHBoxLayout>
 
 #include "app/ShellServices.h"
 
@@ -36,7 +36,8 @@ About::About(QWidget* parent) : QWidget(parent, Qt::Window) {
   titleFont.setBold(true);
   title->setFont(titleFont);
   QLabel* thanks = MakeLabel(this, "Label4", QStringLiteral("感谢您使用我们的软件！！"));
-  QLabel* hint = MakeLabel(this, "Label6", QStringLiteral("录音前请先对系统和软件设置，详见帮助！"));
+  QLabel* hint =
+      MakeLabel(this, "Label6", QStringLiteral("录音前请先对系统和软件设置，详见帮助！"));
 
   auto* ok = new QPushButton(QStringLiteral("确定"), this);
   ok->setObjectName(QStringLiteral("Command1"));

@@ -10,6 +10,7 @@
 #include <QSlider>
 #include <QTabBar>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
 
 #include "app/PictureView.h"
@@ -136,11 +137,11 @@ void frmFXOpts::BuildPages() {
   OnTabChanged();
 }
 
-QSlider* frmFXOpts::AddSlider(QWidget* page, const char* name, int minimum, int maximum,
-                              int value, Qt::Orientation orientation, int tickPosition,
-                              int left, int top, int width, int height) {
+QSlider* frmFXOpts::AddSlider(QWidget* page, const QString& name, int minimum, int maximum,
+                              int value, Qt::Orientation orientation, int tickPosition, int left,
+                              int top, int width, int height) {
   auto* slider = new QSlider(orientation, page);
-  slider->setObjectName(QString::fromLatin1(name));
+  slider->setObjectName(name);
   slider->setRange(minimum, maximum);
   slider->setSingleStep(1);
   slider->setPageStep(5);
@@ -166,12 +167,12 @@ QLabel* frmFXOpts::AddLabel(QWidget* page, const char* name, const QString& capt
 
 void frmFXOpts::BuildEchoPage() {
   AddLabel(picReverb_, "lblReverbLen", QStringLiteral("长度 (毫秒):"), 780, 420, 870, 195);
-  sldReverbLen_ = AddSlider(picReverb_, "sldReverbLen", 1, 1000, 1, Qt::Horizontal,
+  sldReverbLen_ = AddSlider(picReverb_, QStringLiteral("sldReverbLen"), 1, 1000, 1, Qt::Horizontal,
                             QSlider::NoTicks, 1770, 390, 3615, 405);
   AddLabel(picReverb_, "lbl1ms", QStringLiteral("1 ms"), 1875, 765, 330, 195);
   AddLabel(picReverb_, "lbl1000ms", QStringLiteral("1000 ms"), 4650, 765, 600, 195);
   AddLabel(picReverb_, "lblReverbFactor", QStringLiteral("音效增强:"), 780, 1185, 915, 195);
-  sldReverbAmp_ = AddSlider(picReverb_, "sldReverbAmp", 1, 9, 1, Qt::Horizontal,
+  sldReverbAmp_ = AddSlider(picReverb_, QStringLiteral("sldReverbAmp"), 1, 9, 1, Qt::Horizontal,
                             QSlider::TicksBelow, 1770, 1170, 3615, 405);
 
   connect(sldReverbLen_, &QSlider::valueChanged, this, [this](int value) {
@@ -195,12 +196,12 @@ void frmFXOpts::BuildShiftPage() {
     bool tenths;
   };
   const Row rows[] = {
-      {"lblShDry", "Dry:", 555, "sldShDry", -10, 10, 10, 255, &sldShDry_,
-       &clsDSP::PhaseShiftDry, true},
-      {"lblShWet", "Wet:", 465, "sldShWet", -10, 10, 10, 570, &sldShWet_,
-       &clsDSP::PhaseShiftWet, true},
-      {"lblShFb", "回放:", 825, "sldShFb", -9, 9, 5, 885, &sldShFb_,
-       &clsDSP::PhaseShiftFeedback, true},
+      {"lblShDry", "Dry:", 555, "sldShDry", -10, 10, 10, 255, &sldShDry_, &clsDSP::PhaseShiftDry,
+       true},
+      {"lblShWet", "Wet:", 465, "sldShWet", -10, 10, 10, 570, &sldShWet_, &clsDSP::PhaseShiftWet,
+       true},
+      {"lblShFb", "回放:", 825, "sldShFb", -9, 9, 5, 885, &sldShFb_, &clsDSP::PhaseShiftFeedback,
+       true},
       {"lblSwpRt", "扫描速度:", 930, "sldShSwpRate", 1, 15, 10, 1200, &sldShSwpRate_,
        &clsDSP::PhaseShiftSweepRate, true},
       {"lblShSwpRange", "扫描范围:", 1065, "sldShSwpRange", 30, 60, 40, 1515, &sldShSwpRange_,
@@ -211,8 +212,9 @@ void frmFXOpts::BuildShiftPage() {
   for (const Row& row : rows) {
     AddLabel(picShift_, row.label, QString::fromUtf8(row.caption), 270, row.top, row.labelWidth,
              195);
-    QSlider* slider = AddSlider(picShift_, row.slider, row.minimum, row.maximum, row.value,
-                                Qt::Horizontal, QSlider::NoTicks, 1530, row.top, 4125, 270);
+    QSlider* slider =
+        AddSlider(picShift_, QString::fromLatin1(row.slider), row.minimum, row.maximum, row.value,
+                  Qt::Horizontal, QSlider::NoTicks, 1530, row.top, 4125, 270);
     *row.member = slider;
     const auto write = row.write;
     const bool tenths = row.tenths;
@@ -232,32 +234,25 @@ void frmFXOpts::BuildEqualizerPage() {
   picEQAmp_->SetSurface(curveSurface_.get());
 
   sldEQ_.push_back(CreateBandSlider(0));
-  sldEQ_[0]->setGeometry(Px(150), Px(kBandSliderTop), Px(kBandSliderWidth),
-                         Px(kBandSliderHeight));
   lblEQID_.push_back(CreateBandLabel(0));
-  PlaceBandLabel(lblEQID_[0], 360);
+  PlaceBandLabel(lblEQID_[0], 360, false);
 }
 
 void frmFXOpts::BuildAmplifierPage() {
   AddLabel(picAmpl_, "lblAmplBy", QStringLiteral("增强:"), 585, 525, 840, 240);
-  sldAmplDB_ = AddSlider(picAmpl_, "sldAmplDB", -12, 12, 0, Qt::Horizontal, QSlider::TicksBelow,
-                         1560, 525, 3690, 390);
+  sldAmplDB_ = AddSlider(picAmpl_, QStringLiteral("sldAmplDB"), -12, 12, 0, Qt::Horizontal,
+                         QSlider::TicksBelow, 1560, 525, 3690, 390);
   lblAmplDB_ = AddLabel(picAmpl_, "lblAmplDB", QString(), 5490, 525, 180, 195);
   connect(sldAmplDB_, &QSlider::valueChanged, this, &frmFXOpts::OnAmplifierChanged);
 }
 
 QSlider* frmFXOpts::CreateBandSlider(int index) {
-  auto* slider = new QSlider(Qt::Vertical, picEQ_);
-  slider->setObjectName(QStringLiteral("sldEQ%1").arg(index));
-  slider->setRange(kBandMin, kBandMax);
-  slider->setSingleStep(1);
-  slider->setPageStep(5);
+  QSlider* slider = AddSlider(picEQ_, QStringLiteral("sldEQ%1").arg(index), kBandMin, kBandMax,
+                              kBandMin, Qt::Vertical, QSlider::TicksBothSides, 150, kBandSliderTop,
+                              kBandSliderWidth, kBandSliderHeight);
   // Minimum at the top; the arrow keys and the wheel move the thumb the way they point.
   slider->setInvertedAppearance(true);
   slider->setInvertedControls(true);
-  slider->setTickPosition(QSlider::TicksBothSides);
-  slider->setTickInterval(1);
-  slider->setValue(kBandMin);
   slider->installEventFilter(this);
   connect(slider, &QSlider::valueChanged, this, [this, index] { OnBandChanged(index); });
   return slider;
@@ -270,14 +265,16 @@ QLabel* frmFXOpts::CreateBandLabel(int index) {
   return label;
 }
 
-void frmFXOpts::PlaceBandLabel(QLabel* label, double leftTwips) {
+void frmFXOpts::PlaceBandLabel(QLabel* label, double leftTwips, bool lowered) {
   // The label sizes itself to its text and stays centred on its designed box,
-  // which lies under the middle of its slider.
+  // which lies under the middle of its slider, but never leaves the page.
   const QSize need = label->sizeHint();
   const double centre = (leftTwips + kBandLabelWidth / 2.0) / kTwipsPerPixel;
   const int width = std::max(Px(kBandLabelWidth), need.width());
   const int height = std::max(Px(kBandLabelHeight), need.height());
-  label->setGeometry(RoundToInt32(centre - width / 2.0), Px(kBandLabelTop), width, height);
+  const int left = std::clamp(RoundToInt32(centre - width / 2.0), 0, picEQ_->width() - width);
+  const int top = Px(kBandLabelTop) + (lowered ? height : 0);
+  label->setGeometry(left, top, width, height);
 }
 
 void frmFXOpts::ShowEx(clsDSP& dsp, QWidget* owner) {
@@ -332,10 +329,14 @@ void frmFXOpts::OnTabChanged() {
 
 void frmFXOpts::ShowPageOfKey(const QString& key) {
   QWidget* page = nullptr;
-  if (key == QLatin1String("ECHO")) page = picReverb_;
-  else if (key == QLatin1String("SHIFT")) page = picShift_;
-  else if (key == QLatin1String("EQ")) page = picEQ_;
-  else if (key == QLatin1String("AMPL")) page = picAmpl_;
+  if (key == QLatin1String("ECHO"))
+    page = picReverb_;
+  else if (key == QLatin1String("SHIFT"))
+    page = picShift_;
+  else if (key == QLatin1String("EQ"))
+    page = picEQ_;
+  else if (key == QLatin1String("AMPL"))
+    page = picAmpl_;
   if (page == nullptr) return;  // unknown key: nothing changes
   for (QWidget* each : {picReverb_, picShift_, picEQ_, picAmpl_}) {
     each->setVisible(each == page);
@@ -350,7 +351,8 @@ void frmFXOpts::OnAmplifierChanged(int value) {
 
 void frmFXOpts::OnBandChanged(int index) {
   if (dsp_ == nullptr || index >= static_cast<int>(sldEQ_.size())) return;
-  dsp_->EqualizerBandGainDB(index, static_cast<float>(-sldEQ_[static_cast<size_t>(index)]->value()));
+  dsp_->EqualizerBandGainDB(index,
+                            static_cast<float>(-sldEQ_[static_cast<size_t>(index)]->value()));
   DrawEqualizerCurve();
 }
 
@@ -387,10 +389,10 @@ void frmFXOpts::ClearExtraBands() {
 void frmFXOpts::LayoutEqualizer() {
   const int n = dsp_->EqualizerBands();
   if (n < 1) return;
-  const double step = kBandSliderWidth + kBandGapPixels * kTwipsPerPixel;  // twips
-  double left = static_cast<double>(kPageWidth) / n - kBandSliderWidth;   // twips
+  const double first = static_cast<double>(kPageWidth) / n - kBandSliderWidth;  // twips
+  const double step = BandStep(n, first);
+  double left = first;
   sldEQ_[0]->move(Px(left), Px(kBandSliderTop));
-  PlaceBandLabel(lblEQID_[0], left + kBandLabelIndent * kTwipsPerPixel);
 
   if (sldEQ_.size() == 1) {
     for (int i = 1; i < n; ++i) {
@@ -406,14 +408,29 @@ void frmFXOpts::LayoutEqualizer() {
     }
   }
 
+  int widestLabel = 0;
   for (int i = 0; i < n; ++i) {
     const auto k = static_cast<size_t>(i);
     SetQuietly(sldEQ_[k], RoundToInt32(-static_cast<double>(dsp_->EqualizerBandGainDB(i))));
     lblEQID_[k]->setText(BandLabelText(dsp_->EqualizerBandFrequency(i)));
-    const double sliderLeft = static_cast<double>(kPageWidth) / n - kBandSliderWidth + i * step;
-    PlaceBandLabel(lblEQID_[k], sliderLeft + kBandLabelIndent * kTwipsPerPixel);
+    widestLabel = std::max(widestLabel, lblEQID_[k]->sizeHint().width());
+  }
+  // Labels wider than the band pitch take turns on two rows instead of overlapping.
+  const bool staggered = widestLabel + 4 > step / kTwipsPerPixel;
+  for (int i = 0; i < n; ++i) {
+    PlaceBandLabel(lblEQID_[static_cast<size_t>(i)],
+                   first + i * step + kBandLabelIndent * kTwipsPerPixel, staggered && i % 2 == 1);
   }
   DrawEqualizerCurve();
+}
+
+double frmFXOpts::BandStep(int n, double firstLeft) {
+  // Side by side, 20 pixels apart; from eight bands on that would run past the
+  // right edge of the page, so the gap narrows until the last band fits.
+  const double designed = kBandSliderWidth + kBandGapPixels * kTwipsPerPixel;
+  if (n < 2) return designed;
+  const double room = kPageWidth - kBandSliderWidth - firstLeft;
+  return std::min(designed, room / (n - 1));
 }
 
 QString frmFXOpts::BandLabelText(int32_t frequencyHz) {

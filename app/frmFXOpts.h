@@ -60,9 +60,9 @@ class frmFXOpts : public QDialog {
   void BuildShiftPage();
   void BuildEqualizerPage();
   void BuildAmplifierPage();
-  QSlider* AddSlider(QWidget* page, const char* name, int minimum, int maximum, int value,
-                     Qt::Orientation orientation, int tickPosition, int left, int top,
-                     int width, int height);
+  QSlider* AddSlider(QWidget* page, const QString& name, int minimum, int maximum, int value,
+                     Qt::Orientation orientation, int tickPosition, int left, int top, int width,
+                     int height);
   QLabel* AddLabel(QWidget* page, const char* name, const QString& caption, int left, int top,
                    int width, int height);
 
@@ -76,7 +76,8 @@ class frmFXOpts : public QDialog {
   void ClearExtraBands();
   QSlider* CreateBandSlider(int index);
   QLabel* CreateBandLabel(int index);
-  void PlaceBandLabel(QLabel* label, double leftTwips);
+  void PlaceBandLabel(QLabel* label, double leftTwips, bool lowered);
+  static double BandStep(int n, double firstLeft);  // twips from one band slider to the next
   void DrawEqualizerCurve();
 
   clsDSP* dsp_ = nullptr;

@@ -28,7 +28,9 @@ class AboutTest : public ::testing::Test {
     ShellServices::SetUrlOpener({});
     ProgramFolder::Override(QString());
   }
-  static void FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+  static void FlushDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
   static int CountAboutWindows() {
     int count = 0;
     for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -57,7 +59,8 @@ TEST_F(AboutTest, CarriesItsTextsAndOkClosesIt) {
   About::ShowInstance();
   About* about = About::Instance();
   EXPECT_EQ(about->findChild<QLabel*>("Label1")->text(), QStringLiteral("Tamblin3.3"));
-  EXPECT_EQ(about->findChild<QLabel*>("Label4")->text(), QStringLiteral("感谢您使用我们的软件！！"));
+  EXPECT_EQ(about->findChild<QLabel*>("Label4")->text(),
+            QStringLiteral("感谢您使用我们的软件！！"));
   EXPECT_EQ(about->findChild<QLabel*>("Label6")->text(),
             QStringLiteral("录音前请先对系统和软件设置，详见帮助！"));
   EXPECT_EQ(about->findChild<QPushButton*>("Command2")->text(), QStringLiteral("帮助(&H)"));

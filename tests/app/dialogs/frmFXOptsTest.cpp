@@ -97,9 +97,9 @@ TEST_F(FxOptsTest, OpeningShowsTheProcessorDefaults) {
 }
 
 TEST_F(FxOptsTest, FillingRoundsHalfToEvenAndWritesNothingBack) {
-  dsp_.EchoAmp(0.25f);              // 2.5 tenths -> 2
-  dsp_.PhaseShiftFrequency(12.5f);  // -> 12
-  dsp_.PhaseShiftSweepRate(0.35f);  // 3.4999... tenths in single precision -> 3
+  dsp_.EchoAmp(0.25f);                // 2.5 tenths -> 2
+  dsp_.PhaseShiftFrequency(12.5f);    // -> 12
+  dsp_.PhaseShiftSweepRate(0.35f);    // 3.4999... tenths in single precision -> 3
   dsp_.EqualizerBandGainDB(1, 4.5f);  // slider -4.5 -> -4
   dsp_.AmplifyDB(-5);
   dialog_.Load(dsp_);
@@ -265,6 +265,30 @@ TEST_F(FxOptsTest, ReopeningBuildsTheBandControlsAnew) {
   EXPECT_FLOAT_EQ(dsp_.EqualizerBandGainDB(3), 0.0f);
 }
 
+TEST_F(FxOptsTest, TenBandsStillFitOnThePage) {
+  dsp_.EqualizerBands(10);
+  dialog_.Load(dsp_);
+  ASSERT_EQ(CountBandSliders(), 10);
+  const int pageWidth = Page("picEQ")->width();
+  int previousRight = -1;
+  for (int i = 0; i < 10; ++i) {
+    QSlider* slider = Slider(QStringLiteral("sldEQ%1").arg(i));
+    EXPECT_GT(slider->x(), previousRight) << i;
+    EXPECT_LE(slider->geometry().right(), pageWidth) << i;
+    previousRight = slider->geometry().right();
+  }
+  // Their labels stay on the page and do not overlap each other.
+  for (int i = 0; i < 10; ++i) {
+    const QRect label = Label(QStringLiteral("lblEQID%1").arg(i))->geometry();
+    EXPECT_GE(label.left(), 0) << i;
+    EXPECT_LE(label.right(), pageWidth) << i;
+    if (i > 0) {
+      EXPECT_FALSE(label.intersects(Label(QStringLiteral("lblEQID%1").arg(i - 1))->geometry())) << i;
+    }
+  }
+  EXPECT_EQ(Label("lblEQID9")->text(), QStringLiteral("14 kHz"));
+}
+
 TEST_F(FxOptsTest, EachTabShowsExactlyItsPageAndReopeningReturnsToTheFirst) {
   dialog_.Load(dsp_);
   auto* strip = dialog_.findChild<QTabBar*>(QStringLiteral("strip"));
@@ -292,8 +316,8 @@ TEST_F(FxOptsTest, FlatCurveIsOneRowAtMidHeightNearOrange) {
   const int dx = static_cast<int>(std::nearbyint((W - 10) / 7.0));
   const int firstX = dx - 4, lastX = 7 * dx - 4;
   const int row = static_cast<int>(std::nearbyint(H / 2.0 - 0.5));
-  const Rgb expected = FromColourValue(
-      modDraw::GradientColor(static_cast<float>(H), static_cast<float>(row), 74428, 2271457, -13312));
+  const Rgb expected = FromColourValue(modDraw::GradientColor(
+      static_cast<float>(H), static_cast<float>(row), 74428, 2271457, -13312));
   const Rgb orange{225, 168, 34};
   EXPECT_LE(std::abs(expected.red - orange.red) + std::abs(expected.green - orange.green) +
                 std::abs(expected.blue - orange.blue),

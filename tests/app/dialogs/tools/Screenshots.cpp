@@ -1,5 +1,5 @@
 // Saves pictures of the four effects dialog pages and the About window:
-//   app_dialogs_screenshots <folder>
+//   app_dialogs_screenshots <folder> [equalizer bands, 1..10]
 // writes fxopts-echo.png, fxopts-shift.png, fxopts-eq.png, fxopts-ampl.png and
 // about.png. Meant for a real X server (Xvfb) so fonts render as users see them.
 #include <QApplication>
@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QTabBar>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/About.h"
 #include "app/frmFXOpts.h"
@@ -39,9 +40,10 @@ int main(int argc, char** argv) {
   clsDSP dsp;
   dsp.samplerate(44100);
   dsp.Channels(2);
+  if (argc > 2) dsp.EqualizerBands(std::atoi(argv[2]));
   // A shaped curve shows the gradient better than a flat one.
-  const float gains[] = {6, 9, 3, 0, -4, -8, 2};
-  for (int i = 0; i < 7; ++i) dsp.EqualizerBandGainDB(i, gains[i]);
+  const float gains[] = {6, 9, 3, 0, -4, -8, 2, 5, -2, 7};
+  for (int i = 0; i < dsp.EqualizerBands(); ++i) dsp.EqualizerBandGainDB(i, gains[i]);
 
   frmFXOpts dialog;
   dialog.Load(dsp);
