@@ -369,6 +369,7 @@ bool CodecConversionStream::Open(const WAVEFORMATEX& source, std::span<const uin
   }
   outputBound_ = OutputBound(*plan, codec->frameSamples);
   codec_ = std::move(codec);
+  lastError_.clear();
   return true;
 }
 
