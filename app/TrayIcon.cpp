@@ -17,9 +17,14 @@ TrayIcon::TrayIcon(QWidget* window, std::function<void()> exitAction)
   separator->setObjectName(QStringLiteral("ddd"));
   QAction* quit = menu_->addAction(QStringLiteral("退出"));
   quit->setObjectName(QStringLiteral("退出"));
-  connect(quit, &QAction::triggered, this, [this] {
-    if (exitAction_) exitAction_();
-  });
+  // Queued: closing the window destroys this object with its menu, which must
+  // not happen while the menu is still delivering the click.
+  connect(
+      quit, &QAction::triggered, this,
+      [this] {
+        if (exitAction_) exitAction_();
+      },
+      Qt::QueuedConnection);
 
   QIcon image = window_->windowIcon();
   if (image.isNull()) {

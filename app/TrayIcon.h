@@ -17,7 +17,8 @@ class TrayIcon : public QObject {
 
  public:
   // `window` is the main window (not owned, must outlive this object);
-  // `exitAction` runs for "退出" and should close the main window.
+  // `exitAction` runs for "退出", from the event loop once the menu has
+  // returned, and should close the main window (which may destroy this object).
   TrayIcon(QWidget* window, std::function<void()> exitAction);
   ~TrayIcon() override;
 

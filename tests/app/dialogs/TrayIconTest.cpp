@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QPointer>
 #include <QTest>
@@ -73,9 +74,24 @@ TEST_F(TrayIconTest, OnlyTheRightButtonReactsAndAHiddenWindowStaysHidden) {
   EXPECT_EQ(exits_, 0);
 }
 
-TEST_F(TrayIconTest, ExitRunsTheExitActionOnce) {
+TEST_F(TrayIconTest, ExitRunsTheExitActionOnceAfterTheMenuHasReturned) {
   Item("退出")->trigger();
+  EXPECT_EQ(exits_, 0);
+  QCoreApplication::processEvents();
   EXPECT_EQ(exits_, 1);
+}
+
+TEST_F(TrayIconTest, ExitActionMayDestroyTheTrayIcon) {
+  // As the main window does: closing it removes the icon and its menu.
+  tray_ = std::make_unique<TrayIcon>(&window_, [this] {
+    ++exits_;
+    tray_.reset();
+  });
+  QPointer<QMenu> menu = tray_->Menu();
+  Item("退出")->trigger();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(exits_, 1);
+  EXPECT_TRUE(menu.isNull());
 }
 
 TEST_F(TrayIconTest, DestroyingTheTrayIconRemovesTheIconAndItsMenu) {
