@@ -26,6 +26,7 @@
 #include "app/QtOutputFileDialog.h"
 #include "app/RecordingController.h"
 #include "app/ShellServices.h"
+#include "app/StretchedPictureView.h"
 #include "app/TrayIcon.h"
 #include "app/WaveInCapture.h"
 #include "app/frmFXOpts.h"
@@ -43,6 +44,9 @@ constexpr int32_t kFullLevel = 65536;    // record level of 100 %, raw
 constexpr int32_t kLevelGreen = 65280;   // colour values, red in the low byte
 constexpr int32_t kLevelOrange = 2271457;
 constexpr int32_t kLevelRed = 255;
+// The spectrum's bars sit on a fixed 4-pixel pitch (22 bars from x = 4): its
+// surface keeps that width and the view stretches it across the window.
+constexpr int kSpectrumWidth = 96;
 const char* const kFormatTitle = "选择声音输出格式";
 
 QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
@@ -86,7 +90,7 @@ Form1::Form1(Services services, QWidget* parent) : QMainWindow(parent), services
   surfVUL_ = std::make_unique<QImageSurface>(300, 14);
   surfVUR_ = std::make_unique<QImageSurface>(300, 14);
   surfAmpl_ = std::make_unique<QImageSurface>(340, 120);
-  surfFreq_ = std::make_unique<QImageSurface>(340, 120);
+  surfFreq_ = std::make_unique<QImageSurface>(kSpectrumWidth, 120);
   BuildControls();
   ConnectHandlers();
 }
@@ -268,7 +272,9 @@ QWidget* Form1::BuildDisplays() {
   grid->setHorizontalSpacing(8);
   grid->setVerticalSpacing(6);
   picAmpl_ = AddPicture("picAmpl", *surfAmpl_, box);
-  picFreq_ = AddPicture("picFreq", *surfFreq_, box);
+  picFreq_ = Named(new StretchedPictureView(box), "picFreq");
+  picFreq_->SetSurface(surfFreq_.get());
+  picFreq_->installEventFilter(this);
   picVUL_ = AddPicture("picVUL", *surfVUL_, box);
   picVUR_ = AddPicture("picVUR", *surfVUR_, box);
   picAmpl_->setMinimumSize(260, 110);
@@ -309,13 +315,14 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
   } else if ((watched == frmInp_ || watched == lineSlot_ || watched == volSlot_) &&
              (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show)) {
     PlaceOverlays();
+  } else if (type == QEvent::Resize && watched == picFreq_) {
+    surfFreq_->Resize(kSpectrumWidth, std::max(1, picFreq_->height()));
   } else if (type == QEvent::Resize) {
     auto* view = qobject_cast<PictureView*>(watched);
-    QImageSurface* surface = view == picAmpl_   ? surfAmpl_.get()
-                             : view == picFreq_ ? surfFreq_.get()
-                             : view == picVUL_  ? surfVUL_.get()
-                             : view == picVUR_  ? surfVUR_.get()
-                                                : nullptr;
+    QImageSurface* surface = view == picAmpl_  ? surfAmpl_.get()
+                             : view == picVUL_ ? surfVUL_.get()
+                             : view == picVUR_ ? surfVUR_.get()
+                                               : nullptr;
     if (surface) surface->Resize(std::max(1, view->width()), std::max(1, view->height()));
   }
   return QMainWindow::eventFilter(watched, event);
@@ -548,5 +555,5 @@ void Form1::OnTick() {
   clsSmoothR_->SmoothAdd(static_cast<float>(R == 0 ? 1 : R));
   DrawLevel(*surfVUL_, clsSmoothL_->SmoothGetMax() / 32768.0f);
   DrawLevel(*surfVUR_, clsSmoothR_->SmoothGetMax() / 32768.0f);
-  for (PictureView* view : {picAmpl_, picFreq_, picVUL_, picVUR_}) view->update();
+  for (QWidget* view : std::initializer_list<QWidget*>{picAmpl_, picFreq_, picVUL_, picVUR_}) view->update();
 }

@@ -42,6 +42,7 @@ class QSlider;
 class QStatusBar;
 class QTimer;
 class RecordingController;
+class StretchedPictureView;
 class TrayIcon;
 class WaveInCapture;
 class WaveInRecorder;
@@ -162,7 +163,7 @@ class Form1 : public QMainWindow, public RecorderView {
   PictureView* picVUL_ = nullptr;
   PictureView* picVUR_ = nullptr;
   PictureView* picAmpl_ = nullptr;
-  PictureView* picFreq_ = nullptr;
+  StretchedPictureView* picFreq_ = nullptr;
   QStatusBar* sbar_ = nullptr;
   QLabel* sbarPanel1_ = nullptr;
   QLabel* sbarPanel2_ = nullptr;
