@@ -83,21 +83,17 @@ std::optional<TargetPlan> PlanFor(std::span<const uint8_t> target, std::string& 
       plan.encoder = wfx.wFormatTag == WAVE_FORMAT_ALAW ? "pcm_alaw" : "pcm_mulaw";
       return plan;
     case WAVE_FORMAT_IMA_ADPCM:
-      plan.encoder = "adpcm_ima_wav";
+    case WAVE_FORMAT_ADPCM: {
+      const bool ima = wfx.wFormatTag == WAVE_FORMAT_IMA_ADPCM;
+      plan.encoder = ima ? "adpcm_ima_wav" : "adpcm_ms";
       plan.blockSize = wfx.nBlockAlign;
       plan.samplesPerBlock = FormatRecord::ExtraWord(target, 0);
       plan.size = SizeRule::PerBlock;
-      if (wfx.wBitsPerSample != 4 || plan.samplesPerBlock < 1) return std::nullopt;
+      // Our MS ADPCM encoder uses the seven standard coefficient pairs only.
+      const bool coefficientsFit = ima || MatchesStandardCoefficients(target);
+      if (wfx.wBitsPerSample != 4 || plan.samplesPerBlock < 1 || !coefficientsFit) return std::nullopt;
       return plan;
-    case WAVE_FORMAT_ADPCM:
-      plan.encoder = "adpcm_ms";
-      plan.blockSize = wfx.nBlockAlign;
-      plan.samplesPerBlock = FormatRecord::ExtraWord(target, 0);
-      plan.size = SizeRule::PerBlock;
-      if (wfx.wBitsPerSample != 4 || plan.samplesPerBlock < 1 || !MatchesStandardCoefficients(target)) {
-        return std::nullopt;
-      }
-      return plan;
+    }
     case WAVE_FORMAT_GSM610:
       plan.encoder = "libgsm_ms";
       plan.samplesPerBlock = FormatRecord::ExtraWord(target, 0);

@@ -31,6 +31,15 @@ uint32_t BlockAvgBytes(int32_t samplerate, int32_t blockAlign, int32_t samplesPe
   return static_cast<uint32_t>(static_cast<int64_t>(samplerate) * blockAlign / samplesPerBlock);
 }
 
+// A 4-bit ADPCM record whose extra bytes start with wSamplesPerBlock.
+std::vector<uint8_t> ADPCMRecord(uint16_t tag, int32_t samplerate, int16_t channels, int32_t blockAlign,
+                                 int32_t samplesPerBlock, uint16_t extra) {
+  auto bytes = Record(Header(tag, samplerate, channels, BlockAvgBytes(samplerate, blockAlign, samplesPerBlock),
+                             static_cast<uint16_t>(blockAlign), 4, extra));
+  Put(bytes, static_cast<uint32_t>(samplesPerBlock), 2);
+  return bytes;
+}
+
 }  // namespace
 
 WAVEFORMATEX FormatRecord::PCM(int32_t samplerate, int16_t channels, int16_t bits) {
@@ -62,19 +71,14 @@ int32_t FormatRecord::MPEGFrameSamples(int32_t samplerate) { return samplerate >
 
 std::vector<uint8_t> FormatRecord::IMAADPCM(int32_t samplerate, int16_t channels) {
   const int32_t blockAlign = ADPCMBlockAlign(samplerate, channels);
-  const int32_t spb = IMASamplesPerBlock(blockAlign, channels);
-  auto bytes = Record(Header(WAVE_FORMAT_IMA_ADPCM, samplerate, channels, BlockAvgBytes(samplerate, blockAlign, spb),
-                             static_cast<uint16_t>(blockAlign), 4, 2));
-  Put(bytes, static_cast<uint32_t>(spb), 2);
-  return bytes;
+  return ADPCMRecord(WAVE_FORMAT_IMA_ADPCM, samplerate, channels, blockAlign, IMASamplesPerBlock(blockAlign, channels),
+                     2);
 }
 
 std::vector<uint8_t> FormatRecord::MSADPCM(int32_t samplerate, int16_t channels) {
   const int32_t blockAlign = ADPCMBlockAlign(samplerate, channels);
-  const int32_t spb = MSSamplesPerBlock(blockAlign, channels);
-  auto bytes = Record(Header(WAVE_FORMAT_ADPCM, samplerate, channels, BlockAvgBytes(samplerate, blockAlign, spb),
-                             static_cast<uint16_t>(blockAlign), 4, 32));
-  Put(bytes, static_cast<uint32_t>(spb), 2);
+  auto bytes = ADPCMRecord(WAVE_FORMAT_ADPCM, samplerate, channels, blockAlign, MSSamplesPerBlock(blockAlign, channels),
+                           32);
   Put(bytes, 7, 2);
   for (const auto& pair : kMSCoefficients) {
     Put(bytes, static_cast<uint16_t>(pair[0]), 2);
