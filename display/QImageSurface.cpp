@@ -111,12 +111,24 @@ void QImageSurface::PlotLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
   // the minor coordinate rounded to the nearest pixel, the end point left out
   // (a line to the current position itself draws nothing).
   const int64_t dx = int64_t{x1} - x0, dy = int64_t{y1} - y0;
-  const int64_t steps = std::max(std::abs(dx), std::abs(dy));
+  const bool xMajor = std::abs(dx) >= std::abs(dy);
+  const int64_t steps = xMajor ? std::abs(dx) : std::abs(dy);
+  if (steps == 0) return;
+
+  // Only the steps whose major coordinate falls inside the image, so a line to
+  // a far-off point costs no more than the image is wide.
+  const int64_t m0 = xMajor ? x0 : y0;
+  const int64_t extent = xMajor ? image_.width() : image_.height();
+  const bool forward = (xMajor ? dx : dy) > 0;
+  const int64_t first = std::max<int64_t>(0, forward ? -m0 : m0 - extent + 1);
+  const int64_t stop = std::min<int64_t>(steps, forward ? extent - m0 : m0 + 1);
+
   const QRgb rgb = ToQColor(foreColour_).rgb();
-  for (int64_t i = 0; i < steps; ++i) {
-    // Nearest pixel to start + i/steps of the way, halves away from the start.
-    const int64_t ox = (2 * i * dx + (dx >= 0 ? steps : -steps)) / (2 * steps);
-    const int64_t oy = (2 * i * dy + (dy >= 0 ? steps : -steps)) / (2 * steps);
+  for (int64_t i = first; i < stop; ++i) {
+    // Nearest pixel to start + i/steps of the way, halves away from the start;
+    // 128-bit products, since i * dx may exceed 2^63 for far-off points.
+    const auto ox = static_cast<int64_t>((__int128{2} * i * dx + (dx >= 0 ? steps : -steps)) / (2 * steps));
+    const auto oy = static_cast<int64_t>((__int128{2} * i * dy + (dy >= 0 ? steps : -steps)) / (2 * steps));
     PlotPixel(static_cast<int32_t>(x0 + ox), static_cast<int32_t>(y0 + oy), rgb);
   }
 }

@@ -87,6 +87,22 @@ TEST(QImageSurface, LinesDrawnUpwardsOrLeftwardsKeepTheirStartAndLeaveOutTheirEn
             ".#....\n");
 }
 
+TEST(QImageSurface, LinesReachingFarOutsideAreClippedToTheImage) {
+  QImageSurface s(6, 4);
+  s.ForeColor(kWhite);
+  s.MoveTo(-2000000000, 1);
+  s.LineTo(2000000000, 1);  // through the whole row
+  s.MoveTo(3, 2000000000);
+  s.LineTo(3, -2000000000);  // upwards through the whole column
+  s.MoveTo(-1000, 2);        // enters at the left edge
+  s.LineTo(2, 2);
+  EXPECT_EQ(Ascii(s.image()),
+            "...#..\n"
+            "######\n"
+            "##.#..\n"
+            "...#..\n");
+}
+
 TEST(QImageSurface, FillRectHasExclusiveRightAndBottomEdges) {
   QImageSurface s(6, 5);
   s.FillRect(1, 1, 4, 3, kWhite);
