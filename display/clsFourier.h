@@ -48,7 +48,7 @@ class clsFourier {
     Pair im;
   };
 
-  // Slot of input Index (1-based) if it is in range; throws 381 otherwise.
+  // Index - 1 when Index is within 1..N; otherwise throws 381.
   size_t CheckIndex(int32_t Index) const;
   [[noreturn]] static void ThrowBadIndex();
   Complex GetOutput(int32_t Index) const;
