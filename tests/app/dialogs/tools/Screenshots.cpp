@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "app/About.h"
+#include "app/AppFont.h"
 #include "app/frmFXOpts.h"
 #include "effects/clsDSP.h"
 
@@ -30,6 +31,7 @@ bool Save(QWidget* widget, const QDir& folder, const char* name) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  AppFont::UseCjkFont(app);  // as the program does
   if (argc < 2) {
     std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
     return 2;
