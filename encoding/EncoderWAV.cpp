@@ -1,5 +1,6 @@
 #include "encoding/EncoderWAV.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -120,6 +121,7 @@ EncoderResult EncoderWAV::EncoderInit(int32_t samplerate, int16_t Channels, cons
       ReleaseRecording();
       return ENC_FILE_ERROR;
     }
+    RefreshHeader();
   }
   sourceLength_ = static_cast<int32_t>(inputFormat_.nAvgBytesPerSec);
   return ENC_OK;
@@ -148,6 +150,9 @@ EncoderResult EncoderWAV::Encode(const void* buffer_ptr, int32_t buffer_len, int
                                           static_cast<int32_t>(destination_.size()), consumed, produced);
   buffer_used = consumed;
   if (produced > 0 && !AppendOutputBytes(destination_.data(), produced)) return ENC_WRITE_ERROR;
+  if (writeHeader_ && produced > 0 && std::chrono::steady_clock::now() - lastRefresh_ >= refreshInterval_) {
+    RefreshHeader();
+  }
   return converted ? ENC_OK : ENC_CONVERT_FAILED;
 }
 
@@ -167,6 +172,17 @@ bool EncoderWAV::WriteWavHeader() {
   if (!Running() || !writeHeader_ || header_.empty()) return false;
   WavHeader::Build(fileFormat_, file_.Length(), header_);
   return file_.WriteAt(0, header_.data(), static_cast<int64_t>(header_.size()));
+}
+
+void EncoderWAV::RefreshHeader() {
+  // Failures here are not the block's: the next refresh or EncoderClose tries again.
+  WriteWavHeader();
+  file_.Sync();
+  lastRefresh_ = std::chrono::steady_clock::now();
+}
+
+void EncoderWAV::HeaderRefreshInterval(std::chrono::milliseconds value) {
+  refreshInterval_ = std::max(value, std::chrono::milliseconds{0});
 }
 
 bool EncoderWAV::AppendOutputBytes(const uint8_t* data, int32_t count) {

@@ -2,8 +2,14 @@
 // block on the fly into the target format (PCM, A-law, u-law, ADPCM, GSM, MP3).
 //
 // File layout with WriteHeader on: "RIFF" size "WAVE" "fmt " L <L format bytes>
-// "data" size <audio>; the header space is reserved at EncoderInit and written at
-// EncoderClose. UI thread only.
+// "data" size <audio>. UI thread only.
+//
+// Crash safety: with WriteHeader on, the file is a valid WAV from EncoderInit on.
+// The header is written at once (sizes for an empty data chunk) and rewritten
+// from Encode at most once per HeaderRefreshInterval (1 s by default), each time
+// followed by fdatasync, so a killed process or a power cut leaves a readable
+// file holding all audio up to the last refresh. The finished file is the same
+// byte for byte: EncoderClose writes the header for the final length as before.
 //
 // Failures never pass as success: a block the converter fails on returns
 // ENC_CONVERT_FAILED (after writing what it did produce); a short write returns
@@ -12,6 +18,7 @@
 // 32-bit RIFF sizes is refused with ENC_WRITE_ERROR before anything is written.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -54,6 +61,11 @@ class EncoderWAV : public Encoder {
   // not running, WriteHeader is off, or the write failed.
   bool WriteWavHeader();
 
+  // Least time between two header refreshes (with fdatasync) while recording;
+  // 0 refreshes after every block (tests). Negative values count as 0.
+  std::chrono::milliseconds HeaderRefreshInterval() const { return refreshInterval_; }
+  void HeaderRefreshInterval(std::chrono::milliseconds value);
+
   static WAVEFORMATEX MakePCMFormat(int32_t samplerate, int16_t channels, int16_t bits);
 
   // Encoder
@@ -70,6 +82,8 @@ class EncoderWAV : public Encoder {
   // bytes are cut off again. True when all were written.
   bool AppendOutputBytes(const uint8_t* data, int32_t count);
   void ReleaseRecording();
+  // Header for the current length, then fdatasync; remembers the moment.
+  void RefreshHeader();
 
   WAVEFORMATEX inputFormat_{};           // 16-bit PCM of the blocks, set by EncoderInit
   std::vector<uint8_t> targetFormat_;    // 131072 bytes, grown only for longer formats
@@ -85,4 +99,6 @@ class EncoderWAV : public Encoder {
   bool writeHeader_ = true;
   int64_t maxFileLength_;                // Encode refuses blocks that could pass it
   int64_t fileLength_ = 0;               // bytes in the file (header space included)
+  std::chrono::milliseconds refreshInterval_{1000};
+  std::chrono::steady_clock::time_point lastRefresh_{};
 };

@@ -74,6 +74,15 @@ bool FileRecord::Truncate(int64_t length) {
   return true;
 }
 
+bool FileRecord::Sync() {
+  if (handle_ == -1) return false;
+  if (::fdatasync(handle_) != 0) {
+    NoteError("fdatasync");
+    return false;
+  }
+  return true;
+}
+
 int64_t FileRecord::Position() const {
   if (handle_ == -1) return -1;
   return ::lseek(handle_, 0, SEEK_CUR);

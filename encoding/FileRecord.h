@@ -31,6 +31,9 @@ class FileRecord {
   // Cuts the file to `length` bytes and moves the position there (drops a
   // partially written block).
   bool Truncate(int64_t length);
+  // Forces the written bytes and the file length to the disk (fdatasync), so a
+  // power cut keeps what was written so far. False when closed or on failure.
+  bool Sync();
 
   int64_t Position() const;  // -1 when closed
   int64_t Length() const;    // -1 when closed

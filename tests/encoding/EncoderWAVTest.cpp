@@ -6,11 +6,13 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 
 #include "common/AppError.h"
 #include "encoding/FormatRecord.h"
+#include "encoding/WavFileRepair.h"
 #include "tests/encoding/AudioProbe.h"
 #include "tests/encoding/ScriptedConversionStream.h"
 
@@ -228,6 +230,100 @@ TEST_F(EncoderWAVTest, HeaderCanBeRefreshedDuringTheRecording) {
   ASSERT_EQ(encoder.Encode(block.data(), kDefaultBlock, used), ENC_OK);  // appends after, not at the header
   encoder.EncoderClose();
   EXPECT_EQ(DataOfValidWav(file, 18).size(), 2u * kDefaultBlock);
+}
+
+// What a killed process leaves behind: a copy of the file taken while it is open.
+std::filesystem::path SnapshotOf(const std::filesystem::path& file, const std::string& name) {
+  const auto copy = file.parent_path() / name;
+  std::filesystem::copy_file(file, copy, std::filesystem::copy_options::overwrite_existing);
+  return copy;
+}
+
+std::vector<uint8_t> AsBytes(const int16_t* samples, size_t count) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(samples);
+  return {bytes, bytes + count * sizeof(int16_t)};
+}
+
+TEST_F(EncoderWAVTest, HeaderIsValidFromInitAndAfterEveryBlockWithoutARefreshPause) {
+  EncoderWAV encoder;
+  encoder.HeaderRefreshInterval(std::chrono::milliseconds{0});
+  ASSERT_EQ(encoder.EncoderInit(44100, 2, file), ENC_OK);
+  EXPECT_TRUE(DataOfValidWav(file, 18).empty()) << "valid and empty before the first block";
+
+  const auto signal = TestSignal(44100, 2, 1.0);
+  std::vector<uint8_t> written;
+  size_t at = 0;
+  for (int block = 0; block < 6; ++block, at += 5120) {
+    int32_t used = 0;
+    ASSERT_EQ(encoder.Encode(signal.data() + at, 10240, used), ENC_OK);
+    const auto bytes = AsBytes(signal.data() + at, 5120);
+    written.insert(written.end(), bytes.begin(), bytes.end());
+    ASSERT_EQ(DataOfValidWav(file, 18), written) << "after block " << block;
+  }
+  // Independent readers see exactly the samples so far in a copy of the open file.
+  const auto copy = SnapshotOf(file, "copy.wav");
+  const auto decoded = DecodeWithSox(copy);
+  ASSERT_TRUE(decoded.has_value());
+  EXPECT_EQ(AsBytes(decoded->data(), decoded->size()), written);
+  const auto probe = ProbeWithFfprobe(copy);
+  ASSERT_TRUE(probe.has_value());
+  EXPECT_NEAR(probe->duration, written.size() / 176400.0, 0.001);
+  encoder.EncoderClose();
+  EXPECT_EQ(DataOfValidWav(file, 18), written);
+}
+
+TEST_F(EncoderWAVTest, BlockCodecFileIsReadableMidRecording) {
+  EncoderWAV encoder;
+  encoder.HeaderRefreshInterval(std::chrono::milliseconds{0});
+  const auto record = FormatRecord::IMAADPCM(44100, 2);
+  encoder.SetFormat(record.data(), static_cast<int32_t>(record.size()), "ima", "IMA ADPCM");
+  ASSERT_EQ(encoder.EncoderInit(44100, 2, file), ENC_OK);
+  const auto signal = TestSignal(44100, 2, 3.0);
+  for (size_t at = 0; at < signal.size(); at += 5120) {
+    int32_t used = 0;
+    ASSERT_EQ(encoder.Encode(signal.data() + at, 10240, used), ENC_OK);
+  }
+  const auto copy = SnapshotOf(file, "copy.wav");
+  EXPECT_EQ(DataOfValidWav(copy, 20).size() % 2048, 0u) << "whole ADPCM blocks only";
+  const auto decoded = DecodeWithSox(copy);
+  ASSERT_TRUE(decoded.has_value());
+  // All but what the converter holds for its next block (< 2041 frames) is there.
+  EXPECT_GT(decoded->size(), signal.size() - 2 * 2041);
+  EXPECT_GT(ToneSNR(*decoded, 2, 0, 44100, ExpectedTones(2, 2, 0)), 25.0);
+  ASSERT_TRUE(ProbeWithFfprobe(copy).has_value());
+  encoder.EncoderClose();
+}
+
+TEST_F(EncoderWAVTest, RefreshPauseLeavesStaleSizesThatRepairMendsAndTheFinishedFileIsUnchanged) {
+  const auto blocks = Pattern(8 * kDefaultBlock, 3);
+  auto record = [&](const std::filesystem::path& path, std::chrono::milliseconds interval,
+                    std::filesystem::path* snapshot) {
+    EncoderWAV encoder;
+    encoder.HeaderRefreshInterval(interval);
+    ASSERT_EQ(encoder.EncoderInit(44100, 2, path), ENC_OK);
+    for (int i = 0; i < 8; ++i) {
+      int32_t used = 0;
+      ASSERT_EQ(encoder.Encode(blocks.data() + i * kDefaultBlock, kDefaultBlock, used), ENC_OK);
+    }
+    if (snapshot != nullptr) *snapshot = SnapshotOf(path, "killed.wav");
+    encoder.EncoderClose();
+  };
+  std::filesystem::path killed;
+  record(file, std::chrono::hours{1}, &killed);
+  record(dir / "every-block.wav", std::chrono::milliseconds{0}, nullptr);
+
+  // Within the pause the header still describes the empty file of EncoderInit:
+  // valid, but short of the audio behind it until the start-up repair.
+  auto stale = ReadFileBytes(killed);
+  ASSERT_EQ(stale.size(), 46u + blocks.size());
+  EXPECT_EQ(ReadU32(stale, 4), 38u);
+  EXPECT_EQ(ReadU32(stale, 42), 0u);
+  EXPECT_EQ(WavFileRepair::Repair(killed.string()), WavFileRepair::Outcome::Repaired);
+  EXPECT_EQ(DataOfValidWav(killed, 18), blocks);
+
+  // However often the header was refreshed, the finished file is the same.
+  EXPECT_EQ(ReadFileBytes(file), ReadFileBytes(dir / "every-block.wav"));
+  EXPECT_EQ(DataOfValidWav(file, 18), blocks);
 }
 
 TEST_F(EncoderWAVTest, ConversionFailureIsReportedAfterWritingWhatWasProduced) {

@@ -24,6 +24,7 @@ TEST(FileRecordTest, OpenReplacesAnExistingFileAndFailsForMissingFolders) {
   EXPECT_TRUE(file.path().empty());
   EXPECT_EQ(file.Write("x", 1), 0) << "closed: nothing written";
   EXPECT_EQ(file.Length(), -1);
+  EXPECT_FALSE(file.Sync()) << "closed: nothing to sync";
   EXPECT_FALSE(file.Open(dir / "missing" / "f.bin"));
   EXPECT_FALSE(file.LastError().empty());
   EXPECT_FALSE(file.Open(""));
@@ -49,6 +50,7 @@ TEST(FileRecordTest, WriteAtLeavesThePositionAndTruncateCutsBack) {
   EXPECT_EQ(file.Position(), 6);
   EXPECT_EQ(file.Length(), 6);
   ASSERT_EQ(file.Write("xy", 2), 2);
+  EXPECT_TRUE(file.Sync());
   file.Close();
   const auto bytes = ReadFileBytes(path);
   EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "01ab45xy");
