@@ -37,65 +37,75 @@ int32_t FindDevice(WaveInRecorder& recorder, const std::string& description) {
   return -1;
 }
 
-// Collects every delivered sample.
-struct Collector {
-  std::vector<int16_t> samples;
-  int32_t deliveries = 0;
-  void Attach(WaveInRecorder& recorder) {
-    recorder.GotData = [this](std::span<int16_t> intBuffer, int32_t& lngLen) {
-      ++deliveries;
-      samples.insert(samples.end(), intBuffer.begin(), intBuffer.begin() + lngLen / 2);
-    };
-  }
-};
-
-class PulseCaptureTest : public ::testing::TestWithParam<std::pair<int32_t, int16_t>> {
+// Records from a fed pipe source of its own, collecting every delivered
+// sample; optionally holds the UI thread up once inside GotData.
+class PulseRecordingTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(EnsurePulseServer());
     EnsureEventLoop();
   }
+
+  // Loads the source, selects it and starts recording.
+  void StartRecording(int32_t rate, int16_t channels, const std::string& description) {
+    rate_ = rate;
+    channels_ = channels;
+    feeder_ = std::make_unique<PipeSourceFeeder>(PipeSourceFeeder::UniqueName("tamblin_cap"), rate,
+                                                 channels, description);
+    ASSERT_TRUE(feeder_->Loaded());
+    recorder_.GotData = [this](std::span<int16_t> intBuffer, int32_t& lngLen) {
+      ++deliveries_;
+      samples_.insert(samples_.end(), intBuffer.begin(), intBuffer.begin() + lngLen / 2);
+      if (deliveries_ == stallAt_) std::this_thread::sleep_for(stall_);
+    };
+    const int32_t device = FindDevice(recorder_, description);
+    ASSERT_GE(device, 0);
+    ASSERT_TRUE(recorder_.SelectDevice(device));
+    ASSERT_TRUE(recorder_.StartRecord(rate, channels));
+  }
+
+  // Feeds `fed` (then a second of silence, which fills the last buffer) and
+  // returns what was recorded from the first non-silent sample on, as many
+  // samples as were fed when all arrived.
+  std::vector<int16_t> RecordFed(const std::vector<int16_t>& fed) {
+    std::vector<int16_t> padded = fed;
+    padded.resize(fed.size() + static_cast<size_t>(rate_) * channels_, 0);
+    feeder_->Feed(padded, 4.0);
+    const auto firstSignal = [this] {
+      return std::find_if(samples_.begin(), samples_.end(), [](int16_t s) { return s != 0; });
+    };
+    PumpUntil([&] { return samples_.end() - firstSignal() >= static_cast<long>(fed.size()); },
+              std::chrono::seconds(30));
+    feeder_->StopFeeding();
+    recorder_.StopRecord();
+    const auto first = firstSignal();
+    EXPECT_EQ((first - samples_.begin()) % channels_, 0);  // frames stay whole
+    return {first, first + std::min<long>(samples_.end() - first, static_cast<long>(fed.size()))};
+  }
+
+  WaveInRecorder recorder_;
+  std::unique_ptr<PipeSourceFeeder> feeder_;
+  std::vector<int16_t> samples_;
+  int32_t deliveries_ = 0;
+  int32_t stallAt_ = -1;  // delivery number that sleeps for stall_
+  std::chrono::milliseconds stall_{0};
+  int32_t rate_ = 0;
+  int16_t channels_ = 0;
 };
+
+class PulseCaptureTest : public PulseRecordingTest,
+                         public ::testing::WithParamInterface<std::pair<int32_t, int16_t>> {};
 
 TEST_P(PulseCaptureTest, FedSamplesComeBackBitForBit) {
   const auto [rate, channels] = GetParam();
-  const std::string description = "Pipe-" + std::to_string(rate) + "-" + std::to_string(channels);
-  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_cap"), rate, channels, description);
-  ASSERT_TRUE(feeder.Loaded());
-
-  WaveInRecorder recorder;
-  Collector collector;
-  collector.Attach(recorder);
-  const int32_t device = FindDevice(recorder, description);
-  ASSERT_GE(device, 0);
-  ASSERT_TRUE(recorder.SelectDevice(device));
-  ASSERT_TRUE(recorder.StartRecord(rate, channels));
-
-  const size_t fedCount = static_cast<size_t>(rate) * channels * 3;  // 3 s
-  std::vector<int16_t> fed = KnownSamples(fedCount);
-  // One second of silence after the signal fills the last buffer.
-  std::vector<int16_t> padded = fed;
-  padded.resize(fedCount + static_cast<size_t>(rate) * channels, 0);
-  feeder.Feed(padded, 4.0);
-
-  const auto hasAll = [&] {
-    const auto first = std::find_if(collector.samples.begin(), collector.samples.end(),
-                                    [](int16_t s) { return s != 0; });
-    return collector.samples.end() - first >= static_cast<long>(fedCount);
-  };
-  ASSERT_TRUE(PumpUntil(hasAll, std::chrono::seconds(30)))
-      << "got " << collector.samples.size() << " samples";
-  feeder.StopFeeding();
-  recorder.StopRecord();
-
-  const auto first = std::find_if(collector.samples.begin(), collector.samples.end(),
-                                  [](int16_t s) { return s != 0; });
-  const std::vector<int16_t> got(first, first + static_cast<long>(fedCount));
-  EXPECT_EQ((first - collector.samples.begin()) % channels, 0);  // frames stay whole
+  StartRecording(rate, channels, "Pipe-" + std::to_string(rate) + "-" + std::to_string(channels));
+  const std::vector<int16_t> fed = KnownSamples(static_cast<size_t>(rate) * channels * 3);  // 3 s
+  const std::vector<int16_t> got = RecordFed(fed);
+  ASSERT_EQ(got.size(), fed.size());
   const auto mismatch = std::mismatch(got.begin(), got.end(), fed.begin());
   EXPECT_TRUE(mismatch.first == got.end())
       << "first difference at sample " << (mismatch.first - got.begin());
-  EXPECT_EQ(recorder.LostInputCount(), 0);
+  EXPECT_EQ(recorder_.LostInputCount(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(RatesAndChannels, PulseCaptureTest,
@@ -104,59 +114,25 @@ INSTANTIATE_TEST_SUITE_P(RatesAndChannels, PulseCaptureTest,
 
 // A UI thread held up for a second loses nothing: the driver's reserve keeps
 // the input until buffers come back.
-TEST(PulseReserveTest, BusyHandlerLosesNoInput) {
-  ASSERT_TRUE(EnsurePulseServer());
-  EnsureEventLoop();
-  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_busy"), 44100, 2, "Pipe-Busy");
-  ASSERT_TRUE(feeder.Loaded());
-  WaveInRecorder recorder;
-  Collector collector;
-  collector.Attach(recorder);
-  const auto plainHandler = recorder.GotData;
-  recorder.GotData = [&](std::span<int16_t> intBuffer, int32_t& lngLen) {
-    plainHandler(intBuffer, lngLen);
-    if (collector.deliveries == 2) std::this_thread::sleep_for(std::chrono::seconds(1));
-  };
-  ASSERT_TRUE(recorder.SelectDevice(FindDevice(recorder, "Pipe-Busy")));
-  ASSERT_TRUE(recorder.StartRecord(44100, 2));
-  const size_t fedCount = 44100 * 2 * 2;
-  std::vector<int16_t> fed = KnownSamples(fedCount);
-  std::vector<int16_t> padded = fed;
-  padded.resize(fedCount + 44100 * 2, 0);
-  feeder.Feed(padded, 4.0);
-  ASSERT_TRUE(PumpUntil([&] {
-    const auto first = std::find_if(collector.samples.begin(), collector.samples.end(),
-                                    [](int16_t s) { return s != 0; });
-    return collector.samples.end() - first >= static_cast<long>(fedCount);
-  }));
-  recorder.StopRecord();
-  const auto first = std::find_if(collector.samples.begin(), collector.samples.end(),
-                                  [](int16_t s) { return s != 0; });
-  EXPECT_TRUE(std::equal(fed.begin(), fed.end(), first));
-  EXPECT_EQ(recorder.LostInputCount(), 0);
+TEST_F(PulseRecordingTest, BusyHandlerLosesNoInput) {
+  stallAt_ = 2;
+  stall_ = std::chrono::seconds(1);
+  StartRecording(44100, 2, "Pipe-Busy");
+  const std::vector<int16_t> fed = KnownSamples(44100 * 2 * 2);
+  EXPECT_EQ(RecordFed(fed), fed);
+  EXPECT_EQ(recorder_.LostInputCount(), 0);
 }
 
-// Held up far longer than the reserve: the loss is counted, and recording goes on.
-TEST(PulseReserveTest, InputBeyondTheReserveIsCountedAsLost) {
-  ASSERT_TRUE(EnsurePulseServer());
-  EnsureEventLoop();
-  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_over"), 44100, 2, "Pipe-Over");
-  ASSERT_TRUE(feeder.Loaded());
-  WaveInRecorder recorder;
-  Collector collector;
-  collector.Attach(recorder);
-  const auto plainHandler = recorder.GotData;
-  recorder.GotData = [&](std::span<int16_t> intBuffer, int32_t& lngLen) {
-    plainHandler(intBuffer, lngLen);
-    if (collector.deliveries == 1) std::this_thread::sleep_for(std::chrono::seconds(3));
-  };
-  ASSERT_TRUE(recorder.SelectDevice(FindDevice(recorder, "Pipe-Over")));
-  ASSERT_TRUE(recorder.StartRecord(44100, 2));
-  feeder.FeedContinuously(4.0);  // 12 s of input during the 3 s stall
-  ASSERT_TRUE(PumpUntil([&] { return collector.deliveries > 10; }));
-  EXPECT_GE(recorder.LostInputCount(), 1);
-  feeder.StopFeeding();
-  recorder.StopRecord();
+// Held up far longer than the reserve: the loss is counted, recording goes on.
+TEST_F(PulseRecordingTest, InputBeyondTheReserveIsCountedAsLost) {
+  stallAt_ = 1;
+  stall_ = std::chrono::seconds(3);
+  StartRecording(44100, 2, "Pipe-Over");
+  feeder_->FeedContinuously(4.0);  // 12 s of input during the 3 s stall
+  ASSERT_TRUE(PumpUntil([&] { return deliveries_ > 10; }));
+  EXPECT_GE(recorder_.LostInputCount(), 1);
+  feeder_->StopFeeding();
+  recorder_.StopRecord();
 }
 
 TEST(PulseDevicesTest, PipeSourceIsListedAndItsLevelReachesTheServer) {
@@ -200,26 +176,26 @@ TEST(PulseServerLossTest, KilledServerEndsDeliveryWithDeviceLost) {
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_loss"), 44100, 2, "Pipe-Loss");
   ASSERT_TRUE(feeder.Loaded());
   WaveInRecorder recorder;
-  Collector collector;
-  collector.Attach(recorder);
+  int32_t deliveries = 0;
+  recorder.GotData = [&](std::span<int16_t>, int32_t&) { ++deliveries; };
   std::string lostReason;
   int32_t deliveriesAtLoss = -1;
   recorder.DeviceLost = [&](const std::string& reason) {
     lostReason = reason;
-    deliveriesAtLoss = collector.deliveries;
+    deliveriesAtLoss = deliveries;
   };
   const int32_t device = FindDevice(recorder, "Pipe-Loss");
   ASSERT_GE(device, 0);
   ASSERT_TRUE(recorder.SelectDevice(device));
   ASSERT_TRUE(recorder.StartRecord(44100, 2));
   feeder.FeedContinuously(2.0);
-  ASSERT_TRUE(PumpUntil([&] { return collector.deliveries >= 3; }));
+  ASSERT_TRUE(PumpUntil([&] { return deliveries >= 3; }));
 
   daemon.Stop();
   ASSERT_TRUE(PumpUntil([&] { return deliveriesAtLoss >= 0; }));
   EXPECT_FALSE(lostReason.empty());
   PumpFor(std::chrono::milliseconds(300));
-  EXPECT_EQ(collector.deliveries, deliveriesAtLoss);  // nothing after the loss
+  EXPECT_EQ(deliveries, deliveriesAtLoss);  // nothing after the loss
   EXPECT_TRUE(recorder.IsRecording());
   EXPECT_TRUE(recorder.StopRecord());
   EXPECT_FALSE(recorder.IsRecording());
