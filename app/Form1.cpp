@@ -26,7 +26,6 @@
 #include "app/QtOutputFileDialog.h"
 #include "app/RecordingController.h"
 #include "app/ShellServices.h"
-#include "app/StretchedPictureView.h"
 #include "app/TrayIcon.h"
 #include "app/WaveInCapture.h"
 #include "app/frmFXOpts.h"
@@ -272,9 +271,8 @@ QWidget* Form1::BuildDisplays() {
   grid->setHorizontalSpacing(8);
   grid->setVerticalSpacing(6);
   picAmpl_ = AddPicture("picAmpl", *surfAmpl_, box);
-  picFreq_ = Named(new StretchedPictureView(box), "picFreq");
-  picFreq_->SetSurface(surfFreq_.get());
-  picFreq_->installEventFilter(this);
+  picFreq_ = AddPicture("picFreq", *surfFreq_, box);
+  picFreq_->Stretch(true);
   picVUL_ = AddPicture("picVUL", *surfVUL_, box);
   picVUR_ = AddPicture("picVUR", *surfVUR_, box);
   picAmpl_->setMinimumSize(260, 110);
@@ -555,5 +553,5 @@ void Form1::OnTick() {
   clsSmoothR_->SmoothAdd(static_cast<float>(R == 0 ? 1 : R));
   DrawLevel(*surfVUL_, clsSmoothL_->SmoothGetMax() / 32768.0f);
   DrawLevel(*surfVUR_, clsSmoothR_->SmoothGetMax() / 32768.0f);
-  for (QWidget* view : std::initializer_list<QWidget*>{picAmpl_, picFreq_, picVUL_, picVUR_}) view->update();
+  for (PictureView* view : {picAmpl_, picFreq_, picVUL_, picVUR_}) view->update();
 }

@@ -42,7 +42,6 @@ class QSlider;
 class QStatusBar;
 class QTimer;
 class RecordingController;
-class StretchedPictureView;
 class TrayIcon;
 class WaveInCapture;
 class WaveInRecorder;
@@ -163,7 +162,7 @@ class Form1 : public QMainWindow, public RecorderView {
   PictureView* picVUL_ = nullptr;
   PictureView* picVUR_ = nullptr;
   PictureView* picAmpl_ = nullptr;
-  StretchedPictureView* picFreq_ = nullptr;
+  PictureView* picFreq_ = nullptr;
   QStatusBar* sbar_ = nullptr;
   QLabel* sbarPanel1_ = nullptr;
   QLabel* sbarPanel2_ = nullptr;

@@ -14,11 +14,20 @@ void PictureView::SetSurface(const QImageSurface* surface) {
   update();
 }
 
+void PictureView::Stretch(bool on) {
+  stretch_ = on;
+  update();
+}
+
 void PictureView::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   if (surface_ == nullptr) {
     painter.fillRect(rect(), palette().window());
     return;
   }
-  painter.drawImage(0, 0, surface_->image());
+  if (stretch_) {
+    painter.drawImage(rect(), surface_->image());  // no smooth transform: crisp pixels
+  } else {
+    painter.drawImage(0, 0, surface_->image());
+  }
 }

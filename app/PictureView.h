@@ -15,9 +15,15 @@ class PictureView : public QWidget {
   // Not owned; nullptr shows nothing. The surface must outlive the view's use.
   void SetSurface(const QImageSurface* surface);
 
+  // On: the image is stretched to the widget's size, pixel for pixel without
+  // smoothing (for drawings on a fixed pixel grid that should fill the view).
+  // Off (default): shown at its own size from the top left corner.
+  void Stretch(bool on);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
   const QImageSurface* surface_ = nullptr;
+  bool stretch_ = false;
 };

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Whole-program cost of a recording and the start-up time of the window.
+#
+#   bench/app/whole_program.sh [build dir, default build] [seconds, default 60]
+#
+# 1. Records 44100 Hz stereo from a 440 Hz test-tone source with all four effects
+#    on, the display live (virtual X server) and IMA ADPCM output, for the given
+#    time, beside parecord recording the same source in the same run. Both run
+#    under /usr/bin/time -v; reports CPU seconds, share of one core, peak memory
+#    and the ratio to parecord. Goals: under 3 % of one core, under 80 MB.
+# 2. Starts the tamblin executable five times and reports the time until its
+#    window is mapped on the X server (median; goal under 400 ms).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+build="${1:-build}"
+seconds="${2:-60}"
+cmake --build "$build" --target tamblin form1_driver >/dev/null
+
+source scripts/virtual-session.sh
+state="$(mktemp -d /tmp/tamblin-bench.XXXXXX)"
+trap 'virtual_session_stop "$state"; rm -rf "$state"' EXIT
+virtual_session_start "$state"
+
+# ---- 1. recording cost, side by side
+mkdir -p "$state/program"
+TAMBLIN_SHOT_FOLDER="$state/program" /usr/bin/time -v -o "$state/tamblin.time" \
+  "$build/tests/app/main/form1_driver" --device Test-Tone-440Hz --seconds "$seconds" \
+  --effects 0123 --format "IMA ADPCM" &
+tamblin_job=$!
+/usr/bin/time -v -o "$state/parecord.time" \
+  timeout -s INT "$seconds" parecord --device=tamblin_tone --rate=44100 --channels=2 \
+  --format=s16le --file-format=wav "$state/parecord.wav" || true
+wait "$tamblin_job"
+
+field() { grep -F "$2" "$1" | head -1 | awk -F': ' '{print $2}'; }
+report() {  # name time-file
+  local user sys rss
+  user=$(field "$2" "User time (seconds)")
+  sys=$(field "$2" "System time (seconds)")
+  rss=$(field "$2" "Maximum resident set size (kbytes)")
+  awk -v n="$1" -v u="$user" -v s="$sys" -v r="$rss" -v t="$seconds" \
+    'BEGIN { printf "%-9s cpu %6.2f s (user %.2f, sys %.2f) = %5.2f %% of one core, peak RSS %6.1f MB\n", n, u+s, u, s, 100*(u+s)/t, r/1024 }'
+}
+echo "recording ${seconds} s, 44100 Hz stereo, 4 effects, live display, IMA ADPCM:"
+report tamblin "$state/tamblin.time"
+report parecord "$state/parecord.time"
+awk -v a="$(field "$state/tamblin.time" "User time (seconds)")" -v b="$(field "$state/tamblin.time" "System time (seconds)")" \
+    -v c="$(field "$state/parecord.time" "User time (seconds)")" -v d="$(field "$state/parecord.time" "System time (seconds)")" \
+    -v ra="$(field "$state/tamblin.time" "Maximum resident set size (kbytes)")" \
+    -v rb="$(field "$state/parecord.time" "Maximum resident set size (kbytes)")" \
+    'BEGIN { cpu = (c + d > 0) ? sprintf("%.1f", (a + b) / (c + d)) : "n/a (parecord below the 10 ms clock)";
+             printf "ratio tamblin/parecord: cpu %s, peak RSS %.1f\n", cpu, ra / rb }'
+# Start-up and shutdown alone (no recording time), to tell the steady cost apart.
+TAMBLIN_SHOT_FOLDER="$state/program" /usr/bin/time -v -o "$state/baseline.time" \
+  "$build/tests/app/main/form1_driver" --device Test-Tone-440Hz --seconds 0 \
+  --effects 0123 --format "IMA ADPCM"
+awk -v a="$(field "$state/tamblin.time" "User time (seconds)")" -v b="$(field "$state/tamblin.time" "System time (seconds)")" \
+    -v c="$(field "$state/baseline.time" "User time (seconds)")" -v d="$(field "$state/baseline.time" "System time (seconds)")" \
+    -v t="$seconds" \
+    'BEGIN { printf "tamblin without start-up and shutdown (%.2f s): %.2f s = %.2f %% of one core\n", c + d, a + b - c - d, 100 * (a + b - c - d) / t }'
+ls -l "$state/program/file" | awk 'NR>1 { print "tamblin file: " $5 " bytes " $NF }'
+ls -l "$state/parecord.wav" | awk '{ print "parecord file: " $5 " bytes" }'
+
+# ---- 2. start-up time to the window shown
+mkdir -p "$state/startup"
+times=()
+for _ in 1 2 3 4 5; do
+  start=$(date +%s%N)
+  "$build/app/tamblin" >/dev/null 2>&1 &
+  pid=$!
+  until xwininfo -name TamblinV3.3 2>/dev/null | grep -q "IsViewable"; do sleep 0.005; done
+  end=$(date +%s%N)
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+  times+=($(( (end - start) / 1000000 )))
+done
+sorted=($(printf '%s\n' "${times[@]}" | sort -n))
+echo "start-up to window shown: median ${sorted[2]} ms (runs: ${times[*]} ms)"

@@ -1,0 +1,121 @@
+// Drives the real main window through one recording, for the screenshot and the
+// whole-program benchmark:
+//   form1_driver --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--png PATH]
+// Loads Form1 as main.cpp does, picks the input device by name, ticks the effect
+// boxes given by index (chkFX0..chkFX3), optionally picks the first output format
+// of FAMILY for the current rate and channels (as the format chooser would),
+// presses cmdDo, and after N seconds (default 3) saves the live window as PNG
+// (if asked) and closes it, which stops the recording. The recordings go to
+// TAMBLIN_SHOT_FOLDER (default: a temporary folder). Meant for a real X server.
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/AppFont.h"
+#include "app/Form1.h"
+#include "app/ProgramFolder.h"
+#include "app/RecordingController.h"
+#include "encoding/FormatCatalogue.h"
+#include "encoding/FormatChooser.h"
+
+namespace {
+
+struct Options {
+  QString device;
+  int seconds = 3;
+  std::string effects;
+  std::string family;
+  QString png;
+};
+
+bool Parse(int argc, char** argv, Options& options) {
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string key = argv[i];
+    const char* value = argv[i + 1];
+    if (key == "--device") options.device = QString::fromLocal8Bit(value);
+    else if (key == "--seconds") options.seconds = std::atoi(value);
+    else if (key == "--effects") options.effects = value;
+    else if (key == "--format") options.family = value;
+    else if (key == "--png") options.png = QString::fromLocal8Bit(value);
+    else return false;
+  }
+  return !options.device.isEmpty() && argc % 2 == 1;
+}
+
+// Answers the format chooser with the first catalogue entry of one family.
+class FamilyChooser : public FormatChooser {
+ public:
+  explicit FamilyChooser(std::string family) : family_(std::move(family)) {}
+  std::optional<FormatEntry> Choose(const WAVEFORMATEX& pcmInput, const std::string&) override {
+    for (const FormatEntry& entry : FormatCatalogue::List(static_cast<int32_t>(pcmInput.nSamplesPerSec),
+                                                          static_cast<int16_t>(pcmInput.nChannels))) {
+      const WAVEFORMATEX wfx = WAVEFORMATEX::FromBytes(entry.format);
+      if (entry.FormatTag == family_ && wfx.nChannels == pcmInput.nChannels &&
+          wfx.nSamplesPerSec == pcmInput.nSamplesPerSec) {
+        return entry;
+      }
+    }
+    return std::nullopt;
+  }
+
+ private:
+  std::string family_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Tamblin");
+  Options options;
+  if (!Parse(argc, argv, options)) {
+    std::fprintf(stderr, "usage: %s --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--png PATH]\n",
+                 argv[0]);
+    return 2;
+  }
+  QTemporaryDir scratch;
+  ProgramFolder::Override(qEnvironmentVariableIsSet("TAMBLIN_SHOT_FOLDER") ? qEnvironmentVariable("TAMBLIN_SHOT_FOLDER")
+                                                                           : scratch.path());
+  AppFont::UseCjkFont(app);
+
+  FamilyChooser chooser(options.family);
+  Form1::Services services;
+  services.formatChooser = &chooser;
+  Form1 window(services);
+  window.Load();
+  auto* device = window.findChild<QComboBox*>("cboDev");
+  const int index = device->findText(options.device);
+  if (index < 0) {
+    std::fprintf(stderr, "device %s not listed\n", qPrintable(options.device));
+    return 1;
+  }
+  device->setCurrentIndex(index);
+  emit device->activated(index);
+  for (const char k : options.effects) {
+    window.findChild<QAbstractButton*>(QString("chkFX%1").arg(k))->click();
+  }
+  if (!options.family.empty()) window.findChild<QPushButton*>("cmdSelFmt")->click();
+  window.findChild<QPushButton*>("cmdDo")->click();
+  if (!window.Controller().IsRecording()) {
+    std::fprintf(stderr, "recording did not start\n");
+    return 1;
+  }
+
+  int result = 0;
+  QTimer::singleShot(options.seconds * 1000, &window, [&] {
+    if (!options.png.isEmpty() && !window.grab().save(options.png)) {
+      std::fprintf(stderr, "cannot write %s\n", qPrintable(options.png));
+      result = 1;
+    }
+    window.close();  // stops the recording as the close box does
+    app.quit();
+  });
+  app.exec();
+  return result;
+}
