@@ -1,10 +1,10 @@
 // IIRFilter: cookbook biquad design and the in-place block filters.
 #include "effects/IIRFilter.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "common/SampleMath.h"
+#include "effects/BandWavefront.h"
 
 namespace {
 
@@ -129,30 +129,5 @@ void IIRFilter::ProcessSamples_8bit(std::span<uint8_t> btSamples) {
 }
 
 void IIRFilter::ProcessCascade_16bit(std::span<IIRFilter> bands, std::span<int16_t> intSamples) {
-  // Groups of at most kMaxBands in series; the equalizer's 10 bands are one group.
-  while (!bands.empty()) {
-    const std::size_t group = std::min(bands.size(), Cascade::kMaxBands);
-    Cascade cascade(bands.first(group));
-    const std::size_t steps = intSamples.size() + cascade.Lag();
-    for (std::size_t t = 0; t < steps; ++t) cascade.Advance(intSamples, t);
-    cascade.Finish();
-    bands = bands.subspan(group);
-  }
-}
-
-IIRFilter::Cascade::Cascade(std::span<IIRFilter> bands) {
-  for (IIRFilter& band : bands) {
-    if (!band.enabled_ || count_ == kMaxBands) continue;
-    coefficients_[count_] = band.coefficients_;
-    x1_[count_] = band.memories_.x1;
-    x2_[count_] = band.memories_.x2;
-    y1_[count_] = band.memories_.y1;
-    y2_[count_] = band.memories_.y2;
-    owners_[count_] = &band;
-    ++count_;
-  }
-}
-
-void IIRFilter::Cascade::Finish() {
-  for (std::size_t k = 0; k < count_; ++k) owners_[k]->memories_ = Memories{x1_[k], x2_[k], y1_[k], y2_[k]};
+  BandWavefront::Run(bands, intSamples);
 }

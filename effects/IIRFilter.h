@@ -10,7 +10,6 @@
 // UI thread only.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -63,12 +62,10 @@ class IIRFilter {
   void ProcessSamples_8bit(std::span<uint8_t> btSamples);
   void ProcessSamples_16bit(std::span<int16_t> intSamples);
 
-  // Runs the enabled filters of `bands` in series over the block, exactly as
-  // ProcessSamples_16bit on each band in turn would, but as a Cascade so the
-  // bands' recursions overlap. No allocation.
+  // Runs the enabled filters of `bands` in series over the block with exactly the
+  // result of ProcessSamples_16bit on each band in turn, but several bands at once
+  // (see BandWavefront). No allocation.
   static void ProcessCascade_16bit(std::span<IIRFilter> bands, std::span<int16_t> intSamples);
-
-  class Cascade;
 
   // Stores all five settings (rate rounded half to even), computes the
   // coefficients and clears the memories. A type outside 0..3, or settings with
@@ -93,6 +90,8 @@ class IIRFilter {
   static float SampleToUnit(int16_t sample) { return static_cast<float>(sample * (1.0 / 32767.0)); }
 
  private:
+  friend class BandWavefront;  // writes the memories back after a block
+
   // y[n] = b0 x[n] + b1 x[n-1] + b2 x[n-2] - a1 y[n-1] - a2 y[n-2], y stored as Single.
   static float Step(const Coefficients& c, float& x1, float& x2, float& y1, float& y2, float x) {
     const float y = c.b0 * x + c.b1 * x1 + c.b2 * x2 - c.a1 * y1 - c.a2 * y2;
@@ -119,42 +118,5 @@ class IIRFilter {
   float frequency_ = 0;
   float bandwidth_ = 0;
   bool enabled_ = true;
-};
-
-// Filters in series, run as a wavefront: at time step t band k filters sample t - k,
-// so every band's recursion advances in the same step instead of one band after
-// the other. The result is exactly that of running the bands one after another.
-// Holds copies of up to kMaxBands enabled filters' state in fixed arrays (no
-// allocation); Finish() writes the memories back. Lives for one block.
-class IIRFilter::Cascade {
- public:
-  static constexpr std::size_t kMaxBands = 16;
-
-  // bands.size() <= kMaxBands; disabled bands are skipped.
-  explicit Cascade(std::span<IIRFilter> bands);
-
-  // Steps after the last sample's step until every band has seen it.
-  std::size_t Lag() const { return count_ == 0 ? 0 : count_ - 1; }
-
-  // Time step t: band k filters block[t - k] where that index lies in the block.
-  // Steps run for t = 0 .. block.size() - 1 + Lag(), in order.
-  void Advance(std::span<int16_t> block, std::size_t t) {
-    for (std::size_t k = 0; k < count_; ++k) {
-      const std::size_t i = t - k;  // wraps round for k > t
-      if (i < block.size()) {
-        block[i] = ToSample16(Step(coefficients_[k], x1_[k], x2_[k], y1_[k], y2_[k], SampleToUnit(block[i])));
-      }
-    }
-  }
-
-  void Finish();
-
- private:
-  // Memories kept field by field: each is then read back from the same 4-byte
-  // store that wrote it, which keeps store-to-load forwarding on the fast path.
-  std::array<Coefficients, kMaxBands> coefficients_;
-  std::array<float, kMaxBands> x1_, x2_, y1_, y2_;
-  std::array<IIRFilter*, kMaxBands> owners_;
-  std::size_t count_ = 0;
 };
 

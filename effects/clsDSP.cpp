@@ -17,11 +17,11 @@ constexpr int32_t kDefaultBands = 7;
 constexpr float kMaxEchoAmp = 0.9f;
 constexpr double kPi = 3.1415927f;   // single-precision pi of the sweep bounds
 constexpr double kLowestBandHz = 80.0;  // centre of band 0, and of a single band
-constexpr float kScale16 = 32767.0f;
 
-// Modes of ApplyGain; ProcessSamples uses GAIN_DB.
+// Modes of the amplifier's gain value; ProcessSamples uses GAIN_DB.
 enum GainMode : int32_t { GAIN_DB = 0, GAIN_PERCENT = 1, GAIN_FACTOR = 2 };
 
+// Factor of the amplifier as Single: 10^(dB/20), percent / 100, or the factor itself.
 float GainFactor(double value, int32_t mode) {
   switch (mode) {
     case GAIN_DB: return static_cast<float>(std::pow(10.0, value / 20.0));
@@ -29,12 +29,6 @@ float GainFactor(double value, int32_t mode) {
     case GAIN_FACTOR: return static_cast<float>(value);
     default: return 0.0f;
   }
-}
-
-// Each sample times the factor (product as Single), saturated and rounded.
-void ApplyGain(std::span<int16_t> intSamples, double value, int32_t mode) {
-  const float factor = GainFactor(value, mode);
-  for (int16_t& sample : intSamples) sample = ClipSample(static_cast<float>(sample) * factor);
 }
 
 }  // namespace
@@ -206,58 +200,98 @@ const IIRFilter& clsDSP::EqualizerBandFilter(int32_t Index) const {
 
 // --- processing --------------------------------------------------------------------
 
-void clsDSP::ProcessSamples(std::span<int16_t> intSamples) {
-  if (samplerate_ == 0 || channels_ == 0) return;
-  if (effectsUsed_ & FX_AMPLIFY) ApplyGain(intSamples, amplifyDB_, GAIN_DB);
-  if (effectsUsed_ & FX_ECHO) ApplyEcho(intSamples);
-  if (effectsUsed_ & FX_PHASESHIFT) ApplyPhaseShift(intSamples);
-  if (effectsUsed_ & FX_EQUALIZER) IIRFilter::ProcessCascade_16bit(bandFilters_, intSamples);
-}
+// Feedback echo with a delay of L samples: the output is the input plus the delay line,
+// and the line keeps the output times the amplitude, so the repeats decay geometrically.
+class clsDSP::EchoRun {
+ public:
+  explicit EchoRun(clsDSP& dsp)
+      : dsp_(dsp), line_(dsp.echoLine_.data()), length_(dsp.echoLine_.size()), position_(dsp.echoPosition_),
+        amp_(dsp.echoAmpInUse_) {}
 
-void clsDSP::ApplyEcho(std::span<int16_t> intSamples) {
-  int16_t* const line = echoLine_.data();
-  const std::size_t length = echoLine_.size();
-  const float amp = echoAmpInUse_;
-  std::size_t position = echoPosition_;
-  for (int16_t& sample : intSamples) {
-    const int16_t out = ClipSample(static_cast<float>(int32_t{sample} + line[position]));
-    sample = out;
+  int16_t operator()(int16_t sample) {
+    const int16_t out = ClipSample(static_cast<float>(int32_t{sample} + line_[position_]));
     // The stored echo saturates too (EchoAmp below -1 can leave the 16-bit range).
-    line[position] = ClipSample(static_cast<float>(out) * amp);
-    if (++position == length) position = 0;
+    line_[position_] = ClipSample(static_cast<float>(out) * amp_);
+    if (++position_ == length_) position_ = 0;
+    return out;
   }
-  echoPosition_ = position;
-}
 
-void clsDSP::ApplyPhaseShift(std::span<int16_t> intSamples) {
-  PhaseShifterState s = phaser_;
-  SweepState sweep = s.sweep;
-  const float wet = phaseShiftWet_;
-  const float dry = phaseShiftDry_;
-  const float feedback = phaseShiftFeedback_;
-  const float stepDown = 1.0f / sweep.Factor;
-  for (int16_t& sample : intSamples) {
-    const float x = static_cast<float>(sample) / kScale16;
+  void Finish() { dsp_.echoPosition_ = position_; }
+
+ private:
+  clsDSP& dsp_;
+  int16_t* line_;
+  std::size_t length_;  // >= 1 once samplerate is set
+  std::size_t position_;
+  float amp_;
+};
+
+// Four first-order all-passes y[n] = c (x[n] + y[n-1]) - x[n-1] in series, stage 4 fed
+// back into stage 1, mixed with the dry signal; c = (1 - w) / (1 + w) follows w, which
+// sweeps exponentially between its bounds.
+class clsDSP::PhaseShiftRun {
+ public:
+  explicit PhaseShiftRun(clsDSP& dsp)
+      : dsp_(dsp), state_(dsp.phaser_), wet_(dsp.phaseShiftWet_), dry_(dsp.phaseShiftDry_),
+        feedback_(dsp.phaseShiftFeedback_), stepDown_(1.0f / dsp.phaser_.sweep.Factor) {}
+
+  int16_t operator()(int16_t sample) {
+    PhaseShifterState& s = state_;
+    SweepState& sweep = s.sweep;
+    const float x = IIRFilter::SampleToUnit(sample);
     const float w = sweep.Position;
     const float c = (1.0f - w) / (1.0f + w);
-    // Four first-order all-passes y[n] = c (x[n] + y[n-1]) - x[n-1], stage 4 fed back.
-    float stageIn = x + s.out[3] * feedback;
+    float stageIn = x + s.out[3] * feedback_;
     for (int k = 0; k < 4; ++k) {
       const float y = c * (stageIn + s.out[k]) - s.in[k];
       s.in[k] = stageIn;
       s.out[k] = y;
       stageIn = y;
     }
-    const float mix = wet * stageIn + dry * x;
-    // Exponential sweep, turning round strictly beyond either bound.
+    const float mix = wet_ * stageIn + dry_ * x;
+    // The coefficient of this sample is computed; move w, turning strictly beyond a bound.
     sweep.Position = w * sweep.Step;
     if (sweep.Position > sweep.Maximum) {
-      sweep.Step = stepDown;
+      sweep.Step = stepDown_;
     } else if (sweep.Position < sweep.Minimum) {
       sweep.Step = sweep.Factor;
     }
-    sample = ClipSample(mix * kScale16);
+    return ClipSample(mix * IIRFilter::kScale16);
   }
-  s.sweep = sweep;
-  phaser_ = s;
+
+  void Finish() { dsp_.phaser_ = state_; }
+
+ private:
+  clsDSP& dsp_;
+  PhaseShifterState state_;
+  const float wet_, dry_, feedback_;
+  const float stepDown_;  // 1 / k
+};
+
+// Amplifier, echo and phase shifter run as one pass over the block, each taking a
+// sample as soon as the stage before has finished it: every stage is causal with its
+// own state, so the block comes out exactly as if each effect had run over the whole
+// block in turn, and the cheap stages overlap the phase shifter's long recursion.
+// The equalizer bands then run in series over the block.
+void clsDSP::ProcessSamples(std::span<int16_t> intSamples) {
+  if (samplerate_ == 0 || channels_ == 0) return;
+  const bool amplify = (effectsUsed_ & FX_AMPLIFY) != 0;
+  const bool echo = (effectsUsed_ & FX_ECHO) != 0;
+  const bool phaseShift = (effectsUsed_ & FX_PHASESHIFT) != 0;
+
+  if (amplify || echo || phaseShift) {
+    const float gain = GainFactor(amplifyDB_, GAIN_DB);  // once per block
+    EchoRun echoRun(*this);
+    PhaseShiftRun phaseShiftRun(*this);
+    for (int16_t& sample : intSamples) {
+      int16_t value = sample;
+      if (amplify) value = ClipSample(static_cast<float>(value) * gain);
+      if (echo) value = echoRun(value);
+      if (phaseShift) value = phaseShiftRun(value);
+      sample = value;
+    }
+    echoRun.Finish();
+    phaseShiftRun.Finish();
+  }
+  if (effectsUsed_ & FX_EQUALIZER) IIRFilter::ProcessCascade_16bit(bandFilters_, intSamples);
 }

@@ -102,8 +102,10 @@ class clsDSP {
   void UpdateEqualizer();
   void CheckBandIndex(int32_t Index) const;
 
-  void ApplyEcho(std::span<int16_t> intSamples);
-  void ApplyPhaseShift(std::span<int16_t> intSamples);
+  // Per-block runners of the echo and the phase shifter: copy the state into locals,
+  // process one sample per call, write the state back in Finish() (see clsDSP.cpp).
+  class EchoRun;
+  class PhaseShiftRun;
 
   int32_t samplerate_ = 0;  // 0 = not set
   int16_t channels_ = 0;    // 0 = not set
