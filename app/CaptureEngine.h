@@ -17,4 +17,7 @@ class CaptureEngine {
   // Capture is over after this call whatever it returns; False only reports
   // that the device refused part of the teardown.
   virtual bool StopRecord() = 0;
+  // Times input was dropped since the last StartRecord (the program could not
+  // keep up, or the server overflowed); 0 for a loss-free recording.
+  virtual int64_t LostInputCount() const = 0;
 };

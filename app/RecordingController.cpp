@@ -99,6 +99,7 @@ void RecordingController::Start() {
 }
 
 void RecordingController::Stop() {
+  const int64_t lost = clsRecorder_.LostInputCount();
   const bool stopped = clsRecorder_.StopRecord();
   clsEncoder_.EncoderClose();
   lngRecMS_ = 0;
@@ -110,6 +111,10 @@ void RecordingController::Stop() {
   SaveCounter();
   // Reported last: the box keeps dispatching events, and the stop is complete by now.
   if (!stopped) messages_.ShowWarning(kCheckCaption, "此时无法停止录音!");
+  // A gap in the file must not go unnoticed.
+  if (lost > 0) {
+    messages_.ShowWarning(kAppCaption, "录音中有 " + std::to_string(lost) + " 处输入丢失 (系统太忙), 文件在这些地方有间断!");
+  }
 }
 
 void RecordingController::PrepareNextFile() {

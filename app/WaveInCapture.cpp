@@ -9,3 +9,5 @@ bool WaveInCapture::StartRecord(int32_t samplerate, int16_t Channels) {
 }
 
 bool WaveInCapture::StopRecord() { return recorder_.StopRecord(); }
+
+int64_t WaveInCapture::LostInputCount() const { return recorder_.LostInputCount(); }

@@ -13,6 +13,7 @@ class WaveInCapture : public CaptureEngine {
   bool IsRecording() const override;
   bool StartRecord(int32_t samplerate, int16_t Channels) override;
   bool StopRecord() override;
+  int64_t LostInputCount() const override;
 
  private:
   WaveInRecorder& recorder_;

@@ -260,6 +260,22 @@ TEST_F(RecordingControllerTest, RefusedStopIsReportedAndTheStopCompletes) {
   EXPECT_TRUE(view.settingsEnabled);
 }
 
+TEST_F(RecordingControllerTest, DroppedInputIsReportedAfterTheStop) {
+  StartWithCounter("1\r\n");
+  controller.Toggle();
+  controller.Toggle();
+  EXPECT_TRUE(messages.shown.empty()) << "a loss-free recording says nothing";
+
+  controller.Toggle();
+  capture.lostInputs = 3;
+  controller.Toggle();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].title, "Tamblin");
+  EXPECT_NE(messages.shown[0].text.find(" 3 "), std::string::npos) << messages.shown[0].text;
+  EXPECT_FALSE(recordingAtMessage[0]);
+  EXPECT_EQ(captionAtMessage[0], "开始录音");
+}
+
 TEST_F(RecordingControllerTest, RecordedLengthRoundsEachBlockHalfToEven) {
   StartWithCounter("1\r\n");
   const std::vector<int16_t> block = TestBlock();

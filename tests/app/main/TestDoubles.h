@@ -43,6 +43,8 @@ class FakeCapture : public CaptureEngine {
     recording = false;
     return stopResult;
   }
+  int64_t LostInputCount() const override { return lostInputs; }
+  int64_t lostInputs = 0;
   bool recording = false;
   bool startResult = true;
   bool stopResult = true;
