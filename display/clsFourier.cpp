@@ -98,14 +98,28 @@ void clsFourier::Transform() const {
   Pair* const a = work_.data();
   const int32_t n = lastIndex_ + 1;
 
-  // First stage: the only twiddle is 1, so each butterfly is a sum and a
-  // difference.
-  for (int32_t g = 0; g < n; g += 2) {
-    const Pair p = a[g], q = a[g + 1];
-    a[g] = p + q;
-    a[g + 1] = p - q;
+  // The first two stages in one pass over groups of four: the first stage's
+  // only twiddle is 1 (a sum and a difference), the second's are 1 and w1.
+  // Same operations as two separate passes, one memory sweep fewer.
+  int64_t firstSpan = 4;
+  if (n == 2) {
+    const Pair p = a[0], q = a[1];
+    a[0] = p + q;
+    a[1] = p - q;
+    firstSpan = 2;
+  } else {
+    const Twiddle w1 = twiddles_[2];  // span 4, k = 1
+    for (int32_t g = 0; g < n; g += 4) {
+      const Pair b0 = a[g] + a[g + 1], b1 = a[g] - a[g + 1];
+      const Pair b2 = a[g + 2] + a[g + 3], b3 = a[g + 2] - a[g + 3];
+      const Pair t = b3 * w1.re + Pair{b3[1], b3[0]} * w1.im;
+      a[g] = b0 + b2;
+      a[g + 2] = b0 - b2;
+      a[g + 1] = b1 + t;
+      a[g + 3] = b1 - t;
+    }
   }
-  for (int64_t half = 2, span = 4; span <= n; half = span, span *= 2) {
+  for (int64_t half = firstSpan, span = 2 * firstSpan; span <= n; half = span, span *= 2) {
     const Twiddle* const w = &twiddles_[static_cast<size_t>(half - 1)];
     for (int64_t g = 0; g < n; g += span) {
       Pair* const top = a + g;
