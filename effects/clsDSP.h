@@ -88,7 +88,7 @@ class clsDSP {
   const IIRFilter& EqualizerBandFilter(int32_t Index) const;
 
  private:
-  // Swept four-stage all-pass: stage memories and the sweep of w (see ApplyPhaseShift).
+  // Swept four-stage all-pass: stage memories and the sweep of w (see PhaseShiftRun).
   struct PhaseShifterState {
     float in[4] = {0, 0, 0, 0};   // previous input of stages 1..4
     float out[4] = {0, 0, 0, 0};  // previous output of stages 1..4; out[3] is fed back
