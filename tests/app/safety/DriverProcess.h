@@ -1,0 +1,44 @@
+// DriverProcess: runs tools/SafetyDriver (the real main window under the
+// offscreen platform) as a child process with its own program folder, sends
+// it commands and waits for the lines it prints. The child inherits
+// PULSE_SERVER, so it records from the test's audio server.
+#pragma once
+
+#include <QProcess>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+class DriverProcess {
+ public:
+  explicit DriverProcess(const std::string& programFolder);
+  ~DriverProcess();  // kills a child still running
+
+  bool Started() const { return started_; }
+  void Send(const std::string& command);
+  // The first line not yet consumed that starts with `prefix`; waits up to
+  // `limit` for it (a guard against hangs, not a speed requirement).
+  std::optional<std::string> WaitFor(const std::string& prefix,
+                                     std::chrono::milliseconds limit = std::chrono::seconds(20));
+  // Every line printed so far.
+  const std::vector<std::string>& Lines();
+  // Lines starting with "MESSAGE " so far.
+  std::vector<std::string> Messages();
+
+  // Asks the window to close and waits for a clean exit; true when the child
+  // ended by itself with status 0.
+  bool Quit(std::chrono::milliseconds limit = std::chrono::seconds(20));
+  void Kill();  // SIGKILL, as a crash or the task manager would
+
+  static std::string ExecutablePath();
+
+ private:
+  void ReadAvailable();
+
+  QProcess process_;
+  bool started_ = false;
+  std::string partial_;
+  std::vector<std::string> lines_;
+  size_t consumed_ = 0;  // lines_ before this index were returned by WaitFor
+};

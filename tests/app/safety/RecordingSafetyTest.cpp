@@ -1,0 +1,286 @@
+// The real main window (safety_driver, a child process) recording from a fed
+// pipe source of a real audio server into real files, while the test kills it,
+// removes its source, kills the server, overloads the input or fills the disk.
+// Each time: the file stays a valid WAVE file that sox and ffprobe read, the
+// user is told what happened, and the program neither crashes nor hangs.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <thread>
+
+#include "encoding/WavFileRepair.h"
+#include "tests/app/safety/DriverProcess.h"
+#include "tests/app/safety/SafetyFiles.h"
+#include "tests/support/PipeSourceFeeder.h"
+#include "tests/support/PrivatePulseDaemon.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// Pseudo-random samples without zeros, so where the fed signal starts in a
+// recording (after any silence of the idle source) is unambiguous.
+std::vector<int16_t> KnownSamples(size_t count) {
+  std::vector<int16_t> samples(count);
+  uint32_t state = 987654321u;
+  for (int16_t& sample : samples) {
+    state = state * 1664525u + 1013904223u;
+    sample = static_cast<int16_t>(state >> 16);
+    if (sample == 0) sample = 1;
+  }
+  return samples;
+}
+
+// Number of leading samples of `fed` found, in order and exact, in `recorded`
+// from its first non-zero sample on.
+size_t ExactPrefix(const std::vector<int16_t>& recorded, const std::vector<int16_t>& fed) {
+  const auto first = std::find_if(recorded.begin(), recorded.end(), [](int16_t s) { return s != 0; });
+  const auto mismatch = std::mismatch(first, recorded.end(), fed.begin(), fed.end());
+  return static_cast<size_t>(mismatch.second - fed.begin());
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& text) {
+  return std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+}
+
+// A finished recording: sizes agree with the length, sox and ffprobe read it.
+void ExpectValidWave(const fs::path& file) {
+  ASSERT_TRUE(fs::exists(file)) << file;
+  EXPECT_FALSE(WavFileRepair::NeedsRepair(file.string())) << file;
+  EXPECT_GE(SoxSampleCount(file), 0) << "sox cannot read " << file;
+  EXPECT_TRUE(FfprobeDuration(file).has_value()) << "ffprobe cannot read " << file;
+}
+
+class RecordingSafetyTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(folder_.isValid()); }
+
+  fs::path Folder() const { return folder_.path().toStdString(); }
+  fs::path OutputFolder() const { return Folder() / "file"; }
+
+  // A driver with `device` selected, recording; returns the recorded file.
+  fs::path StartRecording(DriverProcess& driver, const std::string& device,
+                          const std::vector<std::string>& setup = {}) {
+    EXPECT_TRUE(driver.WaitFor("READY").has_value());
+    for (const auto& command : setup) driver.Send(command);
+    driver.Send("select " + device);
+    EXPECT_TRUE(driver.WaitFor("SELECTED").has_value()) << "device " << device << " not listed";
+    driver.Send("start");
+    const auto state = driver.WaitFor("STATE recording ");
+    EXPECT_TRUE(state.has_value()) << "did not start";
+    return state ? fs::path(state->substr(std::string("STATE recording ").size())) : fs::path();
+  }
+
+  QTemporaryDir folder_;
+};
+
+TEST_F(RecordingSafetyTest, DISABLED_KilledRecordingKeepsTheFedSamplesAndIsRepairedAtTheNextStart) {
+  ASSERT_TRUE(EnsurePulseServer());
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_kill"), 44100, 2, "Pipe-Kill");
+  ASSERT_TRUE(feeder.Loaded());
+  const auto fed = KnownSamples(44100 * 2 * 14);
+  fs::path file;
+  {
+    DriverProcess driver(Folder().string());
+    ASSERT_TRUE(driver.Started());
+    file = StartRecording(driver, "Pipe-Kill");
+    ASSERT_FALSE(file.empty());
+    feeder.Feed(fed, 2.0);
+    std::this_thread::sleep_for(5s);
+    driver.Kill();
+  }
+  feeder.StopFeeding();
+
+  // As the kill left it: readable by both tools, all but at most the last second.
+  const auto duration = FfprobeDuration(file);
+  ASSERT_TRUE(duration.has_value()) << "ffprobe cannot read the killed recording";
+  const auto before = SoxSamples(file);
+  ASSERT_TRUE(before.has_value()) << "sox cannot read the killed recording";
+  const size_t exact = ExactPrefix(*before, fed);
+  EXPECT_GE(exact, 44100u * 2 * 4) << "at least 4 s of exactly the fed samples";
+  EXPECT_NEAR(*duration, before->size() / 88200.0, 0.01);
+
+  // The next start mends the header and names the file.
+  DriverProcess next(Folder().string());
+  ASSERT_TRUE(next.WaitFor("READY").has_value());
+  EXPECT_TRUE(Contains(next.Messages(), file.filename().string())) << "no recovery message";
+  EXPECT_TRUE(next.Quit());
+  EXPECT_FALSE(WavFileRepair::NeedsRepair(file.string()));
+  const auto after = SoxSamples(file);
+  ASSERT_TRUE(after.has_value());
+  EXPECT_GE(after->size(), before->size()) << "the repair reveals the audio after the last refresh";
+  EXPECT_GE(ExactPrefix(*after, fed), exact);
+}
+
+TEST_F(RecordingSafetyTest, RemovedSourceStopsTheRecordingWithAMessage) {
+  ASSERT_TRUE(EnsurePulseServer());
+  auto feeder = std::make_unique<PipeSourceFeeder>(PipeSourceFeeder::UniqueName("safety_gone"), 44100, 2, "Pipe-Gone");
+  ASSERT_TRUE(feeder->Loaded());
+  DriverProcess driver(Folder().string());
+  const auto file = StartRecording(driver, "Pipe-Gone");
+  feeder->FeedContinuously(1.0);
+  std::this_thread::sleep_for(2s);
+  feeder.reset();  // unloads the pipe source module
+  const auto message = driver.WaitFor("MESSAGE ");
+  ASSERT_TRUE(message.has_value()) << "no message after the source vanished";
+  EXPECT_NE(message->find("录音设备已断开"), std::string::npos) << *message;
+  EXPECT_TRUE(driver.WaitFor("STATE idle").has_value());
+  ExpectValidWave(file);
+  EXPECT_GT(SoxSampleCount(file), 44100) << "the audio before the loss is kept";
+  EXPECT_TRUE(driver.Quit()) << "no clean exit after the loss";
+}
+
+TEST_F(RecordingSafetyTest, KilledServerStopsTheRecordingWithAMessage) {
+  PrivatePulseDaemon daemon;
+  ASSERT_TRUE(daemon.Running()) << daemon.Log();
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_dead"), 44100, 2, "Pipe-Dead");
+  ASSERT_TRUE(feeder.Loaded());
+  DriverProcess driver(Folder().string());
+  const auto file = StartRecording(driver, "Pipe-Dead");
+  feeder.FeedContinuously(1.0);
+  std::this_thread::sleep_for(2s);
+  feeder.StopFeeding();
+  daemon.Stop();
+  const auto message = driver.WaitFor("MESSAGE ");
+  ASSERT_TRUE(message.has_value()) << "no message after the server died";
+  EXPECT_NE(message->find("录音设备已断开"), std::string::npos) << *message;
+  EXPECT_TRUE(driver.WaitFor("STATE idle").has_value());
+  ExpectValidWave(file);
+  EXPECT_GT(SoxSampleCount(file), 44100);
+  driver.Send("status");
+  EXPECT_TRUE(driver.WaitFor("STATUS").has_value()) << "window no longer answers";
+  EXPECT_TRUE(driver.Quit()) << "no clean exit without a server";
+}
+
+TEST_F(RecordingSafetyTest, DISABLED_UnpacedInputIsCountedAsLostAndShown) {
+  ASSERT_TRUE(EnsurePulseServer());
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_flood"), 44100, 2, "Pipe-Flood");
+  ASSERT_TRUE(feeder.Loaded());
+  DriverProcess driver(Folder().string());
+  const auto file = StartRecording(driver, "Pipe-Flood");
+  feeder.FeedContinuously(1e6);  // as fast as the pipe takes it
+  std::this_thread::sleep_for(4s);
+  feeder.StopFeeding();
+  driver.Send("status");
+  const auto status = driver.WaitFor("STATUS");
+  ASSERT_TRUE(status.has_value());
+  EXPECT_NE(status->find("丢失"), std::string::npos) << *status;
+  EXPECT_EQ(status->find("丢失: 0"), std::string::npos) << "input was dropped: " << *status;
+  driver.Send("stop");
+  ASSERT_TRUE(driver.WaitFor("STATE idle").has_value());
+  EXPECT_TRUE(Contains(driver.Messages(), "丢失")) << "the count is given at the stop";
+  ExpectValidWave(file);
+  EXPECT_TRUE(driver.Quit());
+}
+
+// A small tmpfs as the output folder (needs root to mount).
+class SmallDiskTest : public RecordingSafetyTest {
+ protected:
+  void Mount(const std::string& options) {
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a tmpfs needs root";
+    fs::create_directories(OutputFolder());
+    if (mount("tamblin-safety", OutputFolder().c_str(), "tmpfs", options.find("ro") == 0 ? MS_RDONLY : 0,
+              options.c_str()) != 0) {
+      GTEST_SKIP() << "cannot mount a tmpfs: " << std::strerror(errno);
+    }
+    mounted_ = true;
+  }
+  void TearDown() override {
+    if (mounted_) umount2(OutputFolder().c_str(), MNT_DETACH);
+  }
+  bool mounted_ = false;
+};
+
+TEST_F(SmallDiskTest, DISABLED_FillingDiskStopsTheRecordingBeforeItIsFull) {
+  Mount("size=3m");
+  if (!mounted_) return;
+  ASSERT_TRUE(EnsurePulseServer());
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_full"), 44100, 2, "Pipe-Full");
+  ASSERT_TRUE(feeder.Loaded());
+  DriverProcess driver(Folder().string());
+  const auto file = StartRecording(driver, "Pipe-Full");
+  feeder.FeedContinuously(8.0);  // 3 MiB hold about 17 s of 44.1 kHz stereo
+  const auto message = driver.WaitFor("MESSAGE ", 60s);
+  ASSERT_TRUE(message.has_value()) << "the recording was not stopped";
+  EXPECT_NE(message->find("磁盘空间"), std::string::npos) << *message;
+  EXPECT_TRUE(driver.WaitFor("STATE idle").has_value());
+  feeder.StopFeeding();
+  ExpectValidWave(file);
+  const auto bytes = ReadBytes(file);
+  EXPECT_EQ(GetU32(bytes, 42), bytes.size() - 46) << "complete up to the stop";
+  EXPECT_GT(bytes.size(), 1000000u);
+
+  // Too little room left for ten seconds: a new recording does not start.
+  driver.Send("start");
+  const auto refused = driver.WaitFor("MESSAGE ");
+  ASSERT_TRUE(refused.has_value());
+  EXPECT_NE(refused->find("磁盘空间不足"), std::string::npos) << *refused;
+  EXPECT_FALSE(driver.WaitFor("STATE recording", 1s).has_value());
+  EXPECT_TRUE(driver.Quit());
+}
+
+TEST_F(SmallDiskTest, ReadOnlyOutputFolderIsReportedNotFatal) {
+  Mount("ro,size=1m");
+  if (!mounted_) return;
+  ASSERT_TRUE(EnsurePulseServer());
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_ro"), 44100, 2, "Pipe-RO");
+  ASSERT_TRUE(feeder.Loaded());
+  DriverProcess driver(Folder().string());
+  ASSERT_TRUE(driver.WaitFor("READY").has_value());
+  EXPECT_TRUE(Contains(driver.Messages(), "无法创建输出文件")) << "the next file cannot be prepared";
+  driver.Send("select Pipe-RO");
+  ASSERT_TRUE(driver.WaitFor("SELECTED").has_value());
+  driver.Send("start");
+  EXPECT_FALSE(driver.WaitFor("STATE recording", 2s).has_value());
+  EXPECT_TRUE(Contains(driver.Messages(), "无法初始化编码器!"));
+  EXPECT_TRUE(driver.Quit());
+}
+
+TEST_F(RecordingSafetyTest, BadSettingsFilesGiveCounterZero) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"empty", ""},
+      {"binary", std::string("\x00\xff\xfe\x80\x01garbage\x00\x7f", 14)},
+      {"100 kB", std::string(100 * 1024, '7')},
+      {"above range", "40000\r\n"},
+      {"below range", "-32769\r\n"},
+  };
+  for (const auto& [name, contents] : cases) {
+    SCOPED_TRACE(name);
+    { std::ofstream(Folder() / "nu.ini", std::ios::binary | std::ios::trunc) << contents; }
+    DriverProcess driver(Folder().string());
+    ASSERT_TRUE(driver.WaitFor("READY").has_value()) << "no start with this nu.ini";
+    driver.Send("file");
+    const auto file = driver.WaitFor("FILE ");
+    ASSERT_TRUE(file.has_value());
+    EXPECT_EQ(fs::path(file->substr(5)).filename().string(), "录音0.wav");
+    EXPECT_TRUE(driver.Quit());
+  }
+}
+
+TEST_F(RecordingSafetyTest, VanishedSelectedDeviceIsReportedAtStart) {
+  ASSERT_TRUE(EnsurePulseServer());
+  auto feeder = std::make_unique<PipeSourceFeeder>(PipeSourceFeeder::UniqueName("safety_left"), 44100, 2, "Pipe-Left");
+  ASSERT_TRUE(feeder->Loaded());
+  DriverProcess driver(Folder().string());
+  ASSERT_TRUE(driver.WaitFor("READY").has_value());
+  driver.Send("select Pipe-Left");
+  ASSERT_TRUE(driver.WaitFor("SELECTED").has_value());
+  feeder.reset();
+  std::this_thread::sleep_for(500ms);
+  driver.Send("start");
+  driver.Send("status");
+  ASSERT_TRUE(driver.WaitFor("STATUS").has_value()) << "window no longer answers";
+  EXPECT_FALSE(Contains(driver.Lines(), "STATE recording")) << "recording from a device that is gone";
+  EXPECT_FALSE(driver.Messages().empty()) << "the user is not told why nothing records";
+  EXPECT_TRUE(driver.Quit());
+}
+
+}  // namespace

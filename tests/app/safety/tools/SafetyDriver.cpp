@@ -1,0 +1,178 @@
+// safety_driver: the real main window, driven line by line from standard input,
+// for the safety tests that kill, starve or disturb a recording. Not a test by
+// itself. Usage: safety_driver <program folder>
+//
+// Commands (one per line):
+//   select <device description>   pick the input device as the user would
+//   ima                           IMA ADPCM output at 44100 Hz stereo
+//   effects                       tick all four effect boxes
+//   start | stop                  press the start/stop button
+//   status                        print the status bar panels
+//   rss                           print the resident memory in kB
+//   file                          print the output file box
+//   quit                          close the window and end
+// Output lines: READY, SELECTED <index> | NOSUCHDEVICE <text>, STATE
+// recording <file> | STATE idle (also when the recording stops by itself),
+// MESSAGE <title>\t<text, new lines as " / ">, STATUS <panel>\t<panel>..., RSS <kB>, FILE <path>.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSocketNotifier>
+#include <QStatusBar>
+#include <QTimer>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <unistd.h>
+
+#include "app/Form1.h"
+#include "app/ProgramFolder.h"
+#include "common/MessageBoxService.h"
+#include "encoding/EncoderWAV.h"
+#include "encoding/FormatRecord.h"
+
+namespace {
+
+void Say(const std::string& line) {
+  std::fputs((line + "\n").c_str(), stdout);
+  std::fflush(stdout);
+}
+
+std::string OneLine(std::string text) {
+  for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) text.replace(at, 1, " / ");
+  return text;
+}
+
+class PrintedMessages : public MessageBoxService {
+ public:
+  void ShowWarning(const std::string& title, const std::string& text) override {
+    Say("MESSAGE " + title + "\t" + OneLine(text));
+  }
+};
+
+long ResidentKilobytes() {
+  std::ifstream statm("/proc/self/statm");
+  long size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+class Driver {
+ public:
+  explicit Driver(Form1& window) : window_(window) {
+    cmdDo_ = window.findChild<QPushButton*>("cmdDo");
+    cboDev_ = window.findChild<QComboBox*>("cboDev");
+  }
+
+  void Run(const std::string& line) {
+    const std::string command = line.substr(0, line.find(' '));
+    const std::string argument = line.find(' ') == std::string::npos ? "" : line.substr(line.find(' ') + 1);
+    if (command == "select") {
+      Select(argument);
+    } else if (command == "ima") {
+      const auto record = FormatRecord::IMAADPCM(44100, 2);
+      window_.Encoder().SetFormat(record.data(), static_cast<int32_t>(record.size()), "IMA ADPCM 44100 stereo",
+                                  "IMA ADPCM");
+    } else if (command == "effects") {
+      for (int k = 0; k < 4; ++k) {
+        auto* box = window_.findChild<QCheckBox*>(QString("chkFX%1").arg(k));
+        if (box != nullptr && !box->isChecked()) box->click();
+      }
+    } else if (command == "start" || command == "stop") {
+      cmdDo_->click();
+    } else if (command == "status") {
+      std::string text = "STATUS";
+      for (auto* label : window_.statusBar()->findChildren<QLabel*>()) text += " " + label->text().toStdString() + "\t";
+      Say(text);
+    } else if (command == "file") {
+      Say("FILE " + window_.findChild<QLineEdit*>("txtFile")->text().toStdString());
+    } else if (command == "rss") {
+      Say("RSS " + std::to_string(ResidentKilobytes()));
+    } else if (command == "quit") {
+      window_.close();
+      QApplication::quit();
+    }
+  }
+
+  // The caption tells whether a recording runs; reported on every change.
+  void WatchState() {
+    const bool recording = cmdDo_->text() == QStringLiteral("停止录音");
+    if (recording == recording_) return;
+    recording_ = recording;
+    const auto file = window_.findChild<QLineEdit*>("txtFile")->text().toStdString();
+    Say(recording ? "STATE recording " + lastFile_ : "STATE idle");
+    lastFile_ = file;
+  }
+  void NoteFile() { lastFile_ = window_.findChild<QLineEdit*>("txtFile")->text().toStdString(); }
+
+ private:
+  void Select(const std::string& description) {
+    const int index = cboDev_->findText(QString::fromStdString(description));
+    if (index < 0) {
+      Say("NOSUCHDEVICE " + description);
+      return;
+    }
+    cboDev_->setCurrentIndex(index);
+    emit cboDev_->activated(index);
+    Say("SELECTED " + std::to_string(index));
+  }
+
+  Form1& window_;
+  QPushButton* cmdDo_ = nullptr;
+  QComboBox* cboDev_ = nullptr;
+  bool recording_ = false;
+  std::string lastFile_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::cerr << "usage: safety_driver <program folder>\n";
+    return 2;
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Tamblin");
+  ProgramFolder::Override(QString::fromLocal8Bit(argv[1]));
+
+  PrintedMessages messages;
+  Form1::Services services;
+  services.messages = &messages;
+  services.trayIcon = false;
+  Form1 window(services);
+  window.Load();
+  Driver driver(window);
+  driver.NoteFile();
+  Say("READY");
+
+  // The file box changes at the stop; take the recorded file's name before.
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] { driver.WatchState(); });
+  watch.start(20);
+
+  QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+  std::string pending;
+  QObject::connect(&input, &QSocketNotifier::activated, [&] {
+    char buffer[512];
+    const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof(buffer));
+    if (n <= 0) {  // the test is gone: end as by the close box
+      input.setEnabled(false);
+      driver.Run("quit");
+      return;
+    }
+    pending.append(buffer, static_cast<size_t>(n));
+    for (size_t end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
+      const std::string line = pending.substr(0, end);
+      pending.erase(0, end + 1);
+      driver.NoteFile();
+      driver.Run(line);
+      driver.WatchState();
+    }
+  });
+  return app.exec();
+}
