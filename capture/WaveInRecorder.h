@@ -50,7 +50,13 @@ class WaveInRecorder : private HookOwner {
   int64_t LostInputCount() const;
 
   bool IsRecording() const;
+  // Stops, hands back and closes the device; nothing is delivered once it has
+  // begun. Always true; harmless while idle.
   bool StopRecord();
+  // Opens the selected device (none selected: the system's default input) for
+  // 16-bit PCM at `samplerate` Hz with `Channels` (1 or 2) and starts the ring.
+  // False, with nothing left open, when the device fails, when a recording is
+  // already running, or when BufferCount < 1 or BufferSize is not even and > 0.
   bool StartRecord(int32_t samplerate, int16_t Channels);
   int32_t BufferCount() const;
   void BufferCount(int32_t Index);
@@ -61,12 +67,18 @@ class WaveInRecorder : private HookOwner {
   // monitors of outputs included. 0 when no audio server is reachable.
   int32_t DeviceCount();
   std::string DeviceName(int32_t Index);  // "" for an invalid id
+  // False (selection kept) for an id outside the list; false (nothing
+  // selected) when the device is gone or the server does not answer.
   bool SelectDevice(int32_t Index);
+  // Lines are the device's ports; a device without ports is its own one line.
+  // 0 / "" / false when no device is selected.
   int32_t MixerLineCount();
   std::string MixerLineName(int32_t Index);
+  // Makes line `Index` (0 .. MixerLineCount - 1) the recorded one.
   bool SelectMixerLine(int32_t Index);
-  int32_t SelectedDevice() const;
-  int32_t SelectedMixerLine();
+  int32_t SelectedDevice() const;  // -1 when none
+  int32_t SelectedMixerLine();      // -1 when no device is selected
+  // A MIXERLINE_COMPONENTTYPE_SRC_* value; -1 means the selected line.
   int32_t MixerLineType(int32_t Index);
   // Record level of the selected device, raw: 65536 = 100 %.
   int32_t MixerLineVolume();
