@@ -28,4 +28,7 @@ class Encoder {
   // info 1: input bytes per second; info 0: input block align; -1 when not running; else 0.
   virtual int32_t EncoderMetrics(int32_t info) = 0;
   virtual EncoderResult EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) = 0;
+  // Average bytes per second the chosen output format writes (for disk-space
+  // checks before and during a recording); 0 when unknown.
+  virtual int64_t TargetBytesPerSecond() const { return 0; }
 };

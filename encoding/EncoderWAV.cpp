@@ -90,6 +90,10 @@ EncoderResult EncoderWAV::SelectFormat(int32_t samplerate, int16_t Channels, For
 std::string EncoderWAV::Description() const { return "Wave ACM Encoder"; }
 std::string EncoderWAV::Extension() const { return "wav"; }
 
+int64_t EncoderWAV::TargetBytesPerSecond() const {
+  return WAVEFORMATEX::FromBytes(TargetFormat()).nAvgBytesPerSec;
+}
+
 int32_t EncoderWAV::EncoderMetrics(int32_t info) {
   if (info == 1) return Running() ? static_cast<int32_t>(inputFormat_.nAvgBytesPerSec) : -1;
   if (info == 0) return Running() ? inputFormat_.nBlockAlign : -1;

@@ -75,6 +75,7 @@ class EncoderWAV : public Encoder {
   EncoderResult Encode(const void* buffer_ptr, int32_t buffer_len, int32_t& buffer_used) override;
   int32_t EncoderMetrics(int32_t info) override;
   EncoderResult EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) override;
+  int64_t TargetBytesPerSecond() const override;  // nAvgBytesPerSec of the target format
 
  private:
   bool Running() const { return file_.IsOpen(); }

@@ -69,6 +69,7 @@ TEST_F(EncoderWAVTest, NewEncoderReportsDefaultFormatAndIdleMetrics) {
   EXPECT_EQ(encoder.EncoderMetrics(0), -1);
   EXPECT_EQ(encoder.EncoderMetrics(1), -1);
   EXPECT_EQ(encoder.EncoderMetrics(5), 0);
+  EXPECT_EQ(encoder.TargetBytesPerSecond(), 176400);
   EXPECT_EQ(encoder.Description() + " (*." + encoder.Extension() + ")", "Wave ACM Encoder (*.wav)");
   const auto format = encoder.TargetFormat();
   ASSERT_EQ(format.size(), 18u);
@@ -277,6 +278,8 @@ TEST_F(EncoderWAVTest, BlockCodecFileIsReadableMidRecording) {
   encoder.HeaderRefreshInterval(std::chrono::milliseconds{0});
   const auto record = FormatRecord::IMAADPCM(44100, 2);
   encoder.SetFormat(record.data(), static_cast<int32_t>(record.size()), "ima", "IMA ADPCM");
+  EXPECT_EQ(encoder.TargetBytesPerSecond(), WAVEFORMATEX::FromBytes(record).nAvgBytesPerSec);
+  EXPECT_LT(encoder.TargetBytesPerSecond(), 176400 / 3) << "4-bit samples";
   ASSERT_EQ(encoder.EncoderInit(44100, 2, file), ENC_OK);
   const auto signal = TestSignal(44100, 2, 3.0);
   for (size_t at = 0; at < signal.size(); at += 5120) {
