@@ -68,9 +68,13 @@ for _ in 1 2 3 4 5; do
   start=$(date +%s%N)
   "$build/app/tamblin" >/dev/null 2>&1 &
   pid=$!
-  until xwininfo -name TamblinV3.3 2>/dev/null | grep -q "IsViewable"; do sleep 0.005; done
+  for _ in $(seq 1 2000); do
+    xwininfo -name TamblinV3.3 2>/dev/null | grep -q "IsViewable" && break
+    kill -0 "$pid" 2>/dev/null || { echo "tamblin ended before its window was shown" >&2; break; }
+    sleep 0.005
+  done
   end=$(date +%s%N)
-  kill "$pid"
+  kill "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
   times+=($(( (end - start) / 1000000 )))
 done

@@ -21,6 +21,7 @@
 #include "app/Form1.h"
 #include "app/ProgramFolder.h"
 #include "app/RecordingController.h"
+#include "capture/WaveInRecorder.h"
 #include "encoding/FormatCatalogue.h"
 #include "encoding/FormatChooser.h"
 
@@ -113,6 +114,8 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "cannot write %s\n", qPrintable(options.png));
       result = 1;
     }
+    std::printf("recorded %d ms in %d s, lost input %lld times\n", window.Controller().lngRecMS(), options.seconds,
+                static_cast<long long>(window.Recorder().LostInputCount()));
     window.close();  // stops the recording as the close box does
     app.quit();
   });
