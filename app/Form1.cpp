@@ -322,6 +322,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
                              : view == picVUR_ ? surfVUR_.get()
                                                : nullptr;
     if (surface) surface->Resize(std::max(1, view->width()), std::max(1, view->height()));
+    if (view == picAmpl_) drawnBlock_ = UINT64_MAX;  // the cleared surface needs the waveform again
   }
   return QMainWindow::eventFilter(watched, event);
 }
@@ -539,7 +540,14 @@ void Form1::OnTick() {
   if (!controller_->IsRecording()) return;  // the pictures keep their last frame
 
   const std::span<const int16_t> block = controller_->intVisSamples();
-  clsVis_.DrawAmplitudes(block, *surfAmpl_);
+  // Blocks come about every 58 ms, ticks every 25: the waveform of a block
+  // already drawn would come out the same, so it is drawn once. The spectrum's
+  // bars fall on every tick and are drawn each time.
+  if (controller_->BlockSerial() != drawnBlock_) {
+    drawnBlock_ = controller_->BlockSerial();
+    clsVis_.DrawAmplitudes(block, *surfAmpl_);
+    picAmpl_->update();
+  }
   clsVis_.DrawFrequencies(block, *surfFreq_);
   int32_t L = 0;
   int32_t R = 0;
@@ -553,5 +561,5 @@ void Form1::OnTick() {
   clsSmoothR_->SmoothAdd(static_cast<float>(R == 0 ? 1 : R));
   DrawLevel(*surfVUL_, clsSmoothL_->SmoothGetMax() / 32768.0f);
   DrawLevel(*surfVUR_, clsSmoothR_->SmoothGetMax() / 32768.0f);
-  for (PictureView* view : {picAmpl_, picFreq_, picVUL_, picVUR_}) view->update();
+  for (PictureView* view : {picFreq_, picVUL_, picVUR_}) view->update();
 }

@@ -133,6 +133,7 @@ class Form1 : public QMainWindow, public RecorderView {
   std::unique_ptr<TrayIcon> tray_;
   frmFXOpts* fxOpts_ = nullptr;  // created on first use, kept
   bool blnLoaded_ = false;
+  uint64_t drawnBlock_ = UINT64_MAX;  // BlockSerial of the waveform on screen; MAX: none
   bool unloaded_ = false;
 
   std::unique_ptr<QImageSurface> surfVUL_, surfVUR_, surfAmpl_, surfFreq_;

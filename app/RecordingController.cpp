@@ -138,6 +138,7 @@ void RecordingController::GotData(std::span<const int16_t> intBuffer, int32_t ln
     intVisSamples_.assign(intBuffer.begin(), intBuffer.end());
   }
   clsEffects_.ProcessSamples(intVisSamples_);
+  ++blockSerial_;
   if (!clsRecorder_.IsRecording() || lngBytesPerSec_ <= 0) return;
 
   const auto bytes = std::clamp<int32_t>(lngLen, 0, static_cast<int32_t>(intVisSamples_.size() * sizeof(int16_t)));

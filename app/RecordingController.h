@@ -47,6 +47,8 @@ class RecordingController {
   bool IsRecording() const;
   // The newest block after effects (1024 zeros until the first block).
   std::span<const int16_t> intVisSamples() const { return intVisSamples_; }
+  // Counts delivered blocks; changes whenever intVisSamples does.
+  uint64_t BlockSerial() const { return blockSerial_; }
   int32_t lngRecMS() const { return lngRecMS_; }  // recorded length, 0 when idle
   int32_t lngBytesPerSec() const { return lngBytesPerSec_; }  // 0 when idle
   FileCounter& Counter() { return counter_; }
@@ -82,4 +84,5 @@ class RecordingController {
   std::vector<int16_t> intVisSamples_ = std::vector<int16_t>(1024, 0);
   int32_t lngRecMS_ = 0;
   int32_t lngBytesPerSec_ = 0;
+  uint64_t blockSerial_ = 0;
 };

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QImage>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -316,7 +317,22 @@ TEST_F(Form1Test, WholeRecordingFromAPipeSourceThroughTheChosenEffects) {
   const std::vector<int16_t> signal = TestSignal(frames);
   std::vector<int16_t> fed = signal;
   fed.resize(signal.size() + 44100, 0);  // half a second of silence pushes the last block through
-  feeder.Feed(fed, 4.0);
+  feeder.Feed(fed, 2.0);
+  // While the signal plays, the display shows it: level bars grown from the
+  // left, a waveform trace that is more than the centre line.
+  ASSERT_TRUE(WaitFor([&] { return delivered >= signal.size() / 2; }));
+  auto lit = [&](const char* name) {
+    const QImage picture = Find<QWidget>(name)->grab().toImage();
+    int count = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+      for (int x = 0; x < picture.width(); ++x) count += (picture.pixel(x, y) & 0xffffff) != 0;
+    }
+    return std::pair{count, picture.width()};
+  };
+  EXPECT_TRUE(WaitFor([&] {
+    const auto [wave, width] = lit("picAmpl");
+    return wave > 2 * width && lit("picVUL").first > 0 && lit("picVUR").first > 0;
+  }, 5000)) << "the display shows the signal";
   feeder.WaitFed();
   ASSERT_TRUE(WaitFor([&] { return delivered >= (signal.size() + 4 * 5120) * 2; }))
       << "delivered " << delivered << " bytes";
