@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -263,6 +264,47 @@ TEST_F(RecordingSafetyTest, BadSettingsFilesGiveCounterZero) {
     EXPECT_EQ(fs::path(file->substr(5)).filename().string(), "录音0.wav");
     EXPECT_TRUE(driver.Quit());
   }
+}
+
+// Polls the driver's device list until `done` holds for it (guard: 20 s).
+std::optional<std::string> WaitForDevices(DriverProcess& driver, const std::function<bool(const std::string&)>& done) {
+  for (int i = 0; i < 100; ++i) {
+    driver.Send("devices");
+    const auto line = driver.WaitFor("DEVICES ");
+    if (line && done(*line)) return line;
+    std::this_thread::sleep_for(200ms);
+  }
+  return std::nullopt;
+}
+
+TEST_F(RecordingSafetyTest, DISABLED_DeviceListFollowsTheServerAndKeepsTheChoice) {
+  ASSERT_TRUE(EnsurePulseServer());
+  auto chosen = std::make_unique<PipeSourceFeeder>(PipeSourceFeeder::UniqueName("safety_a"), 44100, 2, "Pipe-Chosen");
+  ASSERT_TRUE(chosen->Loaded());
+  DriverProcess driver(Folder().string());
+  ASSERT_TRUE(driver.WaitFor("READY").has_value());
+  driver.Send("select Pipe-Chosen");
+  ASSERT_TRUE(driver.WaitFor("SELECTED").has_value());
+
+  PipeSourceFeeder added(PipeSourceFeeder::UniqueName("safety_b"), 44100, 2, "Pipe-Added");
+  ASSERT_TRUE(added.Loaded());
+  const auto grown = WaitForDevices(driver, [](const std::string& l) { return l.find("Pipe-Added|") != std::string::npos; });
+  ASSERT_TRUE(grown.has_value()) << "a new source does not appear in the list";
+  EXPECT_EQ(grown->rfind("DEVICES Pipe-Chosen\t", 0), 0u) << "the choice was lost: " << *grown;
+
+  // The chosen source still records from the right device after the list moved.
+  driver.Send("start");
+  const auto state = driver.WaitFor("STATE recording ");
+  ASSERT_TRUE(state.has_value());
+  chosen.reset();
+  EXPECT_TRUE(driver.WaitFor("STATE idle").has_value()) << "the recording used another device";
+
+  const auto shrunk = WaitForDevices(driver, [](const std::string& l) { return l.find("Pipe-Chosen|") == std::string::npos; });
+  ASSERT_TRUE(shrunk.has_value()) << "a removed source stays in the list";
+  EXPECT_EQ(shrunk->rfind("DEVICES \t", 0), 0u) << "nothing is chosen any more: " << *shrunk;
+  driver.Send("start");
+  EXPECT_TRUE(driver.WaitFor("MESSAGE 提示\t没有选择硬件设备!").has_value());
+  EXPECT_TRUE(driver.Quit());
 }
 
 TEST_F(RecordingSafetyTest, VanishedSelectedDeviceIsReportedAtStart) {

@@ -10,10 +10,12 @@
 //   status                        print the status bar panels
 //   rss                           print the resident memory in kB
 //   file                          print the output file box
+//   devices                       print the chosen device and the list
 //   quit                          close the window and end
 // Output lines: READY, SELECTED <index> | NOSUCHDEVICE <text>, STATE
 // recording <file> | STATE idle (also when the recording stops by itself),
-// MESSAGE <title>\t<text, new lines as " / ">, STATUS <panel>\t<panel>..., RSS <kB>, FILE <path>.
+// MESSAGE <title>\t<text, new lines as " / ">, STATUS <panel>\t<panel>..., RSS <kB>, FILE <path>,
+// DEVICES <chosen>\t<device>|<device>|...
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -87,6 +89,10 @@ class Driver {
     } else if (command == "status") {
       std::string text = "STATUS";
       for (auto* label : window_.statusBar()->findChildren<QLabel*>()) text += " " + label->text().toStdString() + "\t";
+      Say(text);
+    } else if (command == "devices") {
+      std::string text = "DEVICES " + cboDev_->currentText().toStdString() + "\t";
+      for (int i = 0; i < cboDev_->count(); ++i) text += cboDev_->itemText(i).toStdString() + "|";
       Say(text);
     } else if (command == "file") {
       Say("FILE " + window_.findChild<QLineEdit*>("txtFile")->text().toStdString());
