@@ -57,19 +57,6 @@ class ScriptedChooser : public FormatChooser {
   std::vector<std::string> titles;
 };
 
-// Runs the event loop until `done` holds; false after `ms` (a hang guard only).
-template <typename Condition>
-bool WaitFor(Condition done, int ms = 30000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(1);
-  }
-  return true;
-}
-
 class Form1Test : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -1,9 +1,12 @@
 // Test doubles shared by the controller and window suites: a message box service
 // that records instead of showing, a scriptable capture engine and encoder, a
-// plain view, and a temporary program folder.
+// plain view, a temporary program folder and an event-loop wait.
 #pragma once
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <functional>
 #include <string>
 #include <vector>
@@ -103,6 +106,19 @@ class FakeView : public RecorderView {
   std::string buttonCaption = "开始录音";
   bool settingsEnabled = true;
 };
+
+// Runs the event loop until `done` holds; false after `ms` (a hang guard only).
+template <typename Condition>
+bool WaitFor(Condition done, int ms = 30000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(1);
+  }
+  return true;
+}
 
 // Points ProgramFolder at a fresh temporary folder for the test's lifetime.
 class TempProgramFolder {
