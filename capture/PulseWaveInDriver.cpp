@@ -28,11 +28,11 @@ MMRESULT PulseWaveInDriver::Open(const std::string& sourceName, const WAVEFORMAT
   PulseConnection::Lock lock(*connection_);
   if (stream_ != nullptr) return MMSYSERR_ERROR;
   if (!connection_->EnsureConnected()) return MMSYSERR_NODRIVER;
-  const pa_sample_spec spec{PA_SAMPLE_S16LE, format.nSamplesPerSec,
+  const pa_sample_spec sampleSpec{PA_SAMPLE_S16LE, format.nSamplesPerSec,
                             static_cast<uint8_t>(format.nChannels)};
   pa_channel_map map;
-  pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_WAVEEX);
-  stream_ = pa_stream_new(connection_->Context(), "Tamblin recording", &spec, &map);
+  pa_channel_map_init_extend(&map, sampleSpec.channels, PA_CHANNEL_MAP_WAVEEX);
+  stream_ = pa_stream_new(connection_->Context(), "Tamblin recording", &sampleSpec, &map);
   if (stream_ == nullptr) return MMSYSERR_ERROR;
   pa_stream_set_state_callback(stream_, &PulseWaveInDriver::OnState, this);
   pa_stream_set_read_callback(stream_, &PulseWaveInDriver::OnRead, this);
