@@ -4,7 +4,7 @@
 # a 440 Hz test-tone source, so the program can be tried anywhere.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh tamblin
 
 if ! pactl info >/dev/null 2>&1; then
   state="${XDG_RUNTIME_DIR:-/tmp}/tamblin-pulse"

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Tamblin needs (only those missing) and builds it
 # into build/. Safe to run again; used by run.sh and test.sh.
+#
+#   scripts/setup.sh [target...]   default: everything (program, tests, benchmarks)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,4 +28,8 @@ fi
 
 build_type="${TAMBLIN_BUILD_TYPE:-RelWithDebInfo}"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="$build_type" >/dev/null
-cmake --build build
+if (($#)); then
+  cmake --build build --target "$@"
+else
+  cmake --build build
+fi
