@@ -26,6 +26,7 @@
 #include "app/QtOutputFileDialog.h"
 #include "app/RecordingController.h"
 #include "app/ShellServices.h"
+#include "capture/SourceWatcher.h"
 #include "app/TrayIcon.h"
 #include "app/WaveInCapture.h"
 #include "app/frmFXOpts.h"
@@ -137,6 +138,8 @@ void Form1::BuildControls() {
   sbarPanel1_->setMinimumWidth(220);
   sbar_->addWidget(sbarPanel1_, 1);
   sbar_->addWidget(sbarPanel2_, 1);
+  sbarPanel3_ = Named(new QLabel("输入丢失: 0", sbar_), "sbarPanel3");
+  sbar_->addWidget(sbarPanel3_, 1);
   setStatusBar(sbar_);
 
   tmrVis_ = Named(new QTimer(this), "tmrVis");
@@ -373,6 +376,8 @@ void Form1::Load() {
   blnLoaded_ = true;
   ShowFormat();
   FillDevices();
+  sourceWatcher_ = std::make_unique<SourceWatcher>();
+  sourceWatcher_->SourcesChanged = [this] { RefreshDevices(); };
   clsEffects_.samplerate(RateText().empty() ? 44100 : std::atoi(RateText().c_str()));
   clsEffects_.Channels(Stereo() ? 2 : 1);
 
@@ -390,6 +395,7 @@ void Form1::closeEvent(QCloseEvent* event) {
 void Form1::Unload() {
   if (unloaded_) return;
   unloaded_ = true;
+  sourceWatcher_.reset();
   if (controller_) controller_->Shutdown();
   tmrVis_->stop();
   if (clsRecorder_) {
@@ -428,6 +434,22 @@ void Form1::FillDevices() {
   const int32_t count = clsRecorder_->DeviceCount();
   for (int32_t i = 0; i < count; ++i) cboDev_->addItem(Q(clsRecorder_->DeviceName(i)));
   cboDev_->setCurrentIndex(-1);  // the user picks one
+}
+
+void Form1::RefreshDevices() {
+  const QString chosen = cboDev_->currentIndex() >= 0 ? cboDev_->currentText() : QString();
+  const QSignalBlocker blocker(cboDev_);
+  const int32_t count = clsRecorder_->DeviceCount();
+  cboDev_->clear();
+  for (int32_t i = 0; i < count; ++i) cboDev_->addItem(Q(clsRecorder_->DeviceName(i)));
+  const int found = chosen.isEmpty() ? -1 : cboDev_->findText(chosen);
+  cboDev_->setCurrentIndex(found);
+  if (found >= 0) {
+    // Positions may have moved; the engine records by the source itself.
+    if (clsRecorder_->SelectedDevice() != found) clsRecorder_->SelectDevice(found);
+  } else if (!chosen.isEmpty() && !controller_->IsRecording()) {
+    cboRecLine_->clear();  // its device is gone; a running recording is stopped by DeviceLost
+  }
 }
 
 void Form1::OnDeviceChosen() {
@@ -537,6 +559,7 @@ void Form1::OnTick() {
   if (!controller_) return;
   sbarPanel1_->setText(Q(controller_->StatusSizeText()));
   sbarPanel2_->setText(Q(controller_->StatusLengthText()));
+  sbarPanel3_->setText(Q(controller_->StatusLostText()));
   if (!controller_->IsRecording()) return;  // the pictures keep their last frame
 
   const std::span<const int16_t> block = controller_->intVisSamples();

@@ -42,6 +42,7 @@ class QSlider;
 class QStatusBar;
 class QTimer;
 class RecordingController;
+class SourceWatcher;
 class TrayIcon;
 class WaveInCapture;
 class WaveInRecorder;
@@ -101,6 +102,9 @@ class Form1 : public QMainWindow, public RecorderView {
   PictureView* AddPicture(const char* name, QImageSurface& surface, QWidget* parent);
 
   void FillDevices();
+  // The device list as the server has it now; the chosen device stays chosen
+  // while it exists.
+  void RefreshDevices();
   void FillLines();
   void OnDeviceChosen();
   void OnLineChosen();
@@ -131,6 +135,7 @@ class Form1 : public QMainWindow, public RecorderView {
   clsDSP clsEffects_;
   std::unique_ptr<RecordingController> controller_;
   std::unique_ptr<TrayIcon> tray_;
+  std::unique_ptr<SourceWatcher> sourceWatcher_;  // keeps cboDev following the server
   frmFXOpts* fxOpts_ = nullptr;  // created on first use, kept
   bool blnLoaded_ = false;
   uint64_t drawnBlock_ = UINT64_MAX;  // BlockSerial of the waveform on screen; MAX: none
@@ -167,5 +172,6 @@ class Form1 : public QMainWindow, public RecorderView {
   QStatusBar* sbar_ = nullptr;
   QLabel* sbarPanel1_ = nullptr;
   QLabel* sbarPanel2_ = nullptr;
+  QLabel* sbarPanel3_ = nullptr;  // input lost during the recording
   QTimer* tmrVis_ = nullptr;
 };

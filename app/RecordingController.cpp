@@ -7,6 +7,7 @@
 
 #include "app/CaptureEngine.h"
 #include "app/ProgramFolder.h"
+#include "app/RecordingRecovery.h"
 #include "app/RecorderView.h"
 #include "common/MessageBoxService.h"
 #include "effects/clsDSP.h"
@@ -35,6 +36,9 @@ void RecordingController::StartUp() {
   if (!FileCounter::EnsureOutputFolder()) {
     messages_.ShowWarning(kAppCaption, "无法创建输出文件夹 " + ToUtf8(ProgramFolder::OutputFolder()) + " !");
   }
+  // Recordings a killed process left behind are mended before anything else.
+  const auto recovery = RecordingRecovery::Scan(ProgramFolder::OutputFolder());
+  if (!recovery.Empty()) messages_.ShowWarning(kAppCaption, RecordingRecovery::Message(recovery));
   counter_.Load();
   PrepareNextFile();
 }
@@ -76,6 +80,14 @@ void RecordingController::Start() {
   }
   const int16_t channels = view_.Stereo() ? 2 : 1;
 
+  // Room for ten seconds of the chosen format; unknown formats count as the input.
+  const int64_t outputBytesPerSecond =
+      clsEncoder_.TargetBytesPerSecond() > 0 ? clsEncoder_.TargetBytesPerSecond() : int64_t{rate} * 2 * channels;
+  if (!diskGuard_.RoomToStart(view_.OutputFile(), outputBytesPerSecond)) {
+    messages_.ShowWarning(kCheckCaption, "磁盘空间不足, 无法开始录音!");
+    return;
+  }
+
   lngBytesPerSec_ = rate * (2 * channels);
   if (clsEncoder_.EncoderInit(rate, channels, view_.OutputFile()) != ENC_OK) {
     lngBytesPerSec_ = 0;
@@ -93,6 +105,7 @@ void RecordingController::Start() {
     messages_.ShowWarning(kCheckCaption, "不能启动录音功能!");
     return;
   }
+  diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
   view_.ButtonCaption("停止录音");
   view_.SetSettingsEnabled(false);
   SaveCounter();
@@ -102,6 +115,7 @@ void RecordingController::Stop() {
   const int64_t lost = clsRecorder_.LostInputCount();
   const bool stopped = clsRecorder_.StopRecord();
   clsEncoder_.EncoderClose();
+  diskGuard_.End();
   lngRecMS_ = 0;
   lngBytesPerSec_ = 0;
   view_.ButtonCaption("开始录音");
@@ -155,6 +169,8 @@ void RecordingController::GotData(std::span<const int16_t> intBuffer, int32_t ln
       StopAfterEncoderFailure("编码转换失败, 录音已停止!");
       break;
     default:
+      // Stopped while the flush and the header still fit, not at the full disk.
+      if (!diskGuard_.Recorded(bytes)) StopAfterEncoderFailure("磁盘空间即将用完, 录音已停止!");
       break;
   }
 }
@@ -180,6 +196,11 @@ std::string RecordingController::StatusSizeText() const {
 std::string RecordingController::StatusLengthText() const {
   if (!clsRecorder_.IsRecording()) return "长度: 0:00";
   return "长度: " + FormatLength(lngRecMS_);
+}
+
+std::string RecordingController::StatusLostText() const {
+  const int64_t lost = clsRecorder_.IsRecording() ? clsRecorder_.LostInputCount() : 0;
+  return "输入丢失: " + std::to_string(lost);
 }
 
 std::string RecordingController::FormatSize(double S) {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/DiskSpaceGuard.h"
 #include "app/FileCounter.h"
 
 class CaptureEngine;
@@ -25,6 +26,9 @@ class RecordingController {
  public:
   RecordingController(CaptureEngine& clsRecorder, Encoder& clsEncoder, clsDSP& clsEffects, RecorderView& view,
                       MessageBoxService& messages);
+
+  // The disk-space checks of Start and GotData (tests give a scripted file system).
+  void DiskGuard(DiskSpaceGuard guard) { diskGuard_ = std::move(guard); }
 
   // After the window is shown: output folder, counter from nu.ini, next numbered
   // file created empty, output box set.
@@ -56,6 +60,8 @@ class RecordingController {
   // Status bar panels: "文件大小: ..." and "长度: m:ss", the idle texts when idle.
   std::string StatusSizeText() const;
   std::string StatusLengthText() const;
+  // Third panel: input the server had to drop during this recording, "输入丢失: N".
+  std::string StatusLostText() const;
 
   // Byte count as "N bytes", "N KB", "N.N MB" or "N.N GB"; empty when negative.
   static std::string FormatSize(double S);
@@ -80,6 +86,7 @@ class RecordingController {
   RecorderView& view_;
   MessageBoxService& messages_;
   FileCounter counter_;
+  DiskSpaceGuard diskGuard_;
 
   std::vector<int16_t> intVisSamples_ = std::vector<int16_t>(1024, 0);
   int32_t lngRecMS_ = 0;

@@ -83,7 +83,7 @@ class RecordingSafetyTest : public ::testing::Test {
   QTemporaryDir folder_;
 };
 
-TEST_F(RecordingSafetyTest, DISABLED_KilledRecordingKeepsTheFedSamplesAndIsRepairedAtTheNextStart) {
+TEST_F(RecordingSafetyTest, KilledRecordingKeepsTheFedSamplesAndIsRepairedAtTheNextStart) {
   ASSERT_TRUE(EnsurePulseServer());
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_kill"), 44100, 2, "Pipe-Kill");
   ASSERT_TRUE(feeder.Loaded());
@@ -161,7 +161,7 @@ TEST_F(RecordingSafetyTest, KilledServerStopsTheRecordingWithAMessage) {
   EXPECT_TRUE(driver.Quit()) << "no clean exit without a server";
 }
 
-TEST_F(RecordingSafetyTest, DISABLED_UnpacedInputIsCountedAsLostAndShown) {
+TEST_F(RecordingSafetyTest, UnpacedInputIsCountedAsLostAndShown) {
   ASSERT_TRUE(EnsurePulseServer());
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_flood"), 44100, 2, "Pipe-Flood");
   ASSERT_TRUE(feeder.Loaded());
@@ -200,7 +200,7 @@ class SmallDiskTest : public RecordingSafetyTest {
   bool mounted_ = false;
 };
 
-TEST_F(SmallDiskTest, DISABLED_FillingDiskStopsTheRecordingBeforeItIsFull) {
+TEST_F(SmallDiskTest, FillingDiskStopsTheRecordingBeforeItIsFull) {
   Mount("size=3m");
   if (!mounted_) return;
   ASSERT_TRUE(EnsurePulseServer());
@@ -229,7 +229,7 @@ TEST_F(SmallDiskTest, DISABLED_FillingDiskStopsTheRecordingBeforeItIsFull) {
 }
 
 TEST_F(SmallDiskTest, ReadOnlyOutputFolderIsReportedNotFatal) {
-  Mount("ro,size=1m");
+  Mount("ro,size=4m");  // room enough: the refusal must come from the file itself
   if (!mounted_) return;
   ASSERT_TRUE(EnsurePulseServer());
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_ro"), 44100, 2, "Pipe-RO");
@@ -277,7 +277,7 @@ std::optional<std::string> WaitForDevices(DriverProcess& driver, const std::func
   return std::nullopt;
 }
 
-TEST_F(RecordingSafetyTest, DISABLED_DeviceListFollowsTheServerAndKeepsTheChoice) {
+TEST_F(RecordingSafetyTest, DeviceListFollowsTheServerAndKeepsTheChoice) {
   ASSERT_TRUE(EnsurePulseServer());
   auto chosen = std::make_unique<PipeSourceFeeder>(PipeSourceFeeder::UniqueName("safety_a"), 44100, 2, "Pipe-Chosen");
   ASSERT_TRUE(chosen->Loaded());
