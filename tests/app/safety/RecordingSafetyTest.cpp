@@ -67,13 +67,16 @@ class RecordingSafetyTest : public ::testing::Test {
   fs::path Folder() const { return folder_.path().toStdString(); }
   fs::path OutputFolder() const { return Folder() / "file"; }
 
-  // A driver with `device` selected, recording; returns the recorded file.
-  fs::path StartRecording(DriverProcess& driver, const std::string& device,
-                          const std::vector<std::string>& setup = {}) {
-    EXPECT_TRUE(driver.WaitFor("READY").has_value());
-    for (const auto& command : setup) driver.Send(command);
+  // Waits for the window, then picks `device` as the user would.
+  static bool SelectDevice(DriverProcess& driver, const std::string& device) {
+    if (!driver.WaitFor("READY").has_value()) return false;
     driver.Send("select " + device);
-    EXPECT_TRUE(driver.WaitFor("SELECTED").has_value()) << "device " << device << " not listed";
+    return driver.WaitFor("SELECTED").has_value();
+  }
+
+  // A driver with `device` selected, recording; returns the recorded file.
+  static fs::path StartRecording(DriverProcess& driver, const std::string& device) {
+    EXPECT_TRUE(SelectDevice(driver, device)) << "device " << device << " not listed";
     driver.Send("start");
     const auto state = driver.WaitFor("STATE recording ");
     EXPECT_TRUE(state.has_value()) << "did not start";
@@ -235,10 +238,8 @@ TEST_F(SmallDiskTest, ReadOnlyOutputFolderIsReportedNotFatal) {
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_ro"), 44100, 2, "Pipe-RO");
   ASSERT_TRUE(feeder.Loaded());
   DriverProcess driver(Folder().string());
-  ASSERT_TRUE(driver.WaitFor("READY").has_value());
+  ASSERT_TRUE(SelectDevice(driver, "Pipe-RO"));
   EXPECT_TRUE(Contains(driver.Messages(), "无法创建输出文件")) << "the next file cannot be prepared";
-  driver.Send("select Pipe-RO");
-  ASSERT_TRUE(driver.WaitFor("SELECTED").has_value());
   driver.Send("start");
   EXPECT_FALSE(driver.WaitFor("STATE recording", 2s).has_value());
   EXPECT_TRUE(Contains(driver.Messages(), "无法初始化编码器!"));
@@ -282,9 +283,7 @@ TEST_F(RecordingSafetyTest, DeviceListFollowsTheServerAndKeepsTheChoice) {
   auto chosen = std::make_unique<PipeSourceFeeder>(PipeSourceFeeder::UniqueName("safety_a"), 44100, 2, "Pipe-Chosen");
   ASSERT_TRUE(chosen->Loaded());
   DriverProcess driver(Folder().string());
-  ASSERT_TRUE(driver.WaitFor("READY").has_value());
-  driver.Send("select Pipe-Chosen");
-  ASSERT_TRUE(driver.WaitFor("SELECTED").has_value());
+  ASSERT_TRUE(SelectDevice(driver, "Pipe-Chosen"));
 
   PipeSourceFeeder added(PipeSourceFeeder::UniqueName("safety_b"), 44100, 2, "Pipe-Added");
   ASSERT_TRUE(added.Loaded());
@@ -312,9 +311,7 @@ TEST_F(RecordingSafetyTest, VanishedSelectedDeviceIsReportedAtStart) {
   auto feeder = std::make_unique<PipeSourceFeeder>(PipeSourceFeeder::UniqueName("safety_left"), 44100, 2, "Pipe-Left");
   ASSERT_TRUE(feeder->Loaded());
   DriverProcess driver(Folder().string());
-  ASSERT_TRUE(driver.WaitFor("READY").has_value());
-  driver.Send("select Pipe-Left");
-  ASSERT_TRUE(driver.WaitFor("SELECTED").has_value());
+  ASSERT_TRUE(SelectDevice(driver, "Pipe-Left"));
   feeder.reset();
   std::this_thread::sleep_for(500ms);
   driver.Send("start");
