@@ -1,5 +1,5 @@
 // SourceWatcher against a private audio server: sources appearing and
-// vanishing, the server dying and a new one answering on the same address.
+// vanishing, the server dying and a server answering again.
 #include "capture/SourceWatcher.h"
 
 #include <gtest/gtest.h>
@@ -41,6 +41,17 @@ TEST(SourceWatcherTest, FollowsSourcesAndTheServer) {
   daemon.Stop();
   EXPECT_TRUE(PumpUntil([&] { return changes > beforeLoss; })) << "server loss not noticed";
   EXPECT_FALSE(watcher.Watching());
+
+  // A server answering again (here a new one, found through PULSE_SERVER as
+  // any client finds it) is picked up by the retry and announced.
+  const int beforeReturn = changes;
+  PrivatePulseDaemon restarted;
+  ASSERT_TRUE(restarted.Running()) << restarted.Log();
+  EXPECT_TRUE(PumpUntil([&] { return watcher.Watching() && changes > beforeReturn; })) << "server return not noticed";
+  PipeSourceFeeder late(PipeSourceFeeder::UniqueName("watch_late"), 44100, 2, "Pipe-Late");
+  ASSERT_TRUE(late.Loaded());
+  const int beforeLate = changes;
+  EXPECT_TRUE(PumpUntil([&] { return changes > beforeLate; })) << "sources of the new server not followed";
 }
 
 TEST(SourceWatcherTest, NoServerMeansNoWatchingAndNoNotification) {
