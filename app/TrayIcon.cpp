@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QStyle>
 #include <QWidget>
+#include <algorithm>
 
 TrayIcon::TrayIcon(QWidget* window, std::function<void()> exitAction)
     : QObject(window), window_(window), exitAction_(std::move(exitAction)) {
@@ -19,12 +20,7 @@ TrayIcon::TrayIcon(QWidget* window, std::function<void()> exitAction)
   quit->setObjectName(QStringLiteral("退出"));
   // Queued: closing the window destroys this object with its menu, which must
   // not happen while the menu is still delivering the click.
-  connect(
-      quit, &QAction::triggered, this,
-      [this] {
-        if (exitAction_) exitAction_();
-      },
-      Qt::QueuedConnection);
+  connect(quit, &QAction::triggered, this, &TrayIcon::OnExit, Qt::QueuedConnection);
 
   QIcon image = window_->windowIcon();
   if (image.isNull()) {
@@ -61,6 +57,37 @@ QSystemTrayIcon* TrayIcon::Icon() const { return icon_; }
 QMenu* TrayIcon::Menu() const { return menu_; }
 
 void TrayIcon::SetTrayProbe(std::function<bool()> probe) { trayProbe_ = std::move(probe); }
+
+void TrayIcon::SetQuitAction(std::function<void()> quit) { quit_ = std::move(quit); }
+
+namespace {
+
+bool AnyWindowVisible() {
+  const QWidgetList windows = QApplication::topLevelWidgets();
+  return std::any_of(windows.begin(), windows.end(), [](const QWidget* window) {
+    const Qt::WindowType type = window->windowType();
+    return window->isVisible() && type != Qt::Popup && type != Qt::ToolTip && type != Qt::Desktop;
+  });
+}
+
+}  // namespace
+
+void TrayIcon::OnExit() {
+  // Copies: the exit action closes the main window, which may destroy this object.
+  const std::function<void()> exitAction = exitAction_;
+  const std::function<void()> quit = quit_;
+  if (exitAction) exitAction();
+  // Qt ends the program when its last visible window closes; a main window
+  // closed while hidden in the tray does not count, and the program would run
+  // on with neither window nor icon. An open About window keeps it running
+  // until that window is closed too.
+  if (!QApplication::quitOnLastWindowClosed() || AnyWindowVisible()) return;
+  if (quit) {
+    quit();
+  } else {
+    QCoreApplication::quit();
+  }
+}
 
 void TrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
   // Only the right button (Context) reacts: bring a visible window to the front.

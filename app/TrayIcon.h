@@ -33,14 +33,19 @@ class TrayIcon : public QObject {
 
   // For tests: replaces QSystemTrayIcon::isSystemTrayAvailable (empty restores it).
   void SetTrayProbe(std::function<bool()> probe);
+  // For tests: replaces QCoreApplication::quit, which ends the program after
+  // "退出" once no window of it is visible (empty restores it).
+  void SetQuitAction(std::function<void()> quit);
 
  private:
   void OnActivated(QSystemTrayIcon::ActivationReason reason);
+  void OnExit();
   bool TrayAvailable() const;
 
   QWidget* window_;
   std::function<void()> exitAction_;
   std::function<bool()> trayProbe_;
+  std::function<void()> quit_;
   QMenu* menu_ = nullptr;
   QSystemTrayIcon* icon_ = nullptr;
 };

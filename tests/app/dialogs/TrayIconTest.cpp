@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QMenu>
 #include <QPointer>
@@ -92,6 +93,43 @@ TEST_F(TrayIconTest, ExitActionMayDestroyTheTrayIcon) {
   QCoreApplication::processEvents();
   EXPECT_EQ(exits_, 1);
   EXPECT_TRUE(menu.isNull());
+}
+
+TEST_F(TrayIconTest, ExitWhileHiddenInTheTrayEndsTheProgramOnceNoWindowIsLeft) {
+  // Windows left open by other tests would keep the program running.
+  for (QWidget* other : QApplication::topLevelWidgets()) {
+    if (other != &window_) other->hide();
+  }
+  int quits = 0;
+  tray_ = std::make_unique<TrayIcon>(&window_, [this] {
+    window_.close();
+    tray_.reset();  // as the main window's unload does
+  });
+  tray_->SetTrayProbe([] { return true; });
+  tray_->SetQuitAction([&quits] { ++quits; });
+
+  // A second window still open (the About window): it ends the program itself when closed.
+  QWidget about;
+  about.show();
+  tray_->HideWindow();
+  Item("退出")->trigger();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(quits, 0);
+  EXPECT_EQ(tray_, nullptr);
+
+  // Nothing else open: closing the hidden window alone must end the program.
+  about.hide();
+  window_.show();
+  tray_ = std::make_unique<TrayIcon>(&window_, [this] {
+    window_.close();
+    tray_.reset();
+  });
+  tray_->SetTrayProbe([] { return true; });
+  tray_->SetQuitAction([&quits] { ++quits; });
+  tray_->HideWindow();
+  Item("退出")->trigger();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(quits, 1);
 }
 
 TEST_F(TrayIconTest, DestroyingTheTrayIconRemovesTheIconAndItsMenu) {
