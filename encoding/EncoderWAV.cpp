@@ -22,6 +22,10 @@ std::string KilohertzText(uint32_t samplerate) {
   return text;
 }
 
+// The part of a chooser's text before its first NUL (fixed-size text fields
+// arrive padded); the whole text when it holds none.
+std::string TrimAtNul(const std::string& text) { return text.substr(0, text.find('\0')); }
+
 }  // namespace
 
 EncoderWAV::EncoderWAV() : EncoderWAV(std::make_unique<CodecConversionStream>()) {}
@@ -83,7 +87,7 @@ EncoderResult EncoderWAV::SelectFormat(int32_t samplerate, int16_t Channels, For
   const auto cbSize = static_cast<int16_t>(WAVEFORMATEX::FromBytes(chosen->format).cbSize);
   const int32_t length = WAVEFORMATEX::kSize + cbSize;
   if (cbSize < 0 || static_cast<size_t>(length) > chosen->format.size()) return ENC_CANCELLED;
-  SetFormat(chosen->format.data(), length, chosen->FormatID, chosen->FormatTag);
+  SetFormat(chosen->format.data(), length, TrimAtNul(chosen->FormatID), TrimAtNul(chosen->FormatTag));
   return ENC_OK;
 }
 

@@ -462,6 +462,22 @@ TEST_F(EncoderWAVTest, ChosenFormatWith32ExtraBytesGivesAFmtChunkOf50) {
   EXPECT_EQ(probe->codec, "adpcm_ms");
 }
 
+TEST_F(EncoderWAVTest, ChosenTextsEndAtTheirFirstNul) {
+  // A chooser that hands over fixed-size text fields: what follows the NUL is padding.
+  EncoderWAV encoder;
+  ScriptedChooser chooser;
+  chooser.answer = FormatEntry{FormatRecord::IMAADPCM(8000, 1), std::string("IMA ADPCM\0\0old tag", 18),
+                               std::string("8.000 kHz, 4 Bit, Mono\0stale", 28)};
+  ASSERT_EQ(encoder.SelectFormat(8000, 1, chooser, "t"), ENC_OK);
+  EXPECT_EQ(encoder.FormatTag(), "IMA ADPCM");
+  EXPECT_EQ(encoder.FormatID(), "8.000 kHz, 4 Bit, Mono");
+  // Texts without a NUL are kept whole.
+  chooser.answer = FormatEntry{FormatRecord::G711(WAVE_FORMAT_ALAW, 8000, 1), "CCITT A-Law", "8.000 kHz, 8 Bit, Mono"};
+  ASSERT_EQ(encoder.SelectFormat(8000, 1, chooser, "t"), ENC_OK);
+  EXPECT_EQ(encoder.FormatTag(), "CCITT A-Law");
+  EXPECT_EQ(encoder.FormatID(), "8.000 kHz, 8 Bit, Mono");
+}
+
 // A small tmpfs that fills up: mounted for the test, removed after it.
 class FullDiskTest : public EncoderWAVTest {
  protected:
