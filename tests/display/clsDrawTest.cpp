@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -140,6 +141,43 @@ TEST(clsDrawFrequencies, FullBarSpansFromRowTwoToTheBottomMarginOnAFourPixelPitc
     EXPECT_LT(bottom - top, previousHeight) << "band " << j;
     EXPECT_GT(bottom - top, 0) << "band " << j;
     previousHeight = bottom - top;
+  }
+}
+
+TEST(clsDrawFrequencies, BandsReceiveTheUnclampedRunningValue) {
+  // Reference levels from a direct DFT of the Blackman-weighted frame: bin k scaled
+  // to 0..1 (saturating at 0.2 of 256 x full scale), bins 5j+1..5j+4 added to the
+  // running value, which is weighted by (1 + w_j) / 3 and carried on unclamped.
+  const auto tone = LoudLowTone();
+  std::vector<double> s(110);
+  for (int k = 1; k < 110; ++k) {
+    double re = 0.0, im = 0.0;
+    for (int n = 0; n < 1024; ++n) {
+      const double window = 0.42 - 0.5 * std::cos(2 * kPi * n / 1023) + 0.08 * std::cos(4 * kPi * n / 1023);
+      re += window * tone[n] * std::cos(2 * kPi * k * n / 1024);
+      im -= window * tone[n] * std::sin(2 * kPi * k * n / 1024);
+    }
+    s[k] = std::min(std::hypot(re, im) / 256 / 32767, 0.2) / 0.2;
+  }
+  std::vector<double> v(clsDraw::kBands);
+  double running = 0.0;
+  for (int j = 0; j < clsDraw::kBands; ++j) {
+    for (int k = 5 * j + 1; k <= 5 * j + 4; ++k) running += s[k];
+    const double w = (1 - std::cos((j + 3) * 2 * kPi / 25)) * 0.5;
+    running = (w + 1) * running / 3;
+    v[j] = running;
+  }
+  ASSERT_GT(v[0], 1.0);  // band 0 is clamped, what it carries is not
+
+  clsDraw d;
+  QImageSurface s100(100, 100);
+  d.DrawFrequencies(tone, s100);
+  for (int j = 0; j < 6; ++j) {
+    const double level = std::min(v[j], 1.0);
+    const int top = std::max(2, static_cast<int>(std::lround(100 - 100 * level)) - 2);
+    const auto [drawnTop, drawnBottom] = BarRows(s100.image(), 4 + 4 * j);
+    EXPECT_NEAR(drawnTop, top, 1) << "band " << j;
+    EXPECT_EQ(drawnBottom, 98) << "band " << j;
   }
 }
 
