@@ -2,10 +2,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QEventLoopLocker>
 #include <QMenu>
+#include <QPointer>
 #include <QStyle>
 #include <QWidget>
-#include <algorithm>
 
 TrayIcon::TrayIcon(QWidget* window, std::function<void()> exitAction)
     : QObject(window), window_(window), exitAction_(std::move(exitAction)) {
@@ -44,13 +45,17 @@ TrayIcon::~TrayIcon() {
 void TrayIcon::HideWindow() {
   if (TrayAvailable()) {
     window_->hide();
+    if (!keepRunning_) keepRunning_ = std::make_unique<QEventLoopLocker>();
   } else {
     // Without a notification area nothing could bring a hidden window back.
     window_->showMinimized();
   }
 }
 
-void TrayIcon::ShowWindow() { window_->setVisible(true); }
+void TrayIcon::ShowWindow() {
+  window_->setVisible(true);
+  keepRunning_.reset();
+}
 
 QSystemTrayIcon* TrayIcon::Icon() const { return icon_; }
 
@@ -58,35 +63,14 @@ QMenu* TrayIcon::Menu() const { return menu_; }
 
 void TrayIcon::SetTrayProbe(std::function<bool()> probe) { trayProbe_ = std::move(probe); }
 
-void TrayIcon::SetQuitAction(std::function<void()> quit) { quit_ = std::move(quit); }
-
-namespace {
-
-bool AnyWindowVisible() {
-  const QWidgetList windows = QApplication::topLevelWidgets();
-  return std::any_of(windows.begin(), windows.end(), [](const QWidget* window) {
-    const Qt::WindowType type = window->windowType();
-    return window->isVisible() && type != Qt::Popup && type != Qt::ToolTip && type != Qt::Desktop;
-  });
-}
-
-}  // namespace
-
 void TrayIcon::OnExit() {
-  // Copies: the exit action closes the main window, which may destroy this object.
+  const QPointer<TrayIcon> alive(this);
+  // A copy: the exit action closes the main window, which may destroy this object.
   const std::function<void()> exitAction = exitAction_;
-  const std::function<void()> quit = quit_;
   if (exitAction) exitAction();
-  // Qt ends the program when its last visible window closes; a main window
-  // closed while hidden in the tray does not count, and the program would run
-  // on with neither window nor icon. An open About window keeps it running
-  // until that window is closed too.
-  if (!QApplication::quitOnLastWindowClosed() || AnyWindowVisible()) return;
-  if (quit) {
-    quit();
-  } else {
-    QCoreApplication::quit();
-  }
+  // The window is closed now; a window hidden in the tray no longer holds the
+  // program open (destroying this object lets go of it as well).
+  if (alive) keepRunning_.reset();
 }
 
 void TrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {

@@ -7,8 +7,10 @@
 #include <QObject>
 #include <QSystemTrayIcon>
 #include <functional>
+#include <memory>
 
 class QAction;
+class QEventLoopLocker;
 class QMenu;
 class QWidget;
 
@@ -23,7 +25,8 @@ class TrayIcon : public QObject {
   ~TrayIcon() override;
 
   // "最小化至系统托盘": hides the window; where the desktop has no notification
-  // area the window is minimised instead, so it can never be lost.
+  // area the window is minimised instead, so it can never be lost. While it is
+  // hidden, closing another window (About) does not end the program.
   void HideWindow();
   // "显示Tamblin": makes the window visible, keeping its minimised or normal state.
   void ShowWindow();
@@ -33,9 +36,6 @@ class TrayIcon : public QObject {
 
   // For tests: replaces QSystemTrayIcon::isSystemTrayAvailable (empty restores it).
   void SetTrayProbe(std::function<bool()> probe);
-  // For tests: replaces QCoreApplication::quit, which ends the program after
-  // "退出" once no window of it is visible (empty restores it).
-  void SetQuitAction(std::function<void()> quit);
 
  private:
   void OnActivated(QSystemTrayIcon::ActivationReason reason);
@@ -45,7 +45,10 @@ class TrayIcon : public QObject {
   QWidget* window_;
   std::function<void()> exitAction_;
   std::function<bool()> trayProbe_;
-  std::function<void()> quit_;
+  // Held while the window is hidden in the tray: Qt ends the program when its
+  // last visible window closes, and a hidden main window does not count. Let go
+  // when the window is shown again or closed, so the program can then end.
+  std::unique_ptr<QEventLoopLocker> keepRunning_;
   QMenu* menu_ = nullptr;
   QSystemTrayIcon* icon_ = nullptr;
 };

@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include "app/TrayIcon.h"
@@ -95,41 +96,46 @@ TEST_F(TrayIconTest, ExitActionMayDestroyTheTrayIcon) {
   EXPECT_TRUE(menu.isNull());
 }
 
-TEST_F(TrayIconTest, ExitWhileHiddenInTheTrayEndsTheProgramOnceNoWindowIsLeft) {
-  // Windows left open by other tests would keep the program running.
+TEST_F(TrayIconTest, ExitWhileHiddenInTheTrayEndsTheProgram) {
   for (QWidget* other : QApplication::topLevelWidgets()) {
     if (other != &window_) other->hide();
   }
-  int quits = 0;
   tray_ = std::make_unique<TrayIcon>(&window_, [this] {
     window_.close();
     tray_.reset();  // as the main window's unload does
   });
   tray_->SetTrayProbe([] { return true; });
-  tray_->SetQuitAction([&quits] { ++quits; });
-
-  // A second window still open (the About window): it ends the program itself when closed.
-  QWidget about;
-  about.show();
   tray_->HideWindow();
-  Item("退出")->trigger();
-  QCoreApplication::processEvents();
-  EXPECT_EQ(quits, 0);
+
+  // Closing a hidden window is not a last visible window closing: Qt alone
+  // would run on with neither window nor icon.
+  QTimer::singleShot(0, [this] { Item("退出")->trigger(); });
+  QTimer::singleShot(2000, [] { QCoreApplication::exit(7); });
+  EXPECT_EQ(QApplication::exec(), 0) << "the program ran on after 退出";
   EXPECT_EQ(tray_, nullptr);
+}
 
-  // Nothing else open: closing the hidden window alone must end the program.
-  about.hide();
-  window_.show();
-  tray_ = std::make_unique<TrayIcon>(&window_, [this] {
-    window_.close();
-    tray_.reset();
-  });
+TEST_F(TrayIconTest, ClosingTheAboutWindowWhileHiddenInTheTrayKeepsTheProgramRunning) {
+  for (QWidget* other : QApplication::topLevelWidgets()) {
+    if (other != &window_) other->hide();
+  }
   tray_->SetTrayProbe([] { return true; });
-  tray_->SetQuitAction([&quits] { ++quits; });
+  auto* about = new QWidget(nullptr, Qt::Window);  // no owner, as the About window
+  about->setAttribute(Qt::WA_DeleteOnClose);
+  about->show();
   tray_->HideWindow();
-  Item("退出")->trigger();
-  QCoreApplication::processEvents();
-  EXPECT_EQ(quits, 1);
+
+  // Qt quits as soon as its last visible window closes; here the main window
+  // only sits in the tray, so the program must still be running afterwards.
+  QTimer::singleShot(0, about, &QWidget::close);
+  QTimer::singleShot(200, [] { QCoreApplication::exit(7); });
+  EXPECT_EQ(QApplication::exec(), 7) << "the program ended with its window hidden in the tray";
+
+  // Shown again, the window is an ordinary visible one: closing it ends the program.
+  tray_->ShowWindow();
+  QTimer::singleShot(0, &window_, &QWidget::close);
+  QTimer::singleShot(2000, [] { QCoreApplication::exit(7); });
+  EXPECT_EQ(QApplication::exec(), 0);
 }
 
 TEST_F(TrayIconTest, DestroyingTheTrayIconRemovesTheIconAndItsMenu) {
