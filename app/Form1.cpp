@@ -52,9 +52,12 @@ const char* const kFormatTitle = "选择声音输出格式";
 QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 std::string S(const QString& text) { return text.toUtf8().toStdString(); }
 
-// The rate box takes digits up to five characters and Backspace; keys that type
-// no character (arrows, Delete) keep their editing role.
-bool RateKeyAccepted(const QString& boxText, const QString& typed) {
+// The rate box takes digits up to five characters and Backspace; editing keys
+// that type no character (arrows, Delete) keep their role. On X11 and Wayland
+// Delete arrives with the text "\x7f", so it is let through by its key code.
+bool RateKeyAccepted(const QString& boxText, const QKeyEvent& key) {
+  if (key.key() == Qt::Key_Delete) return true;
+  const QString typed = key.text();
   if (typed.isEmpty()) return true;
   const QChar ch = typed.front();
   if (ch == QChar(8)) return true;
@@ -312,7 +315,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   if (cboSamplerate_ && watched == cboSamplerate_->lineEdit() && type == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
-    if (!RateKeyAccepted(cboSamplerate_->lineEdit()->text(), key->text())) return true;  // discarded
+    if (!RateKeyAccepted(cboSamplerate_->lineEdit()->text(), *key)) return true;  // discarded
   } else if ((watched == frmInp_ || watched == lineSlot_ || watched == volSlot_) &&
              (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show)) {
     PlaceOverlays();
@@ -503,11 +506,10 @@ void Form1::OnStereoClicked() {
 }
 
 void Form1::ChooseFormat() {
-  bool ok = false;
-  const int rate = cboSamplerate_->currentText().toInt(&ok);
-  if (!ok || rate <= 0) {
-    // A typed rate the chooser cannot list formats for.
-    ShowWarning("取样率无效! 请输入 1 到 96000 之间的数字.");
+  const int32_t rate = RecordingController::ParseRateText(RateText());
+  if (rate == 0) {
+    // A typed rate the chooser cannot list formats for, nor a recording use.
+    ShowWarning(RecordingController::kBadRateMessage);
     return;
   }
   clsEncoder_->SelectFormat(rate, Stereo() ? 2 : 1, *services_.formatChooser, kFormatTitle);

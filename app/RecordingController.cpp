@@ -57,9 +57,9 @@ void RecordingController::Shutdown() {
   if (clsRecorder_.IsRecording()) Toggle();
 }
 
-int32_t RecordingController::ParseRate() const {
+int32_t RecordingController::ParseRateText(const std::string& text) {
   bool ok = false;
-  const int value = QString::fromStdString(view_.RateText()).trimmed().toInt(&ok);
+  const int value = QString::fromStdString(text).trimmed().toInt(&ok);
   if (!ok || value < 1 || value > kMaxRate) return 0;
   return value;
 }
@@ -73,9 +73,9 @@ void RecordingController::Start() {
     messages_.ShowWarning(kCheckCaption, "没有选择硬件设备!");
     return;
   }
-  const int32_t rate = ParseRate();
+  const int32_t rate = ParseRateText(view_.RateText());
   if (rate == 0) {
-    messages_.ShowWarning(kCheckCaption, "取样率无效! 请输入 1 到 96000 之间的数字.");
+    messages_.ShowWarning(kCheckCaption, kBadRateMessage);
     return;
   }
   const int16_t channels = view_.Stereo() ? 2 : 1;

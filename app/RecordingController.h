@@ -68,14 +68,16 @@ class RecordingController {
   // Milliseconds as minutes ":" two-digit seconds, seconds rounded half to even.
   static std::string FormatLength(int32_t ms);
 
+  // A rate text as Hz: 1 .. 96000 (what the effects chain takes); 0 otherwise.
+  static int32_t ParseRateText(const std::string& text);
+
   static constexpr const char* kCheckCaption = "提示";
+  static constexpr const char* kBadRateMessage = "取样率无效! 请输入 1 到 96000 之间的数字.";
   static constexpr const char* kAppCaption = "Tamblin";
 
  private:
   void Start();
   void Stop();
-  // The rate box as Hz; 0 when it does not hold a rate the chain can take.
-  int32_t ParseRate() const;
   void PrepareNextFile();
   void SaveCounter();
   void StopAfterEncoderFailure(const std::string& message);

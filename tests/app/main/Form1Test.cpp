@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -160,6 +161,25 @@ TEST_F(Form1Test, RateBoxTakesAtMostFiveDigitsAndBackspace) {
   EXPECT_EQ(rate->currentText(), "08000");
   EXPECT_TRUE(chooser.requests.empty()) << "typing only changes the text";
   EXPECT_EQ(form->Effects().samplerate(), 44100);
+}
+
+TEST_F(Form1Test, RateBoxKeepsDeleteAndRefusesRatesTheChainCannotTake) {
+  auto* rate = Find<QComboBox>("cboSamplerate");
+  QLineEdit* edit = rate->lineEdit();
+  edit->setFocus();
+  edit->home(false);
+  // As X11 and Wayland deliver it: the key with the text "\x7f".
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_Delete, Qt::NoModifier, QString(QChar(0x7f)));
+  QCoreApplication::sendEvent(edit, &press);
+  EXPECT_EQ(rate->currentText(), "4100") << "Delete keeps its editing role";
+
+  edit->selectAll();
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  QTest::keyClicks(edit, "96001");
+  QTest::mouseClick(Find<QPushButton>("cmdSelFmt"), Qt::LeftButton);
+  EXPECT_TRUE(chooser.requests.empty()) << "no formats are listed for a rate nothing can record";
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, RecordingController::kBadRateMessage);
 }
 
 TEST_F(Form1Test, EffectBoxesSetAndClearTheirOwnBits) {
