@@ -39,8 +39,12 @@ MMRESULT PulseWaveInDriver::Open(const std::string& sourceName, const WAVEFORMAT
   pa_stream_set_overflow_callback(stream_, &PulseWaveInDriver::OnOverflow, this);
 
   const uint32_t bytesPerSecond = format.nSamplesPerSec * format.nBlockAlign;
-  reserve_.assign(static_cast<size_t>(bytesPerSecond) * kReserveSeconds, 0);
-  reserveStart_ = reserveUsed_ = 0;
+  {
+    std::lock_guard buffers(bufferMutex_);
+    reserve_.assign(static_cast<size_t>(bytesPerSecond) * kReserveSeconds, 0);
+    reserveStart_ = reserveUsed_ = 0;
+    overflowing_ = running_ = lossPending_ = false;
+  }
   pa_buffer_attr attr;
   attr.maxlength = bytesPerSecond * kReserveSeconds;
   attr.fragsize = std::max<uint32_t>(format.nBlockAlign, bytesPerSecond / kFragmentsPerSecond /
@@ -64,8 +68,15 @@ MMRESULT PulseWaveInDriver::Open(const std::string& sourceName, const WAVEFORMAT
     return noSuchSource ? MMSYSERR_BADDEVICEID : MMSYSERR_ERROR;
   }
   window_ = callbackWindow;
+  wakeWindow_ = CallbackWindow::Create("WAVE_IN_DRIVER");
+  wakeWindow_->SetWindowProc([this](WindowHandle, uint32_t uMsg, uintptr_t, intptr_t) -> intptr_t {
+    if (uMsg == kWakeMessage) OnWake();
+    return 0;
+  });
+  wakeHandle_ = wakeWindow_->Handle();
+  wakePending_ = false;
   overflows_ = 0;
-  overflowing_ = running_ = lost_ = false;
+  lost_ = false;
   lostReason_.clear();
   return MMSYSERR_NOERROR;
 }
@@ -80,7 +91,7 @@ MMRESULT PulseWaveInDriver::Prepare(WAVEHDR* header) {
 
 MMRESULT PulseWaveInDriver::Unprepare(WAVEHDR* header) {
   if (header == nullptr) return MMSYSERR_INVALPARAM;
-  PulseConnection::Lock lock(*connection_);
+  std::lock_guard buffers(bufferMutex_);
   if ((header->dwFlags & WHDR_INQUEUE) != 0) return WAVERR_STILLPLAYING;
   header->dwFlags &= ~WHDR_PREPARED;
   return MMSYSERR_NOERROR;
@@ -88,8 +99,11 @@ MMRESULT PulseWaveInDriver::Unprepare(WAVEHDR* header) {
 
 MMRESULT PulseWaveInDriver::AddBuffer(WAVEHDR* header) {
   if (header == nullptr) return MMSYSERR_INVALPARAM;
-  PulseConnection::Lock lock(*connection_);
+  // No main loop lock: stream_ only changes on this (the UI) thread, and the
+  // queue has a lock of its own, so handing a buffer back never waits for the
+  // main loop thread.
   if (stream_ == nullptr) return MMSYSERR_INVALHANDLE;
+  std::lock_guard buffers(bufferMutex_);
   if ((header->dwFlags & WHDR_PREPARED) == 0) return WAVERR_UNPREPARED;
   if ((header->dwFlags & WHDR_INQUEUE) != 0) return WAVERR_STILLPLAYING;
   header->dwBytesRecorded = 0;
@@ -108,16 +122,23 @@ MMRESULT PulseWaveInDriver::AddBuffer(WAVEHDR* header) {
 MMRESULT PulseWaveInDriver::Start() {
   PulseConnection::Lock lock(*connection_);
   if (stream_ == nullptr) return MMSYSERR_INVALHANDLE;
-  if (lost_ || !Cork(false)) return MMSYSERR_ERROR;
-  running_ = true;
+  if (lost_) return MMSYSERR_ERROR;
+  SetRunning(true);  // before uncorking, so the first data is kept
+  if (!Cork(false)) {
+    SetRunning(false);
+    return MMSYSERR_ERROR;
+  }
   return MMSYSERR_NOERROR;
 }
 
 MMRESULT PulseWaveInDriver::Stop() {
   PulseConnection::Lock lock(*connection_);
   if (stream_ == nullptr) return MMSYSERR_INVALHANDLE;
-  running_ = false;
+  SetRunning(false);
   const bool corked = lost_ || Cork(true);
+  std::lock_guard buffers(bufferMutex_);
+  // Everything received so far goes out, the last of it in a partly filled buffer.
+  Pump();
   if (head_ != nullptr && head_->dwBytesRecorded > 0) Complete();
   return corked ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
 }
@@ -126,8 +147,11 @@ MMRESULT PulseWaveInDriver::Reset() {
   const MMRESULT stopped = Stop();
   PulseConnection::Lock lock(*connection_);
   if (stream_ == nullptr) return MMSYSERR_INVALHANDLE;
-  HandBackAll();
-  reserveStart_ = reserveUsed_ = 0;
+  {
+    std::lock_guard buffers(bufferMutex_);
+    HandBackAll();
+    reserveStart_ = reserveUsed_ = 0;
+  }
   if (!lost_) connection_->WaitOperation(pa_stream_flush(stream_, nullptr, nullptr));
   return stopped;
 }
@@ -145,13 +169,19 @@ std::string PulseWaveInDriver::LostReason() const {
 }
 
 void PulseWaveInDriver::CloseStream() {
-  // Buffers still queued stay the engine's; they are no longer in our queue.
-  for (WAVEHDR* header = head_; header != nullptr; header = header->lpNext) {
-    header->dwFlags &= ~WHDR_INQUEUE;
+  {
+    std::lock_guard buffers(bufferMutex_);
+    // Buffers still queued stay the engine's; they are no longer in our queue.
+    for (WAVEHDR* header = head_; header != nullptr; header = header->lpNext) {
+      header->dwFlags &= ~WHDR_INQUEUE;
+    }
+    head_ = tail_ = nullptr;
+    running_ = lossPending_ = false;
   }
-  head_ = tail_ = nullptr;
-  running_ = false;
   window_ = 0;
+  // Wake-ups still queued for the old window are dropped with it.
+  wakeWindow_.reset();
+  wakeHandle_ = 0;
   if (stream_ == nullptr) return;
   pa_stream_set_state_callback(stream_, nullptr, nullptr);
   pa_stream_set_read_callback(stream_, nullptr, nullptr);
@@ -165,10 +195,13 @@ bool PulseWaveInDriver::Cork(bool corked) {
   return connection_->WaitOperation(pa_stream_cork(stream_, corked ? 1 : 0, nullptr, nullptr));
 }
 
+void PulseWaveInDriver::SetRunning(bool running) {
+  std::lock_guard buffers(bufferMutex_);
+  running_ = running;
+}
+
 void PulseWaveInDriver::OnRead(pa_stream*, size_t, void* self) {
-  auto* driver = static_cast<PulseWaveInDriver*>(self);
-  driver->Drain();
-  driver->Pump();
+  static_cast<PulseWaveInDriver*>(self)->Drain();
 }
 
 void PulseWaveInDriver::OnOverflow(pa_stream*, void* self) {
@@ -182,21 +215,51 @@ void PulseWaveInDriver::OnState(pa_stream* stream, void* self) {
   if (PA_STREAM_IS_GOOD(state) || driver->lost_ || driver->window_ == 0) return;
   driver->lost_ = true;
   driver->lostReason_ = pa_strerror(pa_context_errno(pa_stream_get_context(stream)));
-  driver->running_ = false;
-  // Hand back everything received before the loss, then tell the engine.
-  driver->Pump();
-  if (driver->head_ != nullptr && driver->head_->dwBytesRecorded > 0) driver->Complete();
-  CallbackWindow::PostMessage(driver->window_, WIM_DEVICE_LOST, 0, 0);
+  {
+    std::lock_guard buffers(driver->bufferMutex_);
+    driver->running_ = false;
+    driver->lossPending_ = true;
+  }
+  driver->Wake();
 }
 
 void PulseWaveInDriver::Drain() {
   const void* data = nullptr;
   size_t bytes = 0;
+  bool wake = false;
   while (pa_stream_readable_size(stream_) > 0) {
-    if (pa_stream_peek(stream_, &data, &bytes) < 0 || bytes == 0) return;
-    if (running_) StoreInReserve(static_cast<const char*>(data), bytes);
+    if (pa_stream_peek(stream_, &data, &bytes) < 0 || bytes == 0) break;
+    {
+      std::lock_guard buffers(bufferMutex_);
+      if (running_) StoreInReserve(static_cast<const char*>(data), bytes);
+      wake = WakeWanted();
+    }
     pa_stream_drop(stream_);
   }
+  if (wake) Wake();
+}
+
+void PulseWaveInDriver::Wake() {
+  if (!wakePending_.exchange(true)) {
+    CallbackWindow::PostMessage(wakeHandle_, kWakeMessage, 0, 0);
+  }
+}
+
+void PulseWaveInDriver::OnWake() {
+  // Cleared before looking, so input stored from now on asks again.
+  wakePending_ = false;
+  std::lock_guard buffers(bufferMutex_);
+  Pump();
+  if (!lossPending_) return;
+  lossPending_ = false;
+  // Everything received before the loss is out; now tell the engine.
+  if (head_ != nullptr && head_->dwBytesRecorded > 0) Complete();
+  CallbackWindow::PostMessage(window_, WIM_DEVICE_LOST, 0, 0);
+}
+
+bool PulseWaveInDriver::WakeWanted() const {
+  if (lossPending_) return true;
+  return head_ != nullptr && reserveUsed_ >= head_->dwBufferLength - head_->dwBytesRecorded;
 }
 
 void PulseWaveInDriver::StoreInReserve(const char* data, size_t bytes) {

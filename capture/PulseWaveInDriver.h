@@ -1,16 +1,25 @@
 // PulseWaveInDriver: WaveInDriver on an audio server record stream (s16le at
 // the requested rate and channels). The stream's data is drained on the main
-// loop thread into a reserve of kReserveSeconds, from which queued buffers are
-// filled in turn; a filled buffer is posted to the callback window. So input
-// survives a UI thread that is busy for a while; what does not fit is dropped
-// and counted. If the source or the server vanishes, the data received so far
-// is handed back (a partly filled buffer too) and WIM_DEVICE_LOST is posted.
+// loop thread into a reserve of kReserveSeconds; what does not fit is dropped
+// and counted. So input survives a UI thread that is busy for a while.
+//
+// Queued buffers are filled from the reserve on the UI thread (the thread that
+// opened the driver), which then posts each filled one to the callback window.
+// The main loop thread only wakes the UI thread, through a window of the
+// driver's own, once the reserve holds enough to fill the first queued buffer;
+// a wake-up already pending is not repeated. So the UI thread wakes once per
+// buffer, never waits for the main loop lock while recording, and all buffers
+// are posted from one thread in the order they were filled.
+//
+// If the source or the server vanishes, the data received so far is handed
+// back (a partly filled buffer too) and WIM_DEVICE_LOST is posted.
 #pragma once
 
 #include <pulse/pulseaudio.h>
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "capture/WaveInDriver.h"
@@ -39,22 +48,43 @@ class PulseWaveInDriver : public WaveInDriver {
   std::string LostReason() const override;
 
  private:
+  // Posted to the driver's own window: buffers can be filled (no parameters).
+  static constexpr uint32_t kWakeMessage = 0x8002;
+
   static void OnRead(pa_stream* stream, size_t bytes, void* self);
   static void OnState(pa_stream* stream, void* self);
   static void OnOverflow(pa_stream* stream, void* self);
 
-  // All below with the main loop lock held.
+  // With the main loop lock held.
   bool Cork(bool corked);
-  void Drain();                      // stream -> reserve
-  void StoreInReserve(const char* data, size_t bytes);
-  void Pump();                       // reserve -> queued buffers
-  void Complete();                   // hands the first queued buffer back
-  void HandBackAll();
+  void SetRunning(bool running);  // takes bufferMutex_
+  void Drain();  // stream -> reserve; main loop thread
   void CloseStream();
+  // Main loop thread: asks the UI thread to run OnWake, unless already asked.
+  void Wake();
+  // UI thread: fills queued buffers, and reports a loss once its data is out.
+  void OnWake();
+
+  // With bufferMutex_ held.
+  void StoreInReserve(const char* data, size_t bytes);
+  bool WakeWanted() const;  // the first queued buffer can be filled, or a loss waits
+  void Pump();              // reserve -> queued buffers; UI thread
+  void Complete();          // hands the first queued buffer back; UI thread
+  void HandBackAll();
 
   std::shared_ptr<PulseConnection> connection_;
-  pa_stream* stream_ = nullptr;
-  WindowHandle window_ = 0;
+  pa_stream* stream_ = nullptr;    // changed on the UI thread under the main loop lock
+  WindowHandle window_ = 0;        // likewise
+  std::shared_ptr<CallbackWindow> wakeWindow_;  // the driver's own, on the UI thread
+  WindowHandle wakeHandle_ = 0;    // likewise
+  std::atomic<bool> wakePending_{false};
+  bool lost_ = false;              // main loop lock
+  std::string lostReason_;         // main loop lock
+
+  // The reserve and the buffer queue, shared by the main loop thread (which
+  // stores) and the UI thread (which fills buffers). Held only briefly, never
+  // while waiting for the server; taken after the main loop lock if both.
+  std::mutex bufferMutex_;
   WAVEHDR* head_ = nullptr;  // queue of buffers to fill, linked by lpNext
   WAVEHDR* tail_ = nullptr;
   std::vector<char> reserve_;  // ring of received bytes not yet in a buffer
@@ -62,7 +92,6 @@ class PulseWaveInDriver : public WaveInDriver {
   size_t reserveUsed_ = 0;
   bool overflowing_ = false;  // inside one run of dropped input
   bool running_ = false;
-  bool lost_ = false;
-  std::string lostReason_;
+  bool lossPending_ = false;  // the UI thread has yet to hand back and report a loss
   std::atomic<int64_t> overflows_{0};
 };
