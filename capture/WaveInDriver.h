@@ -3,7 +3,8 @@
 // driver fills queued buffers in turn and posts each filled one to the callback
 // window as MM_WIM_DATA (lParam = its header); Stop, Reset, Unprepare, Close.
 // Every call returns MMSYSERR_NOERROR (0) on success. One object is one device
-// handle. Calls come from the UI thread; posting happens on the driver's own.
+// handle. Calls come from the UI thread; a driver may post from any thread,
+// but posts its buffers in the order it filled them.
 #pragma once
 
 #include <cstdint>
