@@ -23,6 +23,7 @@
 #include "tests/support/PipeSourceFeeder.h"
 #include "tests/support/PrivatePulseDaemon.h"
 #include "tests/support/ShellCommand.h"
+#include "tests/support/EventLoopWait.h"
 
 namespace {
 
@@ -34,18 +35,6 @@ class NoMessages : public MessageBoxService {
   std::vector<std::string> shown;
 };
 
-// Runs the event loop until `done` holds; false after `ms` (a hang guard only).
-template <typename Condition>
-bool WaitFor(Condition done, int ms = 30000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(1);
-  }
-  return true;
-}
 
 QByteArray ReadAll(const QString& path) {
   QFile file(path);

@@ -16,6 +16,7 @@
 #include "app/RecorderView.h"
 #include "common/MessageBoxService.h"
 #include "encoding/Encoder.h"
+#include "tests/support/EventLoopWait.h"
 
 struct ShownMessage {
   std::string title;
@@ -107,18 +108,6 @@ class FakeView : public RecorderView {
   bool settingsEnabled = true;
 };
 
-// Runs the event loop until `done` holds; false after `ms` (a hang guard only).
-template <typename Condition>
-bool WaitFor(Condition done, int ms = 30000) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > ms) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    QThread::msleep(1);
-  }
-  return true;
-}
 
 // Points ProgramFolder at a fresh temporary folder for the test's lifetime.
 class TempProgramFolder {
