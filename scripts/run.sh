@@ -14,7 +14,7 @@ if ! pactl info >/dev/null 2>&1; then
 fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "run: no desktop display found (DISPLAY/WAYLAND_DISPLAY unset); starting on a virtual one (Xvfb :99)"
-  Xvfb :99 -screen 0 1280x800x24 >/dev/null 2>&1 &
+  Xvfb :99 -screen 0 1280x800x24 -noreset >/dev/null 2>&1 &
   export DISPLAY=:99
   sleep 1
 fi

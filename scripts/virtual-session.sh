@@ -15,7 +15,9 @@ virtual_session_start() {
     display=$((90 + RANDOM % 400))
     [ -e "/tmp/.X11-unix/X$display" ] || break
   done
-  Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  # -noreset: otherwise the server resets whenever its last client leaves, and a
+  # program started right then cannot connect.
+  Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp -noreset >/dev/null 2>&1 &
   echo $! >"$dir/xvfb.pid"
   for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
   export DISPLAY=":$display" QT_QPA_PLATFORM=xcb
