@@ -55,6 +55,21 @@ void FormatChooserDialog::Fill(const WAVEFORMATEX& pcmInput, const std::string& 
   lstFamily_->blockSignals(false);
   lstFamily_->setCurrentRow(lstFamily_->count() > 0 ? 0 : -1);
   ShowFamily(lstFamily_->currentRow());
+  SelectEntry(pcmInput.ToBytes());
+}
+
+void FormatChooserDialog::SelectEntry(const std::vector<uint8_t>& format) {
+  // Starting on the input's own format means OK alone keeps the recording as
+  // captured, instead of the first (lowest) format of the list.
+  for (const auto& entry : formats_) {
+    if (entry.format != format) continue;
+    const auto families = lstFamily_->findItems(QString::fromStdString(entry.FormatTag), Qt::MatchExactly);
+    if (families.isEmpty()) return;
+    lstFamily_->setCurrentItem(families.front());
+    const auto formats = lstFormat_->findItems(QString::fromStdString(entry.FormatID), Qt::MatchExactly);
+    if (!formats.isEmpty()) lstFormat_->setCurrentItem(formats.front());
+    return;
+  }
 }
 
 void FormatChooserDialog::ShowFamily(int familyRow) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <cstdint>
 #include <vector>
 
 #include "encoding/FormatChooser.h"
@@ -30,6 +31,8 @@ class FormatChooserDialog : public QDialog, public FormatChooser {
 
  private:
   void ShowFamily(int familyRow);
+  // Selects the listed format whose record equals `format`, when there is one.
+  void SelectEntry(const std::vector<uint8_t>& format);
 
   QListWidget* lstFamily_;
   QListWidget* lstFormat_;

@@ -53,6 +53,17 @@ TEST(FormatChooserDialog, ListsTheCatalogueFamilyByFamily) {
   EXPECT_EQ(listed, all.size()) << "every catalogue entry appears under its family";
 }
 
+TEST(FormatChooserDialog, OpensOnTheRecordingsOwnFormat) {
+  FormatChooserDialog dialog;
+  for (const auto& [rate, channels] : {std::pair<int32_t, int16_t>{22050, 1}, {44100, 2}, {8000, 1}}) {
+    dialog.Fill(Pcm(rate, channels), "选择声音输出格式");
+    const std::optional<FormatEntry> selected = dialog.Selected();
+    ASSERT_TRUE(selected) << rate;
+    EXPECT_EQ(selected->FormatTag, "PCM");
+    EXPECT_EQ(selected->format, Pcm(rate, channels).ToBytes()) << rate << " Hz, " << channels << " channels";
+  }
+}
+
 TEST(FormatChooserDialog, OkTakesTheSelectionAndCancelNothing) {
   FormatChooserDialog dialog;
   QTimer::singleShot(0, &dialog, [&] {

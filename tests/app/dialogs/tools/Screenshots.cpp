@@ -1,7 +1,8 @@
-// Saves pictures of the four effects dialog pages and the About window:
+// Saves pictures of the four effects dialog pages, the About window and the
+// output format chooser:
 //   app_dialogs_screenshots <folder> [equalizer bands, 1..10]
-// writes fxopts-echo.png, fxopts-shift.png, fxopts-eq.png, fxopts-ampl.png and
-// about.png. Meant for a real X server (Xvfb) so fonts render as users see them.
+// writes fxopts-echo.png, fxopts-shift.png, fxopts-eq.png, fxopts-ampl.png,
+// about.png and format-chooser.png. Meant for a real X server (Xvfb) so fonts render as users see them.
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
@@ -11,8 +12,10 @@
 
 #include "app/About.h"
 #include "app/AppFont.h"
+#include "app/FormatChooserDialog.h"
 #include "app/frmFXOpts.h"
 #include "effects/clsDSP.h"
+#include "encoding/EncoderWAV.h"
 
 namespace {
 
@@ -61,5 +64,10 @@ int main(int argc, char** argv) {
 
   About::ShowInstance();
   ok = Save(About::Instance(), folder, "about.png") && ok;
+
+  FormatChooserDialog chooser;
+  chooser.Fill(EncoderWAV::MakePCMFormat(44100, 2, 16), "选择声音输出格式");
+  chooser.show();
+  ok = Save(&chooser, folder, "format-chooser.png") && ok;
   return ok ? 0 : 1;
 }
