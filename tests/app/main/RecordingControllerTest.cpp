@@ -33,10 +33,9 @@ std::vector<int16_t> TestBlock(size_t samples = 5120) {
   return block;
 }
 
-class RecordingControllerTest : public ::testing::Test {
+class RecordingControllerTest : public ::testing::Test, protected ControllerRig {
  protected:
   void SetUp() override {
-    QDir(folder.Path()).mkpath("file");
     messages.onShow = [this] {
       recordingAtMessage.push_back(capture.recording);
       captionAtMessage.push_back(view.buttonCaption);
@@ -52,13 +51,6 @@ class RecordingControllerTest : public ::testing::Test {
     controller.StartUp();
   }
 
-  TempProgramFolder folder;
-  FakeCapture capture;
-  FakeEncoder encoder;
-  clsDSP effects;
-  FakeView view;
-  RecordingMessages messages;
-  RecordingController controller{capture, encoder, effects, view, messages};
   std::vector<bool> recordingAtMessage;
   std::vector<std::string> captionAtMessage;
 };

@@ -4,9 +4,8 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QDir>
 #include <QTemporaryDir>
-#include <QThread>
 #include <functional>
 #include <string>
 #include <vector>
@@ -14,7 +13,9 @@
 #include "app/CaptureEngine.h"
 #include "app/ProgramFolder.h"
 #include "app/RecorderView.h"
+#include "app/RecordingController.h"
 #include "common/MessageBoxService.h"
+#include "effects/clsDSP.h"
 #include "encoding/Encoder.h"
 #include "tests/support/EventLoopWait.h"
 
@@ -118,4 +119,18 @@ class TempProgramFolder {
 
  private:
   QTemporaryDir dir_;
+};
+
+// A recording controller wired to the fakes above, in a temporary program folder
+// that already has its output folder.
+struct ControllerRig {
+  ControllerRig() { QDir(folder.Path()).mkpath("file"); }
+
+  TempProgramFolder folder;
+  FakeCapture capture;
+  FakeEncoder encoder;
+  clsDSP effects;
+  FakeView view;
+  RecordingMessages messages;
+  RecordingController controller{capture, encoder, effects, view, messages};
 };

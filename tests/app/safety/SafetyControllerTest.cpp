@@ -16,21 +16,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class SafetyControllerTest : public ::testing::Test {
+class SafetyControllerTest : public ::testing::Test, protected ControllerRig {
  protected:
   void SetUp() override {
-    QDir(folder.Path()).mkpath("file");
     controller.DiskGuard(DiskSpaceGuard([this](const std::string&) { ++diskQueries; return freeBytes; }));
   }
   fs::path OutputFolder() const { return fs::path(folder.Path().toStdString()) / "file"; }
 
-  TempProgramFolder folder;
-  FakeCapture capture;
-  FakeEncoder encoder;
-  clsDSP effects;
-  FakeView view;
-  RecordingMessages messages;
-  RecordingController controller{capture, encoder, effects, view, messages};
   std::optional<uint64_t> freeBytes = 1ull << 40;
   int diskQueries = 0;
 };
