@@ -115,9 +115,10 @@ EncoderResult EncoderWAV::EncoderInit(int32_t samplerate, int16_t Channels, cons
     return ENC_INIT_FAILED;
   }
   destination_.assign(static_cast<size_t>(destinationLength), 0);
-  if (!file_.Open(output)) {
+  const FileRecord::OpenResult opened = file_.Open(output, outputRules_);
+  if (opened != FileRecord::OpenResult::Opened) {
     stream_->Release();
-    return ENC_FILE_ERROR;
+    return opened == FileRecord::OpenResult::HoldsData ? ENC_TARGET_HOLDS_DATA : ENC_FILE_ERROR;
   }
   fileLength_ = 0;
   if (writeHeader_) {
@@ -174,6 +175,13 @@ EncoderResult EncoderWAV::EncoderClose() {
   if (writeHeader_) WriteWavHeader();
   ReleaseRecording();
   return ENC_OK;
+}
+
+EncoderResult EncoderWAV::EncoderDiscard() {
+  if (!Running()) return ENC_FILE_ERROR;
+  const bool restored = file_.Discard();  // closes the file first: nothing flushed into it
+  ReleaseRecording();
+  return restored ? ENC_OK : ENC_FILE_ERROR;
 }
 
 bool EncoderWAV::WriteWavHeader() {

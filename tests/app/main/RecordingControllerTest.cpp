@@ -218,7 +218,7 @@ TEST_F(RecordingControllerTest, EncoderThatCannotStartLeavesIdle) {
   EXPECT_EQ(ReadAll(Settings()), QByteArray("9\r\n"));
 }
 
-TEST_F(RecordingControllerTest, FailedCaptureStartClosesTheFileAndStaysIdle) {
+TEST_F(RecordingControllerTest, FailedCaptureStartDiscardsTheFileAndStaysIdle) {
   StartWithCounter("9\r\n");
   WriteAll(Settings(), "9 untouched\r\n");
   capture.startResult = false;
@@ -227,7 +227,8 @@ TEST_F(RecordingControllerTest, FailedCaptureStartClosesTheFileAndStaysIdle) {
   EXPECT_EQ(messages.shown[0].title, "提示");
   EXPECT_EQ(messages.shown[0].text, "不能启动录音功能!");
   EXPECT_FALSE(encoder.open);
-  EXPECT_EQ(encoder.closes, 1);
+  EXPECT_EQ(encoder.discards, 1) << "a start that failed leaves no header-only file";
+  EXPECT_EQ(encoder.closes, 0);
   EXPECT_EQ(view.buttonCaption, "开始录音");
   EXPECT_TRUE(view.settingsEnabled);
   EXPECT_EQ(controller.lngBytesPerSec(), 0);
