@@ -546,8 +546,11 @@ QString Form1::WithSuffix(const QString& name, const QString& extension) {
 }
 
 void Form1::BringToFront() {
-  if (tray_) tray_->ShowWindow();
-  if (isMinimized()) showNormal();
+  if (tray_) {
+    tray_->BringToFront();
+    return;
+  }
+  setWindowState(windowState() & ~Qt::WindowMinimized);
   show();
   raise();
   activateWindow();
