@@ -497,10 +497,10 @@ TEST_F(RecordingControllerFilesTest, FailedStartLeavesNoHeaderOnlyFile) {
   StartUpWithCounter("5\r\n");
   capture.startResult = false;
   controller.Toggle();
-  ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].text, "不能启动录音功能!");
   EXPECT_TRUE(QFileInfo::exists(Numbered(5)));
   EXPECT_EQ(QFileInfo(Numbered(5)).size(), 0) << "still the empty prepared file";
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "不能启动录音功能!");
 
   // A typed file that did not exist before is not left behind.
   const QString fresh = folder.Path() + "/fresh.wav";
