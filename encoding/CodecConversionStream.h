@@ -25,9 +25,7 @@ class CodecConversionStream : public ConversionStream {
                int32_t& produced) override;
   bool Flush(uint8_t* dst, int32_t dstCap, int32_t& produced) override;
   void Release() override;
-
-  // Why the last Open, Convert or Flush failed, in the libraries' own words.
-  const std::string& LastError() const;
+  const std::string& LastError() const override;
 
  private:
   struct Codec;  // codec-library state, defined in the source file

@@ -104,20 +104,28 @@ int32_t EncoderWAV::EncoderMetrics(int32_t info) {
   return 0;
 }
 
+std::string EncoderWAV::InitError() const { return initError_; }
+
+EncoderResult EncoderWAV::InitFailed(EncoderResult result, std::string cause) {
+  initError_ = std::move(cause);
+  return result;
+}
+
 EncoderResult EncoderWAV::EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) {
   EncoderClose();
-  if (samplerate < 1 || Channels < 1) return ENC_INIT_FAILED;
+  initError_.clear();
+  if (samplerate < 1 || Channels < 1) return InitFailed(ENC_INIT_FAILED, "rate and channel count must be at least 1");
   inputFormat_ = MakePCMFormat(samplerate, Channels, 16);
-  if (!stream_->Open(inputFormat_, TargetFormat())) return ENC_INIT_FAILED;
+  if (!stream_->Open(inputFormat_, TargetFormat())) return InitFailed(ENC_INIT_FAILED, stream_->LastError());
   const int32_t destinationLength = stream_->OutputBytesPerSecond();
   if (destinationLength <= 0) {
     stream_->Release();
-    return ENC_INIT_FAILED;
+    return InitFailed(ENC_INIT_FAILED, "the conversion states no output size");
   }
   destination_.assign(static_cast<size_t>(destinationLength), 0);
   if (!file_.Open(output)) {
     stream_->Release();
-    return ENC_FILE_ERROR;
+    return InitFailed(ENC_FILE_ERROR, output.empty() ? "no output file name" : file_.LastError());
   }
   fileLength_ = 0;
   if (writeHeader_) {
@@ -126,8 +134,9 @@ EncoderResult EncoderWAV::EncoderInit(int32_t samplerate, int16_t Channels, cons
     header_.assign(static_cast<size_t>(WavHeader::Size(targetFormatLength_)), 0);
     // Reserve the header space; a file that cannot even take that is not usable.
     if (!AppendOutputBytes(header_.data(), static_cast<int32_t>(header_.size()))) {
+      std::string cause = file_.LastError();
       ReleaseRecording();
-      return ENC_FILE_ERROR;
+      return InitFailed(ENC_FILE_ERROR, std::move(cause));
     }
     RefreshHeader();
   }

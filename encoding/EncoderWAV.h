@@ -76,6 +76,7 @@ class EncoderWAV : public Encoder {
   int32_t EncoderMetrics(int32_t info) override;
   EncoderResult EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) override;
   int64_t TargetBytesPerSecond() const override;  // nAvgBytesPerSec of the target format
+  std::string InitError() const override;
 
  private:
   bool Running() const { return file_.IsOpen(); }
@@ -83,6 +84,8 @@ class EncoderWAV : public Encoder {
   // bytes are cut off again. True when all were written.
   bool AppendOutputBytes(const uint8_t* data, int32_t count);
   void ReleaseRecording();
+  // Keeps `cause` for InitError and returns `result`.
+  EncoderResult InitFailed(EncoderResult result, std::string cause);
   // Header for the current length, then fdatasync; remembers the moment.
   void RefreshHeader();
 
@@ -102,4 +105,5 @@ class EncoderWAV : public Encoder {
   int64_t fileLength_ = 0;               // bytes in the file (header space included)
   std::chrono::milliseconds refreshInterval_{1000};
   std::chrono::steady_clock::time_point lastRefresh_{};
+  std::string initError_;                // see InitError
 };

@@ -1,6 +1,7 @@
 #include "encoding/FormatRecord.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "common/SampleMath.h"
 
@@ -54,7 +55,9 @@ std::vector<uint8_t> FormatRecord::G711(uint16_t formatTag, int32_t samplerate, 
 }
 
 int32_t FormatRecord::ADPCMBlockAlign(int32_t samplerate, int16_t channels) {
-  return 256 * channels * std::max(1, samplerate / 11025);
+  // The ADPCM encoders take power-of-two blocks only: 3 .. 7 times 11025 Hz round down.
+  const auto steps = static_cast<uint32_t>(std::max(1, samplerate / 11025));
+  return 256 * channels * static_cast<int32_t>(std::bit_floor(steps));
 }
 
 int32_t FormatRecord::IMASamplesPerBlock(int32_t blockAlign, int16_t channels) {

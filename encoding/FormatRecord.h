@@ -1,7 +1,8 @@
 // FormatRecord: builds and reads the stored wave format records (WAVEFORMATEX
 // plus its cbSize extra bytes) of every family the converter produces. Block
 // sizes follow the usual conventions so other readers recognise the files:
-// ADPCM blocks of 256 bytes per channel up to 11025 Hz, doubling with the rate.
+// ADPCM blocks of 256 bytes per channel up to 11025 Hz, doubling with each
+// doubling of the rate (the codecs take power-of-two blocks only).
 #pragma once
 
 #include <cstdint>
@@ -25,7 +26,8 @@ class FormatRecord {
   // MPEG Layer-3 at `kbps` kbit/s: cbSize 12 (wID, fdwFlags, nBlockSize, nFramesPerBlock, nCodecDelay).
   static std::vector<uint8_t> MPEGLayer3(int32_t samplerate, int16_t channels, int32_t kbps);
 
-  // Bytes per ADPCM block for this rate and channel count (256 x channels x max(1, rate / 11025)).
+  // Bytes per ADPCM block for this rate and channel count: 256 x channels x the
+  // largest power of two not above max(1, rate / 11025).
   static int32_t ADPCMBlockAlign(int32_t samplerate, int16_t channels);
   // Samples per channel in one block of the given alignment.
   static int32_t IMASamplesPerBlock(int32_t blockAlign, int16_t channels);
