@@ -29,6 +29,7 @@ class CodecConversionStream : public ConversionStream {
 
  private:
   struct Codec;  // codec-library state, defined in the source file
+  bool Fail(std::string why);  // keeps `why` for LastError; false
   std::unique_ptr<Codec> codec_;
   std::string lastError_;
   int32_t sourceFrameBytes_ = 0;  // bytes per input sample frame

@@ -58,11 +58,16 @@ WAVEFORMATEX EncoderWAV::MakePCMFormat(int32_t samplerate, int16_t channels, int
 
 void EncoderWAV::SetFormat(const void* wfx_ptr, int32_t wfx_len, const std::string& FormatID,
                            const std::string& FormatTag) {
-  // Nothing to read, or too short to be a format record: keep the current format.
-  if (wfx_ptr == nullptr || wfx_len < WAVEFORMATEX::kSize) return;
-  if (static_cast<size_t>(wfx_len) > targetFormat_.size()) targetFormat_.assign(static_cast<size_t>(wfx_len), 0);
-  std::memcpy(targetFormat_.data(), wfx_ptr, static_cast<size_t>(wfx_len));
-  targetFormatLength_ = wfx_len;
+  if (wfx_ptr == nullptr || wfx_len < 0) return;
+  const std::span<const uint8_t> record(static_cast<const uint8_t*>(wfx_ptr), static_cast<size_t>(wfx_len));
+  const int32_t stored = FormatRecord::StoredLength(record);
+  // Too short to be a format record: keep the current format.
+  if (stored == 0) return;
+  if (static_cast<size_t>(stored) > targetFormat_.size()) targetFormat_.assign(static_cast<size_t>(stored), 0);
+  std::memcpy(targetFormat_.data(), wfx_ptr, record.size());
+  // A plain PCM record without cbSize is stored with cbSize 0.
+  std::fill(targetFormat_.begin() + wfx_len, targetFormat_.begin() + stored, uint8_t{0});
+  targetFormatLength_ = stored;
   formatID_ = FormatID;
   formatTag_ = FormatTag;
 }

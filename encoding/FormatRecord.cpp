@@ -108,6 +108,13 @@ std::vector<uint8_t> FormatRecord::MPEGLayer3(int32_t samplerate, int16_t channe
   return bytes;
 }
 
+int32_t FormatRecord::StoredLength(std::span<const uint8_t> record) {
+  const auto length = static_cast<int32_t>(std::min<size_t>(record.size(), INT32_MAX));
+  if (length >= WAVEFORMATEX::kSize) return length;
+  const bool plainPCM = length == kPCMWaveFormatSize && WAVEFORMATEX::FromBytes(record).wFormatTag == WAVE_FORMAT_PCM;
+  return plainPCM ? WAVEFORMATEX::kSize : 0;
+}
+
 int32_t FormatRecord::ExtraWord(std::span<const uint8_t> record, int32_t offset) {
   const auto base = static_cast<size_t>(WAVEFORMATEX::kSize) + static_cast<size_t>(offset);
   if (offset < 0 || record.size() < base + 2) return -1;

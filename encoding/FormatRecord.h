@@ -39,6 +39,12 @@ class FormatRecord {
   static constexpr int16_t kMSCoefficients[7][2] = {{256, 0},   {512, -256}, {0, 0},     {192, 64},
                                                     {240, 0},   {460, -208}, {392, -232}};
 
+  // Bytes of the older plain PCM record, which ends before cbSize.
+  static constexpr int32_t kPCMWaveFormatSize = 16;
+  // Length `record` takes when stored: 18 for a 16-byte PCM record (it gets
+  // cbSize 0), its own length from 18 bytes on, 0 when it is no format record.
+  static int32_t StoredLength(std::span<const uint8_t> record);
+
   // The 16-bit little-endian word at extra byte `offset` (after the 18-byte record),
   // or -1 when the record is too short or its cbSize does not cover it.
   static int32_t ExtraWord(std::span<const uint8_t> record, int32_t offset);
