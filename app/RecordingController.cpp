@@ -91,7 +91,8 @@ void RecordingController::Start() {
   lngBytesPerSec_ = rate * (2 * channels);
   if (clsEncoder_.EncoderInit(rate, channels, view_.OutputFile()) != ENC_OK) {
     lngBytesPerSec_ = 0;
-    messages_.ShowWarning(kCheckCaption, "无法初始化编码器!");
+    const std::string cause = clsEncoder_.InitError();
+    messages_.ShowWarning(kCheckCaption, "无法初始化编码器!" + (cause.empty() ? "" : "\n" + cause));
     return;
   }
   clsEffects_.samplerate(rate);

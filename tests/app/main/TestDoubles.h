@@ -81,7 +81,9 @@ class FakeEncoder : public Encoder {
     open = initResult == ENC_OK;
     return initResult;
   }
+  std::string InitError() const override { return initError; }
   EncoderResult initResult = ENC_OK;
+  std::string initError;  // InitError's answer
   EncoderResult encodeResult = ENC_OK;
   bool open = false;
   int closes = 0;
