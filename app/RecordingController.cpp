@@ -7,6 +7,7 @@
 
 #include "app/CaptureEngine.h"
 #include "app/ProgramFolder.h"
+#include "app/RecordingJournal.h"
 #include "app/RecordingRecovery.h"
 #include "app/RecorderView.h"
 #include "common/MessageBoxService.h"
@@ -37,7 +38,7 @@ void RecordingController::StartUp() {
     messages_.ShowWarning(kAppCaption, "无法创建输出文件夹 " + ToUtf8(ProgramFolder::OutputFolder()) + " !");
   }
   // Recordings a killed process left behind are mended before anything else.
-  const auto recovery = RecordingRecovery::Scan(ProgramFolder::OutputFolder());
+  const auto recovery = RecordingRecovery::Scan(RecordingJournal());
   if (!recovery.Empty()) messages_.ShowWarning(kAppCaption, RecordingRecovery::Message(recovery));
   counter_.Load();
   PrepareNextFile();
@@ -108,6 +109,7 @@ void RecordingController::Start() {
   diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
   view_.ButtonCaption("停止录音");
   view_.SetSettingsEnabled(false);
+  if (const auto error = RecordingJournal().Begin(view_.OutputFile()); !error.empty()) messages_.ShowWarning(kAppCaption, error);
   SaveCounter();
 }
 
@@ -115,6 +117,7 @@ void RecordingController::Stop() {
   const int64_t lost = clsRecorder_.LostInputCount();
   const bool stopped = clsRecorder_.StopRecord();
   clsEncoder_.EncoderClose();
+  RecordingJournal().Finish(view_.OutputFile());
   diskGuard_.End();
   lngRecMS_ = 0;
   lngBytesPerSec_ = 0;

@@ -36,11 +36,11 @@ std::vector<uint8_t> KilledRecording(const fs::path& scratch, int blocks) {
 
 TEST(RecordingRecoveryTest, NumberedNamesAreExactlyThoseTheProgramWrites) {
   for (const char* name : {"录音0.wav", "录音12.wav", "录音-32768.wav", "录音32767.wav"}) {
-    EXPECT_TRUE(RecordingRecovery::IsNumberedRecording(QString::fromUtf8(name))) << name;
+    EXPECT_TRUE(RecordingJournal::IsNumberedRecording(QString::fromUtf8(name))) << name;
   }
   for (const char* name : {"录音.wav", "录音007.wav", "录音+1.wav", "录音32768.wav", "录音1.WAV", "录音1.wav.bak",
                            "x录音1.wav", "录音 1.wav", "录音1x.wav"}) {
-    EXPECT_FALSE(RecordingRecovery::IsNumberedRecording(QString::fromUtf8(name))) << name;
+    EXPECT_FALSE(RecordingJournal::IsNumberedRecording(QString::fromUtf8(name))) << name;
   }
 }
 
