@@ -5,10 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
 #include <filesystem>
 #include <string>
 
+#include "tests/app/safety/RecoveryFolderTest.h"
 #include "tests/app/safety/SafetyFiles.h"
 
 namespace {
@@ -29,22 +29,20 @@ std::vector<uint8_t> Wave(uint32_t claimed, uint32_t frames) {
   return bytes;
 }
 
-class RecordingJournalTest : public ::testing::Test {
+class RecordingJournalTest : public RecoveryFolderTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(folder_.isValid());
-    fs::create_directories(Output());
-  }
-  fs::path Dir() const { return folder_.path().toStdString(); }
-  fs::path Output() const { return Dir() / "file"; }
-  fs::path JournalPath() const { return Dir() / "recording.journal"; }
-  RecordingJournal Journal() const {
-    return RecordingJournal(QString::fromStdString(JournalPath().string()), QString::fromStdString(Output().string()));
-  }
   std::string InOutput(const char* name) const { return (Output() / name).string(); }
-
-  QTemporaryDir folder_;
 };
+
+TEST(RecordingJournalNames, NumberedNamesAreExactlyThoseTheProgramWrites) {
+  for (const char* name : {"录音0.wav", "录音12.wav", "录音-32768.wav", "录音32767.wav"}) {
+    EXPECT_TRUE(RecordingJournal::IsNumberedRecording(QString::fromUtf8(name))) << name;
+  }
+  for (const char* name : {"录音.wav", "录音007.wav", "录音+1.wav", "录音32768.wav", "录音1.WAV", "录音1.wav.bak",
+                           "x录音1.wav", "录音 1.wav", "录音1x.wav"}) {
+    EXPECT_FALSE(RecordingJournal::IsNumberedRecording(QString::fromUtf8(name))) << name;
+  }
+}
 
 TEST_F(RecordingJournalTest, TakesOnlyNumberedRecordingsOfTheOutputFolderAndDropsThemWhenFinished) {
   const auto journal = Journal();

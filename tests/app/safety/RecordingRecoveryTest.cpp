@@ -8,7 +8,6 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-#include <QTemporaryDir>
 #include <cstring>
 #include <filesystem>
 #include <thread>
@@ -17,6 +16,7 @@
 #include "encoding/EncoderWAV.h"
 #include "encoding/FileRecord.h"
 #include "tests/app/safety/DriverProcess.h"
+#include "tests/app/safety/RecoveryFolderTest.h"
 #include "tests/app/safety/SafetyFiles.h"
 #include "tests/support/PipeSourceFeeder.h"
 #include "tests/support/PrivatePulseDaemon.h"
@@ -41,29 +41,9 @@ std::vector<uint8_t> KilledRecording(const fs::path& scratch, int blocks) {
   return ReadBytes(path);
 }
 
-TEST(RecordingJournalNames, NumberedNamesAreExactlyThoseTheProgramWrites) {
-  for (const char* name : {"录音0.wav", "录音12.wav", "录音-32768.wav", "录音32767.wav"}) {
-    EXPECT_TRUE(RecordingJournal::IsNumberedRecording(QString::fromUtf8(name))) << name;
-  }
-  for (const char* name : {"录音.wav", "录音007.wav", "录音+1.wav", "录音32768.wav", "录音1.WAV", "录音1.wav.bak",
-                           "x录音1.wav", "录音 1.wav", "录音1x.wav"}) {
-    EXPECT_FALSE(RecordingJournal::IsNumberedRecording(QString::fromUtf8(name))) << name;
-  }
-}
-
-// A program folder with its journal and output folder.
-class RecordingRecoveryTest : public ::testing::Test {
+// Recovery in a program folder of its own; the output folder can be made read-only.
+class RecordingRecoveryTest : public RecoveryFolderTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(folder_.isValid());
-    fs::create_directories(Output());
-  }
-  fs::path Dir() const { return folder_.path().toStdString(); }
-  fs::path Output() const { return Dir() / "file"; }
-  RecordingJournal Journal() const {
-    return RecordingJournal(QString::fromStdString((Dir() / "recording.journal").string()),
-                            QString::fromStdString(Output().string()));
-  }
   void TearDown() override {
     if (bound_) ::umount2(Output().c_str(), MNT_DETACH);
   }
@@ -77,7 +57,6 @@ class RecordingRecoveryTest : public ::testing::Test {
     for (const char* name : names) ASSERT_EQ(Journal().Begin((Output() / name).string()), "");
   }
 
-  QTemporaryDir folder_;
   bool bound_ = false;
 };
 
