@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "encoding/FileRecord.h"
 #include "encoding/WavFileRepair.h"
 
 namespace {
@@ -155,7 +154,6 @@ TEST_F(WavFileRepairTest, FinishedFilesWithChunksOrAPadByteAfterTheAudioAreLeftA
   AppendChunk(tagged, "id3 ", "odd length!");
   tagged = Finished(tagged);
   const auto taggedPath = Write("tagged.wav", tagged);
-  EXPECT_FALSE(WavFileRepair::NeedsRepair(taggedPath));
   EXPECT_EQ(WavFileRepair::Repair(taggedPath), WavFileRepair::Outcome::Consistent);
   EXPECT_EQ(Read(taggedPath), tagged) << "the tag chunks were taken for audio";
 
@@ -163,7 +161,6 @@ TEST_F(WavFileRepairTest, FinishedFilesWithChunksOrAPadByteAfterTheAudioAreLeftA
   auto misdeclared = tagged;
   PutU32(misdeclared, 4, 4);
   const auto misdeclaredPath = Write("misdeclared.wav", misdeclared);
-  EXPECT_FALSE(WavFileRepair::NeedsRepair(misdeclaredPath));
   EXPECT_EQ(WavFileRepair::Repair(misdeclaredPath), WavFileRepair::Outcome::Unprovable);
   EXPECT_EQ(Read(misdeclaredPath), misdeclared);
 
@@ -222,18 +219,6 @@ TEST_F(WavFileRepairTest, ReadingTheLayoutTakesAFewReadsWhateverTheFileHolds) {
     EXPECT_NE(outcome, WavFileRepair::Outcome::Repaired);
   }
   EXPECT_EQ(Read(longTail), tail);
-}
-
-TEST_F(WavFileRepairTest, AFileOpenForRecordingIsLeftAloneUntilItIsClosed) {
-  const auto path = (folder_ / "recording.wav").string();
-  const auto stale = MakeWave(1000, 8000);
-  FileRecord recording;
-  ASSERT_TRUE(recording.Open(path)) << recording.LastError();
-  ASSERT_EQ(recording.Write(stale.data(), static_cast<int64_t>(stale.size())), static_cast<int64_t>(stale.size()));
-  EXPECT_EQ(WavFileRepair::Repair(path), WavFileRepair::Outcome::InUse);
-  EXPECT_EQ(Read(path), stale);
-  recording.Close();
-  EXPECT_EQ(WavFileRepair::Repair(path), WavFileRepair::Outcome::Repaired);
 }
 
 }  // namespace
