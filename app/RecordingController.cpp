@@ -109,7 +109,9 @@ void RecordingController::Start() {
   diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
   view_.ButtonCaption("停止录音");
   view_.SetSettingsEnabled(false);
-  if (const auto error = RecordingJournal().Begin(view_.OutputFile()); !error.empty()) messages_.ShowWarning(kAppCaption, error);
+  // Before the first block arrives: from now on a crash leaves the file to the next start's repair.
+  const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
+  if (!journalError.empty()) messages_.ShowWarning(kAppCaption, journalError);
   SaveCounter();
 }
 
