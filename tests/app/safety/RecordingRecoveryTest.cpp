@@ -69,11 +69,12 @@ TEST_F(RecordingRecoveryTest, MendsOnlyJournalledStaleRecordingsAndNamesThem) {
 
   WriteBytes(Output() / "录音1.wav", killed);
   WriteBytes(Output() / "录音2.wav", finished);
+  WriteBytes(Output() / "录音3.wav", {});  // started, then the file was emptied
   WriteBytes(Output() / "录音4.wav", std::vector<uint8_t>(5000, 0x5A));  // not a WAVE file
   WriteBytes(Output() / "录音5.wav", killed);  // stale, but not left by this program
   WriteBytes(Dir() / "elsewhere.wav", killed);
   fs::create_symlink(Dir() / "elsewhere.wav", Output() / "录音6.wav");
-  Journalled({"录音1.wav", "录音2.wav", "录音3.wav", "录音4.wav", "录音6.wav"});  // 3: gone since
+  Journalled({"录音1.wav", "录音2.wav", "录音3.wav", "录音4.wav", "录音6.wav", "录音8.wav"});  // 8: gone since
 
   const auto result = RecordingRecovery::Scan(Journal());
   EXPECT_EQ(result.recovered, QStringList{QStringLiteral("录音1.wav")});
@@ -81,6 +82,7 @@ TEST_F(RecordingRecoveryTest, MendsOnlyJournalledStaleRecordingsAndNamesThem) {
   EXPECT_EQ(ReadBytes(Output() / "录音1.wav"), finished) << "sizes now describe all 0.7 s";
   EXPECT_EQ(SoxSampleCount(Output() / "录音1.wav"), 7 * 8820 / 2) << "stereo frames";
   EXPECT_EQ(ReadBytes(Output() / "录音2.wav"), finished);
+  EXPECT_TRUE(ReadBytes(Output() / "录音3.wav").empty());
   EXPECT_EQ(ReadBytes(Output() / "录音4.wav"), std::vector<uint8_t>(5000, 0x5A));
   EXPECT_EQ(ReadBytes(Output() / "录音5.wav"), killed) << "a file the journal does not name was touched";
   EXPECT_EQ(ReadBytes(Dir() / "elsewhere.wav"), killed) << "a link was followed";
@@ -89,7 +91,7 @@ TEST_F(RecordingRecoveryTest, MendsOnlyJournalledStaleRecordingsAndNamesThem) {
   const std::string text = RecordingRecovery::Message(result);
   EXPECT_NE(text.find("修复"), std::string::npos) << text;
   EXPECT_NE(text.find("录音1.wav"), std::string::npos) << text;
-  for (const char* other : {"录音2", "录音3", "录音4", "录音5", "录音6"}) EXPECT_EQ(text.find(other), std::string::npos) << text;
+  for (const char* other : {"录音2", "录音3", "录音4", "录音5", "录音6", "录音8"}) EXPECT_EQ(text.find(other), std::string::npos) << text;
 
   // A second start finds nothing left to do and says nothing.
   const auto again = RecordingRecovery::Scan(Journal());
