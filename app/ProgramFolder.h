@@ -10,6 +10,7 @@ class ProgramFolder {
   static QString Path();
   static QString OutputFolder();  // Path() + "/file"
   static QString SettingsFile();  // Path() + "/nu.ini"
+  static QString JournalFile();   // Path() + "/recording.journal": recordings in progress
   static QString HelpPage();      // Path() + "/bangzhu.htm"
 
   // For tests: use `folder` instead of the executable's folder (empty: back to it).

@@ -7,6 +7,7 @@
 
 #include "app/CaptureEngine.h"
 #include "app/ProgramFolder.h"
+#include "app/RecordingJournal.h"
 #include "app/RecordingRecovery.h"
 #include "app/RecorderView.h"
 #include "common/MessageBoxService.h"
@@ -37,7 +38,7 @@ void RecordingController::StartUp() {
     messages_.ShowWarning(kAppCaption, "无法创建输出文件夹 " + ToUtf8(ProgramFolder::OutputFolder()) + " !");
   }
   // Recordings a killed process left behind are mended before anything else.
-  const auto recovery = RecordingRecovery::Scan(ProgramFolder::OutputFolder());
+  const auto recovery = RecordingRecovery::Scan(RecordingJournal());
   if (!recovery.Empty()) messages_.ShowWarning(kAppCaption, RecordingRecovery::Message(recovery));
   counter_.Load();
   PrepareNextFile();
@@ -109,6 +110,9 @@ void RecordingController::Start() {
   diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
   view_.ButtonCaption("停止录音");
   view_.SetSettingsEnabled(false);
+  // Before the first block arrives: from now on a crash leaves the file to the next start's repair.
+  const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
+  if (!journalError.empty()) messages_.ShowWarning(kAppCaption, journalError);
   SaveCounter();
 }
 
@@ -116,6 +120,7 @@ void RecordingController::Stop() {
   const int64_t lost = clsRecorder_.LostInputCount();
   const bool stopped = clsRecorder_.StopRecord();
   clsEncoder_.EncoderClose();
+  RecordingJournal().Finish(view_.OutputFile());
   diskGuard_.End();
   lngRecMS_ = 0;
   lngBytesPerSec_ = 0;

@@ -1,6 +1,7 @@
 #include "encoding/FileRecord.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +16,14 @@ bool FileRecord::Open(const std::string& path) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd == -1) {
     NoteError("open");
+    return false;
+  }
+  // Held while the file is open: the start-up repair of any copy of the program
+  // leaves a locked file alone. Only a lock held elsewhere refuses the file; on
+  // file systems without locks the recording goes on unlocked.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    NoteError("flock");
+    ::close(fd);
     return false;
   }
   handle_ = fd;

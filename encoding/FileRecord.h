@@ -14,7 +14,9 @@ class FileRecord {
   FileRecord& operator=(const FileRecord&) = delete;
 
   // Creates `path` for writing, replacing an existing file (truncated to 0 bytes).
-  // False when the file cannot be created; the record stays closed.
+  // Holds an exclusive advisory lock (flock) on it until Close. False when the
+  // file cannot be created or another open file holds its lock; the record
+  // stays closed.
   bool Open(const std::string& path);
   void Close();  // no-op when closed; handle becomes -1, path empty
   bool IsOpen() const { return handle_ != -1; }
