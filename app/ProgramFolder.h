@@ -11,6 +11,7 @@ class ProgramFolder {
   static QString Path();
   static QString OutputFolder();  // Path() + "/file"
   static QString SettingsFile();  // Path() + "/nu.ini"
+  static QString JournalFile();   // Path() + "/recording.journal": recordings in progress
   static QString HelpPage();      // Path() + "/bangzhu.htm"
   static QString LockFile();      // Path() + "/tamblin.lock": held by the running copy
 

@@ -7,6 +7,7 @@
 
 #include "app/CaptureEngine.h"
 #include "app/ProgramFolder.h"
+#include "app/RecordingJournal.h"
 #include "app/RecordingRecovery.h"
 #include "app/RecorderView.h"
 #include "common/MessageBoxService.h"
@@ -41,7 +42,7 @@ void RecordingController::StartUp() {
     messages_.ShowWarning(kAppCaption, "无法创建输出文件夹 " + ToUtf8(ProgramFolder::OutputFolder()) + " !");
   }
   // Recordings a killed process left behind are mended before anything else.
-  const auto recovery = RecordingRecovery::Scan(ProgramFolder::OutputFolder());
+  const auto recovery = RecordingRecovery::Scan(RecordingJournal());
   if (!recovery.Empty()) messages_.ShowWarning(kAppCaption, RecordingRecovery::Message(recovery));
   counter_.Load();
   PrepareNextFile();
@@ -113,6 +114,9 @@ void RecordingController::Start() {
   diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
   view_.ButtonCaption("停止录音");
   view_.SetSettingsEnabled(false);
+  // Before the first block arrives: from now on a crash leaves the file to the next start's repair.
+  const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
+  if (!journalError.empty()) messages_.ShowWarning(kAppCaption, journalError);
   SaveCounter();
 }
 
@@ -122,7 +126,8 @@ bool RecordingController::OpenOutput(int32_t rate, int16_t channels) {
   if (result == ENC_TARGET_HOLDS_DATA) {
     messages_.ShowWarning(kCheckCaption, "文件 " + view_.OutputFile() + " 已有内容, 不会覆盖!");
   } else {
-    messages_.ShowWarning(kCheckCaption, "无法初始化编码器!");
+    const std::string cause = clsEncoder_.InitError();
+    messages_.ShowWarning(kCheckCaption, "无法初始化编码器!" + (cause.empty() ? "" : "\n" + cause));
   }
   return false;
 }
@@ -162,6 +167,7 @@ void RecordingController::Stop() {
   const int64_t lost = clsRecorder_.LostInputCount();
   const bool stopped = clsRecorder_.StopRecord();
   clsEncoder_.EncoderClose();
+  RecordingJournal().Finish(view_.OutputFile());
   diskGuard_.End();
   lngRecMS_ = 0;
   lngBytesPerSec_ = 0;

@@ -37,10 +37,25 @@ struct TargetPlan {
   SizeRule size = SizeRule::PerSample;
 };
 
-std::string AvError(const char* call, int code) {
+std::string AvError(const std::string& call, int code) {
   char text[AV_ERROR_MAX_STRING_SIZE] = {};
   av_strerror(code, text, sizeof text);
-  return std::string(call) + ": " + text;
+  return call + ": " + text;
+}
+
+// "adpcm_ima_wav, 40000 Hz, 2 channels, 3072-byte blocks": what the encoder is asked
+// for, so a refusal names the parameters.
+std::string Describe(const TargetPlan& plan) {
+  std::string text = std::string(plan.encoder) + ", " + std::to_string(plan.rate) + " Hz, " +
+                     std::to_string(plan.channels) + (plan.channels == 1 ? " channel" : " channels");
+  if (plan.blockSize > 0) text += ", " + std::to_string(plan.blockSize) + "-byte blocks";
+  if (plan.bitRate > 0) text += ", " + std::to_string(plan.bitRate) + " bit/s";
+  return text;
+}
+
+bool IsPcm16(const WAVEFORMATEX& wfx) {
+  return wfx.wFormatTag == WAVE_FORMAT_PCM && wfx.wBitsPerSample == 16 && wfx.nChannels >= 1 &&
+         wfx.nSamplesPerSec >= 1 && wfx.nBlockAlign == 2 * wfx.nChannels;
 }
 
 bool ValidShape(const WAVEFORMATEX& wfx) {
@@ -123,6 +138,15 @@ AVSampleFormat PickSampleFormat(const AVCodec* codec) {
   return formats[0];
 }
 
+// Down-mix averages, up-mix copies: levels stay as recorded (the libraries'
+// defaults would attenuate a mono source by 3 dB in stereo).
+bool SetChannelMatrix(SwrContext* swr, int inChannels, int outChannels) {
+  if (inChannels == outChannels) return true;
+  const double down[2] = {0.5, 0.5};
+  const double up[2] = {1.0, 1.0};
+  return swr_set_matrix(swr, inChannels == 2 ? down : up, inChannels) >= 0;
+}
+
 // Where converted bytes go: the caller's destination buffer.
 struct Sink {
   uint8_t* dst;
@@ -155,6 +179,76 @@ struct CodecConversionStream::Codec {
   bool Fail(std::string why) {
     error = std::move(why);
     return false;
+  }
+
+  // Encoder, resampler and frame for `plan`, fed from `source`.
+  bool Open(const WAVEFORMATEX& source, const TargetPlan& plan) {
+    inFrameBytes = source.nBlockAlign;
+    return OpenEncoder(plan) && CheckBlockLayout(plan) && AllocateFrame() && OpenResampler(source);
+  }
+
+  bool Allocate(const AVCodec* encoder) {
+    ctx = avcodec_alloc_context3(encoder);
+    packet = av_packet_alloc();
+    frame = av_frame_alloc();
+    return (ctx != nullptr && packet != nullptr && frame != nullptr) || Fail("out of memory");
+  }
+
+  // Opens the plan's encoder and learns its frame length.
+  bool OpenEncoder(const TargetPlan& plan) {
+    const AVCodec* encoder = avcodec_find_encoder_by_name(plan.encoder);
+    if (encoder == nullptr) return Fail(std::string("encoder not available: ") + plan.encoder);
+    if (!Allocate(encoder)) return false;
+    ctx->sample_rate = plan.rate;
+    av_channel_layout_default(&ctx->ch_layout, plan.channels);
+    ctx->sample_fmt = PickSampleFormat(encoder);
+    ctx->bit_rate = plan.bitRate;
+    ctx->time_base = AVRational{1, plan.rate};
+    AVDictionary* options = nullptr;
+    if (plan.blockSize > 0) av_dict_set_int(&options, "block_size", plan.blockSize, 0);
+    const int opened = avcodec_open2(ctx, encoder, &options);
+    av_dict_free(&options);
+    if (opened < 0) return Fail(AvError("avcodec_open2 (" + Describe(plan) + ")", opened));
+    variableFrames = ctx->frame_size == 0 || (encoder->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) != 0;
+    frameSamples = variableFrames ? kVariableFrameSamples : ctx->frame_size;
+    return true;
+  }
+
+  // The record must describe exactly what the encoder writes, or readers misparse the file.
+  bool CheckBlockLayout(const TargetPlan& plan) {
+    if (plan.size != SizeRule::PerBlock) return true;
+    if (ctx->block_align == plan.blockAlign && ctx->frame_size == plan.samplesPerBlock) return true;
+    return Fail("the target's blocks (" + std::to_string(plan.blockAlign) + " bytes, " +
+                std::to_string(plan.samplesPerBlock) + " samples) differ from the encoder's (" +
+                std::to_string(ctx->block_align) + " bytes, " + std::to_string(ctx->frame_size) + " samples)");
+  }
+
+  // The one frame reused for every block, one encoder frame long.
+  bool AllocateFrame() {
+    frame->format = ctx->sample_fmt;
+    frame->sample_rate = ctx->sample_rate;
+    frame->nb_samples = frameSamples;
+    av_channel_layout_copy(&frame->ch_layout, &ctx->ch_layout);
+    const int allocated = av_frame_get_buffer(frame, 0);
+    return allocated >= 0 || Fail(AvError("av_frame_get_buffer", allocated));
+  }
+
+  // A resampler from `source` into the encoder's rate, channels and sample
+  // format; none when the source already has them.
+  bool OpenResampler(const WAVEFORMATEX& source) {
+    const int sourceRate = static_cast<int>(source.nSamplesPerSec);
+    const int channels = ctx->ch_layout.nb_channels;
+    if (ctx->sample_fmt == AV_SAMPLE_FMT_S16 && channels == source.nChannels && ctx->sample_rate == sourceRate) {
+      return true;
+    }
+    AVChannelLayout inLayout{};
+    av_channel_layout_default(&inLayout, source.nChannels);
+    int r = swr_alloc_set_opts2(&swr, &ctx->ch_layout, ctx->sample_fmt, ctx->sample_rate, &inLayout,
+                                AV_SAMPLE_FMT_S16, sourceRate, 0, nullptr);
+    av_channel_layout_uninit(&inLayout);
+    if (r >= 0 && !SetChannelMatrix(swr, source.nChannels, channels)) r = AVERROR(EINVAL);
+    if (r >= 0) r = swr_init(swr);
+    return r >= 0 || Fail(AvError("swr_init", r));
   }
 
   // Moves every packet the encoder has ready into the sink.
@@ -249,21 +343,18 @@ CodecConversionStream::~CodecConversionStream() = default;
 
 const std::string& CodecConversionStream::LastError() const { return lastError_; }
 
+bool CodecConversionStream::Fail(std::string why) {
+  lastError_ = std::move(why);
+  return false;
+}
+
 namespace {
 
 bool IsPlainCopy(const WAVEFORMATEX& source, std::span<const uint8_t> target) {
+  if (target.size() < static_cast<size_t>(WAVEFORMATEX::kSize)) return false;
   const WAVEFORMATEX t = WAVEFORMATEX::FromBytes(target);
   return t.wFormatTag == WAVE_FORMAT_PCM && t.wBitsPerSample == 16 && t.nChannels == source.nChannels &&
          t.nSamplesPerSec == source.nSamplesPerSec && t.nBlockAlign == source.nBlockAlign;
-}
-
-// Down-mix averages, up-mix copies: levels stay as recorded (the libraries'
-// defaults would attenuate a mono source by 3 dB in stereo).
-bool SetChannelMatrix(SwrContext* swr, int inChannels, int outChannels) {
-  if (inChannels == outChannels) return true;
-  const double down[2] = {0.5, 0.5};
-  const double up[2] = {1.0, 1.0};
-  return swr_set_matrix(swr, inChannels == 2 ? down : up, inChannels) >= 0;
 }
 
 int32_t OutputBound(const TargetPlan& plan, int frameSamples) {
@@ -283,89 +374,20 @@ int32_t OutputBound(const TargetPlan& plan, int frameSamples) {
 bool CodecConversionStream::Open(const WAVEFORMATEX& source, std::span<const uint8_t> target) {
   Release();
   lastError_.clear();
-  if (source.wFormatTag != WAVE_FORMAT_PCM || source.wBitsPerSample != 16 || source.nChannels < 1 ||
-      source.nSamplesPerSec < 1 || source.nBlockAlign != 2 * source.nChannels) {
-    lastError_ = "source must be 16-bit PCM";
-    return false;
-  }
+  if (!IsPcm16(source)) return Fail("source must be 16-bit PCM");
   sourceFrameBytes_ = source.nBlockAlign;
-  if (target.size() >= static_cast<size_t>(WAVEFORMATEX::kSize) && IsPlainCopy(source, target)) {
+  if (IsPlainCopy(source, target)) {
     copy_ = true;
     outputBound_ = static_cast<int32_t>(source.nAvgBytesPerSec);
     return true;
   }
   const auto plan = PlanFor(target, lastError_);
-  if (!plan || !ValidShape(source)) {
-    if (plan) lastError_ = "source rate or channel count out of range";
-    return false;
-  }
+  if (!plan) return false;
+  if (!ValidShape(source)) return Fail("source rate or channel count out of range");
   auto codec = std::make_unique<Codec>();
-  codec->inFrameBytes = source.nBlockAlign;
-  const AVCodec* encoder = avcodec_find_encoder_by_name(plan->encoder);
-  if (encoder == nullptr) {
-    lastError_ = std::string("encoder not available: ") + plan->encoder;
-    return false;
-  }
-  codec->ctx = avcodec_alloc_context3(encoder);
-  codec->packet = av_packet_alloc();
-  codec->frame = av_frame_alloc();
-  if (codec->ctx == nullptr || codec->packet == nullptr || codec->frame == nullptr) {
-    lastError_ = "out of memory";
-    return false;
-  }
-  AVCodecContext* ctx = codec->ctx;
-  ctx->sample_rate = plan->rate;
-  av_channel_layout_default(&ctx->ch_layout, plan->channels);
-  ctx->sample_fmt = PickSampleFormat(encoder);
-  ctx->bit_rate = plan->bitRate;
-  ctx->time_base = AVRational{1, plan->rate};
-  AVDictionary* options = nullptr;
-  if (plan->blockSize > 0) av_dict_set_int(&options, "block_size", plan->blockSize, 0);
-  const int opened = avcodec_open2(ctx, encoder, &options);
-  av_dict_free(&options);
-  if (opened < 0) {
-    lastError_ = AvError("avcodec_open2", opened);
-    return false;
-  }
-  // The record must describe exactly what the encoder writes, or readers misparse the file.
-  const bool blockMatches = plan->size != SizeRule::PerBlock ||
-                            (ctx->block_align == plan->blockAlign && ctx->frame_size == plan->samplesPerBlock);
-  if (!blockMatches) {
-    lastError_ = "the target's block layout differs from the encoder's";
-    return false;
-  }
-  codec->variableFrames = ctx->frame_size == 0 || (encoder->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) != 0;
-  codec->frameSamples = codec->variableFrames ? kVariableFrameSamples : ctx->frame_size;
-
-  AVFrame* frame = codec->frame;
-  frame->format = ctx->sample_fmt;
-  frame->sample_rate = ctx->sample_rate;
-  frame->nb_samples = codec->frameSamples;
-  av_channel_layout_copy(&frame->ch_layout, &ctx->ch_layout);
-  const int allocated = av_frame_get_buffer(frame, 0);
-  if (allocated < 0) {
-    lastError_ = AvError("av_frame_get_buffer", allocated);
-    return false;
-  }
-
-  const bool needsResampler = ctx->sample_fmt != AV_SAMPLE_FMT_S16 || plan->channels != source.nChannels ||
-                              plan->rate != static_cast<int>(source.nSamplesPerSec);
-  if (needsResampler) {
-    AVChannelLayout inLayout{};
-    av_channel_layout_default(&inLayout, source.nChannels);
-    int r = swr_alloc_set_opts2(&codec->swr, &ctx->ch_layout, ctx->sample_fmt, ctx->sample_rate, &inLayout,
-                                AV_SAMPLE_FMT_S16, static_cast<int>(source.nSamplesPerSec), 0, nullptr);
-    av_channel_layout_uninit(&inLayout);
-    if (r >= 0 && !SetChannelMatrix(codec->swr, source.nChannels, plan->channels)) r = AVERROR(EINVAL);
-    if (r >= 0) r = swr_init(codec->swr);
-    if (r < 0) {
-      lastError_ = AvError("swr_init", r);
-      return false;
-    }
-  }
+  if (!codec->Open(source, *plan)) return Fail(codec->error);
   outputBound_ = OutputBound(*plan, codec->frameSamples);
   codec_ = std::move(codec);
-  lastError_.clear();
   return true;
 }
 

@@ -25,12 +25,11 @@ class CodecConversionStream : public ConversionStream {
                int32_t& produced) override;
   bool Flush(uint8_t* dst, int32_t dstCap, int32_t& produced) override;
   void Release() override;
-
-  // Why the last Open, Convert or Flush failed, in the libraries' own words.
-  const std::string& LastError() const;
+  const std::string& LastError() const override;
 
  private:
   struct Codec;  // codec-library state, defined in the source file
+  bool Fail(std::string why);  // keeps `why` for LastError; false
   std::unique_ptr<Codec> codec_;
   std::string lastError_;
   int32_t sourceFrameBytes_ = 0;  // bytes per input sample frame

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "common/WAVEFORMATEX.h"
 
@@ -39,4 +40,7 @@ class ConversionStream {
 
   // Frees the conversion; safe to call when nothing is open.
   virtual void Release() = 0;
+
+  // Why the last Open, Convert or Flush failed, in the libraries' own words.
+  virtual const std::string& LastError() const = 0;
 };

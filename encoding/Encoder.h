@@ -41,4 +41,8 @@ class Encoder {
   // Average bytes per second the chosen output format writes (for disk-space
   // checks before and during a recording); 0 when unknown.
   virtual int64_t TargetBytesPerSecond() const { return 0; }
+  // Why the last EncoderInit failed, in its origin's words (the codec library's,
+  // the system's, or the parameter refused); empty after a successful one or when
+  // the encoder cannot tell.
+  virtual std::string InitError() const { return {}; }
 };

@@ -58,11 +58,16 @@ WAVEFORMATEX EncoderWAV::MakePCMFormat(int32_t samplerate, int16_t channels, int
 
 void EncoderWAV::SetFormat(const void* wfx_ptr, int32_t wfx_len, const std::string& FormatID,
                            const std::string& FormatTag) {
-  // Nothing to read, or too short to be a format record: keep the current format.
-  if (wfx_ptr == nullptr || wfx_len < WAVEFORMATEX::kSize) return;
-  if (static_cast<size_t>(wfx_len) > targetFormat_.size()) targetFormat_.assign(static_cast<size_t>(wfx_len), 0);
-  std::memcpy(targetFormat_.data(), wfx_ptr, static_cast<size_t>(wfx_len));
-  targetFormatLength_ = wfx_len;
+  if (wfx_ptr == nullptr || wfx_len < 0) return;
+  const std::span<const uint8_t> record(static_cast<const uint8_t*>(wfx_ptr), static_cast<size_t>(wfx_len));
+  const int32_t stored = FormatRecord::StoredLength(record);
+  // Too short to be a format record: keep the current format.
+  if (stored == 0) return;
+  if (static_cast<size_t>(stored) > targetFormat_.size()) targetFormat_.assign(static_cast<size_t>(stored), 0);
+  std::memcpy(targetFormat_.data(), wfx_ptr, record.size());
+  // A plain PCM record without cbSize is stored with cbSize 0.
+  std::fill(targetFormat_.begin() + wfx_len, targetFormat_.begin() + stored, uint8_t{0});
+  targetFormatLength_ = stored;
   formatID_ = FormatID;
   formatTag_ = FormatTag;
 }
@@ -104,21 +109,30 @@ int32_t EncoderWAV::EncoderMetrics(int32_t info) {
   return 0;
 }
 
+std::string EncoderWAV::InitError() const { return initError_; }
+
+EncoderResult EncoderWAV::InitFailed(EncoderResult result, std::string cause) {
+  initError_ = std::move(cause);
+  return result;
+}
+
 EncoderResult EncoderWAV::EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) {
   EncoderClose();
-  if (samplerate < 1 || Channels < 1) return ENC_INIT_FAILED;
+  initError_.clear();
+  if (samplerate < 1 || Channels < 1) return InitFailed(ENC_INIT_FAILED, "rate and channel count must be at least 1");
   inputFormat_ = MakePCMFormat(samplerate, Channels, 16);
-  if (!stream_->Open(inputFormat_, TargetFormat())) return ENC_INIT_FAILED;
+  if (!stream_->Open(inputFormat_, TargetFormat())) return InitFailed(ENC_INIT_FAILED, stream_->LastError());
   const int32_t destinationLength = stream_->OutputBytesPerSecond();
   if (destinationLength <= 0) {
     stream_->Release();
-    return ENC_INIT_FAILED;
+    return InitFailed(ENC_INIT_FAILED, "the conversion states no output size");
   }
   destination_.assign(static_cast<size_t>(destinationLength), 0);
   const FileRecord::OpenResult opened = file_.Open(output, outputRules_);
   if (opened != FileRecord::OpenResult::Opened) {
     stream_->Release();
-    return opened == FileRecord::OpenResult::HoldsData ? ENC_TARGET_HOLDS_DATA : ENC_FILE_ERROR;
+    if (opened == FileRecord::OpenResult::HoldsData) return InitFailed(ENC_TARGET_HOLDS_DATA, file_.LastError());
+    return InitFailed(ENC_FILE_ERROR, output.empty() ? "no output file name" : file_.LastError());
   }
   fileLength_ = 0;
   if (writeHeader_) {
@@ -127,8 +141,9 @@ EncoderResult EncoderWAV::EncoderInit(int32_t samplerate, int16_t Channels, cons
     header_.assign(static_cast<size_t>(WavHeader::Size(targetFormatLength_)), 0);
     // Reserve the header space; a file that cannot even take that is not usable.
     if (!AppendOutputBytes(header_.data(), static_cast<int32_t>(header_.size()))) {
+      std::string cause = file_.LastError();
       ReleaseRecording();
-      return ENC_FILE_ERROR;
+      return InitFailed(ENC_FILE_ERROR, std::move(cause));
     }
     RefreshHeader();
   }

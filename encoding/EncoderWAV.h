@@ -78,9 +78,8 @@ class EncoderWAV : public Encoder {
   EncoderResult EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) override;
   void OutputRules(TargetRules rules) override { outputRules_ = rules; }  // default: replace
   EncoderResult EncoderDiscard() override;
-  // Why the last EncoderInit could not open its file (the system's words).
-  const std::string& FileError() const { return file_.LastError(); }
   int64_t TargetBytesPerSecond() const override;  // nAvgBytesPerSec of the target format
+  std::string InitError() const override;
 
  private:
   bool Running() const { return file_.IsOpen(); }
@@ -88,6 +87,8 @@ class EncoderWAV : public Encoder {
   // bytes are cut off again. True when all were written.
   bool AppendOutputBytes(const uint8_t* data, int32_t count);
   void ReleaseRecording();
+  // Keeps `cause` for InitError and returns `result`.
+  EncoderResult InitFailed(EncoderResult result, std::string cause);
   // Header for the current length, then fdatasync; remembers the moment.
   void RefreshHeader();
 
@@ -108,4 +109,5 @@ class EncoderWAV : public Encoder {
   int64_t fileLength_ = 0;               // bytes in the file (header space included)
   std::chrono::milliseconds refreshInterval_{1000};
   std::chrono::steady_clock::time_point lastRefresh_{};
+  std::string initError_;                // see InitError
 };

@@ -1,6 +1,7 @@
 #include "encoding/FileRecord.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +26,15 @@ FileRecord::OpenResult FileRecord::Open(const std::string& path, TargetRules rul
     const bool link = errno == ELOOP && !rules.followLinks;
     NoteError("open");
     return link ? OpenResult::HoldsData : OpenResult::Failed;
+  }
+  // Held while the file is open: the start-up repair of any copy of the program
+  // leaves a locked file alone. Taken before anything is judged or emptied: a
+  // lock held elsewhere is a running recording, never touched. On file systems
+  // without locks the recording goes on unlocked.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    NoteError("flock");
+    ::close(fd);
+    return OpenResult::HoldsData;
   }
   const OpenResult result = Judge(fd, rules);
   if (result != OpenResult::Opened) return result;

@@ -22,8 +22,10 @@ class FileRecord {
   // that changes between a check and the open cannot slip through: a regular
   // file holding bytes is emptied only when `rules` allow replacing data, else
   // HoldsData; a link is refused as HoldsData when `rules` forbid following
-  // links; anything but a regular file or a character device (a folder, a
-  // pipe) fails. On HoldsData and Failed the record stays closed and
+  // links; a file another open file holds the lock of (a running recording)
+  // counts as HoldsData too; anything but a regular file or a character device
+  // (a folder, a pipe) fails. Holds an exclusive advisory lock (flock) on the
+  // file until Close. On HoldsData and Failed the record stays closed and
   // LastError() says why.
   OpenResult Open(const std::string& path, TargetRules rules);
   // Open with the default rules (replaces an existing file); true when opened.

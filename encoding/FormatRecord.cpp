@@ -1,6 +1,7 @@
 #include "encoding/FormatRecord.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "common/SampleMath.h"
 
@@ -54,7 +55,9 @@ std::vector<uint8_t> FormatRecord::G711(uint16_t formatTag, int32_t samplerate, 
 }
 
 int32_t FormatRecord::ADPCMBlockAlign(int32_t samplerate, int16_t channels) {
-  return 256 * channels * std::max(1, samplerate / 11025);
+  // The ADPCM encoders take power-of-two blocks only: 3 .. 7 times 11025 Hz round down.
+  const auto steps = static_cast<uint32_t>(std::max(1, samplerate / 11025));
+  return 256 * channels * static_cast<int32_t>(std::bit_floor(steps));
 }
 
 int32_t FormatRecord::IMASamplesPerBlock(int32_t blockAlign, int16_t channels) {
@@ -103,6 +106,13 @@ std::vector<uint8_t> FormatRecord::MPEGLayer3(int32_t samplerate, int16_t channe
   Put(bytes, 1, 2);  // nFramesPerBlock
   Put(bytes, 0, 2);  // nCodecDelay: not announced
   return bytes;
+}
+
+int32_t FormatRecord::StoredLength(std::span<const uint8_t> record) {
+  const auto length = static_cast<int32_t>(std::min<size_t>(record.size(), INT32_MAX));
+  if (length >= WAVEFORMATEX::kSize) return length;
+  const bool plainPCM = length == kPCMWaveFormatSize && WAVEFORMATEX::FromBytes(record).wFormatTag == WAVE_FORMAT_PCM;
+  return plainPCM ? WAVEFORMATEX::kSize : 0;
 }
 
 int32_t FormatRecord::ExtraWord(std::span<const uint8_t> record, int32_t offset) {

@@ -6,8 +6,10 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 #include "common/AppError.h"
@@ -146,7 +148,7 @@ TEST_F(EncoderWAVTest, TargetHoldingDataIsRefusedUntouchedAndDiscardLeavesNoHead
   EXPECT_EQ(encoder.EncoderInit(44100, 2, file), ENC_TARGET_HOLDS_DATA);
   EXPECT_FALSE(fake->open);
   EXPECT_EQ(encoder.EncoderMetrics(1), -1);
-  EXPECT_NE(encoder.FileError().find("20 bytes"), std::string::npos) << encoder.FileError();
+  EXPECT_NE(encoder.InitError().find("20 bytes"), std::string::npos) << encoder.InitError();
   const auto kept = ReadFileBytes(file);
   EXPECT_EQ(std::string(kept.begin(), kept.end()), "an earlier recording");
 
@@ -449,6 +451,57 @@ TEST_F(EncoderWAVTest, SetFormatIgnoresMissingOrShortRecords) {
   const std::vector<uint8_t> large(200000, 0x11);  // longer than the initial 131072-byte store
   encoder.SetFormat(large.data(), 200000, "big", "big");
   EXPECT_EQ(encoder.TargetFormat().size(), 200000u);
+}
+
+TEST_F(EncoderWAVTest, SetFormatTakesAPcmRecordWithoutCbSize) {
+  EncoderWAV encoder;
+  const auto pcm = FormatRecord::PCM(8000, 1, 8).ToBytes();
+  encoder.SetFormat(pcm.data(), 16, "8 kHz 8 Bit Mono", "PCM");
+  EXPECT_EQ(encoder.FormatID(), "8 kHz 8 Bit Mono");
+  ASSERT_EQ(encoder.TargetFormat().size(), 18u);
+  EXPECT_TRUE(std::equal(pcm.begin(), pcm.end(), encoder.TargetFormat().begin())) << "cbSize 0 added";
+  EXPECT_EQ(encoder.TargetBytesPerSecond(), 8000);
+  ASSERT_EQ(encoder.EncoderInit(8000, 1, file), ENC_OK);
+  const auto block = Pattern(1600);
+  int32_t used = 0;
+  ASSERT_EQ(encoder.Encode(block.data(), 1600, used), ENC_OK);
+  ASSERT_EQ(encoder.EncoderClose(), ENC_OK);
+  EXPECT_EQ(DataOfValidWav(file, 18).size(), 800u);
+  const auto probe = ProbeWithSox(file);
+  ASSERT_TRUE(probe.has_value());
+  EXPECT_NE(probe->codec.find("Unsigned Integer PCM"), std::string::npos) << probe->codec;
+
+  auto ima = FormatRecord::IMAADPCM(8000, 1);
+  encoder.SetFormat(ima.data(), 16, "x", "y");
+  EXPECT_EQ(encoder.FormatID(), "8 kHz 8 Bit Mono") << "16 bytes of another family are no record";
+}
+
+TEST_F(EncoderWAVTest, FailedInitTellsWhy) {
+  EncoderWAV encoder;
+  EXPECT_EQ(encoder.EncoderInit(44100, 2, dir / "missing" / "x.wav"), ENC_FILE_ERROR);
+  EXPECT_NE(encoder.InitError().find(std::strerror(ENOENT)), std::string::npos) << encoder.InitError();
+  EXPECT_EQ(encoder.EncoderInit(44100, 2, file), ENC_OK);
+  EXPECT_EQ(encoder.InitError(), "");
+  encoder.EncoderClose();
+
+  // A record the codec library refuses (IMA ADPCM blocks must be a power of two):
+  // the refused parameter and the library's own words.
+  auto ima = FormatRecord::IMAADPCM(40000, 2);
+  ima[12] = 0x00;  // nBlockAlign 3072
+  ima[13] = 0x0C;
+  const auto samples = static_cast<uint16_t>(FormatRecord::IMASamplesPerBlock(3072, 2));
+  ima[18] = static_cast<uint8_t>(samples);
+  ima[19] = static_cast<uint8_t>(samples >> 8);
+  encoder.SetFormat(ima.data(), static_cast<int32_t>(ima.size()), "ima", "IMA ADPCM");
+  EXPECT_EQ(encoder.EncoderInit(40000, 2, file), ENC_INIT_FAILED);
+  EXPECT_NE(encoder.InitError().find("3072-byte blocks"), std::string::npos) << encoder.InitError();
+  EXPECT_NE(encoder.InitError().find(std::strerror(EINVAL)), std::string::npos) << encoder.InitError();
+
+  auto stream = std::make_unique<ScriptedConversionStream>();
+  stream->openSucceeds = false;
+  EncoderWAV scripted(std::move(stream));
+  EXPECT_EQ(scripted.EncoderInit(44100, 2, file), ENC_INIT_FAILED);
+  EXPECT_EQ(scripted.InitError(), "scripted refusal");
 }
 
 TEST_F(EncoderWAVTest, CancelledChooserChangesNothing) {

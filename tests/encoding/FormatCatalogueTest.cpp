@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <set>
+#include <tuple>
 
 #include "encoding/EncoderWAV.h"
 #include "encoding/FormatRecord.h"
@@ -143,24 +145,31 @@ void CheckDecoded(const char* decoder, const std::optional<std::vector<int16_t>>
   }
 }
 
-TEST_P(CatalogueRoundTrip, ThreeSecondsAreReadBackByIndependentTools) {
-  const Case& c = GetParam();
-  const auto file = dir / "out.wav";
+// Records `input` (interleaved 16-bit at `rate`) into `file` in the entry's format,
+// in blocks of 10240 bytes. Empty when it worked, else what failed and why.
+std::string Record(const FormatEntry& entry, int rate, int channels, const std::vector<int16_t>& input,
+                   const std::filesystem::path& file) {
   EncoderWAV encoder;
-  encoder.SetFormat(c.entry.format.data(), static_cast<int32_t>(c.entry.format.size()), c.entry.FormatID,
-                    c.entry.FormatTag);
-  ASSERT_EQ(encoder.EncoderInit(c.rate, static_cast<int16_t>(c.channels), file), ENC_OK);
-  const auto input = TestSignal(c.rate, c.channels, 3.0);
+  encoder.SetFormat(entry.format.data(), static_cast<int32_t>(entry.format.size()), entry.FormatID, entry.FormatTag);
+  if (encoder.EncoderInit(rate, static_cast<int16_t>(channels), file) != ENC_OK) {
+    return "EncoderInit failed: " + encoder.InitError();
+  }
   const auto* bytes = reinterpret_cast<const uint8_t*>(input.data());
   const size_t total = input.size() * 2;
   for (size_t at = 0; at < total;) {
     const auto length = static_cast<int32_t>(std::min<size_t>(10240, total - at));
     int32_t used = 0;
-    ASSERT_EQ(encoder.Encode(bytes + at, length, used), ENC_OK);
-    ASSERT_EQ(used, length);
+    if (encoder.Encode(bytes + at, length, used) != ENC_OK || used != length) return "Encode failed";
     at += static_cast<size_t>(used);
   }
-  ASSERT_EQ(encoder.EncoderClose(), ENC_OK);
+  return encoder.EncoderClose() == ENC_OK ? "" : "EncoderClose failed";
+}
+
+TEST_P(CatalogueRoundTrip, ThreeSecondsAreReadBackByIndependentTools) {
+  const Case& c = GetParam();
+  const auto file = dir / "out.wav";
+  const auto input = TestSignal(c.rate, c.channels, 3.0);
+  ASSERT_EQ(Record(c.entry, c.rate, c.channels, input, file), "");
 
   const WAVEFORMATEX target = WAVEFORMATEX::FromBytes(c.entry.format);
   const Expectation expect = ExpectationFor(c.entry.format);
@@ -184,5 +193,40 @@ TEST_P(CatalogueRoundTrip, ThreeSecondsAreReadBackByIndependentTools) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryOfferedFormat, CatalogueRoundTrip, ::testing::ValuesIn(AllCases()), CaseName);
+
+// Every entry offered at any rate of the rate box opens and encodes half a second;
+// the rates cover each ADPCM block size step (rate / 11025 from 0 to 8). ffprobe
+// reads one file of each kind (family, rate, channels, bits): the fixed PCM list
+// recurs at every input and the MPEG Layer-3 bit rates share a kind, and one
+// ffprobe run costs more than all the encoding.
+TEST(FormatCatalogueSweep, EveryEntryAtEveryRateEncodesAndIsReadByFfprobe) {
+  TempDir dir;
+  const auto file = dir / "sweep.wav";
+  std::set<std::tuple<std::string, uint32_t, uint16_t, uint16_t>> probed;
+  for (int rate : {8000, 11025, 12000, 16000, 22050, 24000, 32000, 40000, 44100, 48000, 64000, 72000, 80000, 88200,
+                   96000}) {
+    for (int channels : {1, 2}) {
+      const auto input = TestSignal(rate, channels, 0.5);
+      for (const FormatEntry& entry : FormatCatalogue::List(rate, static_cast<int16_t>(channels))) {
+        const std::string what = std::to_string(rate) + " Hz x" + std::to_string(channels) + " -> " +
+                                 entry.FormatTag + ", " + entry.FormatID;
+        const std::string failure = Record(entry, rate, channels, input, file);
+        EXPECT_EQ(failure, "") << what;
+        const WAVEFORMATEX target = WAVEFORMATEX::FromBytes(entry.format);
+        const auto kind = std::make_tuple(entry.FormatTag, target.nSamplesPerSec, target.nChannels,
+                                          target.wBitsPerSample);
+        if (!failure.empty() || !probed.insert(kind).second) continue;
+        const Expectation expect = ExpectationFor(entry.format);
+        const auto probe = ProbeWithFfprobe(file);
+        ASSERT_TRUE(probe.has_value()) << what << ": ffprobe cannot read the file";
+        EXPECT_EQ(probe->codec, expect.ffprobeCodec) << what;
+        EXPECT_EQ(probe->rate, static_cast<int>(target.nSamplesPerSec)) << what;
+        EXPECT_EQ(probe->channels, target.nChannels) << what;
+        const double tolerance = static_cast<double>(expect.blockSamples) / target.nSamplesPerSec + 0.015;
+        EXPECT_NEAR(probe->duration, 0.5, tolerance) << what;
+      }
+    }
+  }
+}
 
 }  // namespace

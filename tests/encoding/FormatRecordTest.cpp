@@ -39,6 +39,17 @@ TEST(FormatRecordTest, AdpcmRecordsCarrySamplesPerBlock) {
   for (int i = 0; i < 14; ++i) EXPECT_EQ(static_cast<int16_t>(ReadU16(ms, 22 + 2 * i)), expected[i]) << i;
 }
 
+TEST(FormatRecordTest, AdpcmBlocksArePowersOfTwoAndUnchangedWhereTheyWere) {
+  // Rate / 11025 of 1, 2, 4 and 8 keep their blocks; 3 .. 7 round down to 2 or 4.
+  const std::pair<int32_t, int32_t> monoBlocks[] = {{1000, 256},  {8000, 256},   {11025, 256},  {22050, 512},
+                                                    {40000, 512}, {44100, 1024}, {64000, 1024}, {72000, 1024},
+                                                    {80000, 1024}, {88200, 2048}, {96000, 2048}};
+  for (auto [rate, bytes] : monoBlocks) {
+    EXPECT_EQ(FormatRecord::ADPCMBlockAlign(rate, 1), bytes) << rate;
+    EXPECT_EQ(FormatRecord::ADPCMBlockAlign(rate, 2), 2 * bytes) << rate;
+  }
+}
+
 TEST(FormatRecordTest, GsmAndMpegRecords) {
   const auto gsm = FormatRecord::GSM610();
   ASSERT_EQ(gsm.size(), 20u);
@@ -69,6 +80,17 @@ TEST(FormatRecordTest, ExtraWordStaysInsideCbSize) {
   lying[16] = 40;  // cbSize claims more than the record holds
   EXPECT_EQ(FormatRecord::ExtraWord(lying, 10), -1);
   EXPECT_EQ(FormatRecord::ExtraWord(FormatRecord::PCM(8000, 1, 16).ToBytes(), 0), -1);
+}
+
+TEST(FormatRecordTest, StoredLengthCompletesAPcmRecordWithoutCbSize) {
+  const auto pcm = FormatRecord::PCM(8000, 1, 8).ToBytes();
+  EXPECT_EQ(FormatRecord::StoredLength(std::span(pcm).first(16)), 18);
+  EXPECT_EQ(FormatRecord::StoredLength(pcm), 18);
+  const auto ima = FormatRecord::IMAADPCM(8000, 1);
+  EXPECT_EQ(FormatRecord::StoredLength(ima), 20);
+  EXPECT_EQ(FormatRecord::StoredLength(std::span(ima).first(16)), 0) << "other families need their cbSize";
+  EXPECT_EQ(FormatRecord::StoredLength(std::span(pcm).first(17)), 0);
+  EXPECT_EQ(FormatRecord::StoredLength(std::span(pcm).first(14)), 0);
 }
 
 }  // namespace

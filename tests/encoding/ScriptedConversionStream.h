@@ -19,6 +19,8 @@ class ScriptedConversionStream : public ConversionStream {
   int releases = 0;
   bool open = false;
 
+  std::string openError = "scripted refusal";  // LastError after a refused Open
+
   bool Open(const WAVEFORMATEX& source, std::span<const uint8_t>) override {
     ++opens;
     frameBytes_ = source.nBlockAlign;
@@ -48,6 +50,7 @@ class ScriptedConversionStream : public ConversionStream {
     ++releases;
     open = false;
   }
+  const std::string& LastError() const override { return openError; }
 
  private:
   int32_t frameBytes_ = 1;

@@ -218,6 +218,11 @@ TEST_F(RecordingControllerTest, EncoderThatCannotStartLeavesIdle) {
   EXPECT_EQ(controller.lngBytesPerSec(), 0);
   EXPECT_EQ(view.buttonCaption, "开始录音");
   EXPECT_EQ(ReadAll(Settings()), QByteArray("9\r\n"));
+
+  encoder.initError = "open: Permission denied";
+  controller.Toggle();
+  ASSERT_EQ(messages.shown.size(), 2u);
+  EXPECT_EQ(messages.shown[1].text, "无法初始化编码器!\nopen: Permission denied") << "the cause on a second line";
 }
 
 TEST_F(RecordingControllerTest, FailedCaptureStartDiscardsTheFileAndStaysIdle) {

@@ -101,7 +101,9 @@ class FakeEncoder : public Encoder {
   }
   TargetRules rules;
   int discards = 0;
+  std::string InitError() const override { return initError; }
   EncoderResult initResult = ENC_OK;
+  std::string initError;  // InitError's answer
   EncoderResult encodeResult = ENC_OK;
   bool open = false;
   int closes = 0;
