@@ -65,6 +65,14 @@ TEST(FileRecordTest, DataIsKeptUnlessReplacingIsAllowed) {
   EXPECT_EQ(file.Open(link, keep), FileRecord::OpenResult::HoldsData);
   EXPECT_EQ(Contents(empty), "x");
 
+  // A file another recording holds open is taken, even where replacing is allowed.
+  FileRecord running;
+  const auto busy = dir / "busy.bin";
+  ASSERT_TRUE(running.Open(busy));
+  ASSERT_EQ(running.Write("abc", 3), 3);
+  EXPECT_EQ(file.Open(busy, TargetRules{}), FileRecord::OpenResult::HoldsData);
+  EXPECT_EQ(Contents(busy), "abc");
+
   // A folder or a named pipe is no output file, and the pipe does not block the open.
   const auto pipe = dir / "pipe";
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
