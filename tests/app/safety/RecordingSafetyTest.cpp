@@ -246,6 +246,29 @@ TEST_F(SmallDiskTest, ReadOnlyOutputFolderIsReportedNotFatal) {
   EXPECT_TRUE(driver.Quit());
 }
 
+// Under a file-size limit (ulimit -f) the write fails instead of the signal
+// ending the program: the recording stops as on a full disk, and the file is
+// finished up to the last whole block.
+TEST_F(RecordingSafetyTest, FileSizeLimitIsAWriteErrorNotAKill) {
+  ASSERT_TRUE(EnsurePulseServer());
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_ulimit"), 44100, 2, "Pipe-Ulimit");
+  ASSERT_TRUE(feeder.Loaded());
+  constexpr uint64_t kLimit = 1 << 20;  // about 6 s of 44.1 kHz stereo
+  DriverProcess driver(Folder().string(), kLimit);
+  const auto file = StartRecording(driver, "Pipe-Ulimit");
+  feeder.FeedContinuously(4.0);
+  const auto message = driver.WaitFor("MESSAGE ", 30s);
+  feeder.StopFeeding();
+  ASSERT_TRUE(message.has_value()) << "no message: the program was killed at the limit";
+  EXPECT_NE(message->find("Write error"), std::string::npos) << *message;
+  EXPECT_TRUE(driver.WaitFor("STATE idle").has_value());
+  ExpectValidWave(file);
+  const auto bytes = ReadBytes(file);
+  EXPECT_EQ(GetU32(bytes, 42), bytes.size() - 46) << "complete up to the stop";
+  EXPECT_GT(bytes.size(), kLimit - 2 * 176400) << "stopped at the limit, not before";
+  EXPECT_TRUE(driver.Quit()) << "no clean exit after the write error";
+}
+
 TEST_F(RecordingSafetyTest, BadSettingsFilesGiveCounterZero) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"empty", ""},
