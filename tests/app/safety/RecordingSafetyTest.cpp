@@ -164,6 +164,32 @@ TEST_F(RecordingSafetyTest, KilledServerStopsTheRecordingWithAMessage) {
   EXPECT_TRUE(driver.Quit()) << "no clean exit without a server";
 }
 
+// A hung server (a daemon under SIGSTOP) costs a stop one wait, not one per
+// call (cork, flush ...: 6 s before), and the file is finished with what had
+// arrived. The bound only tells one wait from several.
+TEST_F(RecordingSafetyTest, StopAgainstAHungServerReturnsAfterOneWait) {
+  PrivatePulseDaemon daemon;
+  ASSERT_TRUE(daemon.Running()) << daemon.Log();
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_hung"), 44100, 2, "Pipe-Hung");
+  ASSERT_TRUE(feeder.Loaded());
+  DriverProcess driver(Folder().string());
+  const auto file = StartRecording(driver, "Pipe-Hung");
+  feeder.Feed(KnownSamples(44100 * 2), 4.0);
+  feeder.WaitFed();
+  std::this_thread::sleep_for(500ms);
+  daemon.Freeze();
+  const auto stopAt = std::chrono::steady_clock::now();
+  driver.Send("stop");
+  const auto idle = driver.WaitFor("STATE idle", 10s);
+  const auto took = std::chrono::steady_clock::now() - stopAt;
+  daemon.Thaw();
+  ASSERT_TRUE(idle.has_value()) << "the stop hangs";
+  EXPECT_LT(took, 4s) << "more than one wait on the hung server";
+  ExpectValidWave(file);
+  EXPECT_EQ(SoxSampleCount(file), 44100) << "all that had arrived before the stop";
+  EXPECT_TRUE(driver.Quit());
+}
+
 TEST_F(RecordingSafetyTest, UnpacedInputIsCountedAsLostAndShown) {
   ASSERT_TRUE(EnsurePulseServer());
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_flood"), 44100, 2, "Pipe-Flood");
