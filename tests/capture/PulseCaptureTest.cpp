@@ -246,42 +246,61 @@ TEST(PulseDevicesTest, PipeSourceIsListedAndItsLevelReachesTheServer) {
   EXPECT_EQ(raw, (std::vector<std::string>{"40000", "40000"})) << volume.output;
 }
 
-TEST(PulseServerLossTest, KilledServerEndsDeliveryWithDeviceLost) {
-  EnsureEventLoop();
-  PrivatePulseDaemon daemon;
-  ASSERT_TRUE(daemon.Running());
-  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_loss"), 44100, 2, "Pipe-Loss");
-  ASSERT_TRUE(feeder.Loaded());
-  WaveInRecorder recorder;
-  int32_t deliveries = 0;
-  recorder.GotData = [&](std::span<int16_t>, int32_t&) { ++deliveries; };
+// A recording from a pipe source on a daemon of the test's own, which the
+// test may kill or freeze; counts what GotData delivers.
+class PrivateServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureEventLoop();
+    ASSERT_TRUE(daemon_.Running());
+    recorder_.GotData = [this](std::span<int16_t>, int32_t& lngLen) {
+      ++deliveries_;
+      deliveredBytes_ += lngLen;
+    };
+  }
+
+  void StartOnPipe(int32_t rate, int16_t channels, const std::string& description) {
+    feeder_ = std::make_unique<PipeSourceFeeder>(PipeSourceFeeder::UniqueName("tamblin_private"), rate, channels,
+                                                 description);
+    ASSERT_TRUE(feeder_->Loaded());
+    const int32_t device = FindDevice(recorder_, description);
+    ASSERT_GE(device, 0);
+    ASSERT_TRUE(recorder_.SelectDevice(device));
+    ASSERT_TRUE(recorder_.StartRecord(rate, channels)) << recorder_.StartFailure();
+  }
+
+  PrivatePulseDaemon daemon_;
+  std::unique_ptr<PipeSourceFeeder> feeder_;
+  WaveInRecorder recorder_;
+  int32_t deliveries_ = 0;
+  int64_t deliveredBytes_ = 0;
+};
+
+TEST_F(PrivateServerTest, KilledServerEndsDeliveryWithDeviceLost) {
   std::string lostReason;
   int32_t deliveriesAtLoss = -1;
-  recorder.DeviceLost = [&](const std::string& reason) {
+  recorder_.DeviceLost = [&](const std::string& reason) {
     lostReason = reason;
-    deliveriesAtLoss = deliveries;
+    deliveriesAtLoss = deliveries_;
   };
-  const int32_t device = FindDevice(recorder, "Pipe-Loss");
-  ASSERT_GE(device, 0);
-  ASSERT_TRUE(recorder.SelectDevice(device));
-  ASSERT_TRUE(recorder.StartRecord(44100, 2));
-  feeder.FeedContinuously(2.0);
-  ASSERT_TRUE(PumpUntil([&] { return deliveries >= 3; }));
+  StartOnPipe(44100, 2, "Pipe-Loss");
+  feeder_->FeedContinuously(2.0);
+  ASSERT_TRUE(PumpUntil([&] { return deliveries_ >= 3; }));
 
-  daemon.Stop();
+  daemon_.Stop();
   ASSERT_TRUE(PumpUntil([&] { return deliveriesAtLoss >= 0; }));
   EXPECT_FALSE(lostReason.empty());
   PumpFor(std::chrono::milliseconds(300));
-  EXPECT_EQ(deliveries, deliveriesAtLoss);  // nothing after the loss
-  EXPECT_TRUE(recorder.IsRecording());
-  EXPECT_TRUE(recorder.StopRecord());
-  EXPECT_FALSE(recorder.IsRecording());
+  EXPECT_EQ(deliveries_, deliveriesAtLoss);  // nothing after the loss
+  EXPECT_TRUE(recorder_.IsRecording());
+  EXPECT_TRUE(recorder_.StopRecord());
+  EXPECT_FALSE(recorder_.IsRecording());
 
   // With the server gone: no devices, no selection, no recording, no hang.
-  EXPECT_EQ(recorder.DeviceCount(), 0);
-  EXPECT_FALSE(recorder.SelectDevice(0));
-  EXPECT_FALSE(recorder.StartRecord(44100, 2));
-  feeder.StopFeeding();
+  EXPECT_EQ(recorder_.DeviceCount(), 0);
+  EXPECT_FALSE(recorder_.SelectDevice(0));
+  EXPECT_FALSE(recorder_.StartRecord(44100, 2));
+  feeder_->StopFeeding();
 }
 
 TEST(PulseServerLossTest, RemovedSourceEndsDeliveryWithDeviceLost) {
@@ -298,6 +317,9 @@ TEST(PulseServerLossTest, RemovedSourceEndsDeliveryWithDeviceLost) {
   feeder.reset();  // unloads the source under the running recording
   ASSERT_TRUE(PumpUntil([&] { return lost; }));
   EXPECT_TRUE(recorder.StopRecord());
+  // Starting on it again fails with the server's own reason.
+  EXPECT_FALSE(recorder.StartRecord(8000, 1));
+  EXPECT_EQ(recorder.StartFailure(), "No such entity");
   // The device list no longer offers it.
   EXPECT_LT(FindDevice(recorder, "Pipe-Gone"), 0);
 }
@@ -321,27 +343,18 @@ TEST(PulseServerLossTest, HungServerCostsOneTimeoutPerBurstOfCalls) {
   EXPECT_TRUE(PumpUntil([&] { return recorder.DeviceCount() > 0; }));
 }
 
-TEST(PulseServerLossTest, StopAgainstAHungServerWaitsOnceAndKeepsTheData) {
-  EnsureEventLoop();
-  PrivatePulseDaemon daemon;
-  ASSERT_TRUE(daemon.Running());
-  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_hung"), 8000, 1, "Pipe-Hung");
-  ASSERT_TRUE(feeder.Loaded());
-  WaveInRecorder recorder;
-  int64_t delivered = 0;
-  recorder.GotData = [&](std::span<int16_t>, int32_t& lngLen) { delivered += lngLen; };
-  ASSERT_TRUE(recorder.SelectDevice(FindDevice(recorder, "Pipe-Hung")));
-  ASSERT_TRUE(recorder.StartRecord(8000, 1));
-  feeder.Feed(KnownSamples(8000 + 123), 4.0);
-  feeder.WaitFed();
-  ASSERT_TRUE(PumpUntil([&] { return delivered >= 10240; }));
-  daemon.Freeze();
+TEST_F(PrivateServerTest, StopAgainstAHungServerWaitsOnceAndKeepsTheData) {
+  StartOnPipe(8000, 1, "Pipe-Hung");
+  feeder_->Feed(KnownSamples(8000 + 123), 4.0);
+  feeder_->WaitFed();
+  ASSERT_TRUE(PumpUntil([&] { return deliveredBytes_ >= 10240; }));
+  daemon_.Freeze();
   const int64_t before = PulseConnection::TimedOutWaits();
-  EXPECT_TRUE(recorder.StopRecord());
-  EXPECT_FALSE(recorder.IsRecording());
+  EXPECT_TRUE(recorder_.StopRecord());
+  EXPECT_FALSE(recorder_.IsRecording());
   EXPECT_EQ(PulseConnection::TimedOutWaits() - before, 1) << "cork, flush ... each waited";
-  EXPECT_EQ(delivered, (8000 + 123) * 2) << "what had arrived before the stop";
-  daemon.Thaw();
+  EXPECT_EQ(deliveredBytes_, (8000 + 123) * 2) << "what had arrived before the stop";
+  daemon_.Thaw();
 }
 
 TEST(PulseServerLossTest, NoServerMeansNoDevices) {

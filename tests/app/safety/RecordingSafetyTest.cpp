@@ -176,7 +176,7 @@ TEST_F(RecordingSafetyTest, StopAgainstAHungServerReturnsAfterOneWait) {
   const auto file = StartRecording(driver, "Pipe-Hung");
   feeder.Feed(KnownSamples(44100 * 2), 4.0);
   feeder.WaitFed();
-  std::this_thread::sleep_for(500ms);
+  std::this_thread::sleep_for(1s);  // the server passes it on within its 50 ms latency
   daemon.Freeze();
   const auto stopAt = std::chrono::steady_clock::now();
   driver.Send("stop");
