@@ -17,13 +17,34 @@
 
 namespace {
 
-// Highest rate the effects chain accepts; the encoder refuses what it cannot convert.
+// Highest rate the effects chain accepts; the lowest the encoder's converter
+// takes (below it only a plain PCM copy would work). The server takes them all.
+constexpr int32_t kMinRate = 1000;
 constexpr int32_t kMaxRate = 96000;
 
 // Numbered files found filled at the start (by another program) before giving up.
 constexpr int kNumberedFileTries = 16;
 
 std::string ToUtf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+// A message with its cause (the server's or system's words) on a second line.
+std::string WithCause(const std::string& message, const std::string& cause) {
+  return cause.empty() ? message : message + "\n" + cause;
+}
+
+// What the user is told when Encode fails; every failure ends the recording.
+std::string EncoderFailureMessage(EncoderResult result) {
+  switch (result) {
+    case ENC_WRITE_ERROR:
+      return "Write error (no disk space left?)!";
+    case ENC_CONVERT_FAILED:
+      return "编码转换失败, 录音已停止!";
+    case ENC_SIZE_LIMIT:
+      return "文件已达到 WAV 格式的 4 GB 上限, 录音已停止!";
+    default:
+      return "编码器出错 (代码 " + std::to_string(static_cast<int32_t>(result)) + "), 录音已停止!";
+  }
+}
 
 // Whole number rounded half to even, with exactly one decimal: 1023.95 -> "1024.0".
 std::string OneDecimal(double value) {
@@ -65,7 +86,7 @@ void RecordingController::Shutdown() {
 int32_t RecordingController::ParseRateText(const std::string& text) {
   bool ok = false;
   const int value = QString::fromStdString(text).trimmed().toInt(&ok);
-  if (!ok || value < 1 || value > kMaxRate) return 0;
+  if (!ok || value < kMinRate || value > kMaxRate) return 0;
   return value;
 }
 
@@ -108,7 +129,7 @@ void RecordingController::Start() {
     clsEncoder_.EncoderDiscard();
     if (OutputIsNumbered()) PrepareNextFile();
     lngBytesPerSec_ = 0;
-    messages_.ShowWarning(kCheckCaption, "不能启动录音功能!");
+    messages_.ShowWarning(kCheckCaption, WithCause("不能启动录音功能!", clsRecorder_.StartFailure()));
     return;
   }
   diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
@@ -126,8 +147,7 @@ bool RecordingController::OpenOutput(int32_t rate, int16_t channels) {
   if (result == ENC_TARGET_HOLDS_DATA) {
     messages_.ShowWarning(kCheckCaption, "文件 " + view_.OutputFile() + " 已有内容, 不会覆盖!");
   } else {
-    const std::string cause = clsEncoder_.InitError();
-    messages_.ShowWarning(kCheckCaption, "无法初始化编码器!" + (cause.empty() ? "" : "\n" + cause));
+    messages_.ShowWarning(kCheckCaption, WithCause("无法初始化编码器!", clsEncoder_.InitError()));
   }
   return false;
 }
@@ -165,7 +185,10 @@ std::string RecordingController::ReplaceQuestion(const std::string& path) {
 
 void RecordingController::Stop() {
   const int64_t lost = clsRecorder_.LostInputCount();
+  // The rest of the recording arrives through GotData inside StopRecord.
+  stopping_ = true;
   const bool stopped = clsRecorder_.StopRecord();
+  stopping_ = false;
   clsEncoder_.EncoderClose();
   RecordingJournal().Finish(view_.OutputFile());
   diskGuard_.End();
@@ -181,6 +204,11 @@ void RecordingController::Stop() {
   // A gap in the file must not go unnoticed.
   if (lost > 0) {
     messages_.ShowWarning(kAppCaption, "录音中有 " + std::to_string(lost) + " 处输入丢失 (系统太忙), 文件在这些地方有间断!");
+  }
+  if (!stopFailure_.empty()) {
+    const std::string failure = std::move(stopFailure_);
+    stopFailure_.clear();
+    messages_.ShowWarning(kAppCaption, failure);
   }
 }
 
@@ -207,36 +235,33 @@ void RecordingController::GotData(std::span<const int16_t> intBuffer, int32_t ln
   clsEffects_.ProcessSamples(intVisSamples_);
   ++blockSerial_;
   if (!clsRecorder_.IsRecording() || lngBytesPerSec_ <= 0) return;
+  // A failure is ending the recording: what its stop still delivers is not written.
+  if (!stopFailure_.empty()) return;
 
   const auto bytes = std::clamp<int32_t>(lngLen, 0, static_cast<int32_t>(intVisSamples_.size() * sizeof(int16_t)));
   lngRecMS_ = static_cast<int32_t>(
       std::nearbyint(static_cast<double>(bytes) / lngBytesPerSec_ * 1000.0 + lngRecMS_));
 
   int32_t buffer_used = 0;
-  switch (clsEncoder_.Encode(intVisSamples_.data(), bytes, buffer_used)) {
-    case ENC_WRITE_ERROR:
-      StopAfterEncoderFailure("Write error (no disk space left?)!");
-      break;
-    case ENC_CONVERT_FAILED:
-      // Ignoring it would drop audio silently for the rest of the recording.
-      StopAfterEncoderFailure("编码转换失败, 录音已停止!");
-      break;
-    default:
-      // Stopped while the flush and the header still fit, not at the full disk.
-      if (!diskGuard_.Recorded(bytes)) StopAfterEncoderFailure("磁盘空间即将用完, 录音已停止!");
-      break;
+  if (const EncoderResult result = clsEncoder_.Encode(intVisSamples_.data(), bytes, buffer_used); result != ENC_OK) {
+    // Ignoring any of them would drop audio silently for the rest of the recording.
+    StopAfterEncoderFailure(EncoderFailureMessage(result));
+  } else if (!diskGuard_.Recorded(bytes)) {
+    // Stopped while the flush and the header still fit, not at the full disk.
+    StopAfterEncoderFailure("磁盘空间即将用完, 录音已停止!");
   }
 }
 
 void RecordingController::StopAfterEncoderFailure(const std::string& message) {
-  Toggle();
-  messages_.ShowWarning(kAppCaption, message);
+  // Told once, after the stop; a stop already under way reports it itself.
+  stopFailure_ = message;
+  if (!stopping_) Toggle();
 }
 
 void RecordingController::DeviceLost(const std::string& reason) {
   if (!clsRecorder_.IsRecording()) return;
   Toggle();
-  messages_.ShowWarning(kAppCaption, "录音设备已断开, 录音已停止!" + (reason.empty() ? "" : "\n" + reason));
+  messages_.ShowWarning(kAppCaption, WithCause("录音设备已断开, 录音已停止!", reason));
 }
 
 std::string RecordingController::StatusSizeText() const {

@@ -78,11 +78,12 @@ class RecordingController {
   // Milliseconds as minutes ":" two-digit seconds, seconds rounded half to even.
   static std::string FormatLength(int32_t ms);
 
-  // A rate text as Hz: 1 .. 96000 (what the effects chain takes); 0 otherwise.
+  // A rate text as Hz: 1000 .. 96000 (what the encoder and the effects chain
+  // take); 0 otherwise.
   static int32_t ParseRateText(const std::string& text);
 
   static constexpr const char* kCheckCaption = "提示";
-  static constexpr const char* kBadRateMessage = "取样率无效! 请输入 1 到 96000 之间的数字.";
+  static constexpr const char* kBadRateMessage = "取样率无效! 请输入 1000 到 96000 之间的数字.";
   static constexpr const char* kAppCaption = "Tamblin";
 
  private:
@@ -112,4 +113,6 @@ class RecordingController {
   int32_t lngRecMS_ = 0;
   int32_t lngBytesPerSec_ = 0;
   uint64_t blockSerial_ = 0;
+  bool stopping_ = false;    // inside Stop: the engine delivers the rest
+  std::string stopFailure_;  // an encoder failure ending the recording, told after the stop
 };

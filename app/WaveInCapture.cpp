@@ -8,6 +8,8 @@ bool WaveInCapture::StartRecord(int32_t samplerate, int16_t Channels) {
   return recorder_.StartRecord(samplerate, Channels);
 }
 
+std::string WaveInCapture::StartFailure() const { return recorder_.StartFailure(); }
+
 bool WaveInCapture::StopRecord() { return recorder_.StopRecord(); }
 
 int64_t WaveInCapture::LostInputCount() const { return recorder_.LostInputCount(); }

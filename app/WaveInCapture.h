@@ -12,6 +12,7 @@ class WaveInCapture : public CaptureEngine {
 
   bool IsRecording() const override;
   bool StartRecord(int32_t samplerate, int16_t Channels) override;
+  std::string StartFailure() const override;
   bool StopRecord() override;
   int64_t LostInputCount() const override;
 

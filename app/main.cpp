@@ -1,6 +1,7 @@
 // tamblin: the desktop sound recorder. Takes no arguments.
 #include <QApplication>
 #include <QMessageBox>
+#include <csignal>
 
 #include "app/AppFont.h"
 #include "app/Form1.h"
@@ -8,6 +9,8 @@
 #include "app/SingleInstance.h"
 
 int main(int argc, char** argv) {
+  // Past a file-size limit (ulimit -f) a write fails with EFBIG and is reported like a full disk.
+  std::signal(SIGXFSZ, SIG_IGN);
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tamblin");
   AppFont::UseCjkFont(app);

@@ -1,6 +1,14 @@
 // PulseConnection: threaded main loop, context set-up and bounded waits.
 #include "capture/PulseConnection.h"
 
+#include <atomic>
+
+namespace {
+
+std::atomic<int64_t> timedOutWaits{0};  // all connections of the process
+
+}  // namespace
+
 PulseConnection::PulseConnection(std::string clientName, std::chrono::milliseconds timeout)
     : clientName_(std::move(clientName)), timeout_(timeout), mainloop_(pa_threaded_mainloop_new()) {}
 
@@ -30,10 +38,26 @@ void PulseConnection::Disconnect() {
   context_ = nullptr;
 }
 
+int64_t PulseConnection::TimedOutWaits() { return timedOutWaits; }
+
+bool PulseConnection::RecentlyHung() const {
+  return hung_ && std::chrono::steady_clock::now() - hungAt_ < timeout_;
+}
+
+void PulseConnection::NoteTimeout() {
+  hung_ = true;
+  hungAt_ = std::chrono::steady_clock::now();
+  ++timedOutWaits;
+}
+
 bool PulseConnection::EnsureConnected() {
   if (mainloop_ == nullptr) return false;
-  if (context_ != nullptr && pa_context_get_state(context_) == PA_CONTEXT_READY) return true;
+  const bool ready = context_ != nullptr && pa_context_get_state(context_) == PA_CONTEXT_READY;
+  if (ready && !hung_) return true;
+  // The server has just let a wait run out: another attempt would only wait again.
+  if (RecentlyHung()) return false;
   Disconnect();
+  hung_ = false;
   if (!started_) {
     if (pa_threaded_mainloop_start(mainloop_) < 0) return false;
     started_ = true;
@@ -49,10 +73,14 @@ bool PulseConnection::EnsureConnected() {
     Disconnect();
     return false;
   }
-  const bool settled = WaitUntil([this] {
-    const pa_context_state_t state = pa_context_get_state(context_);
-    return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
-  });
+  // A local server answers the handshake at once; half the timeout keeps a
+  // start-up against a hung one short.
+  const bool settled = WaitUntil(
+      [this] {
+        const pa_context_state_t state = pa_context_get_state(context_);
+        return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
+      },
+      timeout_ / 2);
   if (!settled || pa_context_get_state(context_) != PA_CONTEXT_READY) {
     Disconnect();
     return false;
@@ -61,20 +89,24 @@ bool PulseConnection::EnsureConnected() {
 }
 
 std::string PulseConnection::LastError() const {
+  if (hung_) return pa_strerror(PA_ERR_TIMEOUT);
   if (context_ == nullptr) return pa_strerror(PA_ERR_CONNECTIONREFUSED);
   return pa_strerror(pa_context_errno(context_));
 }
 
-bool PulseConnection::WaitUntil(const std::function<bool()>& done) {
+bool PulseConnection::WaitUntil(const std::function<bool()>& done) { return WaitUntil(done, timeout_); }
+
+bool PulseConnection::WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   if (done()) return true;
+  if (hung_) return false;
   // A timer on the main loop wakes us at the deadline even when the server
   // never answers.
   pa_mainloop_api* api = pa_threaded_mainloop_get_api(mainloop_);
-  const auto deadline = std::chrono::steady_clock::now() + timeout_;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
   timeval when{};
   pa_timeval_add(pa_gettimeofday(&when),
                  static_cast<pa_usec_t>(
-                     std::chrono::duration_cast<std::chrono::microseconds>(timeout_).count()));
+                     std::chrono::duration_cast<std::chrono::microseconds>(timeout).count()));
   pa_time_event* timer = api->time_new(
       api, &when,
       [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
@@ -86,6 +118,7 @@ bool PulseConnection::WaitUntil(const std::function<bool()>& done) {
     pa_threaded_mainloop_wait(mainloop_);
   }
   api->time_free(timer);
+  if (!finished) NoteTimeout();
   return finished;
 }
 

@@ -3,6 +3,12 @@
 // bounded by the timeout, so no call hangs on a dead or stuck server; a failed
 // connection is made anew at the next use.
 //
+// A hung server costs one timeout, not one per call (a stop or a start-up
+// makes several in a row): once a wait has timed out, the connection counts
+// as hung, its later waits give up at once, and for one timeout's length it
+// does not try to connect anew. After that the next use connects afresh.
+// Connecting waits half the timeout: a local server answers at once.
+//
 // Use: take a Lock, call EnsureConnected, issue libpulse calls, and wait for
 // their completion with WaitOperation or WaitUntil (which release the lock
 // while waiting). Callbacks run on the main loop thread with the lock held.
@@ -52,12 +58,21 @@ class PulseConnection {
   // Wakes the thread waiting in WaitUntil; for libpulse callbacks.
   void Signal() { pa_threaded_mainloop_signal(mainloop_, 0); }
 
+  // Waits of all connections of this process that ran into their timeout.
+  static int64_t TimedOutWaits();
+
  private:
   void Disconnect();
+  // Hung, and the timeout that showed it is less than one timeout ago.
+  bool RecentlyHung() const;
+  void NoteTimeout();
+  bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
   const std::string clientName_;
   const std::chrono::milliseconds timeout_;
   pa_threaded_mainloop* mainloop_ = nullptr;
   pa_context* context_ = nullptr;
   bool started_ = false;
+  bool hung_ = false;  // a wait on this context timed out
+  std::chrono::steady_clock::time_point hungAt_{};
 };

@@ -24,29 +24,34 @@ PulseWaveInDriver::~PulseWaveInDriver() { Close(); }
 
 MMRESULT PulseWaveInDriver::Open(const std::string& sourceName, const WAVEFORMATEX& format,
                                  WindowHandle callbackWindow) {
-  if (!IsCapturablePcm(format)) return WAVERR_BADFORMAT;
+  lastError_.clear();
+  if (!IsCapturablePcm(format)) return Fail(WAVERR_BADFORMAT, pa_strerror(PA_ERR_NOTSUPPORTED));
   PulseConnection::Lock lock(*connection_);
-  if (stream_ != nullptr) return MMSYSERR_ERROR;
-  if (!connection_->EnsureConnected()) return MMSYSERR_NODRIVER;
+  if (stream_ != nullptr) return Fail(MMSYSERR_ERROR, pa_strerror(PA_ERR_BADSTATE));
+  if (!connection_->EnsureConnected()) return Fail(MMSYSERR_NODRIVER, connection_->LastError());
   const pa_sample_spec sampleSpec{PA_SAMPLE_S16LE, format.nSamplesPerSec,
                             static_cast<uint8_t>(format.nChannels)};
   pa_channel_map map;
   pa_channel_map_init_extend(&map, sampleSpec.channels, PA_CHANNEL_MAP_WAVEEX);
   stream_ = pa_stream_new(connection_->Context(), "Tamblin recording", &sampleSpec, &map);
-  if (stream_ == nullptr) return MMSYSERR_ERROR;
+  if (stream_ == nullptr) return Fail(MMSYSERR_ERROR, connection_->LastError());
   pa_stream_set_state_callback(stream_, &PulseWaveInDriver::OnState, this);
   pa_stream_set_read_callback(stream_, &PulseWaveInDriver::OnRead, this);
   pa_stream_set_overflow_callback(stream_, &PulseWaveInDriver::OnOverflow, this);
 
   const uint32_t bytesPerSecond = format.nSamplesPerSec * format.nBlockAlign;
+  // At low rates the server still hands over whole blocks of its sources.
+  const uint32_t reserveBytes = std::max(bytesPerSecond * kReserveSeconds, kMinReserveBytes);
   {
     std::lock_guard buffers(bufferMutex_);
-    reserve_.assign(static_cast<size_t>(bytesPerSecond) * kReserveSeconds, 0);
+    reserve_.assign(reserveBytes, 0);
     reserveStart_ = reserveUsed_ = 0;
     overflowing_ = running_ = lossPending_ = false;
   }
+  receivedBytes_ = 0;
+  corked_ = true;
   pa_buffer_attr attr;
-  attr.maxlength = bytesPerSecond * kReserveSeconds;
+  attr.maxlength = reserveBytes;
   attr.fragsize = std::max<uint32_t>(format.nBlockAlign, bytesPerSecond / kFragmentsPerSecond /
                                                              format.nBlockAlign * format.nBlockAlign);
   attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
@@ -64,8 +69,9 @@ MMRESULT PulseWaveInDriver::Open(const std::string& sourceName, const WAVEFORMAT
       pa_stream_get_state(stream_) == PA_STREAM_READY;
   if (!connected) {
     const bool noSuchSource = pa_context_errno(connection_->Context()) == PA_ERR_NOENTITY;
+    std::string reason = connection_->LastError();
     CloseStream();
-    return noSuchSource ? MMSYSERR_BADDEVICEID : MMSYSERR_ERROR;
+    return Fail(noSuchSource ? MMSYSERR_BADDEVICEID : MMSYSERR_ERROR, std::move(reason));
   }
   window_ = callbackWindow;
   wakeWindow_ = CallbackWindow::Create("WAVE_IN_DRIVER");
@@ -122,11 +128,11 @@ MMRESULT PulseWaveInDriver::AddBuffer(WAVEHDR* header) {
 MMRESULT PulseWaveInDriver::Start() {
   PulseConnection::Lock lock(*connection_);
   if (stream_ == nullptr) return MMSYSERR_INVALHANDLE;
-  if (lost_) return MMSYSERR_ERROR;
+  if (lost_) return Fail(MMSYSERR_ERROR, lostReason_);
   SetRunning(true);  // before uncorking, so the first data is kept
   if (!Cork(false)) {
     SetRunning(false);
-    return MMSYSERR_ERROR;
+    return Fail(MMSYSERR_ERROR, connection_->LastError());
   }
   return MMSYSERR_NOERROR;
 }
@@ -134,8 +140,11 @@ MMRESULT PulseWaveInDriver::Start() {
 MMRESULT PulseWaveInDriver::Stop() {
   PulseConnection::Lock lock(*connection_);
   if (stream_ == nullptr) return MMSYSERR_INVALHANDLE;
+  // Corked once: a second stop (or the reset's) asks nothing of the server.
+  // Input the server sent before the cork took effect arrives during the wait
+  // and is kept.
+  const bool corked = lost_ || corked_ || Cork(true);
   SetRunning(false);
-  const bool corked = lost_ || Cork(true);
   std::lock_guard buffers(bufferMutex_);
   // Everything received so far goes out, the last of it in a partly filled buffer.
   Pump();
@@ -192,7 +201,16 @@ void PulseWaveInDriver::CloseStream() {
 }
 
 bool PulseWaveInDriver::Cork(bool corked) {
-  return connection_->WaitOperation(pa_stream_cork(stream_, corked ? 1 : 0, nullptr, nullptr));
+  // Counts as corked even when the server did not confirm: no input is kept
+  // any more, and a hung server is not asked twice.
+  const bool done = connection_->WaitOperation(pa_stream_cork(stream_, corked ? 1 : 0, nullptr, nullptr));
+  corked_ = corked || !done;
+  return done;
+}
+
+MMRESULT PulseWaveInDriver::Fail(MMRESULT result, std::string reason) {
+  lastError_ = std::move(reason);
+  return result;
 }
 
 void PulseWaveInDriver::SetRunning(bool running) {
@@ -282,6 +300,7 @@ void PulseWaveInDriver::StoreInReserve(const char* data, size_t bytes) {
       std::memset(reserve_.data() + at, 0, part);  // a hole in the stream: silence
     }
     reserveUsed_ += part;
+    receivedBytes_ += static_cast<int64_t>(part);
     bytes -= part;
     at = (at + part) % reserve_.size();
   }

@@ -1,6 +1,7 @@
 // PulseWaveInDriver: WaveInDriver on an audio server record stream (s16le at
 // the requested rate and channels). The stream's data is drained on the main
-// loop thread into a reserve of kReserveSeconds; what does not fit is dropped
+// loop thread into a reserve of kReserveSeconds (at least kMinReserveBytes);
+// what does not fit is dropped
 // and counted. So input survives a UI thread that is busy for a while.
 //
 // Queued buffers are filled from the reserve on the UI thread (the thread that
@@ -29,6 +30,7 @@ class PulseConnection;
 class PulseWaveInDriver : public WaveInDriver {
  public:
   static constexpr uint32_t kReserveSeconds = 3;
+  static constexpr uint32_t kMinReserveBytes = 65536;
   // Latency asked of the server per delivery: 1 / kFragmentsPerSecond s.
   static constexpr uint32_t kFragmentsPerSecond = 20;
 
@@ -46,6 +48,9 @@ class PulseWaveInDriver : public WaveInDriver {
   MMRESULT Close() override;
   int64_t OverflowCount() const override { return overflows_; }
   std::string LostReason() const override;
+  std::string LastError() const override { return lastError_; }
+  // Bytes of input taken from the server since Open (stored in the reserve).
+  int64_t ReceivedBytes() const { return receivedBytes_; }
 
  private:
   // Posted to the driver's own window: buffers can be filled (no parameters).
@@ -57,6 +62,8 @@ class PulseWaveInDriver : public WaveInDriver {
 
   // With the main loop lock held.
   bool Cork(bool corked);
+  // Keeps the server's words for a failed call; returns `result`.
+  MMRESULT Fail(MMRESULT result, std::string reason);
   void SetRunning(bool running);  // takes bufferMutex_
   void Drain();  // stream -> reserve; main loop thread
   void CloseStream();
@@ -79,6 +86,8 @@ class PulseWaveInDriver : public WaveInDriver {
   WindowHandle wakeHandle_ = 0;    // likewise
   std::atomic<bool> wakePending_{false};
   bool lost_ = false;              // main loop lock
+  bool corked_ = true;             // main loop lock
+  std::string lastError_;          // UI thread
   std::string lostReason_;         // main loop lock
 
   // The reserve and the buffer queue, shared by the main loop thread (which
@@ -94,4 +103,5 @@ class PulseWaveInDriver : public WaveInDriver {
   bool running_ = false;
   bool lossPending_ = false;  // the UI thread has yet to hand back and report a loss
   std::atomic<int64_t> overflows_{0};
+  std::atomic<int64_t> receivedBytes_{0};
 };

@@ -28,8 +28,11 @@ class WaveInDriver {
   virtual MMRESULT AddBuffer(WAVEHDR* header) = 0;
   virtual MMRESULT Start() = 0;
   // Stops input; a partly filled buffer is handed back, empty ones stay queued.
+  // Input received before the stop and not yet in a buffer fills buffers
+  // queued afterwards; calling Stop again hands back the next partial one.
   virtual MMRESULT Stop() = 0;
-  // Stops input and hands back every queued buffer.
+  // Stops input and hands back every queued buffer; input not yet in a buffer
+  // is discarded.
   virtual MMRESULT Reset() = 0;
   virtual MMRESULT Close() = 0;
 
@@ -38,4 +41,7 @@ class WaveInDriver {
   virtual int64_t OverflowCount() const = 0;
   // Why WIM_DEVICE_LOST was posted (the server's own words).
   virtual std::string LostReason() const = 0;
+  // Why the last failed call failed (the server's own words); empty when the
+  // driver has nothing to add to the result code.
+  virtual std::string LastError() const = 0;
 };

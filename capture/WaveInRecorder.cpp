@@ -3,6 +3,7 @@
 // members over a source mixer.
 #include "capture/WaveInRecorder.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "capture/CallbackWindow.h"
@@ -17,6 +18,40 @@ namespace {
 
 std::unique_ptr<WaveInDriver> MakePulseDriver(const std::shared_ptr<PulseConnection>& connection) {
   return std::make_unique<PulseWaveInDriver>(connection);
+}
+
+WAVEFORMATEX Pcm16Format(int32_t samplerate, int16_t Channels) {
+  WAVEFORMATEX format;
+  format.wFormatTag = WAVE_FORMAT_PCM;
+  format.nChannels = static_cast<uint16_t>(Channels);
+  format.nSamplesPerSec = static_cast<uint32_t>(samplerate);
+  format.wBitsPerSample = 16;
+  format.nBlockAlign = static_cast<uint16_t>(Channels * 16 / 8);
+  format.nAvgBytesPerSec = format.nBlockAlign * format.nSamplesPerSec;
+  format.cbSize = 0;
+  return format;
+}
+
+// BufferSize bytes, or one second of `format` where that is less (low rates),
+// in whole frames: a block never holds more than the encoder takes at once.
+int32_t CaptureBufferBytes(int32_t bufferSize, const WAVEFORMATEX& format) {
+  const auto second = static_cast<int64_t>(format.nAvgBytesPerSec) / format.nBlockAlign * format.nBlockAlign;
+  return static_cast<int32_t>(std::max<int64_t>(std::min<int64_t>(bufferSize, second), format.nBlockAlign));
+}
+
+// The driver's own words for a failed call, or the result code's meaning.
+std::string DriverFailure(const WaveInDriver& driver, MMRESULT result) {
+  if (std::string reason = driver.LastError(); !reason.empty()) return reason;
+  switch (result) {
+    case MMSYSERR_NODRIVER:
+      return "没有可用的音频服务器";
+    case MMSYSERR_BADDEVICEID:
+      return "录音设备不存在";
+    case WAVERR_BADFORMAT:
+      return "录音格式不受支持";
+    default:
+      return "驱动错误 " + std::to_string(result);
+  }
 }
 
 }  // namespace
@@ -56,56 +91,57 @@ int64_t WaveInRecorder::LostInputCount() const { return driver_->OverflowCount()
 
 bool WaveInRecorder::StartRecord(int32_t samplerate, int16_t Channels) {
   // A second start would take the buffers away from the driver that holds them.
-  if (open_) return false;
+  if (open_) {
+    startFailure_ = "录音已在进行中";
+    return false;
+  }
   // The sample array must hold the header's whole length.
-  if (bufferCount_ < 1 || bufferSize_ < 2 || bufferSize_ % 2 != 0) return false;
-  if (samplerate <= 0 || Channels <= 0) return false;
+  if (bufferCount_ < 1 || bufferSize_ < 2 || bufferSize_ % 2 != 0) return FailStart("缓冲区设置无效", 0);
+  if (samplerate <= 0 || Channels <= 0) return FailStart("取样率或声道数无效", 0);
 
+  const WAVEFORMATEX format = Pcm16Format(samplerate, Channels);
   buffers_.clear();
   buffers_.resize(static_cast<size_t>(bufferCount_));
   CreateCallbackWindow();
-
-  WAVEFORMATEX format;
-  format.wFormatTag = WAVE_FORMAT_PCM;
-  format.nChannels = static_cast<uint16_t>(Channels);
-  format.nSamplesPerSec = static_cast<uint32_t>(samplerate);
-  format.wBitsPerSample = 16;
-  format.nBlockAlign = static_cast<uint16_t>(Channels * 16 / 8);
-  format.nAvgBytesPerSec = format.nBlockAlign * format.nSamplesPerSec;
-  format.cbSize = 0;
-
   const std::string source = deviceId_ >= 0 ? selectedSource_ : std::string();
-  if (driver_->Open(source, format, callbackWindow_) != MMSYSERR_NOERROR) {
-    ReleaseCallbackWindow();
-    return false;
+  if (const MMRESULT opened = driver_->Open(source, format, callbackWindow_); opened != MMSYSERR_NOERROR) {
+    return FailStart(DriverFailure(*driver_, opened), 0);
   }
   open_ = true;
+  if (!PrepareBuffers(CaptureBufferBytes(bufferSize_, format))) return false;
+  if (const MMRESULT started = driver_->Start(); started != MMSYSERR_NOERROR) {
+    return FailStart(DriverFailure(*driver_, started), bufferCount_);
+  }
+  ++recording_;
+  nextBuffer_ = 0;
+  startFailure_.clear();
+  for (CaptureBuffer& buffer : buffers_) driver_->AddBuffer(&buffer.header);
+  return true;
+}
+
+bool WaveInRecorder::PrepareBuffers(int32_t bytes) {
   for (int32_t i = 0; i < bufferCount_; ++i) {
     CaptureBuffer& buffer = buffers_[static_cast<size_t>(i)];
-    buffer.samples.assign(static_cast<size_t>(bufferSize_ / 2), 0);
+    buffer.samples.assign(static_cast<size_t>(bytes / 2), 0);
     buffer.dataAddress = buffer.samples.data();
     buffer.header = WAVEHDR{};
     buffer.header.lpData = reinterpret_cast<char*>(buffer.dataAddress);
-    buffer.header.dwBufferLength = static_cast<uint32_t>(bufferSize_);
+    buffer.header.dwBufferLength = static_cast<uint32_t>(bytes);
     buffer.header.dwUser = static_cast<uintptr_t>(i);
-    if (driver_->Prepare(&buffer.header) != MMSYSERR_NOERROR) {
-      UnprepareBuffers(i - 1);
-      driver_->Close();
-      open_ = false;
-      ReleaseCallbackWindow();
-      return false;
+    if (const MMRESULT prepared = driver_->Prepare(&buffer.header); prepared != MMSYSERR_NOERROR) {
+      return FailStart(DriverFailure(*driver_, prepared), i);
     }
   }
-  if (driver_->Start() != MMSYSERR_NOERROR) {
-    UnprepareBuffers(bufferCount_ - 1);
-    driver_->Close();
-    open_ = false;
-    ReleaseCallbackWindow();
-    return false;
-  }
-  ++recording_;
-  for (CaptureBuffer& buffer : buffers_) driver_->AddBuffer(&buffer.header);
   return true;
+}
+
+bool WaveInRecorder::FailStart(std::string cause, int32_t prepared) {
+  UnprepareBuffers(prepared - 1);
+  if (open_) driver_->Close();
+  open_ = false;
+  ReleaseCallbackWindow();
+  startFailure_ = std::move(cause);
+  return false;
 }
 
 void WaveInRecorder::UnprepareBuffers(int32_t last) {
@@ -113,15 +149,47 @@ void WaveInRecorder::UnprepareBuffers(int32_t last) {
 }
 
 bool WaveInRecorder::StopRecord() {
+  if (stopping_) {
+    stopAgain_ = true;
+    return true;
+  }
   if (open_) {
+    stopping_ = true;
+    stopAgain_ = false;
     driver_->Stop();
+    DeliverRestOfRecording();
     driver_->Reset();
     for (CaptureBuffer& buffer : buffers_) driver_->Unprepare(&buffer.header);
     driver_->Close();
     open_ = false;
+    stopping_ = false;
   }
   ReleaseCallbackWindow();
   return true;
+}
+
+void WaveInRecorder::DeliverRestOfRecording() {
+  // Buffers queued again take what the reserve still holds; the driver's Stop
+  // hands back the last, partly filled one. Bounded by the reserve.
+  while (!stopAgain_ && open_ && DeliverHandedBackBuffers()) driver_->Stop();
+}
+
+bool WaveInRecorder::DeliverHandedBackBuffers() {
+  bool delivered = false;
+  // The driver hands buffers back in the order they were queued, which is ring order.
+  while (open_ && !buffers_.empty() && (buffers_[nextBuffer_].header.dwFlags & WHDR_DONE) != 0) {
+    CaptureBuffer& buffer = buffers_[nextBuffer_];
+    buffer.header.dwFlags &= ~WHDR_DONE;  // delivered once, whoever asks next
+    nextBuffer_ = (nextBuffer_ + 1) % buffers_.size();
+    delivered = true;
+    const uint64_t recording = recording_;
+    int32_t lngLen = static_cast<int32_t>(buffer.header.dwBytesRecorded);
+    if (GotData) GotData(std::span<int16_t>(buffer.samples), lngLen);
+    // The handler may have stopped (or even restarted) the recording.
+    if (!open_ || recording != recording_ || stopAgain_) break;
+    driver_->AddBuffer(&buffer.header);
+  }
+  return delivered;
 }
 
 HookHandler WaveInRecorder::FindHookHandler(int32_t nOrdinal) {
@@ -138,20 +206,9 @@ void WaveInRecorder::HandleWaveInMessage(bool, bool&, intptr_t&, WindowHandle, u
     if (open_ && DeviceLost) DeviceLost(driver_->LostReason());
     return;
   }
-  if (uMsg != MM_WIM_DATA) return;
-  // Only headers of this recording's buffers are read.
-  const auto* posted = reinterpret_cast<const WAVEHDR*>(lParam);
-  size_t index = buffers_.size();
-  for (size_t i = 0; i < buffers_.size(); ++i) {
-    if (&buffers_[i].header == posted) index = i;
-  }
-  if (index == buffers_.size()) return;
-  const WAVEHDR header = *posted;
-  const uint64_t recording = recording_;
-  int32_t lngLen = static_cast<int32_t>(header.dwBytesRecorded);
-  if (GotData) GotData(std::span<int16_t>(buffers_[index].samples), lngLen);
-  // The handler may have stopped (or even restarted) the recording.
-  if (open_ && recording == recording_) driver_->AddBuffer(&buffers_[index].header);
+  // The posted header only says that buffers came back; they are taken in
+  // ring order, so one delivered early by a stop is not delivered again.
+  if (uMsg == MM_WIM_DATA) DeliverHandedBackBuffers();
 }
 
 void WaveInRecorder::CreateCallbackWindow() {

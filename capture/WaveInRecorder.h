@@ -34,14 +34,15 @@ class WaveInRecorder : private HookOwner {
   WaveInRecorder& operator=(const WaveInRecorder&) = delete;
 
   // Raised on the UI thread for every filled buffer: intBuffer is the buffer's
-  // whole sample array (BufferSize / 2 elements, the engine's own: copy what you
-  // keep), lngLen the valid byte count. StopRecord may be called from inside.
+  // whole sample array (the engine's own: copy what you keep), lngLen the valid
+  // byte count. A buffer holds BufferSize bytes, or one second of the format
+  // where that is less. StopRecord may be called from inside.
   std::function<void(std::span<int16_t> intBuffer, int32_t& lngLen)> GotData;
 
   // Raised once on the UI thread when the device or the audio server vanished
   // during a recording; buffers filled before the loss have been delivered
-  // first, and no GotData follows. IsRecording stays true until the owner calls
-  // StopRecord (as its stop button would).
+  // first, and no GotData follows before the owner calls StopRecord (as its
+  // stop button would). IsRecording stays true until then.
   std::function<void(const std::string& reason)> DeviceLost;
 
   // Number of times input was dropped since StartRecord because every buffer
@@ -50,14 +51,20 @@ class WaveInRecorder : private HookOwner {
   int64_t LostInputCount() const;
 
   bool IsRecording() const;
-  // Stops, hands back and closes the device; nothing is delivered once it has
-  // begun. Always true; harmless while idle.
+  // Stops and closes the device. Before it closes, everything captured up to
+  // the stop goes out through GotData (the last buffer partly filled), with
+  // IsRecording still true; a StopRecord called from inside those deliveries
+  // only ends them. Always true; harmless while idle.
   bool StopRecord();
   // Opens the selected device (none selected: the system's default input) for
   // 16-bit PCM at `samplerate` Hz with `Channels` (1 or 2) and starts the ring.
-  // False, with nothing left open, when the device fails, when a recording is
-  // already running, or when BufferCount < 1 or BufferSize is not even and > 0.
+  // False, with nothing left open and the cause in StartFailure, when the
+  // device fails, when a recording is already running, or when BufferCount < 1
+  // or BufferSize is not even and > 0.
   bool StartRecord(int32_t samplerate, int16_t Channels);
+  // Why the last StartRecord failed, in the driver's or server's words;
+  // empty after a successful start.
+  const std::string& StartFailure() const { return startFailure_; }
   int32_t BufferCount() const;
   void BufferCount(int32_t Index);
   int32_t BufferSize() const;  // bytes
@@ -99,7 +106,15 @@ class WaveInRecorder : private HookOwner {
   void HookCallbackWindow();
   void UnhookCallbackWindow();
   void ReleaseCallbackWindow();
+  // Refuses the start with `cause`, undoing what it did: `prepared` buffers
+  // are unprepared and an open device is closed.
+  bool FailStart(std::string cause, int32_t prepared);
+  bool PrepareBuffers(int32_t bytes);
   void UnprepareBuffers(int32_t last);
+  // Hands every buffer the driver gave back to GotData in ring order, queueing
+  // each again while the recording goes on. True when any was delivered.
+  bool DeliverHandedBackBuffers();
+  void DeliverRestOfRecording();
   // The selected device as the server has it now; nothing when none is
   // selected or it is gone.
   std::optional<SourceDescription> SelectedSource();
@@ -114,6 +129,10 @@ class WaveInRecorder : private HookOwner {
   std::shared_ptr<CallbackWindow> window_;
   WindowHandle callbackWindow_ = 0;
   bool open_ = false;           // the wave-in handle is non-zero
+  bool stopping_ = false;       // StopRecord is delivering the rest
+  bool stopAgain_ = false;      // a GotData handler asked to stop during that
+  size_t nextBuffer_ = 0;       // the buffer the driver hands back next
+  std::string startFailure_;
   uint64_t recording_ = 0;      // serial of the current recording
   int32_t deviceId_ = -1;
   std::vector<SourceDescription> devices_;  // as last enumerated

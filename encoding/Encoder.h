@@ -14,9 +14,10 @@ enum EncoderResult : int32_t {
   ENC_INIT_FAILED = 7,       // bad rate/channels, or the conversion stream cannot be opened
   ENC_BUFFER_TOO_LARGE = 8,  // block longer than one second of input
   ENC_CONVERT_FAILED = 9,    // the conversion failed
-  ENC_WRITE_ERROR = 10,      // the file took fewer bytes than produced (disk full, size limit)
+  ENC_WRITE_ERROR = 10,      // the file took fewer bytes than produced (disk full, file-size limit)
   ENC_CANCELLED = 11,        // the format chooser was cancelled or failed
-  ENC_TARGET_HOLDS_DATA = 12,  // the output already holds data the rules keep (left untouched)
+  ENC_SIZE_LIMIT = 12,       // the block could push the file past the format's size limit; nothing written
+  ENC_TARGET_HOLDS_DATA = 13,  // the output already holds data the rules keep (left untouched)
 };
 
 class Encoder {

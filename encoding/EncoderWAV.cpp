@@ -166,7 +166,7 @@ EncoderResult EncoderWAV::Encode(const void* buffer_ptr, int32_t buffer_len, int
   const auto bound = static_cast<int64_t>(destination_.size());
   if (writeHeader_ && fileLength_ + 2 * bound > maxFileLength_) {
     buffer_used = 0;
-    return ENC_WRITE_ERROR;
+    return ENC_SIZE_LIMIT;  // not a write error: the file is whole and a next one could follow
   }
   int32_t consumed = 0;
   int32_t produced = 0;

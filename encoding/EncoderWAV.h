@@ -15,7 +15,7 @@
 // ENC_CONVERT_FAILED (after writing what it did produce); a short write returns
 // ENC_WRITE_ERROR and cuts the partial block off again, so the file stays a valid
 // WAV of every block written before; a block that could push the file past the
-// 32-bit RIFF sizes is refused with ENC_WRITE_ERROR before anything is written.
+// 32-bit RIFF sizes is refused with ENC_SIZE_LIMIT before anything is written.
 #pragma once
 
 #include <chrono>

@@ -71,13 +71,18 @@ void FakeWaveInDriver::HandBack(WAVEHDR* header) {
 }
 
 bool FakeWaveInDriver::FillNext(std::span<const int16_t> samples) {
+  if (!FillPartly(samples)) return false;
+  HandBack(queue_.front());
+  queue_.pop_front();
+  return true;
+}
+
+bool FakeWaveInDriver::FillPartly(std::span<const int16_t> samples) {
   if (queue_.empty()) return false;
   WAVEHDR* header = queue_.front();
-  queue_.pop_front();
   const size_t bytes = std::min<size_t>(samples.size_bytes(), header->dwBufferLength);
   std::memcpy(header->lpData, samples.data(), bytes);
   header->dwBytesRecorded = static_cast<uint32_t>(bytes);
-  HandBack(header);
   return true;
 }
 

@@ -20,6 +20,9 @@ class FakeWaveInDriver : public WaveInDriver {
   // Copies `samples` into the first queued buffer (as far as they fit), marks
   // it done and posts it. False when no buffer is queued.
   bool FillNext(std::span<const int16_t> samples);
+  // Copies `samples` into the first queued buffer without handing it back,
+  // as a device in the middle of a buffer; Stop hands it back.
+  bool FillPartly(std::span<const int16_t> samples);
   // Posts WIM_DEVICE_LOST with `reason`.
   void LoseDevice(const std::string& reason);
   size_t QueuedCount() const { return queue_.size(); }
@@ -35,12 +38,14 @@ class FakeWaveInDriver : public WaveInDriver {
   MMRESULT Close() override;
   int64_t OverflowCount() const override { return overflows; }
   std::string LostReason() const override { return lostReason_; }
+  std::string LastError() const override { return lastError; }
 
   std::vector<std::string> calls;
   std::string openedSource;
   WAVEFORMATEX openedFormat;
   WindowHandle window = 0;
   int64_t overflows = 0;
+  std::string lastError;  // what LastError says
 
  private:
   MMRESULT Log(const std::string& call);

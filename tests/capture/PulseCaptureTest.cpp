@@ -3,12 +3,19 @@
 // are those the server reports, and a vanishing server ends delivery cleanly.
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <sstream>
 #include <thread>
 
+#include "capture/PulseConnection.h"
+#include "capture/PulseSourceMixer.h"
+#include "capture/PulseWaveInDriver.h"
 #include "capture/WaveInRecorder.h"
+#include "encoding/EncoderWAV.h"
 #include "tests/capture/EventPump.h"
 #include "tests/support/PipeSourceFeeder.h"
 #include "tests/support/PrivatePulseDaemon.h"
@@ -135,6 +142,76 @@ TEST_F(PulseRecordingTest, InputBeyondTheReserveIsCountedAsLost) {
   recorder_.StopRecord();
 }
 
+// The file holds everything captured up to the stop: an exact number of
+// samples, no multiple of a buffer and with nothing after it, comes back bit
+// for bit through the engine and the encoder, at usual and at the lowest rates.
+class PulseRecordingEndTest : public ::testing::TestWithParam<std::tuple<int32_t, int16_t, size_t>> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(EnsurePulseServer());
+    EnsureEventLoop();
+    ASSERT_TRUE(folder_.isValid());
+  }
+
+  // Feeds `fed` into a pipe source, waits until the driver has it all, stops,
+  // and returns the data chunk of the finished file.
+  std::vector<int16_t> RecordIntoFile(int32_t rate, int16_t channels, const std::vector<int16_t>& fed) {
+    PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_end"), rate, channels, "Pipe-End");
+    EXPECT_TRUE(feeder.Loaded());
+    const auto connection = std::make_shared<PulseConnection>("Tamblin end test");
+    auto driver = std::make_unique<PulseWaveInDriver>(connection);
+    PulseWaveInDriver& received = *driver;
+    WaveInRecorder recorder(std::move(driver), std::make_unique<PulseSourceMixer>(connection));
+    EncoderWAV encoder;
+    encoder.SetPCMFormat(rate, channels, "", "");
+    const std::string file = folder_.filePath("end.wav").toStdString();
+    EXPECT_EQ(encoder.EncoderInit(rate, channels, file), ENC_OK);
+    recorder.GotData = [&](std::span<int16_t> intBuffer, int32_t& lngLen) {
+      int32_t used = 0;
+      EXPECT_TRUE(recorder.IsRecording());
+      EXPECT_EQ(encoder.Encode(intBuffer.data(), lngLen, used), ENC_OK);
+    };
+    EXPECT_TRUE(recorder.SelectDevice(FindDevice(recorder, "Pipe-End")));
+    EXPECT_TRUE(recorder.StartRecord(rate, channels)) << recorder.StartFailure();
+    feeder.Feed(fed, 4.0);
+    const auto bytes = static_cast<int64_t>(fed.size() * sizeof(int16_t));
+    EXPECT_TRUE(PumpUntil([&] { return received.ReceivedBytes() >= bytes; }, std::chrono::seconds(30)));
+    recorder.StopRecord();
+    encoder.EncoderClose();
+    EXPECT_EQ(received.ReceivedBytes(), bytes) << "the source gave more than was fed";
+    return ReadDataChunk(file);
+  }
+
+  static std::vector<int16_t> ReadDataChunk(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    constexpr auto kHeader = static_cast<size_t>(WavHeader::Size(WAVEFORMATEX::kSize));
+    if (bytes.size() < kHeader) return {};
+    std::vector<int16_t> samples((bytes.size() - kHeader) / 2);
+    std::memcpy(samples.data(), bytes.data() + kHeader, samples.size() * 2);
+    return samples;
+  }
+
+  QTemporaryDir folder_;
+};
+
+TEST_P(PulseRecordingEndTest, FileHoldsExactlyTheFedSamples) {
+  const auto [rate, channels, frames] = GetParam();
+  const std::vector<int16_t> fed = KnownSamples(frames * channels);
+  const std::vector<int16_t> got = RecordIntoFile(rate, channels, fed);
+  ASSERT_EQ(got.size(), fed.size());
+  const auto mismatch = std::mismatch(got.begin(), got.end(), fed.begin());
+  EXPECT_TRUE(mismatch.first == got.end()) << "first difference at sample " << (mismatch.first - got.begin());
+}
+
+// 1.3 s and 1.7 s at the usual rates; the lowest rates a few seconds each.
+INSTANTIATE_TEST_SUITE_P(RatesAndChannels, PulseRecordingEndTest,
+                         ::testing::Values(std::make_tuple(44100, int16_t{2}, size_t{57330}),
+                                           std::make_tuple(8000, int16_t{1}, size_t{13601}),
+                                           std::make_tuple(1000, int16_t{2}, size_t{2501}),
+                                           std::make_tuple(100, int16_t{1}, size_t{301}),
+                                           std::make_tuple(1, int16_t{1}, size_t{3})));
+
 TEST(PulseDevicesTest, PipeSourceIsListedAndItsLevelReachesTheServer) {
   ASSERT_TRUE(EnsurePulseServer());
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_dev"), 44100, 2, "Pipe-Devices");
@@ -169,42 +246,61 @@ TEST(PulseDevicesTest, PipeSourceIsListedAndItsLevelReachesTheServer) {
   EXPECT_EQ(raw, (std::vector<std::string>{"40000", "40000"})) << volume.output;
 }
 
-TEST(PulseServerLossTest, KilledServerEndsDeliveryWithDeviceLost) {
-  EnsureEventLoop();
-  PrivatePulseDaemon daemon;
-  ASSERT_TRUE(daemon.Running());
-  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_loss"), 44100, 2, "Pipe-Loss");
-  ASSERT_TRUE(feeder.Loaded());
-  WaveInRecorder recorder;
-  int32_t deliveries = 0;
-  recorder.GotData = [&](std::span<int16_t>, int32_t&) { ++deliveries; };
+// A recording from a pipe source on a daemon of the test's own, which the
+// test may kill or freeze; counts what GotData delivers.
+class PrivateServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    EnsureEventLoop();
+    ASSERT_TRUE(daemon_.Running());
+    recorder_.GotData = [this](std::span<int16_t>, int32_t& lngLen) {
+      ++deliveries_;
+      deliveredBytes_ += lngLen;
+    };
+  }
+
+  void StartOnPipe(int32_t rate, int16_t channels, const std::string& description) {
+    feeder_ = std::make_unique<PipeSourceFeeder>(PipeSourceFeeder::UniqueName("tamblin_private"), rate, channels,
+                                                 description);
+    ASSERT_TRUE(feeder_->Loaded());
+    const int32_t device = FindDevice(recorder_, description);
+    ASSERT_GE(device, 0);
+    ASSERT_TRUE(recorder_.SelectDevice(device));
+    ASSERT_TRUE(recorder_.StartRecord(rate, channels)) << recorder_.StartFailure();
+  }
+
+  PrivatePulseDaemon daemon_;
+  std::unique_ptr<PipeSourceFeeder> feeder_;
+  WaveInRecorder recorder_;
+  int32_t deliveries_ = 0;
+  int64_t deliveredBytes_ = 0;
+};
+
+TEST_F(PrivateServerTest, KilledServerEndsDeliveryWithDeviceLost) {
   std::string lostReason;
   int32_t deliveriesAtLoss = -1;
-  recorder.DeviceLost = [&](const std::string& reason) {
+  recorder_.DeviceLost = [&](const std::string& reason) {
     lostReason = reason;
-    deliveriesAtLoss = deliveries;
+    deliveriesAtLoss = deliveries_;
   };
-  const int32_t device = FindDevice(recorder, "Pipe-Loss");
-  ASSERT_GE(device, 0);
-  ASSERT_TRUE(recorder.SelectDevice(device));
-  ASSERT_TRUE(recorder.StartRecord(44100, 2));
-  feeder.FeedContinuously(2.0);
-  ASSERT_TRUE(PumpUntil([&] { return deliveries >= 3; }));
+  StartOnPipe(44100, 2, "Pipe-Loss");
+  feeder_->FeedContinuously(2.0);
+  ASSERT_TRUE(PumpUntil([&] { return deliveries_ >= 3; }));
 
-  daemon.Stop();
+  daemon_.Stop();
   ASSERT_TRUE(PumpUntil([&] { return deliveriesAtLoss >= 0; }));
   EXPECT_FALSE(lostReason.empty());
   PumpFor(std::chrono::milliseconds(300));
-  EXPECT_EQ(deliveries, deliveriesAtLoss);  // nothing after the loss
-  EXPECT_TRUE(recorder.IsRecording());
-  EXPECT_TRUE(recorder.StopRecord());
-  EXPECT_FALSE(recorder.IsRecording());
+  EXPECT_EQ(deliveries_, deliveriesAtLoss);  // nothing after the loss
+  EXPECT_TRUE(recorder_.IsRecording());
+  EXPECT_TRUE(recorder_.StopRecord());
+  EXPECT_FALSE(recorder_.IsRecording());
 
   // With the server gone: no devices, no selection, no recording, no hang.
-  EXPECT_EQ(recorder.DeviceCount(), 0);
-  EXPECT_FALSE(recorder.SelectDevice(0));
-  EXPECT_FALSE(recorder.StartRecord(44100, 2));
-  feeder.StopFeeding();
+  EXPECT_EQ(recorder_.DeviceCount(), 0);
+  EXPECT_FALSE(recorder_.SelectDevice(0));
+  EXPECT_FALSE(recorder_.StartRecord(44100, 2));
+  feeder_->StopFeeding();
 }
 
 TEST(PulseServerLossTest, RemovedSourceEndsDeliveryWithDeviceLost) {
@@ -221,22 +317,44 @@ TEST(PulseServerLossTest, RemovedSourceEndsDeliveryWithDeviceLost) {
   feeder.reset();  // unloads the source under the running recording
   ASSERT_TRUE(PumpUntil([&] { return lost; }));
   EXPECT_TRUE(recorder.StopRecord());
+  // Starting on it again fails with the server's own reason.
+  EXPECT_FALSE(recorder.StartRecord(8000, 1));
+  EXPECT_EQ(recorder.StartFailure(), "No such entity");
   // The device list no longer offers it.
   EXPECT_LT(FindDevice(recorder, "Pipe-Gone"), 0);
 }
 
-TEST(PulseServerLossTest, HungServerCannotHangTheEngine) {
+// A hung server costs one timeout, not one per call: the start-up's calls
+// after the first, and a stop's cork and flush after the first, give up at once.
+TEST(PulseServerLossTest, HungServerCostsOneTimeoutPerBurstOfCalls) {
   EnsureEventLoop();
   PrivatePulseDaemon daemon;
   ASSERT_TRUE(daemon.Running());
   WaveInRecorder recorder;
   daemon.Freeze();
-  // Every call gives up after its bounded wait and reports failure.
+  const int64_t before = PulseConnection::TimedOutWaits();
   EXPECT_EQ(recorder.DeviceCount(), 0);
   EXPECT_FALSE(recorder.SelectDevice(0));
   EXPECT_FALSE(recorder.StartRecord(44100, 2));
+  EXPECT_EQ(recorder.StartFailure(), "Timeout");  // the server's own word for it
+  EXPECT_EQ(PulseConnection::TimedOutWaits() - before, 1);
   daemon.Thaw();
-  EXPECT_GT(recorder.DeviceCount(), 0);  // and recovers once the server answers
+  // Tried afresh once the hold is over, and found again.
+  EXPECT_TRUE(PumpUntil([&] { return recorder.DeviceCount() > 0; }));
+}
+
+TEST_F(PrivateServerTest, StopAgainstAHungServerWaitsOnceAndKeepsTheData) {
+  StartOnPipe(8000, 1, "Pipe-Hung");
+  feeder_->Feed(KnownSamples(8000 + 123), 4.0);
+  feeder_->WaitFed();
+  ASSERT_TRUE(PumpUntil([&] { return deliveredBytes_ >= 10240; }));
+  daemon_.Freeze();
+  const int64_t before = PulseConnection::TimedOutWaits();
+  EXPECT_TRUE(recorder_.StopRecord());
+  EXPECT_FALSE(recorder_.IsRecording());
+  EXPECT_EQ(PulseConnection::TimedOutWaits() - before, 1) << "cork, flush ... each waited";
+  EXPECT_EQ(deliveredBytes_, (8000 + 123) * 2) << "what had arrived before the stop";
+  daemon_.Thaw();
 }
 
 TEST(PulseServerLossTest, NoServerMeansNoDevices) {

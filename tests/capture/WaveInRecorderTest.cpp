@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 
 #include "tests/capture/EventPump.h"
@@ -131,6 +132,7 @@ TEST_F(WaveInRecorderTest, FailuresUndoTheStartInOrder) {
                            &reports);
     EXPECT_FALSE(failing.StartRecord(44100, 2)) << c.failing;
     EXPECT_FALSE(failing.IsRecording());
+    EXPECT_FALSE(failing.StartFailure().empty()) << c.failing;
     EXPECT_EQ(fake.calls, c.calls) << c.failing;
     // The callback window is unhooked and gone: a late post reaches nobody.
     if (fake.window != 0) EXPECT_FALSE(CallbackWindow::PostMessage(fake.window, MM_WIM_DATA, 0, 0));
@@ -141,18 +143,29 @@ TEST_F(WaveInRecorderTest, FailuresUndoTheStartInOrder) {
   EXPECT_TRUE(reports.boxes.empty());
 }
 
-TEST_F(WaveInRecorderTest, NothingIsDeliveredOnceStopHasBegun) {
+// The end of a recording is not lost: buffers handed back but not yet
+// dispatched and the partly filled one go out before the device closes, while
+// the engine still counts as recording; nothing comes after.
+TEST_F(WaveInRecorderTest, StopDeliversTheRestBeforeClosing) {
   ASSERT_TRUE(recorder->StartRecord(44100, 2));
-  ASSERT_TRUE(driver->FillNext(Block()));
-  ASSERT_TRUE(driver->FillNext(Block()));  // posted, not yet dispatched
+  std::vector<bool> recordingAtDelivery;
+  onData = [&] { recordingAtDelivery.push_back(recorder->IsRecording()); };
+  const std::vector<int16_t> first = Block(), second = Block(), last = Block(333);
+  ASSERT_TRUE(driver->FillNext(first));
+  ASSERT_TRUE(driver->FillNext(second));  // posted, not yet dispatched
+  ASSERT_TRUE(driver->FillPartly(last));
   const size_t before = driver->calls.size();
   ASSERT_TRUE(recorder->StopRecord());
   EXPECT_FALSE(recorder->IsRecording());
-  EXPECT_EQ(CallsFrom(before),
-            (std::vector<std::string>{"stop", "reset", "unprepare 0", "unprepare 1", "unprepare 2",
-                                      "unprepare 3", "unprepare 4", "close"}));
+  ASSERT_EQ(deliveries.size(), 3u);
+  EXPECT_EQ(deliveries[0].samples, first);
+  EXPECT_EQ(deliveries[1].samples, second);
+  EXPECT_EQ(deliveries[2].samples, last);
+  EXPECT_EQ(deliveries[2].lngLen, 666);
+  EXPECT_EQ(recordingAtDelivery, (std::vector<bool>{true, true, true}));
+  EXPECT_EQ(CallsFrom(before).back(), "close");
   PumpFor(std::chrono::milliseconds(100));
-  EXPECT_TRUE(deliveries.empty());
+  EXPECT_EQ(deliveries.size(), 3u) << "a posted buffer came again after the stop";
 }
 
 TEST_F(WaveInRecorderTest, StopWhileIdleChangesNothing) {
@@ -162,23 +175,34 @@ TEST_F(WaveInRecorderTest, StopWhileIdleChangesNothing) {
   EXPECT_TRUE(reports.boxes.empty());
 }
 
-TEST_F(WaveInRecorderTest, StopInsideGotDataEndsDeliveryAndDoesNotRequeue) {
+// A handler that stops inside GotData gets the rest first; stopping again
+// inside those last deliveries ends them without queueing any buffer again.
+TEST_F(WaveInRecorderTest, StopInsideGotDataDeliversTheRestOnceAndDoesNotRequeue) {
   ASSERT_TRUE(recorder->StartRecord(44100, 2));
-  onData = [this] { recorder->StopRecord(); };
+  int stops = 0;
+  onData = [&] {
+    ++stops;
+    recorder->StopRecord();
+  };
   ASSERT_TRUE(driver->FillNext(Block()));
   ASSERT_TRUE(driver->FillNext(Block()));
-  ASSERT_TRUE(PumpUntil([&] { return !deliveries.empty(); }));
+  ASSERT_TRUE(driver->FillNext(Block()));
+  ASSERT_TRUE(PumpUntil([&] { return !recorder->IsRecording(); }));
   PumpFor(std::chrono::milliseconds(100));
-  EXPECT_EQ(deliveries.size(), 1u);
-  EXPECT_FALSE(recorder->IsRecording());
-  EXPECT_EQ(driver->calls.back(), "close");  // no "add" after the stop
+  EXPECT_EQ(deliveries.size(), 2u);  // the second handler's stop ended the rest
+  EXPECT_EQ(stops, 2);
+  EXPECT_EQ(driver->calls.back(), "close");
+  EXPECT_EQ(std::count(driver->calls.begin(), driver->calls.end(), "close"), 1);
+  EXPECT_EQ(std::count_if(driver->calls.begin(), driver->calls.end(),
+                          [](const std::string& call) { return call.rfind("add", 0) == 0; }),
+            5);  // the first five only
   EXPECT_TRUE(reports.boxes.empty());
 
   // The engine starts cleanly again afterwards.
   onData = nullptr;
   ASSERT_TRUE(recorder->StartRecord(44100, 2));
   ASSERT_TRUE(driver->FillNext(Block()));
-  EXPECT_TRUE(PumpUntil([&] { return deliveries.size() == 2; }));
+  EXPECT_TRUE(PumpUntil([&] { return deliveries.size() == 3; }));
 }
 
 TEST_F(WaveInRecorderTest, DeviceLossIsReportedAfterTheBuffersBeforeIt) {
@@ -192,6 +216,57 @@ TEST_F(WaveInRecorderTest, DeviceLossIsReportedAfterTheBuffersBeforeIt) {
   EXPECT_EQ(events, (std::vector<std::string>{"data", "lost: Connection terminated"}));
   EXPECT_TRUE(recorder->IsRecording());  // the owner stops it
   EXPECT_TRUE(recorder->StopRecord());
+}
+
+// The cause of a failed start is kept: the driver's own words where it has
+// them, else what its result code means; a good start clears it.
+TEST_F(WaveInRecorderTest, FailedStartKeepsTheDriversCause) {
+  driver->FailOn("open");
+  driver->lastError = "No such entity";
+  EXPECT_FALSE(recorder->StartRecord(44100, 2));
+  EXPECT_EQ(recorder->StartFailure(), "No such entity");
+  driver->lastError.clear();
+  EXPECT_FALSE(recorder->StartRecord(44100, 2));
+  EXPECT_EQ(recorder->StartFailure(), "录音设备不存在");  // MMSYSERR_BADDEVICEID
+
+  auto fakeDriver = std::make_unique<FakeWaveInDriver>();
+  fakeDriver->lastError = "Access denied";
+  fakeDriver->FailOn("start");
+  WaveInRecorder failing(std::move(fakeDriver), std::make_unique<FakeSourceMixer>(), &reports, &reports);
+  EXPECT_FALSE(failing.StartRecord(44100, 2));
+  EXPECT_EQ(failing.StartFailure(), "Access denied");
+
+  WaveInRecorder working(std::make_unique<FakeWaveInDriver>(), std::make_unique<FakeSourceMixer>(), &reports,
+                         &reports);
+  working.BufferCount(0);
+  EXPECT_FALSE(working.StartRecord(44100, 2));
+  EXPECT_FALSE(working.StartFailure().empty());
+  working.BufferCount(5);
+  EXPECT_TRUE(working.StartRecord(44100, 2));
+  EXPECT_TRUE(working.StartFailure().empty());
+  EXPECT_FALSE(working.StartRecord(44100, 2));
+  EXPECT_FALSE(working.StartFailure().empty());
+}
+
+// Buffers never hold more than one second of input (what the encoder takes at
+// once); where BufferSize is one second or less it is kept.
+TEST_F(WaveInRecorderTest, BuffersHoldAtMostOneSecond) {
+  const struct {
+    int32_t rate;
+    int16_t channels;
+    size_t elements;
+  } cases[] = {{44100, 2, 5120}, {8000, 1, 5120}, {5120, 1, 5120}, {5119, 1, 5119},
+               {2000, 2, 4000},  {1000, 1, 1000}, {1, 1, 1},       {1, 2, 2}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.rate) + " Hz, " + std::to_string(c.channels) + " channels");
+    deliveries.clear();
+    ASSERT_TRUE(recorder->StartRecord(c.rate, c.channels));
+    ASSERT_TRUE(driver->FillNext(Block()));
+    ASSERT_TRUE(PumpUntil([&] { return deliveries.size() == 1; }));
+    EXPECT_EQ(deliveries[0].elements, c.elements);
+    EXPECT_EQ(deliveries[0].lngLen, static_cast<int32_t>(c.elements * 2));
+    recorder->StopRecord();
+  }
 }
 
 TEST_F(WaveInRecorderTest, LostInputCountComesFromTheDriver) {

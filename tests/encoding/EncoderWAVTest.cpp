@@ -409,10 +409,10 @@ TEST_F(EncoderWAVTest, BlocksThatCouldOverflowTheRiffSizesAreRefused) {
   int accepted = 0;
   EncoderResult result = ENC_OK;
   while ((result = encoder.Encode(block.data(), kDefaultBlock, used)) == ENC_OK && accepted < 100) ++accepted;
-  EXPECT_EQ(result, ENC_WRITE_ERROR);
+  EXPECT_EQ(result, ENC_SIZE_LIMIT);  // told apart from a failed write
   EXPECT_EQ(used, 0);
   EXPECT_EQ(accepted, 4);
-  EXPECT_EQ(encoder.Encode(block.data(), kDefaultBlock, used), ENC_WRITE_ERROR);  // stays refused
+  EXPECT_EQ(encoder.Encode(block.data(), kDefaultBlock, used), ENC_SIZE_LIMIT);  // stays refused
   encoder.EncoderClose();
   const auto data = DataOfValidWav(file, 18);
   EXPECT_EQ(data.size(), 4u * kDefaultBlock + 16);

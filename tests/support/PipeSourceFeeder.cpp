@@ -2,10 +2,12 @@
 #include "tests/support/PipeSourceFeeder.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -77,27 +79,41 @@ void PipeSourceFeeder::StopFeeding() {
 }
 
 void PipeSourceFeeder::FeedLoop(std::vector<int16_t> samples, double speed, bool repeat) {
-  // The server holds the FIFO open for reading from module load on, so this
-  // open does not block.
-  const int fd = ::open(fifoPath_.c_str(), O_WRONLY | O_CLOEXEC);
+  // Non-blocking: with no reader (the server is gone) the open fails at once,
+  // and a reader that stops reading cannot hold this thread past the stop
+  // flag or kStallLimit.
+  const int fd = ::open(fifoPath_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return;
   const auto* bytes = reinterpret_cast<const char*>(samples.data());
   const size_t total = samples.size() * sizeof(int16_t);
   const double bytesPerSecond = static_cast<double>(rate_) * channels_ * 2 * speed;
   const auto start = std::chrono::steady_clock::now();
+  auto lastProgress = start;
   size_t sent = 0;  // over all repetitions, for pacing
   size_t at = 0;
   while (!stop_ && (repeat || at < total)) {
     if (at >= total) at = 0;
     const size_t chunk = std::min(kChunkBytes, total - at);
+    pollfd writable{fd, POLLOUT, 0};
+    if (::poll(&writable, 1, kPollMilliseconds) < 0 && errno != EINTR) break;
     const ssize_t put = ::write(fd, bytes + at, chunk);
-    if (put <= 0) break;
+    if (put < 0 && errno != EAGAIN && errno != EINTR) break;  // EPIPE: the reader is gone
+    const auto now = std::chrono::steady_clock::now();
+    if (put <= 0) {
+      if (now - lastProgress > kStallLimit) break;
+      continue;
+    }
+    lastProgress = now;
     at += static_cast<size_t>(put);
     sent += static_cast<size_t>(put);
     written_ = repeat ? sent : at;
     const auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                  std::chrono::duration<double>(sent / bytesPerSecond));
-    std::this_thread::sleep_until(due);
+    // Paced in short naps, so a stop is seen at once even at the slowest rates.
+    while (!stop_ && std::chrono::steady_clock::now() < due) {
+      std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+          due - std::chrono::steady_clock::now(), std::chrono::milliseconds(kPollMilliseconds)));
+    }
   }
   ::close(fd);
 }

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -23,6 +24,10 @@
 class PipeSourceFeeder {
  public:
   static constexpr size_t kChunkBytes = 4096;
+  // A feed whose reader takes nothing for this long gives up (the server hung
+  // or stopped reading), so WaitFed and StopFeeding always return.
+  static constexpr std::chrono::seconds kStallLimit{10};
+  static constexpr int kPollMilliseconds = 50;
 
   // Loads module-pipe-source with source_name=`sourceName`, s16le at `rate` Hz
   // and `channels` channels, and device.description=`description` (no spaces:
@@ -42,7 +47,8 @@ class PipeSourceFeeder {
   // Feeds a repeating non-silent pattern until StopFeeding or the destructor,
   // for load tests and benchmarks where the content does not matter.
   void FeedContinuously(double speed = 1.0);
-  // Waits for the current feed to finish. Returns the bytes written.
+  // Waits for the current feed to finish (at most kStallLimit past the
+  // reader's last progress). Returns the bytes written.
   size_t WaitFed();
   // Ends a running feed early.
   void StopFeeding();

@@ -8,7 +8,10 @@
 
 ShellResult RunShellCommand(const std::string& command) {
   ShellResult result;
-  FILE* pipe = ::popen(command.c_str(), "r");
+  // Bounded: a command stuck on a hung server (pactl) is ended, status 124.
+  const std::string bounded = "timeout -k 5 " + std::to_string(kShellCommandLimit.count()) + " /bin/sh -c " +
+                              ShellQuote(command);
+  FILE* pipe = ::popen(bounded.c_str(), "r");
   if (pipe == nullptr) return result;
   std::array<char, 4096> chunk{};
   size_t got = 0;

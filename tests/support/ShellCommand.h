@@ -2,6 +2,7 @@
 // and hands back its standard output and exit status.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 struct ShellResult {
@@ -9,8 +10,11 @@ struct ShellResult {
   std::string output;  // everything it wrote to standard output
 };
 
-// Runs `command` with /bin/sh -c and waits for it. Standard error is passed
-// through to the test's own standard error.
+// A command still running after this is ended (exit code 124).
+inline constexpr std::chrono::seconds kShellCommandLimit{60};
+
+// Runs `command` with /bin/sh -c and waits for it, at most kShellCommandLimit.
+// Standard error is passed through to the test's own standard error.
 ShellResult RunShellCommand(const std::string& command);
 
 // Quotes `text` for the shell with single quotes.

@@ -184,10 +184,12 @@ TEST_F(RecordingControllerTest, StartChecksRefuseBeforeAnythingChanges) {
   const std::vector<Refusal> refusals = {
       {"empty output box", [](FakeView& v) { v.outputFile.clear(); }, "没有指定输出文件!"},
       {"no device", [](FakeView& v) { v.deviceChosen = false; }, "没有选择硬件设备!"},
-      {"empty rate", [](FakeView& v) { v.rateText.clear(); }, "取样率无效! 请输入 1 到 96000 之间的数字."},
-      {"zero rate", [](FakeView& v) { v.rateText = "0"; }, "取样率无效! 请输入 1 到 96000 之间的数字."},
+      {"empty rate", [](FakeView& v) { v.rateText.clear(); }, "取样率无效! 请输入 1000 到 96000 之间的数字."},
+      {"zero rate", [](FakeView& v) { v.rateText = "0"; }, "取样率无效! 请输入 1000 到 96000 之间的数字."},
       {"rate beyond the chain", [](FakeView& v) { v.rateText = "99999"; },
-       "取样率无效! 请输入 1 到 96000 之间的数字."},
+       "取样率无效! 请输入 1000 到 96000 之间的数字."},
+      {"rate below the converter", [](FakeView& v) { v.rateText = "999"; },
+       "取样率无效! 请输入 1000 到 96000 之间的数字."},
   };
   const FakeView pristine = view;
   for (const Refusal& refusal : refusals) {
@@ -330,9 +332,13 @@ TEST_F(RecordingControllerTest, BlockWhileIdleIsShownButNotEncodedOrCounted) {
 }
 
 TEST_F(RecordingControllerTest, EncoderFailuresStopTheRecordingBeforeTheirMessage) {
+  // None is ignored: each would drop audio silently for the rest of the recording.
   const std::vector<std::pair<EncoderResult, std::string>> failures = {
       {ENC_WRITE_ERROR, "Write error (no disk space left?)!"},
       {ENC_CONVERT_FAILED, "编码转换失败, 录音已停止!"},
+      {ENC_SIZE_LIMIT, "文件已达到 WAV 格式的 4 GB 上限, 录音已停止!"},
+      {ENC_BUFFER_TOO_LARGE, "编码器出错 (代码 8), 录音已停止!"},
+      {ENC_FILE_ERROR, "编码器出错 (代码 2), 录音已停止!"},
   };
   StartWithCounter("1\r\n");
   int16_t counter = 1;
@@ -358,13 +364,62 @@ TEST_F(RecordingControllerTest, EncoderFailuresStopTheRecordingBeforeTheirMessag
     EXPECT_EQ(view.outputFile, Utf8(Numbered(counter))) << text;
     EXPECT_EQ(controller.lngRecMS(), 0);
   }
-  // Other results are not the controller's business.
-  encoder.encodeResult = ENC_BUFFER_TOO_LARGE;
-  messages.shown.clear();
+}
+
+// The engine delivers the end of the recording inside StopRecord: it is encoded
+// before the file is closed; a failure on it is told once, after the stop.
+TEST_F(RecordingControllerTest, BlocksDeliveredByTheStopAreEncodedBeforeTheClose) {
+  StartWithCounter("1\r\n");
   controller.Toggle();
-  controller.GotData(TestBlock(), 10240);
-  EXPECT_TRUE(capture.recording);
+  std::vector<int> closesAtBlock;
+  capture.onStop = [&] {
+    controller.GotData(TestBlock(), 10240);
+    closesAtBlock.push_back(encoder.closes);
+    controller.GotData(TestBlock(), 666);
+  };
+  controller.Toggle();
+  ASSERT_EQ(encoder.encoded.size(), 2u);
+  EXPECT_EQ(encoder.encoded[1].size(), 333u);
+  EXPECT_EQ(closesAtBlock, std::vector<int>{0});
+  EXPECT_EQ(encoder.closes, 1);
   EXPECT_TRUE(messages.shown.empty());
+
+  // A write error on the last block: one stop, one message after it, nothing
+  // more encoded.
+  controller.Toggle();
+  encoder.encodeResult = ENC_WRITE_ERROR;
+  controller.Toggle();
+  EXPECT_EQ(encoder.encoded.size(), 3u);
+  EXPECT_EQ(capture.stops, 2);
+  EXPECT_EQ(encoder.closes, 2);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "Write error (no disk space left?)!");
+  EXPECT_FALSE(recordingAtMessage[0]);
+  EXPECT_EQ(ReadAll(Settings()), QByteArray("3\r\n"));  // advanced once per recording
+}
+
+// A failure inside GotData stops the recording; the blocks its stop still
+// delivers are not written after it.
+TEST_F(RecordingControllerTest, FailureStopWritesNothingMore) {
+  StartWithCounter("1\r\n");
+  controller.Toggle();
+  capture.onStop = [&] { controller.GotData(TestBlock(), 10240); };
+  encoder.encodeResult = ENC_CONVERT_FAILED;
+  controller.GotData(TestBlock(), 10240);
+  EXPECT_EQ(encoder.encoded.size(), 1u);
+  EXPECT_EQ(capture.stops, 1);
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "编码转换失败, 录音已停止!");
+}
+
+// A failed start names its cause on a second line, as the device-lost message does.
+TEST_F(RecordingControllerTest, FailedStartShowsTheCause) {
+  StartWithCounter("1\r\n");
+  capture.startResult = false;
+  capture.startFailure = "No such entity";
+  controller.Toggle();
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "不能启动录音功能!\nNo such entity");
 }
 
 TEST_F(RecordingControllerTest, LostDeviceStopsLikeTheButtonThenReports) {
@@ -523,6 +578,13 @@ TEST(RecordingControllerFormat, SizeBoundaries) {
   EXPECT_EQ(RecordingController::FormatSize(1073741824), "1.0 GB");
   EXPECT_EQ(RecordingController::FormatSize(5.0 * 1073741824), "5.0 GB");  // beyond 32 bits
   EXPECT_EQ(RecordingController::FormatSize(-1), "");
+}
+
+TEST(RecordingControllerFormat, RateRangeIsWhatTheEncoderAndTheChainTake) {
+  EXPECT_EQ(RecordingController::ParseRateText("999"), 0);
+  EXPECT_EQ(RecordingController::ParseRateText(" 1000 "), 1000);
+  EXPECT_EQ(RecordingController::ParseRateText("96000"), 96000);
+  EXPECT_EQ(RecordingController::ParseRateText("96001"), 0);
 }
 
 TEST(RecordingControllerFormat, LengthBoundaries) {

@@ -55,8 +55,10 @@ class FakeCapture : public CaptureEngine {
     recording = startResult;
     return startResult;
   }
+  std::string StartFailure() const override { return startFailure; }
   bool StopRecord() override {
     ++stops;
+    if (onStop) onStop();  // the rest of the recording, delivered while still recording
     recording = false;
     return stopResult;
   }
@@ -64,10 +66,12 @@ class FakeCapture : public CaptureEngine {
   int64_t lostInputs = 0;
   bool recording = false;
   bool startResult = true;
+  std::string startFailure;
   bool stopResult = true;
   int32_t startedRate = 0;
   int16_t startedChannels = 0;
   int stops = 0;
+  std::function<void()> onStop;
 };
 
 class FakeEncoder : public Encoder {

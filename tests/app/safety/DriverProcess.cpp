@@ -1,5 +1,7 @@
 #include "tests/app/safety/DriverProcess.h"
 
+#include <sys/resource.h>
+
 #include <QDeadlineTimer>
 #include <iostream>
 
@@ -7,8 +9,14 @@
 #error "TAMBLIN_SAFETY_DRIVER must name the driver executable"
 #endif
 
-DriverProcess::DriverProcess(const std::string& programFolder) {
+DriverProcess::DriverProcess(const std::string& programFolder, std::optional<uint64_t> fileSizeLimit) {
   process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  if (fileSizeLimit) {
+    process_.setChildProcessModifier([limit = static_cast<rlim_t>(*fileSizeLimit)] {
+      const rlimit fileSize{limit, limit};
+      ::setrlimit(RLIMIT_FSIZE, &fileSize);
+    });
+  }
   process_.start(QString::fromStdString(ExecutablePath()), {QString::fromStdString(programFolder)});
   started_ = process_.waitForStarted(10000);
 }

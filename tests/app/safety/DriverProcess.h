@@ -6,13 +6,15 @@
 
 #include <QProcess>
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 class DriverProcess {
  public:
-  explicit DriverProcess(const std::string& programFolder);
+  // `fileSizeLimit` (bytes): the child runs under that RLIMIT_FSIZE (ulimit -f).
+  explicit DriverProcess(const std::string& programFolder, std::optional<uint64_t> fileSizeLimit = std::nullopt);
   ~DriverProcess();  // kills a child still running
 
   bool Started() const { return started_; }

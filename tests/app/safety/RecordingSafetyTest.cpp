@@ -164,6 +164,36 @@ TEST_F(RecordingSafetyTest, KilledServerStopsTheRecordingWithAMessage) {
   EXPECT_TRUE(driver.Quit()) << "no clean exit without a server";
 }
 
+// A hung server (a daemon under SIGSTOP) costs a stop one wait, not one per
+// call (cork, flush ...: 6 s before), and the file is finished with what had
+// arrived. The bound only tells one wait from several.
+TEST_F(RecordingSafetyTest, StopAgainstAHungServerReturnsAfterOneWait) {
+  PrivatePulseDaemon daemon;
+  ASSERT_TRUE(daemon.Running()) << daemon.Log();
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_hung"), 44100, 2, "Pipe-Hung");
+  ASSERT_TRUE(feeder.Loaded());
+  DriverProcess driver(Folder().string());
+  const auto file = StartRecording(driver, "Pipe-Hung");
+  const auto fed = KnownSamples(44100 * 2);  // 1 s: 17.2 capture buffers
+  feeder.Feed(fed, 4.0);
+  feeder.WaitFed();
+  std::this_thread::sleep_for(1s);  // the server passes it on within its 50 ms latency
+  daemon.Freeze();
+  const auto stopAt = std::chrono::steady_clock::now();
+  driver.Send("stop");
+  const auto idle = driver.WaitFor("STATE idle", 10s);
+  const auto took = std::chrono::steady_clock::now() - stopAt;
+  daemon.Thaw();
+  ASSERT_TRUE(idle.has_value()) << "the stop hangs";
+  EXPECT_LT(took, 4s) << "more than one wait on the hung server";
+  ExpectValidWave(file);
+  const auto recorded = SoxSamples(file);
+  ASSERT_TRUE(recorded.has_value());
+  EXPECT_EQ(recorded->size(), fed.size()) << "all that had arrived before the stop, and nothing else";
+  EXPECT_EQ(ExactPrefix(*recorded, fed), fed.size());
+  EXPECT_TRUE(driver.Quit());
+}
+
 TEST_F(RecordingSafetyTest, UnpacedInputIsCountedAsLostAndShown) {
   ASSERT_TRUE(EnsurePulseServer());
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_flood"), 44100, 2, "Pipe-Flood");
@@ -244,6 +274,29 @@ TEST_F(SmallDiskTest, ReadOnlyOutputFolderIsReportedNotFatal) {
   EXPECT_FALSE(driver.WaitFor("STATE recording", 2s).has_value());
   EXPECT_TRUE(Contains(driver.Messages(), "无法初始化编码器!"));
   EXPECT_TRUE(driver.Quit());
+}
+
+// Under a file-size limit (ulimit -f) the write fails instead of the signal
+// ending the program: the recording stops as on a full disk, and the file is
+// finished up to the last whole block.
+TEST_F(RecordingSafetyTest, FileSizeLimitIsAWriteErrorNotAKill) {
+  ASSERT_TRUE(EnsurePulseServer());
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_ulimit"), 44100, 2, "Pipe-Ulimit");
+  ASSERT_TRUE(feeder.Loaded());
+  constexpr uint64_t kLimit = 1 << 20;  // about 6 s of 44.1 kHz stereo
+  DriverProcess driver(Folder().string(), kLimit);
+  const auto file = StartRecording(driver, "Pipe-Ulimit");
+  feeder.FeedContinuously(4.0);
+  const auto message = driver.WaitFor("MESSAGE ", 30s);
+  feeder.StopFeeding();
+  ASSERT_TRUE(message.has_value()) << "no message: the program was killed at the limit";
+  EXPECT_NE(message->find("Write error"), std::string::npos) << *message;
+  EXPECT_TRUE(driver.WaitFor("STATE idle").has_value());
+  ExpectValidWave(file);
+  const auto bytes = ReadBytes(file);
+  EXPECT_EQ(GetU32(bytes, 42), bytes.size() - 46) << "complete up to the stop";
+  EXPECT_GT(bytes.size(), kLimit - 2 * 176400) << "stopped at the limit, not before";
+  EXPECT_TRUE(driver.Quit()) << "no clean exit after the write error";
 }
 
 TEST_F(RecordingSafetyTest, BadSettingsFilesGiveCounterZero) {

@@ -8,6 +8,7 @@
 // (if asked) and closes it, which stops the recording. The recordings go to
 // TAMBLIN_SHOT_FOLDER (default: a temporary folder). Meant for a real X server.
 #include <QApplication>
+#include <csignal>
 #include <QComboBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -72,6 +73,7 @@ class FamilyChooser : public FormatChooser {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::signal(SIGXFSZ, SIG_IGN);  // as the program does: a file-size limit is a write error
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tamblin");
   Options options;

@@ -17,6 +17,7 @@
 // MESSAGE <title>\t<text, new lines as " / ">, STATUS <panel>\t<panel>..., RSS <kB>, FILE <path>,
 // DEVICES <chosen>\t<device>|<device>|...
 #include <QApplication>
+#include <csignal>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -137,6 +138,7 @@ class Driver {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::signal(SIGXFSZ, SIG_IGN);  // as the program does: a file-size limit is a write error
   if (argc < 2) {
     std::cerr << "usage: safety_driver <program folder>\n";
     return 2;
