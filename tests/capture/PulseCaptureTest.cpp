@@ -156,7 +156,9 @@ class PulseRecordingEndTest : public ::testing::TestWithParam<std::tuple<int32_t
   // Feeds `fed` into a pipe source, waits until the driver has it all, stops,
   // and returns the data chunk of the finished file.
   std::vector<int16_t> RecordIntoFile(int32_t rate, int16_t channels, const std::vector<int16_t>& fed) {
-    PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_end"), rate, channels, "Pipe-End");
+    // ctest runs the cases side by side on one server: each its own source.
+    const std::string description = "Pipe-End-" + std::to_string(rate) + "-" + std::to_string(channels);
+    PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_end"), rate, channels, description);
     EXPECT_TRUE(feeder.Loaded());
     const auto connection = std::make_shared<PulseConnection>("Tamblin end test");
     auto driver = std::make_unique<PulseWaveInDriver>(connection);
@@ -171,7 +173,7 @@ class PulseRecordingEndTest : public ::testing::TestWithParam<std::tuple<int32_t
       EXPECT_TRUE(recorder.IsRecording());
       EXPECT_EQ(encoder.Encode(intBuffer.data(), lngLen, used), ENC_OK);
     };
-    EXPECT_TRUE(recorder.SelectDevice(FindDevice(recorder, "Pipe-End")));
+    EXPECT_TRUE(recorder.SelectDevice(FindDevice(recorder, description)));
     EXPECT_TRUE(recorder.StartRecord(rate, channels)) << recorder.StartFailure();
     feeder.Feed(fed, 4.0);
     const auto bytes = static_cast<int64_t>(fed.size() * sizeof(int16_t));
