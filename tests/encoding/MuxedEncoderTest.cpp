@@ -353,6 +353,14 @@ TEST(EncoderTypesTest, NamesDefaultsAndChoices) {
   EXPECT_EQ(opus.SettingFor(1), 128) << "a chosen rate holds for mono too";
 }
 
+TEST(EncoderTypesTest, CodecRefusalIsKeptInTheLibrarysWords) {
+  TempDir dir;
+  EncoderFLAC flac;
+  EXPECT_EQ(flac.EncoderInit(700000, 1, dir / "out.flac"), ENC_INIT_FAILED);
+  EXPECT_EQ(flac.InitError(), "avcodec_open2 (flac, 700000 Hz, 1 channel, level 5): Invalid argument");
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.flac"));
+}
+
 TEST(EncoderTypesTest, Mp3RateCarriesTheChosenBitRate) {
   EXPECT_EQ(EncoderMP3::OutputRate(8000, 64), 8000);
   EXPECT_EQ(EncoderMP3::OutputRate(8000, 80), 16000);
