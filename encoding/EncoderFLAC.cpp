@@ -27,12 +27,7 @@ std::string EncoderFLAC::Extension() const { return "flac"; }
 int32_t EncoderFLAC::DefaultSetting(int16_t) const { return kDefaultLevel; }
 
 MuxerPlan EncoderFLAC::Plan(int32_t samplerate, int16_t, int32_t setting) const {
-  MuxerPlan plan;
-  plan.container = "flac";
-  plan.codec = "flac";
-  plan.outputRate = samplerate;
-  plan.compressionLevel = setting;
-  return plan;
+  return {.container = "flac", .codec = "flac", .outputRate = samplerate, .compressionLevel = setting};
 }
 
 int64_t EncoderFLAC::BytesPerSecond(int32_t samplerate, int16_t Channels, int32_t) const {

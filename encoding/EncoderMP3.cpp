@@ -12,11 +12,7 @@ constexpr int32_t kMpeg25MaxKbits = 64;
 constexpr int32_t kMpeg2MaxKbits = 160;
 }  // namespace
 
-std::vector<EncoderSetting> EncoderMP3::SettingChoices() const {
-  std::vector<EncoderSetting> choices;
-  for (const int32_t kbits : kBitRates) choices.push_back({kbits, std::to_string(kbits) + " kbit/s CBR"});
-  return choices;
-}
+std::vector<EncoderSetting> EncoderMP3::SettingChoices() const { return BitRateChoices(kBitRates, " CBR"); }
 
 std::string EncoderMP3::Description() const { return "MP3 音频"; }
 std::string EncoderMP3::Extension() const { return "mp3"; }
@@ -29,13 +25,11 @@ int32_t EncoderMP3::OutputRate(int32_t samplerate, int32_t kbits) {
 }
 
 MuxerPlan EncoderMP3::Plan(int32_t samplerate, int16_t, int32_t setting) const {
-  MuxerPlan plan;
-  plan.container = "mp3";
-  plan.codec = "libmp3lame";
-  plan.outputRate = OutputRate(samplerate, setting);
-  plan.bitRate = int64_t{setting} * 1000;
-  plan.containerOptions = {{"id3v2_version", "0"}};
-  return plan;
+  return {.container = "mp3",
+          .codec = "libmp3lame",
+          .outputRate = OutputRate(samplerate, setting),
+          .bitRate = int64_t{setting} * 1000,
+          .containerOptions = {{"id3v2_version", "0"}}};  // a plain file: no tag before the frames
 }
 
-int64_t EncoderMP3::BytesPerSecond(int32_t, int16_t, int32_t setting) const { return int64_t{setting} * 1000 / 8; }
+int64_t EncoderMP3::BytesPerSecond(int32_t, int16_t, int32_t setting) const { return BytesPerSecondAt(setting); }

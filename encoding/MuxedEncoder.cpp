@@ -33,6 +33,12 @@ int32_t MuxedEncoder::LowestRateAtLeast(int32_t rate, std::span<const int32_t> o
   return fit != offered.end() ? *fit : offered.back();
 }
 
+std::vector<EncoderSetting> MuxedEncoder::BitRateChoices(std::span<const int32_t> kbits, const std::string& suffix) {
+  std::vector<EncoderSetting> choices;
+  for (const int32_t rate : kbits) choices.push_back({rate, std::to_string(rate) + " kbit/s" + suffix});
+  return choices;
+}
+
 int64_t MuxedEncoder::TargetBytesPerSecond() const {
   if (Running()) return BytesPerSecond(samplerate_, channels_, SettingFor(channels_));
   return BytesPerSecond(kIdleRate, 2, SettingFor(2));

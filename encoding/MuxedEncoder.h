@@ -70,6 +70,10 @@ class MuxedEncoder : public Encoder {
 
   // The lowest of `offered` (ascending) that is at least `rate`; the highest when none is.
   static int32_t LowestRateAtLeast(int32_t rate, std::span<const int32_t> offered);
+  // Choices described "<kbits> kbit/s<suffix>", one per bit rate of `kbits`.
+  static std::vector<EncoderSetting> BitRateChoices(std::span<const int32_t> kbits, const std::string& suffix);
+  // Bytes per second of a stream of `kbits` kbit/s.
+  static int64_t BytesPerSecondAt(int32_t kbits) { return int64_t{kbits} * 1000 / 8; }
 
  private:
   bool Running() const { return muxer_.IsOpen(); }

@@ -14,5 +14,5 @@ struct MuxerPlan {
   int64_t bitRate = 0;            // bit/s; 0 leaves the codec's default
   int32_t compressionLevel = -1;  // codec's compression level; -1 leaves its default
   // Muxer options by name, e.g. {"id3v2_version", "0"}.
-  std::vector<std::pair<std::string, std::string>> containerOptions;
+  std::vector<std::pair<std::string, std::string>> containerOptions{};
 };

@@ -3,7 +3,6 @@
 // start failures, and the file staying readable after a kill or on a full disk.
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +18,7 @@
 #include "encoding/EncoderOpus.h"
 #include "encoding/FlacFileRepair.h"
 #include "tests/encoding/AudioProbe.h"
+#include "tests/encoding/SmallTmpfs.h"
 
 namespace {
 
@@ -155,6 +155,15 @@ class MuxedEncoderTest : public ::testing::TestWithParam<FileType> {
  protected:
   TempDir dir;
   std::string TypeName() const { return CodecName(GetParam()); }
+
+  // The samples of a file left unfinished, after checking that ffprobe knows its
+  // type and ffmpeg decodes it without a complaint (it ends on a whole packet).
+  std::vector<int16_t> DecodeUnfinished(const std::filesystem::path& file) const {
+    const auto probe = ProbeWithFfprobe(file);
+    EXPECT_TRUE(probe.has_value() && probe->codec == TypeName()) << file;
+    EXPECT_EQ(DecoderComplaints(file), "");
+    return DecodeWithFfmpeg(file).value_or(std::vector<int16_t>{});
+  }
 };
 
 std::string TypeName(const ::testing::TestParamInfo<FileType>& info) { return CodecName(info.param); }
@@ -257,26 +266,21 @@ TEST_P(MuxedEncoderTest, KilledRecordingLeavesAFileWithAllButItsLastSecond) {
     encoder = MakeEncoder(GetParam());
     return encoder->EncoderInit(44100, 2, file) == ENC_OK && Feed(*encoder, signal, 2) == ENC_OK;
   }));
-  const auto probe = ProbeWithFfprobe(file);
-  ASSERT_TRUE(probe.has_value());
-  EXPECT_EQ(probe->codec, CodecName(GetParam()));
-  EXPECT_EQ(DecoderComplaints(file), "") << "the file ends on a whole packet";
-  const auto decoded = DecodeWithFfmpeg(file);
-  ASSERT_TRUE(decoded.has_value());
+  const auto decoded = DecodeUnfinished(file);
   const int decodedRate = GetParam() == FileType::Opus ? 48000 : 44100;
   const double fedSeconds = static_cast<double>(Frames(signal, 2)) / 44100;
-  EXPECT_GE(Frames(*decoded, 2), (fedSeconds - 1.0) * decodedRate);
+  EXPECT_GE(Frames(decoded, 2), (fedSeconds - 1.0) * decodedRate);
   if (GetParam() != FileType::Flac) return;
 
   // The frames there are the fed samples; the mend then gives their count to every reader.
-  ASSERT_LE(decoded->size(), signal.size());
-  EXPECT_TRUE(std::equal(decoded->begin(), decoded->end(), signal.begin()));
+  ASSERT_LE(decoded.size(), signal.size());
+  EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), signal.begin()));
   const auto size = std::filesystem::file_size(file);
   EXPECT_EQ(FlacFileRepair::Repair(file.string()), FlacFileRepair::Outcome::Repaired);
   EXPECT_EQ(std::filesystem::file_size(file), size);
   const auto mended = ProbeWithFfprobe(file);
   ASSERT_TRUE(mended.has_value());
-  EXPECT_NEAR(mended->duration, static_cast<double>(Frames(*decoded, 2)) / 44100, 1e-6);
+  EXPECT_NEAR(mended->duration, static_cast<double>(Frames(decoded, 2)) / 44100, 1e-6);
   EXPECT_EQ(DecodeWithFfmpeg(file), decoded);
   EXPECT_EQ(FlacFileRepair::Repair(file.string()), FlacFileRepair::Outcome::Consistent);
 }
@@ -285,23 +289,13 @@ TEST_P(MuxedEncoderTest, KilledRecordingLeavesAFileWithAllButItsLastSecond) {
 class MuxedEncoderFullDiskTest : public MuxedEncoderTest {
  protected:
   void SetUp() override {
-    if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root; full-disk behaviour not tested";
-    mountPoint = dir.path() / "small";
-    std::filesystem::create_directory(mountPoint);
-    if (mount("tamblin-test", mountPoint.c_str(), "tmpfs", 0, "size=128k") != 0) {
-      GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno) << "); full-disk behaviour not tested";
-    }
-    mounted = true;
+    if (!disk.Mounted()) GTEST_SKIP() << disk.SkipReason();
   }
-  void TearDown() override {
-    if (mounted) umount2(mountPoint.c_str(), MNT_DETACH);
-  }
-  std::filesystem::path mountPoint;
-  bool mounted = false;
+  SmallTmpfs disk{dir.path()};
 };
 
 TEST_P(MuxedEncoderFullDiskTest, FullDiskReportsWriteErrorAndKeepsAReadableFile) {
-  const auto file = mountPoint / ("full." + TypeName());
+  const auto file = disk / ("full." + TypeName());
   const auto encoder = MakeEncoder(GetParam());
   ASSERT_EQ(encoder->EncoderInit(44100, 2, file), ENC_OK);
   const auto signal = Signal(44100, 2);
@@ -312,20 +306,17 @@ TEST_P(MuxedEncoderFullDiskTest, FullDiskReportsWriteErrorAndKeepsAReadableFile)
   EXPECT_EQ(encoder->Encode(signal.data(), kCaptureBlock, used), ENC_WRITE_ERROR) << "stays failed";
   EXPECT_EQ(encoder->EncoderClose(), ENC_WRITE_ERROR) << "the ending could not be written";
 
-  const auto probe = ProbeWithFfprobe(file);
-  ASSERT_TRUE(probe.has_value());
-  EXPECT_EQ(probe->codec, CodecName(GetParam()));
-  EXPECT_EQ(DecoderComplaints(file), "") << "no partial packet at the end";
-  const auto decoded = DecodeWithFfmpeg(file);
-  ASSERT_TRUE(decoded.has_value());
-  EXPECT_GT(Frames(*decoded, 2), 44100u / 2);
+  const auto decoded = DecodeUnfinished(file);
+  EXPECT_GT(Frames(decoded, 2), 44100u / 2);
   if (GetParam() != FileType::Flac) return;
   // What is there is the start of what was fed, and the close mended the length.
-  for (size_t at = 0; at < decoded->size(); at += signal.size()) {
-    const size_t count = std::min(signal.size(), decoded->size() - at);
-    ASSERT_TRUE(std::equal(signal.begin(), signal.begin() + count, decoded->begin() + at)) << "at " << at;
+  for (size_t at = 0; at < decoded.size(); at += signal.size()) {
+    const size_t count = std::min(signal.size(), decoded.size() - at);
+    ASSERT_TRUE(std::equal(signal.begin(), signal.begin() + count, decoded.begin() + at)) << "at " << at;
   }
-  EXPECT_NEAR(probe->duration, static_cast<double>(Frames(*decoded, 2)) / 44100, 1e-6);
+  const auto probe = ProbeWithFfprobe(file);
+  ASSERT_TRUE(probe.has_value());
+  EXPECT_NEAR(probe->duration, static_cast<double>(Frames(decoded, 2)) / 44100, 1e-6);
 }
 
 const auto kTypes = ::testing::Values(FileType::Flac, FileType::Opus, FileType::Mp3);
