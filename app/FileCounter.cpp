@@ -48,11 +48,15 @@ bool FileCounter::PrepareNextFile() {
   // Every one of the 65536 numbers is tried at most once.
   for (int tries = 0; tries < 65536; ++tries) {
     const QFileInfo info(NextFileName());
-    if (!info.exists()) {
+    if (!info.exists() && !info.isSymLink()) {
+      // NewOnly: a file that appeared since the look is never truncated; it is looked at again.
       QFile file(info.filePath());
-      return file.open(QIODevice::WriteOnly);
+      if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return true;
+      if (QFileInfo::exists(info.filePath())) continue;
+      return false;
     }
-    if (info.isFile() && info.size() == 0) return true;
+    // A link is not ours to record into, even to an empty file.
+    if (!info.isSymLink() && info.isFile() && info.size() == 0) return true;
     Advance();
   }
   return false;

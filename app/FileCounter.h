@@ -30,8 +30,8 @@ class FileCounter {
   static bool EnsureOutputFolder();
 
   // Makes NextFileName usable for a new recording: while it names a file that
-  // already holds data, the counter moves on (a recording is never overwritten);
-  // then the file is created empty if it does not exist. False when no free
+  // already holds data or a symbolic link, the counter moves on (a recording is
+  // never overwritten); then the file is created empty if it does not exist. False when no free
   // number exists or the file cannot be created.
   bool PrepareNextFile();
 

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -79,8 +80,10 @@ Form1::Form1(Services services, QWidget* parent) : QMainWindow(parent), services
   setObjectName("Form1");
   setWindowTitle("TamblinV3.3");
   if (!services_.messages) {
-    ownMessages_ = std::make_unique<QtMessageBoxService>(this);
-    services_.messages = ownMessages_.get();
+    auto boxes = std::make_unique<QtMessageBoxService>(this);
+    if (!services_.questions) services_.questions = boxes.get();
+    services_.messages = boxes.get();
+    ownMessages_ = std::move(boxes);
   }
   if (!services_.fileDialog) {
     ownFileDialog_ = std::make_unique<QtOutputFileDialog>(this);
@@ -367,6 +370,7 @@ void Form1::Load() {
   clsEncoder_ = std::make_unique<EncoderWAV>();
   controller_ = std::make_unique<RecordingController>(*capture_, *clsEncoder_, clsEffects_, *this,
                                                       *services_.messages);
+  controller_->Questions(services_.questions);
   clsRecorder_->GotData = [this](std::span<int16_t> intBuffer, int32_t& lngLen) {
     controller_->GotData(intBuffer, lngLen);
   };
@@ -522,9 +526,34 @@ void Form1::ChooseOutputFile() {
   const std::string ext = "*." + clsEncoder_->Extension();
   const std::string name = services_.fileDialog->AskFileName(clsEncoder_->Description() + " (" + ext + ")|" + ext);
   if (name.empty()) return;
-  // Always ".wav", whatever the encoder's extension.
-  const QString path = Q(name);
-  txtFile_->setText(path.right(4).toLower() == ".wav" ? path : path + ".wav");
+  const QString path = WithSuffix(Q(name), Q(clsEncoder_->Extension()));
+  // Asked here, about the file that will be written, not by the dialog about the typed name.
+  const QFileInfo target(path);
+  if (target.exists() || target.isSymLink()) {
+    const std::string file = S(path);
+    if (!services_.questions ||
+        !services_.questions->AskYesNo(RecordingController::kCheckCaption, RecordingController::ReplaceQuestion(file))) {
+      return;
+    }
+    controller_->ReplaceConfirmed(file);
+  }
+  txtFile_->setText(path);
+}
+
+QString Form1::WithSuffix(const QString& name, const QString& extension) {
+  const QString suffix = "." + extension;
+  return name.endsWith(suffix, Qt::CaseInsensitive) ? name : name + suffix;
+}
+
+void Form1::BringToFront() {
+  if (tray_) {
+    tray_->BringToFront();
+    return;
+  }
+  setWindowState(windowState() & ~Qt::WindowMinimized);
+  show();
+  raise();
+  activateWindow();
 }
 
 // ---------------------------------------------------------------- effects

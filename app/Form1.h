@@ -41,6 +41,7 @@ class QPushButton;
 class QSlider;
 class QStatusBar;
 class QTimer;
+class QuestionService;
 class RecordingController;
 class SourceWatcher;
 class TrayIcon;
@@ -59,6 +60,9 @@ class Form1 : public QMainWindow, public RecorderView {
     OutputFileDialog* fileDialog = nullptr;
     FormatChooser* formatChooser = nullptr;
     bool trayIcon = true;  // false: no tray icon (tests)
+    // nullptr: the Qt boxes when `messages` is nullptr too, else no questions
+    // (a file that holds data is then never replaced).
+    QuestionService* questions = nullptr;
   };
 
   Form1();
@@ -72,6 +76,10 @@ class Form1 : public QMainWindow, public RecorderView {
   // The largest |block[first + k * step]| over the whole array, as 32-bit values
   // (-32768 counts 32768); 0 when first is beyond the last index.
   static int32_t ChannelPeak(std::span<const int16_t> block, int32_t first, int32_t step);
+
+  // A later start of the program asked for this window: shown (out of the
+  // tray too), restored from minimised, raised and activated.
+  void BringToFront();
 
   RecordingController& Controller() { return *controller_; }
   clsDSP& Effects() { return clsEffects_; }
@@ -115,6 +123,8 @@ class Form1 : public QMainWindow, public RecorderView {
   void ChooseFormat();
   void ShowFormat();
   void ChooseOutputFile();
+  // `name` ending in "." + `extension` (any case), appended when missing.
+  static QString WithSuffix(const QString& name, const QString& extension);
   void ShowEffectsDialog();
   void OnTick();
   void DrawLevel(QImageSurface& surface, float L);

@@ -8,8 +8,9 @@ class OutputFileDialog {
  public:
   virtual ~OutputFileDialog() = default;
 
-  // `filter` in the form "Description (*.ext)|*.ext". Starts with an empty name
-  // and asks before an existing file is overwritten. Returns the chosen path
-  // (UTF-8), empty when the user cancelled.
+  // `filter` in the form "Description (*.ext)|*.ext". Starts with an empty name.
+  // Does not ask about replacing an existing file: the caller asks about the
+  // file it will really write (the typed name may still get its suffix).
+  // Returns the chosen path (UTF-8), empty when the user cancelled.
   virtual std::string AskFileName(const std::string& filter) = 0;
 };

@@ -16,7 +16,9 @@ QString ProgramFolder::Path() {
 
 QString ProgramFolder::OutputFolder() { return Path() + "/file"; }
 QString ProgramFolder::SettingsFile() { return Path() + "/nu.ini"; }
+QString ProgramFolder::JournalFile() { return Path() + "/recording.journal"; }
 QString ProgramFolder::HelpPage() { return Path() + "/bangzhu.htm"; }
+QString ProgramFolder::LockFile() { return Path() + "/tamblin.lock"; }
 
 void ProgramFolder::Override(const QString& folder) {
   QString path = folder;

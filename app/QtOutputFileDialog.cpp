@@ -15,7 +15,9 @@ QString QtOutputFileDialog::QtFilter(const std::string& filter) {
 }
 
 std::string QtOutputFileDialog::AskFileName(const std::string& filter) {
-  // Save dialog: it asks before overwriting an existing file.
-  const QString name = QFileDialog::getSaveFileName(owner_, QString(), QString(), QtFilter(filter));
+  // The typed name may still get its suffix, so the question about replacing
+  // is the caller's, about the final name; a question here would be about another file.
+  const QString name = QFileDialog::getSaveFileName(owner_, QString(), QString(), QtFilter(filter), nullptr,
+                                                    QFileDialog::DontConfirmOverwrite);
   return name.toUtf8().toStdString();
 }

@@ -7,9 +7,11 @@
 
 #include "app/CaptureEngine.h"
 #include "app/ProgramFolder.h"
+#include "app/RecordingJournal.h"
 #include "app/RecordingRecovery.h"
 #include "app/RecorderView.h"
 #include "common/MessageBoxService.h"
+#include "common/QuestionService.h"
 #include "effects/clsDSP.h"
 #include "encoding/Encoder.h"
 
@@ -17,6 +19,9 @@ namespace {
 
 // Highest rate the effects chain accepts; the encoder refuses what it cannot convert.
 constexpr int32_t kMaxRate = 96000;
+
+// Numbered files found filled at the start (by another program) before giving up.
+constexpr int kNumberedFileTries = 16;
 
 std::string ToUtf8(const QString& text) { return text.toUtf8().toStdString(); }
 
@@ -37,7 +42,7 @@ void RecordingController::StartUp() {
     messages_.ShowWarning(kAppCaption, "无法创建输出文件夹 " + ToUtf8(ProgramFolder::OutputFolder()) + " !");
   }
   // Recordings a killed process left behind are mended before anything else.
-  const auto recovery = RecordingRecovery::Scan(ProgramFolder::OutputFolder());
+  const auto recovery = RecordingRecovery::Scan(RecordingJournal());
   if (!recovery.Empty()) messages_.ShowWarning(kAppCaption, RecordingRecovery::Message(recovery));
   counter_.Load();
   PrepareNextFile();
@@ -89,10 +94,8 @@ void RecordingController::Start() {
   }
 
   lngBytesPerSec_ = rate * (2 * channels);
-  if (clsEncoder_.EncoderInit(rate, channels, view_.OutputFile()) != ENC_OK) {
+  if (!OpenOutput(rate, channels)) {
     lngBytesPerSec_ = 0;
-    const std::string cause = clsEncoder_.InitError();
-    messages_.ShowWarning(kCheckCaption, "无法初始化编码器!" + (cause.empty() ? "" : "\n" + cause));
     return;
   }
   clsEffects_.samplerate(rate);
@@ -100,8 +103,10 @@ void RecordingController::Start() {
   lngRecMS_ = 0;
 
   if (!clsRecorder_.StartRecord(rate, channels)) {
-    // Nothing is captured: finish the empty file now and stay idle.
-    clsEncoder_.EncoderClose();
+    // Nothing is captured: the file goes back to how it was (a numbered one
+    // stays empty for the next try, a new one goes) and the program stays idle.
+    clsEncoder_.EncoderDiscard();
+    if (OutputIsNumbered()) PrepareNextFile();
     lngBytesPerSec_ = 0;
     messages_.ShowWarning(kCheckCaption, "不能启动录音功能!");
     return;
@@ -109,13 +114,60 @@ void RecordingController::Start() {
   diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
   view_.ButtonCaption("停止录音");
   view_.SetSettingsEnabled(false);
+  // Before the first block arrives: from now on a crash leaves the file to the next start's repair.
+  const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
+  if (!journalError.empty()) messages_.ShowWarning(kAppCaption, journalError);
   SaveCounter();
+}
+
+bool RecordingController::OpenOutput(int32_t rate, int16_t channels) {
+  const EncoderResult result = OutputIsNumbered() ? OpenNumberedFile(rate, channels) : OpenChosenFile(rate, channels);
+  if (result == ENC_OK || result == ENC_CANCELLED) return result == ENC_OK;
+  if (result == ENC_TARGET_HOLDS_DATA) {
+    messages_.ShowWarning(kCheckCaption, "文件 " + view_.OutputFile() + " 已有内容, 不会覆盖!");
+  } else {
+    const std::string cause = clsEncoder_.InitError();
+    messages_.ShowWarning(kCheckCaption, "无法初始化编码器!" + (cause.empty() ? "" : "\n" + cause));
+  }
+  return false;
+}
+
+bool RecordingController::OutputIsNumbered() const { return view_.OutputFile() == ToUtf8(counter_.NextFileName()); }
+
+EncoderResult RecordingController::OpenNumberedFile(int32_t rate, int16_t channels) {
+  clsEncoder_.OutputRules({.replaceData = false, .followLinks = false});
+  for (int tries = 0; tries < kNumberedFileTries; ++tries) {
+    const EncoderResult result = clsEncoder_.EncoderInit(rate, channels, view_.OutputFile());
+    if (result != ENC_TARGET_HOLDS_DATA) return result;
+    // Written to since it was prepared (another program): the next free number.
+    counter_.Advance();
+    PrepareNextFile();
+  }
+  return ENC_TARGET_HOLDS_DATA;
+}
+
+EncoderResult RecordingController::OpenChosenFile(int32_t rate, int16_t channels) {
+  const std::string path = view_.OutputFile();
+  // A confirmation holds for one start: afterwards the file holds that recording.
+  const bool confirmed = path == confirmedReplacement_;
+  confirmedReplacement_.clear();
+  clsEncoder_.OutputRules({.replaceData = confirmed, .followLinks = true});
+  const EncoderResult result = clsEncoder_.EncoderInit(rate, channels, path);
+  if (result != ENC_TARGET_HOLDS_DATA || questions_ == nullptr) return result;
+  if (!questions_->AskYesNo(kCheckCaption, ReplaceQuestion(path))) return ENC_CANCELLED;
+  clsEncoder_.OutputRules({.replaceData = true, .followLinks = true});
+  return clsEncoder_.EncoderInit(rate, channels, path);
+}
+
+std::string RecordingController::ReplaceQuestion(const std::string& path) {
+  return "文件 " + path + " 已存在, 要替换它吗?";
 }
 
 void RecordingController::Stop() {
   const int64_t lost = clsRecorder_.LostInputCount();
   const bool stopped = clsRecorder_.StopRecord();
   clsEncoder_.EncoderClose();
+  RecordingJournal().Finish(view_.OutputFile());
   diskGuard_.End();
   lngRecMS_ = 0;
   lngBytesPerSec_ = 0;

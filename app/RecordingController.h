@@ -15,11 +15,12 @@
 
 #include "app/DiskSpaceGuard.h"
 #include "app/FileCounter.h"
+#include "encoding/Encoder.h"
 
 class CaptureEngine;
-class Encoder;
 class clsDSP;
 class MessageBoxService;
+class QuestionService;
 class RecorderView;
 
 class RecordingController {
@@ -29,6 +30,15 @@ class RecordingController {
 
   // The disk-space checks of Start and GotData (tests give a scripted file system).
   void DiskGuard(DiskSpaceGuard guard) { diskGuard_ = std::move(guard); }
+
+  // Where a start asks before replacing a file that holds data; without it
+  // such a file is never replaced. Not owned.
+  void Questions(QuestionService* questions) { questions_ = questions; }
+  // The user agreed (in the save dialog) to replace `path`: the next start
+  // into exactly that file replaces it without asking again.
+  void ReplaceConfirmed(const std::string& path) { confirmedReplacement_ = path; }
+  // The question before replacing `path`.
+  static std::string ReplaceQuestion(const std::string& path);
 
   // After the window is shown: output folder, counter from nu.ini, next numbered
   // file created empty, output box set.
@@ -77,6 +87,12 @@ class RecordingController {
 
  private:
   void Start();
+  // Opens the encoder on the output box's file. False when no recording can
+  // start there (reported, unless the user chose to keep the file).
+  bool OpenOutput(int32_t rate, int16_t channels);
+  EncoderResult OpenNumberedFile(int32_t rate, int16_t channels);
+  EncoderResult OpenChosenFile(int32_t rate, int16_t channels);
+  bool OutputIsNumbered() const;
   void Stop();
   void PrepareNextFile();
   void SaveCounter();
@@ -87,6 +103,8 @@ class RecordingController {
   clsDSP& clsEffects_;
   RecorderView& view_;
   MessageBoxService& messages_;
+  QuestionService* questions_ = nullptr;
+  std::string confirmedReplacement_;
   FileCounter counter_;
   DiskSpaceGuard diskGuard_;
 

@@ -1,58 +1,49 @@
 #include "app/RecordingRecovery.h"
 
-#include <QDir>
-#include <QFileInfo>
-
+#include "app/RecordingJournal.h"
 #include "encoding/WavFileRepair.h"
 
 namespace {
 
-const QString kPrefix = QStringLiteral("录音");
-const QString kSuffix = QStringLiteral(".wav");
-
 std::string Lines(const QStringList& names) { return names.join(QStringLiteral("\n")).toStdString(); }
+
+void Append(std::string& text, const std::string& paragraph) {
+  if (!text.empty()) text += "\n\n";
+  text += paragraph;
+}
 
 }  // namespace
 
-bool RecordingRecovery::IsNumberedRecording(const QString& fileName) {
-  if (!fileName.startsWith(kPrefix) || !fileName.endsWith(kSuffix)) return false;
-  const QString number = fileName.mid(kPrefix.size(), fileName.size() - kPrefix.size() - kSuffix.size());
-  bool ok = false;
-  const int value = number.toInt(&ok);
-  // Exactly the spelling the program writes: no '+', no leading zeros, no spaces.
-  return ok && value >= INT16_MIN && value <= INT16_MAX && QString::number(value) == number;
-}
-
-RecordingRecovery::Result RecordingRecovery::Scan(const QString& folder) {
+RecordingRecovery::Result RecordingRecovery::Scan(const RecordingJournal& journal) {
   Result result;
-  const QDir dir(folder);
-  if (!dir.exists()) return result;
-  const QFileInfoList entries =
-      dir.entryInfoList({kPrefix + QStringLiteral("*") + kSuffix}, QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
-  for (const QFileInfo& entry : entries) {
-    if (!IsNumberedRecording(entry.fileName()) || entry.size() == 0) continue;
-    switch (WavFileRepair::Repair(entry.filePath().toStdString())) {
+  const auto entries = journal.Read();
+  result.journalError = entries.error;
+  QStringList retry;
+  for (const QString& name : entries.names) {
+    std::string reason;
+    switch (WavFileRepair::Repair(journal.PathOf(name).toStdString(), &reason)) {
       case WavFileRepair::Outcome::Repaired:
-        result.recovered << entry.fileName();
+        result.recovered << name;
         break;
       case WavFileRepair::Outcome::Failed:
-        result.failed << entry.fileName();
+        result.failed << name + QStringLiteral(": ") + QString::fromStdString(reason);
+        retry << name;
         break;
-      default:
+      case WavFileRepair::Outcome::InUse:  // another copy is recording it
+        retry << name;
+        break;
+      default:  // consistent, gone, or not provably a cut-off recording: left as it is
         break;
     }
   }
+  if (retry != entries.names) result.journalError = journal.Replace(retry);
   return result;
 }
 
 std::string RecordingRecovery::Message(const Result& result) {
   std::string text;
-  if (!result.recovered.isEmpty()) {
-    text += "上次录音没有正常结束, 以下文件已修复:\n" + Lines(result.recovered);
-  }
-  if (!result.failed.isEmpty()) {
-    if (!text.empty()) text += "\n\n";
-    text += "以下文件没有正常结束, 但无法修复 (文件只读?):\n" + Lines(result.failed);
-  }
+  if (!result.recovered.isEmpty()) Append(text, "上次录音没有正常结束, 以下文件已修复:\n" + Lines(result.recovered));
+  if (!result.failed.isEmpty()) Append(text, "以下文件没有正常结束, 但无法修复 (文件只读?):\n" + Lines(result.failed));
+  if (!result.journalError.empty()) Append(text, result.journalError);
   return text;
 }

@@ -1,27 +1,27 @@
-// RecordingRecovery: the start-up check of the output folder. A numbered
-// recording ("录音<n>.wav") whose RIFF sizes disagree with its length was left
-// behind by a killed process, a crash or a power cut; its sizes are mended so
-// every player reads all the audio it holds, and the user is told which files
-// were recovered. Files of other names, empty files and files that are not WAVE
-// files are left alone.
+// RecordingRecovery: the start-up repair of recordings this program left
+// unfinished (killed process, crash, power cut). Only files named in the
+// RecordingJournal are looked at; WavFileRepair mends the sizes of those that
+// provably are cut-off recordings, and the user is told which files were
+// recovered. Entries that are settled leave the journal; a file another running
+// recording holds, or one that could not be written, stays for the next start.
 #pragma once
 
-#include <QString>
 #include <QStringList>
 #include <string>
+
+class RecordingJournal;
 
 class RecordingRecovery {
  public:
   struct Result {
-    QStringList recovered;  // file names (no folder) whose header was mended
-    QStringList failed;     // needed mending but could not be written
-    bool Empty() const { return recovered.isEmpty() && failed.isEmpty(); }
+    QStringList recovered;     // file names (no folder) whose header was mended
+    QStringList failed;        // "name: reason" of files that needed mending but could not be written
+    std::string journalError;  // the journal could not be read or rewritten (user's message)
+    bool Empty() const { return recovered.isEmpty() && failed.isEmpty() && journalError.empty(); }
   };
 
-  // Checks every numbered recording in `folder` (missing folder: nothing).
-  static Result Scan(const QString& folder);
+  // Repairs what `journal` names and settles its entries.
+  static Result Scan(const RecordingJournal& journal);
   // The text telling the user what Scan did; empty when it did nothing.
   static std::string Message(const Result& result);
-  // True for "录音<n>.wav", n a whole number from -32768 to 32767.
-  static bool IsNumberedRecording(const QString& fileName);
 };

@@ -57,6 +57,13 @@ void TrayIcon::ShowWindow() {
   keepRunning_.reset();
 }
 
+void TrayIcon::BringToFront() {
+  ShowWindow();
+  window_->setWindowState(window_->windowState() & ~Qt::WindowMinimized);
+  window_->raise();
+  window_->activateWindow();
+}
+
 QSystemTrayIcon* TrayIcon::Icon() const { return icon_; }
 
 QMenu* TrayIcon::Menu() const { return menu_; }

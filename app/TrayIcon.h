@@ -30,6 +30,9 @@ class TrayIcon : public QObject {
   void HideWindow();
   // "显示Tamblin": makes the window visible, keeping its minimised or normal state.
   void ShowWindow();
+  // Another start of the program asked for the window: out of the tray,
+  // restored from minimised, raised and activated.
+  void BringToFront();
 
   QSystemTrayIcon* Icon() const;
   QMenu* Menu() const;

@@ -1,14 +1,35 @@
 // tamblin: the desktop sound recorder. Takes no arguments.
 #include <QApplication>
+#include <QMessageBox>
 
 #include "app/AppFont.h"
 #include "app/Form1.h"
+#include "app/ProgramFolder.h"
+#include "app/SingleInstance.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Tamblin");
   AppFont::UseCjkFont(app);
+
+  // One copy per program folder: a second one would number and fill the same files.
+  SingleInstance instance(ProgramFolder::Path(), ProgramFolder::LockFile());
+  switch (instance.Claim()) {
+    case SingleInstance::ClaimResult::AlreadyRunning:
+      if (instance.AskRunningCopyToShow()) return 0;
+      QMessageBox::warning(nullptr, "Tamblin", "Tamblin 已在运行, 但无法显示它的窗口!\n" + instance.ErrorText());
+      return 1;
+    case SingleInstance::ClaimResult::NoLock:
+      // Recording still refuses to replace data; only the guard against a second copy is missing.
+      QMessageBox::warning(nullptr, "Tamblin",
+                           "无法创建锁文件 " + ProgramFolder::LockFile() + " !\n" + instance.ErrorText());
+      break;
+    case SingleInstance::ClaimResult::Running:
+      break;
+  }
+
   Form1 window;
   window.Load();
+  instance.ShowRequested = [&window] { window.BringToFront(); };
   return app.exec();
 }

@@ -171,7 +171,18 @@ struct AudioMuxer::Session {
     return ENC_OK;
   }
 
-  // Stream, I/O context on the file, header. A header the file cannot take is a file error.
+  EncoderResult OpenFile(const std::string& path, TargetRules rules) {
+    if (path.empty()) return Fail(ENC_FILE_ERROR, "no output file name");
+    switch (file.Open(path, rules)) {
+      case FileRecord::OpenResult::Opened: return ENC_OK;
+      case FileRecord::OpenResult::HoldsData: return Fail(ENC_TARGET_HOLDS_DATA, file.LastError());
+      case FileRecord::OpenResult::Failed: break;
+    }
+    return Fail(ENC_FILE_ERROR, file.LastError());
+  }
+
+  // Stream, I/O context on the file, header (forced to the disk). A header the
+  // file cannot take is a file error.
   EncoderResult OpenContainer(const MuxerPlan& plan) {
     stream = avformat_new_stream(format, nullptr);
     auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
@@ -195,7 +206,7 @@ struct AudioMuxer::Session {
     av_dict_free(&options);
     if (!writeError.empty() || CommitWrites() != ENC_OK) return Fail(ENC_FILE_ERROR, writeError);
     if (r < 0) return Fail(ENC_INIT_FAILED, LibraryError("avformat_write_header (" + plan.container + ")", r));
-    return ENC_OK;
+    return file.Sync() ? ENC_OK : Fail(ENC_FILE_ERROR, file.LastError());
   }
 
   // Hands the I/O buffer to the file. On a failed write the file is cut back to
@@ -306,7 +317,7 @@ EncoderResult AudioMuxer::Fail(EncoderResult result, std::string why) {
 std::string AudioMuxer::Path() const { return session_ != nullptr ? session_->file.path() : std::string(); }
 
 EncoderResult AudioMuxer::Open(const MuxerPlan& plan, int32_t inputRate, int16_t inputChannels,
-                               const std::string& path) {
+                               const std::string& path, TargetRules rules) {
   Abort();
   lastError_.clear();
   if (inputRate < 1 || inputChannels < 1 || inputChannels > 2 || plan.outputRate < 1) {
@@ -317,12 +328,13 @@ EncoderResult AudioMuxer::Open(const MuxerPlan& plan, int32_t inputRate, int16_t
   if (r < 0) return Fail(ENC_INIT_FAILED, LibraryError("avformat_alloc_output_context2 (" + plan.container + ")", r));
   EncoderResult result = session->OpenCodec(plan, inputChannels);
   if (result == ENC_OK) result = session->OpenBuffers(inputRate, inputChannels);
-  if (result == ENC_OK && !session->file.Open(path)) {
-    return Fail(ENC_FILE_ERROR, path.empty() ? "no output file name" : session->file.LastError());
-  }
+  if (result == ENC_OK) result = session->OpenFile(path, rules);
   if (result == ENC_OK) result = session->OpenContainer(plan);
-  if (result != ENC_OK) return Fail(result, session->error);
-  if (session->file.Sync() == false) return Fail(ENC_FILE_ERROR, session->file.LastError());
+  if (result != ENC_OK) {
+    // A start that failed leaves the path as it found it.
+    if (session->file.IsOpen()) session->file.Discard();
+    return Fail(result, session->error);
+  }
   session_ = std::move(session);
   return ENC_OK;
 }
@@ -354,6 +366,13 @@ EncoderResult AudioMuxer::Finish() {
   if (result != ENC_OK) Fail(result, s.error);
   session_.reset();
   return result;
+}
+
+bool AudioMuxer::Discard() {
+  if (session_ == nullptr) return false;
+  const bool restored = session_->file.Discard();  // closes first: nothing more reaches the file
+  session_.reset();
+  return restored;
 }
 
 void AudioMuxer::Abort() {

@@ -21,6 +21,7 @@
 
 #include "encoding/Encoder.h"
 #include "encoding/MuxerPlan.h"
+#include "encoding/TargetRules.h"
 
 class AudioMuxer {
  public:
@@ -29,12 +30,14 @@ class AudioMuxer {
   AudioMuxer(const AudioMuxer&) = delete;
   AudioMuxer& operator=(const AudioMuxer&) = delete;
 
-  // Creates `path` (replacing a file there) and writes the container's header for
-  // `inputChannels` (1 or 2) channels of 16-bit PCM at `inputRate` Hz fed in.
-  // ENC_FILE_ERROR when the file cannot be created or take the header,
-  // ENC_INIT_FAILED when the codec or muxer refuses the plan; LastError() says why
-  // and nothing stays open.
-  EncoderResult Open(const MuxerPlan& plan, int32_t inputRate, int16_t inputChannels, const std::string& path);
+  // Opens `path` as `rules` allow (see FileRecord::Open) and writes the container's
+  // header for `inputChannels` (1 or 2) channels of 16-bit PCM at `inputRate` Hz
+  // fed in. ENC_FILE_ERROR when the file cannot be opened or take the header,
+  // ENC_TARGET_HOLDS_DATA when the rules keep what the file holds, ENC_INIT_FAILED
+  // when the codec or muxer refuses the plan (the file is not touched then);
+  // LastError() says why and nothing stays open.
+  EncoderResult Open(const MuxerPlan& plan, int32_t inputRate, int16_t inputChannels, const std::string& path,
+                     TargetRules rules);
 
   // Encodes `frames` interleaved sample frames; every one is kept (a partial codec
   // frame waits for the next call or Finish). ENC_CONVERT_FAILED when the codec
@@ -51,6 +54,11 @@ class AudioMuxer {
 
   // Closes the file as it is, without the container's ending.
   void Abort();
+
+  // For a recording that never started: closes the file and leaves the path as it
+  // was before Open (see FileRecord::Discard). False when none is open or the
+  // file could not be restored.
+  bool Discard();
 
   bool IsOpen() const { return session_ != nullptr; }
   // Path of the open file; empty when closed.

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "encoding/TargetRules.h"
+
 enum EncoderResult : int32_t {
   ENC_OK = 0,
   ENC_FILE_ERROR = 2,        // file cannot be created; or close while no file is open
@@ -14,6 +16,7 @@ enum EncoderResult : int32_t {
   ENC_CONVERT_FAILED = 9,    // the conversion failed
   ENC_WRITE_ERROR = 10,      // the file took fewer bytes than produced (disk full, size limit)
   ENC_CANCELLED = 11,        // the format chooser was cancelled or failed
+  ENC_TARGET_HOLDS_DATA = 12,  // the output already holds data the rules keep (left untouched)
 };
 
 class Encoder {
@@ -28,6 +31,13 @@ class Encoder {
   // info 1: input bytes per second; info 0: input block align; -1 when not running; else 0.
   virtual int32_t EncoderMetrics(int32_t info) = 0;
   virtual EncoderResult EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) = 0;
+  // How the next EncoderInit treats an output that already exists; kept until changed.
+  virtual void OutputRules(TargetRules rules) = 0;
+  // Instead of EncoderClose when the recording never started: releases the
+  // stream and leaves the output as it was before EncoderInit (emptied; removed
+  // when EncoderInit created it). ENC_FILE_ERROR when no file is open or the
+  // file could not be restored.
+  virtual EncoderResult EncoderDiscard() = 0;
   // Average bytes per second the chosen output format writes (for disk-space
   // checks before and during a recording); 0 when unknown.
   virtual int64_t TargetBytesPerSecond() const { return 0; }

@@ -128,8 +128,10 @@ EncoderResult EncoderWAV::EncoderInit(int32_t samplerate, int16_t Channels, cons
     return InitFailed(ENC_INIT_FAILED, "the conversion states no output size");
   }
   destination_.assign(static_cast<size_t>(destinationLength), 0);
-  if (!file_.Open(output)) {
+  const FileRecord::OpenResult opened = file_.Open(output, outputRules_);
+  if (opened != FileRecord::OpenResult::Opened) {
     stream_->Release();
+    if (opened == FileRecord::OpenResult::HoldsData) return InitFailed(ENC_TARGET_HOLDS_DATA, file_.LastError());
     return InitFailed(ENC_FILE_ERROR, output.empty() ? "no output file name" : file_.LastError());
   }
   fileLength_ = 0;
@@ -188,6 +190,13 @@ EncoderResult EncoderWAV::EncoderClose() {
   if (writeHeader_) WriteWavHeader();
   ReleaseRecording();
   return ENC_OK;
+}
+
+EncoderResult EncoderWAV::EncoderDiscard() {
+  if (!Running()) return ENC_FILE_ERROR;
+  const bool restored = file_.Discard();  // closes the file first: nothing flushed into it
+  ReleaseRecording();
+  return restored ? ENC_OK : ENC_FILE_ERROR;
 }
 
 bool EncoderWAV::WriteWavHeader() {

@@ -74,7 +74,10 @@ class EncoderWAV : public Encoder {
   EncoderResult EncoderClose() override;
   EncoderResult Encode(const void* buffer_ptr, int32_t buffer_len, int32_t& buffer_used) override;
   int32_t EncoderMetrics(int32_t info) override;
+  // ENC_TARGET_HOLDS_DATA when the output rules keep what the file holds.
   EncoderResult EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) override;
+  void OutputRules(TargetRules rules) override { outputRules_ = rules; }  // default: replace
+  EncoderResult EncoderDiscard() override;
   int64_t TargetBytesPerSecond() const override;  // nAvgBytesPerSec of the target format
   std::string InitError() const override;
 
@@ -100,6 +103,7 @@ class EncoderWAV : public Encoder {
   int32_t sourceLength_ = 0;             // one second of input in bytes; 0 while idle
   std::unique_ptr<ConversionStream> stream_;
   FileRecord file_;
+  TargetRules outputRules_;
   bool writeHeader_ = true;
   int64_t maxFileLength_;                // Encode refuses blocks that could pass it
   int64_t fileLength_ = 0;               // bytes in the file (header space included)

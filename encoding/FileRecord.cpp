@@ -1,6 +1,7 @@
 #include "encoding/FileRecord.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,23 +10,87 @@
 
 FileRecord::~FileRecord() { Close(); }
 
-bool FileRecord::Open(const std::string& path) {
+FileRecord::OpenResult FileRecord::Open(const std::string& path, TargetRules rules) {
   Close();
-  if (path.empty()) return false;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd == -1) {
-    NoteError("open");
-    return false;
+  if (path.empty()) {
+    lastError_ = "open: no file name";
+    return OpenResult::Failed;
   }
+  // Never O_TRUNC: whether existing bytes may go is decided after the open, on
+  // what was actually opened. O_NONBLOCK keeps a named pipe from blocking the open.
+  const int flags = O_WRONLY | O_CLOEXEC | O_NONBLOCK | (rules.followLinks ? 0 : O_NOFOLLOW);
+  int fd = ::open(path.c_str(), flags | O_CREAT | O_EXCL, 0644);
+  const bool created = fd != -1;
+  if (!created && errno == EEXIST) fd = ::open(path.c_str(), flags);
+  if (fd == -1) {
+    const bool link = errno == ELOOP && !rules.followLinks;
+    NoteError("open");
+    return link ? OpenResult::HoldsData : OpenResult::Failed;
+  }
+  // Held while the file is open: the start-up repair of any copy of the program
+  // leaves a locked file alone. Taken before anything is judged or emptied: a
+  // lock held elsewhere is a running recording, never touched. On file systems
+  // without locks the recording goes on unlocked.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    NoteError("flock");
+    ::close(fd);
+    return OpenResult::HoldsData;
+  }
+  const OpenResult result = Judge(fd, rules);
+  if (result != OpenResult::Opened) return result;
   handle_ = fd;
   path_ = path;
-  return true;
+  created_ = created;
+  return result;
+}
+
+FileRecord::OpenResult FileRecord::Judge(int fd, TargetRules rules) {
+  struct stat st{};
+  OpenResult result = OpenResult::Opened;
+  if (::fstat(fd, &st) != 0) {
+    NoteError("fstat");
+    result = OpenResult::Failed;
+  } else if (!S_ISREG(st.st_mode) && !S_ISCHR(st.st_mode)) {
+    lastError_ = "open: not a regular file";
+    result = OpenResult::Failed;
+  } else if (S_ISREG(st.st_mode) && st.st_size > 0 && !rules.replaceData) {
+    lastError_ = "open: the file already holds " + std::to_string(st.st_size) + " bytes";
+    result = OpenResult::HoldsData;
+  } else if (S_ISREG(st.st_mode) && st.st_size > 0 && ::ftruncate(fd, 0) != 0) {
+    NoteError("ftruncate");
+    result = OpenResult::Failed;
+  } else if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+    NoteError("fcntl");
+    result = OpenResult::Failed;
+  }
+  if (result != OpenResult::Opened) ::close(fd);
+  return result;
+}
+
+bool FileRecord::Discard() {
+  if (handle_ == -1) return false;
+  bool done = Truncate(0);
+  // Removed by name only while the name still leads to the file we created.
+  if (created_ && StillNamesOpenFile() && ::unlink(path_.c_str()) != 0) {
+    NoteError("unlink");
+    done = false;
+  }
+  Close();
+  return done;
+}
+
+bool FileRecord::StillNamesOpenFile() const {
+  struct stat named{};
+  struct stat opened{};
+  return ::lstat(path_.c_str(), &named) == 0 && ::fstat(handle_, &opened) == 0 && named.st_dev == opened.st_dev &&
+         named.st_ino == opened.st_ino;
 }
 
 void FileRecord::Close() {
   if (handle_ == -1) return;
   if (::close(handle_) != 0) NoteError("close");
   handle_ = -1;
+  created_ = false;
   path_.clear();
 }
 

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "encoding/TargetRules.h"
+
 class FileRecord {
  public:
   FileRecord() = default;
@@ -13,10 +15,27 @@ class FileRecord {
   FileRecord(const FileRecord&) = delete;
   FileRecord& operator=(const FileRecord&) = delete;
 
-  // Creates `path` for writing, replacing an existing file (truncated to 0 bytes).
-  // False when the file cannot be created; the record stays closed.
-  bool Open(const std::string& path);
+  enum class OpenResult { Opened, HoldsData, Failed };
+
+  // Opens `path` for writing at offset 0, creating it when missing. What is
+  // found there is judged on the opened descriptor itself (fstat), so a file
+  // that changes between a check and the open cannot slip through: a regular
+  // file holding bytes is emptied only when `rules` allow replacing data, else
+  // HoldsData; a link is refused as HoldsData when `rules` forbid following
+  // links; a file another open file holds the lock of (a running recording)
+  // counts as HoldsData too; anything but a regular file or a character device
+  // (a folder, a pipe) fails. Holds an exclusive advisory lock (flock) on the
+  // file until Close. On HoldsData and Failed the record stays closed and
+  // LastError() says why.
+  OpenResult Open(const std::string& path, TargetRules rules);
+  // Open with the default rules (replaces an existing file); true when opened.
+  bool Open(const std::string& path) { return Open(path, TargetRules{}) == OpenResult::Opened; }
   void Close();  // no-op when closed; handle becomes -1, path empty
+  // For a file that never received a recording: closes it and leaves the path
+  // as it was before Open, as far as that is ours to restore: a file Open
+  // created is removed (only while the path still names it), an existing one
+  // stays empty. False when closed or when the removal failed.
+  bool Discard();
   bool IsOpen() const { return handle_ != -1; }
   int handle() const { return handle_; }
   const std::string& path() const { return path_; }
@@ -41,8 +60,12 @@ class FileRecord {
 
  private:
   void NoteError(const char* call);
+  // The opened descriptor's file judged by `rules`; closes it unless Opened.
+  OpenResult Judge(int fd, TargetRules rules);
+  bool StillNamesOpenFile() const;
 
   int handle_ = -1;
+  bool created_ = false;  // this Open created the file
   std::string path_;
   std::string lastError_;
 };

@@ -63,7 +63,8 @@ EncoderResult MuxedEncoder::EncoderInit(int32_t samplerate, int16_t Channels, co
   if (samplerate < 1 || Channels < 1 || Channels > 2) {
     return InitFailed(ENC_INIT_FAILED, "rate must be at least 1 Hz and channels 1 or 2");
   }
-  const EncoderResult opened = muxer_.Open(Plan(samplerate, Channels, SettingFor(Channels)), samplerate, Channels, output);
+  const MuxerPlan plan = Plan(samplerate, Channels, SettingFor(Channels));
+  const EncoderResult opened = muxer_.Open(plan, samplerate, Channels, output, outputRules_);
   if (opened != ENC_OK) return InitFailed(opened, muxer_.LastError());
   samplerate_ = samplerate;
   channels_ = Channels;
@@ -94,4 +95,9 @@ EncoderResult MuxedEncoder::EncoderClose() {
   const EncoderResult finished = muxer_.Finish();
   if (finished != ENC_OK) MendUnfinished(path);
   return finished;
+}
+
+EncoderResult MuxedEncoder::EncoderDiscard() {
+  if (!Running()) return ENC_FILE_ERROR;
+  return muxer_.Discard() ? ENC_OK : ENC_FILE_ERROR;
 }

@@ -52,7 +52,10 @@ class MuxedEncoder : public Encoder {
   EncoderResult EncoderClose() override;
   EncoderResult Encode(const void* buffer_ptr, int32_t buffer_len, int32_t& buffer_used) override;
   int32_t EncoderMetrics(int32_t info) override;
+  // ENC_TARGET_HOLDS_DATA when the output rules keep what the file holds.
   EncoderResult EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) override;
+  void OutputRules(TargetRules rules) override { outputRules_ = rules; }  // default: replace
+  EncoderResult EncoderDiscard() override;
   // Of the running recording; while idle, of a stereo recording at kIdleRate.
   int64_t TargetBytesPerSecond() const override;
   std::string InitError() const override;
@@ -80,6 +83,7 @@ class MuxedEncoder : public Encoder {
   EncoderResult InitFailed(EncoderResult result, std::string cause);
 
   AudioMuxer muxer_;
+  TargetRules outputRules_;
   std::optional<int32_t> chosen_;  // the user's setting; none: the type's default
   int32_t samplerate_ = 0;         // of the running recording
   int16_t channels_ = 0;

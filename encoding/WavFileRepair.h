@@ -1,7 +1,17 @@
-// WavFileRepair: checks that a RIFF WAVE file's size fields agree with its length
-// and mends them when they do not, e.g. after the recording process was killed
-// between two header refreshes. Only the two size fields are rewritten; a trailing
-// partial sample frame is cut off so every reader sees whole frames.
+// WavFileRepair: mends the size fields of a RIFF WAVE recording that this program
+// left unfinished (killed between two header refreshes, crash, power cut), so
+// every reader sees all the audio it holds.
+//
+// Touches only what is provably such a file: a regular file (never through a
+// symbolic link), not locked by a running recording (FileRecord holds flock),
+// at most WavHeader::kMaxFileLength bytes, whose RIFF size disagrees with its
+// length while what follows the declared audio is not a valid chunk chain (a
+// finished file with tag chunks or a pad byte after the audio is left alone).
+// The repair points both sizes at the end of the file; it shortens the file
+// only to cut a trailing partial frame (< one block).
+//
+// Bounded work for any input: the layout is read by seeking from chunk to
+// chunk, at most kMaxChunks chunks before the audio and as many after it.
 #pragma once
 
 #include <cstdint>
@@ -10,14 +20,19 @@
 class WavFileRepair {
  public:
   enum class Outcome {
-    NotWave,     // not a RIFF WAVE file with "fmt " and "data" chunks (left alone)
-    Consistent,  // sizes agree with the file length
+    NotWave,     // missing, not a regular file, or not RIFF WAVE with "fmt " and "data" (left alone)
+    Consistent,  // nothing to mend: sizes agree with the length, or chunks follow the audio
+    Unprovable,  // sizes disagree, but not in the way a cut-off recording shows (left alone)
+    InUse,       // a running recording holds the file's lock (left alone)
     Repaired,    // sizes rewritten to describe the audio the file holds
-    Failed,      // needed a repair but the file could not be written
+    Failed,      // needed a repair but the file could not be read or written (`reason` says why)
   };
 
-  // Looks at `path` and repairs it when its sizes disagree with its length.
-  static Outcome Repair(const std::string& path);
-  // True when Repair would change the file.
+  static constexpr int kMaxChunks = 64;
+
+  // Looks at `path` and repairs it when it is provably a cut-off recording.
+  // On Failed, `reason` (when given) receives the system's words.
+  static Outcome Repair(const std::string& path, std::string* reason = nullptr);
+  // True when Repair would change the file (read only, takes no lock).
   static bool NeedsRepair(const std::string& path);
 };

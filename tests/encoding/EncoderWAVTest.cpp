@@ -139,6 +139,29 @@ TEST_F(EncoderWAVTest, FailedInitLeavesNoStreamOpen) {
   EXPECT_FALSE(std::filesystem::exists(file));
 }
 
+TEST_F(EncoderWAVTest, TargetHoldingDataIsRefusedUntouchedAndDiscardLeavesNoHeader) {
+  auto stream = std::make_unique<ScriptedConversionStream>();
+  auto* fake = stream.get();
+  EncoderWAV encoder(std::move(stream));
+  { std::ofstream(file, std::ios::binary) << "an earlier recording"; }
+  encoder.OutputRules({.replaceData = false, .followLinks = true});
+  EXPECT_EQ(encoder.EncoderInit(44100, 2, file), ENC_TARGET_HOLDS_DATA);
+  EXPECT_FALSE(fake->open);
+  EXPECT_EQ(encoder.EncoderMetrics(1), -1);
+  EXPECT_NE(encoder.InitError().find("20 bytes"), std::string::npos) << encoder.InitError();
+  const auto kept = ReadFileBytes(file);
+  EXPECT_EQ(std::string(kept.begin(), kept.end()), "an earlier recording");
+
+  // A start that never got audio: no header-only file stays behind.
+  const auto fresh = dir / "fresh.wav";
+  ASSERT_EQ(encoder.EncoderInit(44100, 2, fresh), ENC_OK);
+  ASSERT_TRUE(std::filesystem::exists(fresh));
+  EXPECT_EQ(encoder.EncoderDiscard(), ENC_OK);
+  EXPECT_FALSE(fake->open);
+  EXPECT_FALSE(std::filesystem::exists(fresh));
+  EXPECT_EQ(encoder.EncoderMetrics(1), -1);
+}
+
 TEST_F(EncoderWAVTest, EncodeRefusesOverlongNullAndIdleBlocks) {
   EncoderWAV encoder;
   const auto block = Pattern(176401);

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <memory>
 
@@ -209,6 +210,23 @@ TEST_P(MuxedEncoderTest, SettingIsChosenFromItsListAndOnlyWhileIdle) {
   encoder->EncoderClose();
 }
 
+TEST_P(MuxedEncoderTest, OutputRulesKeepAFileHoldingDataAndDiscardRemovesTheNewFile) {
+  const auto encoder = MakeEncoder(GetParam());
+  const auto kept = dir / "kept";
+  { std::ofstream(kept) << "earlier recording"; }
+  encoder->OutputRules(TargetRules{.replaceData = false, .followLinks = false});
+  EXPECT_EQ(encoder->EncoderInit(44100, 2, kept), ENC_TARGET_HOLDS_DATA);
+  EXPECT_FALSE(encoder->InitError().empty());
+  EXPECT_EQ(std::filesystem::file_size(kept), 17u);
+
+  const auto fresh = dir / "fresh";
+  ASSERT_EQ(encoder->EncoderInit(44100, 2, fresh), ENC_OK);
+  EXPECT_EQ(encoder->EncoderDiscard(), ENC_OK);
+  EXPECT_FALSE(std::filesystem::exists(fresh)) << "never recorded into: gone again";
+  EXPECT_EQ(encoder->EncoderDiscard(), ENC_FILE_ERROR);
+  EXPECT_EQ(encoder->EncoderClose(), ENC_FILE_ERROR);
+}
+
 // Lowest and highest setting on the same input: the files differ in size the way the setting says.
 TEST_P(MuxedEncoderTest, SettingReachesTheCodec) {
   const auto signal = Signal(44100, 2);
@@ -317,6 +335,20 @@ TEST_P(MuxedEncoderFullDiskTest, FullDiskReportsWriteErrorAndKeepsAReadableFile)
   const auto probe = ProbeWithFfprobe(file);
   ASSERT_TRUE(probe.has_value());
   EXPECT_NEAR(probe->duration, static_cast<double>(Frames(decoded, 2)) / 44100, 1e-6);
+}
+
+TEST_P(MuxedEncoderFullDiskTest, HeaderThatDoesNotFitFailsTheStartAndLeavesNoFile) {
+  {
+    std::ofstream filler(disk / "filler", std::ios::binary);
+    const std::vector<char> chunk(4096, 'x');
+    for (int i = 0; i < 64 && filler.write(chunk.data(), chunk.size()); ++i) {
+    }
+  }
+  const auto file = disk / ("header." + TypeName());
+  const auto encoder = MakeEncoder(GetParam());
+  EXPECT_EQ(encoder->EncoderInit(44100, 2, file), ENC_FILE_ERROR);
+  EXPECT_NE(encoder->InitError().find("No space left on device"), std::string::npos) << encoder->InitError();
+  EXPECT_FALSE(std::filesystem::exists(file));
 }
 
 const auto kTypes = ::testing::Values(FileType::Flac, FileType::Opus, FileType::Mp3);

@@ -1,5 +1,6 @@
 // Header repair of WAVE files whose size fields lag behind the audio they hold.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,20 +19,50 @@ namespace fs = std::filesystem;
 
 void PutU32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) { std::memcpy(bytes.data() + at, &value, 4); }
 
-// A 46-byte header of 44100 Hz stereo 16-bit PCM whose sizes claim `claimedData`
-// bytes, followed by `actualData` bytes of audio.
-std::vector<uint8_t> MakeWave(uint32_t claimedData, size_t actualData) {
+// 44100 Hz stereo 16-bit PCM, as the program records by default.
+const std::vector<uint8_t> kStereo16 = {1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0, 0, 0};
+// 8000 Hz mono 8-bit PCM: one byte per frame, so the audio may be odd-sized.
+const std::vector<uint8_t> kMono8 = {1, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x40, 0x1F, 0, 0, 1, 0, 8, 0, 0, 0};
+
+// A 46-byte header whose sizes claim `claimedData` bytes, followed by
+// `actualData` bytes of audio.
+std::vector<uint8_t> MakeWave(uint32_t claimedData, size_t actualData, const std::vector<uint8_t>& format = kStereo16) {
   std::vector<uint8_t> bytes(46 + actualData, 0);
   std::memcpy(bytes.data(), "RIFF", 4);
   PutU32(bytes, 4, 38 + claimedData);
   std::memcpy(bytes.data() + 8, "WAVEfmt ", 8);
   PutU32(bytes, 16, 18);
-  const uint8_t format[18] = {1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0, 0, 0};
-  std::memcpy(bytes.data() + 20, format, 18);
+  std::memcpy(bytes.data() + 20, format.data(), 18);
   std::memcpy(bytes.data() + 38, "data", 4);
   PutU32(bytes, 42, claimedData);
   for (size_t i = 0; i < actualData; ++i) bytes[46 + i] = static_cast<uint8_t>(i * 7);
   return bytes;
+}
+
+// Appends a chunk as tag editors do, with its pad byte when odd.
+void AppendChunk(std::vector<uint8_t>& bytes, const char* id, const std::string& payload) {
+  const size_t at = bytes.size();
+  bytes.resize(at + 8 + payload.size() + payload.size() % 2, 0);
+  std::memcpy(bytes.data() + at, id, 4);
+  PutU32(bytes, at + 4, static_cast<uint32_t>(payload.size()));
+  std::memcpy(bytes.data() + at + 8, payload.data(), payload.size());
+}
+
+// The RIFF size set to the file's length, as a finished file has it.
+std::vector<uint8_t> Finished(std::vector<uint8_t> bytes) {
+  PutU32(bytes, 4, static_cast<uint32_t>(bytes.size() - 8));
+  return bytes;
+}
+
+// Read calls this process has made so far; -1 where /proc does not say.
+long ReadCalls() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  long value = 0;
+  while (io >> key >> value) {
+    if (key == "syscr:") return value;
+  }
+  return -1;
 }
 
 class WavFileRepairTest : public ::testing::Test {
@@ -111,7 +142,83 @@ TEST_F(WavFileRepairTest, ReportsFailureWhenTheFileCannotBeWritten) {
   if (::geteuid() == 0) GTEST_SKIP() << "root writes read-only files anyway";
   const auto path = Write("readonly.wav", MakeWave(0, 400));
   fs::permissions(path, fs::perms::owner_read);
-  EXPECT_EQ(WavFileRepair::Repair(path), WavFileRepair::Outcome::Failed);
+  std::string reason;
+  EXPECT_EQ(WavFileRepair::Repair(path, &reason), WavFileRepair::Outcome::Failed);
+  EXPECT_NE(reason.find("Permission denied"), std::string::npos) << reason;
+}
+
+TEST_F(WavFileRepairTest, FinishedFilesWithChunksOrAPadByteAfterTheAudioAreLeftAlone) {
+  auto tagged = MakeWave(4000, 4000);
+  AppendChunk(tagged, "LIST", std::string("INFOINAM\x06\0\0\0Song 1", 18));
+  AppendChunk(tagged, "id3 ", "ID3 tag body");
+  AppendChunk(tagged, "id3 ", "odd length!");
+  tagged = Finished(tagged);
+  const auto taggedPath = Write("tagged.wav", tagged);
+  EXPECT_EQ(WavFileRepair::Repair(taggedPath), WavFileRepair::Outcome::Consistent);
+  EXPECT_EQ(Read(taggedPath), tagged) << "the tag chunks were taken for audio";
+
+  // Sizes that disagree, but chunks explain every byte: not a cut-off recording.
+  auto misdeclared = tagged;
+  PutU32(misdeclared, 4, 4);
+  const auto misdeclaredPath = Write("misdeclared.wav", misdeclared);
+  EXPECT_EQ(WavFileRepair::Repair(misdeclaredPath), WavFileRepair::Outcome::Unprovable);
+  EXPECT_EQ(Read(misdeclaredPath), misdeclared);
+
+  auto padded = MakeWave(4001, 4001, kMono8);
+  padded.push_back(0);  // the pad byte after odd-sized audio
+  padded = Finished(padded);
+  const auto paddedPath = Write("padded.wav", padded);
+  EXPECT_EQ(WavFileRepair::Repair(paddedPath), WavFileRepair::Outcome::Consistent);
+  EXPECT_EQ(Read(paddedPath), padded) << "the pad byte was taken for audio";
+
+  // A killed 8-bit recording with an odd stale size is still mended in full.
+  const auto killed = Write("killed8.wav", MakeWave(1001, 4001, kMono8));
+  EXPECT_EQ(WavFileRepair::Repair(killed), WavFileRepair::Outcome::Repaired);
+  EXPECT_EQ(Read(killed), Finished(MakeWave(4001, 4001, kMono8)));
+}
+
+TEST_F(WavFileRepairTest, NeverFollowsALinkNorCutsAFileBeyondTheRiffSizes) {
+  const auto stale = MakeWave(1000, 8000);
+  const auto target = Write("elsewhere.wav", stale);
+  const auto link = folder_ / "link.wav";
+  fs::create_symlink(target, link);
+  EXPECT_FALSE(WavFileRepair::NeedsRepair(link.string()));
+  EXPECT_EQ(WavFileRepair::Repair(link.string()), WavFileRepair::Outcome::NotWave);
+  EXPECT_EQ(Read(target), stale) << "the link's target was modified";
+
+  // Past 4 GiB (sparse): the 32-bit sizes cannot describe it, so it is not ours to cut.
+  const auto big = Write("big.wav", stale);
+  const auto length = static_cast<off_t>(0x100000000LL + 4096);
+  if (::truncate(big.c_str(), length) != 0) GTEST_SKIP() << "no sparse 4 GiB file here";
+  EXPECT_FALSE(WavFileRepair::NeedsRepair(big));
+  EXPECT_EQ(WavFileRepair::Repair(big), WavFileRepair::Outcome::Unprovable);
+  EXPECT_EQ(fs::file_size(big), static_cast<uintmax_t>(length));
+  std::vector<uint8_t> head(46);
+  std::ifstream(big, std::ios::binary).read(reinterpret_cast<char*>(head.data()), 46);
+  EXPECT_TRUE(std::equal(head.begin(), head.end(), stale.begin())) << "the sizes were rewritten";
+}
+
+TEST_F(WavFileRepairTest, ReadingTheLayoutTakesAFewReadsWhateverTheFileHolds) {
+  if (ReadCalls() < 0) GTEST_SKIP() << "/proc/self/io not readable";
+  std::vector<uint8_t> riff = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+  const auto zeros = Write("zeros.wav", riff);
+  ASSERT_EQ(::truncate(zeros.c_str(), 16 << 20), 0);  // 16 MiB of zeros after "WAVE"
+  auto chunks = riff;
+  for (int i = 0; i < 65536; ++i) AppendChunk(chunks, "JUNK", "");
+  const auto empties = Write("empties.wav", chunks);
+  // Stale audio followed by 64 Ki empty chunks: the walk after the audio is capped too.
+  auto tail = MakeWave(4000, 4000);
+  for (int i = 0; i < 65536; ++i) AppendChunk(tail, "JUNK", "");
+  const auto longTail = Write("longtail.wav", tail);
+
+  for (const auto& path : {zeros, empties, longTail}) {
+    SCOPED_TRACE(path);
+    const long before = ReadCalls();
+    const auto outcome = WavFileRepair::Repair(path);
+    EXPECT_LT(ReadCalls() - before, 4 * WavFileRepair::kMaxChunks) << "read calls";
+    EXPECT_NE(outcome, WavFileRepair::Outcome::Repaired);
+  }
+  EXPECT_EQ(Read(longTail), tail);
 }
 
 }  // namespace

@@ -36,6 +36,20 @@ class TrayIconTest : public ::testing::Test {
   int exits_ = 0;
 };
 
+TEST_F(TrayIconTest, BringToFrontShowsTheWindowOutOfTheTrayOrMinimised) {
+  tray_->SetTrayProbe([] { return true; });
+  tray_->HideWindow();
+  ASSERT_FALSE(window_.isVisible());
+  tray_->BringToFront();
+  EXPECT_TRUE(window_.isVisible());
+  EXPECT_FALSE(window_.isMinimized());
+
+  window_.showMinimized();
+  tray_->BringToFront();
+  EXPECT_TRUE(window_.isVisible());
+  EXPECT_FALSE(window_.isMinimized());
+}
+
 TEST_F(TrayIconTest, MenuHasShowSeparatorAndExitAndTheIconCarriesTheTip) {
   EXPECT_EQ(tray_->Icon()->toolTip(), QStringLiteral("TamblinV3.3"));
   EXPECT_EQ(tray_->Icon()->contextMenu(), tray_->Menu());

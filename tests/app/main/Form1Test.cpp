@@ -62,7 +62,7 @@ class Form1Test : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(EnsurePulseServer());
-    form = std::make_unique<Form1>(Form1::Services{&messages, &fileDialog, &chooser, false});
+    form = std::make_unique<Form1>(Form1::Services{&messages, &fileDialog, &chooser, false, &questions});
     form->Load();
   }
   void TearDown() override { form.reset(); }
@@ -77,6 +77,7 @@ class Form1Test : public ::testing::Test {
 
   TempProgramFolder folder;
   RecordingMessages messages;
+  ScriptedQuestions questions;
   StubFileDialog fileDialog;
   ScriptedChooser chooser;
   std::unique_ptr<Form1> form;
@@ -218,6 +219,37 @@ TEST_F(Form1Test, BrowsedFileAlwaysEndsInWav) {
   }
 }
 
+TEST_F(Form1Test, BrowsedFileIsAskedAboutWithItsSuffixBeforeReplacing) {
+  auto* file = Find<QLineEdit>("txtFile");
+  auto* browse = Find<QPushButton>("cmdBrowse");
+  const QString take = folder.Path() + "/take";
+  QFile existing(take + ".wav");
+  ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
+  existing.write("an earlier take");
+  existing.close();
+
+  fileDialog.answer = take.toStdString();
+  questions.answer = false;
+  QTest::mouseClick(browse, Qt::LeftButton);
+  ASSERT_EQ(questions.asked.size(), 1u);
+  EXPECT_EQ(questions.asked[0].text, RecordingController::ReplaceQuestion((take + ".wav").toStdString()));
+  EXPECT_EQ(file->text(), Numbered(0)) << "kept: nothing changes";
+
+  questions.answer = true;
+  QTest::mouseClick(browse, Qt::LeftButton);
+  EXPECT_EQ(file->text(), take + ".wav");
+  EXPECT_EQ(questions.asked.size(), 2u);
+
+  // Only the name typed exists, not the file to be written: nothing to ask.
+  QFile::remove(take + ".wav");
+  QFile typed(take);
+  ASSERT_TRUE(typed.open(QIODevice::WriteOnly));
+  typed.close();
+  QTest::mouseClick(browse, Qt::LeftButton);
+  EXPECT_EQ(questions.asked.size(), 2u);
+  EXPECT_EQ(file->text(), take + ".wav");
+}
+
 TEST_F(Form1Test, RateAndStereoChoicesAskForAFormatThenUpdateTheChain) {
   auto* rate = Find<QComboBox>("cboSamplerate");
   auto* format = Find<QLineEdit>("txtWAVFmt");
@@ -280,7 +312,7 @@ TEST_F(Form1Test, WholeRecordingFromAPipeSourceThroughTheChosenEffects) {
   ASSERT_TRUE(feeder.Loaded());
   // The device list is read at start-up: read it again for the new source.
   form.reset();
-  form = std::make_unique<Form1>(Form1::Services{&messages, &fileDialog, &chooser, false});
+  form = std::make_unique<Form1>(Form1::Services{&messages, &fileDialog, &chooser, false, &questions});
   form->Load();
 
   auto* device = Find<QComboBox>("cboDev");

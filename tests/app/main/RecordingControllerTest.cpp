@@ -1,5 +1,6 @@
 // RecordingController without widgets: numbering and nu.ini, start and stop
-// checks, the block path into the encoder, encoder failures, status texts.
+// checks, the block path into the encoder, encoder failures, status texts, and
+// (with the real WAV encoder) files that hold data at the moment of the start.
 #include "app/RecordingController.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 
 #include "TestDoubles.h"
 #include "effects/clsDSP.h"
+#include "encoding/EncoderWAV.h"
 
 namespace {
 
@@ -223,7 +225,7 @@ TEST_F(RecordingControllerTest, EncoderThatCannotStartLeavesIdle) {
   EXPECT_EQ(messages.shown[1].text, "无法初始化编码器!\nopen: Permission denied") << "the cause on a second line";
 }
 
-TEST_F(RecordingControllerTest, FailedCaptureStartClosesTheFileAndStaysIdle) {
+TEST_F(RecordingControllerTest, FailedCaptureStartDiscardsTheFileAndStaysIdle) {
   StartWithCounter("9\r\n");
   WriteAll(Settings(), "9 untouched\r\n");
   capture.startResult = false;
@@ -232,7 +234,8 @@ TEST_F(RecordingControllerTest, FailedCaptureStartClosesTheFileAndStaysIdle) {
   EXPECT_EQ(messages.shown[0].title, "提示");
   EXPECT_EQ(messages.shown[0].text, "不能启动录音功能!");
   EXPECT_FALSE(encoder.open);
-  EXPECT_EQ(encoder.closes, 1);
+  EXPECT_EQ(encoder.discards, 1) << "a start that failed leaves no header-only file";
+  EXPECT_EQ(encoder.closes, 0);
   EXPECT_EQ(view.buttonCaption, "开始录音");
   EXPECT_TRUE(view.settingsEnabled);
   EXPECT_EQ(controller.lngBytesPerSec(), 0);
@@ -401,6 +404,110 @@ TEST_F(RecordingControllerTest, StatusTextsShowIdleOrTheFileOnDisk) {
   QFile::remove(Numbered(1));
   EXPECT_EQ(controller.StatusSizeText(), "文件大小: ");
   EXPECT_EQ(controller.StatusLengthText(), "长度: 0:00");
+}
+
+// The controller with the real WAV encoder writing real files; capture is faked.
+class RecordingControllerFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QDir(folder.Path()).mkpath("file");
+    controller.Questions(&questions);
+  }
+  QString Numbered(int n) const { return folder.Path() + "/file/录音" + QString::number(n) + ".wav"; }
+  static std::string Utf8(const QString& s) { return s.toUtf8().toStdString(); }
+  void StartUpWithCounter(const QByteArray& ini) {
+    WriteAll(folder.Path() + "/nu.ini", ini);
+    controller.StartUp();
+  }
+
+  TempProgramFolder folder;
+  FakeCapture capture;
+  EncoderWAV encoder;
+  clsDSP effects;
+  FakeView view;
+  RecordingMessages messages;
+  ScriptedQuestions questions;
+  RecordingController controller{capture, encoder, effects, view, messages};
+};
+
+TEST_F(RecordingControllerFilesTest, NumberedFileFilledSinceStartUpIsKeptAndTheRecordingMovesOn) {
+  StartUpWithCounter("5\r\n");
+  ASSERT_EQ(view.outputFile, Utf8(Numbered(5)));
+  // Meanwhile another copy records into 5, and 6 became a link to a file elsewhere.
+  WriteAll(Numbered(5), "RIFF another copy's recording");
+  const QString elsewhere = folder.Path() + "/elsewhere.wav";
+  WriteAll(elsewhere, "");
+  ASSERT_TRUE(QFile::link(elsewhere, Numbered(6)));
+
+  controller.Toggle();
+  ASSERT_TRUE(capture.recording);
+  EXPECT_EQ(view.outputFile, Utf8(Numbered(7)));
+  controller.GotData(TestBlock(), 10240);
+  controller.Toggle();
+  EXPECT_EQ(ReadAll(Numbered(5)), QByteArray("RIFF another copy's recording"));
+  EXPECT_EQ(ReadAll(elsewhere), QByteArray());
+  EXPECT_EQ(QFileInfo(Numbered(7)).size(), 46 + 10240);
+  EXPECT_EQ(view.outputFile, Utf8(Numbered(8)));
+  EXPECT_EQ(ReadAll(folder.Path() + "/nu.ini"), QByteArray("8\r\n"));
+  EXPECT_TRUE(messages.shown.empty());
+  EXPECT_TRUE(questions.asked.empty()) << "numbered files are never replaced, so never asked about";
+}
+
+TEST_F(RecordingControllerFilesTest, TypedFileHoldingDataIsReplacedOnlyAfterYes) {
+  StartUpWithCounter("1\r\n");
+  const QString mine = folder.Path() + "/mine.wav";
+  WriteAll(mine, "keep me");
+  view.outputFile = Utf8(mine);
+
+  controller.Toggle();
+  ASSERT_EQ(questions.asked.size(), 1u);
+  EXPECT_EQ(questions.asked[0].title, "提示");
+  EXPECT_EQ(questions.asked[0].text, RecordingController::ReplaceQuestion(view.outputFile));
+  EXPECT_FALSE(capture.recording);
+  EXPECT_EQ(ReadAll(mine), QByteArray("keep me"));
+  EXPECT_TRUE(messages.shown.empty()) << "the user's no needs no warning";
+
+  questions.answer = true;
+  controller.Toggle();
+  ASSERT_TRUE(capture.recording);
+  EXPECT_EQ(questions.asked.size(), 2u);
+  controller.Toggle();
+  EXPECT_EQ(QFileInfo(mine).size(), 46) << "replaced by the new, empty recording";
+
+  // Confirmed in the save dialog: no second question, for that one start only.
+  view.outputFile = Utf8(mine);
+  controller.ReplaceConfirmed(view.outputFile);
+  controller.Toggle();
+  EXPECT_TRUE(capture.recording);
+  controller.Toggle();
+  EXPECT_EQ(questions.asked.size(), 2u);
+  view.outputFile = Utf8(mine);
+  questions.answer = false;
+  controller.Toggle();
+  EXPECT_EQ(questions.asked.size(), 3u);
+  EXPECT_FALSE(capture.recording);
+}
+
+TEST_F(RecordingControllerFilesTest, FailedStartLeavesNoHeaderOnlyFile) {
+  StartUpWithCounter("5\r\n");
+  capture.startResult = false;
+  controller.Toggle();
+  EXPECT_TRUE(QFileInfo::exists(Numbered(5)));
+  EXPECT_EQ(QFileInfo(Numbered(5)).size(), 0) << "still the empty prepared file";
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "不能启动录音功能!");
+
+  // A typed file that did not exist before is not left behind.
+  const QString fresh = folder.Path() + "/fresh.wav";
+  view.outputFile = Utf8(fresh);
+  controller.Toggle();
+  EXPECT_FALSE(QFileInfo::exists(fresh));
+
+  // After a restart the same number is used.
+  FakeView restartedView;
+  RecordingController restarted{capture, encoder, effects, restartedView, messages};
+  restarted.StartUp();
+  EXPECT_EQ(restartedView.outputFile, Utf8(Numbered(5)));
 }
 
 TEST(RecordingControllerFormat, SizeBoundaries) {

@@ -1,5 +1,5 @@
 // Test doubles shared by the controller and window suites: a message box service
-// that records instead of showing, a scriptable capture engine and encoder, a
+// that records instead of showing, scripted yes/no answers, a scriptable capture engine and encoder, a
 // plain view, a temporary program folder and an event-loop wait.
 #pragma once
 
@@ -15,6 +15,7 @@
 #include "app/RecorderView.h"
 #include "app/RecordingController.h"
 #include "common/MessageBoxService.h"
+#include "common/QuestionService.h"
 #include "effects/clsDSP.h"
 #include "encoding/Encoder.h"
 #include "tests/support/EventLoopWait.h"
@@ -32,6 +33,17 @@ class RecordingMessages : public MessageBoxService {
   }
   std::vector<ShownMessage> shown;
   std::function<void()> onShow;  // runs while the "box" is up
+};
+
+// Answers yes/no questions from a script and records them.
+class ScriptedQuestions : public QuestionService {
+ public:
+  bool AskYesNo(const std::string& title, const std::string& text) override {
+    asked.push_back({title, text});
+    return answer;
+  }
+  bool answer = false;
+  std::vector<ShownMessage> asked;
 };
 
 class FakeCapture : public CaptureEngine {
@@ -81,6 +93,14 @@ class FakeEncoder : public Encoder {
     open = initResult == ENC_OK;
     return initResult;
   }
+  void OutputRules(TargetRules value) override { rules = value; }
+  EncoderResult EncoderDiscard() override {
+    ++discards;
+    open = false;
+    return ENC_OK;
+  }
+  TargetRules rules;
+  int discards = 0;
   std::string InitError() const override { return initError; }
   EncoderResult initResult = ENC_OK;
   std::string initError;  // InitError's answer

@@ -1,18 +1,25 @@
-// Start-up recovery of numbered recordings left behind by a killed recording:
-// only numbered WAVE files with stale sizes are mended, everything else stays
-// byte for byte as it was.
+// Start-up recovery of recordings left behind by a killed recording: only
+// journalled WAVE files with stale sizes are mended, everything else (files the
+// journal does not name, finished files, links, running recordings) stays byte
+// for byte as it was.
 #include "app/RecordingRecovery.h"
 
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
-#include <QDir>
-#include <QTemporaryDir>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <thread>
 
+#include "app/RecordingJournal.h"
 #include "encoding/EncoderWAV.h"
+#include "encoding/FileRecord.h"
+#include "tests/app/safety/DriverProcess.h"
+#include "tests/app/safety/RecoveryFolderTest.h"
 #include "tests/app/safety/SafetyFiles.h"
+#include "tests/support/PipeSourceFeeder.h"
+#include "tests/support/PrivatePulseDaemon.h"
 
 namespace {
 
@@ -34,65 +41,139 @@ std::vector<uint8_t> KilledRecording(const fs::path& scratch, int blocks) {
   return ReadBytes(path);
 }
 
-TEST(RecordingRecoveryTest, NumberedNamesAreExactlyThoseTheProgramWrites) {
-  for (const char* name : {"录音0.wav", "录音12.wav", "录音-32768.wav", "录音32767.wav"}) {
-    EXPECT_TRUE(RecordingRecovery::IsNumberedRecording(QString::fromUtf8(name))) << name;
+// Recovery in a program folder of its own; the output folder can be made read-only.
+class RecordingRecoveryTest : public RecoveryFolderTest {
+ protected:
+  void TearDown() override {
+    if (bound_) ::umount2(Output().c_str(), MNT_DETACH);
   }
-  for (const char* name : {"录音.wav", "录音007.wav", "录音+1.wav", "录音32768.wav", "录音1.WAV", "录音1.wav.bak",
-                           "x录音1.wav", "录音 1.wav", "录音1x.wav"}) {
-    EXPECT_FALSE(RecordingRecovery::IsNumberedRecording(QString::fromUtf8(name))) << name;
+  // Root writes read-only files anyway, but not into a read-only mount.
+  bool BindReadOnly(const fs::path& folder) {
+    if (::mount(folder.c_str(), folder.c_str(), nullptr, MS_BIND, nullptr) != 0) return false;
+    bound_ = true;
+    return ::mount(nullptr, folder.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
   }
-}
+  void Journalled(std::initializer_list<const char*> names) const {
+    for (const char* name : names) ASSERT_EQ(Journal().Begin((Output() / name).string()), "");
+  }
 
-TEST(RecordingRecoveryTest, MendsOnlyStaleNumberedRecordingsAndNamesThem) {
-  QTemporaryDir folder;
-  ASSERT_TRUE(folder.isValid());
-  const fs::path dir = folder.path().toStdString();
-  const auto killed = KilledRecording(dir, 7);
-  fs::remove(dir / "running.wav");
+  bool bound_ = false;
+};
 
-  WriteBytes(dir / "录音1.wav", killed);
-  WriteBytes(dir / "录音007.wav", killed);   // not a name the program writes
-  WriteBytes(dir / "notes.wav", killed);
-  WriteBytes(dir / "录音3.wav", {});         // the prepared next file
-  WriteBytes(dir / "录音4.wav", std::vector<uint8_t>(5000, 0x5A));  // not a WAVE file
+TEST_F(RecordingRecoveryTest, MendsOnlyJournalledStaleRecordingsAndNamesThem) {
+  const auto killed = KilledRecording(Dir(), 7);
+  fs::remove(Dir() / "running.wav");
   auto finished = killed;
   PutU32(finished, 4, static_cast<uint32_t>(finished.size() - 8));
   PutU32(finished, 42, static_cast<uint32_t>(finished.size() - 46));
-  WriteBytes(dir / "录音2.wav", finished);
 
-  const auto result = RecordingRecovery::Scan(folder.path());
+  WriteBytes(Output() / "录音1.wav", killed);
+  WriteBytes(Output() / "录音2.wav", finished);
+  WriteBytes(Output() / "录音3.wav", {});  // started, then the file was emptied
+  WriteBytes(Output() / "录音4.wav", std::vector<uint8_t>(5000, 0x5A));  // not a WAVE file
+  WriteBytes(Output() / "录音5.wav", killed);  // stale, but not left by this program
+  WriteBytes(Dir() / "elsewhere.wav", killed);
+  fs::create_symlink(Dir() / "elsewhere.wav", Output() / "录音6.wav");
+  Journalled({"录音1.wav", "录音2.wav", "录音3.wav", "录音4.wav", "录音6.wav", "录音8.wav"});  // 8: gone since
+
+  const auto result = RecordingRecovery::Scan(Journal());
   EXPECT_EQ(result.recovered, QStringList{QStringLiteral("录音1.wav")});
   EXPECT_TRUE(result.failed.isEmpty());
-  EXPECT_EQ(ReadBytes(dir / "录音1.wav"), finished) << "sizes now describe all 0.7 s";
-  EXPECT_EQ(ReadBytes(dir / "录音007.wav"), killed);
-  EXPECT_EQ(ReadBytes(dir / "notes.wav"), killed);
-  EXPECT_EQ(ReadBytes(dir / "录音2.wav"), finished);
-  EXPECT_TRUE(ReadBytes(dir / "录音3.wav").empty());
-  EXPECT_EQ(ReadBytes(dir / "录音4.wav"), std::vector<uint8_t>(5000, 0x5A));
-  EXPECT_EQ(SoxSampleCount(dir / "录音1.wav"), 7 * 8820 / 2) << "stereo frames";
+  EXPECT_EQ(ReadBytes(Output() / "录音1.wav"), finished) << "sizes now describe all 0.7 s";
+  EXPECT_EQ(SoxSampleCount(Output() / "录音1.wav"), 7 * 8820 / 2) << "stereo frames";
+  EXPECT_EQ(ReadBytes(Output() / "录音2.wav"), finished);
+  EXPECT_TRUE(ReadBytes(Output() / "录音3.wav").empty());
+  EXPECT_EQ(ReadBytes(Output() / "录音4.wav"), std::vector<uint8_t>(5000, 0x5A));
+  EXPECT_EQ(ReadBytes(Output() / "录音5.wav"), killed) << "a file the journal does not name was touched";
+  EXPECT_EQ(ReadBytes(Dir() / "elsewhere.wav"), killed) << "a link was followed";
+  EXPECT_TRUE(Journal().Read().names.isEmpty()) << "settled entries stay in the journal";
 
   const std::string text = RecordingRecovery::Message(result);
-  EXPECT_NE(text.find("录音1.wav"), std::string::npos) << text;
   EXPECT_NE(text.find("修复"), std::string::npos) << text;
+  EXPECT_NE(text.find("录音1.wav"), std::string::npos) << text;
+  for (const char* other : {"录音2", "录音3", "录音4", "录音5", "录音6", "录音8"}) EXPECT_EQ(text.find(other), std::string::npos) << text;
 
   // A second start finds nothing left to do and says nothing.
-  const auto again = RecordingRecovery::Scan(folder.path());
+  const auto again = RecordingRecovery::Scan(Journal());
   EXPECT_TRUE(again.Empty());
   EXPECT_TRUE(RecordingRecovery::Message(again).empty());
 }
 
-TEST(RecordingRecoveryTest, MissingFolderAndUnwritableFilesAreReportedNotFatal) {
-  EXPECT_TRUE(RecordingRecovery::Scan(QStringLiteral("/nonexistent/tamblin/file")).Empty());
-  if (geteuid() == 0) GTEST_SKIP() << "root writes read-only files; unwritable case not testable";
-  QTemporaryDir folder;
-  const fs::path dir = folder.path().toStdString();
-  const auto killed = KilledRecording(dir, 2);
-  WriteBytes(dir / "录音9.wav", killed);
-  fs::permissions(dir / "录音9.wav", fs::perms::owner_read);
-  const auto result = RecordingRecovery::Scan(folder.path());
-  EXPECT_EQ(result.failed, QStringList{QStringLiteral("录音9.wav")});
-  EXPECT_NE(RecordingRecovery::Message(result).find("无法修复"), std::string::npos);
+TEST_F(RecordingRecoveryTest, AFileAnotherRecordingHoldsStaysInTheJournalUntouched) {
+  const auto killed = KilledRecording(Dir(), 2);
+  const auto path = Output() / "录音7.wav";
+  FileRecord running;
+  ASSERT_TRUE(running.Open(path.string())) << running.LastError();
+  ASSERT_EQ(running.Write(killed.data(), static_cast<int64_t>(killed.size())), static_cast<int64_t>(killed.size()));
+  Journalled({"录音7.wav"});
+  EXPECT_TRUE(RecordingRecovery::Scan(Journal()).Empty());
+  EXPECT_EQ(ReadBytes(path), killed);
+  EXPECT_EQ(Journal().Read().names, QStringList{QStringLiteral("录音7.wav")});
+
+  // Once that recording is gone, the next start mends it.
+  running.Close();
+  EXPECT_EQ(RecordingRecovery::Scan(Journal()).recovered, QStringList{QStringLiteral("录音7.wav")});
+}
+
+TEST_F(RecordingRecoveryTest, MissingJournalAndUnwritableFilesAreReportedNotFatal) {
+  EXPECT_TRUE(RecordingRecovery::Scan(Journal()).Empty());
+  WriteBytes(Output() / "录音9.wav", KilledRecording(Dir(), 2));
+  Journalled({"录音9.wav"});
+  if (geteuid() != 0) {
+    fs::permissions(Output() / "录音9.wav", fs::perms::owner_read);
+  } else if (!BindReadOnly(Output())) {
+    GTEST_SKIP() << "root writes read-only files, and no read-only bind mount: " << std::strerror(errno);
+  }
+  const auto result = RecordingRecovery::Scan(Journal());
+  ASSERT_EQ(result.failed.size(), 1);
+  EXPECT_TRUE(result.failed[0].startsWith(QStringLiteral("录音9.wav: open: "))) << result.failed[0].toStdString();
+  const std::string text = RecordingRecovery::Message(result);
+  EXPECT_NE(text.find("无法修复"), std::string::npos) << text;
+  EXPECT_EQ(text.find("已修复"), std::string::npos) << "names only files actually repaired: " << text;
+  EXPECT_EQ(Journal().Read().names, QStringList{QStringLiteral("录音9.wav")}) << "kept for the next try";
+}
+
+// The real window (safety_driver) records, stops, and starts again: a clean
+// stop clears the journal, and a tag chunk added in between is not absorbed.
+TEST_F(RecordingRecoveryTest, FinishedRecordingWithATagChunkSurvivesTheNextStart) {
+  ASSERT_TRUE(EnsurePulseServer());
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("recovery_tag"), 44100, 2, "Pipe-Tag");
+  ASSERT_TRUE(feeder.Loaded());
+  fs::path file;
+  {
+    DriverProcess driver(Dir().string());
+    ASSERT_TRUE(driver.WaitFor("READY").has_value());
+    driver.Send("select Pipe-Tag");
+    ASSERT_TRUE(driver.WaitFor("SELECTED").has_value());
+    driver.Send("start");
+    const auto state = driver.WaitFor("STATE recording ");
+    ASSERT_TRUE(state.has_value());
+    file = state->substr(std::string("STATE recording ").size());
+    EXPECT_EQ(Journal().Read().names, QStringList{QString::fromStdString(file.filename().string())});
+    feeder.FeedContinuously(1.0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    driver.Send("stop");
+    ASSERT_TRUE(driver.WaitFor("STATE idle").has_value());
+    EXPECT_TRUE(driver.Quit());
+  }
+  feeder.StopFeeding();
+  EXPECT_TRUE(Journal().Read().names.isEmpty()) << "a clean stop leaves its entry behind";
+
+  // A tag editor appends an INFO list and sets the RIFF size; then a crash
+  // elsewhere leaves the entry in the journal again.
+  auto tagged = ReadBytes(file);
+  const std::string list("LIST\x0e\0\0\0INFOINAM\x02\0\0\0A\0", 22);
+  tagged.insert(tagged.end(), list.begin(), list.end());
+  PutU32(tagged, 4, static_cast<uint32_t>(tagged.size() - 8));
+  WriteBytes(file, tagged);
+  Journalled({file.filename().string().c_str()});
+
+  DriverProcess next(Dir().string());
+  ASSERT_TRUE(next.WaitFor("READY").has_value());
+  EXPECT_TRUE(next.Messages().empty()) << next.Messages().front();
+  EXPECT_TRUE(next.Quit());
+  EXPECT_EQ(ReadBytes(file), tagged);
+  EXPECT_TRUE(Journal().Read().names.isEmpty());
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "app/RecordingController.h"
+#include "app/RecordingJournal.h"
 #include "effects/clsDSP.h"
 #include "encoding/EncoderWAV.h"
 #include "tests/app/main/TestDoubles.h"
@@ -39,6 +40,8 @@ TEST_F(SafetyControllerTest, StartUpMendsAnInterruptedRecordingAndNamesIt) {
     fs::copy_file(OutputFolder() / "running.wav", OutputFolder() / "录音3.wav");
   }
   fs::remove(OutputFolder() / "running.wav");
+  // As the recording that died left it in the journal.
+  ASSERT_EQ(RecordingJournal().Begin((OutputFolder() / "录音3.wav").string()), "");
   controller.StartUp();
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].title, "Tamblin");
