@@ -1,11 +1,13 @@
 #include "encoding/FlacFileRepair.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <span>
@@ -13,7 +15,6 @@
 
 namespace {
 
-constexpr int kMaxMetadataBlocks = 256;
 constexpr size_t kMaxCandidates = 64;  // frame headers tried from the end backwards
 constexpr int64_t kStreamInfoOffset = 8;
 constexpr int64_t kTotalSamplesOffset = kStreamInfoOffset + 13;  // low 4 bits of this byte, then 4 bytes
@@ -102,7 +103,7 @@ std::optional<StreamInfo> ReadStreamInfo(int fd, int64_t fileLength) {
   int64_t offset = 4 + 4 + 34;
   for (int blocks = 1; !last; ++blocks) {
     std::array<uint8_t, 4> block{};
-    if (blocks >= kMaxMetadataBlocks || !ReadAt(fd, block.data(), block.size(), offset)) return std::nullopt;
+    if (blocks >= FlacFileRepair::kMaxMetadataBlocks || !ReadAt(fd, block.data(), block.size(), offset)) return std::nullopt;
     last = (block[0] & 0x80) != 0;
     offset += 4 + static_cast<int64_t>(BigEndian(&block[1], 3));
   }
@@ -220,11 +221,17 @@ bool WriteTotalSamples(int fd, uint64_t total) {
          ::fdatasync(fd) == 0;
 }
 
+FlacFileRepair::Outcome FailedBecause(const std::string& why, std::string* reason) {
+  if (reason != nullptr) *reason = why;
+  return FlacFileRepair::Outcome::Failed;
+}
+
 }  // namespace
 
-FlacFileRepair::Outcome FlacFileRepair::Repair(const std::string& path) {
+FlacFileRepair::Outcome FlacFileRepair::Repair(const std::string& path, std::string* reason) {
   const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
   int fd = ::open(path.c_str(), O_RDWR | flags);
+  const int openError = errno;
   const bool writable = fd >= 0;
   if (!writable) fd = ::open(path.c_str(), O_RDONLY | flags);
   const Descriptor file(fd);
@@ -233,7 +240,10 @@ FlacFileRepair::Outcome FlacFileRepair::Repair(const std::string& path) {
   const auto info = ReadStreamInfo(fd, status.st_size);
   if (!info) return Outcome::NotFlac;
   if (info->totalSamples != 0) return Outcome::Consistent;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return Outcome::InUse;
   const auto total = SamplesInWholeFrames(fd, status.st_size, *info);
-  if (!total || *total == 0 || *total > 0xFFFFFFFFFULL || !writable) return Outcome::Failed;
-  return WriteTotalSamples(fd, *total) ? Outcome::Repaired : Outcome::Failed;
+  if (!total || *total == 0 || *total > 0xFFFFFFFFFULL) return Outcome::Unprovable;
+  if (!writable) return FailedBecause(std::string("open: ") + std::strerror(openError), reason);
+  if (!WriteTotalSamples(fd, *total)) return FailedBecause(std::string("pwrite: ") + std::strerror(errno), reason);
+  return Outcome::Repaired;
 }

@@ -4,6 +4,8 @@
 #include "encoding/FlacFileRepair.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -102,16 +104,24 @@ TEST_F(FlacFileRepairTest, LeavesAloneWhatItCannotProveIsAnUnfinishedFlacFile) {
   ExpectLeftAlone(link, FlacFileRepair::Outcome::NotFlac);
   EXPECT_EQ(FlacFileRepair::Repair(target.string()), FlacFileRepair::Outcome::Repaired) << "still unfinished";
 
+  // A running recording's file (it holds the lock) waits for its own close.
+  const auto running = dir / "running.flac";
+  WriteBytes(running, Unfinished(std::filesystem::file_size(finished) / 2));
+  const int fd = ::open(running.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(fd, LOCK_EX), 0);
+  ExpectLeftAlone(running, FlacFileRepair::Outcome::InUse);
+  close(fd);
+
   // Its header but no whole frame: nothing to count.
   const auto headerOnly = dir / "header.flac";
   WriteBytes(headerOnly, Unfinished(8300));
-  ExpectLeftAlone(headerOnly, FlacFileRepair::Outcome::Failed);
+  ExpectLeftAlone(headerOnly, FlacFileRepair::Outcome::Unprovable);
 
   // Its header, then a gigabyte of nothing (sparse): only the tail is read, and it holds no frame.
   const auto huge = dir / "huge.flac";
   WriteBytes(huge, Unfinished(std::filesystem::file_size(finished) / 2));
   std::filesystem::resize_file(huge, uintmax_t{1} << 30);
-  EXPECT_EQ(FlacFileRepair::Repair(huge.string()), FlacFileRepair::Outcome::Failed);
+  EXPECT_EQ(FlacFileRepair::Repair(huge.string()), FlacFileRepair::Outcome::Unprovable);
   EXPECT_EQ(std::filesystem::file_size(huge), uintmax_t{1} << 30);
 }
 
