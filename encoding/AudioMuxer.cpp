@@ -73,6 +73,7 @@ struct AudioMuxer::Session {
   int64_t fileEnd = 0;              // bytes the file holds
   int64_t committedEnd = 0;         // file length after the last successful Write
   bool broken = false;              // a failure left codec, muxer and file out of step
+  EncoderResult failure = ENC_OK;   // what broke it; every later call reports the same
   std::string writeError;           // the file layer's words for the first failed write
   std::string error;
 
@@ -95,6 +96,7 @@ struct AudioMuxer::Session {
   EncoderResult Fail(EncoderResult result, std::string why) {
     error = std::move(why);
     broken = true;
+    failure = result;
     return result;
   }
 
@@ -342,7 +344,7 @@ EncoderResult AudioMuxer::Open(const MuxerPlan& plan, int32_t inputRate, int16_t
 EncoderResult AudioMuxer::Write(const int16_t* samples, int32_t frames) {
   if (session_ == nullptr) return Fail(ENC_WRITE_ERROR, "no file open");
   Session& s = *session_;
-  if (s.broken) return Fail(ENC_WRITE_ERROR, s.error);
+  if (s.broken) return Fail(s.failure, s.error);
   if (frames <= 0) return ENC_OK;
   EncoderResult result = s.Queue(samples, frames);
   if (result == ENC_OK) result = s.EncodeFrames(false);
@@ -361,7 +363,7 @@ EncoderResult AudioMuxer::SyncToDisk() {
 EncoderResult AudioMuxer::Finish() {
   if (session_ == nullptr) return Fail(ENC_FILE_ERROR, "no file open");
   Session& s = *session_;
-  EncoderResult result = s.broken ? ENC_WRITE_ERROR : s.Drain();
+  EncoderResult result = s.broken ? s.failure : s.Drain();
   if (result == ENC_OK && !s.file.Sync()) result = s.Fail(ENC_WRITE_ERROR, s.file.LastError());
   if (result != ENC_OK) Fail(result, s.error);
   session_.reset();
