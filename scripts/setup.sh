@@ -10,7 +10,7 @@ packages=(
   cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
   libpulse-dev pulseaudio pulseaudio-utils
-  libavcodec-dev libswresample-dev libavutil-dev
+  libavformat-dev libavcodec-dev libswresample-dev libavutil-dev flac opus-tools lame
   sox libsox-fmt-all ffmpeg libsndfile1-dev libfftw3-dev
   xvfb xauth imagemagick time
 )

@@ -3,7 +3,6 @@
 #include "encoding/EncoderWAV.h"
 
 #include <gtest/gtest.h>
-#include <sys/mount.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -17,6 +16,7 @@
 #include "encoding/WavFileRepair.h"
 #include "tests/encoding/AudioProbe.h"
 #include "tests/encoding/ScriptedConversionStream.h"
+#include "tests/encoding/SmallTmpfs.h"
 
 namespace {
 
@@ -558,19 +558,11 @@ TEST_F(EncoderWAVTest, ChosenTextsEndAtTheirFirstNul) {
 class FullDiskTest : public EncoderWAVTest {
  protected:
   void SetUp() override {
-    if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root; full-disk behaviour not tested";
-    mountPoint = dir / "small";
-    std::filesystem::create_directory(mountPoint);
-    if (mount("tamblin-test", mountPoint.c_str(), "tmpfs", 0, "size=128k") != 0) {
-      GTEST_SKIP() << "cannot mount a tmpfs here (" << std::strerror(errno) << "); full-disk behaviour not tested";
-    }
-    mounted = true;
+    if (!disk.Mounted()) GTEST_SKIP() << disk.SkipReason();
+    mountPoint = disk.path();
   }
-  void TearDown() override {
-    if (mounted) umount2(mountPoint.c_str(), MNT_DETACH);
-  }
+  SmallTmpfs disk{dir.path()};
   std::filesystem::path mountPoint;
-  bool mounted = false;
 };
 
 TEST_F(FullDiskTest, FullDiskReportsWriteErrorAndLeavesAValidWav) {

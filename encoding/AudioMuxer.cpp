@@ -1,0 +1,383 @@
+#include "encoding/AudioMuxer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <span>
+
+#include "encoding/FileRecord.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/audio_fifo.h>
+#include <libavutil/channel_layout.h>
+#include <libswresample/swresample.h>
+}
+
+namespace {
+
+// I/O buffer between muxer and file; every Write empties it.
+constexpr int kIoBufferBytes = 65536;
+// Samples a resampler may hold back or add around one second of input.
+constexpr int kResamplerSlack = 4096;
+
+std::string LibraryError(const std::string& call, int code) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  av_strerror(code, text, sizeof text);
+  return call + ": " + text;
+}
+
+// The encoder's formats as a list (the library ends it with AV_SAMPLE_FMT_NONE).
+std::span<const AVSampleFormat> OfferedFormats(const AVCodec* codec) {
+  size_t count = 0;
+  while (codec->sample_fmts != nullptr && codec->sample_fmts[count] != AV_SAMPLE_FMT_NONE) ++count;
+  return {codec->sample_fmts, count};
+}
+
+// 16-bit samples when the encoder takes them (no conversion work), else its first format.
+AVSampleFormat ChooseSampleFormat(const AVCodec* codec) {
+  const auto offered = OfferedFormats(codec);
+  if (offered.empty()) return AV_SAMPLE_FMT_S16;
+  for (const AVSampleFormat wanted : {AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S16P}) {
+    if (std::ranges::find(offered, wanted) != offered.end()) return wanted;
+  }
+  return offered.front();
+}
+
+// "libopus, 48000 Hz, 2 channels, 96000 bit/s": what the codec was asked for.
+std::string Describe(const MuxerPlan& plan, int channels) {
+  std::string text = plan.codec + ", " + std::to_string(plan.outputRate) + " Hz, " + std::to_string(channels) +
+                     (channels == 1 ? " channel" : " channels");
+  if (plan.bitRate > 0) text += ", " + std::to_string(plan.bitRate) + " bit/s";
+  if (plan.compressionLevel >= 0) text += ", level " + std::to_string(plan.compressionLevel);
+  return text;
+}
+
+}  // namespace
+
+struct AudioMuxer::Session {
+  FileRecord file;
+  AVFormatContext* format = nullptr;
+  AVCodecContext* codec = nullptr;
+  AVStream* stream = nullptr;
+  SwrContext* resampler = nullptr;  // null when the input already is the codec's layout
+  AVAudioFifo* fifo = nullptr;      // codec-format samples waiting for a whole codec frame
+  AVFrame* frame = nullptr;
+  AVPacket* packet = nullptr;
+  uint8_t** converted = nullptr;    // resampler output of one Write
+  int convertedCapacity = 0;        // samples per channel
+  int frameSamples = 0;             // codec frame length, samples per channel
+  int64_t nextPts = 0;              // in the codec's time base, 1 / output rate
+  int64_t samplesSinceMuxerFlush = 0;
+  int64_t writePosition = 0;        // where the I/O context writes next
+  int64_t fileEnd = 0;              // bytes the file holds
+  int64_t committedEnd = 0;         // file length after the last successful Write
+  bool broken = false;              // a failure left codec, muxer and file out of step
+  EncoderResult failure = ENC_OK;   // what broke it; every later call reports the same
+  std::string writeError;           // the file layer's words for the first failed write
+  std::string error;
+
+  ~Session() {
+    if (format != nullptr) {
+      AVIOContext* io = format->pb;
+      avformat_free_context(format);
+      if (io != nullptr) av_freep(&io->buffer);
+      avio_context_free(&io);
+    }
+    if (converted != nullptr) av_freep(&converted[0]);
+    av_freep(&converted);
+    av_audio_fifo_free(fifo);
+    swr_free(&resampler);
+    av_frame_free(&frame);
+    av_packet_free(&packet);
+    avcodec_free_context(&codec);
+  }
+
+  EncoderResult Fail(EncoderResult result, std::string why) {
+    error = std::move(why);
+    broken = true;
+    failure = result;
+    return result;
+  }
+
+#if LIBAVFORMAT_VERSION_MAJOR >= 61
+  static int WritePacket(void* opaque, const uint8_t* data, int size) {
+#else
+  static int WritePacket(void* opaque, uint8_t* data, int size) {
+#endif
+    auto& self = *static_cast<Session*>(opaque);
+    if (!self.file.WriteAt(self.writePosition, data, size)) {
+      if (self.writeError.empty()) self.writeError = self.file.LastError();
+      return AVERROR(EIO);
+    }
+    self.writePosition += size;
+    self.fileEnd = std::max(self.fileEnd, self.writePosition);
+    return size;
+  }
+
+  // The muxer seeks back only to rewrite a header at the end (FLAC's STREAMINFO, MP3's Xing frame).
+  static int64_t Seek(void* opaque, int64_t offset, int whence) {
+    auto& self = *static_cast<Session*>(opaque);
+    int64_t target = -1;
+    switch (whence & ~AVSEEK_FORCE) {
+      case AVSEEK_SIZE: return self.fileEnd;
+      case SEEK_SET: target = offset; break;
+      case SEEK_CUR: target = self.writePosition + offset; break;
+      case SEEK_END: target = self.fileEnd + offset; break;
+      default: break;
+    }
+    if (target < 0) return AVERROR(EINVAL);
+    self.writePosition = target;
+    return target;
+  }
+
+  EncoderResult OpenCodec(const MuxerPlan& plan, int channels) {
+    const AVCodec* encoder = avcodec_find_encoder_by_name(plan.codec.c_str());
+    if (encoder == nullptr) return Fail(ENC_INIT_FAILED, "encoder not available: " + plan.codec);
+    codec = avcodec_alloc_context3(encoder);
+    frame = av_frame_alloc();
+    packet = av_packet_alloc();
+    if (codec == nullptr || frame == nullptr || packet == nullptr) return Fail(ENC_INIT_FAILED, "out of memory");
+    codec->sample_rate = plan.outputRate;
+    av_channel_layout_default(&codec->ch_layout, channels);
+    codec->sample_fmt = ChooseSampleFormat(encoder);
+    codec->time_base = AVRational{1, plan.outputRate};
+    if (plan.bitRate > 0) codec->bit_rate = plan.bitRate;
+    if (plan.compressionLevel >= 0) codec->compression_level = plan.compressionLevel;
+    if ((format->oformat->flags & AVFMT_GLOBALHEADER) != 0) codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    const int opened = avcodec_open2(codec, encoder, nullptr);
+    if (opened < 0) return Fail(ENC_INIT_FAILED, LibraryError("avcodec_open2 (" + Describe(plan, channels) + ")", opened));
+    frameSamples = codec->frame_size > 0 ? codec->frame_size : 4096;
+    return ENC_OK;
+  }
+
+  EncoderResult OpenBuffers(int inputRate, int channels) {
+    const bool sameLayout = codec->sample_fmt == AV_SAMPLE_FMT_S16 && codec->sample_rate == inputRate;
+    if (!sameLayout) {
+      int r = swr_alloc_set_opts2(&resampler, &codec->ch_layout, codec->sample_fmt, codec->sample_rate,
+                                  &codec->ch_layout, AV_SAMPLE_FMT_S16, inputRate, 0, nullptr);
+      if (r >= 0) r = swr_init(resampler);
+      if (r < 0) return Fail(ENC_INIT_FAILED, LibraryError("swr_init", r));
+      convertedCapacity = codec->sample_rate + kResamplerSlack;
+      r = av_samples_alloc_array_and_samples(&converted, nullptr, channels, convertedCapacity, codec->sample_fmt, 0);
+      if (r < 0) return Fail(ENC_INIT_FAILED, LibraryError("av_samples_alloc", r));
+    }
+    // Room for one second of output beside a partial codec frame: Write never grows it.
+    fifo = av_audio_fifo_alloc(codec->sample_fmt, channels, codec->sample_rate + frameSamples + kResamplerSlack);
+    frame->format = codec->sample_fmt;
+    frame->sample_rate = codec->sample_rate;
+    frame->nb_samples = frameSamples;
+    av_channel_layout_copy(&frame->ch_layout, &codec->ch_layout);
+    const int r = av_frame_get_buffer(frame, 0);
+    if (fifo == nullptr || r < 0) return Fail(ENC_INIT_FAILED, LibraryError("av_frame_get_buffer", r));
+    return ENC_OK;
+  }
+
+  EncoderResult OpenFile(const std::string& path, TargetRules rules) {
+    if (path.empty()) return Fail(ENC_FILE_ERROR, "no output file name");
+    switch (file.Open(path, rules)) {
+      case FileRecord::OpenResult::Opened: return ENC_OK;
+      case FileRecord::OpenResult::HoldsData: return Fail(ENC_TARGET_HOLDS_DATA, file.LastError());
+      case FileRecord::OpenResult::Failed: break;
+    }
+    return Fail(ENC_FILE_ERROR, file.LastError());
+  }
+
+  // Stream, I/O context on the file, header (forced to the disk). A header the
+  // file cannot take is a file error.
+  EncoderResult OpenContainer(const MuxerPlan& plan) {
+    stream = avformat_new_stream(format, nullptr);
+    auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
+    if (stream == nullptr || buffer == nullptr) {
+      av_free(buffer);
+      return Fail(ENC_INIT_FAILED, "out of memory");
+    }
+    format->pb = avio_alloc_context(buffer, kIoBufferBytes, 1, this, nullptr, &WritePacket, &Seek);
+    if (format->pb == nullptr) {
+      av_free(buffer);
+      return Fail(ENC_INIT_FAILED, "out of memory");
+    }
+    format->pb->seekable = AVIO_SEEKABLE_NORMAL;
+    format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    int r = avcodec_parameters_from_context(stream->codecpar, codec);
+    if (r < 0) return Fail(ENC_INIT_FAILED, LibraryError("avcodec_parameters_from_context", r));
+    stream->time_base = codec->time_base;
+    AVDictionary* options = nullptr;
+    for (const auto& [name, value] : plan.containerOptions) av_dict_set(&options, name.c_str(), value.c_str(), 0);
+    r = avformat_write_header(format, &options);
+    av_dict_free(&options);
+    if (!writeError.empty() || CommitWrites() != ENC_OK) return Fail(ENC_FILE_ERROR, writeError);
+    if (r < 0) return Fail(ENC_INIT_FAILED, LibraryError("avformat_write_header (" + plan.container + ")", r));
+    return file.Sync() ? ENC_OK : Fail(ENC_FILE_ERROR, file.LastError());
+  }
+
+  // Hands the I/O buffer to the file. On a failed write the file is cut back to
+  // the end of the last whole Write, so it ends on a whole packet.
+  EncoderResult CommitWrites() {
+    avio_flush(format->pb);
+    if (writeError.empty()) {
+      committedEnd = fileEnd;
+      return ENC_OK;
+    }
+    // A partial write may have left bytes past fileEnd too.
+    if (file.Truncate(committedEnd)) fileEnd = committedEnd;
+    return Fail(ENC_WRITE_ERROR, writeError);
+  }
+
+  // A failure inside the muxer is the file's when a write failed, else the muxer's own.
+  EncoderResult MuxerFailed(const std::string& call, int code) {
+    if (!writeError.empty()) return Fail(ENC_WRITE_ERROR, writeError);
+    return Fail(ENC_CONVERT_FAILED, LibraryError(call, code));
+  }
+
+  // Moves every packet the encoder has ready into the muxer.
+  EncoderResult MuxPackets() {
+    int r;
+    while ((r = avcodec_receive_packet(codec, packet)) == 0) {
+      packet->stream_index = stream->index;
+      av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+      const int written = av_write_frame(format, packet);
+      av_packet_unref(packet);
+      if (written < 0) return MuxerFailed("av_write_frame", written);
+    }
+    if (r != AVERROR(EAGAIN) && r != AVERROR_EOF) return Fail(ENC_CONVERT_FAILED, LibraryError("avcodec_receive_packet", r));
+    return ENC_OK;
+  }
+
+  // Encodes whole codec frames from the FIFO; with `last`, also the partial one
+  // left at the end (padded with silence only for a codec that needs whole frames).
+  EncoderResult EncodeFrames(bool last) {
+    const bool takesShortFrame = (codec->codec->capabilities & AV_CODEC_CAP_SMALL_LAST_FRAME) != 0;
+    while (av_audio_fifo_size(fifo) >= frameSamples || (last && av_audio_fifo_size(fifo) > 0)) {
+      int r = av_frame_make_writable(frame);
+      if (r < 0) return Fail(ENC_CONVERT_FAILED, LibraryError("av_frame_make_writable", r));
+      const int count = std::min(av_audio_fifo_size(fifo), frameSamples);
+      av_audio_fifo_read(fifo, reinterpret_cast<void**>(frame->data), count);
+      frame->nb_samples = count;
+      if (count < frameSamples && !takesShortFrame) {
+        av_samples_set_silence(frame->data, count, frameSamples - count, codec->ch_layout.nb_channels,
+                               codec->sample_fmt);
+        frame->nb_samples = frameSamples;
+      }
+      frame->pts = nextPts;
+      nextPts += count;
+      samplesSinceMuxerFlush += count;
+      r = avcodec_send_frame(codec, frame);
+      if (r < 0) return Fail(ENC_CONVERT_FAILED, LibraryError("avcodec_send_frame", r));
+      if (const EncoderResult muxed = MuxPackets(); muxed != ENC_OK) return muxed;
+    }
+    return ENC_OK;
+  }
+
+  // Puts `count` input frames (null: the resampler's remainder) into the FIFO in the codec's format.
+  EncoderResult Queue(const int16_t* samples, int count) {
+    if (resampler == nullptr) {
+      void* planes[1] = {const_cast<int16_t*>(samples)};
+      const int r = av_audio_fifo_write(fifo, planes, count);
+      return r < 0 ? Fail(ENC_CONVERT_FAILED, LibraryError("av_audio_fifo_write", r)) : ENC_OK;
+    }
+    if (swr_get_out_samples(resampler, count) > convertedCapacity) {
+      return Fail(ENC_CONVERT_FAILED, "block longer than one second");
+    }
+    const uint8_t* inPlanes[1] = {reinterpret_cast<const uint8_t*>(samples)};
+    const int got = swr_convert(resampler, converted, convertedCapacity, samples != nullptr ? inPlanes : nullptr, count);
+    if (got < 0) return Fail(ENC_CONVERT_FAILED, LibraryError("swr_convert", got));
+    const int r = av_audio_fifo_write(fifo, reinterpret_cast<void**>(converted), got);
+    return r < 0 ? Fail(ENC_CONVERT_FAILED, LibraryError("av_audio_fifo_write", r)) : ENC_OK;
+  }
+
+  // Closes the current Ogg page (other muxers have nothing held) after each half second of audio.
+  EncoderResult FlushMuxerWhenDue() {
+    if (samplesSinceMuxerFlush < codec->sample_rate / 2) return ENC_OK;
+    samplesSinceMuxerFlush = 0;
+    const int r = av_write_frame(format, nullptr);
+    return r < 0 ? MuxerFailed("av_write_frame (flush)", r) : ENC_OK;
+  }
+
+  EncoderResult Drain() {
+    if (resampler != nullptr) {
+      if (const EncoderResult queued = Queue(nullptr, 0); queued != ENC_OK) return queued;
+    }
+    if (const EncoderResult encoded = EncodeFrames(true); encoded != ENC_OK) return encoded;
+    const int r = avcodec_send_frame(codec, nullptr);
+    if (r < 0) return Fail(ENC_CONVERT_FAILED, LibraryError("avcodec_send_frame", r));
+    if (const EncoderResult muxed = MuxPackets(); muxed != ENC_OK) return muxed;
+    const int ended = av_write_trailer(format);
+    if (const EncoderResult committed = CommitWrites(); committed != ENC_OK) return committed;
+    return ended < 0 ? MuxerFailed("av_write_trailer", ended) : ENC_OK;
+  }
+};
+
+AudioMuxer::AudioMuxer() = default;
+AudioMuxer::~AudioMuxer() { Abort(); }
+
+EncoderResult AudioMuxer::Fail(EncoderResult result, std::string why) {
+  lastError_ = std::move(why);
+  return result;
+}
+
+std::string AudioMuxer::Path() const { return session_ != nullptr ? session_->file.path() : std::string(); }
+
+EncoderResult AudioMuxer::Open(const MuxerPlan& plan, int32_t inputRate, int16_t inputChannels,
+                               const std::string& path, TargetRules rules) {
+  Abort();
+  lastError_.clear();
+  if (inputRate < 1 || inputChannels < 1 || inputChannels > 2 || plan.outputRate < 1) {
+    return Fail(ENC_INIT_FAILED, "rate must be at least 1 Hz and channels 1 or 2");
+  }
+  auto session = std::make_unique<Session>();
+  const int r = avformat_alloc_output_context2(&session->format, nullptr, plan.container.c_str(), nullptr);
+  if (r < 0) return Fail(ENC_INIT_FAILED, LibraryError("avformat_alloc_output_context2 (" + plan.container + ")", r));
+  EncoderResult result = session->OpenCodec(plan, inputChannels);
+  if (result == ENC_OK) result = session->OpenBuffers(inputRate, inputChannels);
+  if (result == ENC_OK) result = session->OpenFile(path, rules);
+  if (result == ENC_OK) result = session->OpenContainer(plan);
+  if (result != ENC_OK) {
+    // A start that failed leaves the path as it found it.
+    if (session->file.IsOpen()) session->file.Discard();
+    return Fail(result, session->error);
+  }
+  session_ = std::move(session);
+  return ENC_OK;
+}
+
+EncoderResult AudioMuxer::Write(const int16_t* samples, int32_t frames) {
+  if (session_ == nullptr) return Fail(ENC_WRITE_ERROR, "no file open");
+  Session& s = *session_;
+  if (s.broken) return Fail(s.failure, s.error);
+  if (frames <= 0) return ENC_OK;
+  EncoderResult result = s.Queue(samples, frames);
+  if (result == ENC_OK) result = s.EncodeFrames(false);
+  if (result == ENC_OK) result = s.FlushMuxerWhenDue();
+  // Whatever the codec produced before a failure still goes to the file.
+  const EncoderResult committed = s.CommitWrites();
+  if (result == ENC_OK) result = committed;
+  return result == ENC_OK ? ENC_OK : Fail(result, s.error);
+}
+
+EncoderResult AudioMuxer::SyncToDisk() {
+  if (session_ == nullptr) return Fail(ENC_WRITE_ERROR, "no file open");
+  return session_->file.Sync() ? ENC_OK : Fail(ENC_WRITE_ERROR, session_->file.LastError());
+}
+
+EncoderResult AudioMuxer::Finish() {
+  if (session_ == nullptr) return Fail(ENC_FILE_ERROR, "no file open");
+  Session& s = *session_;
+  EncoderResult result = s.broken ? s.failure : s.Drain();
+  if (result == ENC_OK && !s.file.Sync()) result = s.Fail(ENC_WRITE_ERROR, s.file.LastError());
+  if (result != ENC_OK) Fail(result, s.error);
+  session_.reset();
+  return result;
+}
+
+bool AudioMuxer::Discard() {
+  if (session_ == nullptr) return false;
+  const bool restored = session_->file.Discard();  // closes first: nothing more reaches the file
+  session_.reset();
+  return restored;
+}
+
+void AudioMuxer::Abort() {
+  if (session_ != nullptr && !session_->broken) session_->CommitWrites();
+  session_.reset();
+}

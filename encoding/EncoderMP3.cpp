@@ -1,0 +1,35 @@
+#include "encoding/EncoderMP3.h"
+
+#include <array>
+#include <span>
+
+namespace {
+constexpr std::array<int32_t, 10> kBitRates = {64, 80, 96, 112, 128, 160, 192, 224, 256, 320};  // kbit/s
+constexpr int32_t kDefaultBitRate = 192;
+// The rates of MPEG-2.5, MPEG-2 and MPEG-1 layer 3, ascending, and the highest bit rate each version carries.
+constexpr std::array<int32_t, 9> kRates = {8000, 11025, 12000, 16000, 22050, 24000, 32000, 44100, 48000};
+constexpr int32_t kMpeg25MaxKbits = 64;
+constexpr int32_t kMpeg2MaxKbits = 160;
+}  // namespace
+
+std::vector<EncoderSetting> EncoderMP3::SettingChoices() const { return BitRateChoices(kBitRates, " CBR"); }
+
+std::string EncoderMP3::Description() const { return "MP3 音频"; }
+std::string EncoderMP3::Extension() const { return "mp3"; }
+
+int32_t EncoderMP3::DefaultSetting(int16_t) const { return kDefaultBitRate; }
+
+int32_t EncoderMP3::OutputRate(int32_t samplerate, int32_t kbits) {
+  const size_t lowest = kbits <= kMpeg25MaxKbits ? 0 : kbits <= kMpeg2MaxKbits ? 3 : 6;
+  return LowestRateAtLeast(samplerate, std::span(kRates).subspan(lowest));
+}
+
+MuxerPlan EncoderMP3::Plan(int32_t samplerate, int16_t, int32_t setting) const {
+  return {.container = "mp3",
+          .codec = "libmp3lame",
+          .outputRate = OutputRate(samplerate, setting),
+          .bitRate = int64_t{setting} * 1000,
+          .containerOptions = {{"id3v2_version", "0"}}};  // a plain file: no tag before the frames
+}
+
+int64_t EncoderMP3::BytesPerSecond(int32_t, int16_t, int32_t setting) const { return BytesPerSecondAt(setting); }

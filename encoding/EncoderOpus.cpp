@@ -1,0 +1,24 @@
+#include "encoding/EncoderOpus.h"
+
+#include <array>
+
+namespace {
+constexpr std::array<int32_t, 5> kOpusRates = {8000, 12000, 16000, 24000, 48000};
+constexpr std::array<int32_t, 8> kBitRates = {24, 32, 48, 64, 96, 128, 160, 192};  // kbit/s
+}  // namespace
+
+std::vector<EncoderSetting> EncoderOpus::SettingChoices() const { return BitRateChoices(kBitRates, ""); }
+
+std::string EncoderOpus::Description() const { return "Ogg Opus 音频"; }
+std::string EncoderOpus::Extension() const { return "opus"; }
+
+int32_t EncoderOpus::DefaultSetting(int16_t Channels) const { return Channels == 1 ? 48 : 96; }
+
+MuxerPlan EncoderOpus::Plan(int32_t samplerate, int16_t, int32_t setting) const {
+  return {.container = "opus",
+          .codec = "libopus",
+          .outputRate = LowestRateAtLeast(samplerate, kOpusRates),
+          .bitRate = int64_t{setting} * 1000};
+}
+
+int64_t EncoderOpus::BytesPerSecond(int32_t, int16_t, int32_t setting) const { return BytesPerSecondAt(setting); }
