@@ -20,6 +20,7 @@
 #include <cstdlib>
 
 #include "app/About.h"
+#include "app/ApplicationIdentity.h"
 #include "app/FormatChooserDialog.h"
 #include "app/PictureView.h"
 #include "app/QtMessageBoxService.h"
@@ -77,7 +78,8 @@ Form1::Form1() : Form1(Services{}) {}
 
 Form1::Form1(Services services, QWidget* parent) : QMainWindow(parent), services_(services) {
   setObjectName("Form1");
-  setWindowTitle("TamblinV3.3");
+  setWindowTitle("TamblinV" + ApplicationIdentity::Version());
+  setWindowIcon(ApplicationIdentity::Icon());
   if (!services_.messages) {
     ownMessages_ = std::make_unique<QtMessageBoxService>(this);
     services_.messages = ownMessages_.get();
