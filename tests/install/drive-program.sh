@@ -1,0 +1,83 @@
+# Sourced, not run: starts a Tamblin executable with the window driver plugin
+# (tools/ProgramWindowDriver.h lists its commands), talks to it, and feeds a
+# pipe source on the current audio server. Every wait is bounded.
+#
+#   program_start PLUGINS LOG EXECUTABLE   the program as a coprocess
+#   program_send LINE
+#   program_expect PREFIX [SECONDS]        prints the first new line starting with PREFIX
+#   program_end                            quits it; kills it after 20 s
+#   pipe_source_load NAME DESCRIPTION      sets PIPE_FIFO, PIPE_MODULE (s16le 44100 Hz stereo)
+#   pipe_source_feed_tone SECONDS          440 Hz at real time, in the background
+#   pipe_source_unload
+
+program_start() {
+  local plugins="$1" log="$2" executable="$3"
+  coproc PROGRAM { QT_PLUGIN_PATH="$plugins" QT_QPA_GENERIC_PLUGINS=tamblinwindowdriver \
+                   exec "$executable" 2>"$log"; }
+  PROGRAM_OUT="${PROGRAM[0]}"
+  PROGRAM_IN="${PROGRAM[1]}"
+}
+
+program_send() { echo "$1" >&"$PROGRAM_IN"; }
+
+program_expect() {
+  local prefix="$1" deadline=$((SECONDS + ${2:-20})) line
+  while ((SECONDS < deadline)); do
+    IFS= read -r -t "$((deadline - SECONDS + 1))" line <&"$PROGRAM_OUT" || break
+    if [[ "$line" == "$prefix"* ]]; then
+      echo "$line"
+      return 0
+    fi
+    echo "program: $line" >&2
+  done
+  echo "program: no line starting with '$prefix' in ${2:-20} s" >&2
+  return 1
+}
+
+program_end() {
+  local pid="$PROGRAM_PID"
+  program_send quit 2>/dev/null || true
+  for _ in $(seq 1 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -9 "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+
+pipe_source_load() {
+  PIPE_FIFO="$(mktemp -u /tmp/tamblin-pipe.XXXXXX)"
+  PIPE_MODULE=$(pactl load-module module-pipe-source source_name="$1" file="$PIPE_FIFO" format=s16le \
+                rate=44100 channels=2 source_properties=device.description="$2")
+}
+
+pipe_source_feed_tone() {
+  local seconds="$1" tone
+  tone="$(mktemp /tmp/tamblin-tone.XXXXXX)"
+  sox -n -r 44100 -c 2 -b 16 -e signed -t raw "$tone" synth "$seconds" sine 440 vol 0.5
+  (
+    exec 3>"$PIPE_FIFO"
+    # 100 ms (17640 bytes) at a time, so the server takes every byte.
+    for ((i = 0; i < seconds * 10; i++)); do
+      dd if="$tone" bs=17640 skip="$i" count=1 status=none >&3
+      sleep 0.1
+    done
+    rm -f "$tone"
+  ) &
+  PIPE_FEEDER=$!
+}
+
+pipe_source_unload() {
+  [ -n "${PIPE_FEEDER:-}" ] && { kill "$PIPE_FEEDER" 2>/dev/null || true; wait "$PIPE_FEEDER" 2>/dev/null || true; }
+  [ -n "${PIPE_MODULE:-}" ] && pactl unload-module "$PIPE_MODULE" 2>/dev/null || true
+  rm -f "${PIPE_FIFO:-}"
+}
+
+# Passes when the WAV file holds the 440 Hz tone for MIN..MAX seconds
+# (sox as the independent reader).
+check_tone_recording() {
+  local wav="$1" min="$2" max="$3" stats length frequency
+  stats="$(sox "$wav" -n remix 1 stat 2>&1)"
+  length=$(awk '/^Length \(seconds\)/ {print $3}' <<<"$stats")
+  frequency=$(awk '/^Rough +frequency/ {print $3}' <<<"$stats")
+  awk -v l="$length" -v f="$frequency" -v min="$min" -v max="$max" \
+    'BEGIN { exit !(l >= min && l <= max && f >= 420 && f <= 460) }' \
+    || { echo "recording $wav: $length s, about $frequency Hz; wanted $min..$max s of 440 Hz"; return 1; }
+}
