@@ -2,10 +2,12 @@
 #include "tests/support/PipeSourceFeeder.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -79,8 +81,13 @@ void PipeSourceFeeder::StopFeeding() {
 void PipeSourceFeeder::FeedLoop(std::vector<int16_t> samples, double speed, bool repeat) {
   // The server holds the FIFO open for reading from module load on, so this
   // open does not block.
-  const int fd = ::open(fifoPath_.c_str(), O_WRONLY | O_CLOEXEC);
+  // Non-blocking: a server that stops reading (PipeWire suspends an unused
+  // source) must not hold the feeder, so StopFeeding always returns.
+  const int fd = ::open(fifoPath_.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return;
+  // A deep pipe rides out a feeder held up by a busy machine: a server that
+  // fills an empty pipe with silence (PipeWire does) then sees no gap.
+  ::fcntl(fd, F_SETPIPE_SZ, kPipeBytes);
   const auto* bytes = reinterpret_cast<const char*>(samples.data());
   const size_t total = samples.size() * sizeof(int16_t);
   const double bytesPerSecond = static_cast<double>(rate_) * channels_ * 2 * speed;
@@ -91,6 +98,11 @@ void PipeSourceFeeder::FeedLoop(std::vector<int16_t> samples, double speed, bool
     if (at >= total) at = 0;
     const size_t chunk = std::min(kChunkBytes, total - at);
     const ssize_t put = ::write(fd, bytes + at, chunk);
+    if (put < 0 && errno == EAGAIN) {
+      pollfd writable{fd, POLLOUT, 0};
+      ::poll(&writable, 1, 100);
+      continue;
+    }
     if (put <= 0) break;
     at += static_cast<size_t>(put);
     sent += static_cast<size_t>(put);

@@ -23,6 +23,7 @@
 class PipeSourceFeeder {
  public:
   static constexpr size_t kChunkBytes = 4096;
+  static constexpr int kPipeBytes = 1 << 20;  // the FIFO's depth: about 6 s of 44100 Hz stereo
 
   // Loads module-pipe-source with source_name=`sourceName`, s16le at `rate` Hz
   // and `channels` channels, and device.description=`description` (no spaces:
