@@ -9,6 +9,10 @@
 #   pipe_source_load NAME DESCRIPTION      sets PIPE_FIFO, PIPE_MODULE (s16le 44100 Hz stereo)
 #   pipe_source_feed_tone SECONDS          440 Hz at real time, in the background
 #   pipe_source_unload
+#   record_tone DESCRIPTION WAV            selects the source, records two seconds of
+#                                          tone into WAV and checks it
+#   use_private_home DIR                   HOME and the XDG folders inside DIR, with a
+#                                          Chinese desktop's music folder "~/音乐"
 
 program_start() {
   local plugins="$1" log="$2" executable="$3"
@@ -80,4 +84,25 @@ check_tone_recording() {
   awk -v l="$length" -v f="$frequency" -v min="$min" -v max="$max" \
     'BEGIN { exit !(l >= min && l <= max && f >= 420 && f <= 460) }' \
     || { echo "recording $wav: $length s, about $frequency Hz; wanted $min..$max s of 440 Hz"; return 1; }
+}
+
+record_tone() {
+  local description="$1" wav="$2"
+  program_send "select $description"
+  program_expect SELECTED
+  program_send start
+  program_expect "STATE recording $wav"
+  pipe_source_feed_tone 2
+  wait "$PIPE_FEEDER"
+  sleep 0.5
+  program_send stop
+  program_expect "STATE idle"
+  check_tone_recording "$wav" 1.5 4
+}
+
+use_private_home() {
+  export HOME="$1/home" XDG_CONFIG_HOME="$1/home/.config" XDG_DATA_HOME="$1/home/.local/share"
+  export XDG_CACHE_HOME="$1/home/.cache" XDG_RUNTIME_DIR="$1/runtime"
+  mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
+  echo 'XDG_MUSIC_DIR="$HOME/音乐"' >"$XDG_CONFIG_HOME/user-dirs.dirs"
 }

@@ -32,29 +32,17 @@ dpkg-deb -x "$deb" "$work/root"
 if [ -z "${PULSE_SERVER:-}" ]; then
   export "$("$server_script" start "$work/server")"
 fi
-export HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share"
-export XDG_CACHE_HOME="$work/home/.cache" XDG_RUNTIME_DIR="$work/runtime"
-mkdir -p "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-echo 'XDG_MUSIC_DIR="$HOME/音乐"' >"$XDG_CONFIG_HOME/user-dirs.dirs"
+use_private_home "$work"
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 
 name="package_$$"
 pipe_source_load "$name" "Package-Pipe-$$"
 program_start "$plugins" "$work/program.log" "$work/root/usr/bin/tamblin"
 program_expect READY
-program_send "select Package-Pipe-$$"
-program_expect SELECTED
-program_send start
-program_expect "STATE recording $HOME/音乐/Tamblin/录音0.wav"
-pipe_source_feed_tone 2
-wait "$PIPE_FEEDER"
-sleep 0.5
-program_send stop
-program_expect "STATE idle"
+record_tone "Package-Pipe-$$" "$HOME/音乐/Tamblin/录音0.wav"
 program_end
 PROGRAM_PID=""
 
-check_tone_recording "$HOME/音乐/Tamblin/录音0.wav" 1.5 4
 [ "$(tr -d '\r\n' <"$XDG_CONFIG_HOME/org.tamblin.Tamblin/nu.ini")" = 1 ]
 for beside in file nu.ini; do
   [ ! -e "$work/root/usr/bin/$beside" ] || { echo "written beside the program: $beside"; exit 1; }
