@@ -2,6 +2,10 @@
 # (tools/ProgramWindowDriver.h lists its commands), talks to it, and feeds a
 # pipe source on the current audio server. Every wait is bounded.
 #
+#   harness_begin NAME                     WORK: a fresh temporary folder, removed at exit
+#                                          with the program, pipe source and any server
+#                                          started here; HARNESS_CLEANUP: more to undo
+#   ensure_audio_server                    starts a private one when PULSE_SERVER is unset
 #   program_start PLUGINS LOG EXECUTABLE   the program as a coprocess
 #   program_send LINE
 #   program_expect PREFIX [SECONDS]        prints the first new line starting with PREFIX
@@ -13,6 +17,25 @@
 #                                          tone into WAV and checks it
 #   use_private_home DIR                   HOME and the XDG folders inside DIR, with a
 #                                          Chinese desktop's music folder "~/音乐"
+
+harness_begin() {
+  WORK="$(mktemp -d "/tmp/tamblin-$1.XXXXXX")"
+  SERVER_SCRIPT="${TAMBLIN_TEST_PULSE_SCRIPT:-$(dirname "${BASH_SOURCE[0]}")/../../scripts/pulse-private.sh}"
+  HARNESS_CLEANUP=""
+  trap harness_end EXIT
+}
+
+harness_end() {
+  [ -n "${PROGRAM_PID:-}" ] && program_end
+  pipe_source_unload
+  [ -n "$HARNESS_CLEANUP" ] && eval "$HARNESS_CLEANUP"
+  [ -d "$WORK/server" ] && "$SERVER_SCRIPT" stop "$WORK/server"
+  rm -rf "$WORK"
+}
+
+ensure_audio_server() {
+  [ -n "${PULSE_SERVER:-}" ] || export "$("$SERVER_SCRIPT" start "$WORK/server")"
+}
 
 program_start() {
   local plugins="$1" log="$2" executable="$3"
@@ -44,6 +67,7 @@ program_end() {
   for _ in $(seq 1 200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill -9 "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
+  PROGRAM_PID=""
 }
 
 pipe_source_load() {
