@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/ApplicationIdentity.h"
 #include "app/ShellServices.h"
 
 namespace {
@@ -30,7 +31,7 @@ About::About(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(QStringLiteral("Tamblin-关于我们"));
   setAttribute(Qt::WA_DeleteOnClose);
 
-  QLabel* title = MakeLabel(this, "Label1", QStringLiteral("Tamblin3.3"));
+  QLabel* title = MakeLabel(this, "Label1", "Tamblin" + ApplicationIdentity::Version());
   QFont titleFont = title->font();
   titleFont.setPointSizeF(titleFont.pointSizeF() * 2);
   titleFont.setBold(true);

@@ -21,6 +21,7 @@
 #include <cstdlib>
 
 #include "app/About.h"
+#include "app/ApplicationIdentity.h"
 #include "app/FormatChooserDialog.h"
 #include "app/PictureView.h"
 #include "app/QtMessageBoxService.h"
@@ -78,7 +79,8 @@ Form1::Form1() : Form1(Services{}) {}
 
 Form1::Form1(Services services, QWidget* parent) : QMainWindow(parent), services_(services) {
   setObjectName("Form1");
-  setWindowTitle("TamblinV3.3");
+  setWindowTitle("TamblinV" + ApplicationIdentity::Version());
+  setWindowIcon(ApplicationIdentity::Icon());
   if (!services_.messages) {
     auto boxes = std::make_unique<QtMessageBoxService>(this);
     if (!services_.questions) services_.questions = boxes.get();

@@ -5,8 +5,9 @@
 #include <QEventLoopLocker>
 #include <QMenu>
 #include <QPointer>
-#include <QStyle>
 #include <QWidget>
+
+#include "app/ApplicationIdentity.h"
 
 TrayIcon::TrayIcon(QWidget* window, std::function<void()> exitAction)
     : QObject(window), window_(window), exitAction_(std::move(exitAction)) {
@@ -23,12 +24,8 @@ TrayIcon::TrayIcon(QWidget* window, std::function<void()> exitAction)
   // not happen while the menu is still delivering the click.
   connect(quit, &QAction::triggered, this, &TrayIcon::OnExit, Qt::QueuedConnection);
 
-  QIcon image = window_->windowIcon();
-  if (image.isNull()) {
-    image = QApplication::style()->standardIcon(QStyle::SP_MediaVolume);
-  }
-  icon_ = new QSystemTrayIcon(image, this);
-  icon_->setToolTip(QStringLiteral("TamblinV3.3"));
+  icon_ = new QSystemTrayIcon(ApplicationIdentity::Icon(), this);
+  icon_->setToolTip("TamblinV" + ApplicationIdentity::Version());
   // The platform opens the context menu itself when the right button is released.
   icon_->setContextMenu(menu_);
   connect(icon_, &QSystemTrayIcon::activated, this, &TrayIcon::OnActivated);

@@ -1,18 +1,21 @@
-// tamblin: the desktop sound recorder. Takes no arguments.
+// tamblin: the desktop sound recorder. Options: --help, --version.
 #include <QApplication>
 #include <QMessageBox>
 #include <csignal>
 
 #include "app/AppFont.h"
+#include "app/ApplicationIdentity.h"
+#include "app/CommandLine.h"
 #include "app/Form1.h"
 #include "app/ProgramFolder.h"
 #include "app/SingleInstance.h"
 
 int main(int argc, char** argv) {
+  CommandLine::Process(argc, argv);
   // Past a file-size limit (ulimit -f) a write fails with EFBIG and is reported like a full disk.
   std::signal(SIGXFSZ, SIG_IGN);
   QApplication app(argc, argv);
-  QApplication::setApplicationName("Tamblin");
+  ApplicationIdentity::Apply();
   AppFont::UseCjkFont(app);
 
   // One copy per program folder: a second one would number and fill the same files.

@@ -13,6 +13,8 @@ packages=(
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev flac opus-tools lame
   sox libsox-fmt-all ffmpeg libsndfile1-dev libfftw3-dev
   xvfb xauth imagemagick time
+  librsvg2-bin desktop-file-utils appstream dpkg-dev file
+  pipewire pipewire-pulse wireplumber dbus-daemon weston qt6-wayland
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -84,6 +84,9 @@ void PipeSourceFeeder::FeedLoop(std::vector<int16_t> samples, double speed, bool
   // flag or kStallLimit.
   const int fd = ::open(fifoPath_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return;
+  // A deep pipe rides out a feeder held up by a busy machine: a server that
+  // fills an empty pipe with silence (PipeWire does) then sees no gap.
+  ::fcntl(fd, F_SETPIPE_SZ, kPipeBytes);
   const auto* bytes = reinterpret_cast<const char*>(samples.data());
   const size_t total = samples.size() * sizeof(int16_t);
   const double bytesPerSecond = static_cast<double>(rate_) * channels_ * 2 * speed;

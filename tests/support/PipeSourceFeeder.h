@@ -28,6 +28,7 @@ class PipeSourceFeeder {
   // or stopped reading), so WaitFed and StopFeeding always return.
   static constexpr std::chrono::seconds kStallLimit{10};
   static constexpr int kPollMilliseconds = 50;
+  static constexpr int kPipeBytes = 1 << 20;  // the FIFO's depth: about 6 s of 44100 Hz stereo
 
   // Loads module-pipe-source with source_name=`sourceName`, s16le at `rate` Hz
   // and `channels` channels, and device.description=`description` (no spaces:

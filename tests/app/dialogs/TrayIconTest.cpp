@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include "app/ApplicationIdentity.h"
 #include "app/TrayIcon.h"
 
 namespace {
@@ -58,6 +59,18 @@ TEST_F(TrayIconTest, MenuHasShowSeparatorAndExitAndTheIconCarriesTheTip) {
   EXPECT_EQ(items[0]->text(), QStringLiteral("显示Tamblin"));
   EXPECT_TRUE(items[1]->isSeparator());
   EXPECT_EQ(items[2]->text(), QStringLiteral("退出"));
+}
+
+// The tray shows the application's own picture at every drawn size, not a
+// theme's stand-in (the window here has no icon of its own).
+TEST_F(TrayIconTest, IconIsTheApplicationIconAtEverySize) {
+  const QIcon icon = tray_->Icon()->icon();
+  const QIcon application = ApplicationIdentity::Icon();
+  for (const int size : {16, 32, 48, 64, 128, 256}) {
+    const QImage shown = icon.pixmap(size, size).toImage();
+    EXPECT_EQ(shown.size(), QSize(size, size)) << size;
+    EXPECT_EQ(shown, application.pixmap(size, size).toImage()) << size;
+  }
 }
 
 TEST_F(TrayIconTest, HideThenShowRestoresTheWindowInItsState) {

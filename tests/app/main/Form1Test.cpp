@@ -85,6 +85,7 @@ class Form1Test : public ::testing::Test {
 
 TEST_F(Form1Test, StartsIdleWithDesignValues) {
   EXPECT_EQ(form->windowTitle(), "TamblinV3.3");
+  EXPECT_EQ(form->windowIcon().availableSizes().size(), 6);
   EXPECT_TRUE(form->isVisible());
   EXPECT_EQ(Find<QPushButton>("cmdDo")->text(), "开始录音");
   const std::vector<std::pair<const char*, const char*>> captions = {

@@ -1,0 +1,92 @@
+// Where the program keeps recordings, the counter and the help page: beside the
+// executable in a build folder, in the user's folders when installed.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "app/FileCounter.h"
+#include "app/ProgramFolder.h"
+
+namespace {
+
+// Sets an environment variable for the test's lifetime.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const QString& value)
+      : name_(name), previous_(qgetenv(name)), wasSet_(qEnvironmentVariableIsSet(name)) {
+    qputenv(name, value.toUtf8());
+  }
+  ~ScopedVariable() {
+    if (wasSet_) {
+      qputenv(name_, previous_);
+    } else {
+      qunsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  QByteArray previous_;
+  bool wasSet_;
+};
+
+// "<root>/usr/bin" with "<root>/usr/share/<id>", and a home whose desktop names
+// its music folder in Chinese, as a Chinese desktop does.
+class InstalledLayoutTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    QDir root(root_.path());
+    ASSERT_TRUE(root.mkpath("usr/bin") && root.mkpath("usr/share/org.tamblin.Tamblin") && root.mkpath("home/.config"));
+    QFile dirs(Home() + "/.config/user-dirs.dirs");
+    ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+    dirs.write("XDG_MUSIC_DIR=\"$HOME/音乐\"\n");
+    dirs.close();
+    ProgramFolder::Override(root_.path() + "/usr/bin");
+  }
+  void TearDown() override { ProgramFolder::Override(QString()); }
+  QString Home() const { return root_.path() + "/home"; }
+
+  QTemporaryDir root_;
+  ScopedVariable home_{"HOME", root_.path() + "/home"};
+  ScopedVariable config_{"XDG_CONFIG_HOME", root_.path() + "/home/.config"};
+};
+
+TEST(ProgramFolderTest, OutsideTheInstalledLayoutEverythingStaysBesideTheExecutable) {
+  QTemporaryDir root;
+  // A "bin" folder alone is not an installation: the data folder must be beside it.
+  ASSERT_TRUE(QDir(root.path()).mkpath("bin"));
+  for (const QString& folder : {root.path(), root.path() + "/bin"}) {
+    ProgramFolder::Override(folder + "/");
+    EXPECT_FALSE(ProgramFolder::Installed()) << folder.toStdString();
+    EXPECT_EQ(ProgramFolder::OutputFolder(), folder + "/file");
+    EXPECT_EQ(ProgramFolder::SettingsFile(), folder + "/nu.ini");
+    EXPECT_EQ(ProgramFolder::StateFolder(), folder);
+    EXPECT_EQ(ProgramFolder::HelpPage(), folder + "/bangzhu.htm");
+  }
+  ProgramFolder::Override(QString());
+}
+
+TEST_F(InstalledLayoutTest, RecordingsGoToTheMusicFolderAndTheCounterToTheConfigFolder) {
+  EXPECT_TRUE(ProgramFolder::Installed());
+  EXPECT_EQ(ProgramFolder::OutputFolder(), Home() + "/音乐/Tamblin");
+  EXPECT_EQ(ProgramFolder::StateFolder(), Home() + "/.config/org.tamblin.Tamblin");
+  EXPECT_EQ(ProgramFolder::SettingsFile(), Home() + "/.config/org.tamblin.Tamblin/nu.ini");
+  EXPECT_EQ(ProgramFolder::HelpPage(), root_.path() + "/usr/share/org.tamblin.Tamblin/bangzhu.htm");
+}
+
+// The first run of an installed program has no config folder of its own yet.
+TEST_F(InstalledLayoutTest, FirstRunCreatesTheFoldersItWritesTo) {
+  FileCounter counter;
+  counter.intFileNo(7);
+  ASSERT_TRUE(FileCounter::EnsureOutputFolder());
+  EXPECT_TRUE(QDir(Home() + "/音乐/Tamblin").exists());
+  ASSERT_TRUE(counter.Save());
+  FileCounter again;
+  ASSERT_TRUE(again.Load());
+  EXPECT_EQ(again.intFileNo(), 7);
+  EXPECT_TRUE(QFile::exists(Home() + "/.config/org.tamblin.Tamblin/nu.ini"));
+}
+
+}  // namespace
