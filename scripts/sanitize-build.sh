@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer into
-# build-sanitize/ (its own folder: the flags change every object). Needs the
-# packages scripts/setup.sh installs; used by `scripts/test.sh --sanitize`.
+# Builds the program and its tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer into build-sanitize/ (its own folder: the flags
+# change every object); no benchmarks, whose timings would mean nothing. Needs
+# the packages scripts/setup.sh installs; used by `scripts/test.sh --sanitize`.
 #
 #   scripts/sanitize-build.sh [target...]   default: everything
 set -euo pipefail
@@ -12,7 +13,7 @@ cd "$(dirname "$0")/.."
 flags="-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined"
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMBLIN_BUILD_BENCH=OFF "${launcher[@]}" \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
   -DCMAKE_EXE_LINKER_FLAGS="$flags" -DCMAKE_SHARED_LINKER_FLAGS="$flags" >/dev/null
 if (($#)); then

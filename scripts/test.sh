@@ -14,7 +14,6 @@ if [ "${1:-}" = "--sanitize" ]; then
   scripts/setup.sh common  # the packages (and the small common library)
   scripts/sanitize-build.sh
   export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-  export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
   set -- -LE soak "$@"
 else
   scripts/setup.sh
