@@ -5,8 +5,8 @@
 
 namespace modDraw {
 
-// Colour values (red in the low byte) of the level bars' gradient, bottom to
-// top; the orange is also the equalizer curve's mid-height colour.
+// Colour values (red in the low byte) of the level bars' gradient, from an
+// empty bar to a full one; the orange is also the equalizer curve's middle.
 constexpr int32_t kGreen = 65280;     // (0, 255, 0)
 constexpr int32_t kOrange = 2271457;  // (225, 168, 34)
 constexpr int32_t kRed = 255;         // (255, 0, 0)
