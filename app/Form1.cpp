@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
@@ -43,9 +44,6 @@ constexpr int kTickMs = 25;
 constexpr int kSmoothHistory = 3;        // ticks of level readings averaged
 constexpr int kMaxRateDigits = 5;
 constexpr int32_t kFullLevel = 65536;    // record level of 100 %, raw
-constexpr int32_t kLevelGreen = 65280;   // colour values, red in the low byte
-constexpr int32_t kLevelOrange = 2271457;
-constexpr int32_t kLevelRed = 255;
 // The spectrum's bars sit on a fixed 4-pixel pitch (22 bars from x = 4): its
 // surface keeps that width and the view stretches it across the window.
 constexpr int kSpectrumWidth = 96;
@@ -54,9 +52,11 @@ const char* const kFormatTitle = "选择声音输出格式";
 QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 std::string S(const QString& text) { return text.toUtf8().toStdString(); }
 
-// The rate box takes digits up to five characters and Backspace; editing keys
-// that type no character (arrows, Delete) keep their role. On X11 and Wayland
-// Delete arrives with the text "\x7f", so it is let through by its key code.
+// Typed keys: the rate box takes digits up to five characters and Backspace;
+// editing keys that type no character (arrows, Delete) keep their role. On X11
+// and Wayland Delete arrives with the text "\x7f", so it is let through by its
+// key code. Text that arrives otherwise (input method, paste, drop) is held to
+// the same digits by the box's validator.
 bool RateKeyAccepted(const QString& boxText, const QKeyEvent& key) {
   if (key.key() == Qt::Key_Delete) return true;
   const QString typed = key.text();
@@ -224,6 +224,10 @@ QGroupBox* Form1::BuildOutputFrame() {
   cboSamplerate_->setEditable(true);
   cboSamplerate_->setInsertPolicy(QComboBox::NoInsert);
   cboSamplerate_->addItems({"44100", "22050", "11025", "8000"});
+  // No inline completion: "1" would become "11025", and a typed 12000 a listed rate.
+  cboSamplerate_->setCompleter(nullptr);
+  cboSamplerate_->setValidator(new QRegularExpressionValidator(
+      QRegularExpression(QString("[0-9]{0,%1}").arg(kMaxRateDigits)), cboSamplerate_));
   cboSamplerate_->lineEdit()->installEventFilter(this);
   chkStereo_ = Named(new QCheckBox("立体声", panel), "chkStereo");
 
@@ -384,10 +388,10 @@ void Form1::Load() {
   chkStereo_->setChecked(true);  // its handler does nothing yet
   blnLoaded_ = true;
   ShowFormat();
-  FillDevices();
+  RefreshDevices();
   sourceWatcher_ = std::make_unique<SourceWatcher>();
   sourceWatcher_->SourcesChanged = [this] { RefreshDevices(); };
-  clsEffects_.samplerate(RateText().empty() ? 44100 : std::atoi(RateText().c_str()));
+  clsEffects_.samplerate(RecordingController::ParseRateText(RateText()));
   clsEffects_.Channels(Stereo() ? 2 : 1);
 
   show();
@@ -404,6 +408,9 @@ void Form1::closeEvent(QCloseEvent* event) {
 void Form1::Unload() {
   if (unloaded_) return;
   unloaded_ = true;
+  // Hiding or destroying the window takes the focus from the rate box, which
+  // then reports a listed rate in its text as chosen: no format is chosen now.
+  cboSamplerate_->disconnect(this);
   sourceWatcher_.reset();
   if (controller_) controller_->Shutdown();
   tmrVis_->stop();
@@ -436,13 +443,6 @@ void Form1::SetSettingsEnabled(bool enabled) {
 
 void Form1::ShowWarning(const std::string& text) {
   services_.messages->ShowWarning(RecordingController::kAppCaption, text);
-}
-
-void Form1::FillDevices() {
-  cboDev_->clear();
-  const int32_t count = clsRecorder_->DeviceCount();
-  for (int32_t i = 0; i < count; ++i) cboDev_->addItem(Q(clsRecorder_->DeviceName(i)));
-  cboDev_->setCurrentIndex(-1);  // the user picks one
 }
 
 void Form1::RefreshDevices() {
@@ -502,7 +502,8 @@ void Form1::ApplyVolume() {
 void Form1::OnRateChosen() {
   if (!blnLoaded_) return;
   ChooseFormat();
-  clsEffects_.samplerate(std::atoi(RateText().c_str()));
+  const int32_t rate = RecordingController::ParseRateText(RateText());
+  if (rate != 0) clsEffects_.samplerate(rate);  // ChooseFormat has refused any other
 }
 
 void Form1::OnStereoClicked() {
@@ -583,7 +584,7 @@ int32_t Form1::ChannelPeak(std::span<const int16_t> block, int32_t first, int32_
 
 void Form1::DrawLevel(QImageSurface& surface, float L) {
   surface.Cls();
-  const int32_t colour = modDraw::GradientColor(1, L, kLevelGreen, kLevelOrange, kLevelRed);
+  const int32_t colour = modDraw::GradientColor(1, L, modDraw::kGreen, modDraw::kOrange, modDraw::kRed);
   clsVis_.DrawRect(surface, 0, 0, static_cast<int32_t>(std::nearbyint(surface.ScaleWidth() * L)),
                    static_cast<int32_t>(std::nearbyint(surface.ScaleHeight())), colour);
 }

@@ -109,9 +109,8 @@ class Form1 : public QMainWindow, public RecorderView {
   void PlaceOverlays();
   PictureView* AddPicture(const char* name, QImageSurface& surface, QWidget* parent);
 
-  void FillDevices();
   // The device list as the server has it now; the chosen device stays chosen
-  // while it exists.
+  // while it exists (at start-up none is chosen: the user picks one).
   void RefreshDevices();
   void FillLines();
   void OnDeviceChosen();

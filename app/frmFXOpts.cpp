@@ -48,7 +48,7 @@ constexpr int32_t kCurveBack = 2891544;    // (24, 31, 44)
 constexpr int32_t kCurveGrid = 4347998;    // (94, 88, 66)
 constexpr int32_t kCurveStart = 8625831;   // (167, 158, 131)
 constexpr int32_t kCurveTop1 = 74428;      // (188, 34, 1) at the top
-constexpr int32_t kCurveMiddle = 2271457;  // orange (225, 168, 34) at mid-height
+constexpr int32_t kCurveMiddle = modDraw::kOrange;  // at mid-height
 constexpr int32_t kCurveBottom = -13312;   // green (0, 204, 0) at the bottom
 
 struct TabPage {

@@ -5,6 +5,12 @@
 
 namespace modDraw {
 
+// Colour values (red in the low byte) of the level bars' gradient, from an
+// empty bar to a full one; the orange is also the equalizer curve's middle.
+constexpr int32_t kGreen = 65280;     // (0, 255, 0)
+constexpr int32_t kOrange = 2271457;  // (225, 168, 34)
+constexpr int32_t kRed = 255;         // (255, 0, 0)
+
 // Three-stop linear gradient over 0..max with c2 at max/2; single precision.
 int32_t GradientColor(float max, float value, int32_t c1, int32_t c2, int32_t c3);
 

@@ -150,7 +150,7 @@ void BM_DisplayTick(benchmark::State& state) {
       const float level = smooth->SmoothGetMax() / 32768.0f;
       surface->Cls();
       draw.DrawRect(*surface, 0, 0, static_cast<int32_t>(level * surface->ScaleWidth()),
-                    static_cast<int32_t>(surface->ScaleHeight()), modDraw::GradientColor(1, level, 65280, 2271457, 255));
+                    static_cast<int32_t>(surface->ScaleHeight()), modDraw::GradientColor(1, level, modDraw::kGreen, modDraw::kOrange, modDraw::kRed));
     }
     // The windows read the images to show them.
     benchmark::DoNotOptimize(wave.image().constBits());

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "display/QImageSurface.h"
+#include "display/modDraw.h"
 
 namespace {
 
@@ -102,7 +103,7 @@ TEST(clsDrawAmplitudes, ShortBlocksNeverReadPastTheEndAndDrawTheRestOnTheCentreL
 TEST(clsDrawRect, FillsWithExclusiveEdges) {
   clsDraw d;
   QImageSurface s(10, 4);
-  d.DrawRect(s, 0, 1, 6, 3, 2271457);  // orange
+  d.DrawRect(s, 0, 1, 6, 3, modDraw::kOrange);
   EXPECT_EQ(s.image().pixel(5, 2), qRgb(225, 168, 34));
   EXPECT_EQ(s.image().pixel(6, 2), kBlackPx);
   EXPECT_EQ(s.image().pixel(0, 3), kBlackPx);

@@ -15,7 +15,7 @@ Rgb Split(int32_t c) {
   return x;
 }
 
-constexpr int32_t kGreen = 65280, kOrange = 2271457, kRed = 255;
+using modDraw::kGreen, modDraw::kOrange, modDraw::kRed;
 
 }  // namespace
 

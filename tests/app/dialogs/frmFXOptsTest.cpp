@@ -317,7 +317,7 @@ TEST_F(FxOptsTest, FlatCurveIsOneRowAtMidHeightNearOrange) {
   const int firstX = dx - 4, lastX = 7 * dx - 4;
   const int row = static_cast<int>(std::nearbyint(H / 2.0 - 0.5));
   const Rgb expected = FromColourValue(modDraw::GradientColor(
-      static_cast<float>(H), static_cast<float>(row), 74428, 2271457, -13312));
+      static_cast<float>(H), static_cast<float>(row), 74428, modDraw::kOrange, -13312));
   const Rgb orange{225, 168, 34};
   EXPECT_LE(std::abs(expected.red - orange.red) + std::abs(expected.green - orange.green) +
                 std::abs(expected.blue - orange.blue),

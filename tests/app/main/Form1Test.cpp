@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -258,7 +261,7 @@ TEST_F(Form1Test, RateAndStereoChoicesAskForAFormatThenUpdateTheChain) {
   rate->setCurrentIndex(1);
   emit rate->activated(1);
   ASSERT_EQ(chooser.requests.size(), 1u);
-  EXPECT_EQ(chooser.requests[0].nSamplesPerSec, 22050u);
+  EXPECT_EQ(uint32_t{chooser.requests[0].nSamplesPerSec}, 22050u);  // a copy: the record is packed
   EXPECT_EQ(chooser.requests[0].nChannels, 2);
   EXPECT_EQ(chooser.titles[0], "选择声音输出格式");
   EXPECT_EQ(format->text(), "PCM - 44.1 kHz 16 Bit Stereo") << "cancel keeps the format";
@@ -271,7 +274,7 @@ TEST_F(Form1Test, RateAndStereoChoicesAskForAFormatThenUpdateTheChain) {
   chooser.answer = mono;
   QTest::mouseClick(Find<QCheckBox>("chkStereo"), Qt::LeftButton);
   ASSERT_EQ(chooser.requests.size(), 2u);
-  EXPECT_EQ(chooser.requests[1].nSamplesPerSec, 22050u);
+  EXPECT_EQ(uint32_t{chooser.requests[1].nSamplesPerSec}, 22050u);
   EXPECT_EQ(chooser.requests[1].nChannels, 1);
   EXPECT_EQ(format->text(), "PCM - 22.05 kHz 16 Bit Mono");
   EXPECT_EQ(form->Effects().Channels(), 1);
@@ -291,6 +294,79 @@ TEST_F(Form1Test, ChannelPeakScansEveryStepOfTheWholeBlock) {
   EXPECT_EQ(Form1::ChannelPeak(block, 1, 2), 32768);
   EXPECT_EQ(Form1::ChannelPeak(block, 0, 1), 32768);
   EXPECT_EQ(Form1::ChannelPeak(block, 7, 2), 0);
+}
+
+// The rate box by every way text comes in: keys, an input method, the clipboard.
+class Form1RateBoxTest : public Form1Test {
+ protected:
+  void SetUp() override {
+    Form1Test::SetUp();
+    rate = Find<QComboBox>("cboSamplerate");
+    edit = rate->lineEdit();
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get(), 5000));
+    edit->setFocus();
+    ASSERT_TRUE(edit->hasFocus());
+    Clear();
+  }
+  void Clear() {
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    ASSERT_EQ(Text(), "");
+  }
+  void Commit(const QString& text) {
+    QInputMethodEvent event;
+    event.setCommitString(text);
+    QCoreApplication::sendEvent(edit, &event);
+  }
+  std::string Text() const { return rate->currentText().toStdString(); }
+  QComboBox* rate = nullptr;
+  QLineEdit* edit = nullptr;
+};
+
+TEST_F(Form1RateBoxTest, TypedRatesStayAsTypedNotCompletedToListedOnes) {
+  for (const char* typed : {"48000", "16000", "12000", "8000", "1"}) {
+    Clear();
+    QTest::keyClicks(edit, typed);
+    EXPECT_EQ(Text(), typed);
+  }
+  Clear();
+  QTest::keyClicks(edit, "1000");
+  QTest::keyClick(edit, Qt::Key_Left);
+  QTest::keyClick(edit, Qt::Key_Left);
+  QTest::keyClicks(edit, "5");
+  EXPECT_EQ(Text(), "10500") << "arrows move the cursor";
+  EXPECT_TRUE(chooser.requests.empty());
+}
+
+TEST_F(Form1RateBoxTest, InputMethodCommitsAndPastesTakeOnlyUpToFiveDigits) {
+  Commit("四八千abc123");
+  EXPECT_EQ(Text(), "");
+  Commit("１６０００");  // full-width digits are not the digits a rate is parsed from
+  EXPECT_EQ(Text(), "");
+  Commit("160");
+  EXPECT_EQ(Text(), "160");
+  Commit("001");
+  EXPECT_EQ(Text(), "160") << "six digits";
+
+  Clear();
+  QGuiApplication::clipboard()->setText("8千0a00");
+  edit->paste();
+  EXPECT_EQ(Text(), "");
+  QGuiApplication::clipboard()->setText("123456");
+  edit->paste();
+  EXPECT_EQ(Text(), "");
+  QGuiApplication::clipboard()->setText("22050");
+  edit->paste();
+  EXPECT_EQ(Text(), "22050");
+}
+
+TEST_F(Form1RateBoxTest, ClosingWhileTheBoxHoldsATypedListedRateChoosesNothing) {
+  QTest::keyClicks(edit, "8000");
+  ASSERT_TRUE(edit->hasFocus());
+  form->close();  // the focus leaves the box after the shutdown
+  EXPECT_TRUE(chooser.requests.empty());
+  form.reset();
 }
 
 // Interleaved stereo test signal: cosines, so the very first sample is loud.
