@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+  cmake ninja-build ccache g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-noto-cjk
   libpulse-dev pulseaudio pulseaudio-utils
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev flac opus-tools lame
@@ -29,7 +29,8 @@ if ((${#missing[@]})); then
 fi
 
 build_type="${TAMBLIN_BUILD_TYPE:-RelWithDebInfo}"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="$build_type" >/dev/null
+# ccache keeps rebuilds of a fresh checkout short (CI builds every submission anew).
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="$build_type" -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
 if (($#)); then
   cmake --build build --target "$@"
 else
