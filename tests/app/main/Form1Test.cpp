@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <unistd.h>
 
 #include "TestDoubles.h"
@@ -76,6 +77,20 @@ class Form1Test : public ::testing::Test {
     return widget;
   }
   QString Numbered(int n) const { return folder.Path() + "/file/录音" + QString::number(n) + ".wav"; }
+
+  // The device list is read at start-up: loads the window again, then picks
+  // `feeder`'s source as the user would. False when it is not listed.
+  bool LoadWithSource(const PipeSourceFeeder& feeder, bool trayIcon) {
+    form.reset();
+    form = std::make_unique<Form1>(Form1::Services{&messages, &fileDialog, &chooser, trayIcon, &questions});
+    form->Load();
+    auto* device = Find<QComboBox>("cboDev");
+    const int index = device->findText(QString::fromStdString(feeder.Description()));
+    if (index < 0) return false;
+    device->setCurrentIndex(index);
+    emit device->activated(index);
+    return true;
+  }
 
   TempProgramFolder folder;
   RecordingMessages messages;
@@ -331,16 +346,7 @@ std::vector<int16_t> SoxSamples(const QString& recorded, const QString& scratch)
 TEST_F(Form1Test, WholeRecordingFromAPipeSourceThroughTheChosenEffects) {
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("form1"), 44100, 2, "Form1-Pipe-" + std::to_string(getpid()));
   ASSERT_TRUE(feeder.Loaded());
-  // The device list is read at start-up: read it again for the new source.
-  form.reset();
-  form = std::make_unique<Form1>(Form1::Services{&messages, &fileDialog, &chooser, false, &questions});
-  form->Load();
-
-  auto* device = Find<QComboBox>("cboDev");
-  const int index = device->findText(QString::fromStdString(feeder.Description()));
-  ASSERT_GE(index, 0) << "pipe source not listed";
-  device->setCurrentIndex(index);
-  emit device->activated(index);
+  ASSERT_TRUE(LoadWithSource(feeder, false)) << "pipe source not listed";
   EXPECT_GT(Find<QComboBox>("cboRecLine")->count(), 0);
   EXPECT_EQ(Find<QLabel>("lblVolPer")->text(), "100%");
   ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
@@ -429,15 +435,12 @@ TEST_F(Form1Test, WholeRecordingFromAPipeSourceThroughTheChosenEffects) {
   EXPECT_EQ(mismatches, 0u) << "of " << expected.size() << " samples";
 }
 
-// Pseudo-random samples without zeros: no stretch of two segments looks alike.
+// Pseudo-random samples: a join one sample off, or any paused input, shows.
 std::vector<int16_t> DistinctSamples(size_t count) {
+  std::minstd_rand generator(24681357u);
+  std::uniform_int_distribution<int> value(-32768, 32767);
   std::vector<int16_t> samples(count);
-  uint32_t state = 24681357u;
-  for (int16_t& sample : samples) {
-    state = state * 1664525u + 1013904223u;
-    sample = static_cast<int16_t>(state >> 16);
-    if (sample == 0) sample = 1;
-  }
+  std::generate(samples.begin(), samples.end(), [&] { return static_cast<int16_t>(value(generator)); });
   return samples;
 }
 
@@ -450,14 +453,7 @@ TEST_F(Form1Test, PausedInputIsLeftOutOfTheFileExactly) {
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("form1_pause"), 44100, 2,
                           "Form1-Pause-" + std::to_string(getpid()));
   ASSERT_TRUE(feeder.Loaded());
-  form.reset();
-  form = std::make_unique<Form1>(Form1::Services{&messages, &fileDialog, &chooser, true, &questions});
-  form->Load();
-  auto* device = Find<QComboBox>("cboDev");
-  const int index = device->findText(QString::fromStdString(feeder.Description()));
-  ASSERT_GE(index, 0) << "pipe source not listed";
-  device->setCurrentIndex(index);
-  emit device->activated(index);
+  ASSERT_TRUE(LoadWithSource(feeder, true)) << "pipe source not listed";
   form->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
   auto* start = Find<QPushButton>("cmdDo");
