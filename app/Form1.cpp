@@ -639,24 +639,22 @@ void Form1::OnTick() {
   sbarPanel2_->setText(Q(controller_->StatusLengthText()));
   sbarPanel3_->setText(Q(controller_->StatusLostText()));
   if (!controller_->IsRecording()) return;  // the pictures keep their last frame
-  if (controller_->IsPaused()) {
-    // Waveform and spectrum stand still; the level bars show the live input.
-    DrawLevels(controller_->LevelSamples());
-    return;
-  }
 
   const std::span<const int16_t> block = controller_->intVisSamples();
   // Blocks come about every 58 ms, ticks every 25: the waveform of a block
-  // already drawn would come out the same, so it is drawn once. The spectrum's
-  // bars fall on every tick and are drawn each time.
+  // already drawn would come out the same, so it is drawn once (while paused
+  // the block stays the last recorded one). The spectrum's bars fall on every
+  // tick and are drawn each time, except while paused: they stand still then.
   if (controller_->BlockSerial() != drawnBlock_) {
     drawnBlock_ = controller_->BlockSerial();
     clsVis_.DrawAmplitudes(block, *surfAmpl_);
     picAmpl_->update();
   }
-  clsVis_.DrawFrequencies(block, *surfFreq_);
-  picFreq_->update();
-  DrawLevels(block);
+  if (!controller_->IsPaused()) {
+    clsVis_.DrawFrequencies(block, *surfFreq_);
+    picFreq_->update();
+  }
+  DrawLevels(controller_->LevelSamples());  // the live input, paused or not
 }
 
 void Form1::DrawLevels(std::span<const int16_t> block) {
