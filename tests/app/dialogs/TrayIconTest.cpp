@@ -60,32 +60,6 @@ TEST_F(TrayIconTest, MenuHasShowSeparatorAndExitAndTheIconCarriesTheTip) {
   EXPECT_EQ(items[2]->text(), QStringLiteral("退出"));
 }
 
-// The recording items sit above the existing ones, run their actions and
-// follow the window's buttons.
-TEST_F(TrayIconTest, RecordingItemsComeFirstRunTheirActionsAndFollowTheButtons) {
-  int startStops = 0, pauses = 0;
-  tray_->AddRecordingItems([&] { ++startStops; }, [&] { ++pauses; });
-  const QList<QAction*> items = tray_->Menu()->actions();
-  ASSERT_EQ(items.size(), 6);
-  EXPECT_EQ(items[0]->text(), QStringLiteral("开始录音"));
-  EXPECT_EQ(items[1]->text(), QStringLiteral("暂停"));
-  EXPECT_FALSE(items[1]->isEnabled()) << "nothing to pause yet";
-  EXPECT_TRUE(items[2]->isSeparator());
-  EXPECT_EQ(items[3]->text(), QStringLiteral("显示Tamblin"));
-  EXPECT_EQ(items[5]->text(), QStringLiteral("退出"));
-
-  items[0]->trigger();
-  EXPECT_EQ(startStops, 1);
-  tray_->ShowRecordingState(QStringLiteral("停止录音"), true, QStringLiteral("继续"));
-  EXPECT_EQ(items[0]->text(), QStringLiteral("停止录音"));
-  EXPECT_EQ(items[1]->text(), QStringLiteral("继续"));
-  ASSERT_TRUE(items[1]->isEnabled());
-  items[1]->trigger();
-  EXPECT_EQ(pauses, 1);
-  EXPECT_EQ(startStops, 1);
-  EXPECT_EQ(exits_, 0);
-}
-
 TEST_F(TrayIconTest, HideThenShowRestoresTheWindowInItsState) {
   tray_->SetTrayProbe([] { return true; });
   tray_->HideWindow();

@@ -462,8 +462,11 @@ TEST_F(Form1Test, PausedInputIsLeftOutOfTheFileExactly) {
   EXPECT_TRUE(start->toolTip().contains("Ctrl+R"));
   EXPECT_TRUE(pause->toolTip().contains("Ctrl+P"));
   EXPECT_FALSE(pause->isEnabled());
-  QMenu* tray = form->findChild<TrayIcon*>()->Menu();
-  const QList<QAction*> items = tray->actions();
+  const QList<QAction*> items = form->findChild<TrayIcon*>()->Menu()->actions();
+  ASSERT_EQ(items.size(), 6) << "start/stop, pause, separator, then the menu as it was";
+  EXPECT_FALSE(items[1]->isEnabled()) << "nothing to pause yet";
+  EXPECT_TRUE(items[2]->isSeparator());
+  EXPECT_EQ(items[3]->text(), "显示Tamblin");
 
   QTest::keyClick(Find<QLineEdit>("txtFile"), Qt::Key_R, Qt::ControlModifier);
   ASSERT_TRUE(form->Controller().IsRecording()) << (messages.shown.empty() ? "" : messages.shown[0].text);
