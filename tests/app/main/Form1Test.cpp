@@ -444,8 +444,8 @@ std::vector<int16_t> DistinctSamples(size_t count) {
   return samples;
 }
 
-// Record 2 s, pause while 2 s more are fed, go on for 2 s, stop: the file holds
-// exactly the first and the third segment, joined. Each step waits until the
+// Record 2 s, pause while 2 s more are fed, go on for 2 s, pause for 2 s more
+// and stop: the file holds exactly the first and the third segment, joined. Each step waits until the
 // driver has received its segment, so the clicks fall on known samples. Every
 // way in is used once: Ctrl+R starts, cmdPause pauses, Ctrl+P goes on, the
 // tray menu stops.
@@ -475,7 +475,7 @@ TEST_F(Form1Test, PausedInputIsLeftOutOfTheFileExactly) {
   EXPECT_TRUE(items[1]->isEnabled());
 
   const size_t segment = 44100 * 2 * 2;
-  const std::vector<int16_t> fed = DistinctSamples(3 * segment);
+  const std::vector<int16_t> fed = DistinctSamples(4 * segment);
   const auto part = [&](size_t k) {
     return std::vector<int16_t>(fed.begin() + static_cast<long>(k * segment),
                                 fed.begin() + static_cast<long>((k + 1) * segment));
@@ -506,6 +506,9 @@ TEST_F(Form1Test, PausedInputIsLeftOutOfTheFileExactly) {
   EXPECT_FALSE(form->Controller().IsPaused());
 
   feedAndWait(2);
+  // Paused again, and stopped while paused: the stop's last blocks stay out.
+  QTest::mouseClick(pause, Qt::LeftButton);
+  feedAndWait(3);
   feeder.WaitFed();
   items[0]->trigger();
   EXPECT_FALSE(form->Controller().IsRecording());
