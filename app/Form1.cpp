@@ -388,8 +388,13 @@ void Form1::AddRecordingShortcuts() {
 }
 
 void Form1::ConnectTrayRecordingItems() {
-  tray_->AddRecordingItems([this] { if (controller_) controller_->Toggle(); },
-                           [this] { if (controller_) controller_->TogglePause(); });
+  tray_->AddRecordingItems(
+      [this] {
+        if (controller_) controller_->Toggle();
+      },
+      [this] {
+        if (controller_) controller_->TogglePause();
+      });
   ShowRecordingStateInTray();
 }
 
