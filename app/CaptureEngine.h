@@ -22,6 +22,9 @@ class CaptureEngine {
   // that the device refused part of the teardown. The rest of the recording
   // is delivered (GotData) before it returns, IsRecording still true.
   virtual bool StopRecord() = 0;
+  // Delivers (GotData) everything received up to this call before it returns;
+  // what is received afterwards comes in later blocks. Recording goes on.
+  virtual void DeliverReceived() = 0;
   // Times input was dropped since the last StartRecord (the program could not
   // keep up, or the server overflowed); 0 for a loss-free recording.
   virtual int64_t LostInputCount() const = 0;

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
@@ -48,6 +49,8 @@ constexpr int32_t kFullLevel = 65536;    // record level of 100 %, raw
 // surface keeps that width and the view stretches it across the window.
 constexpr int kSpectrumWidth = 96;
 const char* const kFormatTitle = "选择声音输出格式";
+const QKeySequence kStartStopKey(Qt::CTRL | Qt::Key_R);
+const QKeySequence kPauseKey(Qt::CTRL | Qt::Key_P);
 
 QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 std::string S(const QString& text) { return text.toUtf8().toStdString(); }
@@ -135,6 +138,10 @@ void Form1::BuildControls() {
   Command1_ = Named(new QPushButton("关于", central), "Command1");
   Command4_ = Named(new QPushButton("最小化至系统托盘", central), "Command4");
   buttons->addWidget(cmdDo_);
+  cmdPause_ = Named(new QPushButton(RecordingController::kPauseCaption, central), "cmdPause");
+  cmdPause_->setMinimumHeight(34);
+  cmdPause_->setEnabled(false);
+  buttons->addWidget(cmdPause_);
   buttons->addStretch(1);
   buttons->addWidget(Command1_);
   buttons->addWidget(Command4_);
@@ -366,6 +373,39 @@ void Form1::ConnectHandlers() {
     if (tray_) tray_->HideWindow();
   });
   connect(tmrVis_, &QTimer::timeout, this, &Form1::OnTick);
+  connect(cmdPause_, &QPushButton::clicked, this, [this] {
+    if (controller_) controller_->TogglePause();
+  });
+  AddRecordingShortcuts();
+}
+
+void Form1::AddRecordingShortcuts() {
+  // Window-wide, so they work from any control; no text box uses these keys.
+  auto* startStop = new QShortcut(kStartStopKey, this);
+  connect(startStop, &QShortcut::activated, this, [this] {
+    if (controller_) controller_->Toggle();
+  });
+  auto* pause = new QShortcut(kPauseKey, this);
+  connect(pause, &QShortcut::activated, this, [this] {
+    if (controller_) controller_->TogglePause();
+  });
+  cmdDo_->setToolTip("开始/停止录音 (" + kStartStopKey.toString(QKeySequence::NativeText) + ")");
+  cmdPause_->setToolTip("暂停/继续录音 (" + kPauseKey.toString(QKeySequence::NativeText) + ")");
+}
+
+void Form1::ConnectTrayRecordingItems() {
+  tray_->AddRecordingItems(
+      [this] {
+        if (controller_) controller_->Toggle();
+      },
+      [this] {
+        if (controller_) controller_->TogglePause();
+      });
+  ShowRecordingStateInTray();
+}
+
+void Form1::ShowRecordingStateInTray() {
+  if (tray_) tray_->ShowRecordingState(cmdDo_->text(), cmdPause_->isEnabled(), cmdPause_->text());
 }
 
 void Form1::Load() {
@@ -397,7 +437,10 @@ void Form1::Load() {
   show();
   controller_->StartUp();
   tmrVis_->start();
-  if (services_.trayIcon) tray_ = std::make_unique<TrayIcon>(this, [this] { close(); });
+  if (services_.trayIcon) {
+    tray_ = std::make_unique<TrayIcon>(this, [this] { close(); });
+    ConnectTrayRecordingItems();
+  }
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
@@ -432,7 +475,16 @@ void Form1::OutputFile(const std::string& path) { txtFile_->setText(Q(path)); }
 std::string Form1::RateText() const { return S(cboSamplerate_->currentText()); }
 bool Form1::Stereo() const { return chkStereo_->isChecked(); }
 bool Form1::DeviceChosen() const { return cboDev_->currentIndex() >= 0; }
-void Form1::ButtonCaption(const std::string& caption) { cmdDo_->setText(Q(caption)); }
+void Form1::ButtonCaption(const std::string& caption) {
+  cmdDo_->setText(Q(caption));
+  ShowRecordingStateInTray();
+}
+
+void Form1::PauseButton(bool enabled, const std::string& caption) {
+  cmdPause_->setEnabled(enabled);
+  cmdPause_->setText(Q(caption));
+  ShowRecordingStateInTray();
+}
 
 void Form1::SetSettingsEnabled(bool enabled) {
   frmOut_->setEnabled(enabled);
@@ -598,14 +650,22 @@ void Form1::OnTick() {
 
   const std::span<const int16_t> block = controller_->intVisSamples();
   // Blocks come about every 58 ms, ticks every 25: the waveform of a block
-  // already drawn would come out the same, so it is drawn once. The spectrum's
-  // bars fall on every tick and are drawn each time.
+  // already drawn would come out the same, so it is drawn once (while paused
+  // the block stays the last recorded one). The spectrum's bars fall on every
+  // tick and are drawn each time, except while paused: they stand still then.
   if (controller_->BlockSerial() != drawnBlock_) {
     drawnBlock_ = controller_->BlockSerial();
     clsVis_.DrawAmplitudes(block, *surfAmpl_);
     picAmpl_->update();
   }
-  clsVis_.DrawFrequencies(block, *surfFreq_);
+  if (!controller_->IsPaused()) {
+    clsVis_.DrawFrequencies(block, *surfFreq_);
+    picFreq_->update();
+  }
+  DrawLevels(controller_->LevelSamples());  // the live input, paused or not
+}
+
+void Form1::DrawLevels(std::span<const int16_t> block) {
   int32_t L = 0;
   int32_t R = 0;
   if (Stereo()) {
@@ -618,5 +678,5 @@ void Form1::OnTick() {
   clsSmoothR_->SmoothAdd(static_cast<float>(R == 0 ? 1 : R));
   DrawLevel(*surfVUL_, clsSmoothL_->SmoothGetMax() / 32768.0f);
   DrawLevel(*surfVUR_, clsSmoothR_->SmoothGetMax() / 32768.0f);
-  for (PictureView* view : {picFreq_, picVUL_, picVUR_}) view->update();
+  for (PictureView* view : {picVUL_, picVUR_}) view->update();
 }

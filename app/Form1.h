@@ -2,9 +2,10 @@
 // the effects chain, the displays and the recording controller; it forwards the
 // user's choices (device, line, level, rate, stereo, format, output file,
 // effects) and redraws waveform, spectrum, level bars and status texts on its own
-// 25 ms timer from the newest processed block.
+// 25 ms timer from the newest processed block; while a recording is paused only
+// the level bars move. Ctrl+R starts and stops, Ctrl+P pauses and goes on.
 //
-// Every control's objectName is its name: cmdDo, frmInp, cboDev, cboRecLine,
+// Every control's objectName is its name: cmdDo, cmdPause, frmInp, cboDev, cboRecLine,
 // sldVol, lblVolPer, frmOut, picOutXP, txtFile, cmdBrowse, Command1..Command4,
 // txtWAVFmt, cmdSelFmt, cboSamplerate, chkStereo, frmEffects, chkFX0..chkFX3 (the
 // control array chkFX, Index 0..3), cmdFXOpts, picVUL, picVUR, picAmpl, picFreq,
@@ -93,6 +94,7 @@ class Form1 : public QMainWindow, public RecorderView {
   bool Stereo() const override;
   bool DeviceChosen() const override;
   void ButtonCaption(const std::string& caption) override;
+  void PauseButton(bool enabled, const std::string& caption) override;
   void SetSettingsEnabled(bool enabled) override;
 
  protected:
@@ -106,6 +108,10 @@ class Form1 : public QMainWindow, public RecorderView {
   QGroupBox* BuildEffectsFrame();
   QWidget* BuildDisplays();
   void ConnectHandlers();
+  // cmdDo's and cmdPause's keys, also heard while another control has focus.
+  void AddRecordingShortcuts();
+  void ConnectTrayRecordingItems();
+  void ShowRecordingStateInTray();
   void PlaceOverlays();
   PictureView* AddPicture(const char* name, QImageSurface& surface, QWidget* parent);
 
@@ -127,6 +133,7 @@ class Form1 : public QMainWindow, public RecorderView {
   void ShowEffectsDialog();
   void OnTick();
   void DrawLevel(QImageSurface& surface, float L);
+  void DrawLevels(std::span<const int16_t> block);
   void Unload();
   void ShowWarning(const std::string& text);
 
@@ -153,6 +160,7 @@ class Form1 : public QMainWindow, public RecorderView {
   std::unique_ptr<QImageSurface> surfVUL_, surfVUR_, surfAmpl_, surfFreq_;
 
   QPushButton* cmdDo_ = nullptr;
+  QPushButton* cmdPause_ = nullptr;
   QGroupBox* frmInp_ = nullptr;
   QComboBox* cboDev_ = nullptr;
   QComboBox* cboRecLine_ = nullptr;

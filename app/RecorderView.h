@@ -15,6 +15,7 @@ class RecorderView {
   virtual bool Stereo() const = 0;           // chkStereo ticked
   virtual bool DeviceChosen() const = 0;     // cboDev has a selection
   virtual void ButtonCaption(const std::string& caption) = 0;  // cmdDo
+  virtual void PauseButton(bool enabled, const std::string& caption) = 0;  // cmdPause
   // Enables or disables frmOut, then frmInp, with everything inside them.
   virtual void SetSettingsEnabled(bool enabled) = 0;
 };

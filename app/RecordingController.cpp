@@ -134,6 +134,7 @@ void RecordingController::Start() {
   }
   diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
   view_.ButtonCaption("停止录音");
+  ShowPauseState();
   view_.SetSettingsEnabled(false);
   // Before the first block arrives: from now on a crash leaves the file to the next start's repair.
   const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
@@ -189,6 +190,8 @@ void RecordingController::Stop() {
   stopping_ = true;
   const bool stopped = clsRecorder_.StopRecord();
   stopping_ = false;
+  paused_ = false;
+  ShowPauseState();
   clsEncoder_.EncoderClose();
   RecordingJournal().Finish(view_.OutputFile());
   diskGuard_.End();
@@ -225,7 +228,35 @@ void RecordingController::SaveCounter() {
   }
 }
 
+void RecordingController::TogglePause() {
+  if (!clsRecorder_.IsRecording()) return;
+  // Input received so far belongs to the side of the click it came on.
+  clsRecorder_.DeliverReceived();
+  // An encoder failure in those blocks may have ended the recording.
+  if (!clsRecorder_.IsRecording()) return;
+  paused_ = !paused_;
+  // The level bars show the last recorded block until live input arrives.
+  if (paused_) pausedSamples_ = intVisSamples_;
+  ShowPauseState();
+}
+
+void RecordingController::ShowPauseState() {
+  view_.PauseButton(clsRecorder_.IsRecording() && !stopping_, paused_ ? kResumeCaption : kPauseCaption);
+}
+
+void RecordingController::KeepPausedInput(std::span<const int16_t> intBuffer) {
+  if (pausedSamples_.size() == intBuffer.size()) {
+    std::copy(intBuffer.begin(), intBuffer.end(), pausedSamples_.begin());
+  } else {
+    pausedSamples_.assign(intBuffer.begin(), intBuffer.end());
+  }
+}
+
 void RecordingController::GotData(std::span<const int16_t> intBuffer, int32_t lngLen) {
+  if (paused_) {
+    KeepPausedInput(intBuffer);
+    return;
+  }
   // Same length as last time (the usual case): copy without allocating.
   if (intVisSamples_.size() == intBuffer.size()) {
     std::copy(intBuffer.begin(), intBuffer.end(), intVisSamples_.begin());
@@ -273,7 +304,7 @@ std::string RecordingController::StatusSizeText() const {
 
 std::string RecordingController::StatusLengthText() const {
   if (!clsRecorder_.IsRecording()) return "长度: 0:00";
-  return "长度: " + FormatLength(lngRecMS_);
+  return "长度: " + FormatLength(lngRecMS_) + (paused_ ? " (已暂停)" : "");
 }
 
 std::string RecordingController::StatusLostText() const {

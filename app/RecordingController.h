@@ -3,7 +3,8 @@
 // the displays, makes the status texts, and numbers the output files.
 //
 // Per block: copy -> clsDSP::ProcessSamples (in place) -> Encode(exactly lngLen bytes).
-// Two states, given by CaptureEngine::IsRecording alone: Idle and Recording.
+// Two states, given by CaptureEngine::IsRecording alone: Idle and Recording;
+// a recording may be paused (nothing written, the length stands still).
 // Messages: "提示" for the start and stop checks, "Tamblin" for everything else.
 // UI thread only; handlers run one at a time.
 #pragma once
@@ -47,6 +48,15 @@ class RecordingController {
   // The start/stop button (cmdDo): starts when idle, stops when recording.
   void Toggle();
 
+  // The pause button (cmdPause, enabled only while recording): pauses the
+  // recording or goes on with it in the same file. The cut falls at the input
+  // received up to the click, to the sample: all of it before a pause goes
+  // into the file, nothing received while paused does.
+  void TogglePause();
+  bool IsPaused() const { return paused_; }
+  static constexpr const char* kPauseCaption = "暂停";
+  static constexpr const char* kResumeCaption = "继续";
+
   // The capture engine's GotData event: intBuffer is the whole delivered array,
   // lngLen its valid byte count.
   void GotData(std::span<const int16_t> intBuffer, int32_t lngLen);
@@ -61,13 +71,17 @@ class RecordingController {
   bool IsRecording() const;
   // The newest block after effects (1024 zeros until the first block).
   std::span<const int16_t> intVisSamples() const { return intVisSamples_; }
+  // For the level bars: the newest captured block, while paused too (then as
+  // captured: no effects run on audio that is not recorded).
+  std::span<const int16_t> LevelSamples() const { return paused_ ? pausedSamples_ : intVisSamples_; }
   // Counts delivered blocks; changes whenever intVisSamples does.
   uint64_t BlockSerial() const { return blockSerial_; }
   int32_t lngRecMS() const { return lngRecMS_; }  // recorded length, 0 when idle
   int32_t lngBytesPerSec() const { return lngBytesPerSec_; }  // 0 when idle
   FileCounter& Counter() { return counter_; }
 
-  // Status bar panels: "文件大小: ..." and "长度: m:ss", the idle texts when idle.
+  // Status bar panels: "文件大小: ..." and "长度: m:ss" ("长度: m:ss (已暂停)"
+  // while paused), the idle texts when idle.
   std::string StatusSizeText() const;
   std::string StatusLengthText() const;
   // Third panel: input the server had to drop during this recording, "输入丢失: N".
@@ -98,6 +112,8 @@ class RecordingController {
   void PrepareNextFile();
   void SaveCounter();
   void StopAfterEncoderFailure(const std::string& message);
+  void ShowPauseState();
+  void KeepPausedInput(std::span<const int16_t> intBuffer);
 
   CaptureEngine& clsRecorder_;
   Encoder& clsEncoder_;
@@ -114,5 +130,7 @@ class RecordingController {
   int32_t lngBytesPerSec_ = 0;
   uint64_t blockSerial_ = 0;
   bool stopping_ = false;    // inside Stop: the engine delivers the rest
+  bool paused_ = false;      // kept through Stop, so the rest it delivers is not written
+  std::vector<int16_t> pausedSamples_;  // the newest block captured while paused
   std::string stopFailure_;  // an encoder failure ending the recording, told after the stop
 };

@@ -61,6 +61,26 @@ void TrayIcon::BringToFront() {
   window_->activateWindow();
 }
 
+void TrayIcon::AddRecordingItems(std::function<void()> startStop, std::function<void()> pause) {
+  QAction* first = menu_->actions().value(0);
+  startStop_ = new QAction(QStringLiteral("开始录音"), menu_);
+  startStop_->setObjectName(QStringLiteral("mnuDo"));
+  pause_ = new QAction(QStringLiteral("暂停"), menu_);
+  pause_->setObjectName(QStringLiteral("mnuPause"));
+  pause_->setEnabled(false);
+  menu_->insertActions(first, {startStop_, pause_});
+  menu_->insertSeparator(first)->setObjectName(QStringLiteral("mnuRecordingEnd"));
+  connect(startStop_, &QAction::triggered, this, std::move(startStop));
+  connect(pause_, &QAction::triggered, this, std::move(pause));
+}
+
+void TrayIcon::ShowRecordingState(const QString& startStopCaption, bool pauseEnabled, const QString& pauseCaption) {
+  if (startStop_ == nullptr) return;
+  startStop_->setText(startStopCaption);
+  pause_->setEnabled(pauseEnabled);
+  pause_->setText(pauseCaption);
+}
+
 QSystemTrayIcon* TrayIcon::Icon() const { return icon_; }
 
 QMenu* TrayIcon::Menu() const { return menu_; }

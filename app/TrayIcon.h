@@ -1,5 +1,7 @@
 // TrayIcon: the notification-area icon of the main window (tip "TamblinV3.3")
-// and its popup menu "显示Tamblin", separator, "退出". The right button raises
+// and its popup menu "显示Tamblin", separator, "退出", with the recording items
+// "开始录音"/"停止录音" and "暂停"/"继续" above them once added, so a recording
+// can be run while the window is hidden. The right button raises
 // the window; the menu opens on release; left click and double click do nothing.
 // The icon lives as long as this object. UI thread only.
 #pragma once
@@ -34,6 +36,13 @@ class TrayIcon : public QObject {
   // restored from minimised, raised and activated.
   void BringToFront();
 
+  // Puts the recording items, then a separator, above the menu's items:
+  // "开始录音" runs `startStop`, "暂停" (disabled until ShowRecordingState
+  // enables it) runs `pause`.
+  void AddRecordingItems(std::function<void()> startStop, std::function<void()> pause);
+  // Mirrors the window's buttons: cmdDo's caption, cmdPause's state and caption.
+  void ShowRecordingState(const QString& startStopCaption, bool pauseEnabled, const QString& pauseCaption);
+
   QSystemTrayIcon* Icon() const;
   QMenu* Menu() const;
 
@@ -53,5 +62,7 @@ class TrayIcon : public QObject {
   // when the window is shown again or closed, so the program can then end.
   std::unique_ptr<QEventLoopLocker> keepRunning_;
   QMenu* menu_ = nullptr;
+  QAction* startStop_ = nullptr;  // the recording items, once added
+  QAction* pause_ = nullptr;
   QSystemTrayIcon* icon_ = nullptr;
 };

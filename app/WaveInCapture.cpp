@@ -12,4 +12,6 @@ std::string WaveInCapture::StartFailure() const { return recorder_.StartFailure(
 
 bool WaveInCapture::StopRecord() { return recorder_.StopRecord(); }
 
+void WaveInCapture::DeliverReceived() { recorder_.DeliverReceived(); }
+
 int64_t WaveInCapture::LostInputCount() const { return recorder_.LostInputCount(); }

@@ -14,6 +14,7 @@ class WaveInCapture : public CaptureEngine {
   bool StartRecord(int32_t samplerate, int16_t Channels) override;
   std::string StartFailure() const override;
   bool StopRecord() override;
+  void DeliverReceived() override;
   int64_t LostInputCount() const override;
 
  private:

@@ -46,7 +46,7 @@ MMRESULT PulseWaveInDriver::Open(const std::string& sourceName, const WAVEFORMAT
     std::lock_guard buffers(bufferMutex_);
     reserve_.assign(reserveBytes, 0);
     reserveStart_ = reserveUsed_ = 0;
-    overflowing_ = running_ = lossPending_ = false;
+    overflowing_ = running_ = lossPending_ = markPending_ = false;
   }
   receivedBytes_ = 0;
   corked_ = true;
@@ -160,9 +160,20 @@ MMRESULT PulseWaveInDriver::Reset() {
     std::lock_guard buffers(bufferMutex_);
     HandBackAll();
     reserveStart_ = reserveUsed_ = 0;
+    markPending_ = false;
   }
   if (!lost_) connection_->WaitOperation(pa_stream_flush(stream_, nullptr, nullptr));
   return stopped;
+}
+
+int64_t PulseWaveInDriver::Flush() {
+  // The main loop thread stores under the same lock: the mark falls between
+  // two stored pieces, never inside one.
+  std::lock_guard buffers(bufferMutex_);
+  markPending_ = true;
+  bytesBeforeMark_ = reserveUsed_;
+  Pump();
+  return receivedBytes_;
 }
 
 MMRESULT PulseWaveInDriver::Close() {
@@ -185,7 +196,7 @@ void PulseWaveInDriver::CloseStream() {
       header->dwFlags &= ~WHDR_INQUEUE;
     }
     head_ = tail_ = nullptr;
-    running_ = lossPending_ = false;
+    running_ = lossPending_ = markPending_ = false;
   }
   window_ = 0;
   // Wake-ups still queued for the old window are dropped with it.
@@ -307,13 +318,21 @@ void PulseWaveInDriver::StoreInReserve(const char* data, size_t bytes) {
 }
 
 void PulseWaveInDriver::Pump() {
-  while (head_ != nullptr && reserveUsed_ > 0) {
+  for (;;) {
+    if (markPending_ && bytesBeforeMark_ == 0) {
+      // Everything before the mark is in buffers: the one being filled goes now.
+      markPending_ = false;
+      if (head_ != nullptr && head_->dwBytesRecorded > 0) Complete();
+    }
+    const size_t available = markPending_ ? bytesBeforeMark_ : reserveUsed_;
+    if (head_ == nullptr || available == 0) return;
     const size_t space = head_->dwBufferLength - head_->dwBytesRecorded;
-    const size_t part = std::min({space, reserveUsed_, reserve_.size() - reserveStart_});
+    const size_t part = std::min({space, available, reserve_.size() - reserveStart_});
     std::memcpy(head_->lpData + head_->dwBytesRecorded, reserve_.data() + reserveStart_, part);
     head_->dwBytesRecorded += static_cast<uint32_t>(part);
     reserveStart_ = (reserveStart_ + part) % reserve_.size();
     reserveUsed_ -= part;
+    if (markPending_) bytesBeforeMark_ -= part;
     if (head_->dwBytesRecorded == head_->dwBufferLength) Complete();
   }
 }

@@ -46,11 +46,12 @@ class PulseWaveInDriver : public WaveInDriver {
   MMRESULT Stop() override;
   MMRESULT Reset() override;
   MMRESULT Close() override;
+  int64_t Flush() override;
   int64_t OverflowCount() const override { return overflows_; }
   std::string LostReason() const override;
   std::string LastError() const override { return lastError_; }
   // Bytes of input taken from the server since Open (stored in the reserve).
-  int64_t ReceivedBytes() const { return receivedBytes_; }
+  int64_t ReceivedBytes() const override { return receivedBytes_; }
 
  private:
   // Posted to the driver's own window: buffers can be filled (no parameters).
@@ -75,7 +76,7 @@ class PulseWaveInDriver : public WaveInDriver {
   // With bufferMutex_ held.
   void StoreInReserve(const char* data, size_t bytes);
   bool WakeWanted() const;  // the first queued buffer can be filled, or a loss waits
-  void Pump();              // reserve -> queued buffers; UI thread
+  void Pump();              // reserve -> queued buffers, cut at a mark; UI thread
   void Complete();          // hands the first queued buffer back; UI thread
   void HandBackAll();
 
@@ -99,6 +100,8 @@ class PulseWaveInDriver : public WaveInDriver {
   std::vector<char> reserve_;  // ring of received bytes not yet in a buffer
   size_t reserveStart_ = 0;
   size_t reserveUsed_ = 0;
+  bool markPending_ = false;  // a Flush's mark lies in the reserve, ...
+  size_t bytesBeforeMark_ = 0;  // ... this many bytes from reserveStart_
   bool overflowing_ = false;  // inside one run of dropped input
   bool running_ = false;
   bool lossPending_ = false;  // the UI thread has yet to hand back and report a loss

@@ -34,8 +34,18 @@ class WaveInDriver {
   // Stops input and hands back every queued buffer; input not yet in a buffer
   // is discarded.
   virtual MMRESULT Reset() = 0;
+  // Marks the end of the input received so far, input going on: queued
+  // buffers are filled up to the mark and the one it falls in is handed back
+  // at once, partly filled; input after the mark starts the next buffer. When
+  // the queued buffers cannot take all input before the mark, the rest goes
+  // into buffers added later, the same way. Returns the bytes received since
+  // Open up to the mark (every received byte is handed back in order, so the
+  // engine knows when it has had them all).
+  virtual int64_t Flush() = 0;
   virtual MMRESULT Close() = 0;
 
+  // Bytes of input received since Open (handed back or not yet).
+  virtual int64_t ReceivedBytes() const = 0;
   // Times the server had to drop input since Open because no buffer was free
   // to take it (kept after Close).
   virtual int64_t OverflowCount() const = 0;

@@ -89,6 +89,8 @@ void WaveInRecorder::BufferSize(int32_t bytes) { bufferSize_ = bytes; }
 
 int64_t WaveInRecorder::LostInputCount() const { return driver_->OverflowCount(); }
 
+int64_t WaveInRecorder::ReceivedBytes() const { return driver_->ReceivedBytes(); }
+
 bool WaveInRecorder::StartRecord(int32_t samplerate, int16_t Channels) {
   // A second start would take the buffers away from the driver that holds them.
   if (open_) {
@@ -114,6 +116,7 @@ bool WaveInRecorder::StartRecord(int32_t samplerate, int16_t Channels) {
   }
   ++recording_;
   nextBuffer_ = 0;
+  deliveredBytes_ = 0;
   startFailure_.clear();
   for (CaptureBuffer& buffer : buffers_) driver_->AddBuffer(&buffer.header);
   return true;
@@ -157,7 +160,7 @@ bool WaveInRecorder::StopRecord() {
     stopping_ = true;
     stopAgain_ = false;
     driver_->Stop();
-    DeliverRestOfRecording();
+    DeliverReceived();  // the stopped device has received all it will
     driver_->Reset();
     for (CaptureBuffer& buffer : buffers_) driver_->Unprepare(&buffer.header);
     driver_->Close();
@@ -168,20 +171,25 @@ bool WaveInRecorder::StopRecord() {
   return true;
 }
 
-void WaveInRecorder::DeliverRestOfRecording() {
-  // Buffers queued again take what the reserve still holds; the driver's Stop
-  // hands back the last, partly filled one. Bounded by the reserve.
-  while (!stopAgain_ && open_ && DeliverHandedBackBuffers()) driver_->Stop();
+void WaveInRecorder::DeliverReceived() {
+  if (!open_) return;
+  const int64_t mark = driver_->Flush();
+  // Buffers queued again take what the driver still holds before the mark and
+  // come back at once. Bounded by the driver's reserve.
+  while (!stopAgain_ && open_ && deliveredBytes_ < mark && DeliverHandedBackBuffers(mark)) {
+  }
 }
 
-bool WaveInRecorder::DeliverHandedBackBuffers() {
+bool WaveInRecorder::DeliverHandedBackBuffers(int64_t upTo) {
   bool delivered = false;
   // The driver hands buffers back in the order they were queued, which is ring order.
-  while (open_ && !buffers_.empty() && (buffers_[nextBuffer_].header.dwFlags & WHDR_DONE) != 0) {
+  while (open_ && !buffers_.empty() && deliveredBytes_ < upTo &&
+         (buffers_[nextBuffer_].header.dwFlags & WHDR_DONE) != 0) {
     CaptureBuffer& buffer = buffers_[nextBuffer_];
     buffer.header.dwFlags &= ~WHDR_DONE;  // delivered once, whoever asks next
     nextBuffer_ = (nextBuffer_ + 1) % buffers_.size();
     delivered = true;
+    deliveredBytes_ += buffer.header.dwBytesRecorded;
     const uint64_t recording = recording_;
     int32_t lngLen = static_cast<int32_t>(buffer.header.dwBytesRecorded);
     if (GotData) GotData(std::span<int16_t>(buffer.samples), lngLen);

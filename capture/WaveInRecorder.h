@@ -51,11 +51,19 @@ class WaveInRecorder : private HookOwner {
   int64_t LostInputCount() const;
 
   bool IsRecording() const;
+  // Bytes of input the device received since StartRecord, delivered or not yet.
+  int64_t ReceivedBytes() const;
   // Stops and closes the device. Before it closes, everything captured up to
   // the stop goes out through GotData (the last buffer partly filled), with
   // IsRecording still true; a StopRecord called from inside those deliveries
   // only ends them. Always true; harmless while idle.
   bool StopRecord();
+  // Delivers through GotData, before it returns, everything the device has
+  // received up to this call (the last of it in a partly filled buffer), while
+  // the recording goes on: the first buffer delivered afterwards starts with
+  // the first sample received after the call. A pause cuts here, to the sample.
+  // Harmless while idle; a StopRecord from inside ends the deliveries.
+  void DeliverReceived();
   // Opens the selected device (none selected: the system's default input) for
   // 16-bit PCM at `samplerate` Hz with `Channels` (1 or 2) and starts the ring.
   // False, with nothing left open and the cause in StartFailure, when the
@@ -111,10 +119,10 @@ class WaveInRecorder : private HookOwner {
   bool FailStart(std::string cause, int32_t prepared);
   bool PrepareBuffers(int32_t bytes);
   void UnprepareBuffers(int32_t last);
-  // Hands every buffer the driver gave back to GotData in ring order, queueing
-  // each again while the recording goes on. True when any was delivered.
-  bool DeliverHandedBackBuffers();
-  void DeliverRestOfRecording();
+  // Hands the buffers the driver gave back to GotData in ring order, queueing
+  // each again while the recording goes on, until `upTo` bytes of the
+  // recording have been delivered. True when any was delivered.
+  bool DeliverHandedBackBuffers(int64_t upTo = INT64_MAX);
   // The selected device as the server has it now; nothing when none is
   // selected or it is gone.
   std::optional<SourceDescription> SelectedSource();
@@ -132,6 +140,7 @@ class WaveInRecorder : private HookOwner {
   bool stopping_ = false;       // StopRecord is delivering the rest
   bool stopAgain_ = false;      // a GotData handler asked to stop during that
   size_t nextBuffer_ = 0;       // the buffer the driver hands back next
+  int64_t deliveredBytes_ = 0;  // handed to GotData during this recording
   std::string startFailure_;
   uint64_t recording_ = 0;      // serial of the current recording
   int32_t deviceId_ = -1;

@@ -16,6 +16,7 @@ MMRESULT FakeWaveInDriver::Open(const std::string& sourceName, const WAVEFORMATE
   openedFormat = format;
   window = callbackWindow;
   open_ = true;
+  handedBackBytes_ = 0;
   return MMSYSERR_NOERROR;
 }
 
@@ -44,11 +45,25 @@ MMRESULT FakeWaveInDriver::AddBuffer(WAVEHDR* header) {
 MMRESULT FakeWaveInDriver::Start() { return Log("start"); }
 
 MMRESULT FakeWaveInDriver::Stop() {
+  HandBackPartial();
+  return Log("stop");
+}
+
+int64_t FakeWaveInDriver::Flush() {
+  HandBackPartial();
+  Log("flush");
+  return handedBackBytes_;
+}
+
+int64_t FakeWaveInDriver::ReceivedBytes() const {
+  return handedBackBytes_ + (queue_.empty() ? 0 : queue_.front()->dwBytesRecorded);
+}
+
+void FakeWaveInDriver::HandBackPartial() {
   if (!queue_.empty() && queue_.front()->dwBytesRecorded > 0) {
     HandBack(queue_.front());
     queue_.pop_front();
   }
-  return Log("stop");
 }
 
 MMRESULT FakeWaveInDriver::Reset() {
@@ -66,6 +81,7 @@ MMRESULT FakeWaveInDriver::Close() {
 }
 
 void FakeWaveInDriver::HandBack(WAVEHDR* header) {
+  handedBackBytes_ += header->dwBytesRecorded;
   header->dwFlags = (header->dwFlags | WHDR_DONE) & ~WHDR_INQUEUE;
   CallbackWindow::PostMessage(window, MM_WIM_DATA, 0, reinterpret_cast<intptr_t>(header));
 }

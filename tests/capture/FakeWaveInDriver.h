@@ -1,6 +1,6 @@
 // FakeWaveInDriver: a scripted wave-in driver for engine tests. It logs every
-// call ("open", "prepare 3", "start", "add 0", "stop", "reset", "unprepare 2",
-// "close"), fails the calls named with FailOn, and fills queued buffers only
+// call ("open", "prepare 3", "start", "add 0", "stop", "flush", "reset",
+// "unprepare 2", "close"), fails the calls named with FailOn, and fills queued buffers only
 // when the test says so, posting them to the callback window like a device.
 #pragma once
 
@@ -36,7 +36,11 @@ class FakeWaveInDriver : public WaveInDriver {
   MMRESULT Stop() override;
   MMRESULT Reset() override;
   MMRESULT Close() override;
+  // Hands back a partly filled first buffer, as the device would at a mark.
+  int64_t Flush() override;
   int64_t OverflowCount() const override { return overflows; }
+  // Handed back, and in the first queued buffer.
+  int64_t ReceivedBytes() const override;
   std::string LostReason() const override { return lostReason_; }
   std::string LastError() const override { return lastError; }
 
@@ -50,9 +54,11 @@ class FakeWaveInDriver : public WaveInDriver {
  private:
   MMRESULT Log(const std::string& call);
   void HandBack(WAVEHDR* header);
+  void HandBackPartial();
 
   std::set<std::string> failing_;
   std::deque<WAVEHDR*> queue_;
+  int64_t handedBackBytes_ = 0;  // since Open
   bool open_ = false;
   std::string lostReason_;
 };

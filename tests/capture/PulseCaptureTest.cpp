@@ -216,6 +216,45 @@ INSTANTIATE_TEST_SUITE_P(RatesAndChannels, PulseRecordingEndTest,
                                            std::make_tuple(100, int16_t{1}, size_t{301}),
                                            std::make_tuple(1, int16_t{1}, size_t{3})));
 
+// The cut of a pause on the real driver: everything received before
+// DeliverReceived comes out before it returns, bit for bit, even when it is
+// more than the buffer ring holds and more input arrives while the cut is
+// being delivered; that input starts the blocks after the cut.
+TEST_F(PulseRecordingTest, DeliverReceivedCutsAtTheInputReceivedSoFar) {
+  StartRecording(44100, 2, "Pipe-Cut");
+  const std::vector<int16_t> fed = KnownSamples(44100 * 2 * 2);
+  const std::vector<int16_t> before(fed.begin(), fed.begin() + 44100 * 2 + 2 * 333);  // 8.6 buffers
+  const std::vector<int16_t> after(fed.begin() + static_cast<long>(before.size()), fed.end());
+  // Without running the event loop nothing is delivered: all of it waits in
+  // the driver's reserve.
+  const auto receivedAtLeast = [this](size_t samples) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (recorder_.ReceivedBytes() < static_cast<int64_t>(samples * 2)) {
+      if (std::chrono::steady_clock::now() > limit) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+  };
+  feeder_->Feed(before, 4.0);
+  ASSERT_TRUE(receivedAtLeast(before.size()));
+  feeder_->WaitFed();
+  // The first block of the cut waits until the rest has arrived behind it.
+  recorder_.GotData = [&](std::span<int16_t> intBuffer, int32_t& lngLen) {
+    if (samples_.empty()) {
+      feeder_->Feed(after, 4.0);
+      EXPECT_TRUE(receivedAtLeast(fed.size()));
+    }
+    samples_.insert(samples_.end(), intBuffer.begin(), intBuffer.begin() + lngLen / 2);
+  };
+  recorder_.DeliverReceived();
+  EXPECT_EQ(recorder_.ReceivedBytes(), static_cast<int64_t>(fed.size() * 2)) << "the source gave more than was fed";
+  EXPECT_TRUE(samples_ == before) << samples_.size() << " samples delivered, " << before.size() << " before the cut";
+  recorder_.DeliverReceived();
+  EXPECT_TRUE(samples_ == fed) << samples_.size() << " samples delivered, " << fed.size() << " fed";
+  recorder_.StopRecord();
+  EXPECT_EQ(samples_.size(), fed.size()) << "the stop found nothing more";
+}
+
 TEST(PulseDevicesTest, PipeSourceIsListedAndItsLevelReachesTheServer) {
   ASSERT_TRUE(EnsurePulseServer());
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_dev"), 44100, 2, "Pipe-Devices");

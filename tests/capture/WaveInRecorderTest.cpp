@@ -168,6 +168,40 @@ TEST_F(WaveInRecorderTest, StopDeliversTheRestBeforeClosing) {
   EXPECT_EQ(deliveries.size(), 3u) << "a posted buffer came again after the stop";
 }
 
+// A pause's cut: what was handed back and the partly filled buffer go out
+// before DeliverReceived returns, the device keeps running, and what it
+// records next comes in the following buffers. A stop from inside ends it.
+TEST_F(WaveInRecorderTest, DeliverReceivedHandsOutEverythingSoFarAndRecordingGoesOn) {
+  recorder->DeliverReceived();
+  EXPECT_TRUE(driver->calls.empty()) << "idle: no device is touched";
+  ASSERT_TRUE(recorder->StartRecord(44100, 2));
+  const std::vector<int16_t> first = Block(), part = Block(100), next = Block();
+  ASSERT_TRUE(driver->FillNext(first));  // posted, not yet dispatched
+  ASSERT_TRUE(driver->FillPartly(part));
+  EXPECT_EQ(recorder->ReceivedBytes(), 10240 + 200);
+  const size_t before = driver->calls.size();
+  recorder->DeliverReceived();
+  ASSERT_EQ(deliveries.size(), 2u);
+  EXPECT_EQ(deliveries[0].samples, first);
+  EXPECT_EQ(deliveries[1].samples, part);
+  EXPECT_EQ(CallsFrom(before), (std::vector<std::string>{"flush", "add 0", "add 1"}));
+  EXPECT_TRUE(recorder->IsRecording());
+  EXPECT_EQ(driver->QueuedCount(), 5u);
+  ASSERT_TRUE(driver->FillNext(next));
+  ASSERT_TRUE(PumpUntil([&] { return deliveries.size() == 3; }));
+  EXPECT_EQ(deliveries[2].samples, next);
+  PumpFor(std::chrono::milliseconds(100));
+  EXPECT_EQ(deliveries.size(), 3u) << "a buffer delivered by the cut came again";
+
+  onData = [&] { recorder->StopRecord(); };
+  ASSERT_TRUE(driver->FillNext(Block()));
+  ASSERT_TRUE(driver->FillPartly(Block(10)));
+  recorder->DeliverReceived();
+  EXPECT_FALSE(recorder->IsRecording());
+  EXPECT_EQ(driver->calls.back(), "close");
+  EXPECT_EQ(deliveries.size(), 5u) << "the stop inside delivered the rest once";
+}
+
 TEST_F(WaveInRecorderTest, StopWhileIdleChangesNothing) {
   EXPECT_TRUE(recorder->StopRecord());
   EXPECT_TRUE(driver->calls.empty());

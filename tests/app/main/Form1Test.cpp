@@ -17,6 +17,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSlider>
 #include <QImage>
@@ -25,11 +26,13 @@
 #include <QTimer>
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <unistd.h>
 
 #include "TestDoubles.h"
 #include "app/OutputFileDialog.h"
 #include "app/RecordingController.h"
+#include "app/TrayIcon.h"
 #include "capture/WaveInRecorder.h"
 #include "encoding/EncoderWAV.h"
 #include "tests/support/PipeSourceFeeder.h"
@@ -77,6 +80,20 @@ class Form1Test : public ::testing::Test {
     return widget;
   }
   QString Numbered(int n) const { return folder.Path() + "/file/录音" + QString::number(n) + ".wav"; }
+
+  // The device list is read at start-up: loads the window again, then picks
+  // `feeder`'s source as the user would. False when it is not listed.
+  bool LoadWithSource(const PipeSourceFeeder& feeder, bool trayIcon) {
+    form.reset();
+    form = std::make_unique<Form1>(Form1::Services{&messages, &fileDialog, &chooser, trayIcon, &questions});
+    form->Load();
+    auto* device = Find<QComboBox>("cboDev");
+    const int index = device->findText(QString::fromStdString(feeder.Description()));
+    if (index < 0) return false;
+    device->setCurrentIndex(index);
+    emit device->activated(index);
+    return true;
+  }
 
   TempProgramFolder folder;
   RecordingMessages messages;
@@ -384,19 +401,29 @@ QByteArray ReadFile(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// A 44.1 kHz 16-bit stereo WAVE file's samples as sox reads them (through the
+// raw file `scratch`); empty when sox does not see that format.
+std::vector<int16_t> SoxSamples(const QString& recorded, const QString& scratch) {
+  for (const auto& [option, value] : {std::pair{"-r", "44100\n"}, {"-c", "2\n"}, {"-b", "16\n"}}) {
+    const ShellResult info = RunShellCommand(std::string("soxi ") + option + " " + ShellQuote(recorded.toStdString()));
+    EXPECT_EQ(info.exitCode, 0);
+    EXPECT_EQ(info.output, value) << option;
+    if (info.output != value) return {};
+  }
+  EXPECT_EQ(RunShellCommand("sox " + ShellQuote(recorded.toStdString()) + " -t raw -e signed-integer -b 16 -L " +
+                            ShellQuote(scratch.toStdString()))
+                .exitCode,
+            0);
+  const QByteArray bytes = ReadFile(scratch);
+  std::vector<int16_t> file(static_cast<size_t>(bytes.size()) / 2);
+  std::memcpy(file.data(), bytes.data(), file.size() * 2);
+  return file;
+}
+
 TEST_F(Form1Test, WholeRecordingFromAPipeSourceThroughTheChosenEffects) {
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("form1"), 44100, 2, "Form1-Pipe-" + std::to_string(getpid()));
   ASSERT_TRUE(feeder.Loaded());
-  // The device list is read at start-up: read it again for the new source.
-  form.reset();
-  form = std::make_unique<Form1>(Form1::Services{&messages, &fileDialog, &chooser, false, &questions});
-  form->Load();
-
-  auto* device = Find<QComboBox>("cboDev");
-  const int index = device->findText(QString::fromStdString(feeder.Description()));
-  ASSERT_GE(index, 0) << "pipe source not listed";
-  device->setCurrentIndex(index);
-  emit device->activated(index);
+  ASSERT_TRUE(LoadWithSource(feeder, false)) << "pipe source not listed";
   EXPECT_GT(Find<QComboBox>("cboRecLine")->count(), 0);
   EXPECT_EQ(Find<QLabel>("lblVolPer")->text(), "100%");
   ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
@@ -462,19 +489,7 @@ TEST_F(Form1Test, WholeRecordingFromAPipeSourceThroughTheChosenEffects) {
   const QString recorded = Numbered(0);
   EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), Numbered(1));
   EXPECT_EQ(ReadFile(folder.Path() + "/nu.ini"), QByteArray("1\r\n"));
-  const QString raw = folder.Path() + "/recorded.raw";
-  for (const auto& [option, value] : {std::pair{"-r", "44100\n"}, {"-c", "2\n"}, {"-b", "16\n"}}) {
-    const ShellResult info = RunShellCommand(std::string("soxi ") + option + " " + ShellQuote(recorded.toStdString()));
-    EXPECT_EQ(info.exitCode, 0);
-    EXPECT_EQ(info.output, value) << option;
-  }
-  ASSERT_EQ(RunShellCommand("sox " + ShellQuote(recorded.toStdString()) + " -t raw -e signed-integer -b 16 -L " +
-                            ShellQuote(raw.toStdString()))
-                .exitCode,
-            0);
-  const QByteArray bytes = ReadFile(raw);
-  std::vector<int16_t> file(static_cast<size_t>(bytes.size()) / 2);
-  std::memcpy(file.data(), bytes.data(), file.size() * 2);
+  const std::vector<int16_t> file = SoxSamples(recorded, folder.Path() + "/recorded.raw");
 
   std::vector<int16_t> expected = signal;
   clsDSP reference;
@@ -495,6 +510,97 @@ TEST_F(Form1Test, WholeRecordingFromAPipeSourceThroughTheChosenEffects) {
   size_t mismatches = 0;
   for (size_t i = 0; i < expected.size(); ++i) mismatches += file[lead + i] != expected[i];
   EXPECT_EQ(mismatches, 0u) << "of " << expected.size() << " samples";
+}
+
+// Pseudo-random samples: a join one sample off, or any paused input, shows.
+std::vector<int16_t> DistinctSamples(size_t count) {
+  std::minstd_rand generator(24681357u);
+  std::uniform_int_distribution<int> value(-32768, 32767);
+  std::vector<int16_t> samples(count);
+  std::generate(samples.begin(), samples.end(), [&] { return static_cast<int16_t>(value(generator)); });
+  return samples;
+}
+
+// Record 2 s, pause while 2 s more are fed, go on for 2 s, pause for 2 s more
+// and stop: the file holds exactly the first and the third segment, joined. Each step waits until the
+// driver has received its segment, so the clicks fall on known samples. Every
+// way in is used once: Ctrl+R starts, cmdPause pauses, Ctrl+P goes on, the
+// tray menu stops.
+TEST_F(Form1Test, PausedInputIsLeftOutOfTheFileExactly) {
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("form1_pause"), 44100, 2,
+                          "Form1-Pause-" + std::to_string(getpid()));
+  ASSERT_TRUE(feeder.Loaded());
+  ASSERT_TRUE(LoadWithSource(feeder, true)) << "pipe source not listed";
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+  auto* start = Find<QPushButton>("cmdDo");
+  auto* pause = Find<QPushButton>("cmdPause");
+  auto* length = Find<QLabel>("sbarPanel2");
+  EXPECT_TRUE(start->toolTip().contains("Ctrl+R"));
+  EXPECT_TRUE(pause->toolTip().contains("Ctrl+P"));
+  EXPECT_FALSE(pause->isEnabled());
+  const QList<QAction*> items = form->findChild<TrayIcon*>()->Menu()->actions();
+  ASSERT_EQ(items.size(), 6) << "start/stop, pause, separator, then the menu as it was";
+  EXPECT_FALSE(items[1]->isEnabled()) << "nothing to pause yet";
+  EXPECT_TRUE(items[2]->isSeparator());
+  EXPECT_EQ(items[3]->text(), "显示Tamblin");
+
+  QTest::keyClick(Find<QLineEdit>("txtFile"), Qt::Key_R, Qt::ControlModifier);
+  ASSERT_TRUE(form->Controller().IsRecording()) << (messages.shown.empty() ? "" : messages.shown[0].text);
+  EXPECT_TRUE(pause->isEnabled());
+  EXPECT_EQ(items[0]->text(), "停止录音");
+  EXPECT_TRUE(items[1]->isEnabled());
+
+  const size_t segment = 44100 * 2 * 2;
+  const std::vector<int16_t> fed = DistinctSamples(4 * segment);
+  const auto part = [&](size_t k) {
+    return std::vector<int16_t>(fed.begin() + static_cast<long>(k * segment),
+                                fed.begin() + static_cast<long>((k + 1) * segment));
+  };
+  const auto feedAndWait = [&](size_t k) {
+    feeder.Feed(part(k), 4.0);
+    const auto bytes = static_cast<int64_t>((k + 1) * segment * 2);
+    EXPECT_TRUE(WaitFor([&] { return form->Recorder().ReceivedBytes() >= bytes; }))
+        << "received " << form->Recorder().ReceivedBytes() << " of " << bytes << " bytes";
+  };
+
+  feedAndWait(0);
+  QTest::mouseClick(pause, Qt::LeftButton);
+  EXPECT_EQ(pause->text(), "继续");
+  EXPECT_EQ(items[1]->text(), "继续");
+  EXPECT_TRUE(WaitFor([&] { return length->text().endsWith("(已暂停)"); }));
+  const QString pausedLength = length->text();
+  const QImage wave = Find<QWidget>("picAmpl")->grab().toImage();
+  const QImage spectrum = Find<QWidget>("picFreq")->grab().toImage();
+
+  feedAndWait(1);
+  QTest::qWait(100);  // ticks that would draw
+  EXPECT_EQ(length->text(), pausedLength) << "the length stands still";
+  EXPECT_EQ(Find<QWidget>("picAmpl")->grab().toImage(), wave) << "the waveform stands still";
+  EXPECT_EQ(Find<QWidget>("picFreq")->grab().toImage(), spectrum) << "the spectrum stands still";
+  QTest::keyClick(Find<QLineEdit>("txtFile"), Qt::Key_P, Qt::ControlModifier);
+  EXPECT_EQ(pause->text(), "暂停");
+  EXPECT_FALSE(form->Controller().IsPaused());
+
+  feedAndWait(2);
+  // Paused again, and stopped while paused: the stop's last blocks stay out.
+  QTest::mouseClick(pause, Qt::LeftButton);
+  feedAndWait(3);
+  feeder.WaitFed();
+  items[0]->trigger();
+  EXPECT_FALSE(form->Controller().IsRecording());
+  EXPECT_FALSE(pause->isEnabled());
+  EXPECT_FALSE(items[1]->isEnabled());
+  EXPECT_EQ(items[0]->text(), "开始录音");
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+
+  const std::vector<int16_t> file = SoxSamples(Numbered(0), folder.Path() + "/recorded.raw");
+  std::vector<int16_t> expected = part(0);
+  const std::vector<int16_t> third = part(2);
+  expected.insert(expected.end(), third.begin(), third.end());
+  ASSERT_EQ(file.size(), expected.size());
+  const auto mismatch = std::mismatch(file.begin(), file.end(), expected.begin());
+  EXPECT_TRUE(mismatch.first == file.end()) << "first difference at sample " << (mismatch.first - file.begin());
 }
 
 }  // namespace

@@ -412,6 +412,82 @@ TEST_F(RecordingControllerTest, FailureStopWritesNothingMore) {
   EXPECT_EQ(messages.shown[0].text, "编码转换失败, 录音已停止!");
 }
 
+// Pause and resume: each click first takes what the engine has received (it
+// belongs to the side it came on), then switches. While paused nothing is
+// written or counted, no effect runs, the level bars still get the input, the
+// button says "继续" and the length says it is paused; the stop's last blocks
+// of a paused recording are not written either.
+TEST_F(RecordingControllerTest, PausedBlocksAreNeitherWrittenNorCounted) {
+  StartWithCounter("1\r\n");
+  EXPECT_FALSE(view.pauseEnabled);
+  controller.TogglePause();
+  EXPECT_EQ(capture.deliverCalls, 0) << "idle: nothing to pause";
+  EXPECT_FALSE(controller.IsPaused());
+
+  controller.Toggle();
+  EXPECT_TRUE(view.pauseEnabled);
+  EXPECT_EQ(view.pauseCaption, "暂停");
+  effects.EffectsUsed(FX_AMPLIFY);
+  effects.AmplifyDB(6);
+  const std::vector<int16_t> before = TestBlock(100), during = TestBlock(200), after = TestBlock(300);
+  capture.onDeliverReceived = [&] { controller.GotData(before, 200); };
+  controller.TogglePause();
+  EXPECT_TRUE(controller.IsPaused());
+  ASSERT_EQ(encoder.encoded.size(), 1u) << "received before the click: written";
+  const int32_t length = controller.lngRecMS();
+  EXPECT_EQ(view.pauseCaption, "继续");
+  EXPECT_TRUE(view.pauseEnabled);
+  EXPECT_EQ(controller.StatusLengthText(), "长度: 0:00 (已暂停)");
+
+  capture.onDeliverReceived = [&] { controller.GotData(during, 400); };
+  controller.GotData(during, 400);
+  EXPECT_TRUE(std::ranges::equal(controller.LevelSamples(), during)) << "live input, no effects";
+  controller.TogglePause();
+  EXPECT_FALSE(controller.IsPaused());
+  EXPECT_EQ(encoder.encoded.size(), 1u) << "received while paused: not written";
+  EXPECT_EQ(controller.lngRecMS(), length);
+  EXPECT_EQ(view.pauseCaption, "暂停");
+  EXPECT_EQ(capture.deliverCalls, 2);
+
+  controller.GotData(after, 600);
+  ASSERT_EQ(encoder.encoded.size(), 2u);
+  EXPECT_NE(encoder.encoded[1], after) << "the effects run again";
+  EXPECT_GT(controller.lngRecMS(), length);
+
+  capture.onDeliverReceived = nullptr;
+  controller.TogglePause();
+  capture.onStop = [&] { controller.GotData(during, 400); };
+  controller.Toggle();
+  EXPECT_EQ(encoder.encoded.size(), 2u) << "the stop's last block came while paused";
+  EXPECT_EQ(encoder.closes, 1);
+  EXPECT_FALSE(controller.IsPaused());
+  EXPECT_FALSE(view.pauseEnabled);
+  EXPECT_EQ(view.pauseCaption, "暂停");
+  EXPECT_EQ(controller.StatusLengthText(), "长度: 0:00");
+
+  controller.Toggle();
+  capture.onStop = nullptr;
+  controller.GotData(after, 600);
+  EXPECT_EQ(encoder.encoded.size(), 3u) << "the next recording starts unpaused";
+  controller.Toggle();
+}
+
+// A write error in the blocks the pause's click delivers stops the recording:
+// the pause does not switch and the button goes back to idle.
+TEST_F(RecordingControllerTest, FailureWhilePausingStopsInstead) {
+  StartWithCounter("1\r\n");
+  controller.Toggle();
+  encoder.encodeResult = ENC_WRITE_ERROR;
+  capture.onDeliverReceived = [&] { controller.GotData(TestBlock(), 10240); };
+  controller.TogglePause();
+  EXPECT_FALSE(capture.recording);
+  EXPECT_FALSE(controller.IsPaused());
+  EXPECT_FALSE(view.pauseEnabled);
+  EXPECT_EQ(view.pauseCaption, "暂停");
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "Write error (no disk space left?)!");
+}
+
 // A failed start names its cause on a second line, as the device-lost message does.
 TEST_F(RecordingControllerTest, FailedStartShowsTheCause) {
   StartWithCounter("1\r\n");

@@ -62,8 +62,14 @@ class FakeCapture : public CaptureEngine {
     recording = false;
     return stopResult;
   }
+  void DeliverReceived() override {
+    ++deliverCalls;
+    if (onDeliverReceived) onDeliverReceived();  // what had arrived, delivered before it returns
+  }
   int64_t LostInputCount() const override { return lostInputs; }
   int64_t lostInputs = 0;
+  int deliverCalls = 0;
+  std::function<void()> onDeliverReceived;
   bool recording = false;
   bool startResult = true;
   std::string startFailure;
@@ -126,6 +132,10 @@ class FakeView : public RecorderView {
   bool DeviceChosen() const override { return deviceChosen; }
   void ButtonCaption(const std::string& caption) override { buttonCaption = caption; }
   void SetSettingsEnabled(bool enabled) override { settingsEnabled = enabled; }
+  void PauseButton(bool enabled, const std::string& caption) override {
+    pauseEnabled = enabled;
+    pauseCaption = caption;
+  }
 
   std::string outputFile;
   std::string rateText = "44100";
@@ -133,6 +143,8 @@ class FakeView : public RecorderView {
   bool deviceChosen = true;
   std::string buttonCaption = "开始录音";
   bool settingsEnabled = true;
+  bool pauseEnabled = false;
+  std::string pauseCaption = "暂停";
 };
 
 
