@@ -12,5 +12,5 @@ class WindowDriverPlugin : public QGenericPlugin {
   Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "WindowDriverPlugin.json")
 
  public:
-  QObject* create(const QString& key, const QString& specification) override;
+  QObject* create(const QString& key, const QString& parameters) override;
 };
