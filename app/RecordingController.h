@@ -3,6 +3,10 @@
 // the displays, makes the status texts, and numbers the output files.
 //
 // Per block: copy -> clsDSP::ProcessSamples (in place) -> Encode(exactly lngLen bytes).
+// A file that reaches its type's size limit is finished and the recording goes
+// on, from the refused block on, in the next part: the next numbered file, or
+// for a file the user named, "<name> (2).<ext>", " (3)" ... (never one that
+// holds data); after the stop the user is told which files hold it.
 // Two states, given by CaptureEngine::IsRecording alone: Idle and Recording.
 // Messages: "提示" for the start and stop checks, "Tamblin" for everything else.
 // UI thread only; handlers run one at a time.
@@ -46,6 +50,11 @@ class RecordingController {
 
   // The start/stop button (cmdDo): starts when idle, stops when recording.
   void Toggle();
+
+  // The encoder's file type (extension) changed while idle: numbered files take
+  // the new extension, the prepared one moves along (the output box follows
+  // when it showed the numbered file).
+  void FileTypeChanged();
 
   // The capture engine's GotData event: intBuffer is the whole delivered array,
   // lngLen its valid byte count.
@@ -98,6 +107,13 @@ class RecordingController {
   void PrepareNextFile();
   void SaveCounter();
   void StopAfterEncoderFailure(const std::string& message);
+  // The file is full; the block of `bytes` it refused starts the next part.
+  void ContinueInNextPart(int32_t bytes);
+  EncoderResult OpenNextPart();
+  // "<name> (n).<ext>" beside the first part, from the next n on.
+  EncoderResult OpenNumberedSibling();
+  // After a stop: which files hold a recording of more than one part.
+  void ReportParts();
 
   CaptureEngine& clsRecorder_;
   Encoder& clsEncoder_;
@@ -115,4 +131,7 @@ class RecordingController {
   uint64_t blockSerial_ = 0;
   bool stopping_ = false;    // inside Stop: the engine delivers the rest
   std::string stopFailure_;  // an encoder failure ending the recording, told after the stop
+  int32_t rate_ = 0;         // of the running recording
+  int16_t channels_ = 0;
+  std::vector<std::string> parts_;  // the running recording's files, first to current
 };
