@@ -77,7 +77,7 @@ class FakeCapture : public CaptureEngine {
 class FakeEncoder : public Encoder {
  public:
   std::string Description() const override { return "Wave ACM Encoder"; }
-  std::string Extension() const override { return "wav"; }
+  std::string Extension() const override { return extension; }
   EncoderResult EncoderClose() override {
     ++closes;
     open = false;
@@ -104,6 +104,7 @@ class FakeEncoder : public Encoder {
     return ENC_OK;
   }
   TargetRules rules;
+  std::string extension = "wav";
   int discards = 0;
   std::string InitError() const override { return initError; }
   EncoderResult initResult = ENC_OK;
