@@ -13,11 +13,13 @@
 #include <thread>
 
 #include "app/RecordingJournal.h"
+#include "encoding/EncoderFLAC.h"
 #include "encoding/EncoderWAV.h"
 #include "encoding/FileRecord.h"
 #include "tests/app/safety/DriverProcess.h"
 #include "tests/app/safety/RecoveryFolderTest.h"
 #include "tests/app/safety/SafetyFiles.h"
+#include "tests/encoding/AudioProbe.h"
 #include "tests/support/PipeSourceFeeder.h"
 #include "tests/support/PrivatePulseDaemon.h"
 
@@ -131,6 +133,44 @@ TEST_F(RecordingRecoveryTest, MissingJournalAndUnwritableFilesAreReportedNotFata
   EXPECT_NE(text.find("无法修复"), std::string::npos) << text;
   EXPECT_EQ(text.find("已修复"), std::string::npos) << "names only files actually repaired: " << text;
   EXPECT_EQ(Journal().Read().names, QStringList{QStringLiteral("录音9.wav")}) << "kept for the next try";
+}
+
+// A killed FLAC recording gets its total length; Ogg Opus and MP3 files need no
+// mend and leave the journal untouched.
+TEST_F(RecordingRecoveryTest, MendsAKilledFlacAndSettlesOpusAndMp3AsTheyAre) {
+  const auto signal = TestSignal(44100, 2, 2.0);
+  std::vector<uint8_t> killed;
+  {
+    EncoderFLAC encoder;
+    ASSERT_EQ(encoder.EncoderInit(44100, 2, (Dir() / "running.flac").string()), ENC_OK);
+    int32_t used = 0;
+    for (size_t at = 0; at < signal.size(); at += 8820) {
+      ASSERT_EQ(encoder.Encode(signal.data() + at, 17640, used), ENC_OK);
+    }
+    killed = ReadBytes(Dir() / "running.flac");  // as a kill leaves it: total samples unknown
+  }
+  const std::vector<uint8_t> opus(3000, 0x4F);
+  const std::vector<uint8_t> mp3(3000, 0xFF);
+  WriteBytes(Output() / "录音1.flac", killed);
+  WriteBytes(Output() / "录音2.opus", opus);
+  WriteBytes(Output() / "录音3.mp3", mp3);
+  Journalled({"录音1.flac", "录音2.opus", "录音3.mp3"});
+
+  const auto result = RecordingRecovery::Scan(Journal());
+  EXPECT_EQ(result.recovered, QStringList{QStringLiteral("录音1.flac")});
+  EXPECT_TRUE(result.failed.isEmpty());
+  EXPECT_TRUE(Journal().Read().names.isEmpty());
+  EXPECT_EQ(ReadBytes(Output() / "录音2.opus"), opus);
+  EXPECT_EQ(ReadBytes(Output() / "录音3.mp3"), mp3);
+  const auto mended = ReadBytes(Output() / "录音1.flac");
+  EXPECT_EQ(mended.size(), killed.size()) << "only the total is written";
+  const auto probe = ProbeWithFfprobe(Output() / "录音1.flac");
+  ASSERT_TRUE(probe.has_value());
+  const auto decoded = DecodeWithFfmpeg(Output() / "录音1.flac");
+  ASSERT_TRUE(decoded.has_value());
+  EXPECT_GT(decoded->size(), 0u);
+  EXPECT_NEAR(probe->duration, static_cast<double>(decoded->size()) / 2 / 44100, 0.001)
+      << "the stated length is what the file holds";
 }
 
 // The real window (safety_driver) records, stops, and starts again: a clean
