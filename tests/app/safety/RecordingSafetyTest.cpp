@@ -19,6 +19,7 @@
 #include "encoding/WavFileRepair.h"
 #include "tests/app/safety/DriverProcess.h"
 #include "tests/app/safety/SafetyFiles.h"
+#include "tests/encoding/AudioProbe.h"
 #include "tests/support/PipeSourceFeeder.h"
 #include "tests/support/PrivatePulseDaemon.h"
 
@@ -122,6 +123,38 @@ TEST_F(RecordingSafetyTest, KilledRecordingKeepsTheFedSamplesAndIsRepairedAtTheN
   ASSERT_TRUE(after.has_value());
   EXPECT_GE(after->size(), before->size()) << "the repair reveals the audio after the last refresh";
   EXPECT_GE(ExactPrefix(*after, fed), exact);
+}
+
+TEST_F(RecordingSafetyTest, KilledFlacRecordingIsMendedAtTheNextStartToTheLengthItHolds) {
+  ASSERT_TRUE(EnsurePulseServer());
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_kill_flac"), 44100, 2, "Pipe-Kill-Flac");
+  ASSERT_TRUE(feeder.Loaded());
+  const auto fed = KnownSamples(44100 * 2 * 10);
+  fs::path file;
+  {
+    DriverProcess driver(Folder().string());
+    ASSERT_TRUE(driver.Started());
+    driver.Send("type FLAC");  // read once the window is up, before the device is picked
+    file = StartRecording(driver, "Pipe-Kill-Flac");
+    ASSERT_EQ(file.extension(), ".flac");
+    feeder.Feed(fed, 2.0);
+    std::this_thread::sleep_for(3s);
+    driver.Kill();
+  }
+  feeder.StopFeeding();
+
+  // The next start mends the total length and names the file.
+  DriverProcess next(Folder().string());
+  ASSERT_TRUE(next.WaitFor("READY").has_value());
+  EXPECT_TRUE(Contains(next.Messages(), file.filename().string())) << "no recovery message";
+  EXPECT_TRUE(next.Quit());
+  const auto decoded = DecodeWithFfmpeg(file);
+  ASSERT_TRUE(decoded.has_value()) << "ffmpeg cannot decode the mended recording";
+  EXPECT_GE(ExactPrefix(*decoded, fed), 44100u * 2 * 3) << "at least 3 s of exactly the fed samples";
+  const auto probe = ProbeWithFfprobe(file);
+  ASSERT_TRUE(probe.has_value());
+  EXPECT_EQ(probe->codec, "flac");
+  EXPECT_NEAR(probe->duration, static_cast<double>(decoded->size()) / 88200, 1e-6) << "the length it holds";
 }
 
 TEST_F(RecordingSafetyTest, RemovedSourceStopsTheRecordingWithAMessage) {

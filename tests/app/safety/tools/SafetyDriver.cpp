@@ -5,6 +5,7 @@
 // Commands (one per line):
 //   select <device description>   pick the input device as the user would
 //   ima                           IMA ADPCM output at 44100 Hz stereo
+//   type <name>                   pick the file type box's entry (WAV, FLAC, Ogg Opus, MP3)
 //   effects                       tick all four effect boxes
 //   start | stop                  press the start/stop button
 //   status                        print the status bar panels
@@ -80,6 +81,11 @@ class Driver {
       const auto record = FormatRecord::IMAADPCM(44100, 2);
       window_.Encoder().SetFormat(record.data(), static_cast<int32_t>(record.size()), "IMA ADPCM 44100 stereo",
                                   "IMA ADPCM");
+    } else if (command == "type") {
+      auto* box = window_.findChild<QComboBox*>("cboFileType");
+      const int index = box->findText(QString::fromStdString(argument));
+      box->setCurrentIndex(index);
+      emit box->activated(index);
     } else if (command == "effects") {
       for (int k = 0; k < 4; ++k) {
         auto* box = window_.findChild<QCheckBox*>(QString("chkFX%1").arg(k));
