@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <functional>
 
 #include "TestDoubles.h"
 #include "app/RecordingJournal.h"
@@ -44,8 +45,9 @@ class RecordingControllerPartsTest : public ::testing::Test {
 
   QString Numbered(int n) const { return folder.Path() + "/file/录音" + QString::number(n) + ".wav"; }
 
-  // Records `blocks` blocks of distinct samples, stops, and returns what was fed.
-  std::vector<int16_t> RecordBlocks(int blocks) {
+  // Records `blocks` blocks of distinct samples, stops, and returns what was fed;
+  // `afterBlock` (when set) runs after each block with its index.
+  std::vector<int16_t> RecordBlocks(int blocks, const std::function<void(int)>& afterBlock = {}) {
     controller.Toggle();
     EXPECT_TRUE(capture.recording);
     std::vector<int16_t> fed;
@@ -54,6 +56,7 @@ class RecordingControllerPartsTest : public ::testing::Test {
       for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<int16_t>((b * block.size() + i) * 7 % 60000 - 30000);
       controller.GotData(block, kBlockBytes);
       fed.insert(fed.end(), block.begin(), block.end());
+      if (afterBlock) afterBlock(b);
     }
     controller.Toggle();
     return fed;
@@ -86,7 +89,12 @@ TEST_F(RecordingControllerPartsTest, FullNumberedFileGoesOnInTheNextFreeNumberWi
   controller.StartUp();
   WriteAll(Numbered(4), "RIFF another copy's recording");
 
-  const auto fed = RecordBlocks(5);
+  // While a part is written it is journalled; the parts before are finished and gone from it.
+  std::vector<QStringList> journalled;
+  const auto fed = RecordBlocks(5, [&](int) { journalled.push_back(RecordingJournal().Read().names); });
+  EXPECT_EQ(journalled[1], QStringList{"录音3.wav"});
+  EXPECT_EQ(journalled[2], QStringList{"录音5.wav"});
+  EXPECT_EQ(journalled[4], QStringList{"录音6.wav"});
   const std::vector<QString> parts = {Numbered(3), Numbered(5), Numbered(6)};
   EXPECT_EQ(Joined(parts), fed) << "the block each full file refused opens the next";
   EXPECT_EQ(QFileInfo(Numbered(3)).size(), 46 + 2 * kBlockBytes);
