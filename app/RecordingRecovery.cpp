@@ -8,27 +8,23 @@ namespace {
 
 enum class Mend { Repaired, Failed, InUse, Settled };
 
+// What `Repair` (WavFileRepair or FlacFileRepair) did with `file`.
+template <typename Repair>
+Mend MendWith(const std::string& file, std::string& reason) {
+  switch (Repair::Repair(file, &reason)) {
+    case Repair::Outcome::Repaired: return Mend::Repaired;
+    case Repair::Outcome::Failed: return Mend::Failed;
+    case Repair::Outcome::InUse: return Mend::InUse;
+    default: return Mend::Settled;
+  }
+}
+
 // Mends the journalled file at `path` by its type. Ogg Opus pages and MP3 frames
-// are readable as far as they were written (players take the length from the
-// pages or frames), so those files need nothing and are settled as they are.
+// are readable as far as they were written, so those files need no mend and are
+// settled as they are.
 Mend MendRecording(const QString& path, std::string& reason) {
-  const std::string file = path.toStdString();
-  if (path.endsWith(QStringLiteral(".wav"))) {
-    switch (WavFileRepair::Repair(file, &reason)) {
-      case WavFileRepair::Outcome::Repaired: return Mend::Repaired;
-      case WavFileRepair::Outcome::Failed: return Mend::Failed;
-      case WavFileRepair::Outcome::InUse: return Mend::InUse;
-      default: return Mend::Settled;
-    }
-  }
-  if (path.endsWith(QStringLiteral(".flac"))) {
-    switch (FlacFileRepair::Repair(file, &reason)) {
-      case FlacFileRepair::Outcome::Repaired: return Mend::Repaired;
-      case FlacFileRepair::Outcome::Failed: return Mend::Failed;
-      case FlacFileRepair::Outcome::InUse: return Mend::InUse;
-      default: return Mend::Settled;
-    }
-  }
+  if (path.endsWith(QStringLiteral(".wav"))) return MendWith<WavFileRepair>(path.toStdString(), reason);
+  if (path.endsWith(QStringLiteral(".flac"))) return MendWith<FlacFileRepair>(path.toStdString(), reason);
   return Mend::Settled;
 }
 

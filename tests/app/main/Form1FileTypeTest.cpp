@@ -15,36 +15,15 @@
 
 #include "TestDoubles.h"
 #include "app/Form1.h"
-#include "app/OutputFileDialog.h"
 #include "app/SettingChooser.h"
 #include "capture/WaveInRecorder.h"
 #include "encoding/EncoderSelection.h"
-#include "encoding/FormatChooser.h"
 #include "encoding/MuxedEncoder.h"
 #include "tests/encoding/AudioProbe.h"
 #include "tests/support/PipeSourceFeeder.h"
 #include "tests/support/PrivatePulseDaemon.h"
 
 namespace {
-
-class AnsweringFileDialog : public OutputFileDialog {
- public:
-  std::string AskFileName(const std::string& filter) override {
-    filters.push_back(filter);
-    return answer;
-  }
-  std::string answer;
-  std::vector<std::string> filters;
-};
-
-class CountingFormatChooser : public FormatChooser {
- public:
-  std::optional<FormatEntry> Choose(const WAVEFORMATEX&, const std::string&) override {
-    ++asked;
-    return std::nullopt;
-  }
-  int asked = 0;
-};
 
 // Records each request; answers with `answer` (nullopt: cancelled).
 class ScriptedSettingChooser : public SettingChooser {
@@ -97,8 +76,8 @@ class Form1FileTypeTest : public ::testing::Test {
   TempProgramFolder folder;
   RecordingMessages messages;
   ScriptedQuestions questions;
-  AnsweringFileDialog fileDialog;
-  CountingFormatChooser formats;
+  StubFileDialog fileDialog;
+  ScriptedChooser formats;
   ScriptedSettingChooser settings;
   std::unique_ptr<Form1> form;
 };
@@ -115,7 +94,7 @@ TEST_F(Form1FileTypeTest, WavIsTheDefaultAndLooksAsBefore) {
   EXPECT_EQ(Find<QLineEdit>("txtWAVFmt")->text(), "PCM - 44.1 kHz 16 Bit Stereo");
   EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), Numbered(0, "wav"));
   QTest::mouseClick(Find<QPushButton>("cmdSelFmt"), Qt::LeftButton);
-  EXPECT_EQ(formats.asked, 1) << "WAV keeps its format chooser";
+  EXPECT_EQ(formats.requests.size(), 1u) << "WAV keeps its format chooser";
   EXPECT_TRUE(settings.titles.empty());
 }
 
@@ -129,7 +108,7 @@ TEST_F(Form1FileTypeTest, CompressedTypeShowsAndChoosesItsSettingAndNamesFilesBy
 
   settings.answer = 8;
   QTest::mouseClick(Find<QPushButton>("cmdSelFmt"), Qt::LeftButton);
-  EXPECT_EQ(formats.asked, 0) << "the WAV format chooser is not for FLAC";
+  EXPECT_EQ(formats.requests.size(), 0u) << "the WAV format chooser is not for FLAC";
   ASSERT_EQ(settings.currents, std::vector<int32_t>{5});
   EXPECT_EQ(settings.offered.size(), 9u);
   EXPECT_EQ(settings.titles[0], "选择声音输出格式");
@@ -144,7 +123,7 @@ TEST_F(Form1FileTypeTest, CompressedTypeShowsAndChoosesItsSettingAndNamesFilesBy
   EXPECT_EQ(Find<QLineEdit>("txtWAVFmt")->text(), "Ogg Opus - 96 kbit/s");
   QTest::mouseClick(Find<QCheckBox>("chkStereo"), Qt::LeftButton);
   EXPECT_EQ(Find<QLineEdit>("txtWAVFmt")->text(), "Ogg Opus - 48 kbit/s") << "the mono default";
-  EXPECT_EQ(formats.asked, 0);
+  EXPECT_EQ(formats.requests.size(), 0u);
   EXPECT_EQ(settings.currents.size(), 2u);
 
   // The save dialog offers the type and the name gets its extension.

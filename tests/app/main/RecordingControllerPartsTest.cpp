@@ -18,17 +18,6 @@
 
 namespace {
 
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-  file.write(bytes);
-}
-
 std::string Utf8(const QString& s) { return s.toUtf8().toStdString(); }
 
 class RecordingControllerPartsTest : public ::testing::Test {

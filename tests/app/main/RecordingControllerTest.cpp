@@ -17,17 +17,6 @@
 
 namespace {
 
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
-
-void WriteAll(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-  file.write(bytes);
-}
-
 // A sine-like test block: 5120 samples, as the capture engine delivers them.
 std::vector<int16_t> TestBlock(size_t samples = 5120) {
   std::vector<int16_t> block(samples);

@@ -84,6 +84,25 @@ class RecordingSafetyTest : public ::testing::Test {
     return state ? fs::path(state->substr(std::string("STATE recording ").size())) : fs::path();
   }
 
+  // A new window records from `feeder`'s source (after the `setup` commands)
+  // while `fed` is fed, and is killed after `run`; returns the recorded file.
+  fs::path RecordThenKill(PipeSourceFeeder& feeder, const std::vector<int16_t>& fed, std::chrono::seconds run,
+                          const std::vector<std::string>& setup = {}) {
+    fs::path file;
+    {
+      DriverProcess driver(Folder().string());
+      EXPECT_TRUE(driver.Started());
+      // Read once the window is up, before the device is picked.
+      for (const std::string& command : setup) driver.Send(command);
+      file = StartRecording(driver, feeder.Description());
+      if (!file.empty()) feeder.Feed(fed, 2.0);
+      std::this_thread::sleep_for(run);
+      driver.Kill();
+    }
+    feeder.StopFeeding();
+    return file;
+  }
+
   QTemporaryDir folder_;
 };
 
@@ -92,17 +111,8 @@ TEST_F(RecordingSafetyTest, KilledRecordingKeepsTheFedSamplesAndIsRepairedAtTheN
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_kill"), 44100, 2, "Pipe-Kill");
   ASSERT_TRUE(feeder.Loaded());
   const auto fed = KnownSamples(44100 * 2 * 14);
-  fs::path file;
-  {
-    DriverProcess driver(Folder().string());
-    ASSERT_TRUE(driver.Started());
-    file = StartRecording(driver, "Pipe-Kill");
-    ASSERT_FALSE(file.empty());
-    feeder.Feed(fed, 2.0);
-    std::this_thread::sleep_for(5s);
-    driver.Kill();
-  }
-  feeder.StopFeeding();
+  const fs::path file = RecordThenKill(feeder, fed, 5s);
+  ASSERT_FALSE(file.empty());
 
   // As the kill left it: readable by both tools, all but at most the last second.
   const auto duration = FfprobeDuration(file);
@@ -130,18 +140,8 @@ TEST_F(RecordingSafetyTest, KilledFlacRecordingIsMendedAtTheNextStartToTheLength
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_kill_flac"), 44100, 2, "Pipe-Kill-Flac");
   ASSERT_TRUE(feeder.Loaded());
   const auto fed = KnownSamples(44100 * 2 * 10);
-  fs::path file;
-  {
-    DriverProcess driver(Folder().string());
-    ASSERT_TRUE(driver.Started());
-    driver.Send("type FLAC");  // read once the window is up, before the device is picked
-    file = StartRecording(driver, "Pipe-Kill-Flac");
-    ASSERT_EQ(file.extension(), ".flac");
-    feeder.Feed(fed, 2.0);
-    std::this_thread::sleep_for(3s);
-    driver.Kill();
-  }
-  feeder.StopFeeding();
+  const fs::path file = RecordThenKill(feeder, fed, 3s, {"type FLAC"});
+  ASSERT_EQ(file.extension(), ".flac");
 
   // The next start mends the total length and names the file.
   DriverProcess next(Folder().string());
