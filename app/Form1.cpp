@@ -568,9 +568,15 @@ void Form1::OnFileTypeChosen(int index) {
     cboFileType_->setCurrentIndex(clsEncoder_->Type());
     return;
   }
+  const QString oldSuffix = "." + Q(clsEncoder_->Extension());
   clsEncoder_->Type(static_cast<EncoderSelection::FileType>(index));
   ShowFormat();
   controller_->FileTypeChanged();
+  // A file the user named keeps its name, with the new type's extension for the old one.
+  const QString file = txtFile_->text();
+  if (file != controller_->Counter().NextFileName() && file.endsWith(oldSuffix, Qt::CaseInsensitive)) {
+    txtFile_->setText(file.chopped(oldSuffix.size()) + "." + Q(clsEncoder_->Extension()));
+  }
 }
 
 void Form1::OnSelectFormatClicked() {

@@ -135,10 +135,10 @@ TEST_F(Form1FileTypeTest, CompressedTypeShowsAndChoosesItsSettingAndNamesFilesBy
   EXPECT_EQ(fileDialog.filters[0], "MP3 音频 (*.mp3)|*.mp3");
   EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), folder.Path() + "/talk.mp3");
 
-  // Back to WAV: the user's file stays in the box, numbering is WAV again.
+  // Back to WAV: the user's file keeps its name with the WAV extension, numbering is WAV again.
   PickType(EncoderSelection::TYPE_WAV);
   EXPECT_EQ(Find<QLabel>("lblWAVFmt")->text(), "WAV 格式:");
-  EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), folder.Path() + "/talk.mp3");
+  EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), folder.Path() + "/talk.wav");
   EXPECT_EQ(form->Controller().Counter().NextFileName(), Numbered(0, "wav"));
   EXPECT_TRUE(messages.shown.empty()) << messages.shown[0].text;
 }
