@@ -13,7 +13,7 @@
 //   file                          print the output file box
 //   devices                       print the chosen device and the list
 //   quit                          close the window and end
-// Output lines: READY, SELECTED <index> | NOSUCHDEVICE <text>, STATE
+// Output lines: READY, SELECTED <index> | NOSUCHDEVICE <text>, NOSUCHTYPE <name>, STATE
 // recording <file> | STATE idle (also when the recording stops by itself),
 // MESSAGE <title>\t<text, new lines as " / ">, STATUS <panel>\t<panel>..., RSS <kB>, FILE <path>,
 // DEVICES <chosen>\t<device>|<device>|...
@@ -84,6 +84,10 @@ class Driver {
     } else if (command == "type") {
       auto* box = window_.findChild<QComboBox*>("cboFileType");
       const int index = box->findText(QString::fromStdString(argument));
+      if (index < 0) {
+        Say("NOSUCHTYPE " + argument);
+        return;
+      }
       box->setCurrentIndex(index);
       emit box->activated(index);
     } else if (command == "effects") {
