@@ -47,7 +47,7 @@ class RecordingControllerPartsTest : public ::testing::Test {
       fed.insert(fed.end(), block.begin(), block.end());
       if (afterBlock) afterBlock(b);
     }
-    controller.Toggle();
+    if (capture.recording) controller.Toggle();
     return fed;
   }
 
@@ -119,6 +119,18 @@ TEST_F(RecordingControllerPartsTest, FullChosenFileGoesOnBesideItNeverOverAFileW
   EXPECT_TRUE(questions.asked.empty()) << "parts never replace anything, so never ask";
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_NE(messages.shown[0].text.find(Utf8(parts[2])), std::string::npos) << messages.shown[0].text;
+}
+
+TEST_F(RecordingControllerPartsTest, NoFreeNameForTheNextPartStopsWithAMessageAndTouchesNothing) {
+  controller.StartUp();
+  const QString mine = folder.Path() + "/mine.wav";
+  for (int n = 2; n < 40; ++n) WriteAll(folder.Path() + QString("/mine (%1).wav").arg(n), "taken");
+  view.outputFile = Utf8(mine);
+  RecordBlocks(3);
+  EXPECT_EQ(QFileInfo(mine).size(), 46 + 2 * kBlockBytes) << "finished with the blocks that fit";
+  for (int n = 2; n < 40; ++n) EXPECT_EQ(ReadAll(folder.Path() + QString("/mine (%1).wav").arg(n)), "taken") << n;
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text, "文件已满, 无法创建下一个文件, 录音已停止!");
 }
 
 class RecordingControllerFakePartsTest : public ::testing::Test, protected ControllerRig {
