@@ -82,14 +82,7 @@ class Driver {
       window_.Encoder().SetFormat(record.data(), static_cast<int32_t>(record.size()), "IMA ADPCM 44100 stereo",
                                   "IMA ADPCM");
     } else if (command == "type") {
-      auto* box = window_.findChild<QComboBox*>("cboFileType");
-      const int index = box->findText(QString::fromStdString(argument));
-      if (index < 0) {
-        Say("NOSUCHTYPE " + argument);
-        return;
-      }
-      box->setCurrentIndex(index);
-      emit box->activated(index);
+      if (Pick(window_.findChild<QComboBox*>("cboFileType"), argument) < 0) Say("NOSUCHTYPE " + argument);
     } else if (command == "effects") {
       for (int k = 0; k < 4; ++k) {
         auto* box = window_.findChild<QCheckBox*>(QString("chkFX%1").arg(k));
@@ -127,15 +120,18 @@ class Driver {
   void NoteFile() { lastFile_ = window_.findChild<QLineEdit*>("txtFile")->text().toStdString(); }
 
  private:
+  // Picks the entry `text` of `box` as the user would; its index, -1 when not listed.
+  static int Pick(QComboBox* box, const std::string& text) {
+    const int index = box->findText(QString::fromStdString(text));
+    if (index < 0) return index;
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+    return index;
+  }
+
   void Select(const std::string& description) {
-    const int index = cboDev_->findText(QString::fromStdString(description));
-    if (index < 0) {
-      Say("NOSUCHDEVICE " + description);
-      return;
-    }
-    cboDev_->setCurrentIndex(index);
-    emit cboDev_->activated(index);
-    Say("SELECTED " + std::to_string(index));
+    const int index = Pick(cboDev_, description);
+    Say(index < 0 ? "NOSUCHDEVICE " + description : "SELECTED " + std::to_string(index));
   }
 
   Form1& window_;
