@@ -35,8 +35,19 @@ void FileCounter::Advance() {
 }
 
 QString FileCounter::NextFileName() const {
-  return ProgramFolder::OutputFolder() + QStringLiteral("/录音") + QString::number(intFileNo_) +
-         QStringLiteral(".wav");
+  return ProgramFolder::OutputFolder() + QStringLiteral("/录音") + QString::number(intFileNo_) + "." +
+         extension_;
+}
+
+void FileCounter::ChangeExtension(const QString& extension) {
+  if (extension == extension_) return;
+  const QFileInfo old(prepared_);
+  if (!prepared_.isEmpty() && old.filePath() == NextFileName() && !old.isSymLink() && old.isFile() &&
+      old.size() == 0) {
+    QFile::remove(prepared_);
+  }
+  prepared_.clear();
+  extension_ = extension;
 }
 
 bool FileCounter::EnsureOutputFolder() {
@@ -52,12 +63,19 @@ bool FileCounter::PrepareNextFile() {
     if (!info.exists() && !info.isSymLink()) {
       // NewOnly: a file that appeared since the look is never truncated; it is looked at again.
       QFile file(info.filePath());
-      if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) return true;
+      if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        prepared_ = info.filePath();
+        return true;
+      }
       if (QFileInfo::exists(info.filePath())) continue;
       return false;
     }
     // A link is not ours to record into, even to an empty file.
-    if (!info.isSymLink() && info.isFile() && info.size() == 0) return true;
+    // Found empty, not made here: another program's perhaps, so never removed by ChangeExtension.
+    if (!info.isSymLink() && info.isFile() && info.size() == 0) {
+      prepared_.clear();
+      return true;
+    }
     Advance();
   }
   return false;

@@ -1,6 +1,7 @@
 // FileCounter: the number of the next recording (intFileNo, 16-bit two's
 // complement) and the files named after it:
-//   <program folder>/file/录音<n>.wav   the next numbered recording
+//   <program folder>/file/录音<n>.<ext>  the next numbered recording, <ext> the
+//                                       chosen file type's extension ("wav" at first)
 //   <program folder>/nu.ini            the counter as one line "<n>\r\n"
 // The counter survives program runs through nu.ini. UI thread only.
 #pragma once
@@ -23,8 +24,14 @@ class FileCounter {
   // 32767 + 1 gives -32768.
   void Advance();
 
-  // The output folder's "录音<n>.wav" for the current counter.
+  // The output folder's "录音<n>.<ext>" for the current counter.
   QString NextFileName() const;
+
+  QString Extension() const { return extension_; }  // without the dot
+  // Numbers the files with `extension` from now on. The file PrepareNextFile
+  // created goes when it is still empty and no link, so a change of type leaves
+  // no empty file of the old type behind; a file it found empty stays.
+  void ChangeExtension(const QString& extension);
 
   // Creates the output folder when it is missing; false when that is impossible.
   static bool EnsureOutputFolder();
@@ -37,4 +44,6 @@ class FileCounter {
 
  private:
   int16_t intFileNo_ = 0;
+  QString extension_ = QStringLiteral("wav");
+  QString prepared_;  // the file the last PrepareNextFile created; empty: none
 };

@@ -29,6 +29,7 @@
 #include "app/QtMessageBoxService.h"
 #include "app/QtOutputFileDialog.h"
 #include "app/RecordingController.h"
+#include "app/SettingChooserDialog.h"
 #include "app/ShellServices.h"
 #include "capture/SourceWatcher.h"
 #include "app/TrayIcon.h"
@@ -37,7 +38,9 @@
 #include "capture/WaveInRecorder.h"
 #include "display/QImageSurface.h"
 #include "display/modDraw.h"
+#include "encoding/EncoderSelection.h"
 #include "encoding/EncoderWAV.h"
+#include "encoding/MuxedEncoder.h"
 
 namespace {
 
@@ -97,6 +100,10 @@ Form1::Form1(Services services, QWidget* parent) : QMainWindow(parent), services
   if (!services_.formatChooser) {
     ownChooser_ = std::make_unique<FormatChooserDialog>(this);
     services_.formatChooser = ownChooser_.get();
+  }
+  if (!services_.settingChooser) {
+    ownSettingChooser_ = std::make_unique<SettingChooserDialog>(this);
+    services_.settingChooser = ownSettingChooser_.get();
   }
   surfVUL_ = std::make_unique<QImageSurface>(300, 14);
   surfVUR_ = std::make_unique<QImageSurface>(300, 14);
@@ -257,6 +264,7 @@ QGroupBox* Form1::BuildOutputFrame() {
   grid->addLayout(format, 1, 1);
   grid->addWidget(Named(new QLabel("取样:", panel), "lblSamplerate"), 2, 0);
   grid->addLayout(rate, 2, 1);
+  AddFileTypeRow(grid, panel, 3);
   grid->setColumnStretch(1, 1);
   return frame;
 }
@@ -364,7 +372,7 @@ void Form1::ConnectHandlers() {
     connect(chkFX_[k], &QCheckBox::toggled, this, [this, k] { OnEffectClicked(k); });
   }
   connect(cmdFXOpts_, &QPushButton::clicked, this, &Form1::ShowEffectsDialog);
-  connect(cmdSelFmt_, &QPushButton::clicked, this, &Form1::ChooseFormat);
+  connect(cmdSelFmt_, &QPushButton::clicked, this, &Form1::OnSelectFormatClicked);
   connect(cmdBrowse_, &QPushButton::clicked, this, &Form1::ChooseOutputFile);
   connect(Command1_, &QPushButton::clicked, this, [] { About::ShowInstance(); });
   connect(Command2_, &QPushButton::clicked, this, [] { ShellServices::OpenHelp(); });
@@ -413,7 +421,7 @@ void Form1::Load() {
   clsSmoothR_ = std::make_unique<clsSmooth>();
   clsRecorder_ = std::make_unique<WaveInRecorder>(services_.messages);
   capture_ = std::make_unique<WaveInCapture>(*clsRecorder_);
-  clsEncoder_ = std::make_unique<EncoderWAV>();
+  clsEncoder_ = std::make_unique<EncoderSelection>();
   controller_ = std::make_unique<RecordingController>(*capture_, *clsEncoder_, clsEffects_, *this,
                                                       *services_.messages);
   controller_->Questions(services_.questions);
@@ -565,17 +573,81 @@ void Form1::OnStereoClicked() {
 }
 
 void Form1::ChooseFormat() {
+  // A compressed type's setting holds for every rate; the text may change with the channels.
+  if (clsEncoder_->Compressed()) {
+    ShowFormat();
+    return;
+  }
   const int32_t rate = RecordingController::ParseRateText(RateText());
   if (rate == 0) {
     // A typed rate the chooser cannot list formats for, nor a recording use.
     ShowWarning(RecordingController::kBadRateMessage);
     return;
   }
-  clsEncoder_->SelectFormat(rate, Stereo() ? 2 : 1, *services_.formatChooser, kFormatTitle);
+  Encoder().SelectFormat(rate, Stereo() ? 2 : 1, *services_.formatChooser, kFormatTitle);
   ShowFormat();
 }
 
-void Form1::ShowFormat() { txtWAVFmt_->setText(Q(clsEncoder_->FormatTag() + " - " + clsEncoder_->FormatID())); }
+void Form1::ShowFormat() {
+  const std::string type = EncoderSelection::TypeName(clsEncoder_->Type());
+  // "WAV 格式:" as always for WAV; the other types name themselves the same way.
+  if (auto* label = findChild<QLabel*>("lblWAVFmt")) label->setText(Q(type + " 格式:"));
+  if (MuxedEncoder* compressed = clsEncoder_->Compressed()) {
+    txtWAVFmt_->setText(Q(type + " - " + compressed->SettingText(Stereo() ? 2 : 1)));
+    return;
+  }
+  txtWAVFmt_->setText(Q(Encoder().FormatTag() + " - " + Encoder().FormatID()));
+}
+
+EncoderWAV& Form1::Encoder() { return clsEncoder_->WAV(); }
+
+void Form1::AddFileTypeRow(QGridLayout* grid, QWidget* panel, int row) {
+  cboFileType_ = Named(new QComboBox(panel), "cboFileType");
+  for (int32_t type = 0; type < EncoderSelection::kTypeCount; ++type) {
+    cboFileType_->addItem(Q(EncoderSelection::TypeName(static_cast<EncoderSelection::FileType>(type))));
+  }
+  cboFileType_->setCurrentIndex(EncoderSelection::TYPE_WAV);
+  auto* line = new QHBoxLayout;
+  line->addWidget(cboFileType_);
+  line->addStretch(1);
+  grid->addWidget(Named(new QLabel("文件类型:", panel), "lblFileType"), row, 0);
+  grid->addLayout(line, row, 1);
+  connect(cboFileType_, &QComboBox::activated, this, &Form1::OnFileTypeChosen);
+}
+
+void Form1::OnFileTypeChosen(int index) {
+  if (!blnLoaded_) return;
+  // The box sits in frmOut, disabled while recording; a file is finished by the type that opened it.
+  if (controller_->IsRecording()) {
+    const QSignalBlocker blocker(cboFileType_);
+    cboFileType_->setCurrentIndex(clsEncoder_->Type());
+    return;
+  }
+  const QString oldSuffix = "." + Q(clsEncoder_->Extension());
+  clsEncoder_->Type(static_cast<EncoderSelection::FileType>(index));
+  ShowFormat();
+  controller_->FileTypeChanged();
+  // A file the user named keeps its name, with the new type's extension for the old one.
+  const QString file = txtFile_->text();
+  if (file != controller_->Counter().NextFileName() && file.endsWith(oldSuffix, Qt::CaseInsensitive)) {
+    txtFile_->setText(file.chopped(oldSuffix.size()) + "." + Q(clsEncoder_->Extension()));
+  }
+}
+
+void Form1::OnSelectFormatClicked() {
+  if (MuxedEncoder* compressed = clsEncoder_->Compressed()) {
+    ChooseSetting(*compressed);
+  } else {
+    ChooseFormat();
+  }
+}
+
+void Form1::ChooseSetting(MuxedEncoder& encoder) {
+  const int16_t channels = Stereo() ? 2 : 1;
+  const auto chosen = services_.settingChooser->Choose(encoder.SettingChoices(), encoder.SettingFor(channels), kFormatTitle);
+  if (chosen) encoder.Setting(*chosen);
+  ShowFormat();
+}
 
 void Form1::ChooseOutputFile() {
   const std::string ext = "*." + clsEncoder_->Extension();

@@ -7,7 +7,7 @@
 //
 // Every control's objectName is its name: cmdDo, cmdPause, frmInp, cboDev, cboRecLine,
 // sldVol, lblVolPer, frmOut, picOutXP, txtFile, cmdBrowse, Command1..Command4,
-// txtWAVFmt, cmdSelFmt, cboSamplerate, chkStereo, frmEffects, chkFX0..chkFX3 (the
+// txtWAVFmt, cmdSelFmt, cboSamplerate, cboFileType (WAV, FLAC, Ogg Opus, MP3), chkStereo, frmEffects, chkFX0..chkFX3 (the
 // control array chkFX, Index 0..3), cmdFXOpts, picVUL, picVUR, picAmpl, picFreq,
 // sbar (panels sbarPanel1, sbarPanel2) and tmrVis. cboRecLine and sldVol sit over
 // frmInp but are not inside it, so they stay usable while a recording runs.
@@ -25,7 +25,9 @@
 #include "display/clsSmooth.h"
 #include "effects/clsDSP.h"
 
+class EncoderSelection;
 class EncoderWAV;
+class MuxedEncoder;
 class FormatChooser;
 class FormatChooserDialog;
 class MessageBoxService;
@@ -34,6 +36,7 @@ class PictureSurface;
 class PictureView;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QGroupBox;
 class QImageSurface;
 class QLabel;
@@ -44,6 +47,8 @@ class QStatusBar;
 class QTimer;
 class QuestionService;
 class RecordingController;
+class SettingChooser;
+class SettingChooserDialog;
 class SourceWatcher;
 class TrayIcon;
 class WaveInCapture;
@@ -64,6 +69,7 @@ class Form1 : public QMainWindow, public RecorderView {
     // nullptr: the Qt boxes when `messages` is nullptr too, else no questions
     // (a file that holds data is then never replaced).
     QuestionService* questions = nullptr;
+    SettingChooser* settingChooser = nullptr;  // the compressed types' settings
   };
 
   Form1();
@@ -84,7 +90,8 @@ class Form1 : public QMainWindow, public RecorderView {
 
   RecordingController& Controller() { return *controller_; }
   clsDSP& Effects() { return clsEffects_; }
-  EncoderWAV& Encoder() { return *clsEncoder_; }
+  EncoderWAV& Encoder();               // the WAV type's encoder
+  EncoderSelection& Encoders() { return *clsEncoder_; }  // every type, the chosen one recording
   WaveInRecorder& Recorder() { return *clsRecorder_; }
 
   // RecorderView
@@ -127,6 +134,12 @@ class Form1 : public QMainWindow, public RecorderView {
   void OnEffectClicked(int Index);
   void ChooseFormat();
   void ShowFormat();
+  // The file type row of the output frame: cboFileType at `row` of `grid`.
+  void AddFileTypeRow(QGridLayout* grid, QWidget* panel, int row);
+  void OnFileTypeChosen(int index);
+  // cmdSelFmt: the WAV format chooser, or the chosen compressed type's settings.
+  void OnSelectFormatClicked();
+  void ChooseSetting(MuxedEncoder& encoder);
   void ChooseOutputFile();
   // `name` ending in "." + `extension` (any case), appended when missing.
   static QString WithSuffix(const QString& name, const QString& extension);
@@ -141,12 +154,13 @@ class Form1 : public QMainWindow, public RecorderView {
   std::unique_ptr<MessageBoxService> ownMessages_;
   std::unique_ptr<OutputFileDialog> ownFileDialog_;
   std::unique_ptr<FormatChooserDialog> ownChooser_;
+  std::unique_ptr<SettingChooserDialog> ownSettingChooser_;
 
   // The system's objects, created by Load and released by the shutdown.
   std::unique_ptr<clsSmooth> clsSmoothL_, clsSmoothR_;
   std::unique_ptr<WaveInRecorder> clsRecorder_;
   std::unique_ptr<WaveInCapture> capture_;
-  std::unique_ptr<EncoderWAV> clsEncoder_;
+  std::unique_ptr<EncoderSelection> clsEncoder_;
   clsDraw clsVis_;
   clsDSP clsEffects_;
   std::unique_ptr<RecordingController> controller_;
@@ -176,6 +190,7 @@ class Form1 : public QMainWindow, public RecorderView {
   QPushButton* cmdSelFmt_ = nullptr;
   QComboBox* cboSamplerate_ = nullptr;
   QCheckBox* chkStereo_ = nullptr;
+  QComboBox* cboFileType_ = nullptr;
   QGroupBox* frmEffects_ = nullptr;
   std::array<QCheckBox*, 4> chkFX_{};
   QPushButton* cmdFXOpts_ = nullptr;

@@ -25,6 +25,8 @@ constexpr int32_t kMaxRate = 96000;
 // Numbered files found filled at the start (by another program) before giving up.
 constexpr int kNumberedFileTries = 16;
 
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
 std::string ToUtf8(const QString& text) { return text.toUtf8().toStdString(); }
 
 // A message with its cause (the server's or system's words) on a second line.
@@ -66,7 +68,18 @@ void RecordingController::StartUp() {
   const auto recovery = RecordingRecovery::Scan(RecordingJournal());
   if (!recovery.Empty()) messages_.ShowWarning(kAppCaption, RecordingRecovery::Message(recovery));
   counter_.Load();
+  counter_.ChangeExtension(Q(clsEncoder_.Extension()));
   PrepareNextFile();
+}
+
+void RecordingController::FileTypeChanged() {
+  if (clsRecorder_.IsRecording()) return;
+  const bool numbered = OutputIsNumbered();
+  counter_.ChangeExtension(Q(clsEncoder_.Extension()));
+  if (!counter_.PrepareNextFile()) {
+    messages_.ShowWarning(kAppCaption, "无法创建输出文件 " + ToUtf8(counter_.NextFileName()) + " !");
+  }
+  if (numbered) view_.OutputFile(ToUtf8(counter_.NextFileName()));
 }
 
 bool RecordingController::IsRecording() const { return clsRecorder_.IsRecording(); }
@@ -115,6 +128,8 @@ void RecordingController::Start() {
   }
 
   lngBytesPerSec_ = rate * (2 * channels);
+  rate_ = rate;
+  channels_ = channels;
   if (!OpenOutput(rate, channels)) {
     lngBytesPerSec_ = 0;
     return;
@@ -133,6 +148,7 @@ void RecordingController::Start() {
     return;
   }
   diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
+  parts_ = {view_.OutputFile()};
   view_.ButtonCaption("停止录音");
   ShowPauseState();
   view_.SetSettingsEnabled(false);
@@ -213,6 +229,7 @@ void RecordingController::Stop() {
     stopFailure_.clear();
     messages_.ShowWarning(kAppCaption, failure);
   }
+  ReportParts();
 }
 
 void RecordingController::PrepareNextFile() {
@@ -274,7 +291,10 @@ void RecordingController::GotData(std::span<const int16_t> intBuffer, int32_t ln
       std::nearbyint(static_cast<double>(bytes) / lngBytesPerSec_ * 1000.0 + lngRecMS_));
 
   int32_t buffer_used = 0;
-  if (const EncoderResult result = clsEncoder_.Encode(intVisSamples_.data(), bytes, buffer_used); result != ENC_OK) {
+  const EncoderResult result = clsEncoder_.Encode(intVisSamples_.data(), bytes, buffer_used);
+  if (result == ENC_SIZE_LIMIT) {
+    ContinueInNextPart(bytes);
+  } else if (result != ENC_OK) {
     // Ignoring any of them would drop audio silently for the rest of the recording.
     StopAfterEncoderFailure(EncoderFailureMessage(result));
   } else if (!diskGuard_.Recorded(bytes)) {
@@ -287,6 +307,58 @@ void RecordingController::StopAfterEncoderFailure(const std::string& message) {
   // Told once, after the stop; a stop already under way reports it itself.
   stopFailure_ = message;
   if (!stopping_) Toggle();
+}
+
+void RecordingController::ContinueInNextPart(int32_t bytes) {
+  // Finished like a normal recording: its journal entry goes once it is complete.
+  clsEncoder_.EncoderClose();
+  RecordingJournal().Finish(view_.OutputFile());
+  if (const EncoderResult opened = OpenNextPart(); opened != ENC_OK) {
+    const std::string cause = opened == ENC_TARGET_HOLDS_DATA ? "" : clsEncoder_.InitError();
+    StopAfterEncoderFailure(WithCause("文件已满, 无法创建下一个文件, 录音已停止!", cause));
+    return;
+  }
+  parts_.push_back(view_.OutputFile());
+  const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
+  if (!journalError.empty()) messages_.ShowWarning(kAppCaption, journalError);
+  int32_t buffer_used = 0;
+  // Into the empty part: refused again only by a limit below one block.
+  if (const EncoderResult result = clsEncoder_.Encode(intVisSamples_.data(), bytes, buffer_used); result != ENC_OK) {
+    StopAfterEncoderFailure(EncoderFailureMessage(result));
+  }
+}
+
+EncoderResult RecordingController::OpenNextPart() {
+  if (!OutputIsNumbered()) return OpenNumberedSibling();
+  counter_.Advance();
+  PrepareNextFile();
+  SaveCounter();
+  return OpenNumberedFile(rate_, channels_);
+}
+
+EncoderResult RecordingController::OpenNumberedSibling() {
+  const QFileInfo first(Q(parts_.front()));
+  const QString suffix = first.suffix().isEmpty() ? QString() : "." + first.suffix();
+  const QString base = first.filePath().chopped(suffix.size());
+  // Not named by the user: a link or a file with data there is someone else's.
+  clsEncoder_.OutputRules({.replaceData = false, .followLinks = false});
+  EncoderResult result = ENC_TARGET_HOLDS_DATA;
+  for (int tries = 0; tries < kNumberedFileTries && result == ENC_TARGET_HOLDS_DATA; ++tries) {
+    const auto number = static_cast<qsizetype>(parts_.size()) + 1 + tries;
+    const std::string path = ToUtf8(base + " (" + QString::number(number) + ")" + suffix);
+    result = clsEncoder_.EncoderInit(rate_, channels_, path);
+    if (result == ENC_OK) view_.OutputFile(path);
+  }
+  return result;
+}
+
+void RecordingController::ReportParts() {
+  if (parts_.size() > 1) {
+    std::string text = "录音超过单个文件的大小上限, 已分别保存在以下文件中:";
+    for (const std::string& part : parts_) text += "\n" + part;
+    messages_.ShowWarning(kAppCaption, text);
+  }
+  parts_.clear();
 }
 
 void RecordingController::DeviceLost(const std::string& reason) {

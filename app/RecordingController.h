@@ -3,6 +3,10 @@
 // the displays, makes the status texts, and numbers the output files.
 //
 // Per block: copy -> clsDSP::ProcessSamples (in place) -> Encode(exactly lngLen bytes).
+// A file that reaches its type's size limit is finished and the recording goes
+// on, from the refused block on, in the next part: the next numbered file, or
+// for a file the user named, "<name> (2).<ext>", " (3)" ... (never one that
+// holds data); after the stop the user is told which files hold it.
 // Two states, given by CaptureEngine::IsRecording alone: Idle and Recording;
 // a recording may be paused (nothing written, the length stands still).
 // Messages: "提示" for the start and stop checks, "Tamblin" for everything else.
@@ -56,6 +60,11 @@ class RecordingController {
   bool IsPaused() const { return paused_; }
   static constexpr const char* kPauseCaption = "暂停";
   static constexpr const char* kResumeCaption = "继续";
+
+  // The encoder's file type (extension) changed while idle: numbered files take
+  // the new extension, the prepared one moves along (the output box follows
+  // when it showed the numbered file).
+  void FileTypeChanged();
 
   // The capture engine's GotData event: intBuffer is the whole delivered array,
   // lngLen its valid byte count.
@@ -114,6 +123,13 @@ class RecordingController {
   void StopAfterEncoderFailure(const std::string& message);
   void ShowPauseState();
   void KeepPausedInput(std::span<const int16_t> intBuffer);
+  // The file is full; the block of `bytes` it refused starts the next part.
+  void ContinueInNextPart(int32_t bytes);
+  EncoderResult OpenNextPart();
+  // "<name> (n).<ext>" beside the first part, from the next n on.
+  EncoderResult OpenNumberedSibling();
+  // After a stop: which files hold a recording of more than one part.
+  void ReportParts();
 
   CaptureEngine& clsRecorder_;
   Encoder& clsEncoder_;
@@ -133,4 +149,7 @@ class RecordingController {
   bool paused_ = false;      // kept through Stop, so the rest it delivers is not written
   std::vector<int16_t> pausedSamples_;  // the newest block captured while paused
   std::string stopFailure_;  // an encoder failure ending the recording, told after the stop
+  int32_t rate_ = 0;         // of the running recording
+  int16_t channels_ = 0;
+  std::vector<std::string> parts_;  // the running recording's files, first to current
 };

@@ -11,7 +11,9 @@
 namespace {
 
 const QString kPrefix = QStringLiteral("录音");
-const QString kSuffix = QStringLiteral(".wav");
+// The extensions of the file types the program records (EncoderSelection's types).
+const QStringList kExtensions = {QStringLiteral("wav"), QStringLiteral("flac"), QStringLiteral("opus"),
+                                 QStringLiteral("mp3")};
 const QString kNotAFile = QStringLiteral("not a regular file");
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
@@ -27,8 +29,9 @@ RecordingJournal::RecordingJournal(const QString& journalFile, const QString& ou
     : journalFile_(journalFile), outputFolder_(outputFolder) {}
 
 bool RecordingJournal::IsNumberedRecording(const QString& fileName) {
-  if (!fileName.startsWith(kPrefix) || !fileName.endsWith(kSuffix)) return false;
-  const QString number = fileName.mid(kPrefix.size(), fileName.size() - kPrefix.size() - kSuffix.size());
+  const qsizetype dot = fileName.lastIndexOf('.');
+  if (!fileName.startsWith(kPrefix) || dot < 0 || !kExtensions.contains(fileName.mid(dot + 1))) return false;
+  const QString number = fileName.mid(kPrefix.size(), dot - kPrefix.size());
   bool ok = false;
   const int value = number.toInt(&ok);
   // Exactly the spelling the program writes: no '+', no leading zeros, no spaces.

@@ -1,6 +1,7 @@
 // RecordingJournal: the numbered recordings in progress, so that the start-up
 // repair touches only files this program itself left unfinished. One file name
-// per line ("录音<n>.wav", UTF-8, LF) in ProgramFolder::JournalFile(); a name is
+// per line ("录音<n>.<ext>" of a recorded file type, UTF-8, LF) in
+// ProgramFolder::JournalFile(); a name is
 // added when a recording has opened its file and removed when the file was
 // finished cleanly.
 //
@@ -45,7 +46,8 @@ class RecordingJournal {
   // The full path of entry `name`.
   QString PathOf(const QString& name) const;
 
-  // True for "录音<n>.wav", n a whole number from -32768 to 32767, spelled as the program writes it.
+  // True for "录音<n>." + "wav", "flac", "opus" or "mp3", n a whole number from
+  // -32768 to 32767, spelled as the program writes it.
   static bool IsNumberedRecording(const QString& fileName);
 
  private:

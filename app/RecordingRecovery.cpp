@@ -1,9 +1,32 @@
 #include "app/RecordingRecovery.h"
 
 #include "app/RecordingJournal.h"
+#include "encoding/FlacFileRepair.h"
 #include "encoding/WavFileRepair.h"
 
 namespace {
+
+enum class Mend { Repaired, Failed, InUse, Settled };
+
+// What `Repair` (WavFileRepair or FlacFileRepair) did with `file`.
+template <typename Repair>
+Mend MendWith(const std::string& file, std::string& reason) {
+  switch (Repair::Repair(file, &reason)) {
+    case Repair::Outcome::Repaired: return Mend::Repaired;
+    case Repair::Outcome::Failed: return Mend::Failed;
+    case Repair::Outcome::InUse: return Mend::InUse;
+    default: return Mend::Settled;
+  }
+}
+
+// Mends the journalled file at `path` by its type. Ogg Opus pages and MP3 frames
+// are readable as far as they were written, so those files need no mend and are
+// settled as they are.
+Mend MendRecording(const QString& path, std::string& reason) {
+  if (path.endsWith(QStringLiteral(".wav"))) return MendWith<WavFileRepair>(path.toStdString(), reason);
+  if (path.endsWith(QStringLiteral(".flac"))) return MendWith<FlacFileRepair>(path.toStdString(), reason);
+  return Mend::Settled;
+}
 
 std::string Lines(const QStringList& names) { return names.join(QStringLiteral("\n")).toStdString(); }
 
@@ -21,18 +44,18 @@ RecordingRecovery::Result RecordingRecovery::Scan(const RecordingJournal& journa
   QStringList retry;
   for (const QString& name : entries.names) {
     std::string reason;
-    switch (WavFileRepair::Repair(journal.PathOf(name).toStdString(), &reason)) {
-      case WavFileRepair::Outcome::Repaired:
+    switch (MendRecording(journal.PathOf(name), reason)) {
+      case Mend::Repaired:
         result.recovered << name;
         break;
-      case WavFileRepair::Outcome::Failed:
+      case Mend::Failed:
         result.failed << name + QStringLiteral(": ") + QString::fromStdString(reason);
         retry << name;
         break;
-      case WavFileRepair::Outcome::InUse:  // another copy is recording it
+      case Mend::InUse:  // another copy is recording it
         retry << name;
         break;
-      default:  // consistent, gone, or not provably a cut-off recording: left as it is
+      case Mend::Settled:  // consistent, gone, or not provably a cut-off recording: left as it is
         break;
     }
   }

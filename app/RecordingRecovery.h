@@ -1,7 +1,8 @@
 // RecordingRecovery: the start-up repair of recordings this program left
 // unfinished (killed process, crash, power cut). Only files named in the
-// RecordingJournal are looked at; WavFileRepair mends the sizes of those that
-// provably are cut-off recordings, and the user is told which files were
+// RecordingJournal are looked at; WavFileRepair (WAV sizes) and FlacFileRepair
+// (FLAC total length) mend those that provably are cut-off recordings (Ogg Opus
+// and MP3 files need no mend), and the user is told which files were
 // recovered. Entries that are settled leave the journal; a file another running
 // recording holds, or one that could not be written, stays for the next start.
 #pragma once

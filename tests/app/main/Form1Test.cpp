@@ -41,29 +41,6 @@
 
 namespace {
 
-class StubFileDialog : public OutputFileDialog {
- public:
-  std::string AskFileName(const std::string& filter) override {
-    filters.push_back(filter);
-    return answer;
-  }
-  std::string answer;
-  std::vector<std::string> filters;
-};
-
-// Records each request; answers with `answer` (nullopt: cancelled).
-class ScriptedChooser : public FormatChooser {
- public:
-  std::optional<FormatEntry> Choose(const WAVEFORMATEX& pcmInput, const std::string& Title) override {
-    requests.push_back(pcmInput);
-    titles.push_back(Title);
-    return answer;
-  }
-  std::optional<FormatEntry> answer;
-  std::vector<WAVEFORMATEX> requests;
-  std::vector<std::string> titles;
-};
-
 class Form1Test : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -1,16 +1,21 @@
 // Test doubles shared by the controller and window suites: a message box service
 // that records instead of showing, scripted yes/no answers, a scriptable capture engine and encoder, a
-// plain view, a temporary program folder and an event-loop wait.
+// plain view, a temporary program folder, an event-loop wait, a save dialog and a
+// format chooser that answer from a script, and whole-file reads and writes.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "app/CaptureEngine.h"
+#include "app/OutputFileDialog.h"
 #include "app/ProgramFolder.h"
 #include "app/RecorderView.h"
 #include "app/RecordingController.h"
@@ -18,6 +23,7 @@
 #include "common/QuestionService.h"
 #include "effects/clsDSP.h"
 #include "encoding/Encoder.h"
+#include "encoding/FormatChooser.h"
 #include "tests/support/EventLoopWait.h"
 
 struct ShownMessage {
@@ -83,7 +89,7 @@ class FakeCapture : public CaptureEngine {
 class FakeEncoder : public Encoder {
  public:
   std::string Description() const override { return "Wave ACM Encoder"; }
-  std::string Extension() const override { return "wav"; }
+  std::string Extension() const override { return extension; }
   EncoderResult EncoderClose() override {
     ++closes;
     open = false;
@@ -110,6 +116,7 @@ class FakeEncoder : public Encoder {
     return ENC_OK;
   }
   TargetRules rules;
+  std::string extension = "wav";
   int discards = 0;
   std::string InitError() const override { return initError; }
   EncoderResult initResult = ENC_OK;
@@ -172,3 +179,37 @@ struct ControllerRig {
   RecordingMessages messages;
   RecordingController controller{capture, encoder, effects, view, messages};
 };
+
+class StubFileDialog : public OutputFileDialog {
+ public:
+  std::string AskFileName(const std::string& filter) override {
+    filters.push_back(filter);
+    return answer;
+  }
+  std::string answer;
+  std::vector<std::string> filters;
+};
+
+// Records each request; answers with `answer` (nullopt: cancelled).
+class ScriptedChooser : public FormatChooser {
+ public:
+  std::optional<FormatEntry> Choose(const WAVEFORMATEX& pcmInput, const std::string& Title) override {
+    requests.push_back(pcmInput);
+    titles.push_back(Title);
+    return answer;
+  }
+  std::optional<FormatEntry> answer;
+  std::vector<WAVEFORMATEX> requests;
+  std::vector<std::string> titles;
+};
+
+inline QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+inline void WriteAll(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+  file.write(bytes);
+}

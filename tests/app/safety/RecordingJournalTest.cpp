@@ -35,11 +35,13 @@ class RecordingJournalTest : public RecoveryFolderTest {
 };
 
 TEST(RecordingJournalNames, NumberedNamesAreExactlyThoseTheProgramWrites) {
-  for (const char* name : {"录音0.wav", "录音12.wav", "录音-32768.wav", "录音32767.wav"}) {
+  for (const char* name : {"录音0.wav", "录音12.wav", "录音-32768.wav", "录音32767.wav", "录音3.flac", "录音3.opus",
+                           "录音3.mp3"}) {
     EXPECT_TRUE(RecordingJournal::IsNumberedRecording(QString::fromUtf8(name))) << name;
   }
   for (const char* name : {"录音.wav", "录音007.wav", "录音+1.wav", "录音32768.wav", "录音1.WAV", "录音1.wav.bak",
-                           "x录音1.wav", "录音 1.wav", "录音1x.wav"}) {
+                           "x录音1.wav", "录音 1.wav", "录音1x.wav", "录音1.ogg", "录音1.FLAC", "录音1.", "录音1",
+                           "录音1.flac.wav.mp3x"}) {
     EXPECT_FALSE(RecordingJournal::IsNumberedRecording(QString::fromUtf8(name))) << name;
   }
 }

@@ -13,11 +13,15 @@
 #include <thread>
 
 #include "app/RecordingJournal.h"
+#include "encoding/EncoderFLAC.h"
+#include "encoding/EncoderMP3.h"
+#include "encoding/EncoderOpus.h"
 #include "encoding/EncoderWAV.h"
 #include "encoding/FileRecord.h"
 #include "tests/app/safety/DriverProcess.h"
 #include "tests/app/safety/RecoveryFolderTest.h"
 #include "tests/app/safety/SafetyFiles.h"
+#include "tests/encoding/AudioProbe.h"
 #include "tests/support/PipeSourceFeeder.h"
 #include "tests/support/PrivatePulseDaemon.h"
 
@@ -131,6 +135,50 @@ TEST_F(RecordingRecoveryTest, MissingJournalAndUnwritableFilesAreReportedNotFata
   EXPECT_NE(text.find("无法修复"), std::string::npos) << text;
   EXPECT_EQ(text.find("已修复"), std::string::npos) << "names only files actually repaired: " << text;
   EXPECT_EQ(Journal().Read().names, QStringList{QStringLiteral("录音9.wav")}) << "kept for the next try";
+}
+
+// A copy of the file `encoder` writes after 2 s of the test signal, taken while
+// it is still open: what a killed recording leaves.
+std::vector<uint8_t> KilledCompressed(Encoder& encoder, const fs::path& scratch) {
+  const auto signal = TestSignal(44100, 2, 2.0);
+  const auto path = scratch / ("running." + encoder.Extension());
+  EXPECT_EQ(encoder.EncoderInit(44100, 2, path.string()), ENC_OK);
+  int32_t used = 0;
+  for (size_t at = 0; at < signal.size(); at += 8820) EXPECT_EQ(encoder.Encode(signal.data() + at, 17640, used), ENC_OK);
+  auto bytes = ReadBytes(path);
+  encoder.EncoderClose();
+  return bytes;
+}
+
+// A killed FLAC recording gets its total length; killed Ogg Opus and MP3 files
+// need no mend (readers find their length in what was written): left as they
+// are, and their entries leave the journal.
+TEST_F(RecordingRecoveryTest, MendsAKilledFlacAndSettlesOpusAndMp3AsTheyAre) {
+  EncoderFLAC flac;
+  EncoderOpus opus;
+  EncoderMP3 mp3;
+  const std::vector<std::pair<const char*, std::vector<uint8_t>>> killed = {
+      {"录音1.flac", KilledCompressed(flac, Dir())},
+      {"录音2.opus", KilledCompressed(opus, Dir())},
+      {"录音3.mp3", KilledCompressed(mp3, Dir())}};
+  for (const auto& [name, bytes] : killed) WriteBytes(Output() / name, bytes);
+  Journalled({"录音1.flac", "录音2.opus", "录音3.mp3"});
+
+  const auto result = RecordingRecovery::Scan(Journal());
+  EXPECT_EQ(result.recovered, QStringList{QStringLiteral("录音1.flac")});
+  EXPECT_TRUE(result.failed.isEmpty());
+  EXPECT_TRUE(Journal().Read().names.isEmpty());
+  EXPECT_EQ(ReadBytes(Output() / "录音2.opus"), killed[1].second);
+  EXPECT_EQ(ReadBytes(Output() / "录音3.mp3"), killed[2].second);
+  EXPECT_EQ(ReadBytes(Output() / "录音1.flac").size(), killed[0].second.size()) << "only the total is written";
+  // The stated length is what the file holds: exact for FLAC, within a codec frame (two for MP3's delay) otherwise.
+  for (const auto& [name, tolerance] : {std::pair{"录音1.flac", 1e-6}, {"录音2.opus", 0.02}, {"录音3.mp3", 2 * 1152.0 / 44100}}) {
+    const auto probe = ProbeWithFfprobe(Output() / name);
+    const auto decoded = DecodeWithFfmpeg(Output() / name);
+    ASSERT_TRUE(probe.has_value() && decoded.has_value()) << name;
+    EXPECT_GT(decoded->size(), 44100u) << name;
+    EXPECT_NEAR(probe->duration, static_cast<double>(decoded->size()) / 2 / probe->rate, tolerance) << name;
+  }
 }
 
 // The real window (safety_driver) records, stops, and starts again: a clean

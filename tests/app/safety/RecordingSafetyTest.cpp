@@ -19,6 +19,7 @@
 #include "encoding/WavFileRepair.h"
 #include "tests/app/safety/DriverProcess.h"
 #include "tests/app/safety/SafetyFiles.h"
+#include "tests/encoding/AudioProbe.h"
 #include "tests/support/PipeSourceFeeder.h"
 #include "tests/support/PrivatePulseDaemon.h"
 
@@ -83,6 +84,25 @@ class RecordingSafetyTest : public ::testing::Test {
     return state ? fs::path(state->substr(std::string("STATE recording ").size())) : fs::path();
   }
 
+  // A new window records from `feeder`'s source (after the `setup` commands)
+  // while `fed` is fed, and is killed after `run`; returns the recorded file.
+  fs::path RecordThenKill(PipeSourceFeeder& feeder, const std::vector<int16_t>& fed, std::chrono::seconds run,
+                          const std::vector<std::string>& setup = {}) {
+    fs::path file;
+    {
+      DriverProcess driver(Folder().string());
+      EXPECT_TRUE(driver.Started());
+      // Read once the window is up, before the device is picked.
+      for (const std::string& command : setup) driver.Send(command);
+      file = StartRecording(driver, feeder.Description());
+      if (!file.empty()) feeder.Feed(fed, 2.0);
+      std::this_thread::sleep_for(run);
+      driver.Kill();
+    }
+    feeder.StopFeeding();
+    return file;
+  }
+
   QTemporaryDir folder_;
 };
 
@@ -91,17 +111,8 @@ TEST_F(RecordingSafetyTest, KilledRecordingKeepsTheFedSamplesAndIsRepairedAtTheN
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_kill"), 44100, 2, "Pipe-Kill");
   ASSERT_TRUE(feeder.Loaded());
   const auto fed = KnownSamples(44100 * 2 * 14);
-  fs::path file;
-  {
-    DriverProcess driver(Folder().string());
-    ASSERT_TRUE(driver.Started());
-    file = StartRecording(driver, "Pipe-Kill");
-    ASSERT_FALSE(file.empty());
-    feeder.Feed(fed, 2.0);
-    std::this_thread::sleep_for(5s);
-    driver.Kill();
-  }
-  feeder.StopFeeding();
+  const fs::path file = RecordThenKill(feeder, fed, 5s);
+  ASSERT_FALSE(file.empty());
 
   // As the kill left it: readable by both tools, all but at most the last second.
   const auto duration = FfprobeDuration(file);
@@ -122,6 +133,28 @@ TEST_F(RecordingSafetyTest, KilledRecordingKeepsTheFedSamplesAndIsRepairedAtTheN
   ASSERT_TRUE(after.has_value());
   EXPECT_GE(after->size(), before->size()) << "the repair reveals the audio after the last refresh";
   EXPECT_GE(ExactPrefix(*after, fed), exact);
+}
+
+TEST_F(RecordingSafetyTest, KilledFlacRecordingIsMendedAtTheNextStartToTheLengthItHolds) {
+  ASSERT_TRUE(EnsurePulseServer());
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_kill_flac"), 44100, 2, "Pipe-Kill-Flac");
+  ASSERT_TRUE(feeder.Loaded());
+  const auto fed = KnownSamples(44100 * 2 * 10);
+  const fs::path file = RecordThenKill(feeder, fed, 3s, {"type FLAC"});
+  ASSERT_EQ(file.extension(), ".flac");
+
+  // The next start mends the total length and names the file.
+  DriverProcess next(Folder().string());
+  ASSERT_TRUE(next.WaitFor("READY").has_value());
+  EXPECT_TRUE(Contains(next.Messages(), file.filename().string())) << "no recovery message";
+  EXPECT_TRUE(next.Quit());
+  const auto decoded = DecodeWithFfmpeg(file);
+  ASSERT_TRUE(decoded.has_value()) << "ffmpeg cannot decode the mended recording";
+  EXPECT_GE(ExactPrefix(*decoded, fed), 44100u * 2 * 3) << "at least 3 s of exactly the fed samples";
+  const auto probe = ProbeWithFfprobe(file);
+  ASSERT_TRUE(probe.has_value());
+  EXPECT_EQ(probe->codec, "flac");
+  EXPECT_NEAR(probe->duration, static_cast<double>(decoded->size()) / 88200, 1e-6) << "the length it holds";
 }
 
 TEST_F(RecordingSafetyTest, RemovedSourceStopsTheRecordingWithAMessage) {

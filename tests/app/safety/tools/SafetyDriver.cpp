@@ -5,6 +5,7 @@
 // Commands (one per line):
 //   select <device description>   pick the input device as the user would
 //   ima                           IMA ADPCM output at 44100 Hz stereo
+//   type <name>                   pick the file type box's entry (WAV, FLAC, Ogg Opus, MP3)
 //   effects                       tick all four effect boxes
 //   start | stop                  press the start/stop button
 //   status                        print the status bar panels
@@ -12,7 +13,7 @@
 //   file                          print the output file box
 //   devices                       print the chosen device and the list
 //   quit                          close the window and end
-// Output lines: READY, SELECTED <index> | NOSUCHDEVICE <text>, STATE
+// Output lines: READY, SELECTED <index> | NOSUCHDEVICE <text>, NOSUCHTYPE <name>, STATE
 // recording <file> | STATE idle (also when the recording stops by itself),
 // MESSAGE <title>\t<text, new lines as " / ">, STATUS <panel>\t<panel>..., RSS <kB>, FILE <path>,
 // DEVICES <chosen>\t<device>|<device>|...
@@ -80,6 +81,8 @@ class Driver {
       const auto record = FormatRecord::IMAADPCM(44100, 2);
       window_.Encoder().SetFormat(record.data(), static_cast<int32_t>(record.size()), "IMA ADPCM 44100 stereo",
                                   "IMA ADPCM");
+    } else if (command == "type") {
+      if (Pick(window_.findChild<QComboBox*>("cboFileType"), argument) < 0) Say("NOSUCHTYPE " + argument);
     } else if (command == "effects") {
       for (int k = 0; k < 4; ++k) {
         auto* box = window_.findChild<QCheckBox*>(QString("chkFX%1").arg(k));
@@ -117,15 +120,18 @@ class Driver {
   void NoteFile() { lastFile_ = window_.findChild<QLineEdit*>("txtFile")->text().toStdString(); }
 
  private:
+  // Picks the entry `text` of `box` as the user would; its index, -1 when not listed.
+  static int Pick(QComboBox* box, const std::string& text) {
+    const int index = box->findText(QString::fromStdString(text));
+    if (index < 0) return index;
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+    return index;
+  }
+
   void Select(const std::string& description) {
-    const int index = cboDev_->findText(QString::fromStdString(description));
-    if (index < 0) {
-      Say("NOSUCHDEVICE " + description);
-      return;
-    }
-    cboDev_->setCurrentIndex(index);
-    emit cboDev_->activated(index);
-    Say("SELECTED " + std::to_string(index));
+    const int index = Pick(cboDev_, description);
+    Say(index < 0 ? "NOSUCHDEVICE " + description : "SELECTED " + std::to_string(index));
   }
 
   Form1& window_;

@@ -1,0 +1,55 @@
+#include "encoding/EncoderSelection.h"
+
+#include "common/AppError.h"
+#include "encoding/EncoderFLAC.h"
+#include "encoding/EncoderMP3.h"
+#include "encoding/EncoderOpus.h"
+#include "encoding/EncoderWAV.h"
+
+EncoderSelection::EncoderSelection() : EncoderSelection(std::make_unique<EncoderWAV>()) {}
+
+EncoderSelection::EncoderSelection(std::unique_ptr<EncoderWAV> wav) : wav_(std::move(wav)) {
+  compressed_[TYPE_FLAC] = std::make_unique<EncoderFLAC>();
+  compressed_[TYPE_OPUS] = std::make_unique<EncoderOpus>();
+  compressed_[TYPE_MP3] = std::make_unique<EncoderMP3>();
+  encoders_[TYPE_WAV] = wav_.get();
+  for (int32_t t = TYPE_FLAC; t < kTypeCount; ++t) encoders_[t] = compressed_[t].get();
+}
+
+EncoderSelection::~EncoderSelection() = default;
+
+void EncoderSelection::Type(FileType value) {
+  if (value < 0 || value >= kTypeCount) throw AppError(32000, "invalid file type");
+  // A running file must be finished by the encoder that opened it.
+  if (Chosen().EncoderMetrics(0) != -1) throw AppError(90, "Encoder already running!");
+  type_ = value;
+}
+
+std::string EncoderSelection::TypeName(FileType type) {
+  static const char* const kNames[kTypeCount] = {"WAV", "FLAC", "Ogg Opus", "MP3"};
+  return type >= 0 && type < kTypeCount ? kNames[type] : "";
+}
+
+MuxedEncoder* EncoderSelection::Compressed() { return compressed_[type_].get(); }
+
+std::string EncoderSelection::Description() const { return Chosen().Description(); }
+std::string EncoderSelection::Extension() const { return Chosen().Extension(); }
+EncoderResult EncoderSelection::EncoderClose() { return Chosen().EncoderClose(); }
+
+EncoderResult EncoderSelection::Encode(const void* buffer_ptr, int32_t buffer_len, int32_t& buffer_used) {
+  return Chosen().Encode(buffer_ptr, buffer_len, buffer_used);
+}
+
+int32_t EncoderSelection::EncoderMetrics(int32_t info) { return Chosen().EncoderMetrics(info); }
+
+EncoderResult EncoderSelection::EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) {
+  return Chosen().EncoderInit(samplerate, Channels, output);
+}
+
+void EncoderSelection::OutputRules(TargetRules rules) {
+  for (Encoder* encoder : encoders_) encoder->OutputRules(rules);
+}
+
+EncoderResult EncoderSelection::EncoderDiscard() { return Chosen().EncoderDiscard(); }
+int64_t EncoderSelection::TargetBytesPerSecond() const { return Chosen().TargetBytesPerSecond(); }
+std::string EncoderSelection::InitError() const { return Chosen().InitError(); }

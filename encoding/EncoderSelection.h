@@ -1,0 +1,58 @@
+// EncoderSelection: the output file types the user can pick (WAV, FLAC, Ogg
+// Opus, MP3), as one Encoder. It owns one encoder per type and forwards every
+// call to the chosen one, so the recording controller keeps a single Encoder&.
+// WAV is chosen at first. Output rules reach every type, so a change of type
+// keeps them. UI thread only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "encoding/Encoder.h"
+
+class EncoderWAV;
+class MuxedEncoder;
+
+class EncoderSelection : public Encoder {
+ public:
+  enum FileType : int32_t { TYPE_WAV = 0, TYPE_FLAC = 1, TYPE_OPUS = 2, TYPE_MP3 = 3 };
+  static constexpr int32_t kTypeCount = 4;
+
+  EncoderSelection();
+  // With another WAV encoder (tests: a low file length limit).
+  explicit EncoderSelection(std::unique_ptr<EncoderWAV> wav);
+  ~EncoderSelection() override;
+
+  FileType Type() const { return type_; }
+  // Throws AppError(90, "Encoder already running!") while a file is open,
+  // AppError(32000, "invalid file type") for a value outside the types.
+  void Type(FileType value);
+  // The name a type box lists: "WAV", "FLAC", "Ogg Opus", "MP3".
+  static std::string TypeName(FileType type);
+
+  EncoderWAV& WAV() { return *wav_; }
+  // The chosen compressed type's encoder; nullptr while WAV is chosen.
+  MuxedEncoder* Compressed();
+
+  // Encoder, of the chosen type
+  std::string Description() const override;
+  std::string Extension() const override;
+  EncoderResult EncoderClose() override;
+  EncoderResult Encode(const void* buffer_ptr, int32_t buffer_len, int32_t& buffer_used) override;
+  int32_t EncoderMetrics(int32_t info) override;
+  EncoderResult EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) override;
+  void OutputRules(TargetRules rules) override;
+  EncoderResult EncoderDiscard() override;
+  int64_t TargetBytesPerSecond() const override;
+  std::string InitError() const override;
+
+ private:
+  Encoder& Chosen() const { return *encoders_[type_]; }
+
+  std::unique_ptr<EncoderWAV> wav_;
+  std::array<std::unique_ptr<MuxedEncoder>, kTypeCount> compressed_;  // [TYPE_WAV] stays empty
+  std::array<Encoder*, kTypeCount> encoders_{};
+  FileType type_ = TYPE_WAV;
+};

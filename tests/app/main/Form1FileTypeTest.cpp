@@ -1,0 +1,217 @@
+// Form1's file type box: what the format box, its "..." button, the save
+// dialog's filter and the numbered file do per type; and per type, 3 s of a fed
+// pipe source recorded through the window, judged by ffprobe (codec, rate,
+// channels, length) and, for the lossless types, decoded bit for bit.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "TestDoubles.h"
+#include "app/Form1.h"
+#include "app/SettingChooser.h"
+#include "capture/WaveInRecorder.h"
+#include "encoding/EncoderSelection.h"
+#include "encoding/MuxedEncoder.h"
+#include "tests/encoding/AudioProbe.h"
+#include "tests/support/PipeSourceFeeder.h"
+#include "tests/support/PrivatePulseDaemon.h"
+
+namespace {
+
+// Records each request; answers with `answer` (nullopt: cancelled).
+class ScriptedSettingChooser : public SettingChooser {
+ public:
+  std::optional<int32_t> Choose(const std::vector<EncoderSetting>& choices, int32_t current,
+                                const std::string& Title) override {
+    offered = choices;
+    currents.push_back(current);
+    titles.push_back(Title);
+    return answer;
+  }
+  std::optional<int32_t> answer;
+  std::vector<EncoderSetting> offered;
+  std::vector<int32_t> currents;
+  std::vector<std::string> titles;
+};
+
+class Form1FileTypeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(EnsurePulseServer());
+    Open();
+  }
+  void TearDown() override { form.reset(); }
+
+  // A new window (it reads the device list at start-up).
+  void Open() {
+    form.reset();
+    Form1::Services services{&messages, &fileDialog, &formats, false, &questions};
+    services.settingChooser = &settings;
+    form = std::make_unique<Form1>(services);
+    form->Load();
+  }
+
+  template <typename T>
+  T* Find(const char* name) const {
+    T* widget = form->findChild<T*>(name);
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+  void PickType(EncoderSelection::FileType type) {
+    auto* box = Find<QComboBox>("cboFileType");
+    box->setCurrentIndex(type);
+    emit box->activated(type);
+  }
+  QString Numbered(int n, const char* extension) const {
+    return folder.Path() + "/file/录音" + QString::number(n) + "." + extension;
+  }
+
+  TempProgramFolder folder;
+  RecordingMessages messages;
+  ScriptedQuestions questions;
+  StubFileDialog fileDialog;
+  ScriptedChooser formats;
+  ScriptedSettingChooser settings;
+  std::unique_ptr<Form1> form;
+};
+
+TEST_F(Form1FileTypeTest, WavIsTheDefaultAndLooksAsBefore) {
+  auto* box = Find<QComboBox>("cboFileType");
+  ASSERT_EQ(box->count(), 4);
+  for (int k = 0; k < 4; ++k) {
+    EXPECT_EQ(box->itemText(k).toStdString(), (std::vector<std::string>{"WAV", "FLAC", "Ogg Opus", "MP3"}[k]));
+  }
+  EXPECT_EQ(box->currentIndex(), 0);
+  EXPECT_EQ(Find<QLabel>("lblFileType")->text(), "文件类型:");
+  EXPECT_EQ(Find<QLabel>("lblWAVFmt")->text(), "WAV 格式:");
+  EXPECT_EQ(Find<QLineEdit>("txtWAVFmt")->text(), "PCM - 44.1 kHz 16 Bit Stereo");
+  EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), Numbered(0, "wav"));
+  QTest::mouseClick(Find<QPushButton>("cmdSelFmt"), Qt::LeftButton);
+  EXPECT_EQ(formats.requests.size(), 1u) << "WAV keeps its format chooser";
+  EXPECT_TRUE(settings.titles.empty());
+}
+
+TEST_F(Form1FileTypeTest, CompressedTypeShowsAndChoosesItsSettingAndNamesFilesByItsExtension) {
+  PickType(EncoderSelection::TYPE_FLAC);
+  EXPECT_EQ(Find<QLabel>("lblWAVFmt")->text(), "FLAC 格式:");
+  EXPECT_EQ(Find<QLineEdit>("txtWAVFmt")->text(), "FLAC - 压缩级别 5 (默认)");
+  EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), Numbered(0, "flac"));
+  EXPECT_FALSE(QFileInfo::exists(Numbered(0, "wav"))) << "the empty prepared WAV file moved";
+  EXPECT_TRUE(QFileInfo::exists(Numbered(0, "flac")));
+
+  settings.answer = 8;
+  QTest::mouseClick(Find<QPushButton>("cmdSelFmt"), Qt::LeftButton);
+  EXPECT_EQ(formats.requests.size(), 0u) << "the WAV format chooser is not for FLAC";
+  ASSERT_EQ(settings.currents, std::vector<int32_t>{5});
+  EXPECT_EQ(settings.offered.size(), 9u);
+  EXPECT_EQ(settings.titles[0], "选择声音输出格式");
+  EXPECT_EQ(Find<QLineEdit>("txtWAVFmt")->text(), "FLAC - 压缩级别 8 (最小)");
+  EXPECT_EQ(form->Encoders().Compressed()->SettingFor(2), 8);
+
+  // Cancelled: nothing changes. The rate and stereo boxes ask for nothing.
+  settings.answer.reset();
+  QTest::mouseClick(Find<QPushButton>("cmdSelFmt"), Qt::LeftButton);
+  EXPECT_EQ(form->Encoders().Compressed()->SettingFor(2), 8);
+  PickType(EncoderSelection::TYPE_OPUS);
+  EXPECT_EQ(Find<QLineEdit>("txtWAVFmt")->text(), "Ogg Opus - 96 kbit/s");
+  QTest::mouseClick(Find<QCheckBox>("chkStereo"), Qt::LeftButton);
+  EXPECT_EQ(Find<QLineEdit>("txtWAVFmt")->text(), "Ogg Opus - 48 kbit/s") << "the mono default";
+  EXPECT_EQ(formats.requests.size(), 0u);
+  EXPECT_EQ(settings.currents.size(), 2u);
+
+  // The save dialog offers the type and the name gets its extension.
+  PickType(EncoderSelection::TYPE_MP3);
+  EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), Numbered(0, "mp3"));
+  fileDialog.answer = (folder.Path() + "/talk").toStdString();
+  QTest::mouseClick(Find<QPushButton>("cmdBrowse"), Qt::LeftButton);
+  ASSERT_EQ(fileDialog.filters.size(), 1u);
+  EXPECT_EQ(fileDialog.filters[0], "MP3 音频 (*.mp3)|*.mp3");
+  EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), folder.Path() + "/talk.mp3");
+
+  // Back to WAV: the user's file keeps its name with the WAV extension, numbering is WAV again.
+  PickType(EncoderSelection::TYPE_WAV);
+  EXPECT_EQ(Find<QLabel>("lblWAVFmt")->text(), "WAV 格式:");
+  EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), folder.Path() + "/talk.wav");
+  EXPECT_EQ(form->Controller().Counter().NextFileName(), Numbered(0, "wav"));
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+}
+
+// One recording per type of exactly 3 s of a known signal, no padding after it.
+struct TypeCase {
+  EncoderSelection::FileType type;
+  const char* extension;
+  const char* codec;
+  int rate;             // as ffprobe reports it
+  // One codec frame: the length may differ by that much. An MP3's frame count
+  // includes the encoder's 1105-sample delay, so there two frames.
+  double frameSeconds;
+  bool lossless;
+};
+
+class Form1TypeRecordingTest : public Form1FileTypeTest, public ::testing::WithParamInterface<TypeCase> {};
+
+TEST_P(Form1TypeRecordingTest, ThreeSecondsOfAFedSignalReachTheFileOfTheChosenType) {
+  const TypeCase param = GetParam();
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("form1_type"), 44100, 2,
+                          std::string("Form1-Type-") + param.extension + "-" + std::to_string(getpid()));
+  ASSERT_TRUE(feeder.Loaded());
+  Open();
+  auto* device = Find<QComboBox>("cboDev");
+  const int index = device->findText(QString::fromStdString(feeder.Description()));
+  ASSERT_GE(index, 0) << "pipe source not listed";
+  device->setCurrentIndex(index);
+  emit device->activated(index);
+  PickType(param.type);
+
+  // 0.1 s buffers: 3 s fill 30 of them, so every fed sample arrives before the stop.
+  constexpr int32_t kBufferBytes = 17640;
+  form->Recorder().BufferSize(kBufferBytes);
+  size_t delivered = 0;
+  auto engineHandler = form->Recorder().GotData;
+  form->Recorder().GotData = [&](std::span<int16_t> buffer, int32_t& bytes) {
+    delivered += static_cast<size_t>(bytes);
+    engineHandler(buffer, bytes);
+  };
+  QTest::mouseClick(Find<QPushButton>("cmdDo"), Qt::LeftButton);
+  ASSERT_TRUE(form->Controller().IsRecording()) << (messages.shown.empty() ? "" : messages.shown[0].text);
+
+  const std::vector<int16_t> fed = TestSignal(44100, 2, 3.0);
+  feeder.Feed(fed, 4.0);
+  const size_t fedBytes = fed.size() * sizeof(int16_t);
+  EXPECT_TRUE(WaitFor([&] { return delivered >= fedBytes; })) << "delivered " << delivered << " of " << fedBytes;
+  QTest::mouseClick(Find<QPushButton>("cmdDo"), Qt::LeftButton);
+  ASSERT_FALSE(form->Controller().IsRecording());
+  EXPECT_EQ(delivered, fedBytes) << "the source gave more than was fed";
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+
+  const std::filesystem::path file = Numbered(0, param.extension).toStdString();
+  EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), Numbered(1, param.extension));
+  const auto probe = ProbeWithFfprobe(file);
+  ASSERT_TRUE(probe.has_value()) << "ffprobe cannot read " << file;
+  EXPECT_EQ(probe->codec, param.codec);
+  EXPECT_EQ(probe->rate, param.rate);
+  EXPECT_EQ(probe->channels, 2);
+  EXPECT_NEAR(probe->duration, 3.0, param.frameSeconds);
+  if (param.lossless) {
+    const auto decoded = DecodeWithFfmpeg(file);
+    ASSERT_TRUE(decoded.has_value());
+    EXPECT_TRUE(*decoded == fed) << "decoded " << decoded->size() << " samples of " << fed.size();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, Form1TypeRecordingTest,
+    ::testing::Values(TypeCase{EncoderSelection::TYPE_WAV, "wav", "pcm_s16le", 44100, 1.0 / 44100, true},
+                      TypeCase{EncoderSelection::TYPE_FLAC, "flac", "flac", 44100, 4608.0 / 44100, true},
+                      TypeCase{EncoderSelection::TYPE_OPUS, "opus", "opus", 48000, 0.02, false},
+                      TypeCase{EncoderSelection::TYPE_MP3, "mp3", "mp3", 44100, 2 * 1152.0 / 44100, false}),
+    [](const ::testing::TestParamInfo<TypeCase>& info) { return std::string(info.param.extension); });
+
+}  // namespace

@@ -1,0 +1,62 @@
+// EncoderSelection: the chosen type does the work (extension, description, the
+// file it writes), a running file keeps its type until it is finished, and
+// output rules set under one type hold for every type.
+#include "encoding/EncoderSelection.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "common/AppError.h"
+#include "tests/encoding/AudioProbe.h"
+
+namespace {
+
+int32_t ErrorNumberOf(EncoderSelection& encoders, EncoderSelection::FileType type) {
+  try {
+    encoders.Type(type);
+  } catch (const AppError& error) {
+    return error.number();
+  }
+  return 0;
+}
+
+TEST(EncoderSelectionTest, TheChosenTypeWritesAndARunningFileKeepsItsType) {
+  TempDir dir;
+  EncoderSelection encoders;
+  EXPECT_EQ(encoders.Type(), EncoderSelection::TYPE_WAV);
+  EXPECT_EQ(encoders.Extension(), "wav");
+  EXPECT_EQ(encoders.Compressed(), nullptr);
+
+  encoders.Type(EncoderSelection::TYPE_FLAC);
+  EXPECT_EQ(encoders.Extension(), "flac");
+  EXPECT_EQ(encoders.Description(), "FLAC 无损音频");
+  ASSERT_NE(encoders.Compressed(), nullptr);
+  const auto file = dir / "out.flac";
+  ASSERT_EQ(encoders.EncoderInit(44100, 2, file.string()), ENC_OK);
+  EXPECT_EQ(ErrorNumberOf(encoders, EncoderSelection::TYPE_MP3), 90) << "refused while the file is open";
+  EXPECT_EQ(encoders.Type(), EncoderSelection::TYPE_FLAC);
+  const auto signal = TestSignal(44100, 2, 0.5);
+  int32_t used = 0;
+  ASSERT_EQ(encoders.Encode(signal.data(), static_cast<int32_t>(signal.size() * 2), used), ENC_OK);
+  ASSERT_EQ(encoders.EncoderClose(), ENC_OK);
+  EXPECT_EQ(ProbeWithFfprobe(file)->codec, "flac");
+
+  EXPECT_EQ(ErrorNumberOf(encoders, EncoderSelection::TYPE_MP3), 0);
+  EXPECT_EQ(encoders.Extension(), "mp3");
+  EXPECT_EQ(ErrorNumberOf(encoders, static_cast<EncoderSelection::FileType>(4)), 32000);
+  EXPECT_EQ(EncoderSelection::TypeName(EncoderSelection::TYPE_OPUS), "Ogg Opus");
+}
+
+TEST(EncoderSelectionTest, OutputRulesHoldAcrossATypeChange) {
+  TempDir dir;
+  const auto kept = dir / "kept.opus";
+  std::ofstream(kept) << "someone's data";
+  EncoderSelection encoders;
+  encoders.OutputRules({.replaceData = false, .followLinks = false});
+  encoders.Type(EncoderSelection::TYPE_OPUS);
+  EXPECT_EQ(encoders.EncoderInit(48000, 1, kept.string()), ENC_TARGET_HOLDS_DATA);
+  EXPECT_EQ(ReadFileBytes(kept).size(), 14u);
+}
+
+}  // namespace
