@@ -144,20 +144,58 @@ TEST_F(PulseRecordingTest, InputBeyondTheReserveIsCountedAsLost) {
   recorder_.StopRecord();
 }
 
+// `got` holds `fed` exactly; where the server pads with silence, `fed` with
+// only zero samples before it (whole frames) and after it.
+::testing::AssertionResult HoldsFedRun(const std::vector<int16_t>& got, const std::vector<int16_t>& fed,
+                                       int16_t channels, bool silenceAround) {
+  const auto isSignal = [](int16_t sample) { return sample != 0; };
+  const size_t start =
+      silenceAround ? static_cast<size_t>(std::find_if(got.begin(), got.end(), isSignal) - got.begin()) : 0;
+  if (start % channels != 0) return ::testing::AssertionFailure() << "the fed run starts inside a frame";
+  if (got.size() - start < fed.size()) {
+    return ::testing::AssertionFailure() << "only " << got.size() - start << " of " << fed.size()
+                                         << " fed samples in the file";
+  }
+  const auto mismatch = std::mismatch(fed.begin(), fed.end(), got.begin() + static_cast<long>(start));
+  if (mismatch.first != fed.end()) {
+    return ::testing::AssertionFailure() << "first difference at fed sample " << (mismatch.first - fed.begin());
+  }
+  const auto after = got.begin() + static_cast<long>(start + fed.size());
+  if (!silenceAround && after != got.end()) {
+    return ::testing::AssertionFailure() << (got.end() - after) << " samples more than were fed";
+  }
+  if (std::any_of(after, got.end(), isSignal)) {
+    return ::testing::AssertionFailure() << "sound after the fed run";
+  }
+  return ::testing::AssertionSuccess();
+}
+
 // The file holds everything captured up to the stop: an exact number of
 // samples, no multiple of a buffer and with nothing after it, comes back bit
 // for bit through the engine and the encoder, at usual and at the lowest rates.
+// PipeWire's pipe source gives silence while its pipe is short of a graph
+// cycle, so there silence may come before and after the fed run, nothing else.
 class PulseRecordingEndTest : public ::testing::TestWithParam<std::tuple<int32_t, int16_t, size_t>> {
  protected:
+  // A PipeWire graph runs at sound card rates; a stream below them is
+  // resampled through it and its samples cannot come back exactly.
+  static constexpr int32_t kLowestGraphRate = 8000;
+
+  struct Recording {
+    std::vector<int16_t> file;  // the data chunk of the finished file
+    int64_t receivedBytes = 0;  // what the driver took from the server up to the stop
+  };
+
   void SetUp() override {
     ASSERT_TRUE(EnsurePulseServer());
     EnsureEventLoop();
     ASSERT_TRUE(folder_.isValid());
+    silenceAround_ = ServerIsPipeWire();
   }
 
   // Feeds `fed` into a pipe source, waits until the driver has it all, stops,
-  // and returns the data chunk of the finished file.
-  std::vector<int16_t> RecordIntoFile(int32_t rate, int16_t channels, const std::vector<int16_t>& fed) {
+  // and returns the finished file's samples.
+  Recording RecordIntoFile(int32_t rate, int16_t channels, const std::vector<int16_t>& fed) {
     // ctest runs the cases side by side on one server: each its own source.
     const std::string description = "Pipe-End-" + std::to_string(rate) + "-" + std::to_string(channels);
     PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("tamblin_end"), rate, channels, description);
@@ -170,20 +208,40 @@ class PulseRecordingEndTest : public ::testing::TestWithParam<std::tuple<int32_t
     encoder.SetPCMFormat(rate, channels, "", "");
     const std::string file = folder_.filePath("end.wav").toStdString();
     EXPECT_EQ(encoder.EncoderInit(rate, channels, file), ENC_OK);
+    std::vector<int16_t> delivered;
     recorder.GotData = [&](std::span<int16_t> intBuffer, int32_t& lngLen) {
       int32_t used = 0;
       EXPECT_TRUE(recorder.IsRecording());
       EXPECT_EQ(encoder.Encode(intBuffer.data(), lngLen, used), ENC_OK);
+      delivered.insert(delivered.end(), intBuffer.begin(), intBuffer.begin() + lngLen / 2);
     };
     EXPECT_TRUE(recorder.SelectDevice(FindDevice(recorder, description)));
     EXPECT_TRUE(recorder.StartRecord(rate, channels)) << recorder.StartFailure();
-    feeder.Feed(fed, 4.0);
+    feeder.Feed(FeedFor(fed, rate, channels), 4.0);
     const auto bytes = static_cast<int64_t>(fed.size() * sizeof(int16_t));
-    EXPECT_TRUE(PumpUntil([&] { return received.ReceivedBytes() >= bytes; }, std::chrono::seconds(30)));
+    // Without padding the last of the run may wait in a partly filled buffer,
+    // which only the stop hands over; with it, silence follows and fills it.
+    EXPECT_TRUE(PumpUntil([&] {
+      return received.ReceivedBytes() >= bytes && (!silenceAround_ || HoldsWholeRun(delivered, fed.size()));
+    }, std::chrono::seconds(30)));
     recorder.StopRecord();
     encoder.EncoderClose();
-    EXPECT_EQ(received.ReceivedBytes(), bytes) << "the source gave more than was fed";
-    return ReadDataChunk(file);
+    return {ReadDataChunk(file), received.ReceivedBytes()};
+  }
+
+  // Exactly `fed`; on PipeWire followed by silence, since its pipe source
+  // reads whole graph cycles only and keeps a shorter rest in the pipe until
+  // more comes (it gives silence after the run anyway).
+  std::vector<int16_t> FeedFor(const std::vector<int16_t>& fed, int32_t rate, int16_t channels) const {
+    std::vector<int16_t> feed = fed;
+    if (silenceAround_) feed.resize(fed.size() + static_cast<size_t>(rate) * channels * 2, 0);
+    return feed;
+  }
+
+  // The first non-silent sample and `runSize` samples from it have arrived.
+  static bool HoldsWholeRun(const std::vector<int16_t>& samples, size_t runSize) {
+    const auto first = std::find_if(samples.begin(), samples.end(), [](int16_t s) { return s != 0; });
+    return static_cast<size_t>(samples.end() - first) >= runSize;
   }
 
   static std::vector<int16_t> ReadDataChunk(const std::string& file) {
@@ -197,15 +255,19 @@ class PulseRecordingEndTest : public ::testing::TestWithParam<std::tuple<int32_t
   }
 
   QTemporaryDir folder_;
+  bool silenceAround_ = false;  // the server pads its pipe sources with silence
 };
 
 TEST_P(PulseRecordingEndTest, FileHoldsExactlyTheFedSamples) {
   const auto [rate, channels, frames] = GetParam();
+  if (silenceAround_ && rate < kLowestGraphRate) {
+    GTEST_SKIP() << "PipeWire resamples " << rate << " Hz through its graph";
+  }
   const std::vector<int16_t> fed = KnownSamples(frames * channels);
-  const std::vector<int16_t> got = RecordIntoFile(rate, channels, fed);
-  ASSERT_EQ(got.size(), fed.size());
-  const auto mismatch = std::mismatch(got.begin(), got.end(), fed.begin());
-  EXPECT_TRUE(mismatch.first == got.end()) << "first difference at sample " << (mismatch.first - got.begin());
+  const Recording recording = RecordIntoFile(rate, channels, fed);
+  // Nothing received up to the stop is missing from the end of the file.
+  EXPECT_EQ(static_cast<int64_t>(recording.file.size() * sizeof(int16_t)), recording.receivedBytes);
+  EXPECT_TRUE(HoldsFedRun(recording.file, fed, channels, silenceAround_));
 }
 
 // 1.3 s and 1.7 s at the usual rates; the lowest rates a few seconds each.

@@ -85,6 +85,11 @@ bool EnsurePulseServer() {
   return shared->Running();
 }
 
+bool ServerIsPipeWire() {
+  const ShellResult info = RunShellCommand("pactl info");
+  return info.exitCode == 0 && info.output.find("on PipeWire") != std::string::npos;
+}
+
 int PrivatePulseDaemon::Pid() const {
   if (!running_) return 0;
   std::ifstream pidFile(folder_ + "/daemon.pid");

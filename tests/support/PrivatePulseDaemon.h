@@ -63,3 +63,8 @@ class PrivatePulseDaemon {
 // (test run by hand, not through scripts/test.sh) starts one private daemon for
 // the whole process, stopped at exit. Returns false when none could be started.
 bool EnsurePulseServer();
+
+// True when the current server (PULSE_SERVER) is PipeWire's, as `pactl info`
+// reports it. Its pipe sources run on the graph clock: silence while the pipe
+// is short of a graph cycle, and only whole cycles are read.
+bool ServerIsPipeWire();
