@@ -23,7 +23,7 @@ bool FileCounter::Load() {
 bool FileCounter::Save() const {
   // Written to a temporary file and renamed, so a failed write never leaves a
   // truncated counter behind.
-  QDir().mkpath(ProgramFolder::StateFolder());  // an installed program's first run
+  ProgramFolder::EnsureStateFolder();  // an installed program's first run
   QSaveFile file(ProgramFolder::SettingsFile());
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
   file.write(QByteArray::number(intFileNo_) + "\r\n");

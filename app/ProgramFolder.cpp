@@ -56,6 +56,8 @@ QString ProgramFolder::DataFolder() {
 
 QString ProgramFolder::SettingsFile() { return StateFolder() + "/nu.ini"; }
 QString ProgramFolder::HelpPage() { return DataFolder() + "/bangzhu.htm"; }
+bool ProgramFolder::EnsureStateFolder() { return QDir().mkpath(StateFolder()); }
+
 QString ProgramFolder::JournalFile() { return StateFolder() + "/recording.journal"; }
 QString ProgramFolder::LockFile() { return StateFolder() + "/tamblin.lock"; }
 

@@ -19,6 +19,8 @@ int main(int argc, char** argv) {
   AppFont::UseCjkFont(app);
 
   // One copy per program folder: a second one would number and fill the same files.
+  // The lock lives in the state folder, which an installed program's first run creates.
+  ProgramFolder::EnsureStateFolder();
   SingleInstance instance(ProgramFolder::Path(), ProgramFolder::LockFile());
   switch (instance.Claim()) {
     case SingleInstance::ClaimResult::AlreadyRunning:

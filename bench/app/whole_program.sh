@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Whole-program cost of a recording and the start-up time of the window.
 #
-#   bench/app/whole_program.sh [build dir, default build] [seconds, default 60]
+#   bench/app/whole_program.sh [build dir, default build] [seconds, default 60] [opus]
 #
 # 1. Records 44100 Hz stereo from a 440 Hz test-tone source with all four effects
-#    on, the display live (virtual X server) and IMA ADPCM output, for the given
+#    on, the display live (virtual X server) and IMA ADPCM output in WAV (with
+#    "opus": an Ogg Opus file at its default 96 kbit/s), for the given
 #    time, beside parecord recording the same source in the same run. Both run
 #    under /usr/bin/time -v; reports CPU seconds, share of one core, peak memory
 #    and the ratio to parecord. Goals: under 3 % of one core, under 80 MB.
@@ -14,6 +15,8 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 build="${1:-build}"
 seconds="${2:-60}"
+output=(--format "IMA ADPCM"); output_name="IMA ADPCM"
+if [ "${3:-}" = "opus" ]; then output=(--type "Ogg Opus"); output_name="Ogg Opus 96 kbit/s"; fi
 cmake --build "$build" --target tamblin form1_driver >/dev/null
 
 source scripts/virtual-session.sh
@@ -25,7 +28,7 @@ virtual_session_start "$state"
 mkdir -p "$state/program"
 TAMBLIN_SHOT_FOLDER="$state/program" /usr/bin/time -v -o "$state/tamblin.time" \
   "$build/tests/app/main/form1_driver" --device Test-Tone-440Hz --seconds "$seconds" \
-  --effects 0123 --format "IMA ADPCM" &
+  --effects 0123 "${output[@]}" &
 tamblin_job=$!
 /usr/bin/time -v -o "$state/parecord.time" \
   timeout -s INT "$seconds" parecord --device=tamblin_tone --rate=44100 --channels=2 \
@@ -41,7 +44,7 @@ report() {  # name time-file
   awk -v n="$1" -v u="$user" -v s="$sys" -v r="$rss" -v t="$seconds" \
     'BEGIN { printf "%-9s cpu %6.2f s (user %.2f, sys %.2f) = %5.2f %% of one core, peak RSS %6.1f MB\n", n, u+s, u, s, 100*(u+s)/t, r/1024 }'
 }
-echo "recording ${seconds} s, 44100 Hz stereo, 4 effects, live display, IMA ADPCM:"
+echo "recording ${seconds} s, 44100 Hz stereo, 4 effects, live display, ${output_name}:"
 report tamblin "$state/tamblin.time"
 report parecord "$state/parecord.time"
 awk -v a="$(field "$state/tamblin.time" "User time (seconds)")" -v b="$(field "$state/tamblin.time" "System time (seconds)")" \
@@ -53,7 +56,7 @@ awk -v a="$(field "$state/tamblin.time" "User time (seconds)")" -v b="$(field "$
 # Start-up and shutdown alone (no recording time), to tell the steady cost apart.
 TAMBLIN_SHOT_FOLDER="$state/program" /usr/bin/time -v -o "$state/baseline.time" \
   "$build/tests/app/main/form1_driver" --device Test-Tone-440Hz --seconds 0 \
-  --effects 0123 --format "IMA ADPCM"
+  --effects 0123 "${output[@]}"
 awk -v a="$(field "$state/tamblin.time" "User time (seconds)")" -v b="$(field "$state/tamblin.time" "System time (seconds)")" \
     -v c="$(field "$state/baseline.time" "User time (seconds)")" -v d="$(field "$state/baseline.time" "System time (seconds)")" \
     -v t="$seconds" \

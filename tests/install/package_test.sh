@@ -29,7 +29,10 @@ name="package_$$"
 pipe_source_load "$name" "Package-Pipe-$$"
 program_start "$plugins" "$WORK/program.log" "$WORK/root/usr/bin/tamblin"
 program_expect READY
+# A first run on a fresh account: the lock and the journal live in the config folder too.
+[ -f "$XDG_CONFIG_HOME/org.tamblin.Tamblin/tamblin.lock" ] || { echo "no single-instance lock on a first run"; exit 1; }
 record_tone "Package-Pipe-$$" "$HOME/音乐/Tamblin/录音0.wav"
+[ -f "$XDG_CONFIG_HOME/org.tamblin.Tamblin/recording.journal" ] || { echo "the recording was not journalled"; exit 1; }
 program_end
 
 [ "$(tr -d '\r\n' <"$XDG_CONFIG_HOME/org.tamblin.Tamblin/nu.ini")" = 1 ]

@@ -1,9 +1,10 @@
 // Drives the real main window through one recording, for the screenshot and the
 // whole-program benchmark:
-//   form1_driver --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--png PATH]
+//   form1_driver --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--type TYPE] [--png PATH]
 // Loads Form1 as main.cpp does, picks the input device by name, ticks the effect
 // boxes given by index (chkFX0..chkFX3), optionally picks the first output format
-// of FAMILY for the current rate and channels (as the format chooser would),
+// of FAMILY for the current rate and channels (as the format chooser would)
+// or the file type TYPE as the "文件类型" box lists it ("Ogg Opus"),
 // presses cmdDo, and after N seconds (default 3) saves the live window as PNG
 // (if asked) and closes it, which stops the recording. The recordings go to
 // TAMBLIN_SHOT_FOLDER (default: a temporary folder). Meant for a real X server.
@@ -33,6 +34,7 @@ struct Options {
   int seconds = 3;
   std::string effects;
   std::string family;
+  QString type;
   QString png;
 };
 
@@ -44,6 +46,7 @@ bool Parse(int argc, char** argv, Options& options) {
     else if (key == "--seconds") options.seconds = std::atoi(value);
     else if (key == "--effects") options.effects = value;
     else if (key == "--format") options.family = value;
+    else if (key == "--type") options.type = QString::fromUtf8(value);
     else if (key == "--png") options.png = QString::fromLocal8Bit(value);
     else return false;
   }
@@ -78,7 +81,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Tamblin");
   Options options;
   if (!Parse(argc, argv, options)) {
-    std::fprintf(stderr, "usage: %s --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--png PATH]\n",
+    std::fprintf(stderr, "usage: %s --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--type TYPE] [--png PATH]\n",
                  argv[0]);
     return 2;
   }
@@ -102,6 +105,16 @@ int main(int argc, char** argv) {
   emit device->activated(index);
   for (const char k : options.effects) {
     window.findChild<QAbstractButton*>(QString("chkFX%1").arg(k))->click();
+  }
+  if (!options.type.isEmpty()) {
+    auto* types = window.findChild<QComboBox*>("cboFileType");
+    const int type = types->findText(options.type);
+    if (type < 0) {
+      std::fprintf(stderr, "file type %s not listed\n", qPrintable(options.type));
+      return 1;
+    }
+    types->setCurrentIndex(type);
+    emit types->activated(type);
   }
   if (!options.family.empty()) window.findChild<QPushButton*>("cmdSelFmt")->click();
   window.findChild<QPushButton*>("cmdDo")->click();
