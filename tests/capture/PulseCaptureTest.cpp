@@ -283,6 +283,10 @@ INSTANTIATE_TEST_SUITE_P(RatesAndChannels, PulseRecordingEndTest,
 // more than the buffer ring holds and more input arrives while the cut is
 // being delivered; that input starts the blocks after the cut.
 TEST_F(PulseRecordingTest, DeliverReceivedCutsAtTheInputReceivedSoFar) {
+  // The cut is counted in bytes received from the pipe; PipeWire's pipe source
+  // mixes silence into that count whenever the pipe runs dry, so the exact cut
+  // is checked on the PulseAudio daemon (the pause through the window too).
+  if (ServerIsPipeWire()) GTEST_SKIP() << "PipeWire pads an empty pipe with silence";
   StartRecording(44100, 2, "Pipe-Cut");
   const std::vector<int16_t> fed = KnownSamples(44100 * 2 * 2);
   const std::vector<int16_t> before(fed.begin(), fed.begin() + 44100 * 2 + 2 * 333);  // 8.6 buffers
