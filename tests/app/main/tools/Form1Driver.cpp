@@ -53,6 +53,19 @@ bool Parse(int argc, char** argv, Options& options) {
   return !options.device.isEmpty() && argc % 2 == 1;
 }
 
+// Picks `text` in the window's combo box `name` as the user would.
+bool Choose(Form1& window, const char* name, const QString& text) {
+  auto* box = window.findChild<QComboBox*>(name);
+  const int index = box->findText(text);
+  if (index < 0) {
+    std::fprintf(stderr, "%s: %s not listed\n", name, qPrintable(text));
+    return false;
+  }
+  box->setCurrentIndex(index);
+  emit box->activated(index);
+  return true;
+}
+
 // Answers the format chooser with the first catalogue entry of one family.
 class FamilyChooser : public FormatChooser {
  public:
@@ -95,27 +108,11 @@ int main(int argc, char** argv) {
   services.formatChooser = &chooser;
   Form1 window(services);
   window.Load();
-  auto* device = window.findChild<QComboBox*>("cboDev");
-  const int index = device->findText(options.device);
-  if (index < 0) {
-    std::fprintf(stderr, "device %s not listed\n", qPrintable(options.device));
-    return 1;
-  }
-  device->setCurrentIndex(index);
-  emit device->activated(index);
+  if (!Choose(window, "cboDev", options.device)) return 1;
   for (const char k : options.effects) {
     window.findChild<QAbstractButton*>(QString("chkFX%1").arg(k))->click();
   }
-  if (!options.type.isEmpty()) {
-    auto* types = window.findChild<QComboBox*>("cboFileType");
-    const int type = types->findText(options.type);
-    if (type < 0) {
-      std::fprintf(stderr, "file type %s not listed\n", qPrintable(options.type));
-      return 1;
-    }
-    types->setCurrentIndex(type);
-    emit types->activated(type);
-  }
+  if (!options.type.isEmpty() && !Choose(window, "cboFileType", options.type)) return 1;
   if (!options.family.empty()) window.findChild<QPushButton*>("cmdSelFmt")->click();
   window.findChild<QPushButton*>("cmdDo")->click();
   if (!window.Controller().IsRecording()) {
