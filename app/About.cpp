@@ -28,7 +28,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption) {
 
 About::About(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("About"));
-  setWindowTitle(QStringLiteral("Tamblin-关于我们"));
+  setWindowTitle(tr("Tamblin-关于我们"));
   setAttribute(Qt::WA_DeleteOnClose);
 
   QLabel* title = MakeLabel(this, "Label1", "Tamblin" + ApplicationIdentity::Version());
@@ -36,15 +36,15 @@ About::About(QWidget* parent) : QWidget(parent, Qt::Window) {
   titleFont.setPointSizeF(titleFont.pointSizeF() * 2);
   titleFont.setBold(true);
   title->setFont(titleFont);
-  QLabel* thanks = MakeLabel(this, "Label4", QStringLiteral("感谢您使用我们的软件！！"));
+  QLabel* thanks = MakeLabel(this, "Label4", tr("感谢您使用我们的软件！！"));
   QLabel* hint =
-      MakeLabel(this, "Label6", QStringLiteral("录音前请先对系统和软件设置，详见帮助！"));
+      MakeLabel(this, "Label6", tr("录音前请先对系统和软件设置，详见帮助！"));
 
-  auto* ok = new QPushButton(QStringLiteral("确定"), this);
+  auto* ok = new QPushButton(tr("确定"), this);
   ok->setObjectName(QStringLiteral("Command1"));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QWidget::close);
-  auto* help = new QPushButton(QStringLiteral("帮助(&H)"), this);
+  auto* help = new QPushButton(tr("帮助(&H)"), this);
   help->setObjectName(QStringLiteral("Command2"));
   connect(help, &QPushButton::clicked, this, [] { ShellServices::OpenHelp(); });
 

@@ -51,7 +51,7 @@ constexpr int32_t kFullLevel = 65536;    // record level of 100 %, raw
 // The spectrum's bars sit on a fixed 4-pixel pitch (22 bars from x = 4): its
 // surface keeps that width and the view stretches it across the window.
 constexpr int kSpectrumWidth = 96;
-const char* const kFormatTitle = "选择声音输出格式";
+const char* const kFormatTitle = QT_TRANSLATE_NOOP("Form1", "选择声音输出格式");
 const QKeySequence kStartStopKey(Qt::CTRL | Qt::Key_R);
 const QKeySequence kPauseKey(Qt::CTRL | Qt::Key_P);
 
@@ -136,16 +136,16 @@ void Form1::BuildControls() {
   layout->addWidget(frmEffects_);
 
   auto* buttons = new QHBoxLayout;
-  cmdDo_ = Named(new QPushButton("开始录音", central), "cmdDo");
+  cmdDo_ = Named(new QPushButton(tr("开始录音"), central), "cmdDo");
   QFont bold = cmdDo_->font();
   bold.setBold(true);
   cmdDo_->setFont(bold);
   cmdDo_->setMinimumSize(140, 34);
   cmdDo_->setDefault(true);
-  Command1_ = Named(new QPushButton("关于", central), "Command1");
-  Command4_ = Named(new QPushButton("最小化至系统托盘", central), "Command4");
+  Command1_ = Named(new QPushButton(tr("关于"), central), "Command1");
+  Command4_ = Named(new QPushButton(tr("最小化至系统托盘"), central), "Command4");
   buttons->addWidget(cmdDo_);
-  cmdPause_ = Named(new QPushButton(RecordingController::kPauseCaption, central), "cmdPause");
+  cmdPause_ = Named(new QPushButton(Q(RecordingController::PauseCaption()), central), "cmdPause");
   cmdPause_->setMinimumHeight(34);
   cmdPause_->setEnabled(false);
   buttons->addWidget(cmdPause_);
@@ -155,12 +155,12 @@ void Form1::BuildControls() {
   layout->addLayout(buttons);
 
   sbar_ = Named(new QStatusBar(this), "sbar");
-  sbarPanel1_ = Named(new QLabel("文件大小: 0 字节", sbar_), "sbarPanel1");
-  sbarPanel2_ = Named(new QLabel("长度: 0:00", sbar_), "sbarPanel2");
+  sbarPanel1_ = Named(new QLabel(tr("文件大小: 0 字节"), sbar_), "sbarPanel1");
+  sbarPanel2_ = Named(new QLabel(tr("长度: %1").arg("0:00"), sbar_), "sbarPanel2");
   sbarPanel1_->setMinimumWidth(220);
   sbar_->addWidget(sbarPanel1_, 1);
   sbar_->addWidget(sbarPanel2_, 1);
-  sbarPanel3_ = Named(new QLabel("输入丢失: 0", sbar_), "sbarPanel3");
+  sbarPanel3_ = Named(new QLabel(tr("输入丢失: %1").arg(0), sbar_), "sbarPanel3");
   sbar_->addWidget(sbarPanel3_, 1);
   setStatusBar(sbar_);
 
@@ -194,7 +194,7 @@ void Form1::BuildControls() {
 }
 
 QGroupBox* Form1::BuildInputFrame() {
-  auto* frame = Named(new QGroupBox("输入"), "frmInp");
+  auto* frame = Named(new QGroupBox(tr("输入")), "frmInp");
   auto* grid = new QGridLayout(frame);
   grid->setHorizontalSpacing(8);
   cboDev_ = Named(new QComboBox(frame), "cboDev");
@@ -205,11 +205,11 @@ QGroupBox* Form1::BuildInputFrame() {
   lblVolPer_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   lineSlot_ = new QWidget(frame);
   volSlot_ = new QWidget(frame);
-  grid->addWidget(Named(new QLabel("设备:", frame), "lblDev"), 0, 0);
+  grid->addWidget(Named(new QLabel(tr("设备:"), frame), "lblDev"), 0, 0);
   grid->addWidget(cboDev_, 0, 1, 1, 2);
-  grid->addWidget(Named(new QLabel("线路:", frame), "lblLine"), 1, 0);
+  grid->addWidget(Named(new QLabel(tr("线路:"), frame), "lblLine"), 1, 0);
   grid->addWidget(lineSlot_, 1, 1, 1, 2);
-  grid->addWidget(Named(new QLabel("声音:", frame), "lblVol"), 2, 0);
+  grid->addWidget(Named(new QLabel(tr("声音:"), frame), "lblVol"), 2, 0);
   grid->addWidget(volSlot_, 2, 1);
   grid->addWidget(lblVolPer_, 2, 2);
   grid->setColumnStretch(1, 1);
@@ -217,7 +217,7 @@ QGroupBox* Form1::BuildInputFrame() {
 }
 
 QGroupBox* Form1::BuildOutputFrame() {
-  auto* frame = Named(new QGroupBox("输出"), "frmOut");
+  auto* frame = Named(new QGroupBox(tr("输出")), "frmOut");
   auto* outer = new QVBoxLayout(frame);
   outer->setContentsMargins(0, 0, 0, 0);
   auto* panel = Named(new QWidget(frame), "picOutXP");
@@ -227,7 +227,7 @@ QGroupBox* Form1::BuildOutputFrame() {
 
   txtFile_ = Named(new QLineEdit(panel), "txtFile");
   cmdBrowse_ = Named(new QPushButton("...", panel), "cmdBrowse");
-  Command3_ = Named(new QPushButton("打开文件夹", panel), "Command3");
+  Command3_ = Named(new QPushButton(tr("打开文件夹"), panel), "Command3");
   txtWAVFmt_ = Named(new QLineEdit(panel), "txtWAVFmt");
   txtWAVFmt_->setReadOnly(true);
   cmdSelFmt_ = Named(new QPushButton("...", panel), "cmdSelFmt");
@@ -243,7 +243,7 @@ QGroupBox* Form1::BuildOutputFrame() {
   cboSamplerate_->setValidator(new QRegularExpressionValidator(
       QRegularExpression(QString("[0-9]{0,%1}").arg(kMaxRateDigits)), cboSamplerate_));
   cboSamplerate_->lineEdit()->installEventFilter(this);
-  chkStereo_ = Named(new QCheckBox("立体声", panel), "chkStereo");
+  chkStereo_ = Named(new QCheckBox(tr("立体声"), panel), "chkStereo");
 
   auto* file = new QHBoxLayout;
   file->addWidget(txtFile_, 1);
@@ -258,11 +258,11 @@ QGroupBox* Form1::BuildOutputFrame() {
   rate->addWidget(chkStereo_);
   rate->addStretch(1);
 
-  grid->addWidget(Named(new QLabel("文件:", panel), "lblFile"), 0, 0);
+  grid->addWidget(Named(new QLabel(tr("文件:"), panel), "lblFile"), 0, 0);
   grid->addLayout(file, 0, 1);
-  grid->addWidget(Named(new QLabel("WAV 格式:", panel), "lblWAVFmt"), 1, 0);
+  grid->addWidget(Named(new QLabel(tr("%1 格式:").arg("WAV"), panel), "lblWAVFmt"), 1, 0);
   grid->addLayout(format, 1, 1);
-  grid->addWidget(Named(new QLabel("取样:", panel), "lblSamplerate"), 2, 0);
+  grid->addWidget(Named(new QLabel(tr("取样:"), panel), "lblSamplerate"), 2, 0);
   grid->addLayout(rate, 2, 1);
   AddFileTypeRow(grid, panel, 3);
   grid->setColumnStretch(1, 1);
@@ -270,18 +270,18 @@ QGroupBox* Form1::BuildOutputFrame() {
 }
 
 QGroupBox* Form1::BuildEffectsFrame() {
-  auto* frame = Named(new QGroupBox("特效/滤镜"), "frmEffects");
+  auto* frame = Named(new QGroupBox(tr("特效/滤镜")), "frmEffects");
   auto* row = new QHBoxLayout(frame);
-  const char* const captions[] = {"回声", "周相移动", "放大器", "均衡器"};
+  const char* const captions[] = {QT_TR_NOOP("回声"), QT_TR_NOOP("周相移动"), QT_TR_NOOP("放大器"), QT_TR_NOOP("均衡器")};
   for (int k = 0; k < 4; ++k) {
-    chkFX_[k] = new QCheckBox(captions[k], frame);
+    chkFX_[k] = new QCheckBox(tr(captions[k]), frame);
     chkFX_[k]->setObjectName(QString("chkFX%1").arg(k));
     row->addWidget(chkFX_[k]);
     row->addSpacing(6);
   }
   row->addStretch(1);
-  cmdFXOpts_ = Named(new QPushButton("设置", frame), "cmdFXOpts");
-  Command2_ = Named(new QPushButton("帮助", frame), "Command2");
+  cmdFXOpts_ = Named(new QPushButton(tr("设置"), frame), "cmdFXOpts");
+  Command2_ = Named(new QPushButton(tr("帮助"), frame), "Command2");
   row->addWidget(cmdFXOpts_);
   row->addWidget(Command2_);
   return frame;
@@ -316,9 +316,9 @@ QWidget* Form1::BuildDisplays() {
   pictures->addWidget(picAmpl_, 1);
   pictures->addWidget(picFreq_, 1);
   grid->addLayout(pictures, 0, 0, 1, 2);
-  grid->addWidget(Named(new QLabel("左声道:", box), "lblVUchL"), 1, 0);
+  grid->addWidget(Named(new QLabel(tr("左声道:"), box), "lblVUchL"), 1, 0);
   grid->addWidget(picVUL_, 1, 1);
-  grid->addWidget(Named(new QLabel("右声道:", box), "lblVUchR"), 2, 0);
+  grid->addWidget(Named(new QLabel(tr("右声道:"), box), "lblVUchR"), 2, 0);
   grid->addWidget(picVUR_, 2, 1);
   grid->setRowStretch(0, 1);
   grid->setColumnStretch(1, 1);
@@ -397,8 +397,8 @@ void Form1::AddRecordingShortcuts() {
   connect(pause, &QShortcut::activated, this, [this] {
     if (controller_) controller_->TogglePause();
   });
-  cmdDo_->setToolTip("开始/停止录音 (" + kStartStopKey.toString(QKeySequence::NativeText) + ")");
-  cmdPause_->setToolTip("暂停/继续录音 (" + kPauseKey.toString(QKeySequence::NativeText) + ")");
+  cmdDo_->setToolTip(tr("开始/停止录音 (%1)").arg(kStartStopKey.toString(QKeySequence::NativeText)));
+  cmdPause_->setToolTip(tr("暂停/继续录音 (%1)").arg(kPauseKey.toString(QKeySequence::NativeText)));
 }
 
 void Form1::ConnectTrayRecordingItems() {
@@ -524,7 +524,7 @@ void Form1::RefreshDevices() {
 void Form1::OnDeviceChosen() {
   cboRecLine_->clear();
   if (!clsRecorder_->SelectDevice(cboDev_->currentIndex())) {
-    ShowWarning("Couldn't select device!");
+    ShowWarning(S(tr("Couldn't select device!")));
     return;
   }
   FillLines();
@@ -540,7 +540,7 @@ void Form1::FillLines() {
 }
 
 void Form1::OnLineChosen() {
-  if (!clsRecorder_->SelectMixerLine(cboRecLine_->currentIndex())) ShowWarning("Couldn't select mixer line!");
+  if (!clsRecorder_->SelectMixerLine(cboRecLine_->currentIndex())) ShowWarning(S(tr("Couldn't select mixer line!")));
   {
     const QSignalBlocker blocker(sldVol_);  // ApplyVolume runs once, below
     sldVol_->setValue(std::clamp<int32_t>(clsRecorder_->MixerLineVolume(), sldVol_->minimum(), sldVol_->maximum()));
@@ -581,17 +581,17 @@ void Form1::ChooseFormat() {
   const int32_t rate = RecordingController::ParseRateText(RateText());
   if (rate == 0) {
     // A typed rate the chooser cannot list formats for, nor a recording use.
-    ShowWarning(RecordingController::kBadRateMessage);
+    ShowWarning(RecordingController::BadRateMessage());
     return;
   }
-  Encoder().SelectFormat(rate, Stereo() ? 2 : 1, *services_.formatChooser, kFormatTitle);
+  Encoder().SelectFormat(rate, Stereo() ? 2 : 1, *services_.formatChooser, S(tr(kFormatTitle)));
   ShowFormat();
 }
 
 void Form1::ShowFormat() {
   const std::string type = EncoderSelection::TypeName(clsEncoder_->Type());
   // "WAV 格式:" as always for WAV; the other types name themselves the same way.
-  if (auto* label = findChild<QLabel*>("lblWAVFmt")) label->setText(Q(type + " 格式:"));
+  if (auto* label = findChild<QLabel*>("lblWAVFmt")) label->setText(tr("%1 格式:").arg(Q(type)));
   if (MuxedEncoder* compressed = clsEncoder_->Compressed()) {
     txtWAVFmt_->setText(Q(type + " - " + compressed->SettingText(Stereo() ? 2 : 1)));
     return;
@@ -610,7 +610,7 @@ void Form1::AddFileTypeRow(QGridLayout* grid, QWidget* panel, int row) {
   auto* line = new QHBoxLayout;
   line->addWidget(cboFileType_);
   line->addStretch(1);
-  grid->addWidget(Named(new QLabel("文件类型:", panel), "lblFileType"), row, 0);
+  grid->addWidget(Named(new QLabel(tr("文件类型:"), panel), "lblFileType"), row, 0);
   grid->addLayout(line, row, 1);
   connect(cboFileType_, &QComboBox::activated, this, &Form1::OnFileTypeChosen);
 }
@@ -644,7 +644,7 @@ void Form1::OnSelectFormatClicked() {
 
 void Form1::ChooseSetting(MuxedEncoder& encoder) {
   const int16_t channels = Stereo() ? 2 : 1;
-  const auto chosen = services_.settingChooser->Choose(encoder.SettingChoices(), encoder.SettingFor(channels), kFormatTitle);
+  const auto chosen = services_.settingChooser->Choose(encoder.SettingChoices(), encoder.SettingFor(channels), S(tr(kFormatTitle)));
   if (chosen) encoder.Setting(*chosen);
   ShowFormat();
 }
@@ -659,7 +659,7 @@ void Form1::ChooseOutputFile() {
   if (target.exists() || target.isSymLink()) {
     const std::string file = S(path);
     if (!services_.questions ||
-        !services_.questions->AskYesNo(RecordingController::kCheckCaption, RecordingController::ReplaceQuestion(file))) {
+        !services_.questions->AskYesNo(RecordingController::CheckCaption(), RecordingController::ReplaceQuestion(file))) {
       return;
     }
     controller_->ReplaceConfirmed(file);

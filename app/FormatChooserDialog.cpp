@@ -18,12 +18,12 @@ FormatChooserDialog::FormatChooserDialog(QWidget* parent)
   lstFamily_->setObjectName("lstFamily");
   lstFormat_->setObjectName("lstFormat");
   lblInput_->setObjectName("lblInput");
-  buttons_->button(QDialogButtonBox::Ok)->setText("确定");
-  buttons_->button(QDialogButtonBox::Cancel)->setText("取消");
+  buttons_->button(QDialogButtonBox::Ok)->setText(tr("确定"));
+  buttons_->button(QDialogButtonBox::Cancel)->setText(tr("取消"));
 
   auto* layout = new QGridLayout(this);
-  layout->addWidget(new QLabel("格式类型:", this), 0, 0);
-  layout->addWidget(new QLabel("格式:", this), 0, 1);
+  layout->addWidget(new QLabel(tr("格式类型:"), this), 0, 0);
+  layout->addWidget(new QLabel(tr("格式:"), this), 0, 1);
   layout->addWidget(lstFamily_, 1, 0);
   layout->addWidget(lstFormat_, 1, 1);
   layout->addWidget(lblInput_, 2, 0, 1, 2);
@@ -45,7 +45,7 @@ void FormatChooserDialog::Fill(const WAVEFORMATEX& pcmInput, const std::string& 
   const auto rate = static_cast<int32_t>(pcmInput.nSamplesPerSec);
   const auto channels = static_cast<int16_t>(pcmInput.nChannels);
   formats_ = FormatCatalogue::List(rate, channels);
-  lblInput_->setText(QString("输入: %1 Hz, 16 Bit, %2").arg(rate).arg(channels == 2 ? "立体声" : "单声道"));
+  lblInput_->setText(tr("输入: %1 Hz, 16 Bit, %2").arg(rate).arg(channels == 2 ? tr("立体声") : tr("单声道")));
 
   lstFamily_->blockSignals(true);
   lstFamily_->clear();

@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 
 #include "app/ApplicationIdentity.h"
+#include "app/InterfaceLanguage.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ QString ProgramFolder::DataFolder() {
 }
 
 QString ProgramFolder::SettingsFile() { return StateFolder() + "/nu.ini"; }
-QString ProgramFolder::HelpPage() { return DataFolder() + "/bangzhu.htm"; }
+QString ProgramFolder::HelpPage() { return DataFolder() + "/" + InterfaceLanguage::HelpPageName(); }
 bool ProgramFolder::EnsureStateFolder() { return QDir().mkpath(StateFolder()); }
 
 QString ProgramFolder::JournalFile() { return StateFolder() + "/recording.journal"; }

@@ -6,7 +6,8 @@
 // per-user state ("nu.ini") to the application's config folder, and the help
 // page comes from "<prefix>/share/<app id>".
 // Anywhere else (the build folder, a copied folder): everything lives beside
-// the executable: "/file" for recordings, "/nu.ini", "/bangzhu.htm".
+// the executable: "/file" for recordings, "/nu.ini", the help pages "/bangzhu.htm"
+// (Chinese) and "/help.htm" (English) and the translation "/tamblin_en.qm".
 // The journal of recordings in progress and the running copy's lock live in
 // the state folder beside "nu.ini".
 // Paths carry no trailing separator. Tests point it at a folder of their own.
@@ -25,7 +26,7 @@ class ProgramFolder {
   static QString StateFolder();   // installed: <config>/<app id>; else Path()
   static QString DataFolder();    // installed: <prefix>/share/<app id>; else Path()
   static QString SettingsFile();  // StateFolder() + "/nu.ini"
-  static QString HelpPage();      // DataFolder() + "/bangzhu.htm"
+  static QString HelpPage();      // DataFolder() + the interface language's page
   // Creates StateFolder() when missing (an installed program's first run); false when impossible.
   static bool EnsureStateFolder();
   static QString JournalFile();   // StateFolder() + "/recording.journal": recordings in progress

@@ -29,6 +29,9 @@ QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 
 std::string ToUtf8(const QString& text) { return text.toUtf8().toStdString(); }
 
+// A path as it goes into a message's %1.
+QString Path(const std::string& utf8) { return QString::fromStdString(utf8); }
+
 // A message with its cause (the server's or system's words) on a second line.
 std::string WithCause(const std::string& message, const std::string& cause) {
   return cause.empty() ? message : message + "\n" + cause;
@@ -38,13 +41,14 @@ std::string WithCause(const std::string& message, const std::string& cause) {
 std::string EncoderFailureMessage(EncoderResult result) {
   switch (result) {
     case ENC_WRITE_ERROR:
-      return "Write error (no disk space left?)!";
+      return ToUtf8(QCoreApplication::translate("RecordingController", "Write error (no disk space left?)!"));
     case ENC_CONVERT_FAILED:
-      return "编码转换失败, 录音已停止!";
+      return ToUtf8(QCoreApplication::translate("RecordingController", "编码转换失败, 录音已停止!"));
     case ENC_SIZE_LIMIT:
-      return "文件已达到 WAV 格式的 4 GB 上限, 录音已停止!";
+      return ToUtf8(QCoreApplication::translate("RecordingController", "文件已达到 WAV 格式的 4 GB 上限, 录音已停止!"));
     default:
-      return "编码器出错 (代码 " + std::to_string(static_cast<int32_t>(result)) + "), 录音已停止!";
+      return ToUtf8(QCoreApplication::translate("RecordingController", "编码器出错 (代码 %1), 录音已停止!")
+                        .arg(static_cast<int32_t>(result)));
   }
 }
 
@@ -62,7 +66,7 @@ RecordingController::RecordingController(CaptureEngine& clsRecorder, Encoder& cl
 
 void RecordingController::StartUp() {
   if (!FileCounter::EnsureOutputFolder()) {
-    messages_.ShowWarning(kAppCaption, "无法创建输出文件夹 " + ToUtf8(ProgramFolder::OutputFolder()) + " !");
+    messages_.ShowWarning(kAppCaption, ToUtf8(tr("无法创建输出文件夹 %1 !").arg(ProgramFolder::OutputFolder())));
   }
   // Recordings a killed process left behind are mended before anything else.
   const auto recovery = RecordingRecovery::Scan(RecordingJournal());
@@ -77,7 +81,7 @@ void RecordingController::FileTypeChanged() {
   const bool numbered = OutputIsNumbered();
   counter_.ChangeExtension(Q(clsEncoder_.Extension()));
   if (!counter_.PrepareNextFile()) {
-    messages_.ShowWarning(kAppCaption, "无法创建输出文件 " + ToUtf8(counter_.NextFileName()) + " !");
+    messages_.ShowWarning(kAppCaption, CannotCreateMessage(counter_.NextFileName()));
   }
   if (numbered) view_.OutputFile(ToUtf8(counter_.NextFileName()));
 }
@@ -105,16 +109,16 @@ int32_t RecordingController::ParseRateText(const std::string& text) {
 
 void RecordingController::Start() {
   if (view_.OutputFile().empty()) {
-    messages_.ShowWarning(kCheckCaption, "没有指定输出文件!");
+    messages_.ShowWarning(CheckCaption(), ToUtf8(tr("没有指定输出文件!")));
     return;
   }
   if (!view_.DeviceChosen()) {
-    messages_.ShowWarning(kCheckCaption, "没有选择硬件设备!");
+    messages_.ShowWarning(CheckCaption(), ToUtf8(tr("没有选择硬件设备!")));
     return;
   }
   const int32_t rate = ParseRateText(view_.RateText());
   if (rate == 0) {
-    messages_.ShowWarning(kCheckCaption, kBadRateMessage);
+    messages_.ShowWarning(CheckCaption(), BadRateMessage());
     return;
   }
   const int16_t channels = view_.Stereo() ? 2 : 1;
@@ -123,7 +127,7 @@ void RecordingController::Start() {
   const int64_t outputBytesPerSecond =
       clsEncoder_.TargetBytesPerSecond() > 0 ? clsEncoder_.TargetBytesPerSecond() : int64_t{rate} * 2 * channels;
   if (!diskGuard_.RoomToStart(view_.OutputFile(), outputBytesPerSecond)) {
-    messages_.ShowWarning(kCheckCaption, "磁盘空间不足, 无法开始录音!");
+    messages_.ShowWarning(CheckCaption(), ToUtf8(tr("磁盘空间不足, 无法开始录音!")));
     return;
   }
 
@@ -144,12 +148,12 @@ void RecordingController::Start() {
     clsEncoder_.EncoderDiscard();
     if (OutputIsNumbered()) PrepareNextFile();
     lngBytesPerSec_ = 0;
-    messages_.ShowWarning(kCheckCaption, WithCause("不能启动录音功能!", clsRecorder_.StartFailure()));
+    messages_.ShowWarning(CheckCaption(), WithCause(ToUtf8(tr("不能启动录音功能!")), clsRecorder_.StartFailure()));
     return;
   }
   diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
   parts_ = {view_.OutputFile()};
-  view_.ButtonCaption("停止录音");
+  view_.ButtonCaption(ToUtf8(tr("停止录音")));
   ShowPauseState();
   view_.SetSettingsEnabled(false);
   // Before the first block arrives: from now on a crash leaves the file to the next start's repair.
@@ -162,9 +166,9 @@ bool RecordingController::OpenOutput(int32_t rate, int16_t channels) {
   const EncoderResult result = OutputIsNumbered() ? OpenNumberedFile(rate, channels) : OpenChosenFile(rate, channels);
   if (result == ENC_OK || result == ENC_CANCELLED) return result == ENC_OK;
   if (result == ENC_TARGET_HOLDS_DATA) {
-    messages_.ShowWarning(kCheckCaption, "文件 " + view_.OutputFile() + " 已有内容, 不会覆盖!");
+    messages_.ShowWarning(CheckCaption(), ToUtf8(tr("文件 %1 已有内容, 不会覆盖!").arg(Path(view_.OutputFile()))));
   } else {
-    messages_.ShowWarning(kCheckCaption, WithCause("无法初始化编码器!", clsEncoder_.InitError()));
+    messages_.ShowWarning(CheckCaption(), WithCause(ToUtf8(tr("无法初始化编码器!")), clsEncoder_.InitError()));
   }
   return false;
 }
@@ -191,13 +195,13 @@ EncoderResult RecordingController::OpenChosenFile(int32_t rate, int16_t channels
   clsEncoder_.OutputRules({.replaceData = confirmed, .followLinks = true});
   const EncoderResult result = clsEncoder_.EncoderInit(rate, channels, path);
   if (result != ENC_TARGET_HOLDS_DATA || questions_ == nullptr) return result;
-  if (!questions_->AskYesNo(kCheckCaption, ReplaceQuestion(path))) return ENC_CANCELLED;
+  if (!questions_->AskYesNo(CheckCaption(), ReplaceQuestion(path))) return ENC_CANCELLED;
   clsEncoder_.OutputRules({.replaceData = true, .followLinks = true});
   return clsEncoder_.EncoderInit(rate, channels, path);
 }
 
 std::string RecordingController::ReplaceQuestion(const std::string& path) {
-  return "文件 " + path + " 已存在, 要替换它吗?";
+  return ToUtf8(tr("文件 %1 已存在, 要替换它吗?").arg(Path(path)));
 }
 
 void RecordingController::Stop() {
@@ -213,16 +217,16 @@ void RecordingController::Stop() {
   diskGuard_.End();
   lngRecMS_ = 0;
   lngBytesPerSec_ = 0;
-  view_.ButtonCaption("开始录音");
+  view_.ButtonCaption(ToUtf8(tr("开始录音")));
   counter_.Advance();
   PrepareNextFile();
   view_.SetSettingsEnabled(true);
   SaveCounter();
   // Reported last: the box keeps dispatching events, and the stop is complete by now.
-  if (!stopped) messages_.ShowWarning(kCheckCaption, "此时无法停止录音!");
+  if (!stopped) messages_.ShowWarning(CheckCaption(), ToUtf8(tr("此时无法停止录音!")));
   // A gap in the file must not go unnoticed.
   if (lost > 0) {
-    messages_.ShowWarning(kAppCaption, "录音中有 " + std::to_string(lost) + " 处输入丢失 (系统太忙), 文件在这些地方有间断!");
+    messages_.ShowWarning(kAppCaption, ToUtf8(tr("录音中有 %1 处输入丢失 (系统太忙), 文件在这些地方有间断!").arg(lost)));
   }
   if (!stopFailure_.empty()) {
     const std::string failure = std::move(stopFailure_);
@@ -234,14 +238,14 @@ void RecordingController::Stop() {
 
 void RecordingController::PrepareNextFile() {
   if (!counter_.PrepareNextFile()) {
-    messages_.ShowWarning(kAppCaption, "无法创建输出文件 " + ToUtf8(counter_.NextFileName()) + " !");
+    messages_.ShowWarning(kAppCaption, CannotCreateMessage(counter_.NextFileName()));
   }
   view_.OutputFile(ToUtf8(counter_.NextFileName()));
 }
 
 void RecordingController::SaveCounter() {
   if (!counter_.Save()) {
-    messages_.ShowWarning(kAppCaption, "无法写入设置文件 " + ToUtf8(ProgramFolder::SettingsFile()) + " !");
+    messages_.ShowWarning(kAppCaption, ToUtf8(tr("无法写入设置文件 %1 !").arg(ProgramFolder::SettingsFile())));
   }
 }
 
@@ -258,7 +262,7 @@ void RecordingController::TogglePause() {
 }
 
 void RecordingController::ShowPauseState() {
-  view_.PauseButton(clsRecorder_.IsRecording() && !stopping_, paused_ ? kResumeCaption : kPauseCaption);
+  view_.PauseButton(clsRecorder_.IsRecording() && !stopping_, paused_ ? ResumeCaption() : PauseCaption());
 }
 
 void RecordingController::KeepPausedInput(std::span<const int16_t> intBuffer) {
@@ -299,7 +303,7 @@ void RecordingController::GotData(std::span<const int16_t> intBuffer, int32_t ln
     StopAfterEncoderFailure(EncoderFailureMessage(result));
   } else if (!diskGuard_.Recorded(bytes)) {
     // Stopped while the flush and the header still fit, not at the full disk.
-    StopAfterEncoderFailure("磁盘空间即将用完, 录音已停止!");
+    StopAfterEncoderFailure(ToUtf8(tr("磁盘空间即将用完, 录音已停止!")));
   }
 }
 
@@ -315,7 +319,7 @@ void RecordingController::ContinueInNextPart(int32_t bytes) {
   RecordingJournal().Finish(view_.OutputFile());
   if (const EncoderResult opened = OpenNextPart(); opened != ENC_OK) {
     const std::string cause = opened == ENC_TARGET_HOLDS_DATA ? "" : clsEncoder_.InitError();
-    StopAfterEncoderFailure(WithCause("文件已满, 无法创建下一个文件, 录音已停止!", cause));
+    StopAfterEncoderFailure(WithCause(ToUtf8(tr("文件已满, 无法创建下一个文件, 录音已停止!")), cause));
     return;
   }
   parts_.push_back(view_.OutputFile());
@@ -354,7 +358,7 @@ EncoderResult RecordingController::OpenNumberedSibling() {
 
 void RecordingController::ReportParts() {
   if (parts_.size() > 1) {
-    std::string text = "录音超过单个文件的大小上限, 已分别保存在以下文件中:";
+    std::string text = ToUtf8(tr("录音超过单个文件的大小上限, 已分别保存在以下文件中:"));
     for (const std::string& part : parts_) text += "\n" + part;
     messages_.ShowWarning(kAppCaption, text);
   }
@@ -364,24 +368,25 @@ void RecordingController::ReportParts() {
 void RecordingController::DeviceLost(const std::string& reason) {
   if (!clsRecorder_.IsRecording()) return;
   Toggle();
-  messages_.ShowWarning(kAppCaption, WithCause("录音设备已断开, 录音已停止!", reason));
+  messages_.ShowWarning(kAppCaption, WithCause(ToUtf8(tr("录音设备已断开, 录音已停止!")), reason));
 }
 
 std::string RecordingController::StatusSizeText() const {
-  if (!clsRecorder_.IsRecording()) return "文件大小: 0 Bytes";
+  if (!clsRecorder_.IsRecording()) return ToUtf8(tr("文件大小: %1").arg("0 Bytes"));
   const QFileInfo info(QString::fromStdString(view_.OutputFile()));
   const double size = info.exists() ? static_cast<double>(info.size()) : -1.0;
-  return "文件大小: " + FormatSize(size);
+  return ToUtf8(tr("文件大小: %1").arg(Q(FormatSize(size))));
 }
 
 std::string RecordingController::StatusLengthText() const {
-  if (!clsRecorder_.IsRecording()) return "长度: 0:00";
-  return "长度: " + FormatLength(lngRecMS_) + (paused_ ? " (已暂停)" : "");
+  if (!clsRecorder_.IsRecording()) return ToUtf8(tr("长度: %1").arg("0:00"));
+  const QString length = Q(FormatLength(lngRecMS_));
+  return ToUtf8(paused_ ? tr("长度: %1 (已暂停)").arg(length) : tr("长度: %1").arg(length));
 }
 
 std::string RecordingController::StatusLostText() const {
   const int64_t lost = clsRecorder_.IsRecording() ? clsRecorder_.LostInputCount() : 0;
-  return "输入丢失: " + std::to_string(lost);
+  return ToUtf8(tr("输入丢失: %1").arg(lost));
 }
 
 std::string RecordingController::FormatSize(double S) {
@@ -396,4 +401,13 @@ std::string RecordingController::FormatLength(int32_t ms) {
   const auto s = static_cast<int64_t>(std::nearbyint(ms / 1000.0));
   const int64_t r = s % 60;
   return std::to_string(s / 60) + ":" + (r < 10 && r > -10 ? "0" : "") + std::to_string(r);
+}
+
+std::string RecordingController::CheckCaption() { return ToUtf8(tr("提示")); }
+std::string RecordingController::BadRateMessage() { return ToUtf8(tr("取样率无效! 请输入 1000 到 96000 之间的数字.")); }
+std::string RecordingController::PauseCaption() { return ToUtf8(tr("暂停")); }
+std::string RecordingController::ResumeCaption() { return ToUtf8(tr("继续")); }
+
+std::string RecordingController::CannotCreateMessage(const QString& file) {
+  return ToUtf8(tr("无法创建输出文件 %1 !").arg(file));
 }

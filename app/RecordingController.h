@@ -13,6 +13,7 @@
 // UI thread only; handlers run one at a time.
 #pragma once
 
+#include <QCoreApplication>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -29,6 +30,8 @@ class QuestionService;
 class RecorderView;
 
 class RecordingController {
+  Q_DECLARE_TR_FUNCTIONS(RecordingController)
+
  public:
   RecordingController(CaptureEngine& clsRecorder, Encoder& clsEncoder, clsDSP& clsEffects, RecorderView& view,
                       MessageBoxService& messages);
@@ -58,8 +61,8 @@ class RecordingController {
   // into the file, nothing received while paused does.
   void TogglePause();
   bool IsPaused() const { return paused_; }
-  static constexpr const char* kPauseCaption = "暂停";
-  static constexpr const char* kResumeCaption = "继续";
+  static std::string PauseCaption();   // "暂停"
+  static std::string ResumeCaption();  // "继续"
 
   // The encoder's file type (extension) changed while idle: numbered files take
   // the new extension, the prepared one moves along (the output box follows
@@ -105,11 +108,13 @@ class RecordingController {
   // take); 0 otherwise.
   static int32_t ParseRateText(const std::string& text);
 
-  static constexpr const char* kCheckCaption = "提示";
-  static constexpr const char* kBadRateMessage = "取样率无效! 请输入 1000 到 96000 之间的数字.";
+  // Message box titles and texts, in the interface's language.
+  static std::string CheckCaption();  // "提示"
+  static std::string BadRateMessage();
   static constexpr const char* kAppCaption = "Tamblin";
 
  private:
+  static std::string CannotCreateMessage(const QString& file);
   void Start();
   // Opens the encoder on the output box's file. False when no recording can
   // start there (reported, unless the user chose to keep the file).

@@ -1,5 +1,6 @@
 #include "app/RecordingJournal.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -52,7 +53,8 @@ RecordingJournal::Entries RecordingJournal::Read() const {
   if (!info.exists() && !info.isSymLink()) return entries;
   QFile file(journalFile_);
   if (NotAFile(info) || !file.open(QIODevice::ReadOnly)) {
-    entries.error = "无法读取录音日志 " + Utf8(journalFile_) + " !\n" + Utf8(NotAFile(info) ? kNotAFile : file.errorString());
+    entries.error = Utf8(QCoreApplication::translate("RecordingJournal", "无法读取录音日志 %1 !\n%2")
+                                .arg(journalFile_, NotAFile(info) ? kNotAFile : file.errorString()));
     return entries;
   }
   QList<QByteArray> lines = file.read(kMaxBytes).split('\n');
@@ -77,7 +79,7 @@ std::string RecordingJournal::Replace(const QStringList& names) const {
 }
 
 std::string RecordingJournal::WriteError(const QString& reason) const {
-  return "无法写入录音日志 " + Utf8(journalFile_) + " !\n" + Utf8(reason);
+  return Utf8(QCoreApplication::translate("RecordingJournal", "无法写入录音日志 %1 !\n%2").arg(journalFile_, reason));
 }
 
 std::string RecordingJournal::Begin(const std::string& recording) const {

@@ -1,10 +1,14 @@
 #include "app/RecordingRecovery.h"
 
+#include <QCoreApplication>
+
 #include "app/RecordingJournal.h"
 #include "encoding/FlacFileRepair.h"
 #include "encoding/WavFileRepair.h"
 
 namespace {
+
+std::string Tr(const char* text) { return QCoreApplication::translate("RecordingRecovery", text).toStdString(); }
 
 enum class Mend { Repaired, Failed, InUse, Settled };
 
@@ -65,8 +69,8 @@ RecordingRecovery::Result RecordingRecovery::Scan(const RecordingJournal& journa
 
 std::string RecordingRecovery::Message(const Result& result) {
   std::string text;
-  if (!result.recovered.isEmpty()) Append(text, "上次录音没有正常结束, 以下文件已修复:\n" + Lines(result.recovered));
-  if (!result.failed.isEmpty()) Append(text, "以下文件没有正常结束, 但无法修复 (文件只读?):\n" + Lines(result.failed));
+  if (!result.recovered.isEmpty()) Append(text, Tr(QT_TRANSLATE_NOOP("RecordingRecovery", "上次录音没有正常结束, 以下文件已修复:")) + "\n" + Lines(result.recovered));
+  if (!result.failed.isEmpty()) Append(text, Tr(QT_TRANSLATE_NOOP("RecordingRecovery", "以下文件没有正常结束, 但无法修复 (文件只读?):")) + "\n" + Lines(result.failed));
   if (!result.journalError.empty()) Append(text, result.journalError);
   return text;
 }

@@ -12,11 +12,11 @@ SettingChooserDialog::SettingChooserDialog(QWidget* parent)
       buttons_(new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this)) {
   setObjectName("SettingChooserDialog");
   lstSetting_->setObjectName("lstSetting");
-  buttons_->button(QDialogButtonBox::Ok)->setText("确定");
-  buttons_->button(QDialogButtonBox::Cancel)->setText("取消");
+  buttons_->button(QDialogButtonBox::Ok)->setText(tr("确定"));
+  buttons_->button(QDialogButtonBox::Cancel)->setText(tr("取消"));
 
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel("格式:", this));
+  layout->addWidget(new QLabel(tr("格式:"), this));
   layout->addWidget(lstSetting_);
   layout->addWidget(buttons_);
   resize(300, 340);

@@ -13,12 +13,12 @@ TrayIcon::TrayIcon(QWidget* window, std::function<void()> exitAction)
     : QObject(window), window_(window), exitAction_(std::move(exitAction)) {
   menu_ = new QMenu;  // owned here: removed with the icon, whatever happens to the window
   menu_->setObjectName(QStringLiteral("Mnu_Menu"));
-  QAction* show = menu_->addAction(QStringLiteral("显示Tamblin"));
+  QAction* show = menu_->addAction(tr("显示Tamblin"));
   show->setObjectName(QStringLiteral("显示Tamblin"));
   connect(show, &QAction::triggered, this, &TrayIcon::ShowWindow);
   QAction* separator = menu_->addSeparator();
   separator->setObjectName(QStringLiteral("ddd"));
-  QAction* quit = menu_->addAction(QStringLiteral("退出"));
+  QAction* quit = menu_->addAction(tr("退出"));
   quit->setObjectName(QStringLiteral("退出"));
   // Queued: closing the window destroys this object with its menu, which must
   // not happen while the menu is still delivering the click.
@@ -63,9 +63,9 @@ void TrayIcon::BringToFront() {
 
 void TrayIcon::AddRecordingItems(std::function<void()> startStop, std::function<void()> pause) {
   QAction* first = menu_->actions().value(0);
-  startStop_ = new QAction(QStringLiteral("开始录音"), menu_);
+  startStop_ = new QAction(tr("开始录音"), menu_);
   startStop_->setObjectName(QStringLiteral("mnuDo"));
-  pause_ = new QAction(QStringLiteral("暂停"), menu_);
+  pause_ = new QAction(tr("暂停"), menu_);
   pause_->setObjectName(QStringLiteral("mnuPause"));
   pause_->setEnabled(false);
   menu_->insertActions(first, {startStop_, pause_});

@@ -56,7 +56,10 @@ struct TabPage {
   const char* key;
 };
 constexpr TabPage kTabs[] = {
-    {"回响", "ECHO"}, {"周相移动", "SHIFT"}, {"均衡器", "EQ"}, {"放大器", "AMPL"}};
+    {QT_TRANSLATE_NOOP("frmFXOpts", "回响"), "ECHO"},
+    {QT_TRANSLATE_NOOP("frmFXOpts", "周相移动"), "SHIFT"},
+    {QT_TRANSLATE_NOOP("frmFXOpts", "均衡器"), "EQ"},
+    {QT_TRANSLATE_NOOP("frmFXOpts", "放大器"), "AMPL"}};
 
 // Values of a tenth-step slider <-> the processor's float property.
 float Tenths(int value) { return static_cast<float>(value / 10.0); }
@@ -73,7 +76,7 @@ frmFXOpts::frmFXOpts(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowCloseButtonHint) {
   setObjectName(QStringLiteral("frmFXOpts"));
-  setWindowTitle(QStringLiteral("特效设置"));
+  setWindowTitle(tr("特效设置"));
   setModal(true);
   // The design assumes a 9-point face: 12-pixel Chinese glyphs at 96 dpi.
   QFont designFont = font();
@@ -90,7 +93,7 @@ void frmFXOpts::BuildPages() {
   strip_->setDrawBase(false);
   strip_->setExpanding(false);
   for (const TabPage& tab : kTabs) {
-    const int index = strip_->addTab(QString::fromUtf8(tab.caption));
+    const int index = strip_->addTab(tr(tab.caption));
     strip_->setTabData(index, QString::fromLatin1(tab.key));
   }
   const int tabHeight = strip_->sizeHint().height();
@@ -125,7 +128,7 @@ void frmFXOpts::BuildPages() {
   BuildEqualizerPage();
   BuildAmplifierPage();
 
-  cmdClose_ = new QPushButton(QStringLiteral("关闭"), this);
+  cmdClose_ = new QPushButton(tr("关闭"), this);
   cmdClose_->setObjectName(QStringLiteral("cmdClose"));
   const int clientWidth = Px(kClientWidth);
   const int closeTop = std::max(Px(kClientHeight), bodyBottom + kMargin);
@@ -166,12 +169,12 @@ QLabel* frmFXOpts::AddLabel(QWidget* page, const char* name, const QString& capt
 }
 
 void frmFXOpts::BuildEchoPage() {
-  AddLabel(picReverb_, "lblReverbLen", QStringLiteral("长度 (毫秒):"), 780, 420, 870, 195);
+  AddLabel(picReverb_, "lblReverbLen", tr("长度 (毫秒):"), 780, 420, 870, 195);
   sldReverbLen_ = AddSlider(picReverb_, QStringLiteral("sldReverbLen"), 1, 1000, 1, Qt::Horizontal,
                             QSlider::NoTicks, 1770, 390, 3615, 405);
   AddLabel(picReverb_, "lbl1ms", QStringLiteral("1 ms"), 1875, 765, 330, 195);
   AddLabel(picReverb_, "lbl1000ms", QStringLiteral("1000 ms"), 4650, 765, 600, 195);
-  AddLabel(picReverb_, "lblReverbFactor", QStringLiteral("音效增强:"), 780, 1185, 915, 195);
+  AddLabel(picReverb_, "lblReverbFactor", tr("音效增强:"), 780, 1185, 915, 195);
   sldReverbAmp_ = AddSlider(picReverb_, QStringLiteral("sldReverbAmp"), 1, 9, 1, Qt::Horizontal,
                             QSlider::TicksBelow, 1770, 1170, 3615, 405);
 
@@ -196,21 +199,21 @@ void frmFXOpts::BuildShiftPage() {
     bool tenths;
   };
   const Row rows[] = {
-      {"lblShDry", "Dry:", 555, "sldShDry", -10, 10, 10, 255, &sldShDry_, &clsDSP::PhaseShiftDry,
+      {"lblShDry", QT_TR_NOOP("Dry:"), 555, "sldShDry", -10, 10, 10, 255, &sldShDry_, &clsDSP::PhaseShiftDry,
        true},
-      {"lblShWet", "Wet:", 465, "sldShWet", -10, 10, 10, 570, &sldShWet_, &clsDSP::PhaseShiftWet,
+      {"lblShWet", QT_TR_NOOP("Wet:"), 465, "sldShWet", -10, 10, 10, 570, &sldShWet_, &clsDSP::PhaseShiftWet,
        true},
-      {"lblShFb", "回放:", 825, "sldShFb", -9, 9, 5, 885, &sldShFb_, &clsDSP::PhaseShiftFeedback,
+      {"lblShFb", QT_TR_NOOP("回放:"), 825, "sldShFb", -9, 9, 5, 885, &sldShFb_, &clsDSP::PhaseShiftFeedback,
        true},
-      {"lblSwpRt", "扫描速度:", 930, "sldShSwpRate", 1, 15, 10, 1200, &sldShSwpRate_,
+      {"lblSwpRt", QT_TR_NOOP("扫描速度:"), 930, "sldShSwpRate", 1, 15, 10, 1200, &sldShSwpRate_,
        &clsDSP::PhaseShiftSweepRate, true},
-      {"lblShSwpRange", "扫描范围:", 1065, "sldShSwpRange", 30, 60, 40, 1515, &sldShSwpRange_,
+      {"lblShSwpRange", QT_TR_NOOP("扫描范围:"), 1065, "sldShSwpRange", 30, 60, 40, 1515, &sldShSwpRange_,
        &clsDSP::PhaseShiftSweepRange, true},
-      {"lblShFreq", "频率:", 1185, "sldShFreq", -10, 150, 100, 1830, &sldShFreq_,
+      {"lblShFreq", QT_TR_NOOP("频率:"), 1185, "sldShFreq", -10, 150, 100, 1830, &sldShFreq_,
        &clsDSP::PhaseShiftFrequency, false},
   };
   for (const Row& row : rows) {
-    AddLabel(picShift_, row.label, QString::fromUtf8(row.caption), 270, row.top, row.labelWidth,
+    AddLabel(picShift_, row.label, tr(row.caption), 270, row.top, row.labelWidth,
              195);
     QSlider* slider =
         AddSlider(picShift_, QString::fromLatin1(row.slider), row.minimum, row.maximum, row.value,
@@ -239,7 +242,7 @@ void frmFXOpts::BuildEqualizerPage() {
 }
 
 void frmFXOpts::BuildAmplifierPage() {
-  AddLabel(picAmpl_, "lblAmplBy", QStringLiteral("增强:"), 585, 525, 840, 240);
+  AddLabel(picAmpl_, "lblAmplBy", tr("增强:"), 585, 525, 840, 240);
   sldAmplDB_ = AddSlider(picAmpl_, QStringLiteral("sldAmplDB"), -12, 12, 0, Qt::Horizontal,
                          QSlider::TicksBelow, 1560, 525, 3690, 390);
   lblAmplDB_ = AddLabel(picAmpl_, "lblAmplDB", QString(), 5490, 525, 180, 195);

@@ -1,22 +1,27 @@
-// tamblin: the desktop sound recorder. Options: --help, --version.
+// tamblin: the desktop sound recorder. Options: --help, --version, --lang zh|en.
 #include <QApplication>
 #include <QMessageBox>
 #include <csignal>
+#include <cstdio>
 
 #include "app/AppFont.h"
 #include "app/ApplicationIdentity.h"
 #include "app/CommandLine.h"
 #include "app/Form1.h"
+#include "app/InterfaceLanguage.h"
 #include "app/ProgramFolder.h"
 #include "app/SingleInstance.h"
 
 int main(int argc, char** argv) {
-  CommandLine::Process(argc, argv);
+  const InterfaceLanguage::Language language = CommandLine::Process(argc, argv);
   // Past a file-size limit (ulimit -f) a write fails with EFBIG and is reported like a full disk.
   std::signal(SIGXFSZ, SIG_IGN);
   QApplication app(argc, argv);
   ApplicationIdentity::Apply();
   AppFont::UseCjkFont(app);
+  if (QString error; !InterfaceLanguage::Use(language, ProgramFolder::DataFolder(), &error)) {
+    std::fprintf(stderr, "tamblin: no English translation (%s), the interface stays Chinese\n", qPrintable(error));
+  }
 
   // One copy per program folder: a second one would number and fill the same files.
   // The lock lives in the state folder, which an installed program's first run creates.
@@ -25,12 +30,15 @@ int main(int argc, char** argv) {
   switch (instance.Claim()) {
     case SingleInstance::ClaimResult::AlreadyRunning:
       if (instance.AskRunningCopyToShow()) return 0;
-      QMessageBox::warning(nullptr, "Tamblin", "Tamblin 已在运行, 但无法显示它的窗口!\n" + instance.ErrorText());
+      QMessageBox::warning(nullptr, "Tamblin",
+                           QCoreApplication::translate("main", "Tamblin 已在运行, 但无法显示它的窗口!") + "\n" +
+                               instance.ErrorText());
       return 1;
     case SingleInstance::ClaimResult::NoLock:
       // Recording still refuses to replace data; only the guard against a second copy is missing.
       QMessageBox::warning(nullptr, "Tamblin",
-                           "无法创建锁文件 " + ProgramFolder::LockFile() + " !\n" + instance.ErrorText());
+                           QCoreApplication::translate("main", "无法创建锁文件 %1 !").arg(ProgramFolder::LockFile()) +
+                               "\n" + instance.ErrorText());
       break;
     case SingleInstance::ClaimResult::Running:
       break;

@@ -3,6 +3,7 @@
 // members over a source mixer.
 #include "capture/WaveInRecorder.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <climits>
 
@@ -15,6 +16,8 @@
 #include "capture/WaveInDriver.h"
 
 namespace {
+
+std::string Tr(const char* text) { return QCoreApplication::translate("WaveInRecorder", text).toStdString(); }
 
 std::unique_ptr<WaveInDriver> MakePulseDriver(const std::shared_ptr<PulseConnection>& connection) {
   return std::make_unique<PulseWaveInDriver>(connection);
@@ -44,13 +47,13 @@ std::string DriverFailure(const WaveInDriver& driver, MMRESULT result) {
   if (std::string reason = driver.LastError(); !reason.empty()) return reason;
   switch (result) {
     case MMSYSERR_NODRIVER:
-      return "没有可用的音频服务器";
+      return Tr(QT_TRANSLATE_NOOP("WaveInRecorder", "没有可用的音频服务器"));
     case MMSYSERR_BADDEVICEID:
-      return "录音设备不存在";
+      return Tr(QT_TRANSLATE_NOOP("WaveInRecorder", "录音设备不存在"));
     case WAVERR_BADFORMAT:
-      return "录音格式不受支持";
+      return Tr(QT_TRANSLATE_NOOP("WaveInRecorder", "录音格式不受支持"));
     default:
-      return "驱动错误 " + std::to_string(result);
+      return QCoreApplication::translate("WaveInRecorder", "驱动错误 %1").arg(result).toStdString();
   }
 }
 
@@ -94,12 +97,12 @@ int64_t WaveInRecorder::ReceivedBytes() const { return driver_->ReceivedBytes();
 bool WaveInRecorder::StartRecord(int32_t samplerate, int16_t Channels) {
   // A second start would take the buffers away from the driver that holds them.
   if (open_) {
-    startFailure_ = "录音已在进行中";
+    startFailure_ = Tr(QT_TRANSLATE_NOOP("WaveInRecorder", "录音已在进行中"));
     return false;
   }
   // The sample array must hold the header's whole length.
-  if (bufferCount_ < 1 || bufferSize_ < 2 || bufferSize_ % 2 != 0) return FailStart("缓冲区设置无效", 0);
-  if (samplerate <= 0 || Channels <= 0) return FailStart("取样率或声道数无效", 0);
+  if (bufferCount_ < 1 || bufferSize_ < 2 || bufferSize_ % 2 != 0) return FailStart(Tr(QT_TRANSLATE_NOOP("WaveInRecorder", "缓冲区设置无效")), 0);
+  if (samplerate <= 0 || Channels <= 0) return FailStart(Tr(QT_TRANSLATE_NOOP("WaveInRecorder", "取样率或声道数无效")), 0);
 
   const WAVEFORMATEX format = Pcm16Format(samplerate, Channels);
   buffers_.clear();

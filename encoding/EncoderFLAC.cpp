@@ -1,10 +1,14 @@
 #include "encoding/EncoderFLAC.h"
 
+#include <QCoreApplication>
+
 #include "encoding/FlacFileRepair.h"
 
 namespace {
 constexpr int32_t kDefaultLevel = 5;
 constexpr int32_t kHighestLevel = 8;
+
+std::string Tr(const char* text) { return QCoreApplication::translate("EncoderFLAC", text).toStdString(); }
 }  // namespace
 
 EncoderFLAC::~EncoderFLAC() { EncoderClose(); }
@@ -12,16 +16,16 @@ EncoderFLAC::~EncoderFLAC() { EncoderClose(); }
 std::vector<EncoderSetting> EncoderFLAC::SettingChoices() const {
   std::vector<EncoderSetting> choices;
   for (int32_t level = 0; level <= kHighestLevel; ++level) {
-    std::string text = "压缩级别 " + std::to_string(level);
-    if (level == 0) text += " (最快)";
-    if (level == kDefaultLevel) text += " (默认)";
-    if (level == kHighestLevel) text += " (最小)";
+    std::string text = QCoreApplication::translate("EncoderFLAC", "压缩级别 %1").arg(level).toStdString();
+    if (level == 0) text += Tr(QT_TRANSLATE_NOOP("EncoderFLAC", " (最快)"));
+    if (level == kDefaultLevel) text += Tr(QT_TRANSLATE_NOOP("EncoderFLAC", " (默认)"));
+    if (level == kHighestLevel) text += Tr(QT_TRANSLATE_NOOP("EncoderFLAC", " (最小)"));
     choices.push_back({level, text});
   }
   return choices;
 }
 
-std::string EncoderFLAC::Description() const { return "FLAC 无损音频"; }
+std::string EncoderFLAC::Description() const { return Tr(QT_TRANSLATE_NOOP("EncoderFLAC", "FLAC 无损音频")); }
 std::string EncoderFLAC::Extension() const { return "flac"; }
 
 int32_t EncoderFLAC::DefaultSetting(int16_t) const { return kDefaultLevel; }

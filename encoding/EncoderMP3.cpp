@@ -1,5 +1,6 @@
 #include "encoding/EncoderMP3.h"
 
+#include <QCoreApplication>
 #include <array>
 #include <span>
 
@@ -14,7 +15,9 @@ constexpr int32_t kMpeg2MaxKbits = 160;
 
 std::vector<EncoderSetting> EncoderMP3::SettingChoices() const { return BitRateChoices(kBitRates, " CBR"); }
 
-std::string EncoderMP3::Description() const { return "MP3 音频"; }
+std::string EncoderMP3::Description() const {
+  return QCoreApplication::translate("EncoderMP3", "MP3 音频").toStdString();
+}
 std::string EncoderMP3::Extension() const { return "mp3"; }
 
 int32_t EncoderMP3::DefaultSetting(int16_t) const { return kDefaultBitRate; }

@@ -1,5 +1,6 @@
 #include "encoding/EncoderOpus.h"
 
+#include <QCoreApplication>
 #include <array>
 
 namespace {
@@ -9,7 +10,9 @@ constexpr std::array<int32_t, 8> kBitRates = {24, 32, 48, 64, 96, 128, 160, 192}
 
 std::vector<EncoderSetting> EncoderOpus::SettingChoices() const { return BitRateChoices(kBitRates, ""); }
 
-std::string EncoderOpus::Description() const { return "Ogg Opus 音频"; }
+std::string EncoderOpus::Description() const {
+  return QCoreApplication::translate("EncoderOpus", "Ogg Opus 音频").toStdString();
+}
 std::string EncoderOpus::Extension() const { return "opus"; }
 
 int32_t EncoderOpus::DefaultSetting(int16_t Channels) const { return Channels == 1 ? 48 : 96; }

@@ -6,7 +6,8 @@
 #                                          with the program, pipe source and any server
 #                                          started here; HARNESS_CLEANUP: more to undo
 #   ensure_audio_server                    starts a private one when PULSE_SERVER is unset
-#   program_start PLUGINS LOG EXECUTABLE   the program as a coprocess
+#   program_start PLUGINS LOG EXECUTABLE [ARGS...]
+#                                          the program as a coprocess
 #   program_send LINE
 #   program_expect PREFIX [SECONDS]        prints the first new line starting with PREFIX
 #   program_end                            quits it; kills it after 20 s
@@ -39,8 +40,9 @@ ensure_audio_server() {
 
 program_start() {
   local plugins="$1" log="$2" executable="$3"
+  shift 3
   coproc PROGRAM { QT_PLUGIN_PATH="$plugins" QT_QPA_GENERIC_PLUGINS=tamblinwindowdriver \
-                   exec "$executable" 2>"$log"; }
+                   exec "$executable" "$@" 2>"$log"; }
   PROGRAM_OUT="${PROGRAM[0]}"
   PROGRAM_IN="${PROGRAM[1]}"
 }

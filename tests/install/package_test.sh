@@ -27,8 +27,9 @@ export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-offscreen}"
 
 name="package_$$"
 pipe_source_load "$name" "Package-Pipe-$$"
-program_start "$plugins" "$WORK/program.log" "$WORK/root/usr/bin/tamblin"
-program_expect READY
+# A Chinese desktop: the program's own language, whatever this machine's locale is.
+LANGUAGE=zh_CN LANG=zh_CN.UTF-8 program_start "$plugins" "$WORK/program.log" "$WORK/root/usr/bin/tamblin"
+program_expect "READY 开始录音"
 # A first run on a fresh account: the lock and the journal live in the config folder too.
 [ -f "$XDG_CONFIG_HOME/org.tamblin.Tamblin/tamblin.lock" ] || { echo "no single-instance lock on a first run"; exit 1; }
 record_tone "Package-Pipe-$$" "$HOME/音乐/Tamblin/录音0.wav"

@@ -25,8 +25,9 @@ export WAYLAND_DISPLAY=wayland-tamblin QT_QPA_PLATFORM=wayland
 unset DISPLAY
 
 pipe_source_load "wayland_$$" "Wayland-Pipe-$$"
-program_start "$plugins" "$WORK/program.log" "$WORK/usr/bin/tamblin"
-program_expect READY 30 || { cat "$WORK/program.log" "$WORK/weston.log"; exit 1; }
+# In English: the installed translation is found in the data folder.
+program_start "$plugins" "$WORK/program.log" "$WORK/usr/bin/tamblin" --lang en
+program_expect "READY Start Recording" 30 || { cat "$WORK/program.log" "$WORK/weston.log"; exit 1; }
 record_tone "Wayland-Pipe-$$" "$HOME/音乐/Tamblin/录音0.wav"
 program_send tray
 program_send window

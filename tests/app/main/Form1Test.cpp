@@ -178,7 +178,7 @@ TEST_F(Form1Test, RateBoxKeepsDeleteAndRefusesRatesTheChainCannotTake) {
   QTest::mouseClick(Find<QPushButton>("cmdSelFmt"), Qt::LeftButton);
   EXPECT_TRUE(chooser.requests.empty()) << "no formats are listed for a rate nothing can record";
   ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0].text, RecordingController::kBadRateMessage);
+  EXPECT_EQ(messages.shown[0].text, RecordingController::BadRateMessage());
 }
 
 TEST_F(Form1Test, EffectBoxesSetAndClearTheirOwnBits) {

@@ -42,11 +42,12 @@ void ProgramWindowDriver::Watch() {
       window_ = window;
       file_ = window->findChild<QLineEdit*>(QStringLiteral("txtFile"))->text().toStdString();
       input_.setEnabled(true);
-      Say("READY");
+      Say("READY " + OneLine(window->findChild<QPushButton*>(QStringLiteral("cmdDo"))->text()));
     }
     return;
   }
-  const bool recording = window_->findChild<QPushButton*>(QStringLiteral("cmdDo"))->text() == QStringLiteral("停止录音");
+  // Pause is offered only while recording, in either language.
+  const bool recording = window_->findChild<QPushButton*>(QStringLiteral("cmdPause"))->isEnabled();
   const std::string file = window_->findChild<QLineEdit*>(QStringLiteral("txtFile"))->text().toStdString();
   if (recording != recording_) {
     recording_ = recording;

@@ -8,7 +8,7 @@
 //   tray                          press "最小化至系统托盘"
 //   window                        print the main window's state
 //   quit                          close the window and end
-// Output lines: READY (the window is shown on the screen), SELECTED <index> |
+// Output lines: READY <start button caption> (the window is shown on the screen), SELECTED <index> |
 // NOSUCHDEVICE <text>, STATE recording <file> | STATE idle, MESSAGE <text> (a
 // message box, closed at once), WINDOW visible=<0|1> minimized=<0|1>.
 // End of input ends the program as "quit" does.

@@ -1,6 +1,6 @@
 // Drives the real main window through one recording, for the screenshot and the
 // whole-program benchmark:
-//   form1_driver --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--type TYPE] [--png PATH]
+//   form1_driver --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--type TYPE] [--png PATH] [--lang zh|en]
 // Loads Form1 as main.cpp does, picks the input device by name, ticks the effect
 // boxes given by index (chkFX0..chkFX3), optionally picks the first output format
 // of FAMILY for the current rate and channels (as the format chooser would)
@@ -22,6 +22,7 @@
 #include "app/AppFont.h"
 #include "app/Form1.h"
 #include "app/ProgramFolder.h"
+#include "app/InterfaceLanguage.h"
 #include "app/RecordingController.h"
 #include "capture/WaveInRecorder.h"
 #include "encoding/FormatCatalogue.h"
@@ -36,6 +37,7 @@ struct Options {
   std::string family;
   QString type;
   QString png;
+  QString lang = QStringLiteral("zh");
 };
 
 bool Parse(int argc, char** argv, Options& options) {
@@ -48,6 +50,7 @@ bool Parse(int argc, char** argv, Options& options) {
     else if (key == "--format") options.family = value;
     else if (key == "--type") options.type = QString::fromUtf8(value);
     else if (key == "--png") options.png = QString::fromLocal8Bit(value);
+    else if (key == "--lang") options.lang = QString::fromUtf8(value);
     else return false;
   }
   return !options.device.isEmpty() && argc % 2 == 1;
@@ -94,7 +97,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Tamblin");
   Options options;
   if (!Parse(argc, argv, options)) {
-    std::fprintf(stderr, "usage: %s --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--type TYPE] [--png PATH]\n",
+    std::fprintf(stderr, "usage: %s --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--type TYPE] [--png PATH] [--lang zh|en]\n",
                  argv[0]);
     return 2;
   }
@@ -102,6 +105,11 @@ int main(int argc, char** argv) {
   ProgramFolder::Override(qEnvironmentVariableIsSet("TAMBLIN_SHOT_FOLDER") ? qEnvironmentVariable("TAMBLIN_SHOT_FOLDER")
                                                                            : scratch.path());
   AppFont::UseCjkFont(app);
+  const auto language = InterfaceLanguage::FromName(options.lang);
+  if (QString error; !language || !InterfaceLanguage::Use(*language, TAMBLIN_TRANSLATION_FOLDER, &error)) {
+    std::fprintf(stderr, "--lang %s: %s\n", qPrintable(options.lang), language ? qPrintable(error) : "zh or en");
+    return 2;
+  }
 
   FamilyChooser chooser(options.family);
   Form1::Services services;

@@ -1,0 +1,525 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>About</name>
+    <message>
+        <source>Tamblin-关于我们</source>
+        <translation>Tamblin - About</translation>
+    </message>
+    <message>
+        <source>感谢您使用我们的软件！！</source>
+        <translation>Thank you for using our software!</translation>
+    </message>
+    <message>
+        <source>录音前请先对系统和软件设置，详见帮助！</source>
+        <translation>Set up your system and this program before recording; see Help!</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>帮助(&amp;H)</source>
+        <translation>&amp;Help</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>未知的界面语言 &quot;%1&quot;, 可用: zh, en</source>
+        <translation>Unknown interface language &quot;%1&quot;, available: zh, en</translation>
+    </message>
+    <message>
+        <source>Tamblin 录音机</source>
+        <translation>Tamblin sound recorder</translation>
+    </message>
+    <message>
+        <source>界面语言: zh (中文) 或 en (英文)</source>
+        <translation>Interface language: zh (Chinese) or en (English)</translation>
+    </message>
+</context>
+<context>
+    <name>EncoderFLAC</name>
+    <message>
+        <source>压缩级别 %1</source>
+        <translation>Compression level %1</translation>
+    </message>
+    <message>
+        <source> (最快)</source>
+        <translation> (fastest)</translation>
+    </message>
+    <message>
+        <source> (默认)</source>
+        <translation> (default)</translation>
+    </message>
+    <message>
+        <source> (最小)</source>
+        <translation> (smallest)</translation>
+    </message>
+    <message>
+        <source>FLAC 无损音频</source>
+        <translation>FLAC lossless audio</translation>
+    </message>
+</context>
+<context>
+    <name>EncoderMP3</name>
+    <message>
+        <source>MP3 音频</source>
+        <translation>MP3 audio</translation>
+    </message>
+</context>
+<context>
+    <name>EncoderOpus</name>
+    <message>
+        <source>Ogg Opus 音频</source>
+        <translation>Ogg Opus audio</translation>
+    </message>
+</context>
+<context>
+    <name>Form1</name>
+    <message>
+        <source>选择声音输出格式</source>
+        <translation>Choose Sound Output Format</translation>
+    </message>
+    <message>
+        <source>开始录音</source>
+        <translation>Start Recording</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>最小化至系统托盘</source>
+        <translation>Minimize to Tray</translation>
+    </message>
+    <message>
+        <source>文件大小: 0 字节</source>
+        <translation>File size: 0 bytes</translation>
+    </message>
+    <message>
+        <source>长度: %1</source>
+        <translation>Length: %1</translation>
+    </message>
+    <message>
+        <source>输入丢失: %1</source>
+        <translation>Input lost: %1</translation>
+    </message>
+    <message>
+        <source>输入</source>
+        <translation>Input</translation>
+    </message>
+    <message>
+        <source>设备:</source>
+        <translation>Device:</translation>
+    </message>
+    <message>
+        <source>线路:</source>
+        <translation>Line:</translation>
+    </message>
+    <message>
+        <source>声音:</source>
+        <translation>Volume:</translation>
+    </message>
+    <message>
+        <source>输出</source>
+        <translation>Output</translation>
+    </message>
+    <message>
+        <source>打开文件夹</source>
+        <translation>Open Folder</translation>
+    </message>
+    <message>
+        <source>立体声</source>
+        <translation>Stereo</translation>
+    </message>
+    <message>
+        <source>文件:</source>
+        <translation>File:</translation>
+    </message>
+    <message>
+        <source>%1 格式:</source>
+        <translation>%1 format:</translation>
+    </message>
+    <message>
+        <source>取样:</source>
+        <translation>Sample rate:</translation>
+    </message>
+    <message>
+        <source>特效/滤镜</source>
+        <translation>Effects/Filters</translation>
+    </message>
+    <message>
+        <source>回声</source>
+        <translation>Echo</translation>
+    </message>
+    <message>
+        <source>周相移动</source>
+        <translation>Phase Shift</translation>
+    </message>
+    <message>
+        <source>放大器</source>
+        <translation>Amplifier</translation>
+    </message>
+    <message>
+        <source>均衡器</source>
+        <translation>Equalizer</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>帮助</source>
+        <translation>Help</translation>
+    </message>
+    <message>
+        <source>左声道:</source>
+        <translation>Left:</translation>
+    </message>
+    <message>
+        <source>右声道:</source>
+        <translation>Right:</translation>
+    </message>
+    <message>
+        <source>开始/停止录音 (%1)</source>
+        <translation>Start/stop recording (%1)</translation>
+    </message>
+    <message>
+        <source>暂停/继续录音 (%1)</source>
+        <translation>Pause/resume recording (%1)</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t select device!</source>
+        <translation>Couldn&apos;t select device!</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t select mixer line!</source>
+        <translation>Couldn&apos;t select mixer line!</translation>
+    </message>
+    <message>
+        <source>文件类型:</source>
+        <translation>File type:</translation>
+    </message>
+</context>
+<context>
+    <name>FormatChooserDialog</name>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>格式类型:</source>
+        <translation>Format tag:</translation>
+    </message>
+    <message>
+        <source>格式:</source>
+        <translation>Format:</translation>
+    </message>
+    <message>
+        <source>输入: %1 Hz, 16 Bit, %2</source>
+        <translation>Input: %1 Hz, 16 Bit, %2</translation>
+    </message>
+    <message>
+        <source>立体声</source>
+        <translation>Stereo</translation>
+    </message>
+    <message>
+        <source>单声道</source>
+        <translation>Mono</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingController</name>
+    <message>
+        <source>Write error (no disk space left?)!</source>
+        <translation>Write error (no disk space left?)!</translation>
+    </message>
+    <message>
+        <source>编码转换失败, 录音已停止!</source>
+        <translation>Encoding failed, the recording has stopped!</translation>
+    </message>
+    <message>
+        <source>文件已达到 WAV 格式的 4 GB 上限, 录音已停止!</source>
+        <translation>The file has reached the WAV format&apos;s 4 GB limit, the recording has stopped!</translation>
+    </message>
+    <message>
+        <source>编码器出错 (代码 %1), 录音已停止!</source>
+        <translation>Encoder error (code %1), the recording has stopped!</translation>
+    </message>
+    <message>
+        <source>无法创建输出文件夹 %1 !</source>
+        <translation>Cannot create the output folder %1!</translation>
+    </message>
+    <message>
+        <source>没有指定输出文件!</source>
+        <translation>No output file given!</translation>
+    </message>
+    <message>
+        <source>没有选择硬件设备!</source>
+        <translation>No recording device chosen!</translation>
+    </message>
+    <message>
+        <source>磁盘空间不足, 无法开始录音!</source>
+        <translation>Not enough disk space to start recording!</translation>
+    </message>
+    <message>
+        <source>不能启动录音功能!</source>
+        <translation>Cannot start recording!</translation>
+    </message>
+    <message>
+        <source>停止录音</source>
+        <translation>Stop Recording</translation>
+    </message>
+    <message>
+        <source>文件 %1 已有内容, 不会覆盖!</source>
+        <translation>The file %1 already holds data and will not be overwritten!</translation>
+    </message>
+    <message>
+        <source>无法初始化编码器!</source>
+        <translation>Cannot initialize the encoder!</translation>
+    </message>
+    <message>
+        <source>文件 %1 已存在, 要替换它吗?</source>
+        <translation>The file %1 already exists. Replace it?</translation>
+    </message>
+    <message>
+        <source>开始录音</source>
+        <translation>Start Recording</translation>
+    </message>
+    <message>
+        <source>此时无法停止录音!</source>
+        <translation>The recording cannot be stopped now!</translation>
+    </message>
+    <message>
+        <source>录音中有 %1 处输入丢失 (系统太忙), 文件在这些地方有间断!</source>
+        <translation>Input was lost %1 time(s) during the recording (the system was too busy); the file has gaps there!</translation>
+    </message>
+    <message>
+        <source>无法写入设置文件 %1 !</source>
+        <translation>Cannot write the settings file %1!</translation>
+    </message>
+    <message>
+        <source>磁盘空间即将用完, 录音已停止!</source>
+        <translation>The disk is almost full, the recording has stopped!</translation>
+    </message>
+    <message>
+        <source>文件已满, 无法创建下一个文件, 录音已停止!</source>
+        <translation>The file is full and the next file cannot be created, the recording has stopped!</translation>
+    </message>
+    <message>
+        <source>录音超过单个文件的大小上限, 已分别保存在以下文件中:</source>
+        <translation>The recording exceeded one file&apos;s size limit and was saved in these files:</translation>
+    </message>
+    <message>
+        <source>录音设备已断开, 录音已停止!</source>
+        <translation>The recording device was disconnected, the recording has stopped!</translation>
+    </message>
+    <message>
+        <source>文件大小: %1</source>
+        <translation>File size: %1</translation>
+    </message>
+    <message>
+        <source>长度: %1</source>
+        <translation>Length: %1</translation>
+    </message>
+    <message>
+        <source>长度: %1 (已暂停)</source>
+        <translation>Length: %1 (paused)</translation>
+    </message>
+    <message>
+        <source>输入丢失: %1</source>
+        <translation>Input lost: %1</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>取样率无效! 请输入 1000 到 96000 之间的数字.</source>
+        <translation>Invalid sample rate! Enter a number from 1000 to 96000.</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>无法创建输出文件 %1 !</source>
+        <translation>Cannot create the output file %1!</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingJournal</name>
+    <message>
+        <source>无法读取录音日志 %1 !
+%2</source>
+        <translation>Cannot read the recording journal %1!
+%2</translation>
+    </message>
+    <message>
+        <source>无法写入录音日志 %1 !
+%2</source>
+        <translation>Cannot write the recording journal %1!
+%2</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingRecovery</name>
+    <message>
+        <source>上次录音没有正常结束, 以下文件已修复:</source>
+        <translation>The last recording did not end normally; these files were repaired:</translation>
+    </message>
+    <message>
+        <source>以下文件没有正常结束, 但无法修复 (文件只读?):</source>
+        <translation>These files did not end normally but could not be repaired (read-only?):</translation>
+    </message>
+</context>
+<context>
+    <name>SettingChooserDialog</name>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>格式:</source>
+        <translation>Format:</translation>
+    </message>
+</context>
+<context>
+    <name>TrayIcon</name>
+    <message>
+        <source>显示Tamblin</source>
+        <translation>Show Tamblin</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Quit</translation>
+    </message>
+    <message>
+        <source>开始录音</source>
+        <translation>Start Recording</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+</context>
+<context>
+    <name>WaveInRecorder</name>
+    <message>
+        <source>没有可用的音频服务器</source>
+        <translation>No audio server available</translation>
+    </message>
+    <message>
+        <source>录音设备不存在</source>
+        <translation>The recording device does not exist</translation>
+    </message>
+    <message>
+        <source>录音格式不受支持</source>
+        <translation>The recording format is not supported</translation>
+    </message>
+    <message>
+        <source>驱动错误 %1</source>
+        <translation>Driver error %1</translation>
+    </message>
+    <message>
+        <source>录音已在进行中</source>
+        <translation>A recording is already running</translation>
+    </message>
+    <message>
+        <source>缓冲区设置无效</source>
+        <translation>Invalid buffer settings</translation>
+    </message>
+    <message>
+        <source>取样率或声道数无效</source>
+        <translation>Invalid sample rate or channel count</translation>
+    </message>
+</context>
+<context>
+    <name>frmFXOpts</name>
+    <message>
+        <source>回响</source>
+        <translation>Echo</translation>
+    </message>
+    <message>
+        <source>周相移动</source>
+        <translation>Phase Shift</translation>
+    </message>
+    <message>
+        <source>均衡器</source>
+        <translation>Equalizer</translation>
+    </message>
+    <message>
+        <source>放大器</source>
+        <translation>Amplifier</translation>
+    </message>
+    <message>
+        <source>特效设置</source>
+        <translation>Effect Settings</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>长度 (毫秒):</source>
+        <translation>Length (ms):</translation>
+    </message>
+    <message>
+        <source>音效增强:</source>
+        <translation>Effect strength:</translation>
+    </message>
+    <message>
+        <source>Dry:</source>
+        <translation>Dry:</translation>
+    </message>
+    <message>
+        <source>Wet:</source>
+        <translation>Wet:</translation>
+    </message>
+    <message>
+        <source>回放:</source>
+        <translation>Feedback:</translation>
+    </message>
+    <message>
+        <source>扫描速度:</source>
+        <translation>Sweep rate:</translation>
+    </message>
+    <message>
+        <source>扫描范围:</source>
+        <translation>Sweep range:</translation>
+    </message>
+    <message>
+        <source>频率:</source>
+        <translation>Frequency:</translation>
+    </message>
+    <message>
+        <source>增强:</source>
+        <translation>Gain:</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Tamblin 已在运行, 但无法显示它的窗口!</source>
+        <translation>Tamblin is already running, but its window cannot be shown!</translation>
+    </message>
+    <message>
+        <source>无法创建锁文件 %1 !</source>
+        <translation>Cannot create the lock file %1!</translation>
+    </message>
+</context>
+</TS>
