@@ -1,6 +1,6 @@
 # The program's face on the desktop: its icon (an SVG in data/, rendered to PNG
 # at build time), desktop entry, AppStream metainfo, and the install rules that
-# put them with the executable and the help page under GNUInstallDirs paths.
+# put them with the executable and the help pages under GNUInstallDirs paths.
 #
 # tamblin_desktop_integration(<executable target> <library target>)
 #   The library gets the PNGs as the Qt resource ":/icons/<size>.png".
@@ -32,7 +32,7 @@ function(tamblin_desktop_integration executable library)
   configure_file(${data}/${id}.metainfo.xml.in ${CMAKE_CURRENT_BINARY_DIR}/${id}.metainfo.xml @ONLY)
 
   install(TARGETS ${executable} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/bangzhu.htm DESTINATION ${CMAKE_INSTALL_DATADIR}/${id})
+  install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/bangzhu.htm ${CMAKE_CURRENT_SOURCE_DIR}/help.htm DESTINATION ${CMAKE_INSTALL_DATADIR}/${id})
   install(FILES ${data}/${id}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${id}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
   install(FILES ${data}/${id}.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
