@@ -1,0 +1,289 @@
+// The interface language: which one a locale or "--lang" picks, the help page
+// that goes with it, and, in both languages, every window's texts: present,
+// not clipped, not covering a neighbour, and nothing Chinese left in English.
+#include "app/InterfaceLanguage.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <QSlider>
+#include <QStyleOptionSlider>
+#include <QStyle>
+#include <QTabBar>
+#include <QTest>
+#include <algorithm>
+
+#include "TestDoubles.h"
+#include "app/About.h"
+#include "app/Form1.h"
+#include "app/FormatChooserDialog.h"
+#include "app/ProgramFolder.h"
+#include "app/RecordingController.h"
+#include "app/SettingChooserDialog.h"
+#include "app/TrayIcon.h"
+#include "app/frmFXOpts.h"
+#include "effects/clsDSP.h"
+#include "encoding/EncoderFLAC.h"
+#include "encoding/EncoderWAV.h"
+#include "tests/support/PipeSourceFeeder.h"
+#include "tests/support/PrivatePulseDaemon.h"
+
+namespace {
+
+using Language = InterfaceLanguage::Language;
+
+TEST(InterfaceLanguageTest, ChineseLocalesKeepTheProgramsOwnLanguageAndEveryOtherGetsEnglish) {
+  for (const char* name : {"zh_CN", "zh_TW", "zh_HK", "zh_SG", "zh-Hant-TW"}) {
+    EXPECT_EQ(InterfaceLanguage::ForLocale(QLocale(name)), Language::Chinese) << name;
+  }
+  for (const char* name : {"en_US", "en_GB", "de_DE", "ja_JP", "C"}) {
+    EXPECT_EQ(InterfaceLanguage::ForLocale(QLocale(name)), Language::English) << name;
+  }
+  EXPECT_EQ(InterfaceLanguage::FromName("zh"), Language::Chinese);
+  EXPECT_EQ(InterfaceLanguage::FromName(" EN "), Language::English);
+  for (const char* name : {"", "fr", "zh_CN", "english", "e"}) EXPECT_FALSE(InterfaceLanguage::FromName(name)) << name;
+}
+
+TEST(InterfaceLanguageTest, HelpPageAndTextsFollowTheLanguageAndAMissingTranslationLeavesChinese) {
+  TempProgramFolder folder;
+  QString error;
+  ASSERT_TRUE(InterfaceLanguage::Use(Language::English, TAMBLIN_TRANSLATION_FOLDER, &error)) << error.toStdString();
+  EXPECT_EQ(ProgramFolder::HelpPage(), folder.Path() + "/help.htm");
+  EXPECT_EQ(RecordingController::CheckCaption(), "Notice");
+
+  EXPECT_FALSE(InterfaceLanguage::Use(Language::English, folder.Path(), &error));
+  EXPECT_TRUE(error.contains(InterfaceLanguage::TranslationFile(folder.Path()))) << error.toStdString();
+  EXPECT_EQ(InterfaceLanguage::Current(), Language::Chinese);
+  EXPECT_EQ(ProgramFolder::HelpPage(), folder.Path() + "/bangzhu.htm");
+  EXPECT_EQ(RecordingController::CheckCaption(), "提示");
+}
+
+// ---------------------------------------------------------------- every text of every window
+
+bool HasChinese(const QString& text) {
+  for (const QChar ch : text) {
+    const char16_t c = ch.unicode();
+    // CJK ideographs, CJK punctuation, full-width forms.
+    if ((c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFFEF)) return true;
+  }
+  return false;
+}
+
+// A push button's size hint, without the minimum width the style gives any
+// text (80 px in Fusion), which a "..." button need not have: the text's width
+// plus the margins the style adds to a text wider than that minimum.
+QSize PushButtonNeed(const QPushButton& button) {
+  QPushButton probe(QStringLiteral("XXXXXXXXXXXXXXXXXXXX"));
+  probe.setFont(button.font());
+  probe.setAutoDefault(button.autoDefault());
+  probe.setDefault(button.isDefault());
+  const auto textWidth = [](const QPushButton& b) { return b.fontMetrics().size(Qt::TextShowMnemonic, b.text()).width(); };
+  const int margins = probe.sizeHint().width() - textWidth(probe);
+  return {std::min(button.sizeHint().width(), textWidth(button) + margins), button.sizeHint().height()};
+}
+
+// What a sibling shows in its parent: a slider its groove and handle, other widgets their whole box.
+QRect ShownRect(QWidget* widget) {
+  auto* slider = qobject_cast<QSlider*>(widget);
+  if (slider == nullptr) return widget->geometry();
+  QStyleOptionSlider option;
+  option.initFrom(slider);
+  option.orientation = slider->orientation();
+  option.minimum = slider->minimum();
+  option.maximum = slider->maximum();
+  option.sliderPosition = slider->sliderPosition();
+  option.sliderValue = slider->value();
+  option.tickPosition = slider->tickPosition();
+  option.tickInterval = slider->tickInterval();
+  option.upsideDown = slider->invertedAppearance() != (slider->orientation() == Qt::Vertical);
+  const QStyle* style = slider->style();
+  const QRect shown = style->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, slider) |
+                      style->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+  return shown.translated(slider->geometry().topLeft());
+}
+
+// Collects what is wrong with the texts of one window, each with the widget's name.
+class TextAudit {
+ public:
+  explicit TextAudit(bool english) : english_(english) {}
+
+  void Window(QWidget* window) {
+    Text(window, "window title", window->windowTitle());
+    for (QWidget* widget : window->findChildren<QWidget*>()) {
+      if (widget->isVisibleTo(window)) Widget(widget);
+    }
+  }
+
+  void Menu(const QMenu& menu) {
+    for (const QAction* action : menu.actions()) {
+      if (!action->isSeparator()) Text(&menu, "menu item " + action->objectName(), action->text());
+    }
+  }
+
+  const QStringList& Problems() const { return problems_; }
+
+ private:
+  void Widget(QWidget* widget) {
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+      Text(widget, "label", label->text());
+      Fits(widget, label->sizeHint());
+      Uncovered(widget, QStyle::alignedRect(label->layoutDirection(), label->alignment(), label->sizeHint(),
+                                            label->geometry()));
+    } else if (auto* push = qobject_cast<QPushButton*>(widget)) {
+      Text(widget, "button", push->text());
+      Fits(widget, PushButtonNeed(*push));
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+      Text(widget, "button", button->text());
+      Fits(widget, button->sizeHint());
+    } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
+      Text(widget, "group title", group->title());
+      Fits(widget, group->minimumSizeHint());
+    } else if (auto* tabs = qobject_cast<QTabBar*>(widget)) {
+      for (int i = 0; i < tabs->count(); ++i) {
+        Text(widget, "tab", tabs->tabText(i));
+        if (tabs->tabRect(i).width() < tabs->fontMetrics().horizontalAdvance(tabs->tabText(i))) {
+          Problem(widget, "tab clipped: " + tabs->tabText(i));
+        }
+      }
+    } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
+      for (int i = 0; i < list->count(); ++i) Foreign(widget, list->item(i)->text());
+    }
+    if (!widget->toolTip().isEmpty()) Foreign(widget, widget->toolTip());
+  }
+
+  // A visible text: there, and in English free of Chinese.
+  void Text(const QObject* owner, const QString& what, const QString& text) {
+    if (text.trimmed().isEmpty()) Problem(owner, what + " is empty");
+    Foreign(owner, text);
+  }
+
+  void Foreign(const QObject* owner, const QString& text) {
+    if (english_ && HasChinese(text)) Problem(owner, "Chinese in English: " + text);
+  }
+
+  void Fits(QWidget* widget, QSize need) {
+    if (need.width() > widget->width() || need.height() > widget->height()) {
+      Problem(widget, QStringLiteral("clipped: needs %1x%2, has %3x%4")
+                          .arg(need.width()).arg(need.height()).arg(widget->width()).arg(widget->height()));
+    }
+  }
+
+  // The label's text must not lie under a sibling control.
+  void Uncovered(QWidget* label, const QRect& textRect) {
+    const QWidget* parent = label->parentWidget();
+    if (parent == nullptr) return;
+    for (QObject* child : parent->children()) {
+      auto* sibling = qobject_cast<QWidget*>(child);
+      if (sibling == nullptr || sibling == label || !sibling->isVisibleTo(parent) || sibling->isWindow()) continue;
+      if (ShownRect(sibling).intersects(textRect)) Problem(label, "overlaps " + sibling->objectName());
+    }
+  }
+
+  void Problem(const QObject* owner, const QString& text) {
+    problems_ << owner->metaObject()->className() + QStringLiteral(" ") + owner->objectName() + ": " + text;
+  }
+
+  bool english_;
+  QStringList problems_;
+};
+
+std::string Listed(const QStringList& problems) { return problems.join('\n').toStdString(); }
+
+class InterfaceTextFitTest : public ::testing::TestWithParam<Language> {
+ protected:
+  void SetUp() override {
+    QString error;
+    ASSERT_TRUE(InterfaceLanguage::Use(GetParam(), TAMBLIN_TRANSLATION_FOLDER, &error)) << error.toStdString();
+  }
+  void TearDown() override { InterfaceLanguage::Use(Language::Chinese, {}); }
+
+  bool English() const { return GetParam() == Language::English; }
+
+  // The window's problems once it is laid out on the screen.
+  QStringList Audit(QWidget* window) {
+    window->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
+    QCoreApplication::processEvents();
+    TextAudit audit(English());
+    audit.Window(window);
+    return audit.Problems();
+  }
+
+  TempProgramFolder folder;
+  RecordingMessages messages;
+  ScriptedQuestions questions;
+  StubFileDialog fileDialog;
+  ScriptedChooser chooser;
+};
+
+TEST_P(InterfaceTextFitTest, MainWindowIdleRecordingAndPausedWithItsTrayMenu) {
+  ASSERT_TRUE(EnsurePulseServer());
+  PipeSourceFeeder feeder("tamblin_fit_" + std::to_string(::getpid()), 44100, 2, "Fit-Pipe");
+  ASSERT_TRUE(feeder.Loaded());
+  Form1 form(Form1::Services{&messages, &fileDialog, &chooser, true, &questions});
+  form.Load();
+  EXPECT_EQ(Listed(Audit(&form)), "") << "idle";
+
+  auto* device = form.findChild<QComboBox*>("cboDev");
+  const int index = device->findText(QString::fromStdString(feeder.Description()));
+  ASSERT_GE(index, 0);
+  device->setCurrentIndex(index);
+  emit device->activated(index);
+  feeder.FeedContinuously();
+  form.findChild<QPushButton*>("cmdDo")->click();
+  ASSERT_TRUE(form.Controller().IsRecording()) << (messages.shown.empty() ? "" : messages.shown.back().text);
+  QTest::qWait(300);  // status texts of a running recording
+  EXPECT_EQ(Listed(Audit(&form)), "") << "recording";
+  form.findChild<QPushButton*>("cmdPause")->click();
+  EXPECT_EQ(Listed(Audit(&form)), "") << "paused";
+
+  auto* tray = form.findChild<TrayIcon*>();
+  ASSERT_NE(tray, nullptr);
+  TextAudit menu(English());
+  menu.Menu(*tray->Menu());
+  EXPECT_EQ(Listed(menu.Problems()), "") << "tray menu";
+  form.findChild<QPushButton*>("cmdDo")->click();
+  feeder.StopFeeding();
+  EXPECT_EQ(messages.shown.size(), 0u);
+}
+
+TEST_P(InterfaceTextFitTest, EffectsDialogOnEveryPage) {
+  clsDSP dsp;
+  frmFXOpts dialog;
+  dialog.Load(dsp);
+  auto* strip = dialog.findChild<QTabBar*>("strip");
+  ASSERT_NE(strip, nullptr);
+  for (int page = 0; page < strip->count(); ++page) {
+    strip->setCurrentIndex(page);
+    EXPECT_EQ(Listed(Audit(&dialog)), "") << "page " << page;
+  }
+}
+
+TEST_P(InterfaceTextFitTest, AboutFormatChooserAndSettingChooser) {
+  About::ShowInstance();
+  ASSERT_NE(About::Instance(), nullptr);
+  EXPECT_EQ(Listed(Audit(About::Instance())), "");
+  About::Instance()->close();
+
+  FormatChooserDialog formats;
+  formats.Fill(EncoderWAV::MakePCMFormat(22050, 1, 16), QCoreApplication::translate("Form1", "选择声音输出格式").toStdString());
+  EXPECT_EQ(Listed(Audit(&formats)), "");
+
+  SettingChooserDialog settings;
+  EncoderFLAC flac;
+  settings.Fill(flac.SettingChoices(), 5, QCoreApplication::translate("Form1", "选择声音输出格式").toStdString());
+  EXPECT_EQ(Listed(Audit(&settings)), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLanguages, InterfaceTextFitTest, ::testing::Values(Language::Chinese, Language::English),
+                         [](const auto& info) { return info.param == Language::English ? "English" : "Chinese"; });
+
+}  // namespace
