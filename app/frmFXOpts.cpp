@@ -34,6 +34,7 @@ constexpr int kPageLeft = 240, kPageTop = 480, kPageWidth = 6225, kPageHeight = 
 
 // The close button sits in a row of its own below the tab strip (pixels).
 constexpr int kCloseWidth = 80, kCloseHeight = 26, kMargin = 8;
+constexpr int kLabelGap = 4;  // between a caption and its slider
 
 // Band controls (twips): the design-time slider and label of the band arrays.
 constexpr int kBandSliderTop = 840, kBandSliderWidth = 525, kBandSliderHeight = 1515;
@@ -127,6 +128,7 @@ void frmFXOpts::BuildPages() {
   BuildShiftPage();
   BuildEqualizerPage();
   BuildAmplifierPage();
+  for (QWidget* page : {picReverb_, picShift_, picAmpl_}) KeepLabelsBeforeSliders(page);
 
   cmdClose_ = new QPushButton(tr("关闭"), this);
   cmdClose_->setObjectName(QStringLiteral("cmdClose"));
@@ -166,6 +168,24 @@ QLabel* frmFXOpts::AddLabel(QWidget* page, const char* name, const QString& capt
   const int h = std::max(Px(height), need.height());
   label->setGeometry(Px(left), Px(top) - (h - Px(height)) / 2, w, h);
   return label;
+}
+
+void frmFXOpts::KeepLabelsBeforeSliders(QWidget* page) {
+  // A caption longer than its designed box (another language, large fonts)
+  // would run into the slider after it: it moves left, and where the page's
+  // margin is not room enough, the slider gives up the rest of its left end.
+  for (QLabel* label : page->findChildren<QLabel*>(Qt::FindDirectChildrenOnly)) {
+    const QRect text(label->pos(), label->sizeHint());
+    for (QSlider* slider : page->findChildren<QSlider*>(Qt::FindDirectChildrenOnly)) {
+      const QRect bar = slider->geometry();
+      const bool before = text.left() < bar.left() && text.top() < bar.bottom() && text.bottom() > bar.top();
+      if (!before || text.right() + kLabelGap < bar.left()) continue;
+      const int left = std::max(kLabelGap, bar.left() - kLabelGap - text.width());
+      label->setGeometry(left, label->y(), text.width(), label->height());
+      const int shift = left + text.width() + kLabelGap - bar.left();
+      if (shift > 0) slider->setGeometry(bar.adjusted(shift, 0, 0, 0));
+    }
+  }
 }
 
 void frmFXOpts::BuildEchoPage() {

@@ -60,6 +60,7 @@ class frmFXOpts : public QDialog {
   void BuildShiftPage();
   void BuildEqualizerPage();
   void BuildAmplifierPage();
+  void KeepLabelsBeforeSliders(QWidget* page);
   QSlider* AddSlider(QWidget* page, const QString& name, int minimum, int maximum, int value,
                      Qt::Orientation orientation, int tickPosition, int left, int top, int width,
                      int height);

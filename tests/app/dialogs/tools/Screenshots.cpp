@@ -1,6 +1,6 @@
 // Saves pictures of the four effects dialog pages, the About window and the
 // output format chooser:
-//   app_dialogs_screenshots <folder> [equalizer bands, 1..10]
+//   app_dialogs_screenshots <folder> [equalizer bands, 1..10] [zh|en]
 // writes fxopts-echo.png, fxopts-shift.png, fxopts-eq.png, fxopts-ampl.png,
 // about.png and format-chooser.png. Meant for a real X server (Xvfb) so fonts render as users see them.
 #include <QApplication>
@@ -13,6 +13,7 @@
 #include "app/About.h"
 #include "app/AppFont.h"
 #include "app/FormatChooserDialog.h"
+#include "app/InterfaceLanguage.h"
 #include "app/frmFXOpts.h"
 #include "effects/clsDSP.h"
 #include "encoding/EncoderWAV.h"
@@ -46,6 +47,11 @@ int main(int argc, char** argv) {
   dsp.samplerate(44100);
   dsp.Channels(2);
   if (argc > 2) dsp.EqualizerBands(std::atoi(argv[2]));
+  const auto language = InterfaceLanguage::FromName(argc > 3 ? argv[3] : "zh");
+  if (QString error; !language || !InterfaceLanguage::Use(*language, TAMBLIN_TRANSLATION_FOLDER, &error)) {
+    std::fprintf(stderr, "language %s: %s\n", argc > 3 ? argv[3] : "zh", language ? qPrintable(error) : "zh or en");
+    return 2;
+  }
   // A shaped curve shows the gradient better than a flat one.
   const float gains[] = {6, 9, 3, 0, -4, -8, 2, 5, -2, 7};
   for (int i = 0; i < dsp.EqualizerBands(); ++i) dsp.EqualizerBandGainDB(i, gains[i]);
@@ -66,7 +72,8 @@ int main(int argc, char** argv) {
   ok = Save(About::Instance(), folder, "about.png") && ok;
 
   FormatChooserDialog chooser;
-  chooser.Fill(EncoderWAV::MakePCMFormat(44100, 2, 16), "选择声音输出格式");
+  chooser.Fill(EncoderWAV::MakePCMFormat(44100, 2, 16),
+               QCoreApplication::translate("Form1", "选择声音输出格式").toStdString());
   chooser.show();
   ok = Save(&chooser, folder, "format-chooser.png") && ok;
   return ok ? 0 : 1;
