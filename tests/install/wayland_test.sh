@@ -30,7 +30,6 @@ program_start "$plugins" "$WORK/program.log" "$WORK/usr/bin/tamblin" --lang en
 program_expect "READY Start Recording" 30 || { cat "$WORK/program.log" "$WORK/weston.log"; exit 1; }
 record_tone "Wayland-Pipe-$$" "$HOME/音乐/Tamblin/录音0.wav"
 program_send tray
-program_send window
 program_expect "WINDOW visible=1 minimized=1"
 program_end
 echo "wayland: ok"

@@ -56,6 +56,11 @@ void ProgramWindowDriver::Watch() {
   file_ = file;
 }
 
+void ProgramWindowDriver::SayWindowState() {
+  Say(std::string("WINDOW visible=") + (window_->isVisible() ? "1" : "0") +
+      " minimized=" + (window_->isMinimized() ? "1" : "0"));
+}
+
 void ProgramWindowDriver::ReadInput() {
   char buffer[512];
   const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof(buffer));
@@ -82,9 +87,11 @@ void ProgramWindowDriver::Run(const std::string& command, const std::string& arg
     Press("cmdDo");
   } else if (command == "tray") {
     Press("Command4");
+    // Told at once: a Wayland compositor may report the window as normal again
+    // at its next configure (minimised is not a state it sends back).
+    SayWindowState();
   } else if (command == "window") {
-    Say(std::string("WINDOW visible=") + (window_->isVisible() ? "1" : "0") +
-        " minimized=" + (window_->isMinimized() ? "1" : "0"));
+    SayWindowState();
   } else if (command == "quit") {
     window_->close();
     QApplication::quit();

@@ -5,7 +5,7 @@
 // Commands:
 //   select <device description>   pick the input device as the user would
 //   start | stop                  press the start/stop button
-//   tray                          press "最小化至系统托盘"
+//   tray                          press "最小化至系统托盘", then print the state as "window"
 //   window                        print the main window's state
 //   quit                          close the window and end
 // Output lines: READY <start button caption> (the window is shown on the screen), SELECTED <index> |
@@ -35,6 +35,7 @@ class ProgramWindowDriver : public QObject {
   void Select(const std::string& description);
   void Press(const char* button);
   static void Say(const std::string& line);
+  void SayWindowState();
 
   QTimer watch_;
   QSocketNotifier input_;
