@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up (packages, build) and starts Tamblin. Where no audio server answers
 # (a fresh machine, a container) it first starts a private PulseAudio daemon with
-# a 440 Hz test-tone source, so the program can be tried anywhere.
+# a 440 Hz test-tone source, so the program can be tried anywhere. Arguments go
+# to the program (scripts/run.sh --lang en).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh tamblin
@@ -18,4 +19,4 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   export DISPLAY=:99
   sleep 1
 fi
-exec build/app/tamblin
+exec build/app/tamblin "$@"  # e.g. --lang en

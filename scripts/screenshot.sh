@@ -4,11 +4,12 @@
 # a few seconds with the real window (echo and equalizer on) and saves it while
 # the display is live.
 #
-#   scripts/screenshot.sh [build dir, default build] [png, default docs/screenshot.png]
+#   scripts/screenshot.sh [build dir, default build] [png, default docs/screenshot.png] [zh|en, default zh]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
 png="${2:-docs/screenshot.png}"
+lang="${3:-zh}"
 cmake --build "$build" --target form1_driver >/dev/null
 mkdir -p "$(dirname "$png")"
 
@@ -19,5 +20,5 @@ virtual_session_start "$state"
 
 mkdir -p "$state/program"
 TAMBLIN_SHOT_FOLDER="$state/program" \
-  "$build/tests/app/main/form1_driver" --device Test-Tone-440Hz --seconds 3 --effects 03 --png "$png"
+  "$build/tests/app/main/form1_driver" --device Test-Tone-440Hz --seconds 3 --effects 03 --png "$png" --lang "$lang"
 echo "$png"
