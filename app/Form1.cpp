@@ -272,7 +272,8 @@ QGroupBox* Form1::BuildOutputFrame() {
 QGroupBox* Form1::BuildEffectsFrame() {
   auto* frame = Named(new QGroupBox(tr("特效/滤镜")), "frmEffects");
   auto* row = new QHBoxLayout(frame);
-  const char* const captions[] = {QT_TR_NOOP("回声"), QT_TR_NOOP("周相移动"), QT_TR_NOOP("放大器"), QT_TR_NOOP("均衡器")};
+  const char* const captions[] = {QT_TR_NOOP("回声"), QT_TR_NOOP("周相移动"), QT_TR_NOOP("放大器"),
+                                  QT_TR_NOOP("均衡器")};
   for (int k = 0; k < 4; ++k) {
     chkFX_[k] = new QCheckBox(tr(captions[k]), frame);
     chkFX_[k]->setObjectName(QString("chkFX%1").arg(k));
@@ -644,7 +645,8 @@ void Form1::OnSelectFormatClicked() {
 
 void Form1::ChooseSetting(MuxedEncoder& encoder) {
   const int16_t channels = Stereo() ? 2 : 1;
-  const auto chosen = services_.settingChooser->Choose(encoder.SettingChoices(), encoder.SettingFor(channels), S(tr(kFormatTitle)));
+  const auto chosen =
+      services_.settingChooser->Choose(encoder.SettingChoices(), encoder.SettingFor(channels), S(tr(kFormatTitle)));
   if (chosen) encoder.Setting(*chosen);
   ShowFormat();
 }

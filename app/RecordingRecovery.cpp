@@ -69,8 +69,14 @@ RecordingRecovery::Result RecordingRecovery::Scan(const RecordingJournal& journa
 
 std::string RecordingRecovery::Message(const Result& result) {
   std::string text;
-  if (!result.recovered.isEmpty()) Append(text, Tr(QT_TRANSLATE_NOOP("RecordingRecovery", "上次录音没有正常结束, 以下文件已修复:")) + "\n" + Lines(result.recovered));
-  if (!result.failed.isEmpty()) Append(text, Tr(QT_TRANSLATE_NOOP("RecordingRecovery", "以下文件没有正常结束, 但无法修复 (文件只读?):")) + "\n" + Lines(result.failed));
+  if (!result.recovered.isEmpty()) {
+    Append(text, Tr(QT_TRANSLATE_NOOP("RecordingRecovery", "上次录音没有正常结束, 以下文件已修复:")) + "\n" +
+                     Lines(result.recovered));
+  }
+  if (!result.failed.isEmpty()) {
+    Append(text, Tr(QT_TRANSLATE_NOOP("RecordingRecovery", "以下文件没有正常结束, 但无法修复 (文件只读?):")) + "\n" +
+                     Lines(result.failed));
+  }
   if (!result.journalError.empty()) Append(text, result.journalError);
   return text;
 }

@@ -101,8 +101,12 @@ bool WaveInRecorder::StartRecord(int32_t samplerate, int16_t Channels) {
     return false;
   }
   // The sample array must hold the header's whole length.
-  if (bufferCount_ < 1 || bufferSize_ < 2 || bufferSize_ % 2 != 0) return FailStart(Tr(QT_TRANSLATE_NOOP("WaveInRecorder", "缓冲区设置无效")), 0);
-  if (samplerate <= 0 || Channels <= 0) return FailStart(Tr(QT_TRANSLATE_NOOP("WaveInRecorder", "取样率或声道数无效")), 0);
+  if (bufferCount_ < 1 || bufferSize_ < 2 || bufferSize_ % 2 != 0) {
+    return FailStart(Tr(QT_TRANSLATE_NOOP("WaveInRecorder", "缓冲区设置无效")), 0);
+  }
+  if (samplerate <= 0 || Channels <= 0) {
+    return FailStart(Tr(QT_TRANSLATE_NOOP("WaveInRecorder", "取样率或声道数无效")), 0);
+  }
 
   const WAVEFORMATEX format = Pcm16Format(samplerate, Channels);
   buffers_.clear();

@@ -87,7 +87,9 @@ QSize PushButtonNeed(const QPushButton& button) {
   probe.setFont(button.font());
   probe.setAutoDefault(button.autoDefault());
   probe.setDefault(button.isDefault());
-  const auto textWidth = [](const QPushButton& b) { return b.fontMetrics().size(Qt::TextShowMnemonic, b.text()).width(); };
+  const auto textWidth = [](const QPushButton& b) {
+    return b.fontMetrics().size(Qt::TextShowMnemonic, b.text()).width();
+  };
   const int margins = probe.sizeHint().width() - textWidth(probe);
   return {std::min(button.sizeHint().width(), textWidth(button) + margins), button.sizeHint().height()};
 }
