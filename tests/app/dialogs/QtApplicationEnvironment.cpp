@@ -4,6 +4,8 @@
 
 #include <QApplication>
 
+#include "app/InterfaceLanguage.h"
+
 namespace {
 
 class QtApplicationEnvironment : public ::testing::Environment {
@@ -11,6 +13,8 @@ class QtApplicationEnvironment : public ::testing::Environment {
   void SetUp() override {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     app_ = new QApplication(argc_, argv_);
+    // The tests read the windows' Chinese texts: the program's own language, whatever the locale.
+    InterfaceLanguage::Use(InterfaceLanguage::Language::Chinese, {});
   }
   void TearDown() override {
     delete app_;

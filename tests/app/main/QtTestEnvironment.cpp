@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <memory>
 
+#include "app/InterfaceLanguage.h"
+
 namespace {
 
 class QtTestEnvironment : public ::testing::Environment {
@@ -15,6 +17,8 @@ class QtTestEnvironment : public ::testing::Environment {
     static char name[] = "app_main_test";
     static char* argv[] = {name, nullptr};
     app_ = std::make_unique<QApplication>(argc, argv);
+    // The tests read the windows' Chinese texts: the program's own language, whatever the locale.
+    InterfaceLanguage::Use(InterfaceLanguage::Language::Chinese, {});
   }
   void TearDown() override { app_.reset(); }
 
