@@ -717,9 +717,7 @@ void Form1::DrawLevel(QImageSurface& surface, float L) {
 
 void Form1::OnTick() {
   if (!controller_) return;
-  sbarPanel1_->setText(Q(controller_->StatusSizeText()));
-  sbarPanel2_->setText(Q(controller_->StatusLengthText()));
-  sbarPanel3_->setText(Q(controller_->StatusLostText()));
+  ShowStatusTexts();
   if (!controller_->IsRecording()) return;  // the pictures keep their last frame
 
   const std::span<const int16_t> block = controller_->intVisSamples();
@@ -730,11 +728,11 @@ void Form1::OnTick() {
   if (controller_->BlockSerial() != drawnBlock_) {
     drawnBlock_ = controller_->BlockSerial();
     clsVis_.DrawAmplitudes(block, *surfAmpl_);
-    picAmpl_->update();
+    picAmpl_->ShowIfChanged();
   }
   if (!controller_->IsPaused()) {
     clsVis_.DrawFrequencies(block, *surfFreq_);
-    picFreq_->update();
+    picFreq_->ShowIfChanged();
   }
   DrawLevels(controller_->LevelSamples());  // the live input, paused or not
 }
@@ -752,5 +750,23 @@ void Form1::DrawLevels(std::span<const int16_t> block) {
   clsSmoothR_->SmoothAdd(static_cast<float>(R == 0 ? 1 : R));
   DrawLevel(*surfVUL_, clsSmoothL_->SmoothGetMax() / 32768.0f);
   DrawLevel(*surfVUR_, clsSmoothR_->SmoothGetMax() / 32768.0f);
-  for (PictureView* view : {picVUL_, picVUR_}) view->update();
+  for (PictureView* view : {picVUL_, picVUR_}) view->ShowIfChanged();
+}
+
+void Form1::ShowStatusTexts() {
+  // Size and length change only with a delivered block or the recording's
+  // state; the size is read from the disk, so not on every tick.
+  const StatusSource source{controller_->IsRecording(), controller_->IsPaused(), controller_->BlockSerial()};
+  if (source != statusSource_) {
+    statusSource_ = source;
+    ShowText(*sbarPanel1_, controller_->StatusSizeText());
+    ShowText(*sbarPanel2_, controller_->StatusLengthText());
+  }
+  ShowText(*sbarPanel3_, controller_->StatusLostText());  // the server may drop input at any time
+}
+
+void Form1::ShowText(QLabel& label, const std::string& text) {
+  // An unchanged text would still cost the label a new layout and a repaint.
+  const QString shown = Q(text);
+  if (label.text() != shown) label.setText(shown);
 }

@@ -145,6 +145,8 @@ class Form1 : public QMainWindow, public RecorderView {
   static QString WithSuffix(const QString& name, const QString& extension);
   void ShowEffectsDialog();
   void OnTick();
+  void ShowStatusTexts();
+  static void ShowText(QLabel& label, const std::string& text);
   void DrawLevel(QImageSurface& surface, float L);
   void DrawLevels(std::span<const int16_t> block);
   void Unload();
@@ -169,6 +171,14 @@ class Form1 : public QMainWindow, public RecorderView {
   frmFXOpts* fxOpts_ = nullptr;  // created on first use, kept
   bool blnLoaded_ = false;
   uint64_t drawnBlock_ = UINT64_MAX;  // BlockSerial of the waveform on screen; MAX: none
+  // What the status bar's size and length texts were last made from.
+  struct StatusSource {
+    bool recording = false;
+    bool paused = false;
+    uint64_t blockSerial = UINT64_MAX;  // MAX: no texts made yet
+    bool operator==(const StatusSource&) const = default;
+  };
+  StatusSource statusSource_;
   bool unloaded_ = false;
 
   std::unique_ptr<QImageSurface> surfVUL_, surfVUR_, surfAmpl_, surfFreq_;

@@ -2,7 +2,6 @@
 // that keep it pixel-exact.
 #include "display/QImageSurface.h"
 
-#include <QPen>
 #include <algorithm>
 #include <cstdlib>
 #include <utility>
@@ -12,37 +11,16 @@ QImageSurface::QImageSurface(int width, int height, int32_t backColour)
   image_.fill(ToQColor(backColour_));
 }
 
-QImageSurface::~QImageSurface() { EndPainting(); }
+QImageSurface::~QImageSurface() = default;
 
 QColor QImageSurface::ToQColor(int32_t colour) {
   const auto c = static_cast<uint32_t>(colour);
   return QColor(static_cast<int>(c & 255u), static_cast<int>((c >> 8) & 255u), static_cast<int>((c >> 16) & 255u));
 }
 
-QPainter& QImageSurface::Painter() {
-  if (!painter_.isActive()) {
-    painter_.begin(&image_);
-    painter_.setRenderHint(QPainter::Antialiasing, false);
-    painter_.setBrush(Qt::NoBrush);
-  }
-  // Width 0 is Qt's cosmetic one-pixel pen; the flat cap leaves out the last
-  // pixel of a line as GDI does.
-  QPen pen(ToQColor(foreColour_), 0, Qt::SolidLine, Qt::FlatCap, Qt::MiterJoin);
-  painter_.setPen(pen);
-  return painter_;
-}
-
-void QImageSurface::EndPainting() const {
-  if (painter_.isActive()) painter_.end();
-}
-
-const QImage& QImageSurface::image() const {
-  EndPainting();
-  return image_;
-}
+const QImage& QImageSurface::image() const { return image_; }
 
 void QImageSurface::Resize(int width, int height) {
-  EndPainting();
   image_ = QImage(width, height, QImage::Format_RGB32);
   image_.fill(ToQColor(backColour_));
   currentX_ = currentY_ = 0;
@@ -60,7 +38,6 @@ void QImageSurface::ForeColor(int32_t colour) { foreColour_ = colour; }
 int32_t QImageSurface::ForeColor() const { return foreColour_; }
 
 void QImageSurface::Cls() {
-  EndPainting();
   image_.fill(ToQColor(backColour_));
   currentX_ = currentY_ = 0;
 }
@@ -68,22 +45,25 @@ void QImageSurface::Cls() {
 void QImageSurface::FillRect(int32_t left, int32_t top, int32_t right, int32_t bottom, int32_t colour) {
   // An empty or inverted rectangle fills nothing (GDI FillRect does not reorder).
   if (right <= left || bottom <= top) return;
-  Painter().fillRect(QRect(left, top, right - left, bottom - top), ToQColor(colour));
+  FillClipped(left, top, right, bottom, ToQColor(colour).rgb());
 }
 
 void QImageSurface::Rectangle(int32_t left, int32_t top, int32_t right, int32_t bottom) {
   if (right < left) std::swap(left, right);
   if (bottom < top) std::swap(top, bottom);
   if (right - left < 1 || bottom - top < 1) return;
-  QPainter& p = Painter();
-  p.fillRect(QRect(left, top, right - left, bottom - top), ToQColor(fillColour_));
+  const QRgb pen = ToQColor(foreColour_).rgb();
   // Outline on the outermost pixels of [left, right) x [top, bottom).
   const int32_t r = right - 1, b = bottom - 1;
   if (r == left || b == top) {
-    p.fillRect(QRect(left, top, right - left, bottom - top), ToQColor(foreColour_));
+    FillClipped(left, top, right, bottom, pen);
     return;
   }
-  p.drawRect(QRect(QPoint(left, top), QPoint(r, b)).adjusted(0, 0, -1, -1));
+  FillClipped(left + 1, top + 1, r, b, ToQColor(fillColour_).rgb());
+  FillClipped(left, top, right, top + 1, pen);
+  FillClipped(left, b, right, bottom, pen);
+  FillClipped(left, top + 1, left + 1, b, pen);
+  FillClipped(r, top + 1, right, b, pen);
 }
 
 void QImageSurface::MoveTo(int32_t x, int32_t y) {
@@ -102,6 +82,17 @@ void QImageSurface::SetPixel(int32_t x, int32_t y) { PlotPixel(x, y, ToQColor(fo
 void QImageSurface::PlotPixel(int32_t x, int32_t y, QRgb rgb) {
   if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
   reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = rgb;
+}
+
+void QImageSurface::FillClipped(int32_t left, int32_t top, int32_t right, int32_t bottom, QRgb rgb) {
+  left = std::max(left, 0);
+  top = std::max(top, 0);
+  right = std::min(right, image_.width());
+  bottom = std::min(bottom, image_.height());
+  if (right <= left || bottom <= top) return;
+  for (int32_t y = top; y < bottom; ++y) {
+    std::fill_n(reinterpret_cast<QRgb*>(image_.scanLine(y)) + left, right - left, rgb);
+  }
 }
 
 void QImageSurface::PlotLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {

@@ -1,15 +1,15 @@
-// QImageSurface: a PictureSurface drawn with QPainter on a QImage, which the
-// window's picture widgets show. QtGui only.
+// QImageSurface: a PictureSurface drawn on a QImage, which the window's picture
+// widgets show. QtGui only.
 //
 // Drawing follows GDI so that traces are pixel-exact: no antialiasing, a
-// 1-pixel pen (lines and single pixels are set directly in the image), LineTo leaves out its end point and moves the current position
-// there, rectangles have exclusive right and bottom edges. The painter stays
-// open between drawing calls (one begin per frame, not per line) and is
-// closed whenever the image is read.
+// 1-pixel pen, LineTo leaves out its end point and moves the current position
+// there, rectangles have exclusive right and bottom edges. Every shape is
+// solid and axis-aligned or a 1-pixel line, so pixels are set directly in the
+// image: no painter to open per frame (the displays redraw 40 times a second).
 #pragma once
 
+#include <QColor>
 #include <QImage>
-#include <QPainter>
 
 #include "display/PictureSurface.h"
 
@@ -23,7 +23,7 @@ class QImageSurface : public PictureSurface {
   QImageSurface(const QImageSurface&) = delete;
   QImageSurface& operator=(const QImageSurface&) = delete;
 
-  // Everything drawn so far (finishes pending painting).
+  // Everything drawn so far.
   const QImage& image() const;
   void Resize(int width, int height);  // keeps nothing; clears to the background
 
@@ -48,14 +48,12 @@ class QImageSurface : public PictureSurface {
   static QColor ToQColor(int32_t colour);
 
  private:
-  QPainter& Painter();
-  void EndPainting() const;
   void PlotPixel(int32_t x, int32_t y, QRgb rgb);  // clipped to the image
+  // [left, right) x [top, bottom) clipped to the image; nothing when empty.
+  void FillClipped(int32_t left, int32_t top, int32_t right, int32_t bottom, QRgb rgb);
   void PlotLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1);
 
-  // Mutable: image() closes the painter so the image is complete when read.
-  mutable QImage image_;
-  mutable QPainter painter_;
+  QImage image_;
   int32_t backColour_;
   int32_t fillColour_;
   int32_t foreColour_ = 0;

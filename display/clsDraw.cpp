@@ -75,20 +75,23 @@ void clsDraw::DrawAmplitudes(std::span<const int16_t> data, PictureSurface& picV
 
 void clsDraw::DrawFrequencies(std::span<const int16_t> intSamples, PictureSurface& picbox) {
   if (intSamples.size() < static_cast<size_t>(kPoints)) return;
-  if (!transform_) {
-    transform_ = std::make_unique<clsFourier>();
-    transform_->NumberOfSamples(kPoints);
-    transform_->WithTimeWindow(1);
-  }
-  // The first 1024 samples as they come, interleaved channels included.
-  for (int32_t i = 0; i < kPoints; ++i) transform_->RealIn(i + 1, intSamples[static_cast<size_t>(i)]);
-
+  AnalyseBands(intSamples.first(static_cast<size_t>(kPoints)));
   for (double& level : bandLevels_) level = std::max(level - kFallPerCall, 0.0);
   UpdateBandLevels();
   DrawBands(picbox);
 }
 
-void clsDraw::UpdateBandLevels() {
+void clsDraw::AnalyseBands(std::span<const int16_t> intSamples) {
+  if (std::equal(intSamples.begin(), intSamples.end(), analysedSamples_.begin(), analysedSamples_.end())) return;
+  analysedSamples_.assign(intSamples.begin(), intSamples.end());
+  if (!transform_) {
+    transform_ = std::make_unique<clsFourier>();
+    transform_->NumberOfSamples(kPoints);
+    transform_->WithTimeWindow(1);
+  }
+  // The samples as they come, interleaved channels included.
+  for (int32_t i = 0; i < kPoints; ++i) transform_->RealIn(i + 1, intSamples[static_cast<size_t>(i)]);
+
   // Bin k scaled to 0..1: its magnitude over N / 4 and full scale, saturating
   // at kBinCeiling. Only bins 1..109 feed the bands, so only those are read.
   auto binLevel = [this](int32_t k) {
@@ -104,6 +107,13 @@ void clsDraw::UpdateBandLevels() {
     for (int32_t k = kBinsPerBand * j + 1; k < kBinsPerBand * (j + 1); ++k) v += binLevel(k);
     const float w = HannWeight(static_cast<float>(j + 3), 25);  // emphasises the middle bands
     v = (w + 1.0) * v / 3.0;
+    bandInputs_[static_cast<size_t>(j)] = v;
+  }
+}
+
+void clsDraw::UpdateBandLevels() {
+  for (int32_t j = 0; j < kBands; ++j) {
+    const double v = bandInputs_[static_cast<size_t>(j)];
     double& level = bandLevels_[static_cast<size_t>(j)];
     if (level < v) level = v;  // peak hold: jumps up at once
     if (level > 1.0) level = 1.0;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "display/PictureSurface.h"
 
@@ -28,13 +29,18 @@ class clsDraw {
   // the centre line.
   void DrawAmplitudes(std::span<const int16_t> data, PictureSurface& picVis);
   // 22-bar spectrum of the first 1024 samples with peak hold, falling 0.07 of
-  // full height per call. Fewer than 1024 samples: nothing changes.
+  // full height per call. Fewer than 1024 samples: nothing changes. The same
+  // samples as the call before are not transformed again (the display calls
+  // about twice per captured block).
   void DrawFrequencies(std::span<const int16_t> intSamples, PictureSurface& picbox);
 
   static constexpr int32_t kBands = 22;
   static constexpr int32_t kPoints = 1024;  // transform length
 
  private:
+  // The bands' inputs from the first kPoints samples, transformed only when
+  // they differ from the last ones analysed.
+  void AnalyseBands(std::span<const int16_t> intSamples);
   void UpdateBandLevels();
   void DrawBands(PictureSurface& picbox) const;
   static float HannWeight(float x, int32_t n);
@@ -45,4 +51,8 @@ class clsDraw {
   std::array<double, kBands> bandLevels_{};
   // Created by the first DrawFrequencies that has enough samples.
   std::unique_ptr<clsFourier> transform_;
+  // The samples last transformed and what they gave each band (before the
+  // peak hold); empty before the first transform.
+  std::vector<int16_t> analysedSamples_;
+  std::array<double, kBands> bandInputs_{};
 };

@@ -158,7 +158,7 @@ TEST(QImageSurface, ClsAndSetPixelAndDrawingAfterTheImageWasRead) {
             "...#\n");
   EXPECT_EQ(before.pixel(0, 0), kBlackPx);
   const QImage beforeFill = s.image();
-  s.FillRect(0, 0, 4, 3, kWhite);  // painter reopened on a shared image
+  s.FillRect(0, 0, 4, 3, kWhite);  // drawn on a shared image
   s.Rectangle(0, 0, 4, 3);
   EXPECT_EQ(beforeFill.pixel(1, 2), kBlackPx);
   EXPECT_EQ(s.image().pixel(1, 2), kWhitePx);

@@ -206,3 +206,21 @@ TEST(clsDrawFrequencies, OnlyTheFirst1024SamplesCount) {
   d.DrawFrequencies(v, s);
   for (int j = 0; j < clsDraw::kBands; ++j) EXPECT_EQ(BarRows(s.image(), 4 + 4 * j), (std::pair{0, 0})) << j;
 }
+
+TEST(clsDrawFrequencies, ABufferRefilledInPlaceIsAnalysedAnewAndARepeatedOneHoldsItsBars) {
+  // The window hands over one buffer, refilled with every captured block, and
+  // draws about twice per block.
+  clsDraw d;
+  QImageSurface s(100, 100);
+  std::vector<int16_t> block(1024, 0);
+  d.DrawFrequencies(block, s);
+  const auto loud = LoudLowTone();
+  std::copy(loud.begin(), loud.end(), block.begin());
+  d.DrawFrequencies(block, s);
+  EXPECT_EQ(BarRows(s.image(), 4), (std::pair{2, 98}));
+  d.DrawFrequencies(block, s);
+  EXPECT_EQ(BarRows(s.image(), 4), (std::pair{2, 98})) << "the same block lifts the fallen bar again";
+  std::fill(block.begin(), block.end(), int16_t{0});
+  d.DrawFrequencies(block, s);
+  EXPECT_EQ(BarRows(s.image(), 4), (std::pair{5, 98}));
+}

@@ -457,6 +457,9 @@ TEST_F(Form1Test, WholeRecordingFromAPipeSourceThroughTheChosenEffects) {
   ASSERT_TRUE(WaitFor([&] { return delivered >= (signal.size() + 4 * 5120) * 2; }))
       << "delivered " << delivered << " bytes";
   EXPECT_TRUE(WaitFor([&] { return Find<QLabel>("sbarPanel2")->text() != "长度: 0:00"; }));
+  // Over a second of 44.1 kHz stereo is in the file by now, and the size follows it.
+  EXPECT_TRUE(WaitFor([&] { return Find<QLabel>("sbarPanel1")->text().endsWith(" KB"); }))
+      << Find<QLabel>("sbarPanel1")->text().toStdString();
   QTest::mouseClick(start, Qt::LeftButton);
   EXPECT_FALSE(form->Controller().IsRecording());
   EXPECT_EQ(start->text(), "开始录音");
