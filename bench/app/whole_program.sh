@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Whole-program cost of a recording and the start-up time of the window.
 #
-#   bench/app/whole_program.sh [build dir, default build] [seconds, default 60] [opus]
+#   bench/app/whole_program.sh [build dir, default build] [seconds, default 60] [opus|ima] [tone|noise]
 #
 # 1. Records 44100 Hz stereo from a 440 Hz test-tone source with all four effects
 #    on, the display live (virtual X server) and IMA ADPCM output in WAV (with
@@ -9,6 +9,10 @@
 #    time, beside parecord recording the same source in the same run. Both run
 #    under /usr/bin/time -v; reports CPU seconds, share of one core, peak memory
 #    and the ratio to parecord. Goals: under 3 % of one core, under 80 MB.
+#    With "noise" the input is pink noise swelling and fading three times a
+#    second (played into the null sink, recorded from its monitor): every
+#    display changes on every tick, as with music, where the steady tone lets
+#    the spectrum and level bars stand still.
 # 2. Starts the tamblin executable five times and reports the time until its
 #    window is mapped on the X server (median; goal under 400 ms).
 set -euo pipefail
@@ -17,21 +21,31 @@ build="${1:-build}"
 seconds="${2:-60}"
 output=(--format "IMA ADPCM"); output_name="IMA ADPCM"
 if [ "${3:-}" = "opus" ]; then output=(--type "Ogg Opus"); output_name="Ogg Opus 96 kbit/s"; fi
+device=Test-Tone-440Hz source=tamblin_tone input_name="440 Hz tone"
+if [ "${4:-}" = "noise" ]; then
+  device="Monitor of Null-Output" source=tamblin_null.monitor input_name="pink noise, tremolo"
+fi
 cmake --build "$build" --target tamblin form1_driver >/dev/null
 
 source scripts/virtual-session.sh
 state="$(mktemp -d /tmp/tamblin-bench.XXXXXX)"
 trap 'virtual_session_stop "$state"; rm -rf "$state"' EXIT
 virtual_session_start "$state"
+if [ "$source" = tamblin_null.monitor ]; then
+  sox -q -n -r 44100 -c 2 -b 16 -e signed -t raw - synth "$((seconds + 15))" pinknoise tremolo 3 90 |
+    pacat --playback --device=tamblin_null --rate=44100 --channels=2 --format=s16le &
+  noise_job=$!
+  trap 'kill "$noise_job" 2>/dev/null || true; virtual_session_stop "$state"; rm -rf "$state"' EXIT
+fi
 
 # ---- 1. recording cost, side by side
 mkdir -p "$state/program"
 TAMBLIN_SHOT_FOLDER="$state/program" /usr/bin/time -v -o "$state/tamblin.time" \
-  "$build/tests/app/main/form1_driver" --device Test-Tone-440Hz --seconds "$seconds" \
+  "$build/tests/app/main/form1_driver" --device "$device" --seconds "$seconds" \
   --effects 0123 "${output[@]}" &
 tamblin_job=$!
 /usr/bin/time -v -o "$state/parecord.time" \
-  timeout -s INT "$seconds" parecord --device=tamblin_tone --rate=44100 --channels=2 \
+  timeout -s INT "$seconds" parecord --device="$source" --rate=44100 --channels=2 \
   --format=s16le --file-format=wav "$state/parecord.wav" || true
 wait "$tamblin_job"
 
@@ -44,7 +58,7 @@ report() {  # name time-file
   awk -v n="$1" -v u="$user" -v s="$sys" -v r="$rss" -v t="$seconds" \
     'BEGIN { printf "%-9s cpu %6.2f s (user %.2f, sys %.2f) = %5.2f %% of one core, peak RSS %6.1f MB\n", n, u+s, u, s, 100*(u+s)/t, r/1024 }'
 }
-echo "recording ${seconds} s, 44100 Hz stereo, 4 effects, live display, ${output_name}:"
+echo "recording ${seconds} s of ${input_name}, 44100 Hz stereo, 4 effects, live display, ${output_name}:"
 report tamblin "$state/tamblin.time"
 report parecord "$state/parecord.time"
 awk -v a="$(field "$state/tamblin.time" "User time (seconds)")" -v b="$(field "$state/tamblin.time" "System time (seconds)")" \
@@ -55,7 +69,7 @@ awk -v a="$(field "$state/tamblin.time" "User time (seconds)")" -v b="$(field "$
              printf "ratio tamblin/parecord: cpu %s, peak RSS %.1f\n", cpu, ra / rb }'
 # Start-up and shutdown alone (no recording time), to tell the steady cost apart.
 TAMBLIN_SHOT_FOLDER="$state/program" /usr/bin/time -v -o "$state/baseline.time" \
-  "$build/tests/app/main/form1_driver" --device Test-Tone-440Hz --seconds 0 \
+  "$build/tests/app/main/form1_driver" --device "$device" --seconds 0 \
   --effects 0123 "${output[@]}"
 awk -v a="$(field "$state/tamblin.time" "User time (seconds)")" -v b="$(field "$state/tamblin.time" "System time (seconds)")" \
     -v c="$(field "$state/baseline.time" "User time (seconds)")" -v d="$(field "$state/baseline.time" "System time (seconds)")" \
