@@ -1,7 +1,8 @@
 // CaptureEngine: the part of the capture engine the recording controller drives.
 // WaveInCapture adapts the real WaveInRecorder; controller tests script a fake.
-// Captured blocks do not pass through here: the owner routes the engine's
-// GotData event to RecordingController::GotData. UI thread only.
+// Captured blocks do not pass through here: the engine hands them to its sink
+// (the controller), wired once by the recording engine. Recording thread only,
+// but for MarkReceived, which the window's thread calls at a click.
 #pragma once
 
 #include <cstdint>
@@ -22,10 +23,21 @@ class CaptureEngine {
   // that the device refused part of the teardown. The rest of the recording
   // is delivered (GotData) before it returns, IsRecording still true.
   virtual bool StopRecord() = 0;
+  // The same, delivering only up to `upTo` (a MarkReceived position); what
+  // was received after it stays out of the recording.
+  virtual bool StopRecord(int64_t upTo) = 0;
   // Delivers (GotData) everything received up to this call before it returns;
   // what is received afterwards comes in later blocks. Recording goes on.
   virtual void DeliverReceived() = 0;
+  // The same up to `mark`, a position MarkReceived returned.
+  virtual void DeliverReceived(int64_t mark) = 0;
+  // Any thread: cuts the input at what was received so far and returns the
+  // position (received bytes); 0 while idle.
+  virtual int64_t MarkReceived() = 0;
   // Times input was dropped since the last StartRecord (the program could not
   // keep up, or the server overflowed); 0 for a loss-free recording.
   virtual int64_t LostInputCount() const = 0;
+  // Of those, the times the queue to the recording thread was full: the
+  // recording (the disk) did not keep up.
+  virtual int64_t LostToQueueCount() const = 0;
 };

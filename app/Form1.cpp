@@ -29,11 +29,11 @@
 #include "app/QtMessageBoxService.h"
 #include "app/QtOutputFileDialog.h"
 #include "app/RecordingController.h"
+#include "app/RecordingEngine.h"
 #include "app/SettingChooserDialog.h"
 #include "app/ShellServices.h"
 #include "capture/SourceWatcher.h"
 #include "app/TrayIcon.h"
-#include "app/WaveInCapture.h"
 #include "app/frmFXOpts.h"
 #include "capture/WaveInRecorder.h"
 #include "display/QImageSurface.h"
@@ -114,6 +114,8 @@ Form1::Form1(Services services, QWidget* parent) : QMainWindow(parent), services
 }
 
 Form1::~Form1() { Unload(); }
+
+RecordingController& Form1::Controller() { return engine_->Controller(); }
 
 // ---------------------------------------------------------------- layout
 
@@ -362,7 +364,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
 void Form1::ConnectHandlers() {
   connect(cmdDo_, &QPushButton::clicked, this, [this] {
-    if (controller_) controller_->Toggle();
+    if (engine_) engine_->ToggleRecording();
   });
   connect(cboDev_, &QComboBox::activated, this, &Form1::OnDeviceChosen);
   connect(cboRecLine_, &QComboBox::activated, this, &Form1::OnLineChosen);
@@ -375,6 +377,9 @@ void Form1::ConnectHandlers() {
   connect(cmdFXOpts_, &QPushButton::clicked, this, &Form1::ShowEffectsDialog);
   connect(cmdSelFmt_, &QPushButton::clicked, this, &Form1::OnSelectFormatClicked);
   connect(cmdBrowse_, &QPushButton::clicked, this, &Form1::ChooseOutputFile);
+  connect(txtFile_, &QLineEdit::textEdited, this, [this](const QString& text) {
+    if (engine_) engine_->OutputFileChosen(S(text));
+  });
   connect(Command1_, &QPushButton::clicked, this, [] { About::ShowInstance(); });
   connect(Command2_, &QPushButton::clicked, this, [] { ShellServices::OpenHelp(); });
   connect(Command3_, &QPushButton::clicked, this, [] { ShellServices::OpenOutputFolder(); });
@@ -383,7 +388,7 @@ void Form1::ConnectHandlers() {
   });
   connect(tmrVis_, &QTimer::timeout, this, &Form1::OnTick);
   connect(cmdPause_, &QPushButton::clicked, this, [this] {
-    if (controller_) controller_->TogglePause();
+    if (engine_) engine_->TogglePause();
   });
   AddRecordingShortcuts();
 }
@@ -392,11 +397,11 @@ void Form1::AddRecordingShortcuts() {
   // Window-wide, so they work from any control; no text box uses these keys.
   auto* startStop = new QShortcut(kStartStopKey, this);
   connect(startStop, &QShortcut::activated, this, [this] {
-    if (controller_) controller_->Toggle();
+    if (engine_) engine_->ToggleRecording();
   });
   auto* pause = new QShortcut(kPauseKey, this);
   connect(pause, &QShortcut::activated, this, [this] {
-    if (controller_) controller_->TogglePause();
+    if (engine_) engine_->TogglePause();
   });
   cmdDo_->setToolTip(tr("开始/停止录音 (%1)").arg(kStartStopKey.toString(QKeySequence::NativeText)));
   cmdPause_->setToolTip(tr("暂停/继续录音 (%1)").arg(kPauseKey.toString(QKeySequence::NativeText)));
@@ -405,10 +410,10 @@ void Form1::AddRecordingShortcuts() {
 void Form1::ConnectTrayRecordingItems() {
   tray_->AddRecordingItems(
       [this] {
-        if (controller_) controller_->Toggle();
+        if (engine_) engine_->ToggleRecording();
       },
       [this] {
-        if (controller_) controller_->TogglePause();
+        if (engine_) engine_->TogglePause();
       });
   ShowRecordingStateInTray();
 }
@@ -421,15 +426,9 @@ void Form1::Load() {
   clsSmoothL_ = std::make_unique<clsSmooth>();
   clsSmoothR_ = std::make_unique<clsSmooth>();
   clsRecorder_ = std::make_unique<WaveInRecorder>(services_.messages);
-  capture_ = std::make_unique<WaveInCapture>(*clsRecorder_);
   clsEncoder_ = std::make_unique<EncoderSelection>();
-  controller_ = std::make_unique<RecordingController>(*capture_, *clsEncoder_, clsEffects_, *this,
-                                                      *services_.messages);
-  controller_->Questions(services_.questions);
-  clsRecorder_->GotData = [this](std::span<int16_t> intBuffer, int32_t& lngLen) {
-    controller_->GotData(intBuffer, lngLen);
-  };
-  clsRecorder_->DeviceLost = [this](const std::string& reason) { controller_->DeviceLost(reason); };
+  engine_ = std::make_unique<RecordingEngine>(*clsRecorder_, *clsEncoder_, clsEffects_, *this, *this,
+                                              *services_.messages, services_.questions);
   clsSmoothL_->SmoothNew(kSmoothHistory);
   clsSmoothR_->SmoothNew(kSmoothHistory);
 
@@ -444,8 +443,8 @@ void Form1::Load() {
   clsEffects_.Channels(Stereo() ? 2 : 1);
 
   show();
-  controller_->StartUp();
   tmrVis_->start();
+  engine_->StartUp();
   if (services_.trayIcon) {
     tray_ = std::make_unique<TrayIcon>(this, [this] { close(); });
     ConnectTrayRecordingItems();
@@ -464,14 +463,10 @@ void Form1::Unload() {
   // then reports a listed rate in its text as chosen: no format is chosen now.
   cboSamplerate_->disconnect(this);
   sourceWatcher_.reset();
-  if (controller_) controller_->Shutdown();
+  // The display keeps ticking while the queue is written, showing how much is left.
+  if (engine_) engine_->Shutdown();
   tmrVis_->stop();
-  if (clsRecorder_) {
-    clsRecorder_->GotData = nullptr;
-    clsRecorder_->DeviceLost = nullptr;
-  }
-  controller_.reset();
-  capture_.reset();
+  engine_.reset();
   clsRecorder_.reset();
   clsEncoder_.reset();
   tray_.reset();
@@ -517,7 +512,7 @@ void Form1::RefreshDevices() {
   if (found >= 0) {
     // Positions may have moved; the engine records by the source itself.
     if (clsRecorder_->SelectedDevice() != found) clsRecorder_->SelectDevice(found);
-  } else if (!chosen.isEmpty() && !controller_->IsRecording()) {
+  } else if (!chosen.isEmpty() && engine_->State() == RecorderState::Idle) {
     cboRecLine_->clear();  // its device is gone; a running recording is stopped by DeviceLost
   }
 }
@@ -619,7 +614,7 @@ void Form1::AddFileTypeRow(QGridLayout* grid, QWidget* panel, int row) {
 void Form1::OnFileTypeChosen(int index) {
   if (!blnLoaded_) return;
   // The box sits in frmOut, disabled while recording; a file is finished by the type that opened it.
-  if (controller_->IsRecording()) {
+  if (engine_->State() != RecorderState::Idle) {
     const QSignalBlocker blocker(cboFileType_);
     cboFileType_->setCurrentIndex(clsEncoder_->Type());
     return;
@@ -627,12 +622,17 @@ void Form1::OnFileTypeChosen(int index) {
   const QString oldSuffix = "." + Q(clsEncoder_->Extension());
   clsEncoder_->Type(static_cast<EncoderSelection::FileType>(index));
   ShowFormat();
-  controller_->FileTypeChanged();
+  engine_->FileTypeChanged();
   // A file the user named keeps its name, with the new type's extension for the old one.
   const QString file = txtFile_->text();
-  if (file != controller_->Counter().NextFileName() && file.endsWith(oldSuffix, Qt::CaseInsensitive)) {
-    txtFile_->setText(file.chopped(oldSuffix.size()) + "." + Q(clsEncoder_->Extension()));
+  if (file != engine_->Controller().Counter().NextFileName() && file.endsWith(oldSuffix, Qt::CaseInsensitive)) {
+    ChooseOutput(file.chopped(oldSuffix.size()) + "." + Q(clsEncoder_->Extension()));
   }
+}
+
+void Form1::ChooseOutput(const QString& path) {
+  txtFile_->setText(path);
+  engine_->OutputFileChosen(S(path));
 }
 
 void Form1::OnSelectFormatClicked() {
@@ -664,9 +664,9 @@ void Form1::ChooseOutputFile() {
         !services_.questions->AskYesNo(RecordingController::CheckCaption(), RecordingController::ReplaceQuestion(file))) {
       return;
     }
-    controller_->ReplaceConfirmed(file);
+    engine_->ReplaceConfirmed(file);
   }
-  txtFile_->setText(path);
+  ChooseOutput(path);
 }
 
 QString Form1::WithSuffix(const QString& name, const QString& extension) {
@@ -691,10 +691,14 @@ void Form1::OnEffectClicked(int Index) {
   const int32_t bit = 1 << Index;
   const int32_t used = clsEffects_.EffectsUsed();
   clsEffects_.EffectsUsed(chkFX_[Index]->isChecked() ? (used | bit) : (used & ~bit));
+  if (engine_) engine_->EffectsChanged();
 }
 
 void Form1::ShowEffectsDialog() {
-  if (!fxOpts_) fxOpts_ = new frmFXOpts(this);
+  if (!fxOpts_) {
+    fxOpts_ = new frmFXOpts(this);
+    fxOpts_->SettingsChanged = [this] { engine_->EffectsChanged(); };
+  }
   fxOpts_->ShowEx(clsEffects_, this);
 }
 
@@ -716,25 +720,37 @@ void Form1::DrawLevel(QImageSurface& surface, float L) {
 }
 
 void Form1::OnTick() {
-  if (!controller_) return;
-  ShowStatusTexts();
-  if (!controller_->IsRecording()) return;  // the pictures keep their last frame
+  if (!engine_) return;
+  NoteTickLateness();
+  const RecordingMonitor::Snapshot shown = engine_->Observe();
+  ShowStatusTexts(shown);
+  cmdDo_->setEnabled(shown.state != RecorderState::Finishing);
+  if (shown.state != RecorderState::Recording && shown.state != RecorderState::Paused) return;
 
-  const std::span<const int16_t> block = controller_->intVisSamples();
   // Blocks come about every 58 ms, ticks every 25: the waveform of a block
   // already drawn would come out the same, so it is drawn once (while paused
   // the block stays the last recorded one). The spectrum's bars fall on every
   // tick and are drawn each time, except while paused: they stand still then.
-  if (controller_->BlockSerial() != drawnBlock_) {
-    drawnBlock_ = controller_->BlockSerial();
-    clsVis_.DrawAmplitudes(block, *surfAmpl_);
+  if (shown.blockSerial != drawnBlock_) {
+    drawnBlock_ = shown.blockSerial;
+    clsVis_.DrawAmplitudes(shown.block, *surfAmpl_);
     picAmpl_->ShowIfChanged();
   }
-  if (!controller_->IsPaused()) {
-    clsVis_.DrawFrequencies(block, *surfFreq_);
+  if (shown.state != RecorderState::Paused) {
+    clsVis_.DrawFrequencies(shown.block, *surfFreq_);
     picFreq_->ShowIfChanged();
   }
-  DrawLevels(controller_->LevelSamples());  // the live input, paused or not
+  DrawLevels(shown.levelBlock);  // the live input, paused or not
+}
+
+void Form1::NoteTickLateness() {
+  const bool recording = engine_->State() != RecorderState::Idle;
+  if (recording && lastTick_.isValid()) {
+    maxTickLatenessMs_ = std::max<int64_t>(maxTickLatenessMs_, lastTick_.restart() - kTickMs);
+  } else {
+    lastTick_.start();
+  }
+  if (!recording) lastTick_.invalidate();
 }
 
 void Form1::DrawLevels(std::span<const int16_t> block) {
@@ -753,16 +769,14 @@ void Form1::DrawLevels(std::span<const int16_t> block) {
   for (PictureView* view : {picVUL_, picVUR_}) view->ShowIfChanged();
 }
 
-void Form1::ShowStatusTexts() {
-  // Size and length change only with a delivered block or the recording's
-  // state; the size is read from the disk, so not on every tick.
-  const StatusSource source{controller_->IsRecording(), controller_->IsPaused(), controller_->BlockSerial()};
-  if (source != statusSource_) {
-    statusSource_ = source;
-    ShowText(*sbarPanel1_, controller_->StatusSizeText());
-    ShowText(*sbarPanel2_, controller_->StatusLengthText());
+void Form1::ShowStatusTexts(const RecordingMonitor::Snapshot& shown) {
+  if (shown.state == RecorderState::Finishing) {
+    ShowText(*sbarPanel1_, S(tr("正在完成文件, 还有 %1 秒的录音待写入…").arg(std::ceil(shown.secondsToWrite))));
+  } else {
+    ShowText(*sbarPanel1_, shown.sizeText);
   }
-  ShowText(*sbarPanel3_, controller_->StatusLostText());  // the server may drop input at any time
+  ShowText(*sbarPanel2_, shown.lengthText);
+  ShowText(*sbarPanel3_, shown.lostText);
 }
 
 void Form1::ShowText(QLabel& label, const std::string& text) {

@@ -14,6 +14,7 @@
 // UI thread only.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <array>
 #include <memory>
@@ -21,6 +22,7 @@
 #include <string>
 
 #include "app/RecorderView.h"
+#include "app/RecordingMonitor.h"
 #include "display/clsDraw.h"
 #include "display/clsSmooth.h"
 #include "effects/clsDSP.h"
@@ -47,11 +49,11 @@ class QStatusBar;
 class QTimer;
 class QuestionService;
 class RecordingController;
+class RecordingEngine;
 class SettingChooser;
 class SettingChooserDialog;
 class SourceWatcher;
 class TrayIcon;
-class WaveInCapture;
 class WaveInRecorder;
 class frmFXOpts;
 
@@ -88,7 +90,11 @@ class Form1 : public QMainWindow, public RecorderView {
   // tray too), restored from minimised, raised and activated.
   void BringToFront();
 
-  RecordingController& Controller() { return *controller_; }
+  // The controller runs on the recording thread: read it only while idle.
+  RecordingController& Controller();
+  RecordingEngine& Engine() { return *engine_; }
+  // Most a 25 ms display tick came late while a recording ran (since Load).
+  int64_t MaxTickLatenessMs() const { return maxTickLatenessMs_; }
   clsDSP& Effects() { return clsEffects_; }
   EncoderWAV& Encoder();               // the WAV type's encoder
   EncoderSelection& Encoders() { return *clsEncoder_; }  // every type, the chosen one recording
@@ -145,7 +151,10 @@ class Form1 : public QMainWindow, public RecorderView {
   static QString WithSuffix(const QString& name, const QString& extension);
   void ShowEffectsDialog();
   void OnTick();
-  void ShowStatusTexts();
+  void NoteTickLateness();
+  void ShowStatusTexts(const RecordingMonitor::Snapshot& shown);
+  // Shows `path` in the output box as the user's choice.
+  void ChooseOutput(const QString& path);
   static void ShowText(QLabel& label, const std::string& text);
   void DrawLevel(QImageSurface& surface, float L);
   void DrawLevels(std::span<const int16_t> block);
@@ -161,24 +170,17 @@ class Form1 : public QMainWindow, public RecorderView {
   // The system's objects, created by Load and released by the shutdown.
   std::unique_ptr<clsSmooth> clsSmoothL_, clsSmoothR_;
   std::unique_ptr<WaveInRecorder> clsRecorder_;
-  std::unique_ptr<WaveInCapture> capture_;
   std::unique_ptr<EncoderSelection> clsEncoder_;
   clsDraw clsVis_;
   clsDSP clsEffects_;
-  std::unique_ptr<RecordingController> controller_;
+  std::unique_ptr<RecordingEngine> engine_;
   std::unique_ptr<TrayIcon> tray_;
   std::unique_ptr<SourceWatcher> sourceWatcher_;  // keeps cboDev following the server
   frmFXOpts* fxOpts_ = nullptr;  // created on first use, kept
   bool blnLoaded_ = false;
   uint64_t drawnBlock_ = UINT64_MAX;  // BlockSerial of the waveform on screen; MAX: none
-  // What the status bar's size and length texts were last made from.
-  struct StatusSource {
-    bool recording = false;
-    bool paused = false;
-    uint64_t blockSerial = UINT64_MAX;  // MAX: no texts made yet
-    bool operator==(const StatusSource&) const = default;
-  };
-  StatusSource statusSource_;
+  QElapsedTimer lastTick_;  // valid while a recording runs
+  int64_t maxTickLatenessMs_ = 0;
   bool unloaded_ = false;
 
   std::unique_ptr<QImageSurface> surfVUL_, surfVUR_, surfAmpl_, surfFreq_;

@@ -10,6 +10,7 @@
 #include "app/RecordingJournal.h"
 #include "app/RecordingRecovery.h"
 #include "app/RecorderView.h"
+#include "app/RecordingMonitor.h"
 #include "common/MessageBoxService.h"
 #include "common/QuestionService.h"
 #include "effects/clsDSP.h"
@@ -74,6 +75,7 @@ void RecordingController::StartUp() {
   counter_.Load();
   counter_.ChangeExtension(Q(clsEncoder_.Extension()));
   PrepareNextFile();
+  Publish();
 }
 
 void RecordingController::FileTypeChanged() {
@@ -94,6 +96,14 @@ void RecordingController::Toggle() {
   } else {
     Start();
   }
+}
+
+void RecordingController::StartIfIdle() {
+  if (!clsRecorder_.IsRecording()) Start();
+}
+
+void RecordingController::StopIfRecording(int64_t upTo) {
+  if (clsRecorder_.IsRecording()) Stop(upTo);
 }
 
 void RecordingController::Shutdown() {
@@ -141,6 +151,7 @@ void RecordingController::Start() {
   clsEffects_.samplerate(rate);
   clsEffects_.Channels(channels);
   lngRecMS_ = 0;
+  deliveredBytes_ = 0;
 
   if (!clsRecorder_.StartRecord(rate, channels)) {
     // Nothing is captured: the file goes back to how it was (a numbered one
@@ -157,6 +168,7 @@ void RecordingController::Start() {
   ShowPauseState();
   view_.SetSettingsEnabled(false);
   // Before the first block arrives: from now on a crash leaves the file to the next start's repair.
+  Publish();
   const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
   if (!journalError.empty()) messages_.ShowWarning(kAppCaption, journalError);
   SaveCounter();
@@ -204,11 +216,12 @@ std::string RecordingController::ReplaceQuestion(const std::string& path) {
   return ToUtf8(tr("文件 %1 已存在, 要替换它吗?").arg(Path(path)));
 }
 
-void RecordingController::Stop() {
-  const int64_t lost = clsRecorder_.LostInputCount();
+void RecordingController::Stop(int64_t upTo) {
   // The rest of the recording arrives through GotData inside StopRecord.
   stopping_ = true;
-  const bool stopped = clsRecorder_.StopRecord();
+  const bool stopped = upTo == INT64_MAX ? clsRecorder_.StopRecord() : clsRecorder_.StopRecord(upTo);
+  const int64_t lost = clsRecorder_.LostInputCount();
+  const int64_t lostToQueue = clsRecorder_.LostToQueueCount();
   stopping_ = false;
   paused_ = false;
   ShowPauseState();
@@ -222,18 +235,38 @@ void RecordingController::Stop() {
   PrepareNextFile();
   view_.SetSettingsEnabled(true);
   SaveCounter();
+  Publish();
   // Reported last: the box keeps dispatching events, and the stop is complete by now.
   if (!stopped) messages_.ShowWarning(CheckCaption(), ToUtf8(tr("此时无法停止录音!")));
-  // A gap in the file must not go unnoticed.
-  if (lost > 0) {
-    messages_.ShowWarning(kAppCaption, ToUtf8(tr("录音中有 %1 处输入丢失 (系统太忙), 文件在这些地方有间断!").arg(lost)));
-  }
+  ReportLosses(lost, lostToQueue);
   if (!stopFailure_.empty()) {
     const std::string failure = std::move(stopFailure_);
     stopFailure_.clear();
     messages_.ShowWarning(kAppCaption, failure);
   }
   ReportParts();
+}
+
+void RecordingController::ReportLosses(int64_t lost, int64_t lostToQueue) {
+  // A gap in the file must not go unnoticed, nor what to do about it.
+  if (lostToQueue > 0) {
+    const QString folder = QFileInfo(Q(parts_.empty() ? view_.OutputFile() : parts_.back())).absolutePath();
+    messages_.ShowWarning(kAppCaption,
+                          ToUtf8(tr("录音中有 %1 处输入丢失 (磁盘写入跟不上: %2), 文件在这些地方有间断!")
+                                     .arg(lostToQueue)
+                                     .arg(folder)));
+  }
+  if (lost - lostToQueue > 0) {
+    messages_.ShowWarning(kAppCaption,
+                          ToUtf8(tr("录音中有 %1 处输入丢失 (系统太忙), 文件在这些地方有间断!").arg(lost - lostToQueue)));
+  }
+}
+
+void RecordingController::Publish(bool block) {
+  if (monitor_ == nullptr) return;
+  if (block) monitor_->PublishBlock(intVisSamples_, LevelSamples(), blockSerial_, deliveredBytes_);
+  monitor_->PublishTexts(StatusSizeText(), StatusLengthText(), StatusLostText());
+  monitor_->PublishRunning(clsRecorder_.IsRecording() && !stopping_, paused_, lngBytesPerSec_);
 }
 
 void RecordingController::PrepareNextFile() {
@@ -249,16 +282,23 @@ void RecordingController::SaveCounter() {
   }
 }
 
-void RecordingController::TogglePause() {
+void RecordingController::TogglePause() { TogglePause(INT64_MAX); }
+
+void RecordingController::TogglePause(int64_t mark) {
   if (!clsRecorder_.IsRecording()) return;
-  // Input received so far belongs to the side of the click it came on.
-  clsRecorder_.DeliverReceived();
+  // Input received up to the click belongs to the side of the click it came on.
+  if (mark == INT64_MAX) {
+    clsRecorder_.DeliverReceived();
+  } else {
+    clsRecorder_.DeliverReceived(mark);
+  }
   // An encoder failure in those blocks may have ended the recording.
   if (!clsRecorder_.IsRecording()) return;
   paused_ = !paused_;
   // The level bars show the last recorded block until live input arrives.
   if (paused_) pausedSamples_ = intVisSamples_;
   ShowPauseState();
+  Publish(true);
 }
 
 void RecordingController::ShowPauseState() {
@@ -273,11 +313,26 @@ void RecordingController::KeepPausedInput(std::span<const int16_t> intBuffer) {
   }
 }
 
+void RecordingController::GotData(std::span<int16_t> intBuffer, int32_t& lngLen) {
+  GotData(std::span<const int16_t>(intBuffer), lngLen);
+}
+
+void RecordingController::InputLost(InputLoss) {
+  // Counted by the capture engine and told at the stop; the status bar shows the count.
+}
+
 void RecordingController::GotData(std::span<const int16_t> intBuffer, int32_t lngLen) {
+  deliveredBytes_ += std::max(lngLen, 0);
   if (paused_) {
     KeepPausedInput(intBuffer);
+    Publish(true);
     return;
   }
+  ProcessBlock(intBuffer, lngLen);
+  Publish(true);
+}
+
+void RecordingController::ProcessBlock(std::span<const int16_t> intBuffer, int32_t lngLen) {
   // Same length as last time (the usual case): copy without allocating.
   if (intVisSamples_.size() == intBuffer.size()) {
     std::copy(intBuffer.begin(), intBuffer.end(), intVisSamples_.begin());

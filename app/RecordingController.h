@@ -10,16 +10,22 @@
 // Two states, given by CaptureEngine::IsRecording alone: Idle and Recording;
 // a recording may be paused (nothing written, the length stands still).
 // Messages: "提示" for the start and stop checks, "Tamblin" for everything else.
-// UI thread only; handlers run one at a time.
+//
+// Runs on the recording thread (RecordingEngine posts the window's requests
+// to it), so a slow disk holds up only this thread; the window reads what it
+// shows from the RecordingMonitor this controller publishes to. Handlers run
+// one at a time.
 #pragma once
 
 #include <QCoreApplication>
+#include <climits>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "app/DiskSpaceGuard.h"
+#include "capture/CaptureSink.h"
 #include "app/FileCounter.h"
 #include "encoding/Encoder.h"
 
@@ -28,13 +34,17 @@ class clsDSP;
 class MessageBoxService;
 class QuestionService;
 class RecorderView;
+class RecordingMonitor;
 
-class RecordingController {
+class RecordingController : public CaptureSink {
   Q_DECLARE_TR_FUNCTIONS(RecordingController)
 
  public:
   RecordingController(CaptureEngine& clsRecorder, Encoder& clsEncoder, clsDSP& clsEffects, RecorderView& view,
                       MessageBoxService& messages);
+
+  // Where state, blocks and status texts are published for the window; none: nowhere.
+  void Monitor(RecordingMonitor* monitor) { monitor_ = monitor; }
 
   // The disk-space checks of Start and GotData (tests give a scripted file system).
   void DiskGuard(DiskSpaceGuard guard) { diskGuard_ = std::move(guard); }
@@ -54,12 +64,19 @@ class RecordingController {
 
   // The start/stop button (cmdDo): starts when idle, stops when recording.
   void Toggle();
+  // A start the window asked for: starts unless a recording runs.
+  void StartIfIdle();
+  // A stop the window asked for at a click: stops a running recording with
+  // everything captured up to `upTo` (a CaptureEngine::MarkReceived position).
+  void StopIfRecording(int64_t upTo);
 
   // The pause button (cmdPause, enabled only while recording): pauses the
   // recording or goes on with it in the same file. The cut falls at the input
   // received up to the click, to the sample: all of it before a pause goes
   // into the file, nothing received while paused does.
   void TogglePause();
+  // The same with the cut at `mark`, taken at the click (CaptureEngine::MarkReceived).
+  void TogglePause(int64_t mark);
   bool IsPaused() const { return paused_; }
   static std::string PauseCaption();   // "暂停"
   static std::string ResumeCaption();  // "继续"
@@ -73,9 +90,12 @@ class RecordingController {
   // lngLen its valid byte count.
   void GotData(std::span<const int16_t> intBuffer, int32_t lngLen);
 
+  // CaptureSink: the engine's blocks, losses and device loss.
+  void GotData(std::span<int16_t> intBuffer, int32_t& lngLen) override;
+  void InputLost(InputLoss cause) override;
   // The capture device or the audio server went away: a running recording is
   // stopped as by the button, then reported with the engine's `reason`.
-  void DeviceLost(const std::string& reason);
+  void DeviceLost(const std::string& reason) override;
 
   // Window unload, first step: a running recording is stopped as by the button.
   void Shutdown();
@@ -122,12 +142,18 @@ class RecordingController {
   EncoderResult OpenNumberedFile(int32_t rate, int16_t channels);
   EncoderResult OpenChosenFile(int32_t rate, int16_t channels);
   bool OutputIsNumbered() const;
-  void Stop();
+  void Stop(int64_t upTo = INT64_MAX);
+  // The messages about input lost during the recording that just stopped.
+  void ReportLosses(int64_t lost, int64_t lostToQueue);
   void PrepareNextFile();
+  // The window's copy of the recorder's state and texts (with the newest block when `block`).
+  void Publish(bool block = false);
   void SaveCounter();
   void StopAfterEncoderFailure(const std::string& message);
   void ShowPauseState();
   void KeepPausedInput(std::span<const int16_t> intBuffer);
+  // Effects, length and encoder for one recorded block.
+  void ProcessBlock(std::span<const int16_t> intBuffer, int32_t lngLen);
   // The file is full; the block of `bytes` it refused starts the next part.
   void ContinueInNextPart(int32_t bytes);
   EncoderResult OpenNextPart();
@@ -142,6 +168,8 @@ class RecordingController {
   RecorderView& view_;
   MessageBoxService& messages_;
   QuestionService* questions_ = nullptr;
+  RecordingMonitor* monitor_ = nullptr;
+  int64_t deliveredBytes_ = 0;  // every captured byte handed to GotData in this recording
   std::string confirmedReplacement_;
   FileCounter counter_;
   DiskSpaceGuard diskGuard_;

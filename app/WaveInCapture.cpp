@@ -12,6 +12,14 @@ std::string WaveInCapture::StartFailure() const { return recorder_.StartFailure(
 
 bool WaveInCapture::StopRecord() { return recorder_.StopRecord(); }
 
+bool WaveInCapture::StopRecord(int64_t upTo) { return recorder_.StopRecord(upTo); }
+
 void WaveInCapture::DeliverReceived() { recorder_.DeliverReceived(); }
 
+void WaveInCapture::DeliverReceived(int64_t mark) { recorder_.DeliverReceived(mark); }
+
+int64_t WaveInCapture::MarkReceived() { return recorder_.MarkReceived(); }
+
 int64_t WaveInCapture::LostInputCount() const { return recorder_.LostInputCount(); }
+
+int64_t WaveInCapture::LostToQueueCount() const { return recorder_.LostToQueueCount(); }

@@ -199,10 +199,10 @@ void frmFXOpts::BuildEchoPage() {
                             QSlider::TicksBelow, 1770, 1170, 3615, 405);
 
   connect(sldReverbLen_, &QSlider::valueChanged, this, [this](int value) {
-    if (dsp_) dsp_->EchoLength(value);
+    Write([value](clsDSP& dsp) { dsp.EchoLength(value); });
   });
   connect(sldReverbAmp_, &QSlider::valueChanged, this, [this](int value) {
-    if (dsp_) dsp_->EchoAmp(Tenths(value));
+    Write([value](clsDSP& dsp) { dsp.EchoAmp(Tenths(value)); });
   });
 }
 
@@ -242,7 +242,7 @@ void frmFXOpts::BuildShiftPage() {
     const auto write = row.write;
     const bool tenths = row.tenths;
     connect(slider, &QSlider::valueChanged, this, [this, write, tenths](int value) {
-      if (dsp_) (dsp_->*write)(tenths ? Tenths(value) : static_cast<float>(value));
+      Write([=](clsDSP& dsp) { (dsp.*write)(tenths ? Tenths(value) : static_cast<float>(value)); });
     });
   }
 }
@@ -366,16 +366,22 @@ void frmFXOpts::ShowPageOfKey(const QString& key) {
   }
 }
 
+void frmFXOpts::Write(const std::function<void(clsDSP&)>& change) {
+  if (dsp_ == nullptr) return;
+  change(*dsp_);
+  if (SettingsChanged) SettingsChanged();
+}
+
 void frmFXOpts::OnAmplifierChanged(int value) {
-  if (dsp_) dsp_->AmplifyDB(value);
+  Write([value](clsDSP& dsp) { dsp.AmplifyDB(value); });
   lblAmplDB_->setText(QString::number(value) + QStringLiteral(" dB"));
   lblAmplDB_->resize(std::max(Px(180), lblAmplDB_->sizeHint().width()), lblAmplDB_->height());
 }
 
 void frmFXOpts::OnBandChanged(int index) {
   if (dsp_ == nullptr || index >= static_cast<int>(sldEQ_.size())) return;
-  dsp_->EqualizerBandGainDB(index,
-                            static_cast<float>(-sldEQ_[static_cast<size_t>(index)]->value()));
+  const auto gain = static_cast<float>(-sldEQ_[static_cast<size_t>(index)]->value());
+  Write([index, gain](clsDSP& dsp) { dsp.EqualizerBandGainDB(index, gain); });
   DrawEqualizerCurve();
 }
 

@@ -5,6 +5,8 @@
 // Control positions are designed in twips (15 twips per pixel). UI thread only.
 #pragma once
 
+#include <functional>
+
 #include <QDialog>
 #include <QString>
 #include <cstdint>
@@ -31,6 +33,9 @@ class frmFXOpts : public QDialog {
   // Fills the dialog from `dsp` and shows it modally over `owner`; returns when
   // the dialog has been closed. `dsp` must outlive the dialog's use of it.
   void ShowEx(clsDSP& dsp, QWidget* owner);
+
+  // Raised after every change the dialog writes into its chain.
+  std::function<void()> SettingsChanged;
 
   // ShowEx without the modal loop: keeps `dsp`, selects the first tab, builds
   // the band controls anew and fills every slider. Tests drive the dialog this way.
@@ -80,6 +85,9 @@ class frmFXOpts : public QDialog {
   void PlaceBandLabel(QLabel* label, double leftTwips, bool lowered);
   static double BandStep(int n, double firstLeft);  // twips from one band slider to the next
   void DrawEqualizerCurve();
+
+  // Changes the chain shown and tells SettingsChanged.
+  void Write(const std::function<void(clsDSP&)>& change);
 
   clsDSP* dsp_ = nullptr;
   std::vector<CurvePoint> points_;  // curve points 1..n stored at 0..n-1

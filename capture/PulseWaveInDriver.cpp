@@ -41,17 +41,18 @@ MMRESULT PulseWaveInDriver::Open(const std::string& sourceName, const WAVEFORMAT
 
   const uint32_t bytesPerSecond = format.nSamplesPerSec * format.nBlockAlign;
   // At low rates the server still hands over whole blocks of its sources.
-  const uint32_t reserveBytes = std::max(bytesPerSecond * kReserveSeconds, kMinReserveBytes);
+  const uint64_t reserveBytes = std::clamp<uint64_t>(uint64_t{bytesPerSecond} * queueSeconds_, kMinReserveBytes,
+                                                     kMaxReserveBytes);
   {
     std::lock_guard buffers(bufferMutex_);
-    reserve_.assign(reserveBytes, 0);
-    reserveStart_ = reserveUsed_ = 0;
-    overflowing_ = running_ = lossPending_ = markPending_ = false;
+    reserve_.Reset(reserveBytes);
+    marks_.clear();
+    overflowing_ = running_ = lossPending_ = false;
   }
   receivedBytes_ = 0;
   corked_ = true;
   pa_buffer_attr attr;
-  attr.maxlength = reserveBytes;
+  attr.maxlength = std::max(bytesPerSecond * kServerBufferSeconds, kMinReserveBytes);
   attr.fragsize = std::max<uint32_t>(format.nBlockAlign, bytesPerSecond / kFragmentsPerSecond /
                                                              format.nBlockAlign * format.nBlockAlign);
   attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
@@ -82,6 +83,7 @@ MMRESULT PulseWaveInDriver::Open(const std::string& sourceName, const WAVEFORMAT
   wakeHandle_ = wakeWindow_->Handle();
   wakePending_ = false;
   overflows_ = 0;
+  queueOverflows_ = 0;
   lost_ = false;
   lostReason_.clear();
   return MMSYSERR_NOERROR;
@@ -159,8 +161,8 @@ MMRESULT PulseWaveInDriver::Reset() {
   {
     std::lock_guard buffers(bufferMutex_);
     HandBackAll();
-    reserveStart_ = reserveUsed_ = 0;
-    markPending_ = false;
+    reserve_.Reset(reserve_.Capacity());
+    marks_.clear();
   }
   if (!lost_) connection_->WaitOperation(pa_stream_flush(stream_, nullptr, nullptr));
   return stopped;
@@ -170,10 +172,36 @@ int64_t PulseWaveInDriver::Flush() {
   // The main loop thread stores under the same lock: the mark falls between
   // two stored pieces, never inside one.
   std::lock_guard buffers(bufferMutex_);
-  markPending_ = true;
-  bytesBeforeMark_ = reserveUsed_;
+  AddMark();
   Pump();
   return receivedBytes_;
+}
+
+int64_t PulseWaveInDriver::Mark() {
+  {
+    std::lock_guard buffers(bufferMutex_);
+    AddMark();
+  }
+  // The filling thread cuts there now, not only when the next buffer is full.
+  if (wakeHandle_ != 0) Wake();
+  return receivedBytes_;
+}
+
+void PulseWaveInDriver::Fill() {
+  std::lock_guard buffers(bufferMutex_);
+  Pump();
+}
+
+void PulseWaveInDriver::AddMark() {
+  // A mark at or before the last one adds no cut.
+  if (marks_.size() < kMaxMarks && (marks_.empty() || marks_.back() < receivedBytes_)) {
+    marks_.push_back(receivedBytes_);
+  }
+}
+
+size_t PulseWaveInDriver::QueueHeldBytes() {
+  std::lock_guard buffers(bufferMutex_);
+  return reserve_.HeldBytes();
 }
 
 MMRESULT PulseWaveInDriver::Close() {
@@ -196,7 +224,8 @@ void PulseWaveInDriver::CloseStream() {
       header->dwFlags &= ~WHDR_INQUEUE;
     }
     head_ = tail_ = nullptr;
-    running_ = lossPending_ = markPending_ = false;
+    running_ = lossPending_ = false;
+    marks_.clear();
   }
   window_ = 0;
   // Wake-ups still queued for the old window are dropped with it.
@@ -288,51 +317,37 @@ void PulseWaveInDriver::OnWake() {
 
 bool PulseWaveInDriver::WakeWanted() const {
   if (lossPending_) return true;
-  return head_ != nullptr && reserveUsed_ >= head_->dwBufferLength - head_->dwBytesRecorded;
+  return head_ != nullptr && reserve_.Used() >= head_->dwBufferLength - head_->dwBytesRecorded;
 }
 
 void PulseWaveInDriver::StoreInReserve(const char* data, size_t bytes) {
-  const size_t room = reserve_.size() - reserveUsed_;
-  if (bytes > room) {
+  const size_t stored = reserve_.Store(data, bytes);  // nullptr data: a hole in the stream, silence
+  if (stored < bytes) {
     // Whole run of dropped input counts once.
-    if (!overflowing_) ++overflows_;
+    if (!overflowing_) ++queueOverflows_;
     overflowing_ = true;
-    bytes = room;
   } else {
     overflowing_ = false;
   }
-  size_t at = (reserveStart_ + reserveUsed_) % reserve_.size();
-  while (bytes > 0) {
-    const size_t part = std::min(bytes, reserve_.size() - at);
-    if (data != nullptr) {
-      std::memcpy(reserve_.data() + at, data, part);
-      data += part;
-    } else {
-      std::memset(reserve_.data() + at, 0, part);  // a hole in the stream: silence
-    }
-    reserveUsed_ += part;
-    receivedBytes_ += static_cast<int64_t>(part);
-    bytes -= part;
-    at = (at + part) % reserve_.size();
-  }
+  receivedBytes_ += static_cast<int64_t>(stored);
 }
 
 void PulseWaveInDriver::Pump() {
   for (;;) {
-    if (markPending_ && bytesBeforeMark_ == 0) {
+    // Received bytes already taken into buffers.
+    const int64_t taken = receivedBytes_ - static_cast<int64_t>(reserve_.Used());
+    if (!marks_.empty() && marks_.front() <= taken) {
       // Everything before the mark is in buffers: the one being filled goes now.
-      markPending_ = false;
+      marks_.pop_front();
       if (head_ != nullptr && head_->dwBytesRecorded > 0) Complete();
+      continue;
     }
-    const size_t available = markPending_ ? bytesBeforeMark_ : reserveUsed_;
+    size_t available = reserve_.Used();
+    if (!marks_.empty()) available = std::min(available, static_cast<size_t>(marks_.front() - taken));
     if (head_ == nullptr || available == 0) return;
     const size_t space = head_->dwBufferLength - head_->dwBytesRecorded;
-    const size_t part = std::min({space, available, reserve_.size() - reserveStart_});
-    std::memcpy(head_->lpData + head_->dwBytesRecorded, reserve_.data() + reserveStart_, part);
+    const size_t part = reserve_.Take(head_->lpData + head_->dwBytesRecorded, std::min(space, available));
     head_->dwBytesRecorded += static_cast<uint32_t>(part);
-    reserveStart_ = (reserveStart_ + part) % reserve_.size();
-    reserveUsed_ -= part;
-    if (markPending_) bytesBeforeMark_ -= part;
     if (head_->dwBytesRecorded == head_->dwBufferLength) Complete();
   }
 }

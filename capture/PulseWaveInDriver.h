@@ -1,16 +1,19 @@
 // PulseWaveInDriver: WaveInDriver on an audio server record stream (s16le at
 // the requested rate and channels). The stream's data is drained on the main
-// loop thread into a reserve of kReserveSeconds (at least kMinReserveBytes);
-// what does not fit is dropped
-// and counted. So input survives a UI thread that is busy for a while.
+// loop thread into a reserve (the queue to the recording thread) of
+// QueueSeconds, kReserveSeconds by default, at least kMinReserveBytes and at
+// most kMaxReserveBytes; what does not fit is dropped and counted. So input
+// survives a recording thread held up by a slow disk for that long.
 //
-// Queued buffers are filled from the reserve on the UI thread (the thread that
-// opened the driver), which then posts each filled one to the callback window.
-// The main loop thread only wakes the UI thread, through a window of the
-// driver's own, once the reserve holds enough to fill the first queued buffer;
-// a wake-up already pending is not repeated. So the UI thread wakes once per
-// buffer, never waits for the main loop lock while recording, and all buffers
-// are posted from one thread in the order they were filled.
+// Queued buffers are filled from the reserve on the filling thread (the thread
+// that opened the driver: the recording thread), which then posts each filled
+// one to the callback window. The main loop thread only wakes the filling
+// thread, through a window of the driver's own, once the reserve holds enough
+// to fill the first queued buffer (or a mark waits); a wake-up already pending
+// is not repeated. So the filling thread wakes once per buffer, never waits for
+// the main loop lock while recording, and all buffers are posted from one
+// thread in the order they were filled. Mark may come from any thread: it only
+// notes a position under bufferMutex_ and wakes the filling thread.
 //
 // If the source or the server vanishes, the data received so far is handed
 // back (a partly filled buffer too) and WIM_DEVICE_LOST is posted.
@@ -19,18 +22,25 @@
 #include <pulse/pulseaudio.h>
 
 #include <atomic>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
 
+#include "capture/CaptureReserve.h"
 #include "capture/WaveInDriver.h"
 
 class PulseConnection;
 
 class PulseWaveInDriver : public WaveInDriver {
  public:
-  static constexpr uint32_t kReserveSeconds = 3;
+  static constexpr uint32_t kReserveSeconds = 60;
   static constexpr uint32_t kMinReserveBytes = 65536;
+  static constexpr uint32_t kMaxReserveBytes = 64u << 20;
+  // What the server itself may hold for us while the main loop thread is late.
+  static constexpr uint32_t kServerBufferSeconds = 3;
+  // Cuts waiting at once (pauses, resumes and a stop behind a held-up thread).
+  static constexpr size_t kMaxMarks = 64;
   // Latency asked of the server per delivery: 1 / kFragmentsPerSecond s.
   static constexpr uint32_t kFragmentsPerSecond = 20;
 
@@ -47,7 +57,13 @@ class PulseWaveInDriver : public WaveInDriver {
   MMRESULT Reset() override;
   MMRESULT Close() override;
   int64_t Flush() override;
-  int64_t OverflowCount() const override { return overflows_; }
+  int64_t Mark() override;
+  void Fill() override;
+  int64_t OverflowCount() const override { return overflows_ + queueOverflows_; }
+  int64_t QueueOverflowCount() const override { return queueOverflows_; }
+  void QueueSeconds(uint32_t seconds) override { queueSeconds_ = seconds; }
+  // Bytes of queue memory held now.
+  size_t QueueHeldBytes();
   std::string LostReason() const override;
   std::string LastError() const override { return lastError_; }
   // Bytes of input taken from the server since Open (stored in the reserve).
@@ -76,35 +92,36 @@ class PulseWaveInDriver : public WaveInDriver {
   // With bufferMutex_ held.
   void StoreInReserve(const char* data, size_t bytes);
   bool WakeWanted() const;  // the first queued buffer can be filled, or a loss waits
-  void Pump();              // reserve -> queued buffers, cut at a mark; UI thread
-  void Complete();          // hands the first queued buffer back; UI thread
+  void Pump();              // reserve -> queued buffers, cut at marks; filling thread
+  void Complete();          // hands the first queued buffer back; filling thread
+  void AddMark();           // at the input received so far
   void HandBackAll();
 
   std::shared_ptr<PulseConnection> connection_;
   pa_stream* stream_ = nullptr;    // changed on the UI thread under the main loop lock
   WindowHandle window_ = 0;        // likewise
   std::shared_ptr<CallbackWindow> wakeWindow_;  // the driver's own, on the UI thread
-  WindowHandle wakeHandle_ = 0;    // likewise
+  std::atomic<WindowHandle> wakeHandle_{0};  // likewise; read by Mark on any thread
   std::atomic<bool> wakePending_{false};
   bool lost_ = false;              // main loop lock
   bool corked_ = true;             // main loop lock
-  std::string lastError_;          // UI thread
+  std::string lastError_;          // filling thread
+  uint32_t queueSeconds_ = kReserveSeconds;  // filling thread
   std::string lostReason_;         // main loop lock
 
-  // The reserve and the buffer queue, shared by the main loop thread (which
-  // stores) and the UI thread (which fills buffers). Held only briefly, never
-  // while waiting for the server; taken after the main loop lock if both.
+  // The reserve, the marks and the buffer queue, shared by the main loop
+  // thread (which stores), the filling thread (which fills buffers) and any
+  // thread that marks. Held only briefly, never while waiting for the server
+  // or the disk; taken after the main loop lock if both.
   std::mutex bufferMutex_;
   WAVEHDR* head_ = nullptr;  // queue of buffers to fill, linked by lpNext
   WAVEHDR* tail_ = nullptr;
-  std::vector<char> reserve_;  // ring of received bytes not yet in a buffer
-  size_t reserveStart_ = 0;
-  size_t reserveUsed_ = 0;
-  bool markPending_ = false;  // a Flush's mark lies in the reserve, ...
-  size_t bytesBeforeMark_ = 0;  // ... this many bytes from reserveStart_
+  CaptureReserve reserve_;  // received bytes not yet in a buffer
+  std::deque<int64_t> marks_;  // cuts, as received-byte positions, oldest first
   bool overflowing_ = false;  // inside one run of dropped input
   bool running_ = false;
-  bool lossPending_ = false;  // the UI thread has yet to hand back and report a loss
-  std::atomic<int64_t> overflows_{0};
+  bool lossPending_ = false;  // the filling thread has yet to hand back and report a loss
+  std::atomic<int64_t> overflows_{0};       // the server's
+  std::atomic<int64_t> queueOverflows_{0};  // the reserve's
   std::atomic<int64_t> receivedBytes_{0};
 };

@@ -3,8 +3,9 @@
 // driver fills queued buffers in turn and posts each filled one to the callback
 // window as MM_WIM_DATA (lParam = its header); Stop, Reset, Unprepare, Close.
 // Every call returns MMSYSERR_NOERROR (0) on success. One object is one device
-// handle. Calls come from the UI thread; a driver may post from any thread,
-// but posts its buffers in the order it filled them.
+// handle. Calls come from the thread that opened it (the recording thread),
+// except Mark and the counters, which any thread may call; a driver may post
+// from any thread, but posts its buffers in the order it filled them.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +43,13 @@ class WaveInDriver {
   // Open up to the mark (every received byte is handed back in order, so the
   // engine knows when it has had them all).
   virtual int64_t Flush() = 0;
+  // Any thread: registers the same cut as Flush, at the input received so
+  // far, without filling buffers; the filling thread cuts there on its next
+  // Fill (or wake-up). Returns the bytes received since Open up to the mark.
+  virtual int64_t Mark() = 0;
+  // Fills queued buffers from the input received, cutting at registered marks
+  // (Flush is Mark followed by Fill).
+  virtual void Fill() = 0;
   virtual MMRESULT Close() = 0;
 
   // Bytes of input received since Open (handed back or not yet).
@@ -49,6 +57,12 @@ class WaveInDriver {
   // Times the server had to drop input since Open because no buffer was free
   // to take it (kept after Close).
   virtual int64_t OverflowCount() const = 0;
+  // Of those, the times the driver's own queue was full because the thread
+  // that takes the buffers fell behind (the server kept up).
+  virtual int64_t QueueOverflowCount() const { return 0; }
+  // How much input the driver keeps for a thread that falls behind, from the
+  // next Open; drivers without such a queue ignore it.
+  virtual void QueueSeconds(uint32_t seconds) { (void)seconds; }
   // Why WIM_DEVICE_LOST was posted (the server's own words).
   virtual std::string LostReason() const = 0;
   // Why the last failed call failed (the server's own words); empty when the

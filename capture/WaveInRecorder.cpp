@@ -92,6 +92,12 @@ void WaveInRecorder::BufferSize(int32_t bytes) { bufferSize_ = bytes; }
 
 int64_t WaveInRecorder::LostInputCount() const { return driver_->OverflowCount(); }
 
+int64_t WaveInRecorder::LostToQueueCount() const { return driver_->QueueOverflowCount(); }
+
+void WaveInRecorder::QueueSeconds(uint32_t seconds) { queueSeconds_ = seconds; }
+
+int64_t WaveInRecorder::MarkReceived() { return open_ ? driver_->Mark() : 0; }
+
 int64_t WaveInRecorder::ReceivedBytes() const { return driver_->ReceivedBytes(); }
 
 bool WaveInRecorder::StartRecord(int32_t samplerate, int16_t Channels) {
@@ -109,6 +115,7 @@ bool WaveInRecorder::StartRecord(int32_t samplerate, int16_t Channels) {
   }
 
   const WAVEFORMATEX format = Pcm16Format(samplerate, Channels);
+  if (queueSeconds_ > 0) driver_->QueueSeconds(queueSeconds_);
   buffers_.clear();
   buffers_.resize(static_cast<size_t>(bufferCount_));
   CreateCallbackWindow();
@@ -124,6 +131,7 @@ bool WaveInRecorder::StartRecord(int32_t samplerate, int16_t Channels) {
   ++recording_;
   nextBuffer_ = 0;
   deliveredBytes_ = 0;
+  reportedLosses_ = reportedQueueLosses_ = 0;
   startFailure_.clear();
   for (CaptureBuffer& buffer : buffers_) driver_->AddBuffer(&buffer.header);
   return true;
@@ -158,7 +166,7 @@ void WaveInRecorder::UnprepareBuffers(int32_t last) {
   for (int32_t i = last; i >= 0; --i) driver_->Unprepare(&buffers_[static_cast<size_t>(i)].header);
 }
 
-bool WaveInRecorder::StopRecord() {
+bool WaveInRecorder::StopRecord(int64_t upTo) {
   if (stopping_) {
     stopAgain_ = true;
     return true;
@@ -167,7 +175,8 @@ bool WaveInRecorder::StopRecord() {
     stopping_ = true;
     stopAgain_ = false;
     driver_->Stop();
-    DeliverReceived();  // the stopped device has received all it will
+    // The stopped device has received all it will; what came after `upTo` stays out.
+    DeliverUpTo(std::min(upTo, driver_->Flush()));
     driver_->Reset();
     for (CaptureBuffer& buffer : buffers_) driver_->Unprepare(&buffer.header);
     driver_->Close();
@@ -180,11 +189,31 @@ bool WaveInRecorder::StopRecord() {
 
 void WaveInRecorder::DeliverReceived() {
   if (!open_) return;
-  const int64_t mark = driver_->Flush();
+  DeliverUpTo(driver_->Flush());
+}
+
+void WaveInRecorder::DeliverReceived(int64_t mark) {
+  if (!open_) return;
+  driver_->Fill();  // the cut at the mark, should no wake-up have made it yet
+  DeliverUpTo(mark);
+}
+
+void WaveInRecorder::DeliverUpTo(int64_t mark) {
   // Buffers queued again take what the driver still holds before the mark and
   // come back at once. Bounded by the driver's reserve.
   while (!stopAgain_ && open_ && deliveredBytes_ < mark && DeliverHandedBackBuffers(mark)) {
   }
+}
+
+void WaveInRecorder::ReportNewLosses() {
+  const int64_t queue = driver_->QueueOverflowCount();
+  const int64_t all = driver_->OverflowCount();
+  if (sink_ != nullptr) {
+    if (queue > reportedQueueLosses_) sink_->InputLost(InputLoss::QueueFull);
+    if (all - queue > reportedLosses_ - reportedQueueLosses_) sink_->InputLost(InputLoss::ProgramTooBusy);
+  }
+  reportedQueueLosses_ = queue;
+  reportedLosses_ = all;
 }
 
 bool WaveInRecorder::DeliverHandedBackBuffers(int64_t upTo) {
@@ -199,7 +228,8 @@ bool WaveInRecorder::DeliverHandedBackBuffers(int64_t upTo) {
     deliveredBytes_ += buffer.header.dwBytesRecorded;
     const uint64_t recording = recording_;
     int32_t lngLen = static_cast<int32_t>(buffer.header.dwBytesRecorded);
-    if (GotData) GotData(std::span<int16_t>(buffer.samples), lngLen);
+    ReportNewLosses();
+    if (sink_ != nullptr) sink_->GotData(std::span<int16_t>(buffer.samples), lngLen);
     // The handler may have stopped (or even restarted) the recording.
     if (!open_ || recording != recording_ || stopAgain_) break;
     driver_->AddBuffer(&buffer.header);
@@ -218,7 +248,7 @@ HookHandler WaveInRecorder::FindHookHandler(int32_t nOrdinal) {
 void WaveInRecorder::HandleWaveInMessage(bool, bool&, intptr_t&, WindowHandle, uint32_t uMsg,
                                          uintptr_t, intptr_t lParam, intptr_t&) {
   if (uMsg == WIM_DEVICE_LOST) {
-    if (open_ && DeviceLost) DeviceLost(driver_->LostReason());
+    if (open_ && sink_ != nullptr) sink_->DeviceLost(driver_->LostReason());
     return;
   }
   // The posted header only says that buffers came back; they are taken in

@@ -1,17 +1,25 @@
 // WaveInRecorder: records 16-bit PCM from one input device through a ring of
-// capture buffers and hands every filled buffer to its owner as the GotData event,
-// on the UI thread. It also lists the input devices and the selected device's
-// lines (ports) and works the line's record level.
+// capture buffers and hands every filled buffer to its sink (GotData), on the
+// thread that started the recording. It also lists the input devices and the
+// selected device's lines (ports) and works the line's record level.
+//
+// Threads: StartRecord, StopRecord and DeliverReceived run on the recording
+// thread, which must run a Qt event loop (the buffers come back through it),
+// and the sink is called there. MarkReceived, IsRecording, the byte counters
+// and LostInputCount may be called from any thread. Devices, lines and levels
+// are the window's: chosen while no recording starts.
 #pragma once
 
+#include <atomic>
+#include <climits>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "capture/CaptureSink.h"
 #include "capture/HookOwner.h"
 #include "capture/SourceMixer.h"
 #include "capture/WAVEHDR.h"
@@ -33,37 +41,48 @@ class WaveInRecorder : private HookOwner {
   WaveInRecorder(const WaveInRecorder&) = delete;
   WaveInRecorder& operator=(const WaveInRecorder&) = delete;
 
-  // Raised on the UI thread for every filled buffer: intBuffer is the buffer's
-  // whole sample array (the engine's own: copy what you keep), lngLen the valid
-  // byte count. A buffer holds BufferSize bytes, or one second of the format
-  // where that is less. StopRecord may be called from inside.
-  std::function<void(std::span<int16_t> intBuffer, int32_t& lngLen)> GotData;
+  // Where every filled buffer goes (GotData: the buffer's whole sample array,
+  // the engine's own, and its valid byte count; a buffer holds BufferSize
+  // bytes, or one second of the format where that is less), where dropped
+  // input is told (InputLost, before the next block) and where a vanished
+  // device or server is told once (DeviceLost; IsRecording stays true until
+  // the owner calls StopRecord). Not owned; set while idle.
+  void Sink(CaptureSink* sink) { sink_ = sink; }
 
-  // Raised once on the UI thread when the device or the audio server vanished
-  // during a recording; buffers filled before the loss have been delivered
-  // first, and no GotData follows before the owner calls StopRecord (as its
-  // stop button would). IsRecording stays true until then.
-  std::function<void(const std::string& reason)> DeviceLost;
-
-  // Number of times input was dropped since StartRecord because every buffer
-  // was still with the owner for longer than the driver's reserve (about 3 s)
-  // or the server overflowed. 0 for a loss-free recording.
+  // Number of times input was dropped since StartRecord because the recording
+  // thread held every buffer for longer than the driver's queue lasts, or the
+  // server overflowed. 0 for a loss-free recording.
   int64_t LostInputCount() const;
+  // Of those, the times the queue to the recording thread was full.
+  int64_t LostToQueueCount() const;
+  // Seconds of input kept for a recording thread that falls behind (the
+  // disk), from the next StartRecord; the driver bounds it by its memory cap.
+  void QueueSeconds(uint32_t seconds);
 
   bool IsRecording() const;
   // Bytes of input the device received since StartRecord, delivered or not yet.
   int64_t ReceivedBytes() const;
+  // Bytes handed to GotData since StartRecord.
+  int64_t DeliveredBytes() const { return deliveredBytes_; }
+  // Any thread: cuts the input at what was received so far, as the input goes
+  // on; returns that position in received bytes (0 while idle). A later
+  // DeliverReceived or StopRecord given the position delivers up to the cut
+  // exactly, however far behind the recording thread is.
+  int64_t MarkReceived();
   // Stops and closes the device. Before it closes, everything captured up to
-  // the stop goes out through GotData (the last buffer partly filled), with
-  // IsRecording still true; a StopRecord called from inside those deliveries
-  // only ends them. Always true; harmless while idle.
-  bool StopRecord();
+  // the stop, or up to `upTo` (a MarkReceived position) when that is earlier,
+  // goes out through GotData (the last buffer partly filled), with IsRecording
+  // still true; input after it is dropped. A StopRecord called from inside
+  // those deliveries only ends them. Always true; harmless while idle.
+  bool StopRecord(int64_t upTo = INT64_MAX);
   // Delivers through GotData, before it returns, everything the device has
   // received up to this call (the last of it in a partly filled buffer), while
   // the recording goes on: the first buffer delivered afterwards starts with
   // the first sample received after the call. A pause cuts here, to the sample.
   // Harmless while idle; a StopRecord from inside ends the deliveries.
   void DeliverReceived();
+  // The same up to `mark`, a position MarkReceived returned during this recording.
+  void DeliverReceived(int64_t mark);
   // Opens the selected device (none selected: the system's default input) for
   // 16-bit PCM at `samplerate` Hz with `Channels` (1 or 2) and starts the ring.
   // False, with nothing left open and the cause in StartFailure, when the
@@ -123,6 +142,9 @@ class WaveInRecorder : private HookOwner {
   // each again while the recording goes on, until `upTo` bytes of the
   // recording have been delivered. True when any was delivered.
   bool DeliverHandedBackBuffers(int64_t upTo = INT64_MAX);
+  void DeliverUpTo(int64_t mark);
+  // Tells the sink of input dropped since the last look.
+  void ReportNewLosses();
   // The selected device as the server has it now; nothing when none is
   // selected or it is gone.
   std::optional<SourceDescription> SelectedSource();
@@ -136,14 +158,18 @@ class WaveInRecorder : private HookOwner {
   std::vector<CaptureBuffer> buffers_;
   std::shared_ptr<CallbackWindow> window_;
   WindowHandle callbackWindow_ = 0;
-  bool open_ = false;           // the wave-in handle is non-zero
+  CaptureSink* sink_ = nullptr;
+  std::atomic<bool> open_{false};  // the wave-in handle is non-zero
   bool stopping_ = false;       // StopRecord is delivering the rest
   bool stopAgain_ = false;      // a GotData handler asked to stop during that
   size_t nextBuffer_ = 0;       // the buffer the driver hands back next
-  int64_t deliveredBytes_ = 0;  // handed to GotData during this recording
+  std::atomic<int64_t> deliveredBytes_{0};  // handed to GotData during this recording
+  int64_t reportedLosses_ = 0;       // of the driver's counts, already told
+  int64_t reportedQueueLosses_ = 0;
   std::string startFailure_;
   uint64_t recording_ = 0;      // serial of the current recording
   int32_t deviceId_ = -1;
   std::vector<SourceDescription> devices_;  // as last enumerated
   std::string selectedSource_;              // server name of the selected device
+  uint32_t queueSeconds_ = 0;               // 0: the driver's own choice
 };

@@ -2,6 +2,7 @@
 // buffer, and the per-block effects (amplifier -> echo -> phase shifter -> equalizer).
 #include "effects/clsDSP.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "common/AppError.h"
@@ -294,4 +295,44 @@ void clsDSP::ProcessSamples(std::span<int16_t> intSamples) {
     phaseShiftRun.Finish();
   }
   if (effectsUsed_ & FX_EQUALIZER) IIRFilter::ProcessCascade_16bit(bandFilters_, intSamples);
+}
+
+EffectSettings clsDSP::Settings() const {
+  EffectSettings settings;
+  settings.effectsUsed = effectsUsed_;
+  settings.echoLength = echoLength_;
+  settings.echoAmp = echoAmp_;
+  settings.amplifyDB = amplifyDB_;
+  settings.phaseShiftWet = phaseShiftWet_;
+  settings.phaseShiftDry = phaseShiftDry_;
+  settings.phaseShiftFeedback = phaseShiftFeedback_;
+  settings.phaseShiftSweepRate = phaseShiftSweepRate_;
+  settings.phaseShiftSweepRange = phaseShiftSweepRange_;
+  settings.phaseShiftFrequency = phaseShiftFrequency_;
+  settings.bandGainsDB = bandGains_;
+  return settings;
+}
+
+void clsDSP::Apply(const EffectSettings& settings) {
+  // Each writer runs only for a value that differs: most rebuild state.
+  const auto set = [this](auto current, auto wanted, void (clsDSP::*write)(decltype(wanted))) {
+    if (current != wanted) (this->*write)(wanted);
+  };
+  set(effectsUsed_, settings.effectsUsed, &clsDSP::EffectsUsed);
+  set(echoLength_, settings.echoLength, &clsDSP::EchoLength);
+  set(echoAmp_, settings.echoAmp, &clsDSP::EchoAmp);
+  set(amplifyDB_, settings.amplifyDB, &clsDSP::AmplifyDB);
+  set(phaseShiftWet_, settings.phaseShiftWet, &clsDSP::PhaseShiftWet);
+  set(phaseShiftDry_, settings.phaseShiftDry, &clsDSP::PhaseShiftDry);
+  set(phaseShiftFeedback_, settings.phaseShiftFeedback, &clsDSP::PhaseShiftFeedback);
+  set(phaseShiftSweepRate_, settings.phaseShiftSweepRate, &clsDSP::PhaseShiftSweepRate);
+  set(phaseShiftSweepRange_, settings.phaseShiftSweepRange, &clsDSP::PhaseShiftSweepRange);
+  set(phaseShiftFrequency_, settings.phaseShiftFrequency, &clsDSP::PhaseShiftFrequency);
+  const auto bands = static_cast<int32_t>(settings.bandGainsDB.size());
+  if (bands != EqualizerBands() && bands >= 1) EqualizerBands(bands);
+  for (int32_t i = 0; i < std::min(bands, EqualizerBands()); ++i) {
+    if (bandGains_[static_cast<size_t>(i)] != settings.bandGainsDB[static_cast<size_t>(i)]) {
+      EqualizerBandGainDB(i, settings.bandGainsDB[static_cast<size_t>(i)]);
+    }
+  }
 }

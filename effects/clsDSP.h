@@ -5,7 +5,8 @@
 //         -> 4-stage swept all-pass phase shifter -> N peaking EQ bands in series -> block
 // A stereo block is one interleaved stream with one set of state; delays and sweep
 // steps count samples, not frames. Inert until samplerate and Channels are both set.
-// UI thread only.
+// One thread at a time (the recording thread runs the chain; the window keeps
+// a chain of its own as the settings' model and hands them over with Apply).
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <span>
 #include <vector>
 
+#include "effects/EffectSettings.h"
 #include "effects/IIRFilter.h"
 
 // Bits of clsDSP::EffectsUsed.
@@ -67,6 +69,12 @@ class clsDSP {
   // 1..10; anything else throws AppError(32000, "Out Of Bounds!").
   int32_t EqualizerBands() const;
   void EqualizerBands(int32_t lngBands);
+
+  // Every parameter but samplerate and Channels, as one value.
+  EffectSettings Settings() const;
+  // Takes over `settings`: only what differs is set, so an unchanged echo or
+  // sweep keeps running undisturbed. Configuration, not for the block loop.
+  void Apply(const EffectSettings& settings);
 
   // Applies the enabled effects in place. No allocation, locking or logging.
   void ProcessSamples(std::span<int16_t> intSamples);

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "capture/WaveInRecorder.h"
+#include "tests/support/CaptureHandlers.h"
 
 int main(int argc, char** argv) {
   if (argc != 5) {
@@ -24,7 +25,9 @@ int main(int argc, char** argv) {
 
   WaveInRecorder recorder;
   int64_t delivered = 0;
-  recorder.GotData = [&delivered](std::span<int16_t>, int32_t& lngLen) { delivered += lngLen; };
+  CaptureHandlers handlers;
+  handlers.gotData = [&delivered](std::span<int16_t>, int32_t& lngLen) { delivered += lngLen; };
+  recorder.Sink(&handlers);
   int32_t device = -1;
   for (int32_t i = 0; i < recorder.DeviceCount(); ++i) {
     if (recorder.DeviceName(i) == wanted) device = i;

@@ -55,6 +55,17 @@ int64_t FakeWaveInDriver::Flush() {
   return handedBackBytes_;
 }
 
+int64_t FakeWaveInDriver::Mark() {
+  marked_ = true;
+  Log("mark");
+  return ReceivedBytes();
+}
+
+void FakeWaveInDriver::Fill() {
+  if (marked_) HandBackPartial();
+  marked_ = false;
+}
+
 int64_t FakeWaveInDriver::ReceivedBytes() const {
   return handedBackBytes_ + (queue_.empty() ? 0 : queue_.front()->dwBytesRecorded);
 }

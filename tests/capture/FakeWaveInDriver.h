@@ -38,6 +38,9 @@ class FakeWaveInDriver : public WaveInDriver {
   MMRESULT Close() override;
   // Hands back a partly filled first buffer, as the device would at a mark.
   int64_t Flush() override;
+  // Remembers the cut; Fill hands the partly filled buffer back then.
+  int64_t Mark() override;
+  void Fill() override;
   int64_t OverflowCount() const override { return overflows; }
   // Handed back, and in the first queued buffer.
   int64_t ReceivedBytes() const override;
@@ -60,5 +63,6 @@ class FakeWaveInDriver : public WaveInDriver {
   std::deque<WAVEHDR*> queue_;
   int64_t handedBackBytes_ = 0;  // since Open
   bool open_ = false;
+  bool marked_ = false;
   std::string lostReason_;
 };

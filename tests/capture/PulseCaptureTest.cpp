@@ -17,6 +17,7 @@
 #include "capture/WaveInRecorder.h"
 #include "encoding/EncoderWAV.h"
 #include "tests/capture/EventPump.h"
+#include "tests/support/CaptureHandlers.h"
 #include "tests/support/PipeSourceFeeder.h"
 #include "tests/support/PrivatePulseDaemon.h"
 #include "tests/support/ShellCommand.h"
@@ -60,7 +61,8 @@ class PulseRecordingTest : public ::testing::Test {
     feeder_ = std::make_unique<PipeSourceFeeder>(PipeSourceFeeder::UniqueName("tamblin_cap"), rate,
                                                  channels, description);
     ASSERT_TRUE(feeder_->Loaded());
-    recorder_.GotData = [this](std::span<int16_t> intBuffer, int32_t& lngLen) {
+    recorder_.Sink(&handlers_);
+    handlers_.gotData = [this](std::span<int16_t> intBuffer, int32_t& lngLen) {
       ++deliveries_;
       samples_.insert(samples_.end(), intBuffer.begin(), intBuffer.begin() + lngLen / 2);
       if (deliveries_ == stallAt_) std::this_thread::sleep_for(stall_);
@@ -90,6 +92,7 @@ class PulseRecordingTest : public ::testing::Test {
     return {first, first + std::min<long>(samples_.end() - first, static_cast<long>(fed.size()))};
   }
 
+  CaptureHandlers handlers_;
   WaveInRecorder recorder_;
   std::unique_ptr<PipeSourceFeeder> feeder_;
   std::vector<int16_t> samples_;
@@ -130,16 +133,22 @@ TEST_F(PulseRecordingTest, BusyHandlerLosesNoInput) {
   EXPECT_EQ(recorder_.LostInputCount(), 0);
 }
 
-// Held up far longer than the reserve: the loss is counted, recording goes on.
-// The stall itself outlasts the reserve, since a server may pace a pipe source
-// at real time whatever the feed (PipeWire does).
+// Held up far longer than the queue (shortened here to 3 s): the loss is
+// counted, told to the sink as the queue's, and recording goes on. The stall
+// itself outlasts the queue, since a server may pace a pipe source at real
+// time whatever the feed (PipeWire does).
 TEST_F(PulseRecordingTest, InputBeyondTheReserveIsCountedAsLost) {
   stallAt_ = 1;
-  stall_ = std::chrono::seconds(PulseWaveInDriver::kReserveSeconds + 2);
+  stall_ = std::chrono::seconds(5);
+  recorder_.QueueSeconds(3);
+  int queueLosses = 0;
+  handlers_.inputLost = [&](InputLoss cause) { queueLosses += cause == InputLoss::QueueFull; };
   StartRecording(44100, 2, "Pipe-Over");
   feeder_->FeedContinuously(4.0);
   ASSERT_TRUE(PumpUntil([&] { return deliveries_ > 10; }));
   EXPECT_GE(recorder_.LostInputCount(), 1);
+  EXPECT_GE(recorder_.LostToQueueCount(), 1);
+  EXPECT_GE(queueLosses, 1);
   feeder_->StopFeeding();
   recorder_.StopRecord();
 }
@@ -204,12 +213,14 @@ class PulseRecordingEndTest : public ::testing::TestWithParam<std::tuple<int32_t
     auto driver = std::make_unique<PulseWaveInDriver>(connection);
     PulseWaveInDriver& received = *driver;
     WaveInRecorder recorder(std::move(driver), std::make_unique<PulseSourceMixer>(connection));
+    CaptureHandlers handlers;
+    recorder.Sink(&handlers);
     EncoderWAV encoder;
     encoder.SetPCMFormat(rate, channels, "", "");
     const std::string file = folder_.filePath("end.wav").toStdString();
     EXPECT_EQ(encoder.EncoderInit(rate, channels, file), ENC_OK);
     std::vector<int16_t> delivered;
-    recorder.GotData = [&](std::span<int16_t> intBuffer, int32_t& lngLen) {
+    handlers.gotData = [&](std::span<int16_t> intBuffer, int32_t& lngLen) {
       int32_t used = 0;
       EXPECT_TRUE(recorder.IsRecording());
       EXPECT_EQ(encoder.Encode(intBuffer.data(), lngLen, used), ENC_OK);
@@ -305,7 +316,7 @@ TEST_F(PulseRecordingTest, DeliverReceivedCutsAtTheInputReceivedSoFar) {
   ASSERT_TRUE(receivedAtLeast(before.size()));
   feeder_->WaitFed();
   // The first block of the cut waits until the rest has arrived behind it.
-  recorder_.GotData = [&](std::span<int16_t> intBuffer, int32_t& lngLen) {
+  handlers_.gotData = [&](std::span<int16_t> intBuffer, int32_t& lngLen) {
     if (samples_.empty()) {
       feeder_->Feed(after, 4.0);
       EXPECT_TRUE(receivedAtLeast(fed.size()));
@@ -362,7 +373,8 @@ class PrivateServerTest : public ::testing::Test {
   void SetUp() override {
     EnsureEventLoop();
     ASSERT_TRUE(daemon_.Running());
-    recorder_.GotData = [this](std::span<int16_t>, int32_t& lngLen) {
+    recorder_.Sink(&handlers_);
+    handlers_.gotData = [this](std::span<int16_t>, int32_t& lngLen) {
       ++deliveries_;
       deliveredBytes_ += lngLen;
     };
@@ -380,6 +392,7 @@ class PrivateServerTest : public ::testing::Test {
 
   PrivatePulseDaemon daemon_;
   std::unique_ptr<PipeSourceFeeder> feeder_;
+  CaptureHandlers handlers_;
   WaveInRecorder recorder_;
   int32_t deliveries_ = 0;
   int64_t deliveredBytes_ = 0;
@@ -388,7 +401,7 @@ class PrivateServerTest : public ::testing::Test {
 TEST_F(PrivateServerTest, KilledServerEndsDeliveryWithDeviceLost) {
   std::string lostReason;
   int32_t deliveriesAtLoss = -1;
-  recorder_.DeviceLost = [&](const std::string& reason) {
+  handlers_.deviceLost = [&](const std::string& reason) {
     lostReason = reason;
     deliveriesAtLoss = deliveries_;
   };
@@ -419,8 +432,10 @@ TEST(PulseServerLossTest, RemovedSourceEndsDeliveryWithDeviceLost) {
                                                    8000, 1, "Pipe-Gone");
   ASSERT_TRUE(feeder->Loaded());
   WaveInRecorder recorder;
+  CaptureHandlers handlers;
+  recorder.Sink(&handlers);
   bool lost = false;
-  recorder.DeviceLost = [&](const std::string&) { lost = true; };
+  handlers.deviceLost = [&](const std::string&) { lost = true; };
   ASSERT_TRUE(recorder.SelectDevice(FindDevice(recorder, "Pipe-Gone")));
   ASSERT_TRUE(recorder.StartRecord(8000, 1));
   feeder.reset();  // unloads the source under the running recording

@@ -10,6 +10,7 @@
 #include "tests/capture/EventPump.h"
 #include "tests/capture/FakeSourceMixer.h"
 #include "tests/capture/FakeWaveInDriver.h"
+#include "tests/support/CaptureHandlers.h"
 #include "tests/capture/RecordedReports.h"
 
 namespace {
@@ -21,7 +22,8 @@ class WaveInRecorderTest : public ::testing::Test {
     driver = fakeDriver.get();
     recorder = std::make_unique<WaveInRecorder>(
         std::move(fakeDriver), std::make_unique<FakeSourceMixer>(), &reports, &reports);
-    recorder->GotData = [this](std::span<int16_t> intBuffer, int32_t& lngLen) {
+    recorder->Sink(&handlers);
+    handlers.gotData = [this](std::span<int16_t> intBuffer, int32_t& lngLen) {
       deliveries.push_back({intBuffer.data(), intBuffer.size(), lngLen,
                             std::vector<int16_t>(intBuffer.begin(), intBuffer.begin() + lngLen / 2)});
       if (onData) onData();
@@ -50,6 +52,7 @@ class WaveInRecorderTest : public ::testing::Test {
 
   RecordedReports reports;
   FakeWaveInDriver* driver = nullptr;
+  CaptureHandlers handlers;
   std::unique_ptr<WaveInRecorder> recorder;
   std::vector<Delivery> deliveries;
   std::function<void()> onData;
@@ -241,7 +244,7 @@ TEST_F(WaveInRecorderTest, StopInsideGotDataDeliversTheRestOnceAndDoesNotRequeue
 
 TEST_F(WaveInRecorderTest, DeviceLossIsReportedAfterTheBuffersBeforeIt) {
   std::vector<std::string> events;
-  recorder->DeviceLost = [&](const std::string& reason) { events.push_back("lost: " + reason); };
+  handlers.deviceLost = [&](const std::string& reason) { events.push_back("lost: " + reason); };
   onData = [&] { events.push_back("data"); };
   ASSERT_TRUE(recorder->StartRecord(44100, 2));
   ASSERT_TRUE(driver->FillNext(Block()));
@@ -303,11 +306,35 @@ TEST_F(WaveInRecorderTest, BuffersHoldAtMostOneSecond) {
   }
 }
 
-TEST_F(WaveInRecorderTest, LostInputCountComesFromTheDriver) {
+// The count comes from the driver; the sink hears of a loss once, before the
+// block that follows it.
+TEST_F(WaveInRecorderTest, LostInputIsCountedAndToldBeforeTheNextBlock) {
+  std::vector<std::string> events;
+  handlers.inputLost = [&](InputLoss cause) { events.push_back(cause == InputLoss::QueueFull ? "queue" : "server"); };
+  onData = [&] { events.push_back("block"); };
   ASSERT_TRUE(recorder->StartRecord(44100, 2));
   EXPECT_EQ(recorder->LostInputCount(), 0);
   driver->overflows = 3;
   EXPECT_EQ(recorder->LostInputCount(), 3);
+  ASSERT_TRUE(driver->FillNext(Block()));
+  ASSERT_TRUE(driver->FillNext(Block()));
+  ASSERT_TRUE(PumpUntil([&] { return deliveries.size() == 2; }));
+  EXPECT_EQ(events, (std::vector<std::string>{"server", "block", "block"}));
+}
+
+// A cut marked from another thread holds when the recording thread gets to it:
+// the partly filled buffer ends at the mark.
+TEST_F(WaveInRecorderTest, MarkedCutIsDeliveredExactlyLater) {
+  EXPECT_EQ(recorder->MarkReceived(), 0) << "nothing to mark while idle";
+  ASSERT_TRUE(recorder->StartRecord(44100, 2));
+  ASSERT_TRUE(driver->FillPartly(Block(1000)));
+  const int64_t mark = recorder->MarkReceived();
+  EXPECT_EQ(mark, 2000);
+  EXPECT_TRUE(deliveries.empty()) << "marking delivers nothing by itself";
+  recorder->DeliverReceived(mark);
+  ASSERT_EQ(deliveries.size(), 1u);
+  EXPECT_EQ(deliveries[0].lngLen, 2000);
+  EXPECT_EQ(recorder->DeliveredBytes(), 2000);
 }
 
 TEST_F(WaveInRecorderTest, UnusableBufferSettingsRefuseToStart) {

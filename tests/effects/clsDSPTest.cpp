@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -392,4 +393,47 @@ TEST(clsDSPTest, EmptyBlockIsAcceptedByEveryEffect) {
   std::vector<int16_t> block = Impulse(1000, 4);
   dsp.ProcessSamples(block);  // state intact after the empty call
   EXPECT_NE(block[0], 0);
+}
+
+// Settings handed to a second chain make it sound the same; handing over
+// unchanged settings mid-stream leaves the running echo and sweep alone.
+TEST(clsDSPSettingsTest, ApplyCopiesEverySettingAndDisturbsNothingUnchanged) {
+  clsDSP model;
+  model.EffectsUsed(FX_ECHO | FX_PHASESHIFT | FX_AMPLIFY | FX_EQUALIZER);
+  model.EchoLength(37);
+  model.EchoAmp(0.6f);
+  model.AmplifyDB(-4);
+  model.PhaseShiftWet(0.7f);
+  model.PhaseShiftDry(-0.3f);
+  model.PhaseShiftFeedback(0.2f);
+  model.PhaseShiftSweepRate(2.5f);
+  model.PhaseShiftSweepRange(3.0f);
+  model.PhaseShiftFrequency(250.0f);
+  model.EqualizerBands(5);
+  model.EqualizerBandGainDB(3, -7.5f);
+
+  const auto running = [] {
+    auto dsp = std::make_unique<clsDSP>();
+    dsp->samplerate(22050);
+    dsp->Channels(2);
+    return dsp;
+  };
+  auto reference = running();
+  auto copy = running();
+  reference->Apply(model.Settings());
+  copy->Apply(model.Settings());
+  std::vector<int16_t> a = Sine(9000, 440, 22050, 4410);
+  std::vector<int16_t> b = a;
+  reference->ProcessSamples(a);
+  copy->ProcessSamples(b);
+  EXPECT_EQ(b, a);
+  EXPECT_EQ(copy->EqualizerBands(), 5);
+
+  // Mid-stream: the same settings again, then the next block on both chains.
+  copy->Apply(model.Settings());
+  std::vector<int16_t> c = Sine(9000, 660, 22050, 4410);
+  std::vector<int16_t> d = c;
+  reference->ProcessSamples(c);
+  copy->ProcessSamples(d);
+  EXPECT_EQ(d, c) << "the echo tail and the sweep ran on";
 }

@@ -15,6 +15,7 @@
 #include <QThread>
 
 #include "app/Form1.h"
+#include "app/RecordingEngine.h"
 #include "app/ProgramFolder.h"
 #include "app/RecordingController.h"
 #include "app/TrayIcon.h"
@@ -63,13 +64,9 @@ TEST(TrayExitRecording, ExitFromTheMenuFinishesTheRunningRecording) {
   device->setCurrentIndex(index);
   emit device->activated(index);
 
-  size_t delivered = 0;
-  auto engineHandler = form->Recorder().GotData;
-  form->Recorder().GotData = [&](std::span<int16_t> buffer, int32_t& bytes) {
-    delivered += static_cast<size_t>(bytes);
-    engineHandler(buffer, bytes);
-  };
+  const auto delivered = [&] { return static_cast<size_t>(form->Recorder().DeliveredBytes()); };
   form->findChild<QPushButton*>("cmdDo")->click();
+  form->Engine().WaitUntilHandled();
   ASSERT_TRUE(form->Controller().IsRecording())
       << (messages.shown.empty() ? "" : messages.shown[0]);
   const QString recorded = folder.path() + "/file/录音0.wav";
@@ -86,7 +83,7 @@ TEST(TrayExitRecording, ExitFromTheMenuFinishesTheRunningRecording) {
     tone[i] = static_cast<int16_t>((i / 2) % 100 * 200 - 10000);
   feeder.Feed(tone, 4.0);
   feeder.WaitFed();
-  ASSERT_TRUE(WaitFor([&] { return delivered >= 5 * 10240; })) << delivered;
+  ASSERT_TRUE(WaitFor([&] { return delivered() >= 5 * 10240; })) << delivered();
   EXPECT_TRUE(form->Controller().IsRecording());
 
   QPointer<QSystemTrayIcon> icon = tray->Icon();

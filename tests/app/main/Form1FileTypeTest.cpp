@@ -15,6 +15,7 @@
 
 #include "TestDoubles.h"
 #include "app/Form1.h"
+#include "app/RecordingEngine.h"
 #include "app/SettingChooser.h"
 #include "capture/WaveInRecorder.h"
 #include "encoding/EncoderSelection.h"
@@ -173,22 +174,19 @@ TEST_P(Form1TypeRecordingTest, ThreeSecondsOfAFedSignalReachTheFileOfTheChosenTy
   // 0.1 s buffers: 3 s fill 30 of them, so every fed sample arrives before the stop.
   constexpr int32_t kBufferBytes = 17640;
   form->Recorder().BufferSize(kBufferBytes);
-  size_t delivered = 0;
-  auto engineHandler = form->Recorder().GotData;
-  form->Recorder().GotData = [&](std::span<int16_t> buffer, int32_t& bytes) {
-    delivered += static_cast<size_t>(bytes);
-    engineHandler(buffer, bytes);
-  };
+  const auto delivered = [&] { return static_cast<size_t>(form->Recorder().DeliveredBytes()); };
   QTest::mouseClick(Find<QPushButton>("cmdDo"), Qt::LeftButton);
+  form->Engine().WaitUntilHandled();
   ASSERT_TRUE(form->Controller().IsRecording()) << (messages.shown.empty() ? "" : messages.shown[0].text);
 
   const std::vector<int16_t> fed = TestSignal(44100, 2, 3.0);
   feeder.Feed(fed, 4.0);
   const size_t fedBytes = fed.size() * sizeof(int16_t);
-  EXPECT_TRUE(WaitFor([&] { return delivered >= fedBytes; })) << "delivered " << delivered << " of " << fedBytes;
+  EXPECT_TRUE(WaitFor([&] { return delivered() >= fedBytes; })) << "delivered " << delivered() << " of " << fedBytes;
   QTest::mouseClick(Find<QPushButton>("cmdDo"), Qt::LeftButton);
+  form->Engine().WaitUntilHandled();
   ASSERT_FALSE(form->Controller().IsRecording());
-  EXPECT_EQ(delivered, fedBytes) << "the source gave more than was fed";
+  EXPECT_EQ(delivered(), fedBytes) << "the source gave more than was fed";
   EXPECT_TRUE(messages.shown.empty()) << messages.shown[0].text;
 
   const std::filesystem::path file = Numbered(0, param.extension).toStdString();

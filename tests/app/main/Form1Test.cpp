@@ -2,6 +2,7 @@
 // bits, the output file rule, the format choice of the rate and stereo boxes,
 // idle status texts, and one whole recording from a fed pipe source.
 #include "app/Form1.h"
+#include "app/RecordingEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -276,6 +277,7 @@ TEST_F(Form1Test, RateAndStereoChoicesAskForAFormatThenUpdateTheChain) {
 
 TEST_F(Form1Test, StartWithoutDeviceIsRefused) {
   QTest::mouseClick(Find<QPushButton>("cmdDo"), Qt::LeftButton);
+  form->Engine().WaitUntilHandled();
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].title, "提示");
   EXPECT_EQ(messages.shown[0].text, "没有选择硬件设备!");
@@ -416,15 +418,11 @@ TEST_F(Form1Test, WholeRecordingFromAPipeSourceThroughTheChosenEffects) {
     QTest::mouseClick(Find<QCheckBox>(QString("chkFX%1").arg(k).toUtf8().constData()), Qt::LeftButton);
   }
 
-  size_t delivered = 0;
-  auto engineHandler = form->Recorder().GotData;
-  form->Recorder().GotData = [&](std::span<int16_t> buffer, int32_t& bytes) {
-    delivered += static_cast<size_t>(bytes);
-    engineHandler(buffer, bytes);
-  };
+  const auto delivered = [&] { return static_cast<size_t>(form->Recorder().DeliveredBytes()); };
 
   auto* start = Find<QPushButton>("cmdDo");
   QTest::mouseClick(start, Qt::LeftButton);
+  form->Engine().WaitUntilHandled();
   ASSERT_TRUE(form->Controller().IsRecording()) << (messages.shown.empty() ? "" : messages.shown[0].text);
   EXPECT_EQ(start->text(), "停止录音");
   EXPECT_FALSE(Find<QWidget>("frmInp")->isEnabled());
@@ -440,7 +438,7 @@ TEST_F(Form1Test, WholeRecordingFromAPipeSourceThroughTheChosenEffects) {
   feeder.Feed(fed, 2.0);
   // While the signal plays, the display shows it: level bars grown from the
   // left, a waveform trace that is more than the centre line.
-  ASSERT_TRUE(WaitFor([&] { return delivered >= signal.size() / 2; }));
+  ASSERT_TRUE(WaitFor([&] { return delivered() >= signal.size() / 2; }));
   auto lit = [&](const char* name) {
     const QImage picture = Find<QWidget>(name)->grab().toImage();
     int count = 0;
@@ -454,13 +452,14 @@ TEST_F(Form1Test, WholeRecordingFromAPipeSourceThroughTheChosenEffects) {
     return wave > 2 * width && lit("picVUL").first > 0 && lit("picVUR").first > 0;
   }, 5000)) << "the display shows the signal";
   feeder.WaitFed();
-  ASSERT_TRUE(WaitFor([&] { return delivered >= (signal.size() + 4 * 5120) * 2; }))
-      << "delivered " << delivered << " bytes";
+  ASSERT_TRUE(WaitFor([&] { return delivered() >= (signal.size() + 4 * 5120) * 2; }))
+      << "delivered " << delivered() << " bytes";
   EXPECT_TRUE(WaitFor([&] { return Find<QLabel>("sbarPanel2")->text() != "长度: 0:00"; }));
   // Over a second of 44.1 kHz stereo is in the file by now, and the size follows it.
   EXPECT_TRUE(WaitFor([&] { return Find<QLabel>("sbarPanel1")->text().endsWith(" KB"); }))
       << Find<QLabel>("sbarPanel1")->text().toStdString();
   QTest::mouseClick(start, Qt::LeftButton);
+  form->Engine().WaitUntilHandled();
   EXPECT_FALSE(form->Controller().IsRecording());
   EXPECT_EQ(start->text(), "开始录音");
   EXPECT_TRUE(messages.shown.empty());
@@ -526,6 +525,7 @@ TEST_F(Form1Test, PausedInputIsLeftOutOfTheFileExactly) {
   EXPECT_EQ(items[3]->text(), "显示Tamblin");
 
   QTest::keyClick(Find<QLineEdit>("txtFile"), Qt::Key_R, Qt::ControlModifier);
+  form->Engine().WaitUntilHandled();
   ASSERT_TRUE(form->Controller().IsRecording()) << (messages.shown.empty() ? "" : messages.shown[0].text);
   EXPECT_TRUE(pause->isEnabled());
   EXPECT_EQ(items[0]->text(), "停止录音");
@@ -546,6 +546,7 @@ TEST_F(Form1Test, PausedInputIsLeftOutOfTheFileExactly) {
 
   feedAndWait(0);
   QTest::mouseClick(pause, Qt::LeftButton);
+  form->Engine().WaitUntilHandled();
   EXPECT_EQ(pause->text(), "继续");
   EXPECT_EQ(items[1]->text(), "继续");
   EXPECT_TRUE(WaitFor([&] { return length->text().endsWith("(已暂停)"); }));
@@ -559,15 +560,18 @@ TEST_F(Form1Test, PausedInputIsLeftOutOfTheFileExactly) {
   EXPECT_EQ(Find<QWidget>("picAmpl")->grab().toImage(), wave) << "the waveform stands still";
   EXPECT_EQ(Find<QWidget>("picFreq")->grab().toImage(), spectrum) << "the spectrum stands still";
   QTest::keyClick(Find<QLineEdit>("txtFile"), Qt::Key_P, Qt::ControlModifier);
+  form->Engine().WaitUntilHandled();
   EXPECT_EQ(pause->text(), "暂停");
   EXPECT_FALSE(form->Controller().IsPaused());
 
   feedAndWait(2);
   // Paused again, and stopped while paused: the stop's last blocks stay out.
   QTest::mouseClick(pause, Qt::LeftButton);
+  form->Engine().WaitUntilHandled();
   feedAndWait(3);
   feeder.WaitFed();
   items[0]->trigger();
+  form->Engine().WaitUntilHandled();
   EXPECT_FALSE(form->Controller().IsRecording());
   EXPECT_FALSE(pause->isEnabled());
   EXPECT_FALSE(items[1]->isEnabled());

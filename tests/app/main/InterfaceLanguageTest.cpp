@@ -24,6 +24,7 @@
 #include "TestDoubles.h"
 #include "app/About.h"
 #include "app/Form1.h"
+#include "app/RecordingEngine.h"
 #include "app/FormatChooserDialog.h"
 #include "app/ProgramFolder.h"
 #include "app/RecordingController.h"
@@ -245,6 +246,7 @@ TEST_P(InterfaceTextFitTest, MainWindowIdleRecordingAndPausedWithItsTrayMenu) {
   emit device->activated(index);
   feeder.FeedContinuously();
   form.findChild<QPushButton*>("cmdDo")->click();
+  form.Engine().WaitUntilHandled();
   ASSERT_TRUE(form.Controller().IsRecording()) << (messages.shown.empty() ? "" : messages.shown.back().text);
   QTest::qWait(300);  // status texts of a running recording
   EXPECT_EQ(Listed(Audit(&form)), "") << "recording";

@@ -62,6 +62,10 @@ class FakeCapture : public CaptureEngine {
     return startResult;
   }
   std::string StartFailure() const override { return startFailure; }
+  bool StopRecord(int64_t upTo) override {
+    stoppedUpTo = upTo;
+    return StopRecord();
+  }
   bool StopRecord() override {
     ++stops;
     if (onStop) onStop();  // the rest of the recording, delivered while still recording
@@ -72,8 +76,18 @@ class FakeCapture : public CaptureEngine {
     ++deliverCalls;
     if (onDeliverReceived) onDeliverReceived();  // what had arrived, delivered before it returns
   }
+  void DeliverReceived(int64_t mark) override {
+    deliveredUpTo = mark;
+    DeliverReceived();
+  }
+  int64_t MarkReceived() override { return recording ? ++marks : 0; }
   int64_t LostInputCount() const override { return lostInputs; }
+  int64_t LostToQueueCount() const override { return lostToQueue; }
   int64_t lostInputs = 0;
+  int64_t lostToQueue = 0;
+  int64_t marks = 0;
+  int64_t stoppedUpTo = -1;
+  int64_t deliveredUpTo = -1;
   int deliverCalls = 0;
   std::function<void()> onDeliverReceived;
   bool recording = false;

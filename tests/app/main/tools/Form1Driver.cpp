@@ -21,6 +21,7 @@
 
 #include "app/AppFont.h"
 #include "app/Form1.h"
+#include "app/RecordingEngine.h"
 #include "app/ProgramFolder.h"
 #include "app/InterfaceLanguage.h"
 #include "app/RecordingController.h"
@@ -123,6 +124,7 @@ int main(int argc, char** argv) {
   if (!options.type.isEmpty() && !Choose(window, "cboFileType", options.type)) return 1;
   if (!options.family.empty()) window.findChild<QPushButton*>("cmdSelFmt")->click();
   window.findChild<QPushButton*>("cmdDo")->click();
+  window.Engine().WaitUntilHandled();
   if (!window.Controller().IsRecording()) {
     std::fprintf(stderr, "recording did not start\n");
     return 1;
@@ -134,8 +136,10 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "cannot write %s\n", qPrintable(options.png));
       result = 1;
     }
-    std::printf("recorded %d ms in %d s, lost input %lld times\n", window.Controller().lngRecMS(), options.seconds,
-                static_cast<long long>(window.Recorder().LostInputCount()));
+    std::printf("recorded %d ms in %d s, lost input %lld times, display tick at most %lld ms late\n",
+                window.Controller().lngRecMS(), options.seconds,
+                static_cast<long long>(window.Recorder().LostInputCount()),
+                static_cast<long long>(window.MaxTickLatenessMs()));
     window.close();  // stops the recording as the close box does
     app.quit();
   });

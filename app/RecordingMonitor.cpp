@@ -1,0 +1,89 @@
+#include "app/RecordingMonitor.h"
+
+#include <algorithm>
+
+namespace {
+
+// Copies without allocating when the size stays (the usual case).
+void CopyInto(std::vector<int16_t>& to, std::span<const int16_t> from) {
+  if (to.size() == from.size()) {
+    std::copy(from.begin(), from.end(), to.begin());
+  } else {
+    to.assign(from.begin(), from.end());
+  }
+}
+
+}  // namespace
+
+RecordingMonitor::RecordingMonitor() : block_(1024, 0), levelBlock_(1024, 0) {}
+
+RecorderState RecordingMonitor::StateLocked() const {
+  if (stopRequested_) return RecorderState::Finishing;
+  if (recording_) return paused_ ? RecorderState::Paused : RecorderState::Recording;
+  return startRequested_ ? RecorderState::Starting : RecorderState::Idle;
+}
+
+RecorderState RecordingMonitor::State() const {
+  std::lock_guard lock(mutex_);
+  return StateLocked();
+}
+
+RecordingMonitor::Snapshot RecordingMonitor::Read() const {
+  std::lock_guard lock(mutex_);
+  Snapshot snapshot;
+  snapshot.state = StateLocked();
+  snapshot.blockSerial = serial_;
+  snapshot.block = block_;
+  snapshot.levelBlock = levelBlock_;
+  snapshot.sizeText = sizeText_;
+  snapshot.lengthText = lengthText_;
+  snapshot.lostText = lostText_;
+  if (snapshot.state == RecorderState::Finishing && bytesPerSecond_ > 0) {
+    snapshot.secondsToWrite = static_cast<double>(std::max<int64_t>(stopAt_ - received_, 0)) / bytesPerSecond_;
+  }
+  return snapshot;
+}
+
+void RecordingMonitor::StartRequested() {
+  std::lock_guard lock(mutex_);
+  startRequested_ = true;
+}
+
+void RecordingMonitor::StopRequested(int64_t upTo) {
+  std::lock_guard lock(mutex_);
+  stopRequested_ = true;
+  stopAt_ = upTo;
+}
+
+void RecordingMonitor::PublishBlock(std::span<const int16_t> block, std::span<const int16_t> levelBlock,
+                                    uint64_t serial, int64_t received) {
+  std::lock_guard lock(mutex_);
+  CopyInto(block_, block);
+  CopyInto(levelBlock_, levelBlock);
+  serial_ = serial;
+  received_ = received;
+}
+
+void RecordingMonitor::PublishTexts(std::string size, std::string length, std::string lost) {
+  std::lock_guard lock(mutex_);
+  sizeText_ = std::move(size);
+  lengthText_ = std::move(length);
+  lostText_ = std::move(lost);
+}
+
+void RecordingMonitor::PublishRunning(bool recording, bool paused, int32_t bytesPerSecond) {
+  std::lock_guard lock(mutex_);
+  recording_ = recording;
+  paused_ = paused;
+  if (recording) bytesPerSecond_ = bytesPerSecond;
+}
+
+void RecordingMonitor::StartHandled() {
+  std::lock_guard lock(mutex_);
+  startRequested_ = false;
+}
+
+void RecordingMonitor::StopHandled() {
+  std::lock_guard lock(mutex_);
+  stopRequested_ = false;
+}
