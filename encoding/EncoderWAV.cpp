@@ -174,7 +174,7 @@ EncoderResult EncoderWAV::Encode(const void* buffer_ptr, int32_t buffer_len, int
                                           static_cast<int32_t>(destination_.size()), consumed, produced);
   buffer_used = consumed;
   if (produced > 0 && !AppendOutputBytes(destination_.data(), produced)) return ENC_WRITE_ERROR;
-  if (writeHeader_ && produced > 0 && std::chrono::steady_clock::now() - lastRefresh_ >= refreshInterval_) {
+  if (writeHeader_ && produced > 0 && refreshPacer_.Due()) {
     RefreshHeader();
   }
   return converted ? ENC_OK : ENC_CONVERT_FAILED;
@@ -208,12 +208,11 @@ bool EncoderWAV::WriteWavHeader() {
 void EncoderWAV::RefreshHeader() {
   // Failures here are not the block's: the next refresh or EncoderClose tries again.
   WriteWavHeader();
-  file_.Sync();
-  lastRefresh_ = std::chrono::steady_clock::now();
+  refreshPacer_.Run([this] { return file_.Sync(); });
 }
 
 void EncoderWAV::HeaderRefreshInterval(std::chrono::milliseconds value) {
-  refreshInterval_ = std::max(value, std::chrono::milliseconds{0});
+  refreshPacer_.Interval(value);
 }
 
 bool EncoderWAV::AppendOutputBytes(const uint8_t* data, int32_t count) {

@@ -28,6 +28,7 @@
 #include "common/WAVEFORMATEX.h"
 #include "encoding/ConversionStream.h"
 #include "encoding/Encoder.h"
+#include "encoding/SyncPacer.h"
 #include "encoding/FileRecord.h"
 #include "encoding/FormatChooser.h"
 #include "encoding/WavHeader.h"
@@ -63,7 +64,7 @@ class EncoderWAV : public Encoder {
 
   // Least time between two header refreshes (with fdatasync) while recording;
   // 0 refreshes after every block (tests). Negative values count as 0.
-  std::chrono::milliseconds HeaderRefreshInterval() const { return refreshInterval_; }
+  std::chrono::milliseconds HeaderRefreshInterval() const { return refreshPacer_.Interval(); }
   void HeaderRefreshInterval(std::chrono::milliseconds value);
 
   static WAVEFORMATEX MakePCMFormat(int32_t samplerate, int16_t channels, int16_t bits);
@@ -107,7 +108,6 @@ class EncoderWAV : public Encoder {
   bool writeHeader_ = true;
   int64_t maxFileLength_;                // Encode refuses blocks that could pass it
   int64_t fileLength_ = 0;               // bytes in the file (header space included)
-  std::chrono::milliseconds refreshInterval_{1000};
-  std::chrono::steady_clock::time_point lastRefresh_{};
+  SyncPacer refreshPacer_;  // header refreshes with their fdatasync
   std::string initError_;                // see InitError
 };

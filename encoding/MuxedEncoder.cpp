@@ -25,7 +25,7 @@ std::string MuxedEncoder::SettingText(int16_t Channels) const {
 }
 
 void MuxedEncoder::SyncInterval(std::chrono::milliseconds value) {
-  syncInterval_ = std::max(value, std::chrono::milliseconds{0});
+  syncPacer_.Interval(value);
 }
 
 int32_t MuxedEncoder::LowestRateAtLeast(int32_t rate, std::span<const int32_t> offered) {
@@ -68,7 +68,7 @@ EncoderResult MuxedEncoder::EncoderInit(int32_t samplerate, int16_t Channels, co
   if (opened != ENC_OK) return InitFailed(opened, muxer_.LastError());
   samplerate_ = samplerate;
   channels_ = Channels;
-  lastSync_ = std::chrono::steady_clock::now();
+  syncPacer_.Restart();
   return ENC_OK;
 }
 
@@ -82,10 +82,7 @@ EncoderResult MuxedEncoder::Encode(const void* buffer_ptr, int32_t buffer_len, i
   const int32_t frames = buffer_len / frameBytes;
   buffer_used = frames * frameBytes;
   EncoderResult result = muxer_.Write(static_cast<const int16_t*>(buffer_ptr), frames);
-  if (result == ENC_OK && std::chrono::steady_clock::now() - lastSync_ >= syncInterval_) {
-    result = muxer_.SyncToDisk();
-    lastSync_ = std::chrono::steady_clock::now();
-  }
+  if (result == ENC_OK && syncPacer_.Due()) result = syncPacer_.Run([this] { return muxer_.SyncToDisk(); });
   return result;
 }
 

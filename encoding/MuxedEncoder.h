@@ -25,6 +25,7 @@
 #include "encoding/Encoder.h"
 #include "encoding/EncoderSetting.h"
 #include "encoding/MuxerPlan.h"
+#include "encoding/SyncPacer.h"
 
 class MuxedEncoder : public Encoder {
  public:
@@ -45,7 +46,7 @@ class MuxedEncoder : public Encoder {
 
   // Least time between two fdatasync calls while recording; 0 syncs after every
   // block. Negative values count as 0.
-  std::chrono::milliseconds SyncInterval() const { return syncInterval_; }
+  std::chrono::milliseconds SyncInterval() const { return syncPacer_.Interval(); }
   void SyncInterval(std::chrono::milliseconds value);
 
   // Encoder
@@ -87,7 +88,6 @@ class MuxedEncoder : public Encoder {
   std::optional<int32_t> chosen_;  // the user's setting; none: the type's default
   int32_t samplerate_ = 0;         // of the running recording
   int16_t channels_ = 0;
-  std::chrono::milliseconds syncInterval_{1000};
-  std::chrono::steady_clock::time_point lastSync_{};
+  SyncPacer syncPacer_;
   std::string initError_;
 };

@@ -1,0 +1,154 @@
+// The recording engine through the real window: a disk whose every sync takes
+// seconds, a window thread held up, a disk that truly cannot keep up, and a
+// quit while the queue is still being written. Fed pipe sources, exact counts.
+#include "app/RecordingEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <random>
+#include <thread>
+
+#include "TestDoubles.h"
+#include "app/Form1.h"
+#include "capture/WaveInRecorder.h"
+#include "tests/encoding/AudioProbe.h"
+#include "tests/support/PipeSourceFeeder.h"
+#include "tests/support/PrivatePulseDaemon.h"
+#include "tests/support/SlowSync.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kRate = 44100;
+constexpr size_t kSamplesPerSecond = kRate * 2;
+
+std::vector<int16_t> NoiseSamples(size_t count, unsigned seed) {
+  std::minstd_rand generator(seed);
+  std::uniform_int_distribution<int> value(-32768, 32767);
+  std::vector<int16_t> samples(count);
+  std::generate(samples.begin(), samples.end(), [&] { return static_cast<int16_t>(value(generator)); });
+  return samples;
+}
+
+class RecordingEngineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(EnsurePulseServer());
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    feeder_ = std::make_unique<PipeSourceFeeder>(PipeSourceFeeder::UniqueName("engine"), kRate, 2,
+                                                 "Engine-" + name + "-" + std::to_string(getpid()));
+    ASSERT_TRUE(feeder_->Loaded());
+    form_ = std::make_unique<Form1>(Form1::Services{&messages_, nullptr, nullptr, false, nullptr});
+    form_->Load();
+    auto* device = form_->findChild<QComboBox*>("cboDev");
+    const int index = device->findText(QString::fromStdString(feeder_->Description()));
+    ASSERT_GE(index, 0) << "pipe source not listed";
+    device->setCurrentIndex(index);
+    emit device->activated(index);
+  }
+  void TearDown() override {
+    SlowSync::Delay(0ms);
+    form_.reset();
+  }
+
+  void Click() { form_->findChild<QPushButton*>("cmdDo")->click(); }
+  bool WaitUntilState(RecorderState state, int ms = 120000) {
+    return WaitFor([&] { return form_->Engine().State() == state; }, ms);
+  }
+  bool WaitUntilReceived(size_t samples) {
+    return WaitFor([&] { return form_->Recorder().ReceivedBytes() >= static_cast<int64_t>(samples * 2); });
+  }
+  // Starts, feeds `fed` at `speed` times real time, waits (in the event
+  // loop) until the server has handed it all over, and clicks stop.
+  void RecordAndStop(const std::vector<int16_t>& fed, double speed) {
+    Click();
+    ASSERT_TRUE(WaitUntilState(RecorderState::Recording)) << Shown();
+    feeder_->Feed(fed, speed);
+    ASSERT_TRUE(WaitUntilReceived(fed.size())) << "received " << form_->Recorder().ReceivedBytes();
+    Click();
+  }
+  std::vector<int16_t> Recorded(int n = 0) const {
+    return DecodeWithSox((folder_.Path() + "/file/录音" + QString::number(n) + ".wav").toStdString())
+        .value_or(std::vector<int16_t>{});
+  }
+  std::string Shown() const { return messages_.shown.empty() ? "" : messages_.shown.back().text; }
+
+  TempProgramFolder folder_;
+  RecordingMessages messages_;
+  std::unique_ptr<PipeSourceFeeder> feeder_;
+  std::unique_ptr<Form1> form_;
+};
+
+// Every sync takes 3 s (the journal's and the counter's too): 20 s of input
+// reach the file bit for bit, and the display ticks on time throughout.
+TEST_F(RecordingEngineTest, SlowSyncsLoseNothingAndTheWindowKeepsTicking) {
+  SlowSync::Delay(3000ms);
+  const std::vector<int16_t> fed = NoiseSamples(20 * kSamplesPerSecond + 777 * 2, 1);
+  RecordAndStop(fed, 4.0);
+  EXPECT_EQ(form_->Engine().State(), RecorderState::Finishing);
+  EXPECT_TRUE(WaitFor([&] { return form_->findChild<QLabel*>("sbarPanel1")->text().contains("秒"); }))
+      << "the status bar tells what is left to write";
+  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  EXPECT_LE(form_->MaxTickLatenessMs(), 100);
+  EXPECT_GE(SlowSync::Count(), 4) << "the syncs were slowed";
+  SlowSync::Delay(0ms);
+  EXPECT_TRUE(messages_.shown.empty()) << Shown();
+  EXPECT_TRUE(Recorded() == fed) << Recorded().size() << " of " << fed.size() << " samples";
+}
+
+// The window's thread held up for 5 s in the middle of a recording.
+TEST_F(RecordingEngineTest, BusyWindowThreadLosesNothing) {
+  const std::vector<int16_t> fed = NoiseSamples(8 * kSamplesPerSecond, 2);
+  QTimer::singleShot(300, form_.get(), [] { std::this_thread::sleep_for(5s); });
+  RecordAndStop(fed, 1.0);
+  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  EXPECT_TRUE(messages_.shown.empty()) << Shown();
+  EXPECT_EQ(form_->Recorder().LostInputCount(), 0);
+  EXPECT_TRUE(Recorded() == fed) << Recorded().size() << " of " << fed.size() << " samples";
+}
+
+// A queue of 2 s and syncs of 4 s: input is lost, counted, and reported with
+// the disk and the folder as its cause; the file stays a valid WAV.
+TEST_F(RecordingEngineTest, DiskThatCannotKeepUpIsNamedAsTheCauseAndTheFileStaysValid) {
+  form_->Recorder().QueueSeconds(2);
+  SlowSync::Delay(4000ms);
+  Click();
+  ASSERT_TRUE(WaitUntilState(RecorderState::Recording)) << Shown();
+  feeder_->Feed(NoiseSamples(12 * kSamplesPerSecond, 3), 1.0);
+  feeder_->WaitFed();  // what the full queue drops is never received
+  Click();
+  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  SlowSync::Delay(0ms);
+  ASSERT_TRUE(WaitFor([&] { return !messages_.shown.empty(); }));
+  const std::string& text = messages_.shown.back().text;
+  EXPECT_NE(text.find("磁盘写入跟不上"), std::string::npos) << text;
+  EXPECT_NE(text.find((folder_.Path() + "/file").toStdString()), std::string::npos) << text;
+  const auto info = ProbeWithSox((folder_.Path() + "/file/录音0.wav").toStdString());
+  ASSERT_TRUE(info.has_value());
+  EXPECT_GT(info->duration, 1.0);
+  const size_t kept = Recorded().size();
+  EXPECT_GT(kept, 0u);
+  EXPECT_LT(kept, 12 * kSamplesPerSecond) << "something was lost";
+  EXPECT_NEAR(info->duration, static_cast<double>(kept) / kSamplesPerSecond, 0.01) << "header and data agree";
+}
+
+// Closing the window while the queue is still being written waits for it:
+// the file is complete and the journal holds nothing unfinished.
+TEST_F(RecordingEngineTest, QuitWhileTheQueueDrainsFinishesTheFile) {
+  SlowSync::Delay(2000ms);
+  const std::vector<int16_t> fed = NoiseSamples(6 * kSamplesPerSecond + 3 * 2, 4);
+  RecordAndStop(fed, 4.0);
+  ASSERT_EQ(form_->Engine().State(), RecorderState::Finishing);
+  form_->close();  // returns once the file is finished
+  SlowSync::Delay(0ms);
+  EXPECT_TRUE(Recorded() == fed) << Recorded().size() << " of " << fed.size() << " samples";
+  const QByteArray journal = ReadAll(ProgramFolder::JournalFile());
+  EXPECT_TRUE(journal.trimmed().isEmpty() || journal == "<missing>") << journal.toStdString();
+}
+
+}  // namespace
