@@ -4,33 +4,34 @@
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
-#include <QEventLoop>
 #include <QFileInfo>
-#include <QLocalSocket>
 #include <QThread>
-#include <QTimer>
+
+#include "app/LocalRequestClient.h"
+#include "app/UserRuntimeFolder.h"
 
 namespace {
 
 const QByteArray kShowRequest = "show\n";
 const QByteArray kShownReply = "ok\n";
-// A request is one short line; anything longer is not ours and is dropped.
-constexpr qint64 kMaxRequestBytes = 16;
+
+QString SocketPathFor(const QString& programFolder, QString* error) {
+  const QString folder = UserRuntimeFolder::Locate(error);
+  return folder.isEmpty() ? QString() : folder + '/' + SingleInstance::ServerName(programFolder);
+}
 
 }  // namespace
 
 SingleInstance::SingleInstance(const QString& programFolder, const QString& lockFile, QObject* parent)
-    : QObject(parent), serverName_(ServerName(programFolder)), lock_(lockFile) {
+    : QObject(parent), socketPath_(SocketPathFor(programFolder, &folderError_)), lock_(lockFile) {
   // Never stale by age: a copy that runs for days keeps its lock. A crashed
   // copy's lock is still recognised by its dead process.
   lock_.setStaleLockTime(0);
-  connect(&server_, &QLocalServer::newConnection, this, &SingleInstance::OnNewConnection);
+  server_.Answer = [this](const QByteArray& request) { return OnRequest(request); };
 }
 
-SingleInstance::~SingleInstance() {
-  server_.close();
-  lock_.unlock();
-}
+// The socket (server_) closes before the lock (lock_) is let go, by member order.
+SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::ServerName(const QString& programFolder) {
   const QFileInfo info(programFolder);
@@ -52,32 +53,25 @@ SingleInstance::ClaimResult SingleInstance::Claim() {
 }
 
 void SingleInstance::Listen() {
-  // Holding the lock proves that a socket of this name is a crashed copy's.
-  QLocalServer::removeServer(serverName_);
-  server_.setSocketOptions(QLocalServer::UserAccessOption);
-  if (!server_.listen(serverName_)) error_ = server_.errorString();
+  if (socketPath_.isEmpty()) {
+    error_ = folderError_;
+    return;
+  }
+  // Holding the lock proves that a socket at this path is a crashed copy's.
+  if (!server_.Listen(socketPath_)) error_ = server_.ErrorText();
 }
 
-void SingleInstance::OnNewConnection() {
-  while (QLocalSocket* socket = server_.nextPendingConnection()) {
-    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnRequest(socket); });
-  }
-}
-
-void SingleInstance::OnRequest(QLocalSocket* socket) {
-  if (!socket->canReadLine() && socket->bytesAvailable() < kMaxRequestBytes) return;  // wait for the whole line
-  const QByteArray request = socket->read(kMaxRequestBytes);
-  socket->readAll();
-  if (request == kShowRequest) {
-    if (ShowRequested) ShowRequested();
-    socket->write(kShownReply);
-    socket->flush();
-  }
-  socket->disconnectFromServer();
+QByteArray SingleInstance::OnRequest(const QByteArray& request) {
+  if (request + '\n' != kShowRequest) return {};
+  if (ShowRequested) ShowRequested();
+  return kShownReply;
 }
 
 bool SingleInstance::AskRunningCopyToShow(std::chrono::milliseconds limit) {
+  if (socketPath_.isEmpty()) {
+    error_ = folderError_;
+    return false;
+  }
   const QDeadlineTimer deadline(limit.count());
   // The running copy takes the lock before it listens: retry while it is starting.
   while (!TryAskOnce(std::chrono::milliseconds(std::min<qint64>(deadline.remainingTime(), 1000)))) {
@@ -88,23 +82,8 @@ bool SingleInstance::AskRunningCopyToShow(std::chrono::milliseconds limit) {
 }
 
 bool SingleInstance::TryAskOnce(std::chrono::milliseconds limit) {
-  // An event loop of its own rather than the blocking waits, so that the
-  // asking and the running copy may even share one thread (tests).
-  QLocalSocket socket;
-  QEventLoop loop;
-  QByteArray reply;
-  connect(&socket, &QLocalSocket::connected, &loop, [&] { socket.write(kShowRequest); });
-  connect(&socket, &QLocalSocket::readyRead, &loop, [&] {
-    reply += socket.read(kMaxRequestBytes);
-    if (reply.endsWith('\n') || reply.size() >= kMaxRequestBytes) loop.quit();
-  });
-  connect(&socket, &QLocalSocket::errorOccurred, &loop, [&] { loop.quit(); });
-  connect(&socket, &QLocalSocket::disconnected, &loop, [&] { loop.quit(); });
-  QTimer::singleShot(limit, &loop, &QEventLoop::quit);
-  socket.connectToServer(serverName_);
-  if (socket.state() != QLocalSocket::UnconnectedState) loop.exec();
-  if (!reply.endsWith('\n') && socket.isOpen()) reply += socket.read(kMaxRequestBytes);
-  if (reply == kShownReply) return true;
-  error_ = socket.errorString();
+  LocalRequestClient client;
+  if (client.Ask(socketPath_, kShowRequest, limit) == kShownReply) return true;
+  error_ = client.ErrorText();
   return false;
 }

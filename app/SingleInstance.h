@@ -7,16 +7,25 @@
 // user, so copies in different folders never meet. A later start finds the lock
 // held, asks the running copy over that socket to bring its window to the front,
 // and ends. UI thread only.
+//
+// Only the same user can talk over the socket, either way round:
+// - it lies in the user's private folder ($XDG_RUNTIME_DIR, else
+//   "<temp>/tamblin-<uid>"), used only when it is a real folder owned by the
+//   user with mode 0700 (UserRuntimeFolder), so no one else can reach, take or
+//   replace the name;
+// - both ends check the other's uid with SO_PEERCRED (PeerCredentials): the
+//   running copy closes a connection of another user unread, a later start
+//   treats a listener of another user as no answer.
+// The listener bounds what any client can cost it (LocalRequestServer).
 #pragma once
 
-#include <QLocalServer>
 #include <QLockFile>
 #include <QObject>
 #include <QString>
 #include <chrono>
 #include <functional>
 
-class QLocalSocket;
+#include "app/LocalRequestServer.h"
 
 class SingleInstance : public QObject {
   Q_OBJECT
@@ -33,7 +42,8 @@ class SingleInstance : public QObject {
   ~SingleInstance() override;  // lets go of the lock and the socket
 
   // Takes the lock and starts listening for later starts. Running also when the
-  // socket cannot listen (the copy is still the only one; ErrorText says why).
+  // socket cannot listen or no private folder can hold it (the copy is still
+  // the only one; ErrorText says why).
   ClaimResult Claim();
   // After AlreadyRunning: asks the running copy to show its window and waits up
   // to `limit` for its answer (a copy that is still starting gets that long to
@@ -49,15 +59,18 @@ class SingleInstance : public QObject {
   // The socket name for `programFolder` (its canonical path, hashed with the
   // user id): the same for every path to one folder.
   static QString ServerName(const QString& programFolder);
+  // Where the socket lies: ServerName in the user's private folder; empty when
+  // there is none (then the channel is off, the lock still guards the folder).
+  const QString& SocketPath() const { return socketPath_; }
 
  private:
   void Listen();
-  void OnNewConnection();
-  void OnRequest(QLocalSocket* socket);
+  QByteArray OnRequest(const QByteArray& request);
   bool TryAskOnce(std::chrono::milliseconds limit);
 
-  QString serverName_;
+  QString folderError_;  // why there is no SocketPath
+  QString socketPath_;
   QLockFile lock_;
-  QLocalServer server_;
+  LocalRequestServer server_;  // after lock_: the socket closes before the lock goes
   QString error_;
 };

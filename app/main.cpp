@@ -41,6 +41,9 @@ int main(int argc, char** argv) {
                                "\n" + instance.ErrorText());
       break;
     case SingleInstance::ClaimResult::Running:
+      if (!instance.ErrorText().isEmpty()) {
+        std::fprintf(stderr, "tamblin: a later start cannot reach this copy (%s)\n", qPrintable(instance.ErrorText()));
+      }
       break;
   }
 

@@ -235,6 +235,13 @@
     </message>
 </context>
 <context>
+    <name>PeerCredentials</name>
+    <message>
+        <source>连接的另一端属于另一个用户 (uid %1)</source>
+        <translation>The other end of the connection belongs to another user (uid %1)</translation>
+    </message>
+</context>
+<context>
     <name>RecordingController</name>
     <message>
         <source>Write error (no disk space left?)!</source>
@@ -415,6 +422,13 @@
     <message>
         <source>暂停</source>
         <translation>Pause</translation>
+    </message>
+</context>
+<context>
+    <name>UserRuntimeFolder</name>
+    <message>
+        <source>%1 不是本用户专用的文件夹 (须为本用户所有、权限 0700 的真实文件夹, 不能是链接)</source>
+        <translation>%1 is not a folder private to this user (it must be a real folder, not a link, owned by this user with mode 0700)</translation>
     </message>
 </context>
 <context>

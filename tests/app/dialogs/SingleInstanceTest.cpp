@@ -1,21 +1,51 @@
 // SingleInstance: one copy per program folder. In one process two objects play
 // the running and the later copy; the real executable, copied into a folder of
 // its own, is started twice (the second start ends, the first stays) and then
-// killed, leaving its lock for the next start to take over.
+// killed, leaving its lock for the next start to take over. The channel between
+// them lies in a private folder, serves only the same user and holds a few
+// descriptors whatever connects.
 #include "app/SingleInstance.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+#include "app/LocalRequestClient.h"
+#include "app/LocalRequestServer.h"
+#include "app/UserRuntimeFolder.h"
 
 namespace {
 
+using ::testing::HasSubstr;
+
 class SingleInstanceTest : public ::testing::Test {
  protected:
+  // Sockets go to a runtime folder of the test's own (the program copies inherit it).
+  void SetUp() override {
+    savedRuntimeDir_ = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime_.path()));
+  }
+  void TearDown() override { qputenv("XDG_RUNTIME_DIR", savedRuntimeDir_); }
+
   QString Lock(const QTemporaryDir& dir) const { return dir.path() + "/tamblin.lock"; }
+  QTemporaryDir runtime_;
   QTemporaryDir folder_;
+  QByteArray savedRuntimeDir_;
 };
 
 TEST_F(SingleInstanceTest, LaterCopyInTheSameFolderAsksTheRunningOneToShow) {
@@ -23,6 +53,7 @@ TEST_F(SingleInstanceTest, LaterCopyInTheSameFolderAsksTheRunningOneToShow) {
   int shown = 0;
   running.ShowRequested = [&] { ++shown; };
   ASSERT_EQ(running.Claim(), SingleInstance::ClaimResult::Running) << running.ErrorText().toStdString();
+  EXPECT_EQ(QFileInfo(running.SocketPath()).absolutePath(), runtime_.path());
 
   // Another path to the same folder meets the same copy.
   SingleInstance later(folder_.path() + "/.", Lock(folder_));
@@ -36,6 +67,116 @@ TEST_F(SingleInstanceTest, LaterCopyInTheSameFolderAsksTheRunningOneToShow) {
   EXPECT_NE(SingleInstance::ServerName(other.path()), SingleInstance::ServerName(folder_.path()));
   EXPECT_EQ(elsewhere.Claim(), SingleInstance::ClaimResult::Running);
   EXPECT_EQ(shown, 1);
+}
+
+// The mode of `path` itself when it is a folder, else -1.
+int FolderMode(const QString& path) {
+  struct stat status {};
+  if (::lstat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISDIR(status.st_mode)) return -1;
+  return status.st_mode & 07777;
+}
+
+TEST(UserRuntimeFolderTest, RuntimeFolderOrAFallbackOfOurOwnAndOnlyWhenPrivate) {
+  QTemporaryDir runtime, temp;
+  const uid_t me = ::getuid();
+  const QString fallback = temp.path() + "/tamblin-" + QString::number(me), link = temp.path() + "/link";
+  ASSERT_EQ(::symlink(QFile::encodeName(runtime.path()).constData(), QFile::encodeName(link).constData()), 0);
+  QString error;
+  EXPECT_EQ(UserRuntimeFolder::Locate(runtime.path(), temp.path(), me, &error), runtime.path());
+  for (const QString& refused : {QString(), QString("relative"), link}) {
+    EXPECT_EQ(UserRuntimeFolder::Locate(refused, temp.path(), me, &error), fallback) << refused.toStdString();
+  }
+  EXPECT_EQ(FolderMode(fallback), 0700);
+  // Another user's (tests cannot be another user: we pose as one).
+  EXPECT_EQ(UserRuntimeFolder::Locate(runtime.path(), temp.path(), me + 1, &error), QString());
+
+  // A fallback that is anything but a real folder of ours with mode 0700 is refused and left as it is.
+  const std::function<void(const char*)> traps[] = {
+      [](const char* path) { ::mkdir(path, 0755); },
+      [&](const char* path) { ::symlink(QFile::encodeName(runtime.path()).constData(), path); },
+      [](const char* path) { QFile(path).open(QIODevice::WriteOnly); },
+  };
+  for (const auto& trap : traps) {
+    QTemporaryDir other;
+    const QString trapped = other.path() + "/tamblin-" + QString::number(me);
+    trap(QFile::encodeName(trapped).constData());
+    EXPECT_EQ(UserRuntimeFolder::Locate({}, other.path(), me, &error), QString());
+    EXPECT_THAT(error.toStdString(), HasSubstr(trapped.toStdString()));
+    EXPECT_NE(FolderMode(trapped), 0700);  // not repaired
+  }
+}
+
+// Descriptors this process holds.
+std::ptrdiff_t OpenDescriptors() {
+  return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+}
+
+// A raw connection to `path` that never sends; -1 when it cannot be made. A full
+// listen queue is left to the server, on this thread's event loop, to drain.
+int IdleConnection(const QString& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path - 1);
+  for (int attempt = 0; attempt < 10000; ++attempt) {
+    const int descriptor = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (::connect(descriptor, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return descriptor;
+    const int cause = errno;
+    ::close(descriptor);
+    if (cause != EAGAIN) return -1;
+    QCoreApplication::processEvents();
+  }
+  return -1;
+}
+
+TEST_F(SingleInstanceTest, IdleConnectionsHoldFewDescriptorsAndALaterStartIsStillAnswered) {
+  SingleInstance running(folder_.path(), Lock(folder_));
+  int shown = 0;
+  running.ShowRequested = [&] { ++shown; };
+  ASSERT_EQ(running.Claim(), SingleInstance::ClaimResult::Running) << running.ErrorText().toStdString();
+  SingleInstance later(folder_.path(), Lock(folder_));
+  ASSERT_EQ(later.Claim(), SingleInstance::ClaimResult::AlreadyRunning);
+  ASSERT_TRUE(later.AskRunningCopyToShow()) << later.ErrorText().toStdString();  // what opens once is open
+  const std::ptrdiff_t baseline = OpenDescriptors();
+
+  std::vector<int> idle;
+  const auto closeIdle = qScopeGuard([&] { std::for_each(idle.begin(), idle.end(), ::close); });
+  // The test's own ends of the idle connections are not counted.
+  const auto listenerDescriptors = [&] { return OpenDescriptors() - std::ptrdiff_t(idle.size()); };
+  std::ptrdiff_t peak = baseline;
+  for (int i = 0; i < 300; ++i) {
+    idle.push_back(IdleConnection(running.SocketPath()));
+    ASSERT_GE(idle.back(), 0) << std::strerror(errno);
+    QCoreApplication::processEvents();
+    peak = std::max(peak, listenerDescriptors());
+  }
+  EXPECT_TRUE(later.AskRunningCopyToShow(std::chrono::minutes(2))) << later.ErrorText().toStdString();
+  EXPECT_EQ(shown, 2);
+  // A handful for the listener's own few connections, not one per idle client.
+  EXPECT_LE(std::max(peak, listenerDescriptors()), baseline + 10);
+}
+
+TEST(LocalRequestChannelTest, NeitherEndServesOrTrustsAnotherUser) {
+  QTemporaryDir runtime;
+  const QString path = runtime.path() + "/channel";
+  const uid_t stranger = ::getuid() + 1;
+  const QByteArray show = "show\n", ok = "ok\n";
+  int answered = 0;
+  const auto answer = [&](const QByteArray&) { return ++answered, ok; };
+  {
+    LocalRequestServer server;
+    server.Answer = answer;
+    ASSERT_TRUE(server.Listen(path)) << server.ErrorText().toStdString();
+    EXPECT_EQ(LocalRequestClient().Ask(path, show, std::chrono::minutes(1)), ok);
+    LocalRequestClient wary(stranger);
+    EXPECT_EQ(wary.Ask(path, show, std::chrono::minutes(1)), QByteArray());
+    EXPECT_THAT(wary.ErrorText().toStdString(), HasSubstr("uid " + std::to_string(::getuid())));
+    EXPECT_EQ(answered, 1);
+  }
+  LocalRequestServer strangers(stranger);
+  strangers.Answer = answer;
+  ASSERT_TRUE(strangers.Listen(path)) << strangers.ErrorText().toStdString();
+  EXPECT_EQ(LocalRequestClient().Ask(path, show, std::chrono::minutes(1)), QByteArray());
+  EXPECT_EQ(answered, 1);
 }
 
 // The real program, copied into a program folder of its own.
