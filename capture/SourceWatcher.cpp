@@ -5,7 +5,7 @@
 #include <QTimer>
 #include <atomic>
 
-#include "capture/CallbackWindow.h"
+#include "capture/compat/CallbackWindow.h"
 #include "capture/PulseConnection.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include <cstdint>
 #include <string>
 
-#include "capture/CallbackWindow.h"
-#include "capture/WAVEHDR.h"
+#include "capture/compat/CallbackWindow.h"
+#include "capture/compat/WAVEHDR.h"
 #include "common/WAVEFORMATEX.h"
 
 class WaveInDriver {

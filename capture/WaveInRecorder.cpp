@@ -7,8 +7,8 @@
 #include <algorithm>
 #include <climits>
 
-#include "capture/CallbackWindow.h"
-#include "capture/MessageHook.h"
+#include "capture/compat/CallbackWindow.h"
+#include "capture/compat/MessageHook.h"
 #include "capture/PulseConnection.h"
 #include "capture/PulseSourceMixer.h"
 #include "capture/PulseWaveInDriver.h"

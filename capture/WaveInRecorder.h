@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "capture/CaptureSink.h"
-#include "capture/HookOwner.h"
+#include "capture/compat/HookOwner.h"
 #include "capture/SourceMixer.h"
-#include "capture/WAVEHDR.h"
+#include "capture/compat/WAVEHDR.h"
 
 class EventLog;
 class MessageBoxService;

@@ -1,12 +1,12 @@
 // Tests of the message hook: phases, tables, unhooking (also from inside a
 // handler) and every error report with its exact title and log entry.
-#include "capture/MessageHook.h"
+#include "capture/compat/MessageHook.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "capture/CallbackWindow.h"
+#include "capture/compat/CallbackWindow.h"
 #include "tests/capture/EventPump.h"
 #include "tests/capture/RecordedReports.h"
 

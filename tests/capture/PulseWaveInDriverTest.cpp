@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "capture/CallbackWindow.h"
+#include "capture/compat/CallbackWindow.h"
 #include "capture/PulseConnection.h"
 #include "tests/capture/EventPump.h"
 #include "tests/support/PipeSourceFeeder.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "capture/CallbackWindow.h"
+#include "capture/compat/CallbackWindow.h"
 
 // Called before (bBefore true) and/or after the window's previous procedure.
 // Setting bHandled in the before phase suppresses the previous procedure and the

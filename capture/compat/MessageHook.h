@@ -19,8 +19,8 @@
 #include <optional>
 #include <string>
 
-#include "capture/CallbackWindow.h"
-#include "capture/HookOwner.h"
+#include "capture/compat/CallbackWindow.h"
+#include "capture/compat/HookOwner.h"
 
 class EventLog;
 class MessageBoxService;

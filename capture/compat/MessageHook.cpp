@@ -1,5 +1,5 @@
 // MessageHook: the hook blocks, their message tables and the error reports.
-#include "capture/MessageHook.h"
+#include "capture/compat/MessageHook.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,5 +1,5 @@
 // CallbackWindow: handle registry and Qt-queued delivery of posted messages.
-#include "capture/CallbackWindow.h"
+#include "capture/compat/CallbackWindow.h"
 
 #include <QMetaObject>
 #include <QObject>
