@@ -1,0 +1,86 @@
+#include "encoding/RepairTarget.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+std::string SystemError(const char* call) { return std::string(call) + ": " + std::strerror(errno); }
+
+// Gone, or replaced by a link or a folder: nothing of ours to look at.
+bool NotOurs(int error) { return error == ENOENT || error == ELOOP || error == ENOTDIR || error == EISDIR; }
+
+// Refused for writing only: the file can still be read.
+bool WriteRefused(int error) { return error == EACCES || error == EPERM || error == EROFS; }
+
+bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+int OpenNoFollow(const std::string& path, int flags) {
+  // O_NONBLOCK: a FIFO swapped in after the lstat cannot hang the caller.
+  return ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+}
+
+}  // namespace
+
+RepairTarget::~RepairTarget() { Close(); }
+
+void RepairTarget::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+RepairTarget::OpenResult RepairTarget::Fail(const char* call) {
+  const bool notOurs = NotOurs(errno);
+  error_ = SystemError(call);
+  Close();
+  return notOurs ? OpenResult::NotAFile : OpenResult::Failed;
+}
+
+RepairTarget::OpenResult RepairTarget::Open(const std::string& path, Access access) {
+  Close();
+  path_ = path;
+  writeError_.clear();
+  error_.clear();
+  // Checked before opening, so no device or FIFO is ever opened.
+  struct stat named {};
+  if (::lstat(path.c_str(), &named) != 0) return Fail("lstat");
+  if (!S_ISREG(named.st_mode)) return OpenResult::NotAFile;
+  if (access == Access::ReadWriteIfAllowed) {
+    fd_ = OpenNoFollow(path, O_RDWR);
+    if (fd_ < 0 && !WriteRefused(errno)) return Fail("open");
+    if (fd_ < 0) writeError_ = SystemError("open");
+  } else {
+    writeError_ = "open: read only";
+  }
+  if (fd_ < 0) fd_ = OpenNoFollow(path, O_RDONLY);
+  if (fd_ < 0) return Fail("open");
+  struct stat opened {};
+  if (::fstat(fd_, &opened) != 0) return Fail("fstat");
+  if (!S_ISREG(opened.st_mode) || !SameFile(named, opened)) {
+    Close();
+    return OpenResult::NotAFile;  // replaced between the two looks
+  }
+  length_ = opened.st_size;
+  return OpenResult::Opened;
+}
+
+bool RepairTarget::HeldByRecording() const { return ::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK; }
+
+bool RepairTarget::Remove(std::string& reason) const {
+  struct stat named {};
+  struct stat opened {};
+  if (::lstat(path_.c_str(), &named) != 0 || ::fstat(fd_, &opened) != 0 || !SameFile(named, opened)) {
+    reason = "unlink: the name no longer leads to the file";
+    return false;
+  }
+  if (::unlink(path_.c_str()) != 0) {
+    reason = SystemError("unlink");
+    return false;
+  }
+  return true;
+}
