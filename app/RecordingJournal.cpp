@@ -68,9 +68,7 @@ QByteArray TextOf(const QList<RecordingJournal::Entry>& entries) {
 // The identity of the regular file at `path`, never through a link.
 std::optional<RecordingIdentity> IdentityAt(const QString& path) {
   RepairTarget file;
-  if (file.Open(path.toStdString(), RepairTarget::Access::ReadOnly) != RepairTarget::OpenResult::Opened) {
-    return std::nullopt;
-  }
+  if (file.Open(path.toStdString()) != RepairTarget::OpenResult::Opened) return std::nullopt;
   return RecordingIdentity::Of(file.fd());
 }
 

@@ -14,9 +14,10 @@ std::string Tr(const char* text) { return QCoreApplication::translate("Recording
 
 enum class Mend { Repaired, Removed, Failed, InUse, Settled };
 
-// What `Repair` (WavFileRepair or FlacFileRepair) did with `file`.
+// What `Repair` (WavFileRepair or FlacFileRepair) did with `file`, proven ours.
 template <typename Repair>
-Mend MendWith(const RepairTarget& file, std::string& reason) {
+Mend MendWith(RepairTarget& file, std::string& reason) {
+  file.OpenForWriting();  // where refused, Repair reports why once the file needs a mend
   switch (Repair::Repair(file, &reason)) {
     case Repair::Outcome::Repaired: return Mend::Repaired;
     case Repair::Outcome::Failed: return Mend::Failed;

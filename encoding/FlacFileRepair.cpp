@@ -242,13 +242,7 @@ FlacFileRepair::Outcome FailedBecause(const std::string& why, std::string* reaso
 }  // namespace
 
 FlacFileRepair::Outcome FlacFileRepair::Repair(const std::string& path, std::string* reason) {
-  RepairTarget file;
-  switch (file.Open(path)) {
-    case RepairTarget::OpenResult::Opened: return Repair(file, reason);
-    case RepairTarget::OpenResult::NotAFile: return Outcome::NotFlac;
-    case RepairTarget::OpenResult::Failed: break;
-  }
-  return FailedBecause(file.Error(), reason);
+  return RepairTarget::Mend<FlacFileRepair>(path, reason, Outcome::NotFlac);
 }
 
 FlacFileRepair::Outcome FlacFileRepair::Repair(const RepairTarget& file, std::string* reason) {

@@ -38,7 +38,7 @@ class FlacFileRepair {
   // Looks at `path` and mends it when it is provably an unfinished FLAC file.
   // On Failed, `reason` (when given) receives the system's words.
   static Outcome Repair(const std::string& path, std::string* reason = nullptr);
-  // The same on a file already opened (and proven ours) by the caller.
+  // The same on a file the caller opened (for writing too, where it may be mended) and proved ours.
   static Outcome Repair(const RepairTarget& file, std::string* reason = nullptr);
   // "fLaC" and the metadata blocks with STREAMINFO's frame sizes, total and
   // MD5 zeroed: what stays as the recording's start wrote it. Empty when `fd`

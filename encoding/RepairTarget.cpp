@@ -15,9 +15,6 @@ std::string SystemError(const char* call) { return std::string(call) + ": " + st
 // Gone, or replaced by a link or a folder: nothing of ours to look at.
 bool NotOurs(int error) { return error == ENOENT || error == ELOOP || error == ENOTDIR || error == EISDIR; }
 
-// Refused for writing only: the file can still be read.
-bool WriteRefused(int error) { return error == EACCES || error == EPERM || error == EROFS; }
-
 bool SameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 int OpenNoFollow(const std::string& path, int flags) {
@@ -41,23 +38,16 @@ RepairTarget::OpenResult RepairTarget::Fail(const char* call) {
   return notOurs ? OpenResult::NotAFile : OpenResult::Failed;
 }
 
-RepairTarget::OpenResult RepairTarget::Open(const std::string& path, Access access) {
+RepairTarget::OpenResult RepairTarget::Open(const std::string& path) {
   Close();
   path_ = path;
-  writeError_.clear();
+  writeError_ = "open: not opened for writing";
   error_.clear();
   // Checked before opening, so no device or FIFO is ever opened.
   struct stat named {};
   if (::lstat(path.c_str(), &named) != 0) return Fail("lstat");
   if (!S_ISREG(named.st_mode)) return OpenResult::NotAFile;
-  if (access == Access::ReadWriteIfAllowed) {
-    fd_ = OpenNoFollow(path, O_RDWR);
-    if (fd_ < 0 && !WriteRefused(errno)) return Fail("open");
-    if (fd_ < 0) writeError_ = SystemError("open");
-  } else {
-    writeError_ = "open: read only";
-  }
-  if (fd_ < 0) fd_ = OpenNoFollow(path, O_RDONLY);
+  fd_ = OpenNoFollow(path, O_RDONLY);
   if (fd_ < 0) return Fail("open");
   struct stat opened {};
   if (::fstat(fd_, &opened) != 0) return Fail("fstat");
@@ -67,6 +57,25 @@ RepairTarget::OpenResult RepairTarget::Open(const std::string& path, Access acce
   }
   length_ = opened.st_size;
   return OpenResult::Opened;
+}
+
+bool RepairTarget::OpenForWriting() {
+  const int fd = OpenNoFollow(path_, O_RDWR);
+  if (fd < 0) {
+    writeError_ = SystemError("open");
+    return false;
+  }
+  struct stat writing {};
+  struct stat reading {};
+  if (::fstat(fd, &writing) != 0 || ::fstat(fd_, &reading) != 0 || !SameFile(writing, reading)) {
+    ::close(fd);
+    writeError_ = "open: the name no longer leads to the file";
+    return false;
+  }
+  ::close(fd_);
+  fd_ = fd;
+  writeError_.clear();
+  return true;
 }
 
 bool RepairTarget::HeldByRecording() const { return ::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK; }

@@ -215,20 +215,13 @@ bool Mend(int fd, const WaveLayout& layout, std::string& reason) {
 
 bool WavFileRepair::NeedsRepair(const std::string& path) {
   RepairTarget file;
-  if (file.Open(path, RepairTarget::Access::ReadOnly) != RepairTarget::OpenResult::Opened) return false;
+  if (file.Open(path) != RepairTarget::OpenResult::Opened) return false;
   const auto layout = ReadLayout(file.fd());
   return layout && Assess(file.fd(), *layout) == Outcome::Repaired;
 }
 
 WavFileRepair::Outcome WavFileRepair::Repair(const std::string& path, std::string* reason) {
-  RepairTarget file;
-  switch (file.Open(path)) {
-    case RepairTarget::OpenResult::Opened: return Repair(file, reason);
-    case RepairTarget::OpenResult::NotAFile: return Outcome::NotWave;
-    case RepairTarget::OpenResult::Failed: break;
-  }
-  if (reason != nullptr) *reason = file.Error();
-  return Outcome::Failed;
+  return RepairTarget::Mend<WavFileRepair>(path, reason, Outcome::NotWave);
 }
 
 WavFileRepair::Outcome WavFileRepair::Repair(const RepairTarget& file, std::string* reason) {

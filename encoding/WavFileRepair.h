@@ -42,7 +42,7 @@ class WavFileRepair {
   // Looks at `path` and repairs it when it is provably a cut-off recording.
   // On Failed, `reason` (when given) receives the system's words.
   static Outcome Repair(const std::string& path, std::string* reason = nullptr);
-  // The same on a file already opened (and proven ours) by the caller.
+  // The same on a file the caller opened (for writing too, where it may be mended) and proved ours.
   static Outcome Repair(const RepairTarget& file, std::string* reason = nullptr);
   // True when Repair would change the file (read only, takes no lock).
   static bool NeedsRepair(const std::string& path);
