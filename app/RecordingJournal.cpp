@@ -5,8 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <algorithm>
 
 #include "app/ProgramFolder.h"
+#include "encoding/RepairTarget.h"
 #include "encoding/WavFileRepair.h"
 
 namespace {
@@ -16,11 +18,59 @@ const QString kPrefix = QStringLiteral("录音");
 const QStringList kExtensions = {QStringLiteral("wav"), QStringLiteral("flac"), QStringLiteral("opus"),
                                  QStringLiteral("mp3")};
 const QString kNotAFile = QStringLiteral("not a regular file");
+// Fields of RecordingIdentity::ToText before the path in a line.
+constexpr int kIdentityFields = 4;
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
 // A link or a non-file in the journal's place is not ours to read or replace.
 bool NotAFile(const QFileInfo& info) { return info.isSymLink() || (info.exists() && !info.isFile()); }
+
+QString AbsolutePath(const std::string& path) {
+  return QDir::cleanPath(QFileInfo(QString::fromStdString(path)).absoluteFilePath());
+}
+
+// Control bytes, spaces and '%' as "%XX": a path stays one field of one line.
+QByteArray Escaped(const QByteArray& bytes) {
+  QByteArray text;
+  for (const char c : bytes) {
+    const auto byte = static_cast<uint8_t>(c);
+    if (byte <= ' ' || byte == 0x7F || byte == '%') {
+      text += '%' + QByteArray::number(byte, 16).rightJustified(2, '0').toUpper();
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
+// Where the path starts in a line: after the identity's fields; -1 when there are fewer.
+qsizetype PathStart(const QByteArray& line) {
+  qsizetype at = 0;
+  for (int field = 0; field < kIdentityFields && at >= 0; ++field) {
+    at = line.indexOf(' ', at);
+    if (at >= 0) ++at;
+  }
+  return at;
+}
+
+QByteArray LineOf(const RecordingJournal::Entry& entry) {
+  if (!entry.identity) return entry.name.toUtf8();
+  return QByteArray::fromStdString(entry.identity->ToText()) + ' ' + Escaped(entry.path.toUtf8());
+}
+
+QByteArray TextOf(const QList<RecordingJournal::Entry>& entries) {
+  QByteArray text;
+  for (const auto& entry : entries) text += LineOf(entry) + '\n';
+  return text;
+}
+
+// The identity of the regular file at `path`, never through a link.
+std::optional<RecordingIdentity> IdentityAt(const QString& path) {
+  RepairTarget file;
+  if (file.Open(path.toStdString()) != RepairTarget::OpenResult::Opened) return std::nullopt;
+  return RecordingIdentity::Of(file.fd());
+}
 
 }  // namespace
 
@@ -41,10 +91,25 @@ bool RecordingJournal::IsNumberedRecording(const QString& fileName) {
 
 QString RecordingJournal::PathOf(const QString& name) const { return outputFolder_ + QStringLiteral("/") + name; }
 
-QString RecordingJournal::EntryName(const std::string& recording) const {
-  const QFileInfo info(QString::fromStdString(recording));
-  if (QDir::cleanPath(info.absolutePath()) != QDir::cleanPath(QDir(outputFolder_).absolutePath())) return {};
-  return IsNumberedRecording(info.fileName()) ? info.fileName() : QString();
+RecordingJournal::Entry RecordingJournal::MakeEntry(const QString& path,
+                                                    std::optional<RecordingIdentity> identity) const {
+  const QFileInfo info(path);
+  const bool inOutput = QDir::cleanPath(info.absolutePath()) == QDir::cleanPath(QDir(outputFolder_).absolutePath());
+  return {path, inOutput ? info.fileName() : path, std::move(identity)};
+}
+
+std::optional<RecordingJournal::Entry> RecordingJournal::ParseLine(const QByteArray& line) const {
+  const QString text = QString::fromUtf8(line);
+  if (IsNumberedRecording(text)) return MakeEntry(PathOf(text), std::nullopt);
+  const qsizetype pathStart = PathStart(line);
+  if (pathStart < 0) return std::nullopt;
+  auto identity = RecordingIdentity::FromText(line.left(pathStart - 1).toStdString());
+  const QByteArray pathBytes = QByteArray::fromPercentEncoding(line.mid(pathStart));
+  const QString path = QString::fromUtf8(pathBytes);
+  if (!identity || pathBytes.contains('\0') || !path.startsWith('/') || QDir::cleanPath(path) != path) {
+    return std::nullopt;
+  }
+  return MakeEntry(path, std::move(identity));
 }
 
 RecordingJournal::Entries RecordingJournal::Read() const {
@@ -60,20 +125,20 @@ RecordingJournal::Entries RecordingJournal::Read() const {
   QList<QByteArray> lines = file.read(kMaxBytes).split('\n');
   // A line cut by the size limit could read as a shorter name.
   if (file.size() > kMaxBytes) lines.removeLast();
-  for (qsizetype i = 0; i < lines.size() && i < kMaxLines && entries.names.size() < kMaxEntries; ++i) {
-    const QString name = QString::fromUtf8(lines[i].trimmed());
-    if (IsNumberedRecording(name) && !entries.names.contains(name)) entries.names << name;
+  for (qsizetype i = 0; i < lines.size() && i < kMaxLines && entries.list.size() < kMaxEntries; ++i) {
+    const auto entry = ParseLine(lines[i].trimmed());
+    if (!entry || entries.names.contains(entry->name)) continue;
+    entries.list << *entry;
+    entries.names << entry->name;
   }
   return entries;
 }
 
-std::string RecordingJournal::Replace(const QStringList& names) const {
+std::string RecordingJournal::Replace(const QList<Entry>& entries) const {
   if (NotAFile(QFileInfo(journalFile_))) return WriteError(kNotAFile);
   QSaveFile file(journalFile_);
   if (!file.open(QIODevice::WriteOnly)) return WriteError(file.errorString());
-  QByteArray text;
-  for (const QString& name : names) text += name.toUtf8() + '\n';
-  file.write(text);
+  file.write(TextOf(entries));
   if (!file.commit()) return WriteError(file.errorString());
   return {};
 }
@@ -83,24 +148,29 @@ std::string RecordingJournal::WriteError(const QString& reason) const {
 }
 
 std::string RecordingJournal::Begin(const std::string& recording) const {
-  const QString name = EntryName(recording);
-  if (name.isEmpty()) return {};
   Entries entries = Read();
   if (!entries.error.empty()) return entries.error;
-  if (entries.names.contains(name)) return {};
-  // Only a foreign journal holds this many unfinished recordings; the oldest makes room.
-  if (entries.names.size() >= kMaxEntries) entries.names.removeFirst();
-  entries.names << name;
-  return Replace(entries.names);
+  const QString path = AbsolutePath(recording);
+  auto identity = IdentityAt(path);
+  // Nothing would prove the file ours at the next start, and a repair would not mend it.
+  if (!identity) return {};
+  const auto same = [&](const Entry& entry) { return entry.path == path; };
+  const auto known = std::find_if(entries.list.begin(), entries.list.end(), same);
+  if (known != entries.list.end() && known->identity == identity) return {};
+  entries.list.removeIf(same);
+  entries.list << MakeEntry(path, std::move(identity));
+  // Only a foreign journal holds this many unfinished recordings; the oldest make room.
+  while (entries.list.size() > kMaxEntries || TextOf(entries.list).size() > kMaxBytes) entries.list.removeFirst();
+  return Replace(entries.list);
 }
 
 void RecordingJournal::Finish(const std::string& recording) const {
-  const QString name = EntryName(recording);
-  if (name.isEmpty()) return;
   Entries entries = Read();
-  if (!entries.error.empty() || !entries.names.contains(name)) return;
+  const QString path = AbsolutePath(recording);
+  const auto same = [&](const Entry& entry) { return entry.path == path; };
+  if (!entries.error.empty() || std::none_of(entries.list.begin(), entries.list.end(), same)) return;
   // Finished, but its last header did not reach the file: the next start mends it.
   if (WavFileRepair::NeedsRepair(recording)) return;
-  entries.names.removeAll(name);
-  Replace(entries.names);
+  entries.list.removeIf(same);
+  Replace(entries.list);
 }

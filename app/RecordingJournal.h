@@ -1,29 +1,44 @@
-// RecordingJournal: the numbered recordings in progress, so that the start-up
-// repair touches only files this program itself left unfinished. One file name
-// per line ("录音<n>.<ext>" of a recorded file type, UTF-8, LF) in
-// ProgramFolder::JournalFile(); a name is
-// added when a recording has opened its file and removed when the file was
-// finished cleanly.
+// RecordingJournal: the recordings in progress, so that the start-up repair
+// touches only files this program itself left unfinished. One line per
+// recording (UTF-8, LF) in ProgramFolder::JournalFile(): the file's identity
+// (RecordingIdentity::ToText) and its full path, with every control byte,
+// space and '%' written as "%XX":
+//   2049 1835012 1712345678.5 wav-<64 hex digits> /home/user/Music/Tamblin/录音3.wav
+// A line is added when a recording has opened its file (numbered or named by
+// the user, in any folder) and removed when the file was finished cleanly.
+// Lines of the older format (a bare "录音<n>.<ext>" of the output folder) are
+// still read, without an identity: nothing proves such a file ours, so the
+// repair leaves it alone and drops the line.
 //
 // Written atomically (QSaveFile), never through a link or over a non-file.
 // Read bounded: the first kMaxBytes, at most kMaxLines lines, at most
-// kMaxEntries names; only names the program writes count (so every entry lies
-// in the output folder), anything else in the file is ignored. A journal that
+// kMaxEntries entries; anything else in the file is ignored. A journal that
 // exists but cannot be read is never overwritten. UI thread only.
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <string>
+
+#include "encoding/RecordingIdentity.h"
 
 class RecordingJournal {
  public:
-  static constexpr qint64 kMaxBytes = 16384;
+  static constexpr qint64 kMaxBytes = 65536;
   static constexpr int kMaxLines = 256;
   static constexpr int kMaxEntries = 64;
 
+  struct Entry {
+    QString path;  // absolute
+    QString name;  // as the user is told: the file name in the output folder, else the full path
+    std::optional<RecordingIdentity> identity;  // none for a line of the older format
+  };
+
   struct Entries {
-    QStringList names;  // file names, no folder, oldest first
+    QList<Entry> list;  // oldest first
+    QStringList names;  // the entries' names, in the same order
     std::string error;  // the user's message when the journal cannot be read; empty otherwise
   };
 
@@ -31,9 +46,10 @@ class RecordingJournal {
   RecordingJournal();
   RecordingJournal(const QString& journalFile, const QString& outputFolder);
 
-  // `recording` (a full path) has just been opened. Files outside the output
-  // folder and other names are not journalled. Returns the user's message
-  // when the journal could not be written; empty otherwise.
+  // `recording` (a path) has just been opened and its header written. A file
+  // that is not a regular file (a link, too) or holds no header of ours has
+  // nothing to prove it by and is not journalled. Returns the user's message
+  // when the journal could not be read or written; empty otherwise.
   std::string Begin(const std::string& recording) const;
   // `recording` was finished: its entry goes unless the file still needs a
   // repair. Cannot fail visibly: a stale entry costs nothing, the next start
@@ -41,9 +57,9 @@ class RecordingJournal {
   void Finish(const std::string& recording) const;
 
   Entries Read() const;
-  // Replaces the entries by `names`; the user's message on failure, else empty.
-  std::string Replace(const QStringList& names) const;
-  // The full path of entry `name`.
+  // Replaces the entries by `entries`; the user's message on failure, else empty.
+  std::string Replace(const QList<Entry>& entries) const;
+  // The full path of the output folder's file `name`.
   QString PathOf(const QString& name) const;
 
   // True for "录音<n>." + "wav", "flac", "opus" or "mp3", n a whole number from
@@ -51,8 +67,8 @@ class RecordingJournal {
   static bool IsNumberedRecording(const QString& fileName);
 
  private:
-  // The entry name of `recording`; empty when it is not a numbered file of the output folder.
-  QString EntryName(const std::string& recording) const;
+  std::optional<Entry> ParseLine(const QByteArray& line) const;
+  Entry MakeEntry(const QString& path, std::optional<RecordingIdentity> identity) const;
   std::string WriteError(const QString& reason) const;
 
   QString journalFile_;

@@ -4,17 +4,20 @@
 
 #include "app/RecordingJournal.h"
 #include "encoding/FlacFileRepair.h"
+#include "encoding/OggMpegFile.h"
+#include "encoding/RepairTarget.h"
 #include "encoding/WavFileRepair.h"
 
 namespace {
 
 std::string Tr(const char* text) { return QCoreApplication::translate("RecordingRecovery", text).toStdString(); }
 
-enum class Mend { Repaired, Failed, InUse, Settled };
+enum class Mend { Repaired, Removed, Failed, InUse, Settled };
 
-// What `Repair` (WavFileRepair or FlacFileRepair) did with `file`.
+// What `Repair` (WavFileRepair or FlacFileRepair) did with `file`, proven ours.
 template <typename Repair>
-Mend MendWith(const std::string& file, std::string& reason) {
+Mend MendWith(RepairTarget& file, std::string& reason) {
+  file.OpenForWriting();  // where refused, Repair reports why once the file needs a mend
   switch (Repair::Repair(file, &reason)) {
     case Repair::Outcome::Repaired: return Mend::Repaired;
     case Repair::Outcome::Failed: return Mend::Failed;
@@ -23,12 +26,32 @@ Mend MendWith(const std::string& file, std::string& reason) {
   }
 }
 
-// Mends the journalled file at `path` by its type. Ogg Opus pages and MP3 frames
-// are readable as far as they were written, so those files need no mend and are
-// settled as they are.
-Mend MendRecording(const QString& path, std::string& reason) {
-  if (path.endsWith(QStringLiteral(".wav"))) return MendWith<WavFileRepair>(path.toStdString(), reason);
-  if (path.endsWith(QStringLiteral(".flac"))) return MendWith<FlacFileRepair>(path.toStdString(), reason);
+// Ogg Opus pages and MP3 frames are readable as far as they were written, so
+// those files need no mend; one without any audio is only in the way.
+Mend RemoveWhenAudioless(const RepairTarget& file, std::string& reason) {
+  if (!OggMpegFile::HoldsNoAudio(file.fd())) return Mend::Settled;
+  if (file.HeldByRecording()) return Mend::InUse;
+  return file.Remove(reason) ? Mend::Removed : Mend::Failed;
+}
+
+// Mends the journalled file of `entry` when it still is the file the recording opened.
+Mend MendRecording(const RecordingJournal::Entry& entry, std::string& reason) {
+  // An entry of the older format names a file nothing proves ours.
+  if (!entry.identity) return Mend::Settled;
+  RepairTarget file;
+  switch (file.Open(entry.path.toStdString())) {
+    case RepairTarget::OpenResult::Opened: break;
+    case RepairTarget::OpenResult::NotAFile: return Mend::Settled;  // gone, or a link or non-file in its place
+    case RepairTarget::OpenResult::Failed: reason = file.Error(); return Mend::Failed;
+  }
+  // Another file in its place, or rewritten by another program: not ours.
+  if (RecordingIdentity::Of(file.fd()) != entry.identity) return Mend::Settled;
+  switch (entry.identity->container()) {
+    case RecordingIdentity::Container::Wave: return MendWith<WavFileRepair>(file, reason);
+    case RecordingIdentity::Container::Flac: return MendWith<FlacFileRepair>(file, reason);
+    case RecordingIdentity::Container::Ogg:
+    case RecordingIdentity::Container::Mpeg: return RemoveWhenAudioless(file, reason);
+  }
   return Mend::Settled;
 }
 
@@ -45,25 +68,29 @@ RecordingRecovery::Result RecordingRecovery::Scan(const RecordingJournal& journa
   Result result;
   const auto entries = journal.Read();
   result.journalError = entries.error;
-  QStringList retry;
-  for (const QString& name : entries.names) {
+  QList<RecordingJournal::Entry> retry;
+  for (const auto& entry : entries.list) {
     std::string reason;
-    switch (MendRecording(journal.PathOf(name), reason)) {
+    switch (MendRecording(entry, reason)) {
       case Mend::Repaired:
-        result.recovered << name;
+        result.recovered << entry.name;
+        break;
+      case Mend::Removed:
+        result.removed << entry.name;
         break;
       case Mend::Failed:
-        result.failed << name + QStringLiteral(": ") + QString::fromStdString(reason);
-        retry << name;
+        result.failed << entry.name + QStringLiteral(": ") + QString::fromStdString(reason);
+        retry << entry;
         break;
       case Mend::InUse:  // another copy is recording it
-        retry << name;
+        retry << entry;
         break;
-      case Mend::Settled:  // consistent, gone, or not provably a cut-off recording: left as it is
+      case Mend::Settled:  // consistent, gone, not ours, or not provably a cut-off recording: left as it is
         break;
     }
   }
-  if (retry != entries.names) result.journalError = journal.Replace(retry);
+  // `retry` keeps a part of the entries in order: equal in size means unchanged.
+  if (retry.size() != entries.list.size()) result.journalError = journal.Replace(retry);
   return result;
 }
 
@@ -72,6 +99,10 @@ std::string RecordingRecovery::Message(const Result& result) {
   if (!result.recovered.isEmpty()) {
     Append(text, Tr(QT_TRANSLATE_NOOP("RecordingRecovery", "上次录音没有正常结束, 以下文件已修复:")) + "\n" +
                      Lines(result.recovered));
+  }
+  if (!result.removed.isEmpty()) {
+    Append(text, Tr(QT_TRANSLATE_NOOP("RecordingRecovery", "上次录音没有正常结束, 以下文件没有录下任何声音, 已删除:")) +
+                     "\n" + Lines(result.removed));
   }
   if (!result.failed.isEmpty()) {
     Append(text, Tr(QT_TRANSLATE_NOOP("RecordingRecovery", "以下文件没有正常结束, 但无法修复 (文件只读?):")) + "\n" +

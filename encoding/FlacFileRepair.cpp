@@ -1,7 +1,5 @@
 #include "encoding/FlacFileRepair.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,11 +11,15 @@
 #include <span>
 #include <vector>
 
+#include "encoding/RepairTarget.h"
+
 namespace {
 
 constexpr size_t kMaxCandidates = 64;  // frame headers tried from the end backwards
 constexpr int64_t kStreamInfoOffset = 8;
 constexpr int64_t kTotalSamplesOffset = kStreamInfoOffset + 13;  // low 4 bits of this byte, then 4 bytes
+constexpr int64_t kMinFrameSizeOffset = kStreamInfoOffset + 4;   // min and max frame size, 3 bytes each
+constexpr int64_t kMd5Offset = kStreamInfoOffset + 18;           // 16 bytes, to the end of STREAMINFO
 constexpr int64_t kFrameOverheadBytes = 64;                      // header, subframe headers, CRC
 
 struct StreamInfo {
@@ -27,6 +29,7 @@ struct StreamInfo {
   uint32_t channels = 0;
   uint32_t bitsPerSample = 0;
   uint64_t totalSamples = 0;
+  bool md5Set = false;     // the writer's ending put the audio's MD5 there
   int64_t audioStart = 0;  // first byte after the metadata blocks
   // The most a frame can take: every sample stored verbatim.
   int64_t MaxFrameBytes() const {
@@ -38,20 +41,6 @@ struct FrameHeader {
   int64_t offset = 0;  // in the file
   uint64_t firstSample = 0;
   uint32_t blockSize = 0;
-};
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
 };
 
 bool ReadAt(int fd, void* buffer, size_t size, int64_t offset) {
@@ -96,6 +85,7 @@ std::optional<StreamInfo> ReadStreamInfo(int fd, int64_t fileLength) {
   info.channels = static_cast<uint32_t>(packed >> 41 & 7) + 1;
   info.bitsPerSample = static_cast<uint32_t>(packed >> 36 & 31) + 1;
   info.totalSamples = packed & 0xFFFFFFFFFULL;
+  info.md5Set = std::any_of(head.begin() + kMd5Offset, head.end(), [](uint8_t byte) { return byte != 0; });
   if (info.minBlock < 16 || info.maxBlock < info.minBlock || info.rate == 0 || info.bitsPerSample < 4) {
     return std::nullopt;
   }
@@ -193,8 +183,8 @@ bool FrameIsWhole(const std::vector<uint8_t>& tail, int64_t tailOffset, const Fr
   return false;
 }
 
-// Samples up to the end of the last whole frame in the file's tail.
-std::optional<uint64_t> SamplesInWholeFrames(int fd, int64_t fileLength, const StreamInfo& info) {
+// The last whole frame in the file's tail.
+std::optional<FrameHeader> LastWholeFrame(int fd, int64_t fileLength, const StreamInfo& info) {
   const int64_t window = 2 * info.MaxFrameBytes();
   const int64_t tailOffset = std::max(info.audioStart, fileLength - window);
   std::vector<uint8_t> tail(static_cast<size_t>(fileLength - tailOffset));
@@ -206,7 +196,7 @@ std::optional<uint64_t> SamplesInWholeFrames(int fd, int64_t fileLength, const S
   std::reverse(headers.begin(), headers.end());
   for (size_t i = headers.size(); i-- > 0;) {
     const auto later = std::span(headers).subspan(i + 1);
-    if (FrameIsWhole(tail, tailOffset, headers[i], later, info)) return headers[i].firstSample + headers[i].blockSize;
+    if (FrameIsWhole(tail, tailOffset, headers[i], later, info)) return headers[i];
   }
   return std::nullopt;
 }
@@ -221,6 +211,29 @@ bool WriteTotalSamples(int fd, uint64_t total) {
          ::fdatasync(fd) == 0;
 }
 
+// The metadata our writer (the codec library's FLAC muxer) puts there: STREAMINFO,
+// a VORBIS_COMMENT block with the library's vendor string, the PADDING block last.
+bool HasOurMetadata(int fd, const StreamInfo& info) {
+  constexpr int64_t kCommentAt = kStreamInfoOffset + 34;
+  std::array<uint8_t, 12> comment{};  // block header, vendor length, vendor's first 4 bytes
+  if (!ReadAt(fd, comment.data(), comment.size(), kCommentAt) || comment[0] != 4) return false;
+  const int64_t commentLength = static_cast<int64_t>(BigEndian(&comment[1], 3));
+  const uint32_t vendorLength = comment[4] | comment[5] << 8 | comment[6] << 16 | uint32_t{comment[7]} << 24;
+  if (vendorLength < 4 || vendorLength + 8 > commentLength || std::memcmp(&comment[8], "Lavf", 4) != 0) return false;
+  const int64_t paddingAt = kCommentAt + 4 + commentLength;
+  std::array<uint8_t, 4> padding{};
+  return ReadAt(fd, padding.data(), padding.size(), paddingAt) && padding[0] == (0x80 | 1) &&
+         paddingAt + 4 + static_cast<int64_t>(BigEndian(&padding[1], 3)) == info.audioStart;
+}
+
+// A killed recording's frames all have the stream's block size: a shorter last
+// frame is the end of a stream its writer finished. With the MD5 never written
+// either, that writer could not seek back to STREAMINFO (a stream to a pipe):
+// its total is unknown by design, not left unfinished.
+bool EndedByItsWriter(const FrameHeader& last, const StreamInfo& info) {
+  return last.blockSize < info.maxBlock && !info.md5Set;
+}
+
 FlacFileRepair::Outcome FailedBecause(const std::string& why, std::string* reason) {
   if (reason != nullptr) *reason = why;
   return FlacFileRepair::Outcome::Failed;
@@ -229,21 +242,35 @@ FlacFileRepair::Outcome FailedBecause(const std::string& why, std::string* reaso
 }  // namespace
 
 FlacFileRepair::Outcome FlacFileRepair::Repair(const std::string& path, std::string* reason) {
-  const int flags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-  int fd = ::open(path.c_str(), O_RDWR | flags);
-  const int openError = errno;
-  const bool writable = fd >= 0;
-  if (!writable) fd = ::open(path.c_str(), O_RDONLY | flags);
-  const Descriptor file(fd);
-  struct stat status {};
-  if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return Outcome::NotFlac;
-  const auto info = ReadStreamInfo(fd, status.st_size);
+  return RepairTarget::Mend<FlacFileRepair>(path, reason, Outcome::NotFlac);
+}
+
+FlacFileRepair::Outcome FlacFileRepair::Repair(const RepairTarget& file, std::string* reason) {
+  const int fd = file.fd();
+  const auto info = ReadStreamInfo(fd, file.Length());
   if (!info) return Outcome::NotFlac;
   if (info->totalSamples != 0) return Outcome::Consistent;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return Outcome::InUse;
-  const auto total = SamplesInWholeFrames(fd, status.st_size, *info);
-  if (!total || *total == 0 || *total > 0xFFFFFFFFFULL) return Outcome::Unprovable;
-  if (!writable) return FailedBecause(std::string("open: ") + std::strerror(openError), reason);
-  if (!WriteTotalSamples(fd, *total)) return FailedBecause(std::string("pwrite: ") + std::strerror(errno), reason);
+  if (!HasOurMetadata(fd, *info)) return Outcome::Unprovable;
+  if (file.HeldByRecording()) return Outcome::InUse;
+  const auto last = LastWholeFrame(fd, file.Length(), *info);
+  if (!last || EndedByItsWriter(*last, *info)) return Outcome::Unprovable;
+  const uint64_t total = last->firstSample + last->blockSize;
+  if (total > 0xFFFFFFFFFULL) return Outcome::Unprovable;
+  if (!file.Writable()) return FailedBecause(file.WriteError(), reason);
+  if (!WriteTotalSamples(fd, total)) return FailedBecause(std::string("pwrite: ") + std::strerror(errno), reason);
   return Outcome::Repaired;
+}
+
+std::vector<uint8_t> FlacFileRepair::FixedHeaderBytes(int fd) {
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) return {};
+  const auto info = ReadStreamInfo(fd, status.st_size);
+  if (!info || info->audioStart > kMaxHeaderBytes) return {};
+  std::vector<uint8_t> bytes(static_cast<size_t>(info->audioStart));
+  if (!ReadAt(fd, bytes.data(), bytes.size(), 0)) return {};
+  // The writer's ending rewrites frame sizes, total and MD5; the rest stays as the start wrote it.
+  std::fill_n(bytes.begin() + kMinFrameSizeOffset, 6, uint8_t{0});
+  bytes[kTotalSamplesOffset] &= 0xF0;
+  std::fill(bytes.begin() + kTotalSamplesOffset + 1, bytes.begin() + kStreamInfoOffset + 34, uint8_t{0});
+  return bytes;
 }

@@ -1,15 +1,15 @@
 #include "encoding/WavFileRepair.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <optional>
 
+#include "encoding/RepairTarget.h"
 #include "encoding/WavHeader.h"
 
 namespace {
@@ -19,6 +19,9 @@ using Outcome = WavFileRepair::Outcome;
 struct WaveLayout {
   int64_t fileLength = 0;
   int64_t riffSize = 0;
+  int64_t formatStart = 0;  // of the "fmt " chunk's header
+  int64_t formatSize = 0;
+  uint16_t formatExtraSize = 0;  // cbSize; 0 when the record has none
   int64_t dataStart = 0;  // first audio byte; the data size field is the 4 bytes before it
   int64_t dataSize = 0;
   uint16_t blockAlign = 1;
@@ -38,28 +41,6 @@ enum class Tail {
 };
 
 std::string SystemError(const char* call) { return std::string(call) + ": " + std::strerror(errno); }
-
-class FileDescriptor {
- public:
-  FileDescriptor() = default;
-  ~FileDescriptor() { Close(); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  // Never through a symbolic link; O_NONBLOCK so a FIFO put in the file's place cannot hang the caller.
-  bool Open(const std::string& path, int flags) {
-    Close();
-    fd_ = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    return fd_ >= 0;
-  }
-  int get() const { return fd_; }
-
- private:
-  void Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-  int fd_ = -1;
-};
 
 bool ReadAt(int fd, void* buffer, size_t size, int64_t offset) {
   return ::pread(fd, buffer, size, offset) == static_cast<ssize_t>(size);
@@ -111,10 +92,14 @@ std::optional<WaveLayout> ReadLayout(int fd) {
     const auto chunk = ReadChunkHeader(fd, offset, layout.fileLength);
     if (!chunk) return std::nullopt;
     if (chunk->Is("fmt ")) {
-      std::array<uint8_t, 14> format{};
-      if (chunk->size < 14 || !ReadAt(fd, format.data(), format.size(), offset + 8)) return std::nullopt;
+      std::array<uint8_t, 18> format{};
+      const size_t length = chunk->size < 18 ? 14 : 18;  // cbSize only in a WAVEFORMATEX
+      if (chunk->size < 14 || !ReadAt(fd, format.data(), length, offset + 8)) return std::nullopt;
       std::memcpy(&layout.blockAlign, format.data() + 12, 2);
+      std::memcpy(&layout.formatExtraSize, format.data() + 16, 2);
       if (layout.blockAlign == 0) layout.blockAlign = 1;
+      layout.formatStart = offset;
+      layout.formatSize = chunk->size;
       haveFormat = true;
     } else if (chunk->Is("data")) {
       if (!haveFormat) return std::nullopt;
@@ -151,14 +136,51 @@ Tail TailAfterAudio(int fd, const WaveLayout& layout) {
   return ChunksFrom(fd, end, layout.fileLength);
 }
 
+// The header our writer (WavHeader) puts there: "fmt " first, holding a
+// WAVEFORMATEX with its extra bytes, "data" straight after, and both sizes
+// taken from one file length, which the 32-bit fields describe exactly.
+bool HasOurHeader(const WaveLayout& layout) {
+  return layout.formatStart == 12 && layout.formatSize == 18 + int64_t{layout.formatExtraSize} &&
+         layout.dataStart == layout.formatStart + 8 + layout.formatSize + 8 &&
+         layout.riffSize + 8 == layout.dataStart + layout.dataSize && layout.riffSize != 0xFFFFFFFF &&
+         layout.dataSize != 0xFFFFFFFF;
+}
+
+// True when every byte of [from, to) is zero; past kMaxZeroScan bytes, a zero
+// start counts as all.
+bool AllZeros(int fd, int64_t from, int64_t to) {
+  std::array<uint8_t, 65536> buffer{};
+  to = std::min(to, from + WavFileRepair::kMaxZeroScan);
+  for (int64_t at = from; at < to;) {
+    const auto count = static_cast<size_t>(std::min<int64_t>(to - at, buffer.size()));
+    if (!ReadAt(fd, buffer.data(), count, at)) return false;
+    if (std::any_of(buffer.begin(), buffer.begin() + count, [](uint8_t byte) { return byte != 0; })) return false;
+    at += static_cast<int64_t>(count);
+  }
+  return true;
+}
+
+// What follows the declared audio is not audio our writer left: an ID3v1 tag
+// ("TAG" and 125 bytes) at the end of the file, or zeros a file system or a
+// padding program put there.
+bool TailIsForeign(int fd, const WaveLayout& layout) {
+  const int64_t end = layout.dataStart + layout.dataSize;
+  std::array<char, 3> tag{};
+  if (layout.fileLength - end >= 128 && ReadAt(fd, tag.data(), tag.size(), layout.fileLength - 128) &&
+      std::memcmp(tag.data(), "TAG", 3) == 0) {
+    return true;
+  }
+  return AllZeros(fd, end, layout.fileLength);
+}
+
 // Consistent, Unprovable or Repaired (meaning: needs the repair).
 Outcome Assess(int fd, const WaveLayout& layout) {
   if (layout.riffSize + 8 == layout.fileLength) return Outcome::Consistent;
   // Our recordings never pass the 32-bit sizes; what does is not ours to cut.
-  if (layout.fileLength > WavHeader::kMaxFileLength) return Outcome::Unprovable;
+  if (layout.fileLength > WavHeader::kMaxFileLength || !HasOurHeader(layout)) return Outcome::Unprovable;
   switch (TailAfterAudio(fd, layout)) {
     case Tail::NotChunks:
-      return Outcome::Repaired;
+      return TailIsForeign(fd, layout) ? Outcome::Unprovable : Outcome::Repaired;
     case Tail::Chunks:
     case Tail::TooLong:
       break;
@@ -189,46 +211,44 @@ bool Mend(int fd, const WaveLayout& layout, std::string& reason) {
   return true;
 }
 
-// Gone, or replaced by a link or a directory: nothing of ours to repair.
-bool NotOurs(int error) { return error == ENOENT || error == ELOOP || error == ENOTDIR || error == EISDIR; }
-
 }  // namespace
 
 bool WavFileRepair::NeedsRepair(const std::string& path) {
-  struct stat info {};
-  FileDescriptor file;
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || !file.Open(path, O_RDONLY)) return false;
-  const auto layout = ReadLayout(file.get());
-  return layout && Assess(file.get(), *layout) == Outcome::Repaired;
+  RepairTarget file;
+  if (file.Open(path) != RepairTarget::OpenResult::Opened) return false;
+  const auto layout = ReadLayout(file.fd());
+  return layout && Assess(file.fd(), *layout) == Outcome::Repaired;
 }
 
 WavFileRepair::Outcome WavFileRepair::Repair(const std::string& path, std::string* reason) {
+  return RepairTarget::Mend<WavFileRepair>(path, reason, Outcome::NotWave);
+}
+
+WavFileRepair::Outcome WavFileRepair::Repair(const RepairTarget& file, std::string* reason) {
   const auto fail = [&](std::string text) {
     if (reason != nullptr) *reason = std::move(text);
     return Outcome::Failed;
   };
-  // Checked before opening, so no device or FIFO is ever opened for writing.
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0) return NotOurs(errno) ? Outcome::NotWave : fail(SystemError("lstat"));
-  if (!S_ISREG(info.st_mode)) return Outcome::NotWave;
-
-  FileDescriptor file;
-  std::string writeError;
-  if (!file.Open(path, O_RDWR)) {
-    writeError = SystemError("open");
-    if (errno != EACCES && errno != EPERM && errno != EROFS) return NotOurs(errno) ? Outcome::NotWave : fail(writeError);
-    // A read-only file is still examined: consistent is fine, stale is reported.
-    if (!file.Open(path, O_RDONLY)) return NotOurs(errno) ? Outcome::NotWave : fail(SystemError("open"));
-  }
   // A running recording (of this or another copy of the program) holds this lock.
-  if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return Outcome::InUse;
-
-  const auto layout = ReadLayout(file.get());
+  if (file.HeldByRecording()) return Outcome::InUse;
+  const auto layout = ReadLayout(file.fd());
   if (!layout) return Outcome::NotWave;
-  const Outcome verdict = Assess(file.get(), *layout);
+  const Outcome verdict = Assess(file.fd(), *layout);
   if (verdict != Outcome::Repaired) return verdict;
-  if (!writeError.empty()) return fail(writeError);
+  // A read-only file is still examined: consistent is fine, stale is reported.
+  if (!file.Writable()) return fail(file.WriteError());
   std::string mendError;
-  if (!Mend(file.get(), *layout, mendError)) return fail(mendError);
+  if (!Mend(file.fd(), *layout, mendError)) return fail(mendError);
   return Outcome::Repaired;
+}
+
+std::vector<uint8_t> WavFileRepair::FixedHeaderBytes(int fd) {
+  const auto layout = ReadLayout(fd);
+  if (!layout || layout->dataStart > kMaxHeaderBytes) return {};
+  std::vector<uint8_t> bytes(static_cast<size_t>(layout->dataStart));
+  if (!ReadAt(fd, bytes.data(), bytes.size(), 0)) return {};
+  // The two sizes grow with the recording; the rest stays as written at its start.
+  std::fill_n(bytes.begin() + 4, 4, uint8_t{0});
+  std::fill_n(bytes.end() - 4, 4, uint8_t{0});
+  return bytes;
 }

@@ -3,10 +3,12 @@
 // every reader sees all the audio it holds.
 //
 // Touches only what is provably such a file: a regular file (never through a
-// symbolic link), not locked by a running recording (FileRecord holds flock),
-// at most WavHeader::kMaxFileLength bytes, whose RIFF size disagrees with its
-// length while what follows the declared audio is not a valid chunk chain (a
-// finished file with tag chunks or a pad byte after the audio is left alone).
+// symbolic link, see RepairTarget), not locked by a running recording
+// (FileRecord holds flock), at most WavHeader::kMaxFileLength bytes, with the
+// header our writer writes ("fmt " then "data", sizes of one file length, none
+// 0xFFFFFFFF), whose RIFF size disagrees with its length while what follows the
+// declared audio is not a valid chunk chain (a finished file with tag chunks or
+// a pad byte after the audio is left alone), nor an ID3v1 tag, nor zeros.
 // The repair points both sizes at the end of the file; it shortens the file
 // only to cut a trailing partial frame (< one block).
 //
@@ -16,6 +18,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+class RepairTarget;
 
 class WavFileRepair {
  public:
@@ -29,10 +34,19 @@ class WavFileRepair {
   };
 
   static constexpr int kMaxChunks = 64;
+  // Bytes after the declared audio read to tell zeros from audio.
+  static constexpr int64_t kMaxZeroScan = 1 << 20;
+  // Longest header FixedHeaderBytes reads; our format records are far shorter.
+  static constexpr int64_t kMaxHeaderBytes = 1 << 20;
 
   // Looks at `path` and repairs it when it is provably a cut-off recording.
   // On Failed, `reason` (when given) receives the system's words.
   static Outcome Repair(const std::string& path, std::string* reason = nullptr);
+  // The same on a file the caller opened (for writing too, where it may be mended) and proved ours.
+  static Outcome Repair(const RepairTarget& file, std::string* reason = nullptr);
   // True when Repair would change the file (read only, takes no lock).
   static bool NeedsRepair(const std::string& path);
+  // The header up to the audio with both size fields zeroed: what stays as the
+  // recording's start wrote it. Empty when `fd` is no RIFF WAVE file.
+  static std::vector<uint8_t> FixedHeaderBytes(int fd);
 };

@@ -389,6 +389,10 @@
         <source>以下文件没有正常结束, 但无法修复 (文件只读?):</source>
         <translation>These files did not end normally but could not be repaired (read-only?):</translation>
     </message>
+    <message>
+        <source>上次录音没有正常结束, 以下文件没有录下任何声音, 已删除:</source>
+        <translation>The last recording did not end normally; these files held no sound at all and were deleted:</translation>
+    </message>
 </context>
 <context>
     <name>SettingChooserDialog</name>

@@ -8,6 +8,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 
 #include "encoding/EncoderFLAC.h"
@@ -123,6 +124,23 @@ TEST_F(FlacFileRepairTest, LeavesAloneWhatItCannotProveIsAnUnfinishedFlacFile) {
   std::filesystem::resize_file(huge, uintmax_t{1} << 30);
   EXPECT_EQ(FlacFileRepair::Repair(huge.string()), FlacFileRepair::Outcome::Unprovable);
   EXPECT_EQ(std::filesystem::file_size(huge), uintmax_t{1} << 30);
+}
+
+// Total unknown, but not as our killed recordings leave it: a stream another
+// program ended on a short frame but could not seek back to STREAMINFO (a
+// pipe), and a file of another encoder (vendor string).
+TEST_F(FlacFileRepairTest, StreamsOtherWritersFinishedAreLeftAlone) {
+  const auto streamed = dir / "streamed.flac";
+  const std::string command = "ffmpeg -v error -f lavfi -i sine=d=1 -ac 2 -f flac pipe:1 > '" + streamed.string() + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  ExpectLeftAlone(streamed, FlacFileRepair::Outcome::Unprovable);
+
+  auto foreign = Unfinished(std::filesystem::file_size(finished) * 2 / 3);
+  constexpr size_t kVendorAt = 42 + 4 + 4;  // after STREAMINFO, the comment block's header and the vendor length
+  ASSERT_EQ(std::string(foreign.begin() + kVendorAt, foreign.begin() + kVendorAt + 4), "Lavf");
+  std::copy_n("xiph", 4, foreign.begin() + kVendorAt);
+  WriteBytes(dir / "foreign.flac", foreign);
+  ExpectLeftAlone(dir / "foreign.flac", FlacFileRepair::Outcome::Unprovable);
 }
 
 }  // namespace

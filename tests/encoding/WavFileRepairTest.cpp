@@ -177,6 +177,37 @@ TEST_F(WavFileRepairTest, FinishedFilesWithChunksOrAPadByteAfterTheAudioAreLeftA
   EXPECT_EQ(Read(killed), Finished(MakeWave(4001, 4001, kMono8)));
 }
 
+// Sizes that disagree with the length, in layouts our writer never leaves: an
+// ID3v1 tag or zeros after a finished file, sizes a writer streaming to a pipe
+// could not fill in, a header of another writer (a format record without its
+// cbSize, a chunk before the audio).
+TEST_F(WavFileRepairTest, LayoutsOurWriterNeverLeavesAreLeftAlone) {
+  auto tagged = MakeWave(4000, 4000);
+  std::string tag = "TAGSong title";
+  tag.resize(128, ' ');
+  tagged.insert(tagged.end(), tag.begin(), tag.end());
+  auto padded = MakeWave(4000, 4000);
+  padded.resize(padded.size() + 4096, 0);
+  auto streamed = MakeWave(4000, 4000);
+  PutU32(streamed, 4, 0xFFFFFFFF);
+  PutU32(streamed, 42, 0xFFFFFFFF);
+  auto shortFormat = MakeWave(1000, 8000);
+  shortFormat.erase(shortFormat.begin() + 36, shortFormat.begin() + 38);
+  PutU32(shortFormat, 16, 16);
+  PutU32(shortFormat, 4, 36 + 1000);
+  auto listed = MakeWave(1000, 8000);
+  const std::string list("LIST\4\0\0\0INFO", 12);
+  listed.insert(listed.begin() + 38, list.begin(), list.end());
+  PutU32(listed, 4, 38 + 12 + 1000);
+
+  for (const auto& [name, bytes] : {std::pair{"tagged.wav", tagged}, {"padded.wav", padded}, {"streamed.wav", streamed},
+                                    {"short-format.wav", shortFormat}, {"listed.wav", listed}}) {
+    const auto path = Write(name, bytes);
+    EXPECT_EQ(WavFileRepair::Repair(path), WavFileRepair::Outcome::Unprovable) << name;
+    EXPECT_EQ(Read(path), bytes) << name;
+  }
+}
+
 TEST_F(WavFileRepairTest, NeverFollowsALinkNorCutsAFileBeyondTheRiffSizes) {
   const auto stale = MakeWave(1000, 8000);
   const auto target = Write("elsewhere.wav", stale);

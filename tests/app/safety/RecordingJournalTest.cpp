@@ -19,7 +19,7 @@ std::vector<uint8_t> Bytes(const std::string& text) { return {text.begin(), text
 
 // A 44100 Hz stereo 16-bit file of `frames` frames whose sizes claim `claimed` bytes.
 std::vector<uint8_t> Wave(uint32_t claimed, uint32_t frames) {
-  std::vector<uint8_t> bytes(46 + frames * 4, 0);
+  std::vector<uint8_t> bytes(46 + frames * 4, 0x5A);  // audio, not zeros a file system may leave
   const uint8_t header[38] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 18, 0, 0, 0,
                               1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0, 0, 0};
   std::copy(std::begin(header), std::end(header), bytes.begin());
@@ -46,24 +46,35 @@ TEST(RecordingJournalNames, NumberedNamesAreExactlyThoseTheProgramWrites) {
   }
 }
 
-TEST_F(RecordingJournalTest, TakesOnlyNumberedRecordingsOfTheOutputFolderAndDropsThemWhenFinished) {
+TEST_F(RecordingJournalTest, TakesRecordingsItCanIdentifyInAnyFolderAndDropsThemWhenFinished) {
   const auto journal = Journal();
+  const auto elsewhere = Dir() / "my takes";
+  fs::create_directories(elsewhere);
+  for (const auto& file : {Output() / "录音3.wav", Output() / "notes.wav", elsewhere / "take 1\n%.wav"}) {
+    WriteBytes(file, Wave(400, 100));
+  }
+  WriteBytes(Output() / "录音6.wav", Wave(0, 100));
+  WriteBytes(Output() / "录音7.wav", Bytes("not a recording of ours"));
+  fs::create_symlink(Output() / "录音6.wav", Output() / "录音8.wav");
   EXPECT_EQ(journal.Begin(InOutput("录音3.wav")), "");
   EXPECT_EQ(journal.Begin(InOutput("录音3.wav")), "") << "twice is one entry";
   EXPECT_EQ(journal.Begin(InOutput("notes.wav")), "");
-  EXPECT_EQ(journal.Begin((Dir() / "录音4.wav").string()), "");
-  EXPECT_EQ(journal.Begin(InOutput("../录音5.wav")), "");
+  EXPECT_EQ(journal.Begin(InOutput("../my takes/take 1\n%.wav")), "");
   EXPECT_EQ(journal.Begin(InOutput("录音6.wav")), "");
-  EXPECT_EQ(journal.Read().names, (QStringList{QStringLiteral("录音3.wav"), QStringLiteral("录音6.wav")}));
-  EXPECT_EQ(journal.PathOf(QStringLiteral("录音3.wav")).toStdString(), InOutput("录音3.wav"));
+  for (const char* unprovable : {"录音5.wav", "录音7.wav", "录音8.wav"}) EXPECT_EQ(journal.Begin(InOutput(unprovable)), "");
+  const QString named = QString::fromStdString((elsewhere / "take 1\n%.wav").string());
+  ASSERT_EQ(journal.Read().names, (QStringList{QStringLiteral("录音3.wav"), QStringLiteral("notes.wav"), named,
+                                               QStringLiteral("录音6.wav")}))
+      << "missing, foreign and linked files have nothing to prove them ours";
+  EXPECT_EQ(journal.Read().list[2].path, named);
+  const auto text = ReadBytes(JournalPath());
+  EXPECT_NE(std::string(text.begin(), text.end()).find("/my%20takes/take%201%0A%25.wav\n"), std::string::npos)
+      << "one line per entry, whatever its name holds";
 
   // Finished cleanly: gone. Its last header missing: kept for the next start.
-  WriteBytes(InOutput("录音3.wav"), Wave(400, 100));
-  WriteBytes(InOutput("录音6.wav"), Wave(0, 100));
-  journal.Finish(InOutput("录音3.wav"));
-  journal.Finish(InOutput("录音6.wav"));
+  for (const char* name : {"录音3.wav", "notes.wav", "录音6.wav"}) journal.Finish(InOutput(name));
+  journal.Finish(named.toStdString());
   EXPECT_EQ(journal.Read().names, QStringList{QStringLiteral("录音6.wav")});
-  EXPECT_EQ(ReadBytes(JournalPath()), Bytes("录音6.wav\n"));
 }
 
 TEST_F(RecordingJournalTest, CorruptOrHugeJournalKeepsItsValidEntriesWithinBounds) {
@@ -80,8 +91,12 @@ TEST_F(RecordingJournalTest, CorruptOrHugeJournalKeepsItsValidEntriesWithinBound
   EXPECT_EQ(read.names, (QStringList{QStringLiteral("录音1.wav"), QStringLiteral("录音-3.wav")}));
 
   // A new recording keeps what was valid.
+  WriteBytes(InOutput("录音4.wav"), Wave(0, 10));
   EXPECT_EQ(journal.Begin(InOutput("录音4.wav")), "");
-  EXPECT_EQ(ReadBytes(JournalPath()), Bytes("录音1.wav\n录音-3.wav\n录音4.wav\n"));
+  EXPECT_EQ(journal.Read().names,
+            (QStringList{QStringLiteral("录音1.wav"), QStringLiteral("录音-3.wav"), QStringLiteral("录音4.wav")}));
+  const auto kept = ReadBytes(JournalPath());
+  EXPECT_EQ(std::vector<uint8_t>(kept.begin(), kept.begin() + 25), Bytes("录音1.wav\n录音-3.wav\n"));
 
   // A size cut through a line never turns it into a shorter valid name.
   const std::string name = "录音1.wav";
