@@ -439,8 +439,7 @@ void Form1::Load() {
   RefreshDevices();
   sourceWatcher_ = std::make_unique<SourceWatcher>();
   sourceWatcher_->SourcesChanged = [this] { RefreshDevices(); };
-  clsEffects_.samplerate(RecordingController::ParseRateText(RateText()));
-  clsEffects_.Channels(Stereo() ? 2 : 1);
+  ShowFormatInEffects();
 
   show();
   tmrVis_->start();
@@ -558,14 +557,25 @@ void Form1::ApplyVolume() {
 void Form1::OnRateChosen() {
   if (!blnLoaded_) return;
   ChooseFormat();
-  const int32_t rate = RecordingController::ParseRateText(RateText());
-  if (rate != 0) clsEffects_.samplerate(rate);  // ChooseFormat has refused any other
+  ShowFormatInEffects();
 }
 
 void Form1::OnStereoClicked() {
   if (!blnLoaded_) return;
   ChooseFormat();
+  ShowFormatInEffects();
+}
+
+void Form1::ShowFormatInEffects() {
+  // The effects dialog's model draws its bands for the chosen format; a rate
+  // no recording can use was refused by ChooseFormat and changes nothing.
+  const std::optional<RecordingFormat> format = ChosenFormat();
+  if (format) clsEffects_.samplerate(format->rate);
   clsEffects_.Channels(Stereo() ? 2 : 1);
+}
+
+std::optional<RecordingFormat> Form1::ChosenFormat() const {
+  return RecordingFormat::FromChoices(RateText(), Stereo());
 }
 
 void Form1::ChooseFormat() {
@@ -574,13 +584,13 @@ void Form1::ChooseFormat() {
     ShowFormat();
     return;
   }
-  const int32_t rate = RecordingController::ParseRateText(RateText());
-  if (rate == 0) {
+  const std::optional<RecordingFormat> format = ChosenFormat();
+  if (!format) {
     // A typed rate the chooser cannot list formats for, nor a recording use.
     ShowWarning(RecordingController::BadRateMessage());
     return;
   }
-  Encoder().SelectFormat(rate, Stereo() ? 2 : 1, *services_.formatChooser, S(tr(kFormatTitle)));
+  Encoder().SelectFormat(format->rate, format->channels, *services_.formatChooser, S(tr(kFormatTitle)));
   ShowFormat();
 }
 

@@ -18,10 +18,12 @@
 #include <QMainWindow>
 #include <array>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
 #include "app/RecorderView.h"
+#include "app/RecordingFormat.h"
 #include "app/RecordingMonitor.h"
 #include "display/clsDraw.h"
 #include "display/clsSmooth.h"
@@ -137,6 +139,9 @@ class Form1 : public QMainWindow, public RecorderView {
   void ApplyVolume();
   void OnRateChosen();
   void OnStereoClicked();
+  // The rate and stereo boxes as one format; nothing for a rate no recording can use.
+  std::optional<RecordingFormat> ChosenFormat() const;
+  void ShowFormatInEffects();
   void OnEffectClicked(int Index);
   void ChooseFormat();
   void ShowFormat();

@@ -18,11 +18,6 @@
 
 namespace {
 
-// Highest rate the effects chain accepts; the lowest the encoder's converter
-// takes (below it only a plain PCM copy would work). The server takes them all.
-constexpr int32_t kMinRate = 1000;
-constexpr int32_t kMaxRate = 96000;
-
 // Numbered files found filled at the start (by another program) before giving up.
 constexpr int kNumberedFileTries = 16;
 
@@ -110,12 +105,6 @@ void RecordingController::Shutdown() {
   if (clsRecorder_.IsRecording()) Toggle();
 }
 
-int32_t RecordingController::ParseRateText(const std::string& text) {
-  bool ok = false;
-  const int value = QString::fromStdString(text).trimmed().toInt(&ok);
-  if (!ok || value < kMinRate || value > kMaxRate) return 0;
-  return value;
-}
 
 void RecordingController::Start() {
   if (view_.OutputFile().empty()) {
@@ -126,12 +115,13 @@ void RecordingController::Start() {
     messages_.ShowWarning(CheckCaption(), ToUtf8(tr("没有选择硬件设备!")));
     return;
   }
-  const int32_t rate = ParseRateText(view_.RateText());
-  if (rate == 0) {
+  const std::optional<RecordingFormat> format = RecordingFormat::FromChoices(view_.RateText(), view_.Stereo());
+  if (!format) {
     messages_.ShowWarning(CheckCaption(), BadRateMessage());
     return;
   }
-  const int16_t channels = view_.Stereo() ? 2 : 1;
+  const int32_t rate = format->rate;
+  const int16_t channels = format->channels;
 
   // Room for ten seconds of the chosen format; unknown formats count as the input.
   const int64_t outputBytesPerSecond =
@@ -141,9 +131,8 @@ void RecordingController::Start() {
     return;
   }
 
-  lngBytesPerSec_ = rate * (2 * channels);
-  rate_ = rate;
-  channels_ = channels;
+  lngBytesPerSec_ = format->BytesPerSecond();
+  format_ = *format;
   if (!OpenOutput(rate, channels)) {
     lngBytesPerSec_ = 0;
     return;
@@ -392,7 +381,7 @@ EncoderResult RecordingController::OpenNextPart() {
   counter_.Advance();
   PrepareNextFile();
   SaveCounter();
-  return OpenNumberedFile(rate_, channels_);
+  return OpenNumberedFile(format_.rate, format_.channels);
 }
 
 EncoderResult RecordingController::OpenNumberedSibling() {
@@ -405,7 +394,7 @@ EncoderResult RecordingController::OpenNumberedSibling() {
   for (int tries = 0; tries < kNumberedFileTries && result == ENC_TARGET_HOLDS_DATA; ++tries) {
     const auto number = static_cast<qsizetype>(parts_.size()) + 1 + tries;
     const std::string path = ToUtf8(base + " (" + QString::number(number) + ")" + suffix);
-    result = clsEncoder_.EncoderInit(rate_, channels_, path);
+    result = clsEncoder_.EncoderInit(format_.rate, format_.channels, path);
     if (result == ENC_OK) view_.OutputFile(path);
   }
   return result;

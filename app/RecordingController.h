@@ -27,6 +27,7 @@
 #include "app/DiskSpaceGuard.h"
 #include "capture/CaptureSink.h"
 #include "app/FileCounter.h"
+#include "app/RecordingFormat.h"
 #include "encoding/Encoder.h"
 
 class CaptureEngine;
@@ -124,9 +125,6 @@ class RecordingController : public CaptureSink {
   // Milliseconds as minutes ":" two-digit seconds, seconds rounded half to even.
   static std::string FormatLength(int32_t ms);
 
-  // A rate text as Hz: 1000 .. 96000 (what the encoder and the effects chain
-  // take); 0 otherwise.
-  static int32_t ParseRateText(const std::string& text);
 
   // Message box titles and texts, in the interface's language.
   static std::string CheckCaption();  // "提示"
@@ -182,7 +180,6 @@ class RecordingController : public CaptureSink {
   bool paused_ = false;      // kept through Stop, so the rest it delivers is not written
   std::vector<int16_t> pausedSamples_;  // the newest block captured while paused
   std::string stopFailure_;  // an encoder failure ending the recording, told after the stop
-  int32_t rate_ = 0;         // of the running recording
-  int16_t channels_ = 0;
+  RecordingFormat format_;   // of the running recording
   std::vector<std::string> parts_;  // the running recording's files, first to current
 };

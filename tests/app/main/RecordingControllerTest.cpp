@@ -646,10 +646,10 @@ TEST(RecordingControllerFormat, SizeBoundaries) {
 }
 
 TEST(RecordingControllerFormat, RateRangeIsWhatTheEncoderAndTheChainTake) {
-  EXPECT_EQ(RecordingController::ParseRateText("999"), 0);
-  EXPECT_EQ(RecordingController::ParseRateText(" 1000 "), 1000);
-  EXPECT_EQ(RecordingController::ParseRateText("96000"), 96000);
-  EXPECT_EQ(RecordingController::ParseRateText("96001"), 0);
+  EXPECT_EQ(RecordingFormat::ParseRate("999"), 0);
+  EXPECT_EQ(RecordingFormat::ParseRate(" 1000 "), 1000);
+  EXPECT_EQ(RecordingFormat::ParseRate("96000"), 96000);
+  EXPECT_EQ(RecordingFormat::ParseRate("96001"), 0);
 }
 
 TEST(RecordingControllerFormat, LengthBoundaries) {
