@@ -5,7 +5,25 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "app/FolderMaker.h"
 #include "app/ProgramFolder.h"
+
+namespace {
+
+// nu.ini holding `counter`; empty when written, else why not.
+QString WriteSettingsFile(int16_t counter) {
+  // An installed program's first run has no state folder yet.
+  if (QString folder = FolderMaker::EnsureFolderOf(ProgramFolder::SettingsFile()); !folder.isEmpty()) return folder;
+  // Written to a temporary file and renamed, so a failed write never leaves a
+  // truncated counter behind.
+  QSaveFile file(ProgramFolder::SettingsFile());
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return file.errorString();
+  file.write(QByteArray::number(counter) + "\r\n");
+  if (!file.commit()) return file.errorString();
+  return {};
+}
+
+}  // namespace
 
 bool FileCounter::Load() {
   intFileNo_ = 0;
@@ -20,14 +38,10 @@ bool FileCounter::Load() {
   return true;
 }
 
-bool FileCounter::Save() const {
-  // Written to a temporary file and renamed, so a failed write never leaves a
-  // truncated counter behind.
-  ProgramFolder::EnsureStateFolder();  // an installed program's first run
-  QSaveFile file(ProgramFolder::SettingsFile());
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-  file.write(QByteArray::number(intFileNo_) + "\r\n");
-  return file.commit();
+bool FileCounter::Save(QString* error) const {
+  const QString why = WriteSettingsFile(intFileNo_);
+  if (error != nullptr) *error = why;
+  return why.isEmpty();
 }
 
 void FileCounter::Advance() {

@@ -18,8 +18,9 @@ class FileCounter {
   // that is not a whole number from -32768 to 32767, gives 0 and returns false
   // (the file is rewritten at the next Save).
   bool Load();
-  // Replaces nu.ini by the counter and CR LF; false when it cannot be written.
-  bool Save() const;
+  // Replaces nu.ini by the counter and CR LF; false when it cannot be written,
+  // and `error` (when given) says why in the system's words.
+  bool Save(QString* error = nullptr) const;
 
   // 32767 + 1 gives -32768.
   void Advance();

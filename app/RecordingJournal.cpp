@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "app/FolderMaker.h"
 #include "app/ProgramFolder.h"
 #include "encoding/WavFileRepair.h"
 
@@ -69,6 +70,7 @@ RecordingJournal::Entries RecordingJournal::Read() const {
 
 std::string RecordingJournal::Replace(const QStringList& names) const {
   if (NotAFile(QFileInfo(journalFile_))) return WriteError(kNotAFile);
+  if (const QString folder = FolderMaker::EnsureFolderOf(journalFile_); !folder.isEmpty()) return WriteError(folder);
   QSaveFile file(journalFile_);
   if (!file.open(QIODevice::WriteOnly)) return WriteError(file.errorString());
   QByteArray text;

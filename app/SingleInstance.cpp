@@ -10,6 +10,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include "app/FolderMaker.h"
+
 namespace {
 
 const QByteArray kShowRequest = "show\n";
@@ -20,7 +22,7 @@ constexpr qint64 kMaxRequestBytes = 16;
 }  // namespace
 
 SingleInstance::SingleInstance(const QString& programFolder, const QString& lockFile, QObject* parent)
-    : QObject(parent), serverName_(ServerName(programFolder)), lock_(lockFile) {
+    : QObject(parent), serverName_(ServerName(programFolder)), lockFile_(lockFile), lock_(lockFile) {
   // Never stale by age: a copy that runs for days keeps its lock. A crashed
   // copy's lock is still recognised by its dead process.
   lock_.setStaleLockTime(0);
@@ -40,7 +42,9 @@ QString SingleInstance::ServerName(const QString& programFolder) {
 }
 
 SingleInstance::ClaimResult SingleInstance::Claim() {
-  error_.clear();
+  // An installed program's first run has no state folder yet.
+  error_ = FolderMaker::EnsureFolderOf(lockFile_);
+  if (!error_.isEmpty()) return ClaimResult::NoLock;
   if (!lock_.tryLock(0)) {
     if (lock_.error() == QLockFile::LockFailedError) return ClaimResult::AlreadyRunning;
     error_ = lock_.error() == QLockFile::PermissionError ? QStringLiteral("Permission denied")

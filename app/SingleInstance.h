@@ -32,8 +32,9 @@ class SingleInstance : public QObject {
   SingleInstance(const QString& programFolder, const QString& lockFile, QObject* parent = nullptr);
   ~SingleInstance() override;  // lets go of the lock and the socket
 
-  // Takes the lock and starts listening for later starts. Running also when the
-  // socket cannot listen (the copy is still the only one; ErrorText says why).
+  // Makes the lock's folder when missing, takes the lock and starts listening
+  // for later starts. Running also when the socket cannot listen (the copy is
+  // still the only one; ErrorText says why).
   ClaimResult Claim();
   // After AlreadyRunning: asks the running copy to show its window and waits up
   // to `limit` for its answer (a copy that is still starting gets that long to
@@ -57,6 +58,7 @@ class SingleInstance : public QObject {
   bool TryAskOnce(std::chrono::milliseconds limit);
 
   QString serverName_;
+  QString lockFile_;
   QLockFile lock_;
   QLocalServer server_;
   QString error_;

@@ -24,8 +24,7 @@ int main(int argc, char** argv) {
   }
 
   // One copy per program folder: a second one would number and fill the same files.
-  // The lock lives in the state folder, which an installed program's first run creates.
-  ProgramFolder::EnsureStateFolder();
+  // The lock lives in the state folder, which Claim makes on an installed program's first run.
   SingleInstance instance(ProgramFolder::Path(), ProgramFolder::LockFile());
   switch (instance.Claim()) {
     case SingleInstance::ClaimResult::AlreadyRunning:

@@ -6,8 +6,12 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <cstring>
+
 #include "app/FileCounter.h"
 #include "app/ProgramFolder.h"
+#include "app/RecordingJournal.h"
+#include "app/SingleInstance.h"
 
 namespace {
 
@@ -87,6 +91,26 @@ TEST_F(InstalledLayoutTest, FirstRunCreatesTheFoldersItWritesTo) {
   ASSERT_TRUE(again.Load());
   EXPECT_EQ(again.intFileNo(), 7);
   EXPECT_TRUE(QFile::exists(Home() + "/.config/org.tamblin.Tamblin/nu.ini"));
+}
+
+// A plain file stands where a parent of the state folder belongs: the counter,
+// the journal and the lock each say which folder could not be made and why.
+TEST(ProgramFolderTest, WritesIntoAStateFolderThatCannotBeMadeSayWhichFolderAndWhy) {
+  QTemporaryDir root;
+  ASSERT_TRUE(QFile(root.path() + "/config").open(QIODevice::WriteOnly));
+  ProgramFolder::Override(root.path() + "/config/state");
+  const std::string why = "无法创建文件夹 " + root.path().toStdString() + "/config: " + std::strerror(EEXIST);
+
+  QString counterError;
+  EXPECT_FALSE(FileCounter().Save(&counterError));
+  EXPECT_EQ(counterError.toStdString(), why);
+  const std::string journalError =
+      RecordingJournal().Begin((ProgramFolder::OutputFolder() + "/录音0.wav").toStdString());
+  EXPECT_NE(journalError.find(why), std::string::npos) << journalError;
+  SingleInstance instance(ProgramFolder::Path(), ProgramFolder::LockFile());
+  EXPECT_EQ(instance.Claim(), SingleInstance::ClaimResult::NoLock);
+  EXPECT_EQ(instance.ErrorText().toStdString(), why);
+  ProgramFolder::Override(QString());
 }
 
 }  // namespace
