@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include "app/FileCounter.h"
 #include "app/FolderMaker.h"
 #include "app/ProgramFolder.h"
 #include "encoding/WavFileRepair.h"
@@ -13,9 +14,6 @@
 namespace {
 
 const QString kPrefix = QStringLiteral("录音");
-// The extensions of the file types the program records (EncoderSelection's types).
-const QStringList kExtensions = {QStringLiteral("wav"), QStringLiteral("flac"), QStringLiteral("opus"),
-                                 QStringLiteral("mp3")};
 const QString kNotAFile = QStringLiteral("not a regular file");
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
@@ -32,7 +30,9 @@ RecordingJournal::RecordingJournal(const QString& journalFile, const QString& ou
 
 bool RecordingJournal::IsNumberedRecording(const QString& fileName) {
   const qsizetype dot = fileName.lastIndexOf('.');
-  if (!fileName.startsWith(kPrefix) || dot < 0 || !kExtensions.contains(fileName.mid(dot + 1))) return false;
+  if (!fileName.startsWith(kPrefix) || dot < 0 || !FileCounter::RecordedExtensions().contains(fileName.mid(dot + 1))) {
+    return false;
+  }
   const QString number = fileName.mid(kPrefix.size(), dot - kPrefix.size());
   bool ok = false;
   const int value = number.toInt(&ok);
