@@ -9,8 +9,10 @@
 #include "app/CommandLine.h"
 #include "app/Form1.h"
 #include "app/InterfaceLanguage.h"
+#include "app/OrderlyExit.h"
 #include "app/ProgramFolder.h"
 #include "app/SingleInstance.h"
+#include "app/TerminationSignals.h"
 
 int main(int argc, char** argv) {
   const InterfaceLanguage::Language language = CommandLine::Process(argc, argv);
@@ -46,5 +48,11 @@ int main(int argc, char** argv) {
   Form1 window;
   window.Load();
   instance.ShowRequested = [&window] { window.BringToFront(); };
+  // Logout, shutdown, kill or Ctrl+C: a recording is finished as by the stop button, then the program ends.
+  OrderlyExit orderlyExit(window);
+  const TerminationSignals termination([&orderlyExit] { orderlyExit.Request(); });
+  if (!termination.ErrorText().isEmpty()) {
+    std::fprintf(stderr, "tamblin: termination signals not handled (%s)\n", qPrintable(termination.ErrorText()));
+  }
   return app.exec();
 }
