@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 class FileCounter {
@@ -18,8 +19,9 @@ class FileCounter {
   // that is not a whole number from -32768 to 32767, gives 0 and returns false
   // (the file is rewritten at the next Save).
   bool Load();
-  // Replaces nu.ini by the counter and CR LF; false when it cannot be written.
-  bool Save() const;
+  // Replaces nu.ini by the counter and CR LF; false when it cannot be written,
+  // and `error` (when given) says why in the system's words.
+  bool Save(QString* error = nullptr) const;
 
   // 32767 + 1 gives -32768.
   void Advance();
@@ -36,13 +38,21 @@ class FileCounter {
   // Creates the output folder when it is missing; false when that is impossible.
   static bool EnsureOutputFolder();
 
-  // Makes NextFileName usable for a new recording: while it names a file that
-  // already holds data or a symbolic link, the counter moves on (a recording is
-  // never overwritten); then the file is created empty if it does not exist. False when no free
-  // number exists or the file cannot be created.
+  // Makes NextFileName usable for a new recording: while the number is taken,
+  // the counter moves on (a recording is never overwritten); then the file is
+  // created empty if it does not exist. A number is taken when its file of any
+  // recorded type holds data, is a symbolic link or is no file: one number
+  // never names two recordings. False when no free number exists or the file
+  // cannot be created.
   bool PrepareNextFile();
 
+  // The extensions of the file types the program records (EncoderSelection's types).
+  static const QStringList& RecordedExtensions();
+
  private:
+  QString NumberedFile(const QString& extension) const;  // "录音<n>.<extension>" in the output folder
+  bool NumberTaken() const;
+
   int16_t intFileNo_ = 0;
   QString extension_ = QStringLiteral("wav");
   QString prepared_;  // the file the last PrepareNextFile created; empty: none

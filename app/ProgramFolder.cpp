@@ -57,7 +57,6 @@ QString ProgramFolder::DataFolder() {
 
 QString ProgramFolder::SettingsFile() { return StateFolder() + "/nu.ini"; }
 QString ProgramFolder::HelpPage() { return DataFolder() + "/" + InterfaceLanguage::HelpPageName(); }
-bool ProgramFolder::EnsureStateFolder() { return QDir().mkpath(StateFolder()); }
 
 QString ProgramFolder::JournalFile() { return StateFolder() + "/recording.journal"; }
 QString ProgramFolder::LockFile() { return StateFolder() + "/tamblin.lock"; }

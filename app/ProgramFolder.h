@@ -27,8 +27,6 @@ class ProgramFolder {
   static QString DataFolder();    // installed: <prefix>/share/<app id>; else Path()
   static QString SettingsFile();  // StateFolder() + "/nu.ini"
   static QString HelpPage();      // DataFolder() + the interface language's page
-  // Creates StateFolder() when missing (an installed program's first run); false when impossible.
-  static bool EnsureStateFolder();
   static QString JournalFile();   // StateFolder() + "/recording.journal": recordings in progress
   static QString LockFile();      // StateFolder() + "/tamblin.lock": held by the running copy
 

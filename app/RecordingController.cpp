@@ -266,8 +266,9 @@ void RecordingController::PrepareNextFile() {
 }
 
 void RecordingController::SaveCounter() {
-  if (!counter_.Save()) {
-    messages_.ShowWarning(kAppCaption, ToUtf8(tr("无法写入设置文件 %1 !").arg(ProgramFolder::SettingsFile())));
+  if (QString why; !counter_.Save(&why)) {
+    messages_.ShowWarning(kAppCaption,
+                          WithCause(ToUtf8(tr("无法写入设置文件 %1 !").arg(ProgramFolder::SettingsFile())), ToUtf8(why)));
   }
 }
 

@@ -7,6 +7,8 @@
 #include <QSaveFile>
 #include <algorithm>
 
+#include "app/FileCounter.h"
+#include "app/FolderMaker.h"
 #include "app/ProgramFolder.h"
 #include "encoding/RepairTarget.h"
 #include "encoding/WavFileRepair.h"
@@ -14,9 +16,6 @@
 namespace {
 
 const QString kPrefix = QStringLiteral("录音");
-// The extensions of the file types the program records (EncoderSelection's types).
-const QStringList kExtensions = {QStringLiteral("wav"), QStringLiteral("flac"), QStringLiteral("opus"),
-                                 QStringLiteral("mp3")};
 const QString kNotAFile = QStringLiteral("not a regular file");
 // Fields of RecordingIdentity::ToText before the path in a line.
 constexpr int kIdentityFields = 4;
@@ -81,7 +80,9 @@ RecordingJournal::RecordingJournal(const QString& journalFile, const QString& ou
 
 bool RecordingJournal::IsNumberedRecording(const QString& fileName) {
   const qsizetype dot = fileName.lastIndexOf('.');
-  if (!fileName.startsWith(kPrefix) || dot < 0 || !kExtensions.contains(fileName.mid(dot + 1))) return false;
+  if (!fileName.startsWith(kPrefix) || dot < 0 || !FileCounter::RecordedExtensions().contains(fileName.mid(dot + 1))) {
+    return false;
+  }
   const QString number = fileName.mid(kPrefix.size(), dot - kPrefix.size());
   bool ok = false;
   const int value = number.toInt(&ok);
@@ -136,6 +137,7 @@ RecordingJournal::Entries RecordingJournal::Read() const {
 
 std::string RecordingJournal::Replace(const QList<Entry>& entries) const {
   if (NotAFile(QFileInfo(journalFile_))) return WriteError(kNotAFile);
+  if (const QString folder = FolderMaker::EnsureFolderOf(journalFile_); !folder.isEmpty()) return WriteError(folder);
   QSaveFile file(journalFile_);
   if (!file.open(QIODevice::WriteOnly)) return WriteError(file.errorString());
   file.write(TextOf(entries));

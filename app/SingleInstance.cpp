@@ -10,6 +10,8 @@
 #include "app/LocalRequestClient.h"
 #include "app/UserRuntimeFolder.h"
 
+#include "app/FolderMaker.h"
+
 namespace {
 
 const QByteArray kShowRequest = "show\n";
@@ -23,7 +25,7 @@ QString SocketPathFor(const QString& programFolder, QString* error) {
 }  // namespace
 
 SingleInstance::SingleInstance(const QString& programFolder, const QString& lockFile, QObject* parent)
-    : QObject(parent), socketPath_(SocketPathFor(programFolder, &folderError_)), lock_(lockFile) {
+    : QObject(parent), socketPath_(SocketPathFor(programFolder, &folderError_)), lockFile_(lockFile), lock_(lockFile) {
   // Never stale by age: a copy that runs for days keeps its lock. A crashed
   // copy's lock is still recognised by its dead process.
   lock_.setStaleLockTime(0);
@@ -41,7 +43,9 @@ QString SingleInstance::ServerName(const QString& programFolder) {
 }
 
 SingleInstance::ClaimResult SingleInstance::Claim() {
-  error_.clear();
+  // An installed program's first run has no state folder yet.
+  error_ = FolderMaker::EnsureFolderOf(lockFile_);
+  if (!error_.isEmpty()) return ClaimResult::NoLock;
   if (!lock_.tryLock(0)) {
     if (lock_.error() == QLockFile::LockFailedError) return ClaimResult::AlreadyRunning;
     error_ = lock_.error() == QLockFile::PermissionError ? QStringLiteral("Permission denied")

@@ -41,9 +41,9 @@ class SingleInstance : public QObject {
   SingleInstance(const QString& programFolder, const QString& lockFile, QObject* parent = nullptr);
   ~SingleInstance() override;  // lets go of the lock and the socket
 
-  // Takes the lock and starts listening for later starts. Running also when the
-  // socket cannot listen or no private folder can hold it (the copy is still
-  // the only one; ErrorText says why).
+  // Makes the lock's folder when missing, takes the lock and starts listening
+  // for later starts. Running also when the socket cannot listen or no private
+  // folder can hold it (the copy is still the only one; ErrorText says why).
   ClaimResult Claim();
   // After AlreadyRunning: asks the running copy to show its window and waits up
   // to `limit` for its answer (a copy that is still starting gets that long to
@@ -70,6 +70,7 @@ class SingleInstance : public QObject {
 
   QString folderError_;  // why there is no SocketPath
   QString socketPath_;
+  QString lockFile_;
   QLockFile lock_;
   LocalRequestServer server_;  // after lock_: the socket closes before the lock goes
   QString error_;

@@ -9,8 +9,10 @@
 #include "app/CommandLine.h"
 #include "app/Form1.h"
 #include "app/InterfaceLanguage.h"
+#include "app/OrderlyExit.h"
 #include "app/ProgramFolder.h"
 #include "app/SingleInstance.h"
+#include "app/TerminationSignals.h"
 
 int main(int argc, char** argv) {
   const InterfaceLanguage::Language language = CommandLine::Process(argc, argv);
@@ -24,8 +26,7 @@ int main(int argc, char** argv) {
   }
 
   // One copy per program folder: a second one would number and fill the same files.
-  // The lock lives in the state folder, which an installed program's first run creates.
-  ProgramFolder::EnsureStateFolder();
+  // The lock lives in the state folder, which Claim makes on an installed program's first run.
   SingleInstance instance(ProgramFolder::Path(), ProgramFolder::LockFile());
   switch (instance.Claim()) {
     case SingleInstance::ClaimResult::AlreadyRunning:
@@ -50,5 +51,11 @@ int main(int argc, char** argv) {
   Form1 window;
   window.Load();
   instance.ShowRequested = [&window] { window.BringToFront(); };
+  // Logout, shutdown, kill or Ctrl+C: a recording is finished as by the stop button, then the program ends.
+  OrderlyExit orderlyExit(window);
+  const TerminationSignals termination([&orderlyExit] { orderlyExit.Request(); });
+  if (!termination.ErrorText().isEmpty()) {
+    std::fprintf(stderr, "tamblin: termination signals not handled (%s)\n", qPrintable(termination.ErrorText()));
+  }
   return app.exec();
 }

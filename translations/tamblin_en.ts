@@ -77,6 +77,13 @@
     </message>
 </context>
 <context>
+    <name>FolderMaker</name>
+    <message>
+        <source>无法创建文件夹 %1: %2</source>
+        <translation>Cannot create the folder %1: %2</translation>
+    </message>
+</context>
+<context>
     <name>Form1</name>
     <message>
         <source>选择声音输出格式</source>

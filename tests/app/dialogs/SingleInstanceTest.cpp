@@ -1,9 +1,9 @@
 // SingleInstance: one copy per program folder. In one process two objects play
 // the running and the later copy; the real executable, copied into a folder of
 // its own, is started twice (the second start ends, the first stays) and then
-// killed, leaving its lock for the next start to take over. The channel between
-// them lies in a private folder, serves only the same user and holds a few
-// descriptors whatever connects.
+// killed, leaving its lock for the next start to take over; that one, ended by
+// SIGTERM, lets go of it. The channel between them lies in a private folder,
+// serves only the same user and holds a few descriptors whatever connects.
 #include "app/SingleInstance.h"
 
 #include <gmock/gmock.h>
@@ -20,6 +20,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -225,6 +226,13 @@ TEST_F(SingleInstanceTest, SecondStartOfTheProgramEndsAndTheFirstKeepsRunning) {
   ASSERT_TRUE(third.Process().waitForStarted(10000));
   ASSERT_TRUE(probe.AskRunningCopyToShow(std::chrono::seconds(20))) << probe.ErrorText().toStdString();
   EXPECT_EQ(third.Process().state(), QProcess::Running);
+
+  // Ended by the system (logout, a plain kill): status 0 and the lock let go, as by the close box.
+  ::kill(static_cast<pid_t>(third.Process().processId()), SIGTERM);
+  ASSERT_TRUE(third.Process().waitForFinished(20000));
+  EXPECT_EQ(third.Process().exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(third.Process().exitCode(), 0);
+  EXPECT_FALSE(QFile::exists(Lock(folder_)));
 }
 
 }  // namespace

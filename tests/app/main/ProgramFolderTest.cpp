@@ -4,10 +4,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <cstring>
 
 #include "app/FileCounter.h"
 #include "app/ProgramFolder.h"
+#include "app/RecordingJournal.h"
+#include "app/SingleInstance.h"
 
 namespace {
 
@@ -87,6 +92,51 @@ TEST_F(InstalledLayoutTest, FirstRunCreatesTheFoldersItWritesTo) {
   ASSERT_TRUE(again.Load());
   EXPECT_EQ(again.intFileNo(), 7);
   EXPECT_TRUE(QFile::exists(Home() + "/.config/org.tamblin.Tamblin/nu.ini"));
+}
+
+// A crashed FLAC recording keeps its number from the next WAV file; so do a
+// recording, a link or a folder of any other type. An empty file of another
+// type is a prepared one, not a recording.
+TEST(ProgramFolderTest, NextNumberedFileSkipsANumberAnyRecordedTypeHolds) {
+  QTemporaryDir root;
+  ProgramFolder::Override(root.path());
+  ASSERT_TRUE(FileCounter::EnsureOutputFolder());
+  const QString numbered = ProgramFolder::OutputFolder() + "/录音";
+  const auto create = [&](const char* name, const QByteArray& bytes) {
+    QFile file(numbered + name);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+  };
+  ASSERT_TRUE(create("3.flac", "fLaC") && create("4.opus", "OggS") && create("7.mp3", ""));
+  ASSERT_TRUE(QFile::link(root.path() + "/nowhere", numbered + "5.mp3"));
+  ASSERT_TRUE(QDir().mkpath(numbered + "6.flac"));
+
+  FileCounter counter;
+  counter.intFileNo(3);
+  ASSERT_TRUE(counter.PrepareNextFile());
+  EXPECT_EQ(counter.intFileNo(), 7);
+  EXPECT_TRUE(QFileInfo(numbered + "7.wav").isFile());
+  for (int used = 3; used < 7; ++used) EXPECT_FALSE(QFileInfo::exists(numbered + QString::number(used) + ".wav"));
+  ProgramFolder::Override(QString());
+}
+
+// A plain file stands where a parent of the state folder belongs: the counter,
+// the journal and the lock each say which folder could not be made and why.
+TEST(ProgramFolderTest, WritesIntoAStateFolderThatCannotBeMadeSayWhichFolderAndWhy) {
+  QTemporaryDir root;
+  ASSERT_TRUE(QFile(root.path() + "/config").open(QIODevice::WriteOnly));
+  ProgramFolder::Override(root.path() + "/config/state");
+  const std::string why = "无法创建文件夹 " + root.path().toStdString() + "/config: " + std::strerror(EEXIST);
+
+  QString counterError;
+  EXPECT_FALSE(FileCounter().Save(&counterError));
+  EXPECT_EQ(counterError.toStdString(), why);
+  const std::string journalError =
+      RecordingJournal().Begin((ProgramFolder::OutputFolder() + "/录音0.wav").toStdString());
+  EXPECT_NE(journalError.find(why), std::string::npos) << journalError;
+  SingleInstance instance(ProgramFolder::Path(), ProgramFolder::LockFile());
+  EXPECT_EQ(instance.Claim(), SingleInstance::ClaimResult::NoLock);
+  EXPECT_EQ(instance.ErrorText().toStdString(), why);
+  ProgramFolder::Override(QString());
 }
 
 }  // namespace

@@ -163,21 +163,23 @@ TEST_F(RecordingControllerFakePartsTest, TypeChangeMovesOnlyThePreparedEmptyFile
   EXPECT_EQ(QFileInfo(Numbered(0, "flac")).size(), 0);
   EXPECT_EQ(view.outputFile, Utf8(Numbered(0, "flac")));
 
-  // Written to since (another program): kept; the user's own file stays in the box.
+  // Written to since (another program): kept, and its number is used for every
+  // type; the user's own file stays in the box.
   WriteAll(Numbered(0, "flac"), "data");
   view.outputFile = Utf8(folder.Path() + "/mine.flac");
   encoder.extension = "mp3";
   controller.FileTypeChanged();
   EXPECT_EQ(ReadAll(Numbered(0, "flac")), QByteArray("data"));
-  EXPECT_TRUE(QFileInfo::exists(Numbered(0, "mp3")));
+  EXPECT_FALSE(QFileInfo::exists(Numbered(0, "mp3")));
+  EXPECT_TRUE(QFileInfo::exists(Numbered(1, "mp3")));
   EXPECT_EQ(view.outputFile, Utf8(folder.Path() + "/mine.flac"));
 
   // The numbered file, now of the new type, is what the next start records into.
-  view.outputFile = Utf8(Numbered(0, "mp3"));
+  view.outputFile = Utf8(Numbered(1, "mp3"));
   controller.Toggle();
-  EXPECT_EQ(encoder.initOutput, Utf8(Numbered(0, "mp3")));
+  EXPECT_EQ(encoder.initOutput, Utf8(Numbered(1, "mp3")));
   controller.Toggle();
-  EXPECT_EQ(view.outputFile, Utf8(Numbered(1, "mp3")));
+  EXPECT_EQ(view.outputFile, Utf8(Numbered(2, "mp3")));
 }
 
 TEST_F(RecordingControllerFakePartsTest, TypeChangeLeavesAnEmptyFileItFoundAtStartUp) {

@@ -1,6 +1,7 @@
 #include "tests/app/safety/DriverProcess.h"
 
 #include <sys/resource.h>
+#include <csignal>
 
 #include <QDeadlineTimer>
 #include <iostream>
@@ -76,6 +77,12 @@ std::vector<std::string> DriverProcess::Messages() {
 bool DriverProcess::Quit(std::chrono::milliseconds limit) {
   if (process_.state() == QProcess::NotRunning) return false;
   Send("quit");
+  return EndedCleanly(limit);
+}
+
+void DriverProcess::Signal(int number) { ::kill(static_cast<pid_t>(process_.processId()), number); }
+
+bool DriverProcess::EndedCleanly(std::chrono::milliseconds limit) {
   const bool ended = process_.waitForFinished(static_cast<int>(limit.count()));
   ReadAvailable();
   return ended && process_.exitStatus() == QProcess::NormalExit && process_.exitCode() == 0;

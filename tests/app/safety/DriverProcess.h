@@ -32,6 +32,9 @@ class DriverProcess {
   // ended by itself with status 0.
   bool Quit(std::chrono::milliseconds limit = std::chrono::seconds(20));
   void Kill();  // SIGKILL, as a crash or the task manager would
+  void Signal(int number);  // as a logout, a plain kill or Ctrl+C would
+  // Waits for the child to end; true when it ended by itself with status 0.
+  bool EndedCleanly(std::chrono::milliseconds limit = std::chrono::seconds(20));
 
   static std::string ExecutablePath();
 

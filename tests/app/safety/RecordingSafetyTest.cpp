@@ -9,6 +9,7 @@
 
 #include <QTemporaryDir>
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@
 #include <memory>
 #include <thread>
 
+#include "app/RecordingJournal.h"
 #include "encoding/WavFileRepair.h"
 #include "tests/app/safety/DriverProcess.h"
 #include "tests/app/safety/SafetyFiles.h"
@@ -409,3 +411,42 @@ TEST_F(RecordingSafetyTest, VanishedSelectedDeviceIsReportedAtStart) {
 }
 
 }  // namespace
+
+// Logout, shutdown, a plain kill or Ctrl+C during a recording: it is stopped as
+// by the button, so before any restart could mend it the file holds all that
+// was fed and says so in its header, its journal entry is gone, and the program
+// ends with status 0. A repeat while it ends (SIGHUP, then SIGTERM) changes nothing.
+TEST_F(RecordingSafetyTest, TerminationSignalsFinishTheRecordingThenEndTheProgram) {
+  ASSERT_TRUE(EnsurePulseServer());
+  struct Case {
+    std::vector<int> numbers;
+    std::string type;
+    bool lossless;
+  };
+  const auto fed = KnownSamples(44100 * 2 * 5 / 2);  // 2.5 s
+  for (const Case& signal : {Case{{SIGTERM}, "WAV", true}, Case{{SIGINT}, "FLAC", true},
+                             Case{{SIGHUP, SIGTERM}, "Ogg Opus", false}}) {
+    SCOPED_TRACE(signal.type);
+    PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("safety_term"), 44100, 2, "Pipe-Term");
+    ASSERT_TRUE(feeder.Loaded());
+    DriverProcess driver(Folder().string());
+    driver.Send("type " + signal.type);
+    const fs::path file = StartRecording(driver, feeder.Description());
+    ASSERT_FALSE(file.empty());
+    feeder.Feed(fed, 4.0);
+    feeder.WaitFed();
+    std::this_thread::sleep_for(1s);  // the server passes it on within its latency
+    for (const int number : signal.numbers) driver.Signal(number);
+    EXPECT_TRUE(driver.EndedCleanly()) << "not ended with status 0";
+
+    const auto probe = ProbeWithFfprobe(file);
+    const auto decoded = DecodeWithFfmpeg(file);
+    ASSERT_TRUE(probe.has_value() && decoded.has_value()) << "unreadable " << file;
+    EXPECT_NEAR(probe->duration, 2.5, 0.03) << "the header's length";
+    if (signal.lossless) EXPECT_TRUE(*decoded == fed) << decoded->size() << " samples instead of " << fed.size();
+    if (signal.type == "WAV") ExpectValidWave(file);
+    const RecordingJournal journal(QString::fromStdString((Folder() / "recording.journal").string()),
+                                   QString::fromStdString(OutputFolder().string()));
+    EXPECT_TRUE(journal.Read().names.isEmpty()) << "left to the start-up repair";
+  }
+}

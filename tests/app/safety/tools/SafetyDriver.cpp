@@ -34,7 +34,9 @@
 #include <unistd.h>
 
 #include "app/Form1.h"
+#include "app/OrderlyExit.h"
 #include "app/ProgramFolder.h"
+#include "app/TerminationSignals.h"
 #include "common/MessageBoxService.h"
 #include "encoding/EncoderWAV.h"
 #include "encoding/FormatRecord.h"
@@ -162,6 +164,9 @@ int main(int argc, char** argv) {
   window.Load();
   Driver driver(window);
   driver.NoteFile();
+  // As the program wires them (main.cpp).
+  OrderlyExit orderlyExit(window);
+  const TerminationSignals termination([&orderlyExit] { orderlyExit.Request(); });
   Say("READY");
 
   // The file box changes at the stop; take the recorded file's name before.
