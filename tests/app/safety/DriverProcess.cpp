@@ -1,5 +1,7 @@
 #include "tests/app/safety/DriverProcess.h"
 
+#include <algorithm>
+
 #include <sys/resource.h>
 #include <csignal>
 
@@ -59,6 +61,21 @@ std::optional<std::string> DriverProcess::WaitFor(const std::string& prefix, std
     if (lines_[consumed_].rfind(prefix, 0) == 0) return lines_[consumed_++];
   }
   return std::nullopt;
+}
+
+bool DriverProcess::Saw(const std::string& prefix, const std::string& containing, std::chrono::milliseconds limit) {
+  const QDeadlineTimer deadline(limit.count());
+  const auto printed = [&] {
+    ReadAvailable();
+    return std::any_of(lines_.begin(), lines_.end(), [&](const std::string& line) {
+      return line.rfind(prefix, 0) == 0 && line.find(containing) != std::string::npos;
+    });
+  };
+  while (!printed()) {
+    if (deadline.hasExpired() || process_.state() == QProcess::NotRunning) return printed();
+    process_.waitForReadyRead(static_cast<int>(std::min<qint64>(deadline.remainingTime(), 200)));
+  }
+  return true;
 }
 
 const std::vector<std::string>& DriverProcess::Lines() {

@@ -23,6 +23,11 @@ class DriverProcess {
   // `limit` for it (a guard against hangs, not a speed requirement).
   std::optional<std::string> WaitFor(const std::string& prefix,
                                      std::chrono::milliseconds limit = std::chrono::seconds(20));
+  // Whether a line starting with `prefix` and holding `containing` was printed
+  // at any time, consumed or not; waits up to `limit` for it. For events whose
+  // order the test does not fix (a message and the state it reports).
+  bool Saw(const std::string& prefix, const std::string& containing = "",
+           std::chrono::milliseconds limit = std::chrono::seconds(20));
   // Every line printed so far.
   const std::vector<std::string>& Lines();
   // Lines starting with "MESSAGE " so far.

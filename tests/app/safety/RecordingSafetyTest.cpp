@@ -171,7 +171,7 @@ TEST_F(RecordingSafetyTest, RemovedSourceStopsTheRecordingWithAMessage) {
   const auto message = driver.WaitFor("MESSAGE ");
   ASSERT_TRUE(message.has_value()) << "no message after the source vanished";
   EXPECT_NE(message->find("录音设备已断开"), std::string::npos) << *message;
-  EXPECT_TRUE(driver.WaitFor("STATE idle").has_value());
+  EXPECT_TRUE(driver.Saw("STATE idle"));
   ExpectValidWave(file);
   EXPECT_GT(SoxSampleCount(file), 44100) << "the audio before the loss is kept";
   EXPECT_TRUE(driver.Quit()) << "no clean exit after the loss";
@@ -191,7 +191,7 @@ TEST_F(RecordingSafetyTest, KilledServerStopsTheRecordingWithAMessage) {
   const auto message = driver.WaitFor("MESSAGE ");
   ASSERT_TRUE(message.has_value()) << "no message after the server died";
   EXPECT_NE(message->find("录音设备已断开"), std::string::npos) << *message;
-  EXPECT_TRUE(driver.WaitFor("STATE idle").has_value());
+  EXPECT_TRUE(driver.Saw("STATE idle"));
   ExpectValidWave(file);
   EXPECT_GT(SoxSampleCount(file), 44100);
   driver.Send("status");
@@ -245,7 +245,7 @@ TEST_F(RecordingSafetyTest, UnpacedInputIsCountedAsLostAndShown) {
   EXPECT_EQ(status->find("丢失: 0"), std::string::npos) << "input was dropped: " << *status;
   driver.Send("stop");
   ASSERT_TRUE(driver.WaitFor("STATE idle").has_value());
-  EXPECT_TRUE(Contains(driver.Messages(), "丢失")) << "the count is given at the stop";
+  EXPECT_TRUE(driver.Saw("MESSAGE ", "丢失")) << "the count is given at the stop";
   ExpectValidWave(file);
   EXPECT_TRUE(driver.Quit());
 }
@@ -280,7 +280,7 @@ TEST_F(SmallDiskTest, FillingDiskStopsTheRecordingBeforeItIsFull) {
   const auto message = driver.WaitFor("MESSAGE ", 60s);
   ASSERT_TRUE(message.has_value()) << "the recording was not stopped";
   EXPECT_NE(message->find("磁盘空间"), std::string::npos) << *message;
-  EXPECT_TRUE(driver.WaitFor("STATE idle").has_value());
+  EXPECT_TRUE(driver.Saw("STATE idle"));
   feeder.StopFeeding();
   ExpectValidWave(file);
   const auto bytes = ReadBytes(file);
@@ -326,7 +326,7 @@ TEST_F(RecordingSafetyTest, FileSizeLimitIsAWriteErrorNotAKill) {
   feeder.StopFeeding();
   ASSERT_TRUE(message.has_value()) << "no message: the program was killed at the limit";
   EXPECT_NE(message->find("Write error"), std::string::npos) << *message;
-  EXPECT_TRUE(driver.WaitFor("STATE idle").has_value());
+  EXPECT_TRUE(driver.Saw("STATE idle"));
   ExpectValidWave(file);
   const auto bytes = ReadBytes(file);
   EXPECT_EQ(GetU32(bytes, 42), bytes.size() - 46) << "complete up to the stop";
