@@ -23,6 +23,7 @@
 #include <cstdlib>
 
 #include "app/About.h"
+#include "app/AppErrorBox.h"
 #include "app/ApplicationIdentity.h"
 #include "app/FormatChooserDialog.h"
 #include "app/PictureView.h"
@@ -439,6 +440,7 @@ void Form1::Load() {
   RefreshDevices();
   sourceWatcher_ = std::make_unique<SourceWatcher>();
   sourceWatcher_->SourcesChanged = [this] { RefreshDevices(); };
+  // 44100 and stereo, set above: values the chain takes, so neither setter throws.
   clsEffects_.samplerate(RecordingController::ParseRateText(RateText()));
   clsEffects_.Channels(Stereo() ? 2 : 1);
 
@@ -559,7 +561,7 @@ void Form1::OnRateChosen() {
   if (!blnLoaded_) return;
   ChooseFormat();
   const int32_t rate = RecordingController::ParseRateText(RateText());
-  if (rate != 0) clsEffects_.samplerate(rate);  // ChooseFormat has refused any other
+  if (rate != 0) clsEffects_.samplerate(rate);  // 1000..96000 then: the chain takes it, never throws
 }
 
 void Form1::OnStereoClicked() {
@@ -613,14 +615,17 @@ void Form1::AddFileTypeRow(QGridLayout* grid, QWidget* panel, int row) {
 
 void Form1::OnFileTypeChosen(int index) {
   if (!blnLoaded_) return;
+  const QString oldSuffix = "." + Q(clsEncoder_->Extension());
   // The box sits in frmOut, disabled while recording; a file is finished by the type that opened it.
-  if (engine_->State() != RecorderState::Idle) {
+  // The encoder refuses while its file is open: the monitor shows Idle while a stop the recording
+  // thread began itself (encoder failure, device lost) still finishes the file.
+  const auto type = static_cast<EncoderSelection::FileType>(index);
+  if (engine_->State() != RecorderState::Idle ||
+      !AppErrorBox::Run(*services_.messages, [&] { clsEncoder_->Type(type); })) {
     const QSignalBlocker blocker(cboFileType_);
     cboFileType_->setCurrentIndex(clsEncoder_->Type());
     return;
   }
-  const QString oldSuffix = "." + Q(clsEncoder_->Extension());
-  clsEncoder_->Type(static_cast<EncoderSelection::FileType>(index));
   ShowFormat();
   engine_->FileTypeChanged();
   // A file the user named keeps its name, with the new type's extension for the old one.
@@ -647,7 +652,8 @@ void Form1::ChooseSetting(MuxedEncoder& encoder) {
   const int16_t channels = Stereo() ? 2 : 1;
   const auto chosen =
       services_.settingChooser->Choose(encoder.SettingChoices(), encoder.SettingFor(channels), S(tr(kFormatTitle)));
-  if (chosen) encoder.Setting(*chosen);
+  // Refused while a file is open: a recording can start while the chooser is up (tray menu).
+  if (chosen) AppErrorBox::Run(*services_.messages, [&] { encoder.Setting(*chosen); });
   ShowFormat();
 }
 
