@@ -209,6 +209,10 @@
         <source>文件类型:</source>
         <translation>File type:</translation>
     </message>
+    <message>
+        <source>正在完成文件, 还有 %1 秒的录音待写入…</source>
+        <translation>Finishing the file, %1 s of recording still to be written…</translation>
+    </message>
 </context>
 <context>
     <name>FormatChooserDialog</name>
@@ -369,6 +373,10 @@
     <message>
         <source>无法创建输出文件 %1 !</source>
         <translation>Cannot create the output file %1!</translation>
+    </message>
+    <message>
+        <source>录音中有 %1 处输入丢失 (磁盘写入跟不上: %2), 文件在这些地方有间断!</source>
+        <translation>Input was lost %1 time(s) during the recording (the disk could not keep up: %2); the file has gaps there!</translation>
     </message>
 </context>
 <context>
