@@ -23,6 +23,7 @@
 #include <cstdlib>
 
 #include "app/About.h"
+#include "app/AppErrorBox.h"
 #include "app/ApplicationIdentity.h"
 #include "app/FormatChooserDialog.h"
 #include "app/PictureView.h"
@@ -568,7 +569,8 @@ void Form1::OnStereoClicked() {
 
 void Form1::ShowFormatInEffects() {
   // The effects dialog's model draws its bands for the chosen format; a rate
-  // no recording can use was refused by ChooseFormat and changes nothing.
+  // no recording can use was refused by ChooseFormat and changes nothing. The
+  // format holds only values the chain takes, so neither setter throws.
   const std::optional<RecordingFormat> format = ChosenFormat();
   if (format) clsEffects_.samplerate(format->rate);
   clsEffects_.Channels(Stereo() ? 2 : 1);
@@ -623,14 +625,17 @@ void Form1::AddFileTypeRow(QGridLayout* grid, QWidget* panel, int row) {
 
 void Form1::OnFileTypeChosen(int index) {
   if (!blnLoaded_) return;
+  const QString oldSuffix = "." + Q(clsEncoder_->Extension());
   // The box sits in frmOut, disabled while recording; a file is finished by the type that opened it.
-  if (engine_->State() != RecorderState::Idle) {
+  // The encoder refuses while its file is open: the monitor shows Idle while a stop the recording
+  // thread began itself (encoder failure, device lost) still finishes the file.
+  const auto type = static_cast<EncoderSelection::FileType>(index);
+  if (engine_->State() != RecorderState::Idle ||
+      !AppErrorBox::Run(*services_.messages, [&] { clsEncoder_->Type(type); })) {
     const QSignalBlocker blocker(cboFileType_);
     cboFileType_->setCurrentIndex(clsEncoder_->Type());
     return;
   }
-  const QString oldSuffix = "." + Q(clsEncoder_->Extension());
-  clsEncoder_->Type(static_cast<EncoderSelection::FileType>(index));
   ShowFormat();
   engine_->FileTypeChanged();
   // A file the user named keeps its name, with the new type's extension for the old one.
@@ -657,7 +662,8 @@ void Form1::ChooseSetting(MuxedEncoder& encoder) {
   const int16_t channels = Stereo() ? 2 : 1;
   const auto chosen =
       services_.settingChooser->Choose(encoder.SettingChoices(), encoder.SettingFor(channels), S(tr(kFormatTitle)));
-  if (chosen) encoder.Setting(*chosen);
+  // Refused while a file is open: a recording can start while the chooser is up (tray menu).
+  if (chosen) AppErrorBox::Run(*services_.messages, [&] { encoder.Setting(*chosen); });
   ShowFormat();
 }
 

@@ -137,6 +137,7 @@ void RecordingController::Start() {
     lngBytesPerSec_ = 0;
     return;
   }
+  // Never throw: the rate passed ParseRateText (1000..96000), the channels are 1 or 2.
   clsEffects_.samplerate(rate);
   clsEffects_.Channels(channels);
   lngRecMS_ = 0;

@@ -24,6 +24,9 @@ RecordingEngine::RecordingEngine(WaveInRecorder& recorder, EncoderSelection& enc
   controller_->Questions(dialogs_.get());
   controller_->Monitor(&monitor_);
   recorder_.Sink(controller_.get());
+  // Apply only throws for a band count outside 1..10, and every Settings() handed to it here
+  // comes from a chain that holds that count itself; nothing else the posted work runs throws
+  // AppError, so none can escape a posted function.
   effects_.Apply(effectsModel_.Settings());
 }
 

@@ -379,6 +379,8 @@ void frmFXOpts::OnAmplifierChanged(int value) {
 }
 
 void frmFXOpts::OnBandChanged(int index) {
+  // Load builds one slider per band of the chain, whose band count the window never changes:
+  // within the sliders, the index is a band, so the gain setter never throws.
   if (dsp_ == nullptr || index >= static_cast<int>(sldEQ_.size())) return;
   const auto gain = static_cast<float>(-sldEQ_[static_cast<size_t>(index)]->value());
   Write([index, gain](clsDSP& dsp) { dsp.EqualizerBandGainDB(index, gain); });

@@ -19,6 +19,11 @@ constexpr int32_t kBinsPerBand = 5;  // bins 5j + 1 .. 5j + 4 feed band j
 constexpr int32_t kBarPitch = 4;     // pixels; bars 3 pixels wide, first at x = 4
 constexpr int32_t kBarWidth = 3;
 
+// The transform's length and indices are constants within its range, so none of
+// its calls here can throw.
+static_assert(clsDraw::kPoints >= 2 && (clsDraw::kPoints & (clsDraw::kPoints - 1)) == 0);
+static_assert(kBinsPerBand * clsDraw::kBands <= clsDraw::kPoints);  // highest bin read
+
 // Mean of data[pos, pos + step) as a fraction of full scale, clamped to -1..1.
 double GroupLevel(std::span<const int16_t> data, size_t pos, int32_t step) {
   double sum = 0.0;

@@ -25,6 +25,13 @@
     </message>
 </context>
 <context>
+    <name>AppErrorBox</name>
+    <message>
+        <source>无法完成此操作 (错误 %1):</source>
+        <translation>The operation could not be completed (error %1):</translation>
+    </message>
+</context>
+<context>
     <name>CommandLine</name>
     <message>
         <source>未知的界面语言 &quot;%1&quot;, 可用: zh, en</source>

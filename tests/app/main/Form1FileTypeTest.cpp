@@ -1,7 +1,8 @@
 // Form1's file type box: what the format box, its "..." button, the save
-// dialog's filter and the numbered file do per type; and per type, 3 s of a fed
-// pipe source recorded through the window, judged by ffprobe (codec, rate,
-// channels, length) and, for the lossless types, decoded bit for bit.
+// dialog's filter and the numbered file do per type; a type or setting the open
+// file refuses; and per type, 3 s of a fed pipe source recorded through the
+// window, judged by ffprobe (codec, rate, channels, length) and, for the
+// lossless types, decoded bit for bit.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,12 +12,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QMenu>
 #include <QTest>
 
 #include "TestDoubles.h"
 #include "app/Form1.h"
 #include "app/RecordingEngine.h"
 #include "app/SettingChooser.h"
+#include "app/TrayIcon.h"
 #include "capture/WaveInRecorder.h"
 #include "encoding/EncoderSelection.h"
 #include "encoding/MuxedEncoder.h"
@@ -34,9 +37,11 @@ class ScriptedSettingChooser : public SettingChooser {
     offered = choices;
     currents.push_back(current);
     titles.push_back(Title);
+    if (whileOpen) whileOpen();
     return answer;
   }
   std::optional<int32_t> answer;
+  std::function<void()> whileOpen;  // runs while the "dialog" is up
   std::vector<EncoderSetting> offered;
   std::vector<int32_t> currents;
   std::vector<std::string> titles;
@@ -51,9 +56,9 @@ class Form1FileTypeTest : public ::testing::Test {
   void TearDown() override { form.reset(); }
 
   // A new window (it reads the device list at start-up).
-  void Open() {
+  void Open(bool trayIcon = false) {
     form.reset();
-    Form1::Services services{&messages, &fileDialog, &formats, false, &questions};
+    Form1::Services services{&messages, &fileDialog, &formats, trayIcon, &questions};
     services.settingChooser = &settings;
     form = std::make_unique<Form1>(services);
     form->Load();
@@ -69,6 +74,15 @@ class Form1FileTypeTest : public ::testing::Test {
     auto* box = Find<QComboBox>("cboFileType");
     box->setCurrentIndex(type);
     emit box->activated(type);
+  }
+  // Opens the window again and picks `feeder`'s source as the user would.
+  void OpenWithSource(const PipeSourceFeeder& feeder, bool trayIcon) {
+    Open(trayIcon);
+    auto* device = Find<QComboBox>("cboDev");
+    const int index = device->findText(QString::fromStdString(feeder.Description()));
+    ASSERT_GE(index, 0) << "pipe source not listed";
+    device->setCurrentIndex(index);
+    emit device->activated(index);
   }
   QString Numbered(int n, const char* extension) const {
     return folder.Path() + "/file/录音" + QString::number(n) + "." + extension;
@@ -142,6 +156,57 @@ TEST_F(Form1FileTypeTest, CompressedTypeShowsAndChoosesItsSettingAndNamesFilesBy
   EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), folder.Path() + "/talk.wav");
   EXPECT_EQ(form->Controller().Counter().NextFileName(), Numbered(0, "wav"));
   EXPECT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+}
+
+// The encoder refuses a type or setting while its file is open (AppError 90): the
+// refusal is shown, what is in use stays in use and on screen, a recording that
+// runs meanwhile keeps every sample, and the choice is taken once the file is finished.
+TEST_F(Form1FileTypeTest, ChoicesTheOpenFileRefusesAreShownAndNothingIsLost) {
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("form1_refused"), 44100, 2,
+                          "Form1-Refused-" + std::to_string(getpid()));
+  ASSERT_TRUE(feeder.Loaded());
+  ASSERT_NO_FATAL_FAILURE(OpenWithSource(feeder, true));
+  const auto expectRefusalShown = [&](size_t count) {
+    ASSERT_EQ(messages.shown.size(), count);
+    EXPECT_EQ(messages.shown.back().title, "Tamblin");
+    EXPECT_EQ(messages.shown.back().text, "无法完成此操作 (错误 90):\nEncoder already running!");
+  };
+
+  // The type box while the file is open, as during a stop the recording thread began itself.
+  ASSERT_EQ(form->Encoders().EncoderInit(44100, 2, (folder.Path() + "/open.wav").toStdString()), ENC_OK);
+  PickType(EncoderSelection::TYPE_FLAC);
+  expectRefusalShown(1);
+  EXPECT_EQ(form->Encoders().Type(), EncoderSelection::TYPE_WAV);
+  EXPECT_EQ(Find<QComboBox>("cboFileType")->currentIndex(), EncoderSelection::TYPE_WAV);
+  EXPECT_EQ(form->Encoders().EncoderClose(), ENC_OK);
+  PickType(EncoderSelection::TYPE_FLAC);
+  EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), Numbered(0, "flac"));
+
+  // The setting chooser while the tray menu starts a recording (0.1 s buffers).
+  form->Recorder().BufferSize(17640);
+  QAction* startStop = form->findChild<TrayIcon*>()->Menu()->actions()[0];
+  settings.answer = 8;
+  settings.whileOpen = [&] {
+    startStop->trigger();
+    form->Engine().WaitUntilHandled();
+  };
+  QTest::mouseClick(Find<QPushButton>("cmdSelFmt"), Qt::LeftButton);
+  ASSERT_EQ(form->Engine().State(), RecorderState::Recording);
+  expectRefusalShown(2);
+  EXPECT_EQ(Find<QLineEdit>("txtWAVFmt")->text(), "FLAC - 压缩级别 5 (默认)");
+
+  const std::vector<int16_t> fed = TestSignal(44100, 2, 1.0);
+  feeder.Feed(fed, 4.0);
+  const auto fedBytes = static_cast<int64_t>(fed.size() * sizeof(int16_t));
+  EXPECT_TRUE(WaitFor([&] { return form->Recorder().DeliveredBytes() >= fedBytes; }));
+  startStop->trigger();
+  form->Engine().WaitUntilHandled();
+  EXPECT_EQ(messages.shown.size(), 2u) << messages.shown.back().text;
+  EXPECT_TRUE(DecodeWithFfmpeg(Numbered(0, "flac").toStdString()) == fed) << "not every sample fed is in the file";
+
+  settings.whileOpen = nullptr;
+  QTest::mouseClick(Find<QPushButton>("cmdSelFmt"), Qt::LeftButton);
+  EXPECT_EQ(form->Encoders().Compressed()->SettingFor(2), 8);
 }
 
 // One recording per type of exactly 3 s of a known signal, no padding after it.
