@@ -3,8 +3,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <span>
+#include <vector>
 
+#include "encoding/CatchUpEncoder.h"
+#include "encoding/CodecLibraryError.h"
 #include "encoding/FileRecord.h"
+#include "encoding/FlacVerbatimFrame.h"
+#include "encoding/Mp3InfoTag.h"
+#include "encoding/OggPageBuilder.h"
+#include "encoding/OggPageScanner.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -20,12 +27,12 @@ namespace {
 constexpr int kIoBufferBytes = 65536;
 // Samples a resampler may hold back or add around one second of input.
 constexpr int kResamplerSlack = 4096;
+// Audio sent to a lossy codec that a checkpoint can encode again: more than the
+// muxer holds at most (half a second between flushes plus a block of up to one
+// second) and the codec's look-ahead and priming frames.
+constexpr int kHistorySeconds = 2;
 
-std::string LibraryError(const std::string& call, int code) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(code, text, sizeof text);
-  return call + ": " + text;
-}
+std::string LibraryError(const std::string& call, int code) { return CodecLibraryError::Text(call, code); }
 
 // The encoder's formats as a list (the library ends it with AV_SAMPLE_FMT_NONE).
 std::span<const AVSampleFormat> OfferedFormats(const AVCodec* codec) {
@@ -62,16 +69,26 @@ struct AudioMuxer::Session {
   AVStream* stream = nullptr;
   SwrContext* resampler = nullptr;  // null when the input already is the codec's layout
   AVAudioFifo* fifo = nullptr;      // codec-format samples waiting for a whole codec frame
+  AVAudioFifo* history = nullptr;   // the last samples sent to a lossy codec (none for FLAC)
   AVFrame* frame = nullptr;
   AVPacket* packet = nullptr;
   uint8_t** converted = nullptr;    // resampler output of one Write
   int convertedCapacity = 0;        // samples per channel
   int frameSamples = 0;             // codec frame length, samples per channel
   int64_t nextPts = 0;              // in the codec's time base, 1 / output rate
+  int64_t packetsEnd = 0;           // where the last packet the codec gave ends, same base
   int64_t samplesSinceMuxerFlush = 0;
   int64_t writePosition = 0;        // where the I/O context writes next
   int64_t fileEnd = 0;              // bytes the file holds
   int64_t committedEnd = 0;         // file length after the last successful Write
+  int64_t tailStart = -1;           // where a checkpoint's tail begins; -1 without one
+  bool ogg = false;                 // the container is Ogg: its pages are followed
+  OggPageScanner pages;             // what the Ogg muxer wrote
+  bool mp3 = false;
+  bool keepingHeader = false;       // while the container's header is written
+  std::vector<uint8_t> header;      // MP3: the header frame as written
+  bool delayTagged = false;         // MP3: the header frame states the encoder delay
+  std::vector<std::pair<std::string, std::string>> catchUpOptions;  // see MuxerPlan
   bool broken = false;              // a failure left codec, muxer and file out of step
   EncoderResult failure = ENC_OK;   // what broke it; every later call reports the same
   std::string writeError;           // the file layer's words for the first failed write
@@ -87,6 +104,7 @@ struct AudioMuxer::Session {
     if (converted != nullptr) av_freep(&converted[0]);
     av_freep(&converted);
     av_audio_fifo_free(fifo);
+    av_audio_fifo_free(history);
     swr_free(&resampler);
     av_frame_free(&frame);
     av_packet_free(&packet);
@@ -112,6 +130,8 @@ struct AudioMuxer::Session {
     }
     self.writePosition += size;
     self.fileEnd = std::max(self.fileEnd, self.writePosition);
+    if (self.ogg) self.pages.Scan({data, static_cast<size_t>(size)});
+    if (self.keepingHeader) self.header.insert(self.header.end(), data, data + size);
     return size;
   }
 
@@ -148,6 +168,7 @@ struct AudioMuxer::Session {
     const int opened = avcodec_open2(codec, encoder, nullptr);
     if (opened < 0) return Fail(ENC_INIT_FAILED, LibraryError("avcodec_open2 (" + Describe(plan, channels) + ")", opened));
     frameSamples = codec->frame_size > 0 ? codec->frame_size : 4096;
+    packetsEnd = -codec->initial_padding;
     return ENC_OK;
   }
 
@@ -164,6 +185,10 @@ struct AudioMuxer::Session {
     }
     // Room for one second of output beside a partial codec frame: Write never grows it.
     fifo = av_audio_fifo_alloc(codec->sample_fmt, channels, codec->sample_rate + frameSamples + kResamplerSlack);
+    if (codec->codec_id != AV_CODEC_ID_FLAC) {
+      history = av_audio_fifo_alloc(codec->sample_fmt, channels, kHistorySeconds * codec->sample_rate);
+      if (history == nullptr) return Fail(ENC_INIT_FAILED, "out of memory");
+    }
     frame->format = codec->sample_fmt;
     frame->sample_rate = codec->sample_rate;
     frame->nb_samples = frameSamples;
@@ -199,14 +224,20 @@ struct AudioMuxer::Session {
     }
     format->pb->seekable = AVIO_SEEKABLE_NORMAL;
     format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    ogg = plan.container == "ogg" || plan.container == "opus";
+    mp3 = plan.container == "mp3";
+    catchUpOptions = plan.catchUpOptions;
     int r = avcodec_parameters_from_context(stream->codecpar, codec);
     if (r < 0) return Fail(ENC_INIT_FAILED, LibraryError("avcodec_parameters_from_context", r));
     stream->time_base = codec->time_base;
     AVDictionary* options = nullptr;
     for (const auto& [name, value] : plan.containerOptions) av_dict_set(&options, name.c_str(), value.c_str(), 0);
+    keepingHeader = mp3;
     r = avformat_write_header(format, &options);
     av_dict_free(&options);
-    if (!writeError.empty() || CommitWrites() != ENC_OK) return Fail(ENC_FILE_ERROR, writeError);
+    const EncoderResult committed = CommitWrites();
+    keepingHeader = false;
+    if (!writeError.empty() || committed != ENC_OK) return Fail(ENC_FILE_ERROR, writeError);
     if (r < 0) return Fail(ENC_INIT_FAILED, LibraryError("avformat_write_header (" + plan.container + ")", r));
     return file.Sync() ? ENC_OK : Fail(ENC_FILE_ERROR, file.LastError());
   }
@@ -234,6 +265,7 @@ struct AudioMuxer::Session {
   EncoderResult MuxPackets() {
     int r;
     while ((r = avcodec_receive_packet(codec, packet)) == 0) {
+      packetsEnd = packet->pts + packet->duration;
       packet->stream_index = stream->index;
       av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
       const int written = av_write_frame(format, packet);
@@ -253,6 +285,7 @@ struct AudioMuxer::Session {
       if (r < 0) return Fail(ENC_CONVERT_FAILED, LibraryError("av_frame_make_writable", r));
       const int count = std::min(av_audio_fifo_size(fifo), frameSamples);
       av_audio_fifo_read(fifo, reinterpret_cast<void**>(frame->data), count);
+      KeepHistory(count);
       frame->nb_samples = count;
       if (count < frameSamples && !takesShortFrame) {
         av_samples_set_silence(frame->data, count, frameSamples - count, codec->ch_layout.nb_channels,
@@ -306,6 +339,125 @@ struct AudioMuxer::Session {
     if (const EncoderResult committed = CommitWrites(); committed != ENC_OK) return committed;
     return ended < 0 ? MuxerFailed("av_write_trailer", ended) : ENC_OK;
   }
+
+  // Keeps the `count` samples just read into `frame` as the newest of the history.
+  void KeepHistory(int count) {
+    if (history == nullptr) return;
+    // The oldest go: the buffer never grows.
+    const int excess = count - av_audio_fifo_space(history);
+    if (excess > 0) av_audio_fifo_drain(history, excess);
+    av_audio_fifo_write(history, reinterpret_cast<void**>(frame->data), count);
+  }
+
+  // A checkpoint that could not be completed: the stream itself goes on.
+  EncoderResult Refused(EncoderResult result, std::string why) {
+    error = std::move(why);
+    return result;
+  }
+
+  // Cuts a checkpoint's tail off again, so the stream goes on where the muxer left it.
+  EncoderResult DropTail() {
+    if (tailStart < 0) return ENC_OK;
+    if (!file.Truncate(tailStart)) return Fail(ENC_WRITE_ERROR, file.LastError());
+    tailStart = -1;
+    return ENC_OK;
+  }
+
+  EncoderResult Checkpoint() {
+    if (const EncoderResult dropped = DropTail(); dropped != ENC_OK) return dropped;
+    std::vector<uint8_t> tail;
+    const EncoderResult built = codec->codec_id == AV_CODEC_ID_FLAC ? FlacTail(tail) : CatchUpTail(tail);
+    if (!tail.empty()) {
+      tailStart = fileEnd;
+      if (!file.WriteAt(fileEnd, tail.data(), static_cast<int64_t>(tail.size()))) {
+        std::string why = file.LastError();
+        const EncoderResult dropped = DropTail();
+        return dropped != ENC_OK ? dropped : Refused(ENC_WRITE_ERROR, std::move(why));
+      }
+    }
+    // What the file holds reaches the disk even when no tail could be built.
+    if (!file.Sync()) return Refused(ENC_WRITE_ERROR, file.LastError());
+    return built;
+  }
+
+  // The partial block the FIFO holds, as one frame after the encoder's frames.
+  EncoderResult FlacTail(std::vector<uint8_t>& tail) {
+    const int held = av_audio_fifo_size(fifo);
+    if (held == 0) return ENC_OK;
+    if (codec->sample_fmt != AV_SAMPLE_FMT_S16 || packetsEnd != nextPts) {
+      return Refused(ENC_CONVERT_FAILED, "checkpoint: the FLAC encoder holds more than a partial block");
+    }
+    const int channels = codec->ch_layout.nb_channels;
+    std::vector<int16_t> samples(static_cast<size_t>(held) * channels);
+    void* planes[1] = {samples.data()};
+    av_audio_fifo_peek(fifo, planes, held);
+    FlacVerbatimFrame::Append(static_cast<uint32_t>(nextPts / frameSamples), samples, channels, codec->sample_rate,
+                              tail);
+    return ENC_OK;
+  }
+
+  // The header frame states the encoder delay as the finished file's does (the
+  // muxer rewrites the whole frame at the end), so a reader of a file cut off
+  // after the tail starts and ends it where the audio does.
+  EncoderResult TagEncoderDelay() {
+    if (delayTagged) return ENC_OK;
+    if (!Mp3InfoTag::SetEncoderDelay(header, codec->initial_padding - Mp3InfoTag::kDecoderDelay)) {
+      return Refused(ENC_CONVERT_FAILED, "checkpoint: the MP3 header frame has no LAME tag");
+    }
+    if (!file.WriteAt(0, header.data(), static_cast<int64_t>(header.size()))) {
+      return Refused(ENC_WRITE_ERROR, file.LastError());
+    }
+    delayTagged = true;
+    return ENC_OK;
+  }
+
+  // Where the audio the file holds ends, as a position of the codec's input.
+  int64_t CoveredEnd() const {
+    if (!ogg) return packetsEnd;  // every packet given is written at once
+    return av_rescale_q(pages.LastGranule(), stream->time_base, codec->time_base) - codec->initial_padding;
+  }
+
+  // Ogg Opus: a granule position is the end of a packet at 48 kHz plus the pre-skip.
+  int64_t Granule(int64_t position) const {
+    return av_rescale_q(position + codec->initial_padding, codec->time_base, stream->time_base);
+  }
+
+  // What a lossy codec and the muxer hold, encoded again by a fresh codec from
+  // the history and the FIFO: MP3 frames after the file's last one, or Ogg pages
+  // after its last page.
+  EncoderResult CatchUpTail(std::vector<uint8_t>& tail) {
+    const int held = av_audio_fifo_size(fifo);
+    const int64_t end = nextPts + held;
+    const int64_t from = CoveredEnd();
+    if (end <= std::max<int64_t>(from, 0)) return ENC_OK;
+    if (ogg && !pages.Valid()) return Refused(ENC_CONVERT_FAILED, "checkpoint: the Ogg pages written are not readable");
+    CatchUpEncoder again;
+    if (!again.Open(*codec, catchUpOptions, from)) return Refused(ENC_CONVERT_FAILED, again.LastError());
+    const int64_t historyStart = nextPts - av_audio_fifo_size(history);
+    const int64_t first = again.FirstPosition();
+    if (std::max<int64_t>(first, 0) < historyStart) {
+      return Refused(ENC_CONVERT_FAILED, "checkpoint: the codec holds more audio than the history keeps");
+    }
+    const int64_t start = std::max<int64_t>(first, 0);
+    std::vector<CatchUpEncoder::Packet> packets;
+    const auto fromHistory = static_cast<int>(start - historyStart);
+    const bool encoded = again.Add(nullptr, 0, static_cast<int>(start - first)) &&
+                         again.Add(history, fromHistory, static_cast<int>(nextPts - start)) &&
+                         again.Add(fifo, 0, held) && again.Finish(end, packets);
+    if (!encoded) return Refused(ENC_CONVERT_FAILED, again.LastError());
+    if (packets.empty()) return ENC_OK;
+    if (!ogg) {
+      for (const auto& packet : packets) tail.insert(tail.end(), packet.data.begin(), packet.data.end());
+      return mp3 ? TagEncoderDelay() : ENC_OK;
+    }
+    std::vector<OggPageBuilder::Packet> laid;
+    for (const auto& packet : packets) laid.push_back({packet.data, Granule(packet.pts + packet.duration)});
+    const int64_t endGranule = std::min(Granule(end), laid.back().granule);
+    if (!OggPageBuilder::AppendEnd(laid, pages.Serial(), pages.NextSequence(), endGranule, tail)) {
+      return Refused(ENC_CONVERT_FAILED, "checkpoint: a packet does not fit on an Ogg page");
+    }
+    return ENC_OK;
+  }
 };
 
 AudioMuxer::AudioMuxer() = default;
@@ -346,6 +498,7 @@ EncoderResult AudioMuxer::Write(const int16_t* samples, int32_t frames) {
   Session& s = *session_;
   if (s.broken) return Fail(s.failure, s.error);
   if (frames <= 0) return ENC_OK;
+  if (s.DropTail() != ENC_OK) return Fail(s.failure, s.error);
   EncoderResult result = s.Queue(samples, frames);
   if (result == ENC_OK) result = s.EncodeFrames(false);
   if (result == ENC_OK) result = s.FlushMuxerWhenDue();
@@ -360,10 +513,19 @@ EncoderResult AudioMuxer::SyncToDisk() {
   return session_->file.Sync() ? ENC_OK : Fail(ENC_WRITE_ERROR, session_->file.LastError());
 }
 
+EncoderResult AudioMuxer::Checkpoint() {
+  if (session_ == nullptr) return Fail(ENC_FILE_ERROR, "no file open");
+  Session& s = *session_;
+  if (s.broken) return Fail(s.failure, s.error);
+  const EncoderResult result = s.Checkpoint();
+  return result == ENC_OK ? ENC_OK : Fail(result, s.error);
+}
+
 EncoderResult AudioMuxer::Finish() {
   if (session_ == nullptr) return Fail(ENC_FILE_ERROR, "no file open");
   Session& s = *session_;
-  EncoderResult result = s.broken ? s.failure : s.Drain();
+  EncoderResult result = s.broken ? s.failure : s.DropTail();
+  if (result == ENC_OK) result = s.Drain();
   if (result == ENC_OK && !s.file.Sync()) result = s.Fail(ENC_WRITE_ERROR, s.file.LastError());
   if (result != ENC_OK) Fail(result, s.error);
   session_.reset();

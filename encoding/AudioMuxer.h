@@ -11,6 +11,13 @@
 // (or Ogg page), and every later call fails: the muxer's state no longer matches
 // the file.
 //
+// Checkpoint (for a pause) adds a tail to the file: what codec and muxer still
+// hold, as the stream's end (FLAC: the partial block as one verbatim frame; Ogg
+// Opus and MP3: the held-back audio encoded again by a fresh codec, see
+// CatchUpEncoder). The next Write or Finish cuts the tail off before anything
+// else, so codec and muxer never see a checkpoint and the finished file is the
+// same byte for byte; Abort keeps it, as the file's end.
+//
 // Open once per recording, Write any number of times, then Finish or Abort.
 // Single thread; calls must not overlap.
 #pragma once
@@ -46,6 +53,14 @@ class AudioMuxer {
 
   // Forces what was written to the disk (fdatasync). ENC_WRITE_ERROR on failure.
   EncoderResult SyncToDisk();
+
+  // Writes the tail (replacing an earlier one) and forces the file to the disk:
+  // a process killed before the next call leaves a file that holds every sample
+  // written (FLAC bit for bit; Opus and MP3 to within one codec frame, after the
+  // start-up repair). ENC_WRITE_ERROR when the file or the disk refused the tail,
+  // ENC_CONVERT_FAILED when no tail could be built (the file is synced as it is
+  // then); neither breaks the recording. LastError() says why.
+  EncoderResult Checkpoint();
 
   // Encodes what the resampler, FIFO and codec still hold, finishes the container
   // (a header that needs the final length is rewritten) and closes the file.

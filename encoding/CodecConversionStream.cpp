@@ -4,6 +4,7 @@
 #include <cstring>
 #include <optional>
 
+#include "encoding/CodecLibraryError.h"
 #include "encoding/FormatRecord.h"
 
 extern "C" {
@@ -37,11 +38,7 @@ struct TargetPlan {
   SizeRule size = SizeRule::PerSample;
 };
 
-std::string AvError(const std::string& call, int code) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  av_strerror(code, text, sizeof text);
-  return call + ": " + text;
-}
+std::string AvError(const std::string& call, int code) { return CodecLibraryError::Text(call, code); }
 
 // "adpcm_ima_wav, 40000 Hz, 2 channels, 3072-byte blocks": what the encoder is asked
 // for, so a refusal names the parameters.

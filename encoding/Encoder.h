@@ -1,6 +1,7 @@
 // Encoder: what the recording controller needs of an output writer.
 // EncoderInit opens a file, Encode appends one 16-bit PCM block, EncoderClose
-// finishes the file. UI thread only; calls must not overlap.
+// finishes the file. UI thread only; calls must not overlap. Checkpoint hands
+// everything fed so far to the disk (for a pause).
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,18 @@ class Encoder {
   virtual EncoderResult EncoderClose() = 0;
   // buffer_len bytes of 16-bit PCM at buffer_ptr; buffer_used receives the bytes consumed.
   virtual EncoderResult Encode(const void* buffer_ptr, int32_t buffer_len, int32_t& buffer_used) = 0;
+  // Hands everything fed so far to the file and forces it to the disk, so a
+  // process killed before the next call leaves a file that, after the start-up
+  // repair, holds all the audio fed: PCM WAV and FLAC bit for bit, Ogg Opus and
+  // MP3 to within one codec frame, WAV in a compressed format up to its last
+  // whole codec block. The finished file is the same byte for byte with or
+  // without checkpoints; Encode and EncoderClose go on as before.
+  // Meant for a pause: it may write and sync more than a block does.
+  // ENC_FILE_ERROR while no file is open; ENC_WRITE_ERROR when the file or the
+  // disk refused; ENC_CONVERT_FAILED when held-back audio could not be put into
+  // the file (what it holds is synced all the same). The recording goes on
+  // after a failed checkpoint.
+  virtual EncoderResult Checkpoint() = 0;
   // info 1: input bytes per second; info 0: input block align; -1 when not running; else 0.
   virtual int32_t EncoderMetrics(int32_t info) = 0;
   virtual EncoderResult EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) = 0;

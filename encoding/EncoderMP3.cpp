@@ -32,7 +32,9 @@ MuxerPlan EncoderMP3::Plan(int32_t samplerate, int16_t, int32_t setting) const {
           .codec = "libmp3lame",
           .outputRate = OutputRate(samplerate, setting),
           .bitRate = int64_t{setting} * 1000,
-          .containerOptions = {{"id3v2_version", "0"}}};  // a plain file: no tag before the frames
+          .containerOptions = {{"id3v2_version", "0"}},  // a plain file: no tag before the frames
+          // A checkpoint keeps only the last frames of a fresh encoder: none may lean on the ones before.
+          .catchUpOptions = {{"reservoir", "0"}}};
 }
 
 int64_t EncoderMP3::BytesPerSecond(int32_t, int16_t, int32_t setting) const { return BytesPerSecondAt(setting); }

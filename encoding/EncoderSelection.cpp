@@ -40,6 +40,8 @@ EncoderResult EncoderSelection::Encode(const void* buffer_ptr, int32_t buffer_le
   return Chosen().Encode(buffer_ptr, buffer_len, buffer_used);
 }
 
+EncoderResult EncoderSelection::Checkpoint() { return Chosen().Checkpoint(); }
+
 int32_t EncoderSelection::EncoderMetrics(int32_t info) { return Chosen().EncoderMetrics(info); }
 
 EncoderResult EncoderSelection::EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) {

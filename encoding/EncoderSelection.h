@@ -41,6 +41,7 @@ class EncoderSelection : public Encoder {
   std::string Extension() const override;
   EncoderResult EncoderClose() override;
   EncoderResult Encode(const void* buffer_ptr, int32_t buffer_len, int32_t& buffer_used) override;
+  EncoderResult Checkpoint() override;
   int32_t EncoderMetrics(int32_t info) override;
   EncoderResult EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) override;
   void OutputRules(TargetRules rules) override;

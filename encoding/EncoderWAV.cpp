@@ -180,6 +180,14 @@ EncoderResult EncoderWAV::Encode(const void* buffer_ptr, int32_t buffer_len, int
   return converted ? ENC_OK : ENC_CONVERT_FAILED;
 }
 
+EncoderResult EncoderWAV::Checkpoint() {
+  if (!Running()) return ENC_FILE_ERROR;
+  const bool written = !writeHeader_ || WriteWavHeader();
+  const bool synced = file_.Sync();
+  lastRefresh_ = std::chrono::steady_clock::now();
+  return written && synced ? ENC_OK : ENC_WRITE_ERROR;
+}
+
 EncoderResult EncoderWAV::EncoderClose() {
   if (!Running()) return ENC_FILE_ERROR;
   int32_t produced = 0;

@@ -8,8 +8,9 @@
 // The header is written at once (sizes for an empty data chunk) and rewritten
 // from Encode at most once per HeaderRefreshInterval (1 s by default), each time
 // followed by fdatasync, so a killed process or a power cut leaves a readable
-// file holding all audio up to the last refresh. The finished file is the same
-// byte for byte: EncoderClose writes the header for the final length as before.
+// file holding all audio up to the last refresh (Checkpoint refreshes at once).
+// The finished file is the same byte for byte: EncoderClose writes the header for
+// the final length as before.
 //
 // Failures never pass as success: a block the converter fails on returns
 // ENC_CONVERT_FAILED (after writing what it did produce); a short write returns
@@ -74,6 +75,9 @@ class EncoderWAV : public Encoder {
   std::string Extension() const override;    // "wav"
   EncoderResult EncoderClose() override;
   EncoderResult Encode(const void* buffer_ptr, int32_t buffer_len, int32_t& buffer_used) override;
+  // Header for the current length, then fdatasync. A block codec's partial block
+  // stays in the conversion stream (see ConversionStream).
+  EncoderResult Checkpoint() override;
   int32_t EncoderMetrics(int32_t info) override;
   // ENC_TARGET_HOLDS_DATA when the output rules keep what the file holds.
   EncoderResult EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) override;

@@ -86,6 +86,13 @@ EncoderResult MuxedEncoder::Encode(const void* buffer_ptr, int32_t buffer_len, i
   return result;
 }
 
+EncoderResult MuxedEncoder::Checkpoint() {
+  if (!Running()) return ENC_FILE_ERROR;
+  const EncoderResult result = muxer_.Checkpoint();
+  lastSync_ = std::chrono::steady_clock::now();
+  return result;
+}
+
 EncoderResult MuxedEncoder::EncoderClose() {
   if (!Running()) return ENC_FILE_ERROR;
   const std::string path = muxer_.Path();

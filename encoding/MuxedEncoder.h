@@ -11,7 +11,8 @@
 //
 // Crash safety: written data reaches the kernel with every block (at most half a
 // second of audio waits in the muxer) and the disk (fdatasync) at least once per
-// SyncInterval, 1 s by default. UI thread only.
+// SyncInterval, 1 s by default; Checkpoint puts what codec and muxer still hold
+// on the disk too. UI thread only.
 #pragma once
 
 #include <chrono>
@@ -52,6 +53,8 @@ class MuxedEncoder : public Encoder {
   // Encoder
   EncoderResult EncoderClose() override;
   EncoderResult Encode(const void* buffer_ptr, int32_t buffer_len, int32_t& buffer_used) override;
+  // See AudioMuxer::Checkpoint.
+  EncoderResult Checkpoint() override;
   int32_t EncoderMetrics(int32_t info) override;
   // ENC_TARGET_HOLDS_DATA when the output rules keep what the file holds.
   EncoderResult EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) override;

@@ -15,4 +15,7 @@ struct MuxerPlan {
   int32_t compressionLevel = -1;  // codec's compression level; -1 leaves its default
   // Muxer options by name, e.g. {"id3v2_version", "0"}.
   std::vector<std::pair<std::string, std::string>> containerOptions{};
+  // Codec options by name for the fresh codec a checkpoint encodes the held-back
+  // audio with, e.g. {"reservoir", "0"}: frames that need none before them.
+  std::vector<std::pair<std::string, std::string>> catchUpOptions{};
 };

@@ -94,6 +94,16 @@ std::optional<std::vector<int16_t>> DecodeWithSox(const std::filesystem::path& f
   return RunDecoder("sox -V1 " + Quote(file.string()) + " -t raw -e signed -b 16 -L -");
 }
 
+std::string DecoderComplaints(const std::filesystem::path& file) {
+  const std::string command = "ffmpeg -nostdin -v error -i " + Quote(file.string()) + " -f null - 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return "cannot run ffmpeg";
+  std::string text;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+  return pclose(pipe) == 0 ? text : text + " (ffmpeg failed)";
+}
+
 std::vector<int16_t> TestSignal(int rate, int channels, double seconds) {
   const auto frames = static_cast<size_t>(std::lround(rate * seconds));
   std::vector<int16_t> samples(frames * channels);

@@ -29,6 +29,8 @@ std::optional<ProbeInfo> ProbeWithSox(const std::filesystem::path& file);
 // nullopt when the tool cannot decode the file.
 std::optional<std::vector<int16_t>> DecodeWithFfmpeg(const std::filesystem::path& file);
 std::optional<std::vector<int16_t>> DecodeWithSox(const std::filesystem::path& file);
+// What ffmpeg says about damaged data in `file` while decoding it (empty: it decoded cleanly).
+std::string DecoderComplaints(const std::filesystem::path& file);
 
 // 3 s (or `seconds`) of the test signal: left 440 Hz, right 1000 Hz; mono 440 Hz.
 std::vector<int16_t> TestSignal(int rate, int channels, double seconds);

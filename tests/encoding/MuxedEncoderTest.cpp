@@ -64,17 +64,6 @@ EncoderResult Feed(Encoder& encoder, const std::vector<int16_t>& samples, int ch
   return ENC_OK;
 }
 
-// What a decoder says about damaged data in `file` (empty: it decoded cleanly).
-std::string DecoderComplaints(const std::filesystem::path& file) {
-  const std::string command = "ffmpeg -nostdin -v error -i '" + file.string() + "' -f null - 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return "cannot run ffmpeg";
-  std::string text;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-  return pclose(pipe) == 0 ? text : text + " (ffmpeg failed)";
-}
-
 // Decoded frames per channel (interleaved samples over channels).
 size_t Frames(const std::vector<int16_t>& samples, int channels) { return samples.size() / channels; }
 

@@ -115,6 +115,10 @@ class FakeEncoder : public Encoder {
     buffer_used = buffer_len;
     return encodeResult;
   }
+  EncoderResult Checkpoint() override {
+    ++checkpoints;
+    return open ? ENC_OK : ENC_FILE_ERROR;
+  }
   int32_t EncoderMetrics(int32_t) override { return open ? 0 : -1; }
   EncoderResult EncoderInit(int32_t samplerate, int16_t Channels, const std::string& output) override {
     initRate = samplerate;
@@ -132,6 +136,7 @@ class FakeEncoder : public Encoder {
   TargetRules rules;
   std::string extension = "wav";
   int discards = 0;
+  int checkpoints = 0;
   std::string InitError() const override { return initError; }
   EncoderResult initResult = ENC_OK;
   std::string initError;  // InitError's answer
