@@ -444,7 +444,9 @@ void Form1::Load() {
 
   show();
   tmrVis_->start();
+  ++waitingOnEngine_;
   engine_->StartUp();
+  --waitingOnEngine_;
   if (services_.trayIcon) {
     tray_ = std::make_unique<TrayIcon>(this, [this] { close(); });
     ConnectTrayRecordingItems();
@@ -452,6 +454,13 @@ void Form1::Load() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+  if (waitingOnEngine_ > 0) {
+    // A handler below waits in a loop of its own for the recording thread and
+    // uses the window when it returns: the close comes right after it.
+    event->ignore();
+    QTimer::singleShot(kTickMs, this, [this] { close(); });
+    return;
+  }
   Unload();
   event->accept();  // the unload is never cancelled
 }
@@ -637,7 +646,9 @@ void Form1::OnFileTypeChosen(int index) {
     return;
   }
   ShowFormat();
+  ++waitingOnEngine_;
   engine_->FileTypeChanged();
+  --waitingOnEngine_;
   // A file the user named keeps its name, with the new type's extension for the old one.
   const QString file = txtFile_->text();
   if (file != engine_->Controller().Counter().NextFileName() && file.endsWith(oldSuffix, Qt::CaseInsensitive)) {

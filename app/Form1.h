@@ -187,6 +187,7 @@ class Form1 : public QMainWindow, public RecorderView {
   QElapsedTimer lastTick_;  // valid while a recording runs
   int64_t maxTickLatenessMs_ = 0;
   bool unloaded_ = false;
+  int waitingOnEngine_ = 0;  // handlers now waiting for the recording thread
 
   std::unique_ptr<QImageSurface> surfVUL_, surfVUR_, surfAmpl_, surfFreq_;
 

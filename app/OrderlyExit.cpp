@@ -26,7 +26,8 @@ void OrderlyExit::Request() {
 
 void OrderlyExit::Step() {
   DismissOneDialog();
-  if (closing_ || QThread::currentThread()->loopLevel() > programLoopLevel_) return;
+  // Not before the program's loop runs (start-up), nor inside a nested one.
+  if (closing_ || QThread::currentThread()->loopLevel() != programLoopLevel_) return;
   closing_ = true;
   window_.close();
   // Also ends a program that another window (About) would keep running.

@@ -6,7 +6,8 @@
 // runs a nested loop is dismissed first, since nobody is left to answer it (a
 // message box's text goes to standard error), so no code that opened a dialog
 // resumes on an unloaded window; boxes the close itself opens go the same way.
-// Made just before the program's event loop starts. UI thread only.
+// Made before the window loads; a request during the load waits for the
+// program's event loop. UI thread only.
 #pragma once
 
 #include <QObject>

@@ -209,6 +209,7 @@ std::string RecordingController::ReplaceQuestion(const std::string& path) {
 void RecordingController::Stop(int64_t upTo) {
   // The rest of the recording arrives through GotData inside StopRecord.
   stopping_ = true;
+  Publish();  // finishing: the window leaves the file and its type alone meanwhile
   const bool stopped = upTo == INT64_MAX ? clsRecorder_.StopRecord() : clsRecorder_.StopRecord(upTo);
   const int64_t lost = clsRecorder_.LostInputCount();
   const int64_t lostToQueue = clsRecorder_.LostToQueueCount();
@@ -256,7 +257,7 @@ void RecordingController::Publish(bool block) {
   if (monitor_ == nullptr) return;
   if (block) monitor_->PublishBlock(intVisSamples_, LevelSamples(), blockSerial_, deliveredBytes_);
   monitor_->PublishTexts(StatusSizeText(), StatusLengthText(), StatusLostText());
-  monitor_->PublishRunning(clsRecorder_.IsRecording() && !stopping_, paused_, lngBytesPerSec_);
+  monitor_->PublishRunning(clsRecorder_.IsRecording() && !stopping_, paused_, stopping_, lngBytesPerSec_);
 }
 
 void RecordingController::PrepareNextFile() {
@@ -288,6 +289,10 @@ void RecordingController::TogglePause(int64_t mark) {
   paused_ = !paused_;
   // The level bars show the last recorded block until live input arrives.
   if (paused_) pausedSamples_ = intVisSamples_;
+  // A pause may last long: what was recorded before it goes to the disk now,
+  // so a kill or a power cut during it loses none of that. A failure here is
+  // the disk's, and the next block written after the pause meets it again.
+  if (paused_) clsEncoder_.Checkpoint();
   ShowPauseState();
   Publish(true);
 }

@@ -18,7 +18,7 @@ void CopyInto(std::vector<int16_t>& to, std::span<const int16_t> from) {
 RecordingMonitor::RecordingMonitor() : block_(1024, 0), levelBlock_(1024, 0) {}
 
 RecorderState RecordingMonitor::StateLocked() const {
-  if (stopRequested_) return RecorderState::Finishing;
+  if (stopRequested_ || finishing_) return RecorderState::Finishing;
   if (recording_) return paused_ ? RecorderState::Paused : RecorderState::Recording;
   return startRequested_ ? RecorderState::Starting : RecorderState::Idle;
 }
@@ -71,10 +71,11 @@ void RecordingMonitor::PublishTexts(std::string size, std::string length, std::s
   lostText_ = std::move(lost);
 }
 
-void RecordingMonitor::PublishRunning(bool recording, bool paused, int32_t bytesPerSecond) {
+void RecordingMonitor::PublishRunning(bool recording, bool paused, bool finishing, int32_t bytesPerSecond) {
   std::lock_guard lock(mutex_);
   recording_ = recording;
   paused_ = paused;
+  finishing_ = finishing;
   if (recording) bytesPerSecond_ = bytesPerSecond;
 }
 

@@ -40,8 +40,9 @@ class RecordingMonitor {
   void PublishBlock(std::span<const int16_t> block, std::span<const int16_t> levelBlock, uint64_t serial,
                     int64_t received);
   void PublishTexts(std::string size, std::string length, std::string lost);
-  // `recording`, `paused`: the recorder as it is now; `bytesPerSecond` of the capture.
-  void PublishRunning(bool recording, bool paused, int32_t bytesPerSecond);
+  // `recording`, `paused`: the recorder as it is now; `finishing`: a stop is
+  // finishing the file (whoever asked for it); `bytesPerSecond` of the capture.
+  void PublishRunning(bool recording, bool paused, bool finishing, int32_t bytesPerSecond);
   // The start request was handled (whatever came of it).
   void StartHandled();
   // The stop request was handled: the file is finished.
@@ -53,6 +54,7 @@ class RecordingMonitor {
   mutable std::mutex mutex_;
   bool recording_ = false;
   bool paused_ = false;
+  bool finishing_ = false;
   bool startRequested_ = false;
   bool stopRequested_ = false;
   int64_t stopAt_ = 0;

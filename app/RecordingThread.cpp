@@ -4,7 +4,14 @@
 #include <QEventLoop>
 #include <QMetaObject>
 #include <QObject>
+#include <QTimer>
 #include <atomic>
+
+namespace {
+
+constexpr int kPollMs = 5;  // how soon a waiting caller notices the work is done
+
+}  // namespace
 
 RecordingThread::RecordingThread() : context_(std::make_unique<QObject>()) {
   thread_.setObjectName("recording");
@@ -33,11 +40,18 @@ void RecordingThread::Run(std::function<void()> work) {
   std::atomic<bool> done{false};
   Post([&done, &work] {
     work();
-    done = true;  // last touch of the caller's stack
-    // Wakes the caller's wait below; the application object outlives both threads.
-    QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+    done = true;  // the last touch of the caller's stack
   });
-  while (!done) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  // A loop of its own (not bare processEvents) so that code which must not run
+  // inside a nested loop (closing the window on a signal) sees one and waits.
+  QEventLoop loop;
+  QTimer poll;
+  poll.setInterval(kPollMs);
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (done) loop.quit();
+  });
+  poll.start();
+  if (!done) loop.exec();
   // What the work queued for this thread before it ended (captions, boxes) is shown before returning.
   QCoreApplication::processEvents();
 }

@@ -49,13 +49,14 @@ int main(int argc, char** argv) {
   }
 
   Form1 window;
-  window.Load();
-  instance.ShowRequested = [&window] { window.BringToFront(); };
   // Logout, shutdown, kill or Ctrl+C: a recording is finished as by the stop button, then the program ends.
+  // Heard from before the load (which already answers later starts), acted on once the program's loop runs.
   OrderlyExit orderlyExit(window);
   const TerminationSignals termination([&orderlyExit] { orderlyExit.Request(); });
   if (!termination.ErrorText().isEmpty()) {
     std::fprintf(stderr, "tamblin: termination signals not handled (%s)\n", qPrintable(termination.ErrorText()));
   }
+  window.Load();
+  instance.ShowRequested = [&window] { window.BringToFront(); };
   return app.exec();
 }

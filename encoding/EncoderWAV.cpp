@@ -183,8 +183,7 @@ EncoderResult EncoderWAV::Encode(const void* buffer_ptr, int32_t buffer_len, int
 EncoderResult EncoderWAV::Checkpoint() {
   if (!Running()) return ENC_FILE_ERROR;
   const bool written = !writeHeader_ || WriteWavHeader();
-  const bool synced = file_.Sync();
-  lastRefresh_ = std::chrono::steady_clock::now();
+  const bool synced = refreshPacer_.Run([this] { return file_.Sync(); });
   return written && synced ? ENC_OK : ENC_WRITE_ERROR;
 }
 

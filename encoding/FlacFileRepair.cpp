@@ -41,6 +41,7 @@ struct FrameHeader {
   int64_t offset = 0;  // in the file
   uint64_t firstSample = 0;
   uint32_t blockSize = 0;
+  bool verbatim = false;  // its first subframe holds the samples uncoded
 };
 
 bool ReadAt(int fd, void* buffer, size_t size, int64_t offset) {
@@ -159,6 +160,8 @@ std::optional<FrameHeader> ParseFrameHeader(const std::vector<uint8_t>& tail, si
   if (header.blockSize == 0 || header.blockSize > info.maxBlock || cursor >= end) return std::nullopt;
   if (Crc8(p, static_cast<size_t>(cursor - p)) != *cursor) return std::nullopt;
   header.firstSample = variable ? *number : *number * info.maxBlock;
+  // Subframe header after the CRC-8: a zero bit, then the type, 000001 for VERBATIM.
+  header.verbatim = end - cursor > 1 && (cursor[1] & 0xFE) == 0x02;
   return header;
 }
 
@@ -226,12 +229,14 @@ bool HasOurMetadata(int fd, const StreamInfo& info) {
          paddingAt + 4 + static_cast<int64_t>(BigEndian(&padding[1], 3)) == info.audioStart;
 }
 
-// A killed recording's frames all have the stream's block size: a shorter last
-// frame is the end of a stream its writer finished. With the MD5 never written
-// either, that writer could not seek back to STREAMINFO (a stream to a pipe):
-// its total is unknown by design, not left unfinished.
+// A killed recording's frames all have the stream's block size, but for the
+// short verbatim frame a pause leaves at the end (the audio still in the
+// encoder, handed to the disk): another shorter last frame is the end of a
+// stream its writer finished. With the MD5 never written either, that writer
+// could not seek back to STREAMINFO (a stream to a pipe): its total is unknown
+// by design, not left unfinished.
 bool EndedByItsWriter(const FrameHeader& last, const StreamInfo& info) {
-  return last.blockSize < info.maxBlock && !info.md5Set;
+  return last.blockSize < info.maxBlock && !info.md5Set && !last.verbatim;
 }
 
 FlacFileRepair::Outcome FailedBecause(const std::string& why, std::string* reason) {

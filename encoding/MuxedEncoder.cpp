@@ -88,9 +88,7 @@ EncoderResult MuxedEncoder::Encode(const void* buffer_ptr, int32_t buffer_len, i
 
 EncoderResult MuxedEncoder::Checkpoint() {
   if (!Running()) return ENC_FILE_ERROR;
-  const EncoderResult result = muxer_.Checkpoint();
-  lastSync_ = std::chrono::steady_clock::now();
-  return result;
+  return syncPacer_.Run([this] { return muxer_.Checkpoint(); });
 }
 
 EncoderResult MuxedEncoder::EncoderClose() {

@@ -193,10 +193,13 @@ TEST(FlacVerbatimFrameTest, RepairCountsTheFrameWhateverItsNumber) {
   const auto samples = Noise(kBlock, 2);
   for (const uint32_t number : {0u, 127u, 128u, 2047u, 2048u, 65535u, 65536u, (1u << 21) - 1, 1u << 21,
                                 (1u << 26) - 1, 1u << 26, (1u << 31) - 1}) {
-    // STREAMINFO: block sizes, no frame sizes, 44100 Hz, 2 channels, 16 bits, total unknown, no MD5.
-    std::vector<uint8_t> bytes = {'f', 'L', 'a', 'C', 0x80, 0, 0, 34, 0, kBlock, 0, kBlock, 0, 0, 0, 0, 0, 0,
+    // STREAMINFO: block sizes, no frame sizes, 44100 Hz, 2 channels, 16 bits, total unknown, no MD5;
+    // then the comment block with the codec library's vendor and the padding, as our writer leaves them.
+    std::vector<uint8_t> bytes = {'f', 'L', 'a', 'C', 0x00, 0, 0, 34, 0, kBlock, 0, kBlock, 0, 0, 0, 0, 0, 0,
                                   0x0A, 0xC4, 0x42, 0xF0, 0, 0, 0, 0};
     bytes.resize(42);
+    const uint8_t ours[] = {4, 0, 0, 12, 4, 0, 0, 0, 'L', 'a', 'v', 'f', 0, 0, 0, 0, 0x81, 0, 0, 4, 0, 0, 0, 0};
+    bytes.insert(bytes.end(), std::begin(ours), std::end(ours));
     FlacVerbatimFrame::Append(number, samples, 2, 44100, bytes);
     { std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size()); }
     ASSERT_EQ(FlacFileRepair::Repair(file.string()), FlacFileRepair::Outcome::Repaired) << number;

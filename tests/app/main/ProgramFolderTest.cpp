@@ -12,6 +12,7 @@
 #include "app/FileCounter.h"
 #include "app/ProgramFolder.h"
 #include "app/RecordingJournal.h"
+#include "encoding/EncoderWAV.h"
 #include "app/SingleInstance.h"
 
 namespace {
@@ -130,8 +131,12 @@ TEST(ProgramFolderTest, WritesIntoAStateFolderThatCannotBeMadeSayWhichFolderAndW
   QString counterError;
   EXPECT_FALSE(FileCounter().Save(&counterError));
   EXPECT_EQ(counterError.toStdString(), why);
-  const std::string journalError =
-      RecordingJournal().Begin((ProgramFolder::OutputFolder() + "/录音0.wav").toStdString());
+  // A recording of ours elsewhere (the user named it): journalled in the state folder all the same.
+  const std::string take = (root.path() + "/take.wav").toStdString();
+  EncoderWAV recording;
+  ASSERT_EQ(recording.EncoderInit(44100, 2, take), ENC_OK);
+  const std::string journalError = RecordingJournal().Begin(take);
+  recording.EncoderClose();
   EXPECT_NE(journalError.find(why), std::string::npos) << journalError;
   SingleInstance instance(ProgramFolder::Path(), ProgramFolder::LockFile());
   EXPECT_EQ(instance.Claim(), SingleInstance::ClaimResult::NoLock);

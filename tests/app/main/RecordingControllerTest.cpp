@@ -423,6 +423,7 @@ TEST_F(RecordingControllerTest, PausedBlocksAreNeitherWrittenNorCounted) {
   controller.TogglePause();
   EXPECT_TRUE(controller.IsPaused());
   ASSERT_EQ(encoder.encoded.size(), 1u) << "received before the click: written";
+  EXPECT_EQ(encoder.checkpoints, 1) << "and handed to the disk for the length of the pause";
   const int32_t length = controller.lngRecMS();
   EXPECT_EQ(view.pauseCaption, "继续");
   EXPECT_TRUE(view.pauseEnabled);
@@ -437,6 +438,7 @@ TEST_F(RecordingControllerTest, PausedBlocksAreNeitherWrittenNorCounted) {
   EXPECT_EQ(controller.lngRecMS(), length);
   EXPECT_EQ(view.pauseCaption, "暂停");
   EXPECT_EQ(capture.deliverCalls, 2);
+  EXPECT_EQ(encoder.checkpoints, 1) << "going on needs none";
 
   controller.GotData(after, 600);
   ASSERT_EQ(encoder.encoded.size(), 2u);
