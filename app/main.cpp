@@ -4,15 +4,15 @@
 #include <csignal>
 #include <cstdio>
 
-#include "app/AppFont.h"
-#include "app/ApplicationIdentity.h"
-#include "app/CommandLine.h"
-#include "app/Form1.h"
-#include "app/InterfaceLanguage.h"
-#include "app/OrderlyExit.h"
-#include "app/ProgramFolder.h"
-#include "app/SingleInstance.h"
-#include "app/TerminationSignals.h"
+#include "app/windows/AppFont.h"
+#include "app/platform/ApplicationIdentity.h"
+#include "app/platform/CommandLine.h"
+#include "app/windows/Form1.h"
+#include "app/platform/InterfaceLanguage.h"
+#include "app/windows/OrderlyExit.h"
+#include "app/platform/ProgramFolder.h"
+#include "app/platform/SingleInstance.h"
+#include "app/platform/TerminationSignals.h"
 
 int main(int argc, char** argv) {
   const InterfaceLanguage::Language language = CommandLine::Process(argc, argv);

@@ -84,9 +84,9 @@ class PulseWaveInDriver : public WaveInDriver {
   void SetRunning(bool running);  // takes bufferMutex_
   void Drain();  // stream -> reserve; main loop thread
   void CloseStream();
-  // Main loop thread: asks the UI thread to run OnWake, unless already asked.
+  // Main loop thread: asks the filling thread to run OnWake, unless already asked.
   void Wake();
-  // UI thread: fills queued buffers, and reports a loss once its data is out.
+  // Filling thread: fills queued buffers, and reports a loss once its data is out.
   void OnWake();
 
   // With bufferMutex_ held.
@@ -98,9 +98,9 @@ class PulseWaveInDriver : public WaveInDriver {
   void HandBackAll();
 
   std::shared_ptr<PulseConnection> connection_;
-  pa_stream* stream_ = nullptr;    // changed on the UI thread under the main loop lock
+  pa_stream* stream_ = nullptr;    // changed on the filling thread under the main loop lock
   WindowHandle window_ = 0;        // likewise
-  std::shared_ptr<CallbackWindow> wakeWindow_;  // the driver's own, on the UI thread
+  std::shared_ptr<CallbackWindow> wakeWindow_;  // the driver's own, on the filling thread
   std::atomic<WindowHandle> wakeHandle_{0};  // likewise; read by Mark on any thread
   std::atomic<bool> wakePending_{false};
   bool lost_ = false;              // main loop lock

@@ -7,7 +7,7 @@
 // Arithmetic is single precision at every stored step so that results are
 // reproducible sample for sample. Samples are scaled to +-1 (16-bit: /32767,
 // 8-bit: (byte-128)/127); outputs beyond +-1 saturate at the sample limits.
-// UI thread only.
+// One thread at a time.
 #pragma once
 
 #include <cstdint>

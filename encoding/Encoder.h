@@ -1,6 +1,7 @@
 // Encoder: what the recording controller needs of an output writer.
 // EncoderInit opens a file, Encode appends one 16-bit PCM block, EncoderClose
-// finishes the file. UI thread only; calls must not overlap. Checkpoint hands
+// finishes the file. One thread at a time (the recording thread while a
+// recording runs); calls must not overlap. Checkpoint hands
 // everything fed so far to the disk (for a pause).
 #pragma once
 

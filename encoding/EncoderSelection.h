@@ -2,7 +2,8 @@
 // Opus, MP3), as one Encoder. It owns one encoder per type and forwards every
 // call to the chosen one, so the recording controller keeps a single Encoder&.
 // WAV is chosen at first. Output rules reach every type, so a change of type
-// keeps them. UI thread only.
+// keeps them. One thread at a time: the window chooses while idle, the
+// recording thread records.
 #pragma once
 
 #include <array>

@@ -2,7 +2,7 @@
 // block on the fly into the target format (PCM, A-law, u-law, ADPCM, GSM, MP3).
 //
 // File layout with WriteHeader on: "RIFF" size "WAVE" "fmt " L <L format bytes>
-// "data" size <audio>. UI thread only.
+// "data" size <audio>. One thread at a time (the recording thread while recording).
 //
 // Crash safety: with WriteHeader on, the file is a valid WAV from EncoderInit on.
 // The header is written at once (sizes for an empty data chunk) and rewritten

@@ -12,7 +12,7 @@
 // Crash safety: written data reaches the kernel with every block (at most half a
 // second of audio waits in the muxer) and the disk (fdatasync) at least once per
 // SyncInterval, 1 s by default; Checkpoint puts what codec and muxer still hold
-// on the disk too. UI thread only.
+// on the disk too. One thread at a time (the recording thread while recording).
 #pragma once
 
 #include <chrono>

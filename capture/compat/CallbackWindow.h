@@ -1,5 +1,5 @@
 // CallbackWindow: a hidden "window" of our own that lives on the thread that
-// created it (the UI thread) and receives messages there, one at a time, through
+// created it (the recording thread) and receives messages there, one at a time, through
 // its window procedure. Other threads (the audio server's) post messages to it
 // by handle; a posted message is dispatched from the creating thread's Qt event
 // loop, so that thread must run one (QCoreApplication or QApplication).

@@ -6,7 +6,7 @@
 // "<class>.<routine>: <text>" and shown in a box titled "Error in <class>.<routine>"
 // with the text and a period.
 //
-// UI thread only. Unhooking is safe from inside a handler: the block keeps the
+// The thread of its windows only. Unhooking is safe from inside a handler: the block keeps the
 // window's procedure until every call running through it (previous procedure
 // and handler, nested ones included) has returned, then restores the previous
 // procedure. A window that is unhooked receives nothing more through the hook.

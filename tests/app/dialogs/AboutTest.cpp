@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "app/About.h"
-#include "app/ProgramFolder.h"
-#include "app/ShellServices.h"
+#include "app/windows/About.h"
+#include "app/platform/ProgramFolder.h"
+#include "app/platform/ShellServices.h"
 
 namespace {
 

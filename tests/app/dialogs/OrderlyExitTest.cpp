@@ -1,5 +1,5 @@
 // Ending the program for the system while a message box waits for an answer.
-#include "app/OrderlyExit.h"
+#include "app/windows/OrderlyExit.h"
 
 #include <gtest/gtest.h>
 

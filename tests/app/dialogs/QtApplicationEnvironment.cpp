@@ -4,7 +4,7 @@
 
 #include <QApplication>
 
-#include "app/InterfaceLanguage.h"
+#include "app/platform/InterfaceLanguage.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // QtOutputFileDialog on the offscreen platform: no question about the typed
 // name (the window asks about the file with its suffix).
-#include "app/QtOutputFileDialog.h"
+#include "app/windows/QtOutputFileDialog.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // killed, leaving its lock for the next start to take over; that one, ended by
 // SIGTERM, lets go of it. The channel between them lies in a private folder,
 // serves only the same user and holds a few descriptors whatever connects.
-#include "app/SingleInstance.h"
+#include "app/platform/SingleInstance.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -26,9 +26,9 @@
 #include <functional>
 #include <vector>
 
-#include "app/LocalRequestClient.h"
-#include "app/LocalRequestServer.h"
-#include "app/UserRuntimeFolder.h"
+#include "app/platform/LocalRequestClient.h"
+#include "app/platform/LocalRequestServer.h"
+#include "app/platform/UserRuntimeFolder.h"
 
 namespace {
 

@@ -14,11 +14,11 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include "app/Form1.h"
-#include "app/RecordingEngine.h"
-#include "app/ProgramFolder.h"
-#include "app/RecordingController.h"
-#include "app/TrayIcon.h"
+#include "app/windows/Form1.h"
+#include "app/recording/RecordingEngine.h"
+#include "app/platform/ProgramFolder.h"
+#include "app/recording/RecordingController.h"
+#include "app/windows/TrayIcon.h"
 #include "capture/WaveInRecorder.h"
 #include "common/MessageBoxService.h"
 #include "tests/support/PipeSourceFeeder.h"

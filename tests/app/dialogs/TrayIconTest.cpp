@@ -11,8 +11,8 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "app/ApplicationIdentity.h"
-#include "app/TrayIcon.h"
+#include "app/platform/ApplicationIdentity.h"
+#include "app/windows/TrayIcon.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <QWindow>
 #include <cmath>
 
-#include "app/frmFXOpts.h"
+#include "app/windows/frmFXOpts.h"
 #include "display/QImageSurface.h"
 #include "display/modDraw.h"
 #include "effects/clsDSP.h"

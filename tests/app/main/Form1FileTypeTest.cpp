@@ -16,10 +16,10 @@
 #include <QTest>
 
 #include "TestDoubles.h"
-#include "app/Form1.h"
-#include "app/RecordingEngine.h"
-#include "app/SettingChooser.h"
-#include "app/TrayIcon.h"
+#include "app/windows/Form1.h"
+#include "app/recording/RecordingEngine.h"
+#include "app/windows/SettingChooser.h"
+#include "app/windows/TrayIcon.h"
 #include "capture/WaveInRecorder.h"
 #include "encoding/EncoderSelection.h"
 #include "encoding/MuxedEncoder.h"

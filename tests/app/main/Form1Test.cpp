@@ -1,8 +1,8 @@
 // Form1 on the offscreen platform: start-up state, the rate key filter, effect
 // bits, the output file rule, the format choice of the rate and stereo boxes,
 // idle status texts, and one whole recording from a fed pipe source.
-#include "app/Form1.h"
-#include "app/RecordingEngine.h"
+#include "app/windows/Form1.h"
+#include "app/recording/RecordingEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -31,9 +31,9 @@
 #include <unistd.h>
 
 #include "TestDoubles.h"
-#include "app/OutputFileDialog.h"
-#include "app/RecordingController.h"
-#include "app/TrayIcon.h"
+#include "app/windows/OutputFileDialog.h"
+#include "app/recording/RecordingController.h"
+#include "app/windows/TrayIcon.h"
 #include "capture/WaveInRecorder.h"
 #include "encoding/EncoderWAV.h"
 #include "tests/support/PipeSourceFeeder.h"

@@ -1,6 +1,6 @@
 // FormatChooserDialog over the real catalogue: lists per family, OK returns the
 // selected format's bytes and names, Cancel returns nothing.
-#include "app/FormatChooserDialog.h"
+#include "app/windows/FormatChooserDialog.h"
 
 #include <gtest/gtest.h>
 

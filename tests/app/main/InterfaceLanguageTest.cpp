@@ -1,7 +1,7 @@
 // The interface language: which one a locale or "--lang" picks, the help page
 // that goes with it, and, in both languages, every window's texts: present,
 // not clipped, not covering a neighbour, and nothing Chinese left in English.
-#include "app/InterfaceLanguage.h"
+#include "app/platform/InterfaceLanguage.h"
 
 #include <gtest/gtest.h>
 
@@ -22,15 +22,15 @@
 #include <algorithm>
 
 #include "TestDoubles.h"
-#include "app/About.h"
-#include "app/Form1.h"
-#include "app/RecordingEngine.h"
-#include "app/FormatChooserDialog.h"
-#include "app/ProgramFolder.h"
-#include "app/RecordingController.h"
-#include "app/SettingChooserDialog.h"
-#include "app/TrayIcon.h"
-#include "app/frmFXOpts.h"
+#include "app/windows/About.h"
+#include "app/windows/Form1.h"
+#include "app/recording/RecordingEngine.h"
+#include "app/windows/FormatChooserDialog.h"
+#include "app/platform/ProgramFolder.h"
+#include "app/recording/RecordingController.h"
+#include "app/windows/SettingChooserDialog.h"
+#include "app/windows/TrayIcon.h"
+#include "app/windows/frmFXOpts.h"
 #include "effects/clsDSP.h"
 #include "encoding/EncoderFLAC.h"
 #include "encoding/EncoderWAV.h"

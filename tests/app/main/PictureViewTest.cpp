@@ -1,6 +1,6 @@
 // PictureView shows its surface and asks for a repaint only when the picture
 // differs from the one it painted last.
-#include "app/PictureView.h"
+#include "app/windows/PictureView.h"
 
 #include <gtest/gtest.h>
 

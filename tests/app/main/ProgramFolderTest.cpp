@@ -9,11 +9,11 @@
 
 #include <cstring>
 
-#include "app/FileCounter.h"
-#include "app/ProgramFolder.h"
-#include "app/RecordingJournal.h"
+#include "app/recording/FileCounter.h"
+#include "app/platform/ProgramFolder.h"
+#include "app/recording/RecordingJournal.h"
 #include "encoding/EncoderWAV.h"
-#include "app/SingleInstance.h"
+#include "app/platform/SingleInstance.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <memory>
 
-#include "app/InterfaceLanguage.h"
+#include "app/platform/InterfaceLanguage.h"
 
 namespace {
 

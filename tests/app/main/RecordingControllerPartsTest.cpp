@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "TestDoubles.h"
-#include "app/RecordingJournal.h"
+#include "app/recording/RecordingJournal.h"
 #include "encoding/CodecConversionStream.h"
 #include "encoding/EncoderWAV.h"
 #include "encoding/WavFileRepair.h"

@@ -1,7 +1,7 @@
 // RecordingController without widgets: numbering and nu.ini, start and stop
 // checks, the block path into the encoder, encoder failures, status texts, and
 // (with the real WAV encoder) files that hold data at the moment of the start.
-#include "app/RecordingController.h"
+#include "app/recording/RecordingController.h"
 
 #include <gtest/gtest.h>
 

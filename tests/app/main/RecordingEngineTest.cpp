@@ -1,7 +1,7 @@
 // The recording engine through the real window: a disk whose every sync takes
 // seconds, a window thread held up, a disk that truly cannot keep up, and a
 // quit while the queue is still being written. Fed pipe sources, exact counts.
-#include "app/RecordingEngine.h"
+#include "app/recording/RecordingEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "TestDoubles.h"
-#include "app/Form1.h"
+#include "app/windows/Form1.h"
 #include "capture/WaveInRecorder.h"
 #include "tests/encoding/AudioProbe.h"
 #include "tests/support/PipeSourceFeeder.h"

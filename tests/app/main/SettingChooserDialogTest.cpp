@@ -1,6 +1,6 @@
 // SettingChooserDialog: lists a type's choices, starts on the setting in use,
 // and answers with the value of the selected row (none when nothing is selected).
-#include "app/SettingChooserDialog.h"
+#include "app/windows/SettingChooserDialog.h"
 
 #include <gtest/gtest.h>
 

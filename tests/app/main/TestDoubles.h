@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "app/CaptureEngine.h"
-#include "app/OutputFileDialog.h"
-#include "app/ProgramFolder.h"
-#include "app/RecorderView.h"
-#include "app/RecordingController.h"
+#include "app/recording/CaptureEngine.h"
+#include "app/windows/OutputFileDialog.h"
+#include "app/platform/ProgramFolder.h"
+#include "app/recording/RecorderView.h"
+#include "app/recording/RecordingController.h"
 #include "common/MessageBoxService.h"
 #include "common/QuestionService.h"
 #include "effects/clsDSP.h"

@@ -1,7 +1,7 @@
 // DiskSpaceGuard against a scripted file system: the start threshold of ten
 // seconds of the chosen format, the stop reserve, and one query per second of
 // recorded input however fast the input arrives.
-#include "app/DiskSpaceGuard.h"
+#include "app/recording/DiskSpaceGuard.h"
 
 #include <gtest/gtest.h>
 

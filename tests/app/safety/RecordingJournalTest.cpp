@@ -1,7 +1,7 @@
 // The journal of recordings in progress: which files it takes, how it leaves
 // them, and that a corrupt, huge or foreign journal is read within bounds,
 // never hangs or crashes, and keeps the entries that are valid.
-#include "app/RecordingJournal.h"
+#include "app/recording/RecordingJournal.h"
 
 #include <gtest/gtest.h>
 

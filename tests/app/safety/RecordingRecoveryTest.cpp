@@ -2,7 +2,7 @@
 // journalled WAVE files with stale sizes are mended, everything else (files the
 // journal does not name, finished files, links, running recordings) stays byte
 // for byte as it was.
-#include "app/RecordingRecovery.h"
+#include "app/recording/RecordingRecovery.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -19,7 +19,7 @@
 #include <fstream>
 #include <thread>
 
-#include "app/RecordingJournal.h"
+#include "app/recording/RecordingJournal.h"
 #include "encoding/EncoderFLAC.h"
 #include "encoding/EncoderMP3.h"
 #include "encoding/EncoderOpus.h"

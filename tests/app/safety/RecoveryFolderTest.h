@@ -7,7 +7,7 @@
 #include <QTemporaryDir>
 #include <filesystem>
 
-#include "app/RecordingJournal.h"
+#include "app/recording/RecordingJournal.h"
 
 class RecoveryFolderTest : public ::testing::Test {
  protected:

@@ -6,8 +6,8 @@
 #include <QDir>
 #include <filesystem>
 
-#include "app/RecordingController.h"
-#include "app/RecordingJournal.h"
+#include "app/recording/RecordingController.h"
+#include "app/recording/RecordingJournal.h"
 #include "effects/clsDSP.h"
 #include "encoding/EncoderWAV.h"
 #include "tests/app/main/TestDoubles.h"

@@ -10,11 +10,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/About.h"
-#include "app/AppFont.h"
-#include "app/FormatChooserDialog.h"
-#include "app/InterfaceLanguage.h"
-#include "app/frmFXOpts.h"
+#include "app/windows/About.h"
+#include "app/windows/AppFont.h"
+#include "app/windows/FormatChooserDialog.h"
+#include "app/platform/InterfaceLanguage.h"
+#include "app/windows/frmFXOpts.h"
 #include "effects/clsDSP.h"
 #include "encoding/EncoderWAV.h"
 

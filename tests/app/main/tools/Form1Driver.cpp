@@ -19,12 +19,12 @@
 #include <cstring>
 #include <string>
 
-#include "app/AppFont.h"
-#include "app/Form1.h"
-#include "app/RecordingEngine.h"
-#include "app/ProgramFolder.h"
-#include "app/InterfaceLanguage.h"
-#include "app/RecordingController.h"
+#include "app/windows/AppFont.h"
+#include "app/windows/Form1.h"
+#include "app/recording/RecordingEngine.h"
+#include "app/platform/ProgramFolder.h"
+#include "app/platform/InterfaceLanguage.h"
+#include "app/recording/RecordingController.h"
 #include "capture/WaveInRecorder.h"
 #include "encoding/FormatCatalogue.h"
 #include "encoding/FormatChooser.h"

@@ -33,10 +33,10 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/Form1.h"
-#include "app/OrderlyExit.h"
-#include "app/ProgramFolder.h"
-#include "app/TerminationSignals.h"
+#include "app/windows/Form1.h"
+#include "app/windows/OrderlyExit.h"
+#include "app/platform/ProgramFolder.h"
+#include "app/platform/TerminationSignals.h"
 #include "common/MessageBoxService.h"
 #include "encoding/EncoderWAV.h"
 #include "encoding/FormatRecord.h"

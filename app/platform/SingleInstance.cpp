@@ -1,0 +1,93 @@
+#include "app/platform/SingleInstance.h"
+
+#include <unistd.h>
+
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QThread>
+
+#include "app/platform/LocalRequestClient.h"
+#include "app/platform/UserRuntimeFolder.h"
+
+#include "app/platform/FolderMaker.h"
+
+namespace {
+
+const QByteArray kShowRequest = "show\n";
+const QByteArray kShownReply = "ok\n";
+
+QString SocketPathFor(const QString& programFolder, QString* error) {
+  const QString folder = UserRuntimeFolder::Locate(error);
+  return folder.isEmpty() ? QString() : folder + '/' + SingleInstance::ServerName(programFolder);
+}
+
+}  // namespace
+
+SingleInstance::SingleInstance(const QString& programFolder, const QString& lockFile, QObject* parent)
+    : QObject(parent), socketPath_(SocketPathFor(programFolder, &folderError_)), lockFile_(lockFile), lock_(lockFile) {
+  // Never stale by age: a copy that runs for days keeps its lock. A crashed
+  // copy's lock is still recognised by its dead process.
+  lock_.setStaleLockTime(0);
+  server_.Answer = [this](const QByteArray& request) { return OnRequest(request); };
+}
+
+// The socket (server_) closes before the lock (lock_) is let go, by member order.
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::ServerName(const QString& programFolder) {
+  const QFileInfo info(programFolder);
+  const QString folder = info.canonicalFilePath().isEmpty() ? info.absoluteFilePath() : info.canonicalFilePath();
+  const QByteArray key = folder.toUtf8() + '\n' + QByteArray::number(::getuid());
+  return "tamblin-" + QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(32);
+}
+
+SingleInstance::ClaimResult SingleInstance::Claim() {
+  // An installed program's first run has no state folder yet.
+  error_ = FolderMaker::EnsureFolderOf(lockFile_);
+  if (!error_.isEmpty()) return ClaimResult::NoLock;
+  if (!lock_.tryLock(0)) {
+    if (lock_.error() == QLockFile::LockFailedError) return ClaimResult::AlreadyRunning;
+    error_ = lock_.error() == QLockFile::PermissionError ? QStringLiteral("Permission denied")
+                                                         : QStringLiteral("Unknown error");
+    return ClaimResult::NoLock;
+  }
+  Listen();
+  return ClaimResult::Running;
+}
+
+void SingleInstance::Listen() {
+  if (socketPath_.isEmpty()) {
+    error_ = folderError_;
+    return;
+  }
+  // Holding the lock proves that a socket at this path is a crashed copy's.
+  if (!server_.Listen(socketPath_)) error_ = server_.ErrorText();
+}
+
+QByteArray SingleInstance::OnRequest(const QByteArray& request) {
+  if (request + '\n' != kShowRequest) return {};
+  if (ShowRequested) ShowRequested();
+  return kShownReply;
+}
+
+bool SingleInstance::AskRunningCopyToShow(std::chrono::milliseconds limit) {
+  if (socketPath_.isEmpty()) {
+    error_ = folderError_;
+    return false;
+  }
+  const QDeadlineTimer deadline(limit.count());
+  // The running copy takes the lock before it listens: retry while it is starting.
+  while (!TryAskOnce(std::chrono::milliseconds(std::min<qint64>(deadline.remainingTime(), 1000)))) {
+    if (deadline.hasExpired()) return false;
+    QThread::msleep(100);
+  }
+  return true;
+}
+
+bool SingleInstance::TryAskOnce(std::chrono::milliseconds limit) {
+  LocalRequestClient client;
+  if (client.Ask(socketPath_, kShowRequest, limit) == kShownReply) return true;
+  error_ = client.ErrorText();
+  return false;
+}

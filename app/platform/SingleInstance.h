@@ -1,0 +1,77 @@
+// SingleInstance: one running copy of the program per program folder, so two
+// copies never number, open and fill the same recording.
+//
+// The running copy holds the folder's lock file (QLockFile; a lock that a
+// crashed copy left behind is recognised by its dead process and taken over)
+// and listens on a local socket whose name is derived from the folder and the
+// user, so copies in different folders never meet. A later start finds the lock
+// held, asks the running copy over that socket to bring its window to the front,
+// and ends. UI thread only.
+//
+// Only the same user can talk over the socket, either way round:
+// - it lies in the user's private folder ($XDG_RUNTIME_DIR, else
+//   "<temp>/tamblin-<uid>"), used only when it is a real folder owned by the
+//   user with mode 0700 (UserRuntimeFolder), so no one else can reach, take or
+//   replace the name;
+// - both ends check the other's uid with SO_PEERCRED (PeerCredentials): the
+//   running copy closes a connection of another user unread, a later start
+//   treats a listener of another user as no answer.
+// The listener bounds what any client can cost it (LocalRequestServer).
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+#include <chrono>
+#include <functional>
+
+#include "app/platform/LocalRequestServer.h"
+
+class SingleInstance : public QObject {
+  Q_OBJECT
+
+ public:
+  enum class ClaimResult {
+    Running,         // this is the copy for the folder (holds the lock)
+    AlreadyRunning,  // a live copy holds the lock
+    NoLock,          // the lock file cannot be made (ErrorText says why)
+  };
+
+  // `lockFile` lies inside `programFolder` (ProgramFolder::LockFile()).
+  SingleInstance(const QString& programFolder, const QString& lockFile, QObject* parent = nullptr);
+  ~SingleInstance() override;  // lets go of the lock and the socket
+
+  // Makes the lock's folder when missing, takes the lock and starts listening
+  // for later starts. Running also when the socket cannot listen or no private
+  // folder can hold it (the copy is still the only one; ErrorText says why).
+  ClaimResult Claim();
+  // After AlreadyRunning: asks the running copy to show its window and waits up
+  // to `limit` for its answer (a copy that is still starting gets that long to
+  // listen). True when it answered.
+  bool AskRunningCopyToShow(std::chrono::milliseconds limit = std::chrono::seconds(5));
+  // Why the last Claim or AskRunningCopyToShow fell short (the system's words).
+  const QString& ErrorText() const { return error_; }
+
+  // Raised on the UI thread, from the event loop, when a later start asks for
+  // the window.
+  std::function<void()> ShowRequested;
+
+  // The socket name for `programFolder` (its canonical path, hashed with the
+  // user id): the same for every path to one folder.
+  static QString ServerName(const QString& programFolder);
+  // Where the socket lies: ServerName in the user's private folder; empty when
+  // there is none (then the channel is off, the lock still guards the folder).
+  const QString& SocketPath() const { return socketPath_; }
+
+ private:
+  void Listen();
+  QByteArray OnRequest(const QByteArray& request);
+  bool TryAskOnce(std::chrono::milliseconds limit);
+
+  QString folderError_;  // why there is no SocketPath
+  QString socketPath_;
+  QString lockFile_;
+  QLockFile lock_;
+  LocalRequestServer server_;  // after lock_: the socket closes before the lock goes
+  QString error_;
+};

@@ -1,0 +1,113 @@
+#include "app/recording/FileCounter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+
+#include "app/platform/FolderMaker.h"
+#include "app/platform/ProgramFolder.h"
+
+namespace {
+
+// nu.ini holding `counter`; empty when written, else why not.
+QString WriteSettingsFile(int16_t counter) {
+  // An installed program's first run has no state folder yet.
+  if (QString folder = FolderMaker::EnsureFolderOf(ProgramFolder::SettingsFile()); !folder.isEmpty()) return folder;
+  // Written to a temporary file and renamed, so a failed write never leaves a
+  // truncated counter behind.
+  QSaveFile file(ProgramFolder::SettingsFile());
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return file.errorString();
+  file.write(QByteArray::number(counter) + "\r\n");
+  if (!file.commit()) return file.errorString();
+  return {};
+}
+
+}  // namespace
+
+bool FileCounter::Load() {
+  intFileNo_ = 0;
+  QFile file(ProgramFolder::SettingsFile());
+  if (!file.open(QIODevice::ReadOnly)) return false;
+  // The counter is a handful of digits; a longer first line is not a counter.
+  const QByteArray line = file.readLine(64).trimmed();
+  bool ok = false;
+  const int value = line.toInt(&ok);
+  if (!ok || value < INT16_MIN || value > INT16_MAX) return false;
+  intFileNo_ = static_cast<int16_t>(value);
+  return true;
+}
+
+bool FileCounter::Save(QString* error) const {
+  const QString why = WriteSettingsFile(intFileNo_);
+  if (error != nullptr) *error = why;
+  return why.isEmpty();
+}
+
+void FileCounter::Advance() {
+  intFileNo_ = static_cast<int16_t>(static_cast<uint16_t>(intFileNo_) + 1u);
+}
+
+QString FileCounter::NextFileName() const { return NumberedFile(extension_); }
+
+QString FileCounter::NumberedFile(const QString& extension) const {
+  return ProgramFolder::OutputFolder() + QStringLiteral("/录音") + QString::number(intFileNo_) + "." + extension;
+}
+
+const QStringList& FileCounter::RecordedExtensions() {
+  static const QStringList extensions = {QStringLiteral("wav"), QStringLiteral("flac"), QStringLiteral("opus"),
+                                         QStringLiteral("mp3")};
+  return extensions;
+}
+
+void FileCounter::ChangeExtension(const QString& extension) {
+  if (extension == extension_) return;
+  const QFileInfo old(prepared_);
+  if (!prepared_.isEmpty() && old.filePath() == NextFileName() && !old.isSymLink() && old.isFile() &&
+      old.size() == 0) {
+    QFile::remove(prepared_);
+  }
+  prepared_.clear();
+  extension_ = extension;
+}
+
+bool FileCounter::EnsureOutputFolder() {
+  const QString folder = ProgramFolder::OutputFolder();
+  if (QFileInfo(folder).isDir()) return true;
+  return QDir().mkpath(folder);
+}
+
+bool FileCounter::NumberTaken() const {
+  // An empty file is a prepared one, not a recording; a link is not ours to
+  // record into, even to an empty file.
+  const auto taken = [this](const QString& extension) {
+    const QFileInfo info(NumberedFile(extension));
+    return info.isSymLink() || (info.exists() && !(info.isFile() && info.size() == 0));
+  };
+  return taken(extension_) || std::any_of(RecordedExtensions().begin(), RecordedExtensions().end(), taken);
+}
+
+bool FileCounter::PrepareNextFile() {
+  // Every one of the 65536 numbers is tried at most once.
+  for (int tries = 0; tries < 65536; ++tries) {
+    if (NumberTaken()) {
+      Advance();
+      continue;
+    }
+    const QFileInfo info(NextFileName());
+    // Found empty, not made here: another program's perhaps, so never removed by ChangeExtension.
+    if (info.exists()) {
+      prepared_.clear();
+      return true;
+    }
+    // NewOnly: a file that appeared since the look is never truncated; it is looked at again.
+    QFile file(info.filePath());
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+      prepared_ = info.filePath();
+      return true;
+    }
+    if (!QFileInfo::exists(info.filePath())) return false;
+  }
+  return false;
+}

@@ -1,0 +1,60 @@
+// FileCounter: the number of the next recording (intFileNo, 16-bit two's
+// complement) and the files named after it:
+//   <program folder>/file/录音<n>.<ext>  the next numbered recording, <ext> the
+//                                       chosen file type's extension ("wav" at first)
+//   <program folder>/nu.ini            the counter as one line "<n>\r\n"
+// The counter survives program runs through nu.ini. The recording thread
+// only (the window reads it while idle).
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+
+class FileCounter {
+ public:
+  int16_t intFileNo() const { return intFileNo_; }
+  void intFileNo(int16_t value) { intFileNo_ = value; }
+
+  // Reads the first line of nu.ini. A missing or unreadable file, or a first line
+  // that is not a whole number from -32768 to 32767, gives 0 and returns false
+  // (the file is rewritten at the next Save).
+  bool Load();
+  // Replaces nu.ini by the counter and CR LF; false when it cannot be written,
+  // and `error` (when given) says why in the system's words.
+  bool Save(QString* error = nullptr) const;
+
+  // 32767 + 1 gives -32768.
+  void Advance();
+
+  // The output folder's "录音<n>.<ext>" for the current counter.
+  QString NextFileName() const;
+
+  QString Extension() const { return extension_; }  // without the dot
+  // Numbers the files with `extension` from now on. The file PrepareNextFile
+  // created goes when it is still empty and no link, so a change of type leaves
+  // no empty file of the old type behind; a file it found empty stays.
+  void ChangeExtension(const QString& extension);
+
+  // Creates the output folder when it is missing; false when that is impossible.
+  static bool EnsureOutputFolder();
+
+  // Makes NextFileName usable for a new recording: while the number is taken,
+  // the counter moves on (a recording is never overwritten); then the file is
+  // created empty if it does not exist. A number is taken when its file of any
+  // recorded type holds data, is a symbolic link or is no file: one number
+  // never names two recordings. False when no free number exists or the file
+  // cannot be created.
+  bool PrepareNextFile();
+
+  // The extensions of the file types the program records (EncoderSelection's types).
+  static const QStringList& RecordedExtensions();
+
+ private:
+  QString NumberedFile(const QString& extension) const;  // "录音<n>.<extension>" in the output folder
+  bool NumberTaken() const;
+
+  int16_t intFileNo_ = 0;
+  QString extension_ = QStringLiteral("wav");
+  QString prepared_;  // the file the last PrepareNextFile created; empty: none
+};

@@ -1,0 +1,464 @@
+#include "app/recording/RecordingController.h"
+
+#include <QFileInfo>
+#include <QString>
+#include <algorithm>
+#include <cmath>
+
+#include "app/recording/CaptureEngine.h"
+#include "app/platform/ProgramFolder.h"
+#include "app/recording/RecordingJournal.h"
+#include "app/recording/RecordingRecovery.h"
+#include "app/recording/RecorderView.h"
+#include "app/recording/RecordingMonitor.h"
+#include "common/MessageBoxService.h"
+#include "common/QuestionService.h"
+#include "effects/clsDSP.h"
+#include "encoding/Encoder.h"
+
+namespace {
+
+// Numbered files found filled at the start (by another program) before giving up.
+constexpr int kNumberedFileTries = 16;
+
+QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+std::string ToUtf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+// A path as it goes into a message's %1.
+QString Path(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// A message with its cause (the server's or system's words) on a second line.
+std::string WithCause(const std::string& message, const std::string& cause) {
+  return cause.empty() ? message : message + "\n" + cause;
+}
+
+// What the user is told when Encode fails; every failure ends the recording.
+std::string EncoderFailureMessage(EncoderResult result) {
+  switch (result) {
+    case ENC_WRITE_ERROR:
+      return ToUtf8(QCoreApplication::translate("RecordingController", "Write error (no disk space left?)!"));
+    case ENC_CONVERT_FAILED:
+      return ToUtf8(QCoreApplication::translate("RecordingController", "编码转换失败, 录音已停止!"));
+    case ENC_SIZE_LIMIT:
+      return ToUtf8(QCoreApplication::translate("RecordingController", "文件已达到 WAV 格式的 4 GB 上限, 录音已停止!"));
+    default:
+      return ToUtf8(QCoreApplication::translate("RecordingController", "编码器出错 (代码 %1), 录音已停止!")
+                        .arg(static_cast<int32_t>(result)));
+  }
+}
+
+// Whole number rounded half to even, with exactly one decimal: 1023.95 -> "1024.0".
+std::string OneDecimal(double value) {
+  const auto tenths = static_cast<int64_t>(std::nearbyint(value * 10.0));
+  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
+}
+
+}  // namespace
+
+RecordingController::RecordingController(CaptureEngine& clsRecorder, Encoder& clsEncoder, clsDSP& clsEffects,
+                                         RecorderView& view, MessageBoxService& messages)
+    : clsRecorder_(clsRecorder), clsEncoder_(clsEncoder), clsEffects_(clsEffects), view_(view), messages_(messages) {}
+
+void RecordingController::StartUp() {
+  if (!FileCounter::EnsureOutputFolder()) {
+    messages_.ShowWarning(kAppCaption, ToUtf8(tr("无法创建输出文件夹 %1 !").arg(ProgramFolder::OutputFolder())));
+  }
+  // Recordings a killed process left behind are mended before anything else.
+  const auto recovery = RecordingRecovery::Scan(RecordingJournal());
+  if (!recovery.Empty()) messages_.ShowWarning(kAppCaption, RecordingRecovery::Message(recovery));
+  counter_.Load();
+  counter_.ChangeExtension(Q(clsEncoder_.Extension()));
+  PrepareNextFile();
+  Publish();
+}
+
+void RecordingController::FileTypeChanged() {
+  if (clsRecorder_.IsRecording()) return;
+  const bool numbered = OutputIsNumbered();
+  counter_.ChangeExtension(Q(clsEncoder_.Extension()));
+  if (!counter_.PrepareNextFile()) {
+    messages_.ShowWarning(kAppCaption, CannotCreateMessage(counter_.NextFileName()));
+  }
+  if (numbered) view_.OutputFile(ToUtf8(counter_.NextFileName()));
+}
+
+bool RecordingController::IsRecording() const { return clsRecorder_.IsRecording(); }
+
+void RecordingController::Toggle() {
+  if (clsRecorder_.IsRecording()) {
+    Stop();
+  } else {
+    Start();
+  }
+}
+
+void RecordingController::StartIfIdle() {
+  if (!clsRecorder_.IsRecording()) Start();
+}
+
+void RecordingController::StopIfRecording(int64_t upTo) {
+  if (clsRecorder_.IsRecording()) Stop(upTo);
+}
+
+void RecordingController::Shutdown() {
+  if (clsRecorder_.IsRecording()) Toggle();
+}
+
+
+void RecordingController::Start() {
+  if (view_.OutputFile().empty()) {
+    messages_.ShowWarning(CheckCaption(), ToUtf8(tr("没有指定输出文件!")));
+    return;
+  }
+  if (!view_.DeviceChosen()) {
+    messages_.ShowWarning(CheckCaption(), ToUtf8(tr("没有选择硬件设备!")));
+    return;
+  }
+  const std::optional<RecordingFormat> format = RecordingFormat::FromChoices(view_.RateText(), view_.Stereo());
+  if (!format) {
+    messages_.ShowWarning(CheckCaption(), BadRateMessage());
+    return;
+  }
+  const int32_t rate = format->rate;
+  const int16_t channels = format->channels;
+
+  // Room for ten seconds of the chosen format; unknown formats count as the input.
+  const int64_t outputBytesPerSecond =
+      clsEncoder_.TargetBytesPerSecond() > 0 ? clsEncoder_.TargetBytesPerSecond() : int64_t{rate} * 2 * channels;
+  if (!diskGuard_.RoomToStart(view_.OutputFile(), outputBytesPerSecond)) {
+    messages_.ShowWarning(CheckCaption(), ToUtf8(tr("磁盘空间不足, 无法开始录音!")));
+    return;
+  }
+
+  lngBytesPerSec_ = format->BytesPerSecond();
+  format_ = *format;
+  if (!OpenOutput(rate, channels)) {
+    lngBytesPerSec_ = 0;
+    return;
+  }
+  // Never throw: the rate passed ParseRateText (1000..96000), the channels are 1 or 2.
+  clsEffects_.samplerate(rate);
+  clsEffects_.Channels(channels);
+  lngRecMS_ = 0;
+  deliveredBytes_ = 0;
+
+  if (!clsRecorder_.StartRecord(rate, channels)) {
+    // Nothing is captured: the file goes back to how it was (a numbered one
+    // stays empty for the next try, a new one goes) and the program stays idle.
+    clsEncoder_.EncoderDiscard();
+    if (OutputIsNumbered()) PrepareNextFile();
+    lngBytesPerSec_ = 0;
+    messages_.ShowWarning(CheckCaption(), WithCause(ToUtf8(tr("不能启动录音功能!")), clsRecorder_.StartFailure()));
+    return;
+  }
+  diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
+  parts_ = {view_.OutputFile()};
+  view_.ButtonCaption(ToUtf8(tr("停止录音")));
+  ShowPauseState();
+  view_.SetSettingsEnabled(false);
+  // Before the first block arrives: from now on a crash leaves the file to the next start's repair.
+  Publish();
+  const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
+  if (!journalError.empty()) messages_.ShowWarning(kAppCaption, journalError);
+  SaveCounter();
+}
+
+bool RecordingController::OpenOutput(int32_t rate, int16_t channels) {
+  const EncoderResult result = OutputIsNumbered() ? OpenNumberedFile(rate, channels) : OpenChosenFile(rate, channels);
+  if (result == ENC_OK || result == ENC_CANCELLED) return result == ENC_OK;
+  if (result == ENC_TARGET_HOLDS_DATA) {
+    messages_.ShowWarning(CheckCaption(), ToUtf8(tr("文件 %1 已有内容, 不会覆盖!").arg(Path(view_.OutputFile()))));
+  } else {
+    messages_.ShowWarning(CheckCaption(), WithCause(ToUtf8(tr("无法初始化编码器!")), clsEncoder_.InitError()));
+  }
+  return false;
+}
+
+bool RecordingController::OutputIsNumbered() const { return view_.OutputFile() == ToUtf8(counter_.NextFileName()); }
+
+EncoderResult RecordingController::OpenNumberedFile(int32_t rate, int16_t channels) {
+  clsEncoder_.OutputRules({.replaceData = false, .followLinks = false});
+  for (int tries = 0; tries < kNumberedFileTries; ++tries) {
+    const EncoderResult result = clsEncoder_.EncoderInit(rate, channels, view_.OutputFile());
+    if (result != ENC_TARGET_HOLDS_DATA) return result;
+    // Written to since it was prepared (another program): the next free number.
+    counter_.Advance();
+    PrepareNextFile();
+  }
+  return ENC_TARGET_HOLDS_DATA;
+}
+
+EncoderResult RecordingController::OpenChosenFile(int32_t rate, int16_t channels) {
+  const std::string path = view_.OutputFile();
+  // A confirmation holds for one start: afterwards the file holds that recording.
+  const bool confirmed = path == confirmedReplacement_;
+  confirmedReplacement_.clear();
+  clsEncoder_.OutputRules({.replaceData = confirmed, .followLinks = true});
+  const EncoderResult result = clsEncoder_.EncoderInit(rate, channels, path);
+  if (result != ENC_TARGET_HOLDS_DATA || questions_ == nullptr) return result;
+  if (!questions_->AskYesNo(CheckCaption(), ReplaceQuestion(path))) return ENC_CANCELLED;
+  clsEncoder_.OutputRules({.replaceData = true, .followLinks = true});
+  return clsEncoder_.EncoderInit(rate, channels, path);
+}
+
+std::string RecordingController::ReplaceQuestion(const std::string& path) {
+  return ToUtf8(tr("文件 %1 已存在, 要替换它吗?").arg(Path(path)));
+}
+
+void RecordingController::Stop(int64_t upTo) {
+  // The rest of the recording arrives through GotData inside StopRecord.
+  stopping_ = true;
+  Publish();  // finishing: the window leaves the file and its type alone meanwhile
+  const bool stopped = upTo == INT64_MAX ? clsRecorder_.StopRecord() : clsRecorder_.StopRecord(upTo);
+  const int64_t lost = clsRecorder_.LostInputCount();
+  const int64_t lostToQueue = clsRecorder_.LostToQueueCount();
+  stopping_ = false;
+  paused_ = false;
+  ShowPauseState();
+  clsEncoder_.EncoderClose();
+  RecordingJournal().Finish(view_.OutputFile());
+  diskGuard_.End();
+  lngRecMS_ = 0;
+  lngBytesPerSec_ = 0;
+  view_.ButtonCaption(ToUtf8(tr("开始录音")));
+  counter_.Advance();
+  PrepareNextFile();
+  view_.SetSettingsEnabled(true);
+  SaveCounter();
+  Publish();
+  // Reported last: the box keeps dispatching events, and the stop is complete by now.
+  if (!stopped) messages_.ShowWarning(CheckCaption(), ToUtf8(tr("此时无法停止录音!")));
+  ReportLosses(lost, lostToQueue);
+  if (!stopFailure_.empty()) {
+    const std::string failure = std::move(stopFailure_);
+    stopFailure_.clear();
+    messages_.ShowWarning(kAppCaption, failure);
+  }
+  ReportParts();
+}
+
+void RecordingController::ReportLosses(int64_t lost, int64_t lostToQueue) {
+  // A gap in the file must not go unnoticed, nor what to do about it.
+  if (lostToQueue > 0) {
+    const QString folder = QFileInfo(Q(parts_.empty() ? view_.OutputFile() : parts_.back())).absolutePath();
+    messages_.ShowWarning(kAppCaption,
+                          ToUtf8(tr("录音中有 %1 处输入丢失 (磁盘写入跟不上: %2), 文件在这些地方有间断!")
+                                     .arg(lostToQueue)
+                                     .arg(folder)));
+  }
+  if (lost - lostToQueue > 0) {
+    messages_.ShowWarning(kAppCaption,
+                          ToUtf8(tr("录音中有 %1 处输入丢失 (系统太忙), 文件在这些地方有间断!").arg(lost - lostToQueue)));
+  }
+}
+
+void RecordingController::Publish(bool block) {
+  if (monitor_ == nullptr) return;
+  if (block) monitor_->PublishBlock(intVisSamples_, LevelSamples(), blockSerial_, deliveredBytes_);
+  monitor_->PublishTexts(StatusSizeText(), StatusLengthText(), StatusLostText());
+  monitor_->PublishRunning(clsRecorder_.IsRecording() && !stopping_, paused_, stopping_, lngBytesPerSec_);
+}
+
+void RecordingController::PrepareNextFile() {
+  if (!counter_.PrepareNextFile()) {
+    messages_.ShowWarning(kAppCaption, CannotCreateMessage(counter_.NextFileName()));
+  }
+  view_.OutputFile(ToUtf8(counter_.NextFileName()));
+}
+
+void RecordingController::SaveCounter() {
+  if (QString why; !counter_.Save(&why)) {
+    messages_.ShowWarning(kAppCaption,
+                          WithCause(ToUtf8(tr("无法写入设置文件 %1 !").arg(ProgramFolder::SettingsFile())), ToUtf8(why)));
+  }
+}
+
+void RecordingController::TogglePause() { TogglePause(INT64_MAX); }
+
+void RecordingController::TogglePause(int64_t mark) {
+  if (!clsRecorder_.IsRecording()) return;
+  // Input received up to the click belongs to the side of the click it came on.
+  if (mark == INT64_MAX) {
+    clsRecorder_.DeliverReceived();
+  } else {
+    clsRecorder_.DeliverReceived(mark);
+  }
+  // An encoder failure in those blocks may have ended the recording.
+  if (!clsRecorder_.IsRecording()) return;
+  paused_ = !paused_;
+  // The level bars show the last recorded block until live input arrives.
+  if (paused_) pausedSamples_ = intVisSamples_;
+  // A pause may last long: what was recorded before it goes to the disk now,
+  // so a kill or a power cut during it loses none of that. A failure here is
+  // the disk's, and the next block written after the pause meets it again.
+  if (paused_) clsEncoder_.Checkpoint();
+  ShowPauseState();
+  Publish(true);
+}
+
+void RecordingController::ShowPauseState() {
+  view_.PauseButton(clsRecorder_.IsRecording() && !stopping_, paused_ ? ResumeCaption() : PauseCaption());
+}
+
+void RecordingController::KeepPausedInput(std::span<const int16_t> intBuffer) {
+  if (pausedSamples_.size() == intBuffer.size()) {
+    std::copy(intBuffer.begin(), intBuffer.end(), pausedSamples_.begin());
+  } else {
+    pausedSamples_.assign(intBuffer.begin(), intBuffer.end());
+  }
+}
+
+void RecordingController::GotData(std::span<int16_t> intBuffer, int32_t& lngLen) {
+  GotData(std::span<const int16_t>(intBuffer), lngLen);
+}
+
+void RecordingController::InputLost(InputLoss) {
+  // Counted by the capture engine and told at the stop; the status bar shows the count.
+}
+
+void RecordingController::GotData(std::span<const int16_t> intBuffer, int32_t lngLen) {
+  deliveredBytes_ += std::max(lngLen, 0);
+  if (paused_) {
+    KeepPausedInput(intBuffer);
+    Publish(true);
+    return;
+  }
+  ProcessBlock(intBuffer, lngLen);
+  Publish(true);
+}
+
+void RecordingController::ProcessBlock(std::span<const int16_t> intBuffer, int32_t lngLen) {
+  // Same length as last time (the usual case): copy without allocating.
+  if (intVisSamples_.size() == intBuffer.size()) {
+    std::copy(intBuffer.begin(), intBuffer.end(), intVisSamples_.begin());
+  } else {
+    intVisSamples_.assign(intBuffer.begin(), intBuffer.end());
+  }
+  clsEffects_.ProcessSamples(intVisSamples_);
+  ++blockSerial_;
+  if (!clsRecorder_.IsRecording() || lngBytesPerSec_ <= 0) return;
+  // A failure is ending the recording: what its stop still delivers is not written.
+  if (!stopFailure_.empty()) return;
+
+  const auto bytes = std::clamp<int32_t>(lngLen, 0, static_cast<int32_t>(intVisSamples_.size() * sizeof(int16_t)));
+  lngRecMS_ = static_cast<int32_t>(
+      std::nearbyint(static_cast<double>(bytes) / lngBytesPerSec_ * 1000.0 + lngRecMS_));
+
+  int32_t buffer_used = 0;
+  const EncoderResult result = clsEncoder_.Encode(intVisSamples_.data(), bytes, buffer_used);
+  if (result == ENC_SIZE_LIMIT) {
+    ContinueInNextPart(bytes);
+  } else if (result != ENC_OK) {
+    // Ignoring any of them would drop audio silently for the rest of the recording.
+    StopAfterEncoderFailure(EncoderFailureMessage(result));
+  } else if (!diskGuard_.Recorded(bytes)) {
+    // Stopped while the flush and the header still fit, not at the full disk.
+    StopAfterEncoderFailure(ToUtf8(tr("磁盘空间即将用完, 录音已停止!")));
+  }
+}
+
+void RecordingController::StopAfterEncoderFailure(const std::string& message) {
+  // Told once, after the stop; a stop already under way reports it itself.
+  stopFailure_ = message;
+  if (!stopping_) Toggle();
+}
+
+void RecordingController::ContinueInNextPart(int32_t bytes) {
+  // Finished like a normal recording: its journal entry goes once it is complete.
+  clsEncoder_.EncoderClose();
+  RecordingJournal().Finish(view_.OutputFile());
+  if (const EncoderResult opened = OpenNextPart(); opened != ENC_OK) {
+    const std::string cause = opened == ENC_TARGET_HOLDS_DATA ? "" : clsEncoder_.InitError();
+    StopAfterEncoderFailure(WithCause(ToUtf8(tr("文件已满, 无法创建下一个文件, 录音已停止!")), cause));
+    return;
+  }
+  parts_.push_back(view_.OutputFile());
+  const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
+  if (!journalError.empty()) messages_.ShowWarning(kAppCaption, journalError);
+  int32_t buffer_used = 0;
+  // Into the empty part: refused again only by a limit below one block.
+  if (const EncoderResult result = clsEncoder_.Encode(intVisSamples_.data(), bytes, buffer_used); result != ENC_OK) {
+    StopAfterEncoderFailure(EncoderFailureMessage(result));
+  }
+}
+
+EncoderResult RecordingController::OpenNextPart() {
+  if (!OutputIsNumbered()) return OpenNumberedSibling();
+  counter_.Advance();
+  PrepareNextFile();
+  SaveCounter();
+  return OpenNumberedFile(format_.rate, format_.channels);
+}
+
+EncoderResult RecordingController::OpenNumberedSibling() {
+  const QFileInfo first(Q(parts_.front()));
+  const QString suffix = first.suffix().isEmpty() ? QString() : "." + first.suffix();
+  const QString base = first.filePath().chopped(suffix.size());
+  // Not named by the user: a link or a file with data there is someone else's.
+  clsEncoder_.OutputRules({.replaceData = false, .followLinks = false});
+  EncoderResult result = ENC_TARGET_HOLDS_DATA;
+  for (int tries = 0; tries < kNumberedFileTries && result == ENC_TARGET_HOLDS_DATA; ++tries) {
+    const auto number = static_cast<qsizetype>(parts_.size()) + 1 + tries;
+    const std::string path = ToUtf8(base + " (" + QString::number(number) + ")" + suffix);
+    result = clsEncoder_.EncoderInit(format_.rate, format_.channels, path);
+    if (result == ENC_OK) view_.OutputFile(path);
+  }
+  return result;
+}
+
+void RecordingController::ReportParts() {
+  if (parts_.size() > 1) {
+    std::string text = ToUtf8(tr("录音超过单个文件的大小上限, 已分别保存在以下文件中:"));
+    for (const std::string& part : parts_) text += "\n" + part;
+    messages_.ShowWarning(kAppCaption, text);
+  }
+  parts_.clear();
+}
+
+void RecordingController::DeviceLost(const std::string& reason) {
+  if (!clsRecorder_.IsRecording()) return;
+  Toggle();
+  messages_.ShowWarning(kAppCaption, WithCause(ToUtf8(tr("录音设备已断开, 录音已停止!")), reason));
+}
+
+std::string RecordingController::StatusSizeText() const {
+  if (!clsRecorder_.IsRecording()) return ToUtf8(tr("文件大小: %1").arg("0 Bytes"));
+  const QFileInfo info(QString::fromStdString(view_.OutputFile()));
+  const double size = info.exists() ? static_cast<double>(info.size()) : -1.0;
+  return ToUtf8(tr("文件大小: %1").arg(Q(FormatSize(size))));
+}
+
+std::string RecordingController::StatusLengthText() const {
+  if (!clsRecorder_.IsRecording()) return ToUtf8(tr("长度: %1").arg("0:00"));
+  const QString length = Q(FormatLength(lngRecMS_));
+  return ToUtf8(paused_ ? tr("长度: %1 (已暂停)").arg(length) : tr("长度: %1").arg(length));
+}
+
+std::string RecordingController::StatusLostText() const {
+  const int64_t lost = clsRecorder_.IsRecording() ? clsRecorder_.LostInputCount() : 0;
+  return ToUtf8(tr("输入丢失: %1").arg(lost));
+}
+
+std::string RecordingController::FormatSize(double S) {
+  if (S < 0) return {};
+  if (S <= 1023) return std::to_string(static_cast<int64_t>(S)) + " bytes";
+  if (S <= 1048575) return std::to_string(static_cast<int64_t>(std::nearbyint(S / 1024))) + " KB";
+  if (S <= 1073741823) return OneDecimal(S / 1048576) + " MB";
+  return OneDecimal(S / 1073741824) + " GB";
+}
+
+std::string RecordingController::FormatLength(int32_t ms) {
+  const auto s = static_cast<int64_t>(std::nearbyint(ms / 1000.0));
+  const int64_t r = s % 60;
+  return std::to_string(s / 60) + ":" + (r < 10 && r > -10 ? "0" : "") + std::to_string(r);
+}
+
+std::string RecordingController::CheckCaption() { return ToUtf8(tr("提示")); }
+std::string RecordingController::BadRateMessage() { return ToUtf8(tr("取样率无效! 请输入 1000 到 96000 之间的数字.")); }
+std::string RecordingController::PauseCaption() { return ToUtf8(tr("暂停")); }
+std::string RecordingController::ResumeCaption() { return ToUtf8(tr("继续")); }
+
+std::string RecordingController::CannotCreateMessage(const QString& file) {
+  return ToUtf8(tr("无法创建输出文件 %1 !").arg(file));
+}

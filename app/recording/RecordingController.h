@@ -1,0 +1,185 @@
+// RecordingController: starts and stops a recording, routes every captured block
+// through the effects chain into the encoder, keeps the newest processed block for
+// the displays, makes the status texts, and numbers the output files.
+//
+// Per block: copy -> clsDSP::ProcessSamples (in place) -> Encode(exactly lngLen bytes).
+// A file that reaches its type's size limit is finished and the recording goes
+// on, from the refused block on, in the next part: the next numbered file, or
+// for a file the user named, "<name> (2).<ext>", " (3)" ... (never one that
+// holds data); after the stop the user is told which files hold it.
+// Two states, given by CaptureEngine::IsRecording alone: Idle and Recording;
+// a recording may be paused (nothing written, the length stands still).
+// Messages: "提示" for the start and stop checks, "Tamblin" for everything else.
+//
+// Runs on the recording thread (RecordingEngine posts the window's requests
+// to it), so a slow disk holds up only this thread; the window reads what it
+// shows from the RecordingMonitor this controller publishes to. Handlers run
+// one at a time.
+#pragma once
+
+#include <QCoreApplication>
+#include <climits>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/recording/DiskSpaceGuard.h"
+#include "capture/CaptureSink.h"
+#include "app/recording/FileCounter.h"
+#include "app/recording/RecordingFormat.h"
+#include "encoding/Encoder.h"
+
+class CaptureEngine;
+class clsDSP;
+class MessageBoxService;
+class QuestionService;
+class RecorderView;
+class RecordingMonitor;
+
+class RecordingController : public CaptureSink {
+  Q_DECLARE_TR_FUNCTIONS(RecordingController)
+
+ public:
+  RecordingController(CaptureEngine& clsRecorder, Encoder& clsEncoder, clsDSP& clsEffects, RecorderView& view,
+                      MessageBoxService& messages);
+
+  // Where state, blocks and status texts are published for the window; none: nowhere.
+  void Monitor(RecordingMonitor* monitor) { monitor_ = monitor; }
+
+  // The disk-space checks of Start and GotData (tests give a scripted file system).
+  void DiskGuard(DiskSpaceGuard guard) { diskGuard_ = std::move(guard); }
+
+  // Where a start asks before replacing a file that holds data; without it
+  // such a file is never replaced. Not owned.
+  void Questions(QuestionService* questions) { questions_ = questions; }
+  // The user agreed (in the save dialog) to replace `path`: the next start
+  // into exactly that file replaces it without asking again.
+  void ReplaceConfirmed(const std::string& path) { confirmedReplacement_ = path; }
+  // The question before replacing `path`.
+  static std::string ReplaceQuestion(const std::string& path);
+
+  // After the window is shown: output folder, counter from nu.ini, next numbered
+  // file created empty, output box set.
+  void StartUp();
+
+  // The start/stop button (cmdDo): starts when idle, stops when recording.
+  void Toggle();
+  // A start the window asked for: starts unless a recording runs.
+  void StartIfIdle();
+  // A stop the window asked for at a click: stops a running recording with
+  // everything captured up to `upTo` (a CaptureEngine::MarkReceived position).
+  void StopIfRecording(int64_t upTo);
+
+  // The pause button (cmdPause, enabled only while recording): pauses the
+  // recording or goes on with it in the same file. The cut falls at the input
+  // received up to the click, to the sample: all of it before a pause goes
+  // into the file, nothing received while paused does.
+  void TogglePause();
+  // The same with the cut at `mark`, taken at the click (CaptureEngine::MarkReceived).
+  void TogglePause(int64_t mark);
+  bool IsPaused() const { return paused_; }
+  static std::string PauseCaption();   // "暂停"
+  static std::string ResumeCaption();  // "继续"
+
+  // The encoder's file type (extension) changed while idle: numbered files take
+  // the new extension, the prepared one moves along (the output box follows
+  // when it showed the numbered file).
+  void FileTypeChanged();
+
+  // The capture engine's GotData event: intBuffer is the whole delivered array,
+  // lngLen its valid byte count.
+  void GotData(std::span<const int16_t> intBuffer, int32_t lngLen);
+
+  // CaptureSink: the engine's blocks, losses and device loss.
+  void GotData(std::span<int16_t> intBuffer, int32_t& lngLen) override;
+  void InputLost(InputLoss cause) override;
+  // The capture device or the audio server went away: a running recording is
+  // stopped as by the button, then reported with the engine's `reason`.
+  void DeviceLost(const std::string& reason) override;
+
+  // Window unload, first step: a running recording is stopped as by the button.
+  void Shutdown();
+
+  bool IsRecording() const;
+  // The newest block after effects (1024 zeros until the first block).
+  std::span<const int16_t> intVisSamples() const { return intVisSamples_; }
+  // For the level bars: the newest captured block, while paused too (then as
+  // captured: no effects run on audio that is not recorded).
+  std::span<const int16_t> LevelSamples() const { return paused_ ? pausedSamples_ : intVisSamples_; }
+  // Counts delivered blocks; changes whenever intVisSamples does.
+  uint64_t BlockSerial() const { return blockSerial_; }
+  int32_t lngRecMS() const { return lngRecMS_; }  // recorded length, 0 when idle
+  int32_t lngBytesPerSec() const { return lngBytesPerSec_; }  // 0 when idle
+  FileCounter& Counter() { return counter_; }
+
+  // Status bar panels: "文件大小: ..." and "长度: m:ss" ("长度: m:ss (已暂停)"
+  // while paused), the idle texts when idle.
+  std::string StatusSizeText() const;
+  std::string StatusLengthText() const;
+  // Third panel: input the server had to drop during this recording, "输入丢失: N".
+  std::string StatusLostText() const;
+
+  // Byte count as "N bytes", "N KB", "N.N MB" or "N.N GB"; empty when negative.
+  static std::string FormatSize(double S);
+  // Milliseconds as minutes ":" two-digit seconds, seconds rounded half to even.
+  static std::string FormatLength(int32_t ms);
+
+
+  // Message box titles and texts, in the interface's language.
+  static std::string CheckCaption();  // "提示"
+  static std::string BadRateMessage();
+  static constexpr const char* kAppCaption = "Tamblin";
+
+ private:
+  static std::string CannotCreateMessage(const QString& file);
+  void Start();
+  // Opens the encoder on the output box's file. False when no recording can
+  // start there (reported, unless the user chose to keep the file).
+  bool OpenOutput(int32_t rate, int16_t channels);
+  EncoderResult OpenNumberedFile(int32_t rate, int16_t channels);
+  EncoderResult OpenChosenFile(int32_t rate, int16_t channels);
+  bool OutputIsNumbered() const;
+  void Stop(int64_t upTo = INT64_MAX);
+  // The messages about input lost during the recording that just stopped.
+  void ReportLosses(int64_t lost, int64_t lostToQueue);
+  void PrepareNextFile();
+  // The window's copy of the recorder's state and texts (with the newest block when `block`).
+  void Publish(bool block = false);
+  void SaveCounter();
+  void StopAfterEncoderFailure(const std::string& message);
+  void ShowPauseState();
+  void KeepPausedInput(std::span<const int16_t> intBuffer);
+  // Effects, length and encoder for one recorded block.
+  void ProcessBlock(std::span<const int16_t> intBuffer, int32_t lngLen);
+  // The file is full; the block of `bytes` it refused starts the next part.
+  void ContinueInNextPart(int32_t bytes);
+  EncoderResult OpenNextPart();
+  // "<name> (n).<ext>" beside the first part, from the next n on.
+  EncoderResult OpenNumberedSibling();
+  // After a stop: which files hold a recording of more than one part.
+  void ReportParts();
+
+  CaptureEngine& clsRecorder_;
+  Encoder& clsEncoder_;
+  clsDSP& clsEffects_;
+  RecorderView& view_;
+  MessageBoxService& messages_;
+  QuestionService* questions_ = nullptr;
+  RecordingMonitor* monitor_ = nullptr;
+  int64_t deliveredBytes_ = 0;  // every captured byte handed to GotData in this recording
+  std::string confirmedReplacement_;
+  FileCounter counter_;
+  DiskSpaceGuard diskGuard_;
+
+  std::vector<int16_t> intVisSamples_ = std::vector<int16_t>(1024, 0);
+  int32_t lngRecMS_ = 0;
+  int32_t lngBytesPerSec_ = 0;
+  uint64_t blockSerial_ = 0;
+  bool stopping_ = false;    // inside Stop: the engine delivers the rest
+  bool paused_ = false;      // kept through Stop, so the rest it delivers is not written
+  std::vector<int16_t> pausedSamples_;  // the newest block captured while paused
+  std::string stopFailure_;  // an encoder failure ending the recording, told after the stop
+  RecordingFormat format_;   // of the running recording
+  std::vector<std::string> parts_;  // the running recording's files, first to current
+};

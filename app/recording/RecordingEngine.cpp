@@ -1,0 +1,111 @@
+#include "app/recording/RecordingEngine.h"
+
+#include <climits>
+
+#include "app/recording/RecorderViewRelay.h"
+#include "app/recording/RecordingController.h"
+#include "app/recording/RecordingThread.h"
+#include "app/recording/WaveInCapture.h"
+#include "app/recording/WindowThreadDialogs.h"
+#include "capture/WaveInRecorder.h"
+#include "encoding/EncoderSelection.h"
+
+RecordingEngine::RecordingEngine(WaveInRecorder& recorder, EncoderSelection& encoder, const clsDSP& effects,
+                                 RecorderView& window, QObject& windowObject, MessageBoxService& messages,
+                                 QuestionService* questions)
+    : recorder_(recorder),
+      encoder_(encoder),
+      effectsModel_(effects),
+      view_(std::make_unique<RecorderViewRelay>(window, windowObject)),
+      dialogs_(std::make_unique<WindowThreadDialogs>(messages, questions, windowObject)),
+      capture_(std::make_unique<WaveInCapture>(recorder)),
+      controller_(std::make_unique<RecordingController>(*capture_, encoder, effects_, *view_, *dialogs_)),
+      thread_(std::make_unique<RecordingThread>()) {
+  controller_->Questions(dialogs_.get());
+  controller_->Monitor(&monitor_);
+  recorder_.Sink(controller_.get());
+  // Apply only throws for a band count outside 1..10, and every Settings() handed to it here
+  // comes from a chain that holds that count itself; nothing else the posted work runs throws
+  // AppError, so none can escape a posted function.
+  effects_.Apply(effectsModel_.Settings());
+}
+
+RecordingEngine::~RecordingEngine() {
+  Shutdown();
+  thread_.reset();
+  recorder_.Sink(nullptr);
+}
+
+void RecordingEngine::StartUp() {
+  view_->TakeChoices();
+  thread_->Run([this] { controller_->StartUp(); });
+}
+
+void RecordingEngine::ToggleRecording() {
+  switch (monitor_.State()) {
+    case RecorderState::Idle: {
+      view_->TakeChoices();
+      monitor_.StartRequested();
+      thread_->Post([this, settings = effectsModel_.Settings()] {
+        effects_.Apply(settings);
+        controller_->StartIfIdle();
+        monitor_.StartHandled();
+      });
+      return;
+    }
+    case RecorderState::Starting:
+      // Not started yet: whatever it captures before the stop is kept.
+      monitor_.StopRequested(0);
+      thread_->Post([this] {
+        controller_->StopIfRecording(INT64_MAX);
+        monitor_.StopHandled();
+      });
+      return;
+    case RecorderState::Recording:
+    case RecorderState::Paused: {
+      const int64_t upTo = recorder_.MarkReceived();
+      monitor_.StopRequested(upTo);
+      thread_->Post([this, upTo] {
+        controller_->StopIfRecording(upTo);
+        monitor_.StopHandled();
+      });
+      return;
+    }
+    case RecorderState::Finishing:
+      return;  // the file is being finished; the next start comes after it
+  }
+}
+
+void RecordingEngine::TogglePause() {
+  const RecorderState state = monitor_.State();
+  if (state != RecorderState::Recording && state != RecorderState::Paused) return;
+  const int64_t mark = recorder_.MarkReceived();
+  thread_->Post([this, mark] { controller_->TogglePause(mark); });
+}
+
+void RecordingEngine::EffectsChanged() {
+  thread_->Post([this, settings = effectsModel_.Settings()] { effects_.Apply(settings); });
+}
+
+void RecordingEngine::OutputFileChosen(const std::string& path) { view_->OutputFileChosen(path); }
+
+void RecordingEngine::ReplaceConfirmed(const std::string& path) {
+  thread_->Post([this, path] { controller_->ReplaceConfirmed(path); });
+}
+
+void RecordingEngine::FileTypeChanged() {
+  view_->TakeChoices();
+  thread_->Run([this] { controller_->FileTypeChanged(); });
+}
+
+void RecordingEngine::Shutdown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  const RecorderState state = monitor_.State();
+  if (state != RecorderState::Idle && state != RecorderState::Finishing) ToggleRecording();
+  thread_->Run([this] { controller_->Shutdown(); });
+}
+
+void RecordingEngine::WaitUntilHandled() {
+  thread_->Run([] {});
+}

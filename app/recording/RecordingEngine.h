@@ -1,0 +1,80 @@
+// RecordingEngine: the recording's work on a thread of its own, and the one
+// place that wires it. The window forwards the user's actions here and shows
+// what the monitor holds; it never waits on the disk.
+//
+//   capture (audio server thread) ─queue of 60 s─> WaveInRecorder ─GotData─> RecordingController
+//     ─> clsDSP (effects) ─> Encoder (file writes, syncs) ─> RecordingMonitor ─> window (25 ms tick)
+//
+// Everything right of the queue runs on the recording thread. The window's
+// thread owns the device, rate, file type and effect choices while idle and
+// hands them over with each request; from a start until the stop's file is
+// finished, the encoder and the capture engine are the recording thread's.
+// Window's thread only.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/recording/RecordingMonitor.h"
+#include "effects/clsDSP.h"
+
+class EncoderSelection;
+class MessageBoxService;
+class QObject;
+class QuestionService;
+class RecorderView;
+class RecorderViewRelay;
+class RecordingController;
+class RecordingThread;
+class WaveInCapture;
+class WaveInRecorder;
+class WindowThreadDialogs;
+
+class RecordingEngine {
+ public:
+  // `window` is the view on `windowObject`'s thread; `effects` the window's
+  // model of the effect settings. All must outlive the engine.
+  RecordingEngine(WaveInRecorder& recorder, EncoderSelection& encoder, const clsDSP& effects, RecorderView& window,
+                  QObject& windowObject, MessageBoxService& messages, QuestionService* questions);
+  ~RecordingEngine();  // finishes a running recording first (Shutdown)
+
+  // Output folder, start-up repair, counter, next numbered file; returns when done.
+  void StartUp();
+  // The start/stop button: starts when idle, stops a running (or starting)
+  // recording with everything captured up to now. Returns at once.
+  void ToggleRecording();
+  // The pause button: the cut falls at the input received up to now.
+  void TogglePause();
+  // The effect settings of the window's model changed: the chain follows from the next block.
+  void EffectsChanged();
+  // The user picked (or typed) the output file.
+  void OutputFileChosen(const std::string& path);
+  // The user agreed to replace `path` (see RecordingController::ReplaceConfirmed).
+  void ReplaceConfirmed(const std::string& path);
+  // The file type changed while idle; returns when the next file is prepared.
+  void FileTypeChanged();
+  // Stops a running recording as the button does and waits until the queue
+  // is written and the file finished (the window keeps showing the progress).
+  void Shutdown();
+  // Returns when every request sent so far has been handled.
+  void WaitUntilHandled();
+
+  RecordingMonitor::Snapshot Observe() const { return monitor_.Read(); }
+  void Observe(RecordingMonitor::Snapshot& into) const { monitor_.Read(into); }
+  RecorderState State() const { return monitor_.State(); }
+  // The controller lives on the recording thread: read it only while idle.
+  RecordingController& Controller() { return *controller_; }
+
+ private:
+  WaveInRecorder& recorder_;
+  EncoderSelection& encoder_;
+  const clsDSP& effectsModel_;
+  RecordingMonitor monitor_;
+  clsDSP effects_;  // the running chain: recording thread
+  std::unique_ptr<RecorderViewRelay> view_;
+  std::unique_ptr<WindowThreadDialogs> dialogs_;
+  std::unique_ptr<WaveInCapture> capture_;
+  std::unique_ptr<RecordingController> controller_;
+  std::unique_ptr<RecordingThread> thread_;  // last member: ends first, before what its work uses
+  bool shutDown_ = false;
+};

@@ -1,0 +1,69 @@
+// RecordingMonitor: what the recording thread publishes for the window to show
+// (state, newest processed block, status texts, how far the queue is written),
+// and the requests the window has sent on their way. One mutex, held only to
+// copy a block or a few values: the recording thread never waits for the
+// window, nor the window for the disk. Any thread.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "app/recording/RecorderState.h"
+
+class RecordingMonitor {
+ public:
+  struct Snapshot {
+    RecorderState state = RecorderState::Idle;
+    uint64_t blockSerial = 0;               // changes with every delivered block
+    std::vector<int16_t> block;             // newest block after effects (1024 zeros at first)
+    std::vector<int16_t> levelBlock;        // for the level bars: as captured while paused
+    std::string sizeText, lengthText, lostText;  // status bar panels
+    double secondsToWrite = 0;              // while Finishing: captured input not yet in the file
+  };
+
+  RecordingMonitor();
+
+  // Window side ------------------------------------------------------------
+  Snapshot Read() const;
+  // The same into `into`, reusing its buffers (the window's 25 ms tick).
+  void Read(Snapshot& into) const;
+  RecorderState State() const;
+  // A start is on its way (Idle -> Starting).
+  void StartRequested();
+  // A stop is on its way; `upTo` the received-byte position it cuts at
+  // (Recording/Paused -> Finishing).
+  void StopRequested(int64_t upTo);
+
+  // Recording thread side ----------------------------------------------------
+  // The newest block; `received` counts every captured byte delivered so far.
+  void PublishBlock(std::span<const int16_t> block, std::span<const int16_t> levelBlock, uint64_t serial,
+                    int64_t received);
+  void PublishTexts(std::string size, std::string length, std::string lost);
+  // `recording`, `paused`: the recorder as it is now; `finishing`: a stop is
+  // finishing the file (whoever asked for it); `bytesPerSecond` of the capture.
+  void PublishRunning(bool recording, bool paused, bool finishing, int32_t bytesPerSecond);
+  // The start request was handled (whatever came of it).
+  void StartHandled();
+  // The stop request was handled: the file is finished.
+  void StopHandled();
+
+ private:
+  RecorderState StateLocked() const;
+
+  mutable std::mutex mutex_;
+  bool recording_ = false;
+  bool paused_ = false;
+  bool finishing_ = false;
+  bool startRequested_ = false;
+  bool stopRequested_ = false;
+  int64_t stopAt_ = 0;
+  int64_t received_ = 0;
+  int32_t bytesPerSecond_ = 0;
+  uint64_t serial_ = 0;
+  std::vector<int16_t> block_;
+  std::vector<int16_t> levelBlock_;
+  std::string sizeText_, lengthText_, lostText_;
+};

@@ -1,0 +1,814 @@
+#include "app/windows/Form1.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QShortcut>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "app/windows/About.h"
+#include "app/windows/AppErrorBox.h"
+#include "app/platform/ApplicationIdentity.h"
+#include "app/windows/FormatChooserDialog.h"
+#include "app/windows/PictureView.h"
+#include "app/windows/QtMessageBoxService.h"
+#include "app/windows/QtOutputFileDialog.h"
+#include "app/recording/RecordingController.h"
+#include "app/recording/RecordingEngine.h"
+#include "app/windows/SettingChooserDialog.h"
+#include "app/platform/ShellServices.h"
+#include "capture/SourceWatcher.h"
+#include "app/windows/TrayIcon.h"
+#include "app/windows/frmFXOpts.h"
+#include "capture/WaveInRecorder.h"
+#include "display/QImageSurface.h"
+#include "display/modDraw.h"
+#include "encoding/EncoderSelection.h"
+#include "encoding/EncoderWAV.h"
+#include "encoding/MuxedEncoder.h"
+
+namespace {
+
+constexpr int kTickMs = 25;
+constexpr int kSmoothHistory = 3;        // ticks of level readings averaged
+constexpr int kMaxRateDigits = 5;
+constexpr int32_t kFullLevel = 65536;    // record level of 100 %, raw
+// The spectrum's bars sit on a fixed 4-pixel pitch (22 bars from x = 4): its
+// surface keeps that width and the view stretches it across the window.
+constexpr int kSpectrumWidth = 96;
+const char* const kFormatTitle = QT_TRANSLATE_NOOP("Form1", "选择声音输出格式");
+const QKeySequence kStartStopKey(Qt::CTRL | Qt::Key_R);
+const QKeySequence kPauseKey(Qt::CTRL | Qt::Key_P);
+
+QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+std::string S(const QString& text) { return text.toUtf8().toStdString(); }
+
+// Typed keys: the rate box takes digits up to five characters and Backspace;
+// editing keys that type no character (arrows, Delete) keep their role. On X11
+// and Wayland Delete arrives with the text "\x7f", so it is let through by its
+// key code. Text that arrives otherwise (input method, paste, drop) is held to
+// the same digits by the box's validator.
+bool RateKeyAccepted(const QString& boxText, const QKeyEvent& key) {
+  if (key.key() == Qt::Key_Delete) return true;
+  const QString typed = key.text();
+  if (typed.isEmpty()) return true;
+  const QChar ch = typed.front();
+  if (ch == QChar(8)) return true;
+  if (ch >= '0' && ch <= '9') return boxText.size() != kMaxRateDigits;
+  return false;
+}
+
+template <typename T>
+T* Named(T* widget, const char* name) {
+  widget->setObjectName(name);
+  return widget;
+}
+
+}  // namespace
+
+Form1::Form1() : Form1(Services{}) {}
+
+Form1::Form1(Services services, QWidget* parent) : QMainWindow(parent), services_(services) {
+  setObjectName("Form1");
+  setWindowTitle("TamblinV" + ApplicationIdentity::Version());
+  setWindowIcon(ApplicationIdentity::Icon());
+  if (!services_.messages) {
+    auto boxes = std::make_unique<QtMessageBoxService>(this);
+    if (!services_.questions) services_.questions = boxes.get();
+    services_.messages = boxes.get();
+    ownMessages_ = std::move(boxes);
+  }
+  if (!services_.fileDialog) {
+    ownFileDialog_ = std::make_unique<QtOutputFileDialog>(this);
+    services_.fileDialog = ownFileDialog_.get();
+  }
+  if (!services_.formatChooser) {
+    ownChooser_ = std::make_unique<FormatChooserDialog>(this);
+    services_.formatChooser = ownChooser_.get();
+  }
+  if (!services_.settingChooser) {
+    ownSettingChooser_ = std::make_unique<SettingChooserDialog>(this);
+    services_.settingChooser = ownSettingChooser_.get();
+  }
+  surfVUL_ = std::make_unique<QImageSurface>(300, 14);
+  surfVUR_ = std::make_unique<QImageSurface>(300, 14);
+  surfAmpl_ = std::make_unique<QImageSurface>(340, 120);
+  surfFreq_ = std::make_unique<QImageSurface>(kSpectrumWidth, 120);
+  BuildControls();
+  ConnectHandlers();
+}
+
+Form1::~Form1() { Unload(); }
+
+RecordingController& Form1::Controller() { return engine_->Controller(); }
+
+// ---------------------------------------------------------------- layout
+
+void Form1::BuildControls() {
+  auto* central = new QWidget(this);
+  setCentralWidget(central);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(10, 10, 10, 6);
+  layout->setSpacing(8);
+
+  auto* settings = new QHBoxLayout;
+  settings->setSpacing(8);
+  frmInp_ = BuildInputFrame();
+  frmOut_ = BuildOutputFrame();
+  settings->addWidget(frmInp_, 4);
+  settings->addWidget(frmOut_, 5);
+  layout->addLayout(settings);
+  layout->addWidget(BuildDisplays(), 1);
+  frmEffects_ = BuildEffectsFrame();
+  layout->addWidget(frmEffects_);
+
+  auto* buttons = new QHBoxLayout;
+  cmdDo_ = Named(new QPushButton(tr("开始录音"), central), "cmdDo");
+  QFont bold = cmdDo_->font();
+  bold.setBold(true);
+  cmdDo_->setFont(bold);
+  cmdDo_->setMinimumSize(140, 34);
+  cmdDo_->setDefault(true);
+  Command1_ = Named(new QPushButton(tr("关于"), central), "Command1");
+  Command4_ = Named(new QPushButton(tr("最小化至系统托盘"), central), "Command4");
+  buttons->addWidget(cmdDo_);
+  cmdPause_ = Named(new QPushButton(Q(RecordingController::PauseCaption()), central), "cmdPause");
+  cmdPause_->setMinimumHeight(34);
+  cmdPause_->setEnabled(false);
+  buttons->addWidget(cmdPause_);
+  buttons->addStretch(1);
+  buttons->addWidget(Command1_);
+  buttons->addWidget(Command4_);
+  layout->addLayout(buttons);
+
+  sbar_ = Named(new QStatusBar(this), "sbar");
+  sbarPanel1_ = Named(new QLabel(tr("文件大小: 0 字节"), sbar_), "sbarPanel1");
+  sbarPanel2_ = Named(new QLabel(tr("长度: %1").arg("0:00"), sbar_), "sbarPanel2");
+  sbarPanel1_->setMinimumWidth(220);
+  sbar_->addWidget(sbarPanel1_, 1);
+  sbar_->addWidget(sbarPanel2_, 1);
+  sbarPanel3_ = Named(new QLabel(tr("输入丢失: %1").arg(0), sbar_), "sbarPanel3");
+  sbar_->addWidget(sbarPanel3_, 1);
+  setStatusBar(sbar_);
+
+  tmrVis_ = Named(new QTimer(this), "tmrVis");
+  tmrVis_->setInterval(kTickMs);
+  tmrVis_->setTimerType(Qt::PreciseTimer);
+
+  // The line list and the level slider belong to the window, not to frmInp, so
+  // disabling the frame during a recording leaves them usable. They follow the
+  // slots that frmInp's layout keeps free for them.
+  cboRecLine_ = Named(new QComboBox(central), "cboRecLine");
+  sldVol_ = Named(new QSlider(Qt::Horizontal, central), "sldVol");
+  sldVol_->setRange(0, 65535);
+  sldVol_->setSingleStep(1);
+  sldVol_->setPageStep(2000);
+  sldVol_->setTickPosition(QSlider::NoTicks);
+  sldVol_->setValue(0);
+  lineSlot_->setFixedHeight(cboRecLine_->sizeHint().height());
+  volSlot_->setFixedHeight(std::max(sldVol_->sizeHint().height(), cboRecLine_->sizeHint().height()));
+  for (QObject* watched : {static_cast<QObject*>(frmInp_), static_cast<QObject*>(lineSlot_),
+                           static_cast<QObject*>(volSlot_)}) {
+    watched->installEventFilter(this);
+  }
+  // Tab order: device, line, level, then the output frame.
+  setTabOrder(cboDev_, cboRecLine_);
+  setTabOrder(cboRecLine_, sldVol_);
+  setTabOrder(sldVol_, txtFile_);
+
+  resize(800, 560);
+  setMinimumSize(720, 500);
+}
+
+QGroupBox* Form1::BuildInputFrame() {
+  auto* frame = Named(new QGroupBox(tr("输入")), "frmInp");
+  auto* grid = new QGridLayout(frame);
+  grid->setHorizontalSpacing(8);
+  cboDev_ = Named(new QComboBox(frame), "cboDev");
+  cboDev_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  cboDev_->setMinimumContentsLength(16);
+  lblVolPer_ = Named(new QLabel("100%", frame), "lblVolPer");
+  lblVolPer_->setMinimumWidth(lblVolPer_->fontMetrics().horizontalAdvance("100%") + 4);
+  lblVolPer_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  lineSlot_ = new QWidget(frame);
+  volSlot_ = new QWidget(frame);
+  grid->addWidget(Named(new QLabel(tr("设备:"), frame), "lblDev"), 0, 0);
+  grid->addWidget(cboDev_, 0, 1, 1, 2);
+  grid->addWidget(Named(new QLabel(tr("线路:"), frame), "lblLine"), 1, 0);
+  grid->addWidget(lineSlot_, 1, 1, 1, 2);
+  grid->addWidget(Named(new QLabel(tr("声音:"), frame), "lblVol"), 2, 0);
+  grid->addWidget(volSlot_, 2, 1);
+  grid->addWidget(lblVolPer_, 2, 2);
+  grid->setColumnStretch(1, 1);
+  return frame;
+}
+
+QGroupBox* Form1::BuildOutputFrame() {
+  auto* frame = Named(new QGroupBox(tr("输出")), "frmOut");
+  auto* outer = new QVBoxLayout(frame);
+  outer->setContentsMargins(0, 0, 0, 0);
+  auto* panel = Named(new QWidget(frame), "picOutXP");
+  outer->addWidget(panel);
+  auto* grid = new QGridLayout(panel);
+  grid->setHorizontalSpacing(6);
+
+  txtFile_ = Named(new QLineEdit(panel), "txtFile");
+  cmdBrowse_ = Named(new QPushButton("...", panel), "cmdBrowse");
+  Command3_ = Named(new QPushButton(tr("打开文件夹"), panel), "Command3");
+  txtWAVFmt_ = Named(new QLineEdit(panel), "txtWAVFmt");
+  txtWAVFmt_->setReadOnly(true);
+  cmdSelFmt_ = Named(new QPushButton("...", panel), "cmdSelFmt");
+  for (QPushButton* small : {cmdBrowse_, cmdSelFmt_}) {
+    small->setFixedWidth(small->fontMetrics().horizontalAdvance("...") + 24);
+  }
+  cboSamplerate_ = Named(new QComboBox(panel), "cboSamplerate");
+  cboSamplerate_->setEditable(true);
+  cboSamplerate_->setInsertPolicy(QComboBox::NoInsert);
+  cboSamplerate_->addItems({"44100", "22050", "11025", "8000"});
+  // No inline completion: "1" would become "11025", and a typed 12000 a listed rate.
+  cboSamplerate_->setCompleter(nullptr);
+  cboSamplerate_->setValidator(new QRegularExpressionValidator(
+      QRegularExpression(QString("[0-9]{0,%1}").arg(kMaxRateDigits)), cboSamplerate_));
+  cboSamplerate_->lineEdit()->installEventFilter(this);
+  chkStereo_ = Named(new QCheckBox(tr("立体声"), panel), "chkStereo");
+
+  auto* file = new QHBoxLayout;
+  file->addWidget(txtFile_, 1);
+  file->addWidget(cmdBrowse_);
+  file->addWidget(Command3_);
+  auto* format = new QHBoxLayout;
+  format->addWidget(txtWAVFmt_, 1);
+  format->addWidget(cmdSelFmt_);
+  auto* rate = new QHBoxLayout;
+  rate->addWidget(cboSamplerate_);
+  rate->addSpacing(12);
+  rate->addWidget(chkStereo_);
+  rate->addStretch(1);
+
+  grid->addWidget(Named(new QLabel(tr("文件:"), panel), "lblFile"), 0, 0);
+  grid->addLayout(file, 0, 1);
+  grid->addWidget(Named(new QLabel(tr("%1 格式:").arg("WAV"), panel), "lblWAVFmt"), 1, 0);
+  grid->addLayout(format, 1, 1);
+  grid->addWidget(Named(new QLabel(tr("取样:"), panel), "lblSamplerate"), 2, 0);
+  grid->addLayout(rate, 2, 1);
+  AddFileTypeRow(grid, panel, 3);
+  grid->setColumnStretch(1, 1);
+  return frame;
+}
+
+QGroupBox* Form1::BuildEffectsFrame() {
+  auto* frame = Named(new QGroupBox(tr("特效/滤镜")), "frmEffects");
+  auto* row = new QHBoxLayout(frame);
+  const char* const captions[] = {QT_TR_NOOP("回声"), QT_TR_NOOP("周相移动"), QT_TR_NOOP("放大器"),
+                                  QT_TR_NOOP("均衡器")};
+  for (int k = 0; k < 4; ++k) {
+    chkFX_[k] = new QCheckBox(tr(captions[k]), frame);
+    chkFX_[k]->setObjectName(QString("chkFX%1").arg(k));
+    row->addWidget(chkFX_[k]);
+    row->addSpacing(6);
+  }
+  row->addStretch(1);
+  cmdFXOpts_ = Named(new QPushButton(tr("设置"), frame), "cmdFXOpts");
+  Command2_ = Named(new QPushButton(tr("帮助"), frame), "Command2");
+  row->addWidget(cmdFXOpts_);
+  row->addWidget(Command2_);
+  return frame;
+}
+
+PictureView* Form1::AddPicture(const char* name, QImageSurface& surface, QWidget* parent) {
+  auto* view = Named(new PictureView(parent), name);
+  view->SetSurface(&surface);
+  view->installEventFilter(this);  // the surface follows the view's size
+  return view;
+}
+
+QWidget* Form1::BuildDisplays() {
+  auto* box = new QWidget;
+  auto* grid = new QGridLayout(box);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setHorizontalSpacing(8);
+  grid->setVerticalSpacing(6);
+  picAmpl_ = AddPicture("picAmpl", *surfAmpl_, box);
+  picFreq_ = AddPicture("picFreq", *surfFreq_, box);
+  picFreq_->Stretch(true);
+  picVUL_ = AddPicture("picVUL", *surfVUL_, box);
+  picVUR_ = AddPicture("picVUR", *surfVUR_, box);
+  picAmpl_->setMinimumSize(260, 110);
+  picFreq_->setMinimumSize(260, 110);
+  for (PictureView* bar : {picVUL_, picVUR_}) {
+    bar->setFixedHeight(14);
+    bar->setMinimumWidth(200);
+  }
+  auto* pictures = new QHBoxLayout;
+  pictures->setSpacing(8);
+  pictures->addWidget(picAmpl_, 1);
+  pictures->addWidget(picFreq_, 1);
+  grid->addLayout(pictures, 0, 0, 1, 2);
+  grid->addWidget(Named(new QLabel(tr("左声道:"), box), "lblVUchL"), 1, 0);
+  grid->addWidget(picVUL_, 1, 1);
+  grid->addWidget(Named(new QLabel(tr("右声道:"), box), "lblVUchR"), 2, 0);
+  grid->addWidget(picVUR_, 2, 1);
+  grid->setRowStretch(0, 1);
+  grid->setColumnStretch(1, 1);
+  return box;
+}
+
+void Form1::PlaceOverlays() {
+  QWidget* central = centralWidget();
+  cboRecLine_->setGeometry(QRect(lineSlot_->mapTo(central, QPoint(0, 0)), lineSlot_->size()));
+  const QSize volSize(volSlot_->width(), sldVol_->sizeHint().height());
+  const QPoint volTop = volSlot_->mapTo(central, QPoint(0, (volSlot_->height() - volSize.height()) / 2));
+  sldVol_->setGeometry(QRect(volTop, volSize));
+  cboRecLine_->raise();
+  sldVol_->raise();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (cboSamplerate_ && watched == cboSamplerate_->lineEdit() && type == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (!RateKeyAccepted(cboSamplerate_->lineEdit()->text(), *key)) return true;  // discarded
+  } else if ((watched == frmInp_ || watched == lineSlot_ || watched == volSlot_) &&
+             (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show)) {
+    PlaceOverlays();
+  } else if (type == QEvent::Resize && watched == picFreq_) {
+    surfFreq_->Resize(kSpectrumWidth, std::max(1, picFreq_->height()));
+  } else if (type == QEvent::Resize) {
+    auto* view = qobject_cast<PictureView*>(watched);
+    QImageSurface* surface = view == picAmpl_  ? surfAmpl_.get()
+                             : view == picVUL_ ? surfVUL_.get()
+                             : view == picVUR_ ? surfVUR_.get()
+                                               : nullptr;
+    if (surface) surface->Resize(std::max(1, view->width()), std::max(1, view->height()));
+    if (view == picAmpl_) drawnBlock_ = UINT64_MAX;  // the cleared surface needs the waveform again
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- start-up and shutdown
+
+void Form1::ConnectHandlers() {
+  connect(cmdDo_, &QPushButton::clicked, this, [this] {
+    if (engine_) engine_->ToggleRecording();
+  });
+  connect(cboDev_, &QComboBox::activated, this, &Form1::OnDeviceChosen);
+  connect(cboRecLine_, &QComboBox::activated, this, &Form1::OnLineChosen);
+  connect(sldVol_, &QSlider::valueChanged, this, &Form1::ApplyVolume);
+  connect(cboSamplerate_, &QComboBox::activated, this, &Form1::OnRateChosen);
+  connect(chkStereo_, &QCheckBox::toggled, this, &Form1::OnStereoClicked);
+  for (int k = 0; k < 4; ++k) {
+    connect(chkFX_[k], &QCheckBox::toggled, this, [this, k] { OnEffectClicked(k); });
+  }
+  connect(cmdFXOpts_, &QPushButton::clicked, this, &Form1::ShowEffectsDialog);
+  connect(cmdSelFmt_, &QPushButton::clicked, this, &Form1::OnSelectFormatClicked);
+  connect(cmdBrowse_, &QPushButton::clicked, this, &Form1::ChooseOutputFile);
+  connect(txtFile_, &QLineEdit::textEdited, this, [this](const QString& text) {
+    if (engine_) engine_->OutputFileChosen(S(text));
+  });
+  connect(Command1_, &QPushButton::clicked, this, [] { About::ShowInstance(); });
+  connect(Command2_, &QPushButton::clicked, this, [] { ShellServices::OpenHelp(); });
+  connect(Command3_, &QPushButton::clicked, this, [] { ShellServices::OpenOutputFolder(); });
+  connect(Command4_, &QPushButton::clicked, this, [this] {
+    if (tray_) tray_->HideWindow();
+  });
+  connect(tmrVis_, &QTimer::timeout, this, &Form1::OnTick);
+  connect(cmdPause_, &QPushButton::clicked, this, [this] {
+    if (engine_) engine_->TogglePause();
+  });
+  AddRecordingShortcuts();
+}
+
+void Form1::AddRecordingShortcuts() {
+  // Window-wide, so they work from any control; no text box uses these keys.
+  auto* startStop = new QShortcut(kStartStopKey, this);
+  connect(startStop, &QShortcut::activated, this, [this] {
+    if (engine_) engine_->ToggleRecording();
+  });
+  auto* pause = new QShortcut(kPauseKey, this);
+  connect(pause, &QShortcut::activated, this, [this] {
+    if (engine_) engine_->TogglePause();
+  });
+  cmdDo_->setToolTip(tr("开始/停止录音 (%1)").arg(kStartStopKey.toString(QKeySequence::NativeText)));
+  cmdPause_->setToolTip(tr("暂停/继续录音 (%1)").arg(kPauseKey.toString(QKeySequence::NativeText)));
+}
+
+void Form1::ConnectTrayRecordingItems() {
+  tray_->AddRecordingItems(
+      [this] {
+        if (engine_) engine_->ToggleRecording();
+      },
+      [this] {
+        if (engine_) engine_->TogglePause();
+      });
+  ShowRecordingStateInTray();
+}
+
+void Form1::ShowRecordingStateInTray() {
+  if (tray_) tray_->ShowRecordingState(cmdDo_->text(), cmdPause_->isEnabled(), cmdPause_->text());
+}
+
+void Form1::Load() {
+  clsSmoothL_ = std::make_unique<clsSmooth>();
+  clsSmoothR_ = std::make_unique<clsSmooth>();
+  clsRecorder_ = std::make_unique<WaveInRecorder>(services_.messages);
+  clsEncoder_ = std::make_unique<EncoderSelection>();
+  engine_ = std::make_unique<RecordingEngine>(*clsRecorder_, *clsEncoder_, clsEffects_, *this, *this,
+                                              *services_.messages, services_.questions);
+  clsSmoothL_->SmoothNew(kSmoothHistory);
+  clsSmoothR_->SmoothNew(kSmoothHistory);
+
+  cboSamplerate_->setCurrentText("44100");
+  chkStereo_->setChecked(true);  // its handler does nothing yet
+  blnLoaded_ = true;
+  ShowFormat();
+  RefreshDevices();
+  sourceWatcher_ = std::make_unique<SourceWatcher>();
+  sourceWatcher_->SourcesChanged = [this] { RefreshDevices(); };
+  ShowFormatInEffects();
+
+  show();
+  tmrVis_->start();
+  ++waitingOnEngine_;
+  engine_->StartUp();
+  --waitingOnEngine_;
+  if (services_.trayIcon) {
+    tray_ = std::make_unique<TrayIcon>(this, [this] { close(); });
+    ConnectTrayRecordingItems();
+  }
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+  if (waitingOnEngine_ > 0) {
+    // A handler below waits in a loop of its own for the recording thread and
+    // uses the window when it returns: the close comes right after it.
+    event->ignore();
+    QTimer::singleShot(kTickMs, this, [this] { close(); });
+    return;
+  }
+  Unload();
+  event->accept();  // the unload is never cancelled
+}
+
+void Form1::Unload() {
+  if (unloaded_) return;
+  unloaded_ = true;
+  // Hiding or destroying the window takes the focus from the rate box, which
+  // then reports a listed rate in its text as chosen: no format is chosen now.
+  cboSamplerate_->disconnect(this);
+  sourceWatcher_.reset();
+  // The display keeps ticking while the queue is written, showing how much is left.
+  if (engine_) engine_->Shutdown();
+  tmrVis_->stop();
+  engine_.reset();
+  clsRecorder_.reset();
+  clsEncoder_.reset();
+  tray_.reset();
+}
+
+// ---------------------------------------------------------------- RecorderView
+
+std::string Form1::OutputFile() const { return S(txtFile_->text()); }
+void Form1::OutputFile(const std::string& path) { txtFile_->setText(Q(path)); }
+std::string Form1::RateText() const { return S(cboSamplerate_->currentText()); }
+bool Form1::Stereo() const { return chkStereo_->isChecked(); }
+bool Form1::DeviceChosen() const { return cboDev_->currentIndex() >= 0; }
+void Form1::ButtonCaption(const std::string& caption) {
+  cmdDo_->setText(Q(caption));
+  ShowRecordingStateInTray();
+}
+
+void Form1::PauseButton(bool enabled, const std::string& caption) {
+  cmdPause_->setEnabled(enabled);
+  cmdPause_->setText(Q(caption));
+  ShowRecordingStateInTray();
+}
+
+void Form1::SetSettingsEnabled(bool enabled) {
+  frmOut_->setEnabled(enabled);
+  frmInp_->setEnabled(enabled);
+}
+
+// ---------------------------------------------------------------- input
+
+void Form1::ShowWarning(const std::string& text) {
+  services_.messages->ShowWarning(RecordingController::kAppCaption, text);
+}
+
+void Form1::RefreshDevices() {
+  const QString chosen = cboDev_->currentIndex() >= 0 ? cboDev_->currentText() : QString();
+  const QSignalBlocker blocker(cboDev_);
+  const int32_t count = clsRecorder_->DeviceCount();
+  cboDev_->clear();
+  for (int32_t i = 0; i < count; ++i) cboDev_->addItem(Q(clsRecorder_->DeviceName(i)));
+  const int found = chosen.isEmpty() ? -1 : cboDev_->findText(chosen);
+  cboDev_->setCurrentIndex(found);
+  if (found >= 0) {
+    // Positions may have moved; the engine records by the source itself.
+    if (clsRecorder_->SelectedDevice() != found) clsRecorder_->SelectDevice(found);
+  } else if (!chosen.isEmpty() && engine_->State() == RecorderState::Idle) {
+    cboRecLine_->clear();  // its device is gone; a running recording is stopped by DeviceLost
+  }
+}
+
+void Form1::OnDeviceChosen() {
+  cboRecLine_->clear();
+  if (!clsRecorder_->SelectDevice(cboDev_->currentIndex())) {
+    ShowWarning(S(tr("Couldn't select device!")));
+    return;
+  }
+  FillLines();
+}
+
+void Form1::FillLines() {
+  cboRecLine_->clear();
+  const int32_t count = clsRecorder_->MixerLineCount();
+  for (int32_t i = 0; i < count; ++i) cboRecLine_->addItem(Q(clsRecorder_->MixerLineName(i)));
+  const int32_t selected = clsRecorder_->SelectedMixerLine();
+  cboRecLine_->setCurrentIndex(selected);
+  if (selected >= 0 && selected < count) OnLineChosen();  // as the user's choice would
+}
+
+void Form1::OnLineChosen() {
+  if (!clsRecorder_->SelectMixerLine(cboRecLine_->currentIndex())) ShowWarning(S(tr("Couldn't select mixer line!")));
+  {
+    const QSignalBlocker blocker(sldVol_);  // ApplyVolume runs once, below
+    sldVol_->setValue(std::clamp<int32_t>(clsRecorder_->MixerLineVolume(), sldVol_->minimum(), sldVol_->maximum()));
+  }
+  ApplyVolume();
+}
+
+void Form1::ApplyVolume() {
+  // The slider's maximum means full level: the server's unity is 65536, one
+  // above the slider's range, and 65535 would scale every sample slightly.
+  const int32_t value = sldVol_->value();
+  if (clsRecorder_) clsRecorder_->MixerLineVolume(value == sldVol_->maximum() ? kFullLevel : value);
+  const int percent = static_cast<int>(static_cast<double>(sldVol_->value()) / sldVol_->maximum() * 100.0);
+  lblVolPer_->setText(QString::number(percent) + "%");
+}
+
+// ---------------------------------------------------------------- output
+
+void Form1::OnRateChosen() {
+  if (!blnLoaded_) return;
+  ChooseFormat();
+  ShowFormatInEffects();
+}
+
+void Form1::OnStereoClicked() {
+  if (!blnLoaded_) return;
+  ChooseFormat();
+  ShowFormatInEffects();
+}
+
+void Form1::ShowFormatInEffects() {
+  // The effects dialog's model draws its bands for the chosen format; a rate
+  // no recording can use was refused by ChooseFormat and changes nothing. The
+  // format holds only values the chain takes, so neither setter throws.
+  const std::optional<RecordingFormat> format = ChosenFormat();
+  if (format) clsEffects_.samplerate(format->rate);
+  clsEffects_.Channels(Stereo() ? 2 : 1);
+}
+
+std::optional<RecordingFormat> Form1::ChosenFormat() const {
+  return RecordingFormat::FromChoices(RateText(), Stereo());
+}
+
+void Form1::ChooseFormat() {
+  // A compressed type's setting holds for every rate; the text may change with the channels.
+  if (clsEncoder_->Compressed()) {
+    ShowFormat();
+    return;
+  }
+  const std::optional<RecordingFormat> format = ChosenFormat();
+  if (!format) {
+    // A typed rate the chooser cannot list formats for, nor a recording use.
+    ShowWarning(RecordingController::BadRateMessage());
+    return;
+  }
+  Encoder().SelectFormat(format->rate, format->channels, *services_.formatChooser, S(tr(kFormatTitle)));
+  ShowFormat();
+}
+
+void Form1::ShowFormat() {
+  const std::string type = EncoderSelection::TypeName(clsEncoder_->Type());
+  // "WAV 格式:" as always for WAV; the other types name themselves the same way.
+  if (auto* label = findChild<QLabel*>("lblWAVFmt")) label->setText(tr("%1 格式:").arg(Q(type)));
+  if (MuxedEncoder* compressed = clsEncoder_->Compressed()) {
+    txtWAVFmt_->setText(Q(type + " - " + compressed->SettingText(Stereo() ? 2 : 1)));
+    return;
+  }
+  txtWAVFmt_->setText(Q(Encoder().FormatTag() + " - " + Encoder().FormatID()));
+}
+
+EncoderWAV& Form1::Encoder() { return clsEncoder_->WAV(); }
+
+void Form1::AddFileTypeRow(QGridLayout* grid, QWidget* panel, int row) {
+  cboFileType_ = Named(new QComboBox(panel), "cboFileType");
+  for (int32_t type = 0; type < EncoderSelection::kTypeCount; ++type) {
+    cboFileType_->addItem(Q(EncoderSelection::TypeName(static_cast<EncoderSelection::FileType>(type))));
+  }
+  cboFileType_->setCurrentIndex(EncoderSelection::TYPE_WAV);
+  auto* line = new QHBoxLayout;
+  line->addWidget(cboFileType_);
+  line->addStretch(1);
+  grid->addWidget(Named(new QLabel(tr("文件类型:"), panel), "lblFileType"), row, 0);
+  grid->addLayout(line, row, 1);
+  connect(cboFileType_, &QComboBox::activated, this, &Form1::OnFileTypeChosen);
+}
+
+void Form1::OnFileTypeChosen(int index) {
+  if (!blnLoaded_) return;
+  const QString oldSuffix = "." + Q(clsEncoder_->Extension());
+  // The box sits in frmOut, disabled while recording; a file is finished by the type that opened it.
+  // The encoder refuses while its file is open: the monitor shows Idle while a stop the recording
+  // thread began itself (encoder failure, device lost) still finishes the file.
+  const auto type = static_cast<EncoderSelection::FileType>(index);
+  if (engine_->State() != RecorderState::Idle ||
+      !AppErrorBox::Run(*services_.messages, [&] { clsEncoder_->Type(type); })) {
+    const QSignalBlocker blocker(cboFileType_);
+    cboFileType_->setCurrentIndex(clsEncoder_->Type());
+    return;
+  }
+  ShowFormat();
+  ++waitingOnEngine_;
+  engine_->FileTypeChanged();
+  --waitingOnEngine_;
+  // A file the user named keeps its name, with the new type's extension for the old one.
+  const QString file = txtFile_->text();
+  if (file != engine_->Controller().Counter().NextFileName() && file.endsWith(oldSuffix, Qt::CaseInsensitive)) {
+    ChooseOutput(file.chopped(oldSuffix.size()) + "." + Q(clsEncoder_->Extension()));
+  }
+}
+
+void Form1::ChooseOutput(const QString& path) {
+  txtFile_->setText(path);
+  engine_->OutputFileChosen(S(path));
+}
+
+void Form1::OnSelectFormatClicked() {
+  if (MuxedEncoder* compressed = clsEncoder_->Compressed()) {
+    ChooseSetting(*compressed);
+  } else {
+    ChooseFormat();
+  }
+}
+
+void Form1::ChooseSetting(MuxedEncoder& encoder) {
+  const int16_t channels = Stereo() ? 2 : 1;
+  const auto chosen =
+      services_.settingChooser->Choose(encoder.SettingChoices(), encoder.SettingFor(channels), S(tr(kFormatTitle)));
+  // Refused while a file is open: a recording can start while the chooser is up (tray menu).
+  if (chosen) AppErrorBox::Run(*services_.messages, [&] { encoder.Setting(*chosen); });
+  ShowFormat();
+}
+
+void Form1::ChooseOutputFile() {
+  const std::string ext = "*." + clsEncoder_->Extension();
+  const std::string name = services_.fileDialog->AskFileName(clsEncoder_->Description() + " (" + ext + ")|" + ext);
+  if (name.empty()) return;
+  const QString path = WithSuffix(Q(name), Q(clsEncoder_->Extension()));
+  // Asked here, about the file that will be written, not by the dialog about the typed name.
+  const QFileInfo target(path);
+  if (target.exists() || target.isSymLink()) {
+    const std::string file = S(path);
+    if (!services_.questions ||
+        !services_.questions->AskYesNo(RecordingController::CheckCaption(), RecordingController::ReplaceQuestion(file))) {
+      return;
+    }
+    engine_->ReplaceConfirmed(file);
+  }
+  ChooseOutput(path);
+}
+
+QString Form1::WithSuffix(const QString& name, const QString& extension) {
+  const QString suffix = "." + extension;
+  return name.endsWith(suffix, Qt::CaseInsensitive) ? name : name + suffix;
+}
+
+void Form1::BringToFront() {
+  if (tray_) {
+    tray_->BringToFront();
+    return;
+  }
+  setWindowState(windowState() & ~Qt::WindowMinimized);
+  show();
+  raise();
+  activateWindow();
+}
+
+// ---------------------------------------------------------------- effects
+
+void Form1::OnEffectClicked(int Index) {
+  const int32_t bit = 1 << Index;
+  const int32_t used = clsEffects_.EffectsUsed();
+  clsEffects_.EffectsUsed(chkFX_[Index]->isChecked() ? (used | bit) : (used & ~bit));
+  if (engine_) engine_->EffectsChanged();
+}
+
+void Form1::ShowEffectsDialog() {
+  if (!fxOpts_) {
+    fxOpts_ = new frmFXOpts(this);
+    fxOpts_->SettingsChanged = [this] { engine_->EffectsChanged(); };
+  }
+  fxOpts_->ShowEx(clsEffects_, this);
+}
+
+// ---------------------------------------------------------------- display
+
+int32_t Form1::ChannelPeak(std::span<const int16_t> block, int32_t first, int32_t step) {
+  int32_t peak = 0;
+  for (size_t i = static_cast<size_t>(std::max(first, 0)); i < block.size(); i += static_cast<size_t>(step)) {
+    peak = std::max(peak, std::abs(static_cast<int32_t>(block[i])));
+  }
+  return peak;
+}
+
+void Form1::DrawLevel(QImageSurface& surface, float L) {
+  surface.Cls();
+  const int32_t colour = modDraw::GradientColor(1, L, modDraw::kGreen, modDraw::kOrange, modDraw::kRed);
+  clsVis_.DrawRect(surface, 0, 0, static_cast<int32_t>(std::nearbyint(surface.ScaleWidth() * L)),
+                   static_cast<int32_t>(std::nearbyint(surface.ScaleHeight())), colour);
+}
+
+void Form1::OnTick() {
+  if (!engine_) return;
+  NoteTickLateness();
+  engine_->Observe(shown_);
+  const RecordingMonitor::Snapshot& shown = shown_;
+  ShowStatusTexts(shown);
+  cmdDo_->setEnabled(shown.state != RecorderState::Finishing);
+  if (shown.state != RecorderState::Recording && shown.state != RecorderState::Paused) return;
+
+  // Blocks come about every 58 ms, ticks every 25: the waveform of a block
+  // already drawn would come out the same, so it is drawn once (while paused
+  // the block stays the last recorded one). The spectrum's bars fall on every
+  // tick and are drawn each time, except while paused: they stand still then.
+  if (shown.blockSerial != drawnBlock_) {
+    drawnBlock_ = shown.blockSerial;
+    clsVis_.DrawAmplitudes(shown.block, *surfAmpl_);
+    picAmpl_->ShowIfChanged();
+  }
+  if (shown.state != RecorderState::Paused) {
+    clsVis_.DrawFrequencies(shown.block, *surfFreq_);
+    picFreq_->ShowIfChanged();
+  }
+  DrawLevels(shown.levelBlock);  // the live input, paused or not
+}
+
+void Form1::NoteTickLateness() {
+  const bool recording = engine_->State() != RecorderState::Idle;
+  if (recording && lastTick_.isValid()) {
+    maxTickLatenessMs_ = std::max<int64_t>(maxTickLatenessMs_, lastTick_.restart() - kTickMs);
+  } else {
+    lastTick_.start();
+  }
+  if (!recording) lastTick_.invalidate();
+}
+
+void Form1::DrawLevels(std::span<const int16_t> block) {
+  int32_t L = 0;
+  int32_t R = 0;
+  if (Stereo()) {
+    L = ChannelPeak(block, 0, 2);
+    R = ChannelPeak(block, 1, 2);
+  } else {
+    L = R = ChannelPeak(block, 0, 1);
+  }
+  clsSmoothL_->SmoothAdd(static_cast<float>(L == 0 ? 1 : L));
+  clsSmoothR_->SmoothAdd(static_cast<float>(R == 0 ? 1 : R));
+  DrawLevel(*surfVUL_, clsSmoothL_->SmoothGetMax() / 32768.0f);
+  DrawLevel(*surfVUR_, clsSmoothR_->SmoothGetMax() / 32768.0f);
+  for (PictureView* view : {picVUL_, picVUR_}) view->ShowIfChanged();
+}
+
+void Form1::ShowStatusTexts(const RecordingMonitor::Snapshot& shown) {
+  if (shown.state == RecorderState::Finishing) {
+    ShowText(*sbarPanel1_, S(tr("正在完成文件, 还有 %1 秒的录音待写入…").arg(std::ceil(shown.secondsToWrite))));
+  } else {
+    ShowText(*sbarPanel1_, shown.sizeText);
+  }
+  ShowText(*sbarPanel2_, shown.lengthText);
+  ShowText(*sbarPanel3_, shown.lostText);
+}
+
+void Form1::ShowText(QLabel& label, const std::string& text) {
+  // An unchanged text would still cost the label a new layout and a repaint.
+  const QString shown = Q(text);
+  if (label.text() != shown) label.setText(shown);
+}

@@ -1,0 +1,228 @@
+// Form1: the main window "TamblinV3.3". It owns the capture engine, the encoder,
+// the effects chain, the displays and the recording controller; it forwards the
+// user's choices (device, line, level, rate, stereo, format, output file,
+// effects) and redraws waveform, spectrum, level bars and status texts on its own
+// 25 ms timer from the newest processed block; while a recording is paused only
+// the level bars move. Ctrl+R starts and stops, Ctrl+P pauses and goes on.
+//
+// Every control's objectName is its name: cmdDo, cmdPause, frmInp, cboDev, cboRecLine,
+// sldVol, lblVolPer, frmOut, picOutXP, txtFile, cmdBrowse, Command1..Command4,
+// txtWAVFmt, cmdSelFmt, cboSamplerate, cboFileType (WAV, FLAC, Ogg Opus, MP3), chkStereo, frmEffects, chkFX0..chkFX3 (the
+// control array chkFX, Index 0..3), cmdFXOpts, picVUL, picVUR, picAmpl, picFreq,
+// sbar (panels sbarPanel1, sbarPanel2) and tmrVis. cboRecLine and sldVol sit over
+// frmInp but are not inside it, so they stay usable while a recording runs.
+// UI thread only.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <array>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "app/recording/RecorderView.h"
+#include "app/recording/RecordingFormat.h"
+#include "app/recording/RecordingMonitor.h"
+#include "display/clsDraw.h"
+#include "display/clsSmooth.h"
+#include "effects/clsDSP.h"
+
+class EncoderSelection;
+class EncoderWAV;
+class MuxedEncoder;
+class FormatChooser;
+class FormatChooserDialog;
+class MessageBoxService;
+class OutputFileDialog;
+class PictureSurface;
+class PictureView;
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QGroupBox;
+class QImageSurface;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSlider;
+class QStatusBar;
+class QTimer;
+class QuestionService;
+class RecordingController;
+class RecordingEngine;
+class SettingChooser;
+class SettingChooserDialog;
+class SourceWatcher;
+class TrayIcon;
+class WaveInRecorder;
+class frmFXOpts;
+
+class Form1 : public QMainWindow, public RecorderView {
+  Q_OBJECT
+
+ public:
+  // Platform services the window uses; nullptr: the real Qt ones. Tests pass
+  // recording or scripted ones. Not owned.
+  struct Services {
+    MessageBoxService* messages = nullptr;
+    OutputFileDialog* fileDialog = nullptr;
+    FormatChooser* formatChooser = nullptr;
+    bool trayIcon = true;  // false: no tray icon (tests)
+    // nullptr: the Qt boxes when `messages` is nullptr too, else no questions
+    // (a file that holds data is then never replaced).
+    QuestionService* questions = nullptr;
+    SettingChooser* settingChooser = nullptr;  // the compressed types' settings
+  };
+
+  Form1();
+  explicit Form1(Services services, QWidget* parent = nullptr);
+  ~Form1() override;
+
+  // The start-up sequence: objects, defaults, device list, window shown, next
+  // numbered file, tray icon.
+  void Load();
+
+  // The largest |block[first + k * step]| over the whole array, as 32-bit values
+  // (-32768 counts 32768); 0 when first is beyond the last index.
+  static int32_t ChannelPeak(std::span<const int16_t> block, int32_t first, int32_t step);
+
+  // A later start of the program asked for this window: shown (out of the
+  // tray too), restored from minimised, raised and activated.
+  void BringToFront();
+
+  // The controller runs on the recording thread: read it only while idle.
+  RecordingController& Controller();
+  RecordingEngine& Engine() { return *engine_; }
+  // Most a 25 ms display tick came late while a recording ran (since Load).
+  int64_t MaxTickLatenessMs() const { return maxTickLatenessMs_; }
+  clsDSP& Effects() { return clsEffects_; }
+  EncoderWAV& Encoder();               // the WAV type's encoder
+  EncoderSelection& Encoders() { return *clsEncoder_; }  // every type, the chosen one recording
+  WaveInRecorder& Recorder() { return *clsRecorder_; }
+
+  // RecorderView
+  std::string OutputFile() const override;
+  void OutputFile(const std::string& path) override;
+  std::string RateText() const override;
+  bool Stereo() const override;
+  bool DeviceChosen() const override;
+  void ButtonCaption(const std::string& caption) override;
+  void PauseButton(bool enabled, const std::string& caption) override;
+  void SetSettingsEnabled(bool enabled) override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildControls();
+  QGroupBox* BuildInputFrame();
+  QGroupBox* BuildOutputFrame();
+  QGroupBox* BuildEffectsFrame();
+  QWidget* BuildDisplays();
+  void ConnectHandlers();
+  // cmdDo's and cmdPause's keys, also heard while another control has focus.
+  void AddRecordingShortcuts();
+  void ConnectTrayRecordingItems();
+  void ShowRecordingStateInTray();
+  void PlaceOverlays();
+  PictureView* AddPicture(const char* name, QImageSurface& surface, QWidget* parent);
+
+  // The device list as the server has it now; the chosen device stays chosen
+  // while it exists (at start-up none is chosen: the user picks one).
+  void RefreshDevices();
+  void FillLines();
+  void OnDeviceChosen();
+  void OnLineChosen();
+  void ApplyVolume();
+  void OnRateChosen();
+  void OnStereoClicked();
+  // The rate and stereo boxes as one format; nothing for a rate no recording can use.
+  std::optional<RecordingFormat> ChosenFormat() const;
+  void ShowFormatInEffects();
+  void OnEffectClicked(int Index);
+  void ChooseFormat();
+  void ShowFormat();
+  // The file type row of the output frame: cboFileType at `row` of `grid`.
+  void AddFileTypeRow(QGridLayout* grid, QWidget* panel, int row);
+  void OnFileTypeChosen(int index);
+  // cmdSelFmt: the WAV format chooser, or the chosen compressed type's settings.
+  void OnSelectFormatClicked();
+  void ChooseSetting(MuxedEncoder& encoder);
+  void ChooseOutputFile();
+  // `name` ending in "." + `extension` (any case), appended when missing.
+  static QString WithSuffix(const QString& name, const QString& extension);
+  void ShowEffectsDialog();
+  void OnTick();
+  void NoteTickLateness();
+  void ShowStatusTexts(const RecordingMonitor::Snapshot& shown);
+  // Shows `path` in the output box as the user's choice.
+  void ChooseOutput(const QString& path);
+  static void ShowText(QLabel& label, const std::string& text);
+  void DrawLevel(QImageSurface& surface, float L);
+  void DrawLevels(std::span<const int16_t> block);
+  void Unload();
+  void ShowWarning(const std::string& text);
+
+  Services services_;
+  std::unique_ptr<MessageBoxService> ownMessages_;
+  std::unique_ptr<OutputFileDialog> ownFileDialog_;
+  std::unique_ptr<FormatChooserDialog> ownChooser_;
+  std::unique_ptr<SettingChooserDialog> ownSettingChooser_;
+
+  // The system's objects, created by Load and released by the shutdown.
+  std::unique_ptr<clsSmooth> clsSmoothL_, clsSmoothR_;
+  std::unique_ptr<WaveInRecorder> clsRecorder_;
+  std::unique_ptr<EncoderSelection> clsEncoder_;
+  clsDraw clsVis_;
+  clsDSP clsEffects_;
+  std::unique_ptr<RecordingEngine> engine_;
+  std::unique_ptr<TrayIcon> tray_;
+  std::unique_ptr<SourceWatcher> sourceWatcher_;  // keeps cboDev following the server
+  frmFXOpts* fxOpts_ = nullptr;  // created on first use, kept
+  bool blnLoaded_ = false;
+  uint64_t drawnBlock_ = UINT64_MAX;  // BlockSerial of the waveform on screen; MAX: none
+  RecordingMonitor::Snapshot shown_;  // what the last tick showed, its buffers reused
+  QElapsedTimer lastTick_;  // valid while a recording runs
+  int64_t maxTickLatenessMs_ = 0;
+  bool unloaded_ = false;
+  int waitingOnEngine_ = 0;  // handlers now waiting for the recording thread
+
+  std::unique_ptr<QImageSurface> surfVUL_, surfVUR_, surfAmpl_, surfFreq_;
+
+  QPushButton* cmdDo_ = nullptr;
+  QPushButton* cmdPause_ = nullptr;
+  QGroupBox* frmInp_ = nullptr;
+  QComboBox* cboDev_ = nullptr;
+  QComboBox* cboRecLine_ = nullptr;
+  QSlider* sldVol_ = nullptr;
+  QLabel* lblVolPer_ = nullptr;
+  QWidget* lineSlot_ = nullptr;  // where cboRecLine is placed over frmInp
+  QWidget* volSlot_ = nullptr;   // where sldVol is placed over frmInp
+  QGroupBox* frmOut_ = nullptr;
+  QLineEdit* txtFile_ = nullptr;
+  QPushButton* cmdBrowse_ = nullptr;
+  QPushButton* Command3_ = nullptr;
+  QLineEdit* txtWAVFmt_ = nullptr;
+  QPushButton* cmdSelFmt_ = nullptr;
+  QComboBox* cboSamplerate_ = nullptr;
+  QCheckBox* chkStereo_ = nullptr;
+  QComboBox* cboFileType_ = nullptr;
+  QGroupBox* frmEffects_ = nullptr;
+  std::array<QCheckBox*, 4> chkFX_{};
+  QPushButton* cmdFXOpts_ = nullptr;
+  QPushButton* Command2_ = nullptr;
+  QPushButton* Command1_ = nullptr;
+  QPushButton* Command4_ = nullptr;
+  PictureView* picVUL_ = nullptr;
+  PictureView* picVUR_ = nullptr;
+  PictureView* picAmpl_ = nullptr;
+  PictureView* picFreq_ = nullptr;
+  QStatusBar* sbar_ = nullptr;
+  QLabel* sbarPanel1_ = nullptr;
+  QLabel* sbarPanel2_ = nullptr;
+  QLabel* sbarPanel3_ = nullptr;  // input lost during the recording
+  QTimer* tmrVis_ = nullptr;
+};
