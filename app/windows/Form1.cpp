@@ -31,6 +31,7 @@
 #include "app/windows/QtOutputFileDialog.h"
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingEngine.h"
+#include "app/recording/WindowThreadDialogs.h"
 #include "app/windows/SettingChooserDialog.h"
 #include "app/platform/ShellServices.h"
 #include "capture/SourceWatcher.h"
@@ -426,7 +427,9 @@ void Form1::ShowRecordingStateInTray() {
 void Form1::Load() {
   clsSmoothL_ = std::make_unique<clsSmooth>();
   clsSmoothR_ = std::make_unique<clsSmooth>();
-  clsRecorder_ = std::make_unique<WaveInRecorder>(services_.messages);
+  // The capture engine's hook reports from the recording thread: its boxes are queued to this one.
+  hookDialogs_ = std::make_unique<WindowThreadDialogs>(*services_.messages, nullptr, *this);
+  clsRecorder_ = std::make_unique<WaveInRecorder>(hookDialogs_.get());
   clsEncoder_ = std::make_unique<EncoderSelection>();
   engine_ = std::make_unique<RecordingEngine>(*clsRecorder_, *clsEncoder_, clsEffects_, *this, *this,
                                               *services_.messages, services_.questions);

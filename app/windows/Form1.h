@@ -57,6 +57,7 @@ class SettingChooserDialog;
 class SourceWatcher;
 class TrayIcon;
 class WaveInRecorder;
+class WindowThreadDialogs;
 class frmFXOpts;
 
 class Form1 : public QMainWindow, public RecorderView {
@@ -174,6 +175,7 @@ class Form1 : public QMainWindow, public RecorderView {
 
   // The system's objects, created by Load and released by the shutdown.
   std::unique_ptr<clsSmooth> clsSmoothL_, clsSmoothR_;
+  std::unique_ptr<WindowThreadDialogs> hookDialogs_;  // before clsRecorder_, which uses it
   std::unique_ptr<WaveInRecorder> clsRecorder_;
   std::unique_ptr<EncoderSelection> clsEncoder_;
   clsDraw clsVis_;
