@@ -755,7 +755,6 @@ void Form1::OnTick() {
   engine_->Observe(shown_);
   const RecordingMonitor::Snapshot& shown = shown_;
   ShowStatusTexts(shown);
-  cmdDo_->setEnabled(shown.state != RecorderState::Finishing);
   if (shown.state != RecorderState::Recording && shown.state != RecorderState::Paused) return;
 
   // Blocks come about every 58 ms, ticks every 25: the waveform of a block
