@@ -11,9 +11,19 @@
 #ifndef TAMBLIN_SAFETY_DRIVER
 #error "TAMBLIN_SAFETY_DRIVER must name the driver executable"
 #endif
+#ifndef TAMBLIN_SLOW_SYNC_PRELOAD
+#error "TAMBLIN_SLOW_SYNC_PRELOAD must name the module that slows syncs"
+#endif
 
-DriverProcess::DriverProcess(const std::string& programFolder, std::optional<uint64_t> fileSizeLimit) {
+DriverProcess::DriverProcess(const std::string& programFolder, std::optional<uint64_t> fileSizeLimit,
+                             std::chrono::milliseconds syncDelay) {
   process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  if (syncDelay.count() > 0) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_PRELOAD", TAMBLIN_SLOW_SYNC_PRELOAD);
+    environment.insert("TAMBLIN_SYNC_DELAY_MS", QString::number(syncDelay.count()));
+    process_.setProcessEnvironment(environment);
+  }
   if (fileSizeLimit) {
     process_.setChildProcessModifier([limit = static_cast<rlim_t>(*fileSizeLimit)] {
       const rlimit fileSize{limit, limit};

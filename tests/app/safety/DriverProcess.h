@@ -14,7 +14,10 @@
 class DriverProcess {
  public:
   // `fileSizeLimit` (bytes): the child runs under that RLIMIT_FSIZE (ulimit -f).
-  explicit DriverProcess(const std::string& programFolder, std::optional<uint64_t> fileSizeLimit = std::nullopt);
+  // `syncDelay`: every fsync and fdatasync of the child takes that much longer
+  // (a disk that cannot keep up).
+  explicit DriverProcess(const std::string& programFolder, std::optional<uint64_t> fileSizeLimit = std::nullopt,
+                         std::chrono::milliseconds syncDelay = std::chrono::milliseconds(0));
   ~DriverProcess();  // kills a child still running
 
   bool Started() const { return started_; }
