@@ -27,6 +27,7 @@
 #include "app/recording/DiskSpaceGuard.h"
 #include "capture/CaptureSink.h"
 #include "app/recording/FileCounter.h"
+#include "app/recording/HandsFreeSettings.h"
 #include "app/recording/RecordingFormat.h"
 #include "encoding/Encoder.h"
 
@@ -58,6 +59,10 @@ class RecordingController : public CaptureSink {
   void ReplaceConfirmed(const std::string& path) { confirmedReplacement_ = path; }
   // The question before replacing `path`.
   static std::string ReplaceQuestion(const std::string& path);
+
+  // Sound activation and splitting by time, from the next block on.
+  void HandsFree(const HandsFreeSettings& settings) { handsFree_ = settings; }
+  const HandsFreeSettings& HandsFree() const { return handsFree_; }
 
   // After the window is shown: output folder, counter from nu.ini, next numbered
   // file created empty, output box set.
@@ -182,4 +187,5 @@ class RecordingController : public CaptureSink {
   std::string stopFailure_;  // an encoder failure ending the recording, told after the stop
   RecordingFormat format_;   // of the running recording
   std::vector<std::string> parts_;  // the running recording's files, first to current
+  HandsFreeSettings handsFree_;
 };

@@ -87,6 +87,10 @@ void RecordingEngine::EffectsChanged() {
   thread_->Post([this, settings = effectsModel_.Settings()] { effects_.Apply(settings); });
 }
 
+void RecordingEngine::HandsFreeChanged(const HandsFreeSettings& settings) {
+  thread_->Post([this, settings] { controller_->HandsFree(settings); });
+}
+
 void RecordingEngine::OutputFileChosen(const std::string& path) { view_->OutputFileChosen(path); }
 
 void RecordingEngine::ReplaceConfirmed(const std::string& path) {

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "app/recording/HandsFreeSettings.h"
 #include "app/recording/RecordingMonitor.h"
 #include "effects/clsDSP.h"
 
@@ -47,6 +48,8 @@ class RecordingEngine {
   void TogglePause();
   // The effect settings of the window's model changed: the chain follows from the next block.
   void EffectsChanged();
+  // The hands-free choices changed: they apply from the next block.
+  void HandsFreeChanged(const HandsFreeSettings& settings);
   // The user picked (or typed) the output file.
   void OutputFileChosen(const std::string& path);
   // The user agreed to replace `path` (see RecordingController::ReplaceConfirmed).
