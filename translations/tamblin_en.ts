@@ -93,6 +93,14 @@
 <context>
     <name>Form1</name>
     <message>
+        <source>等待声音…</source>
+        <translation>Waiting for sound…</translation>
+    </message>
+    <message>
+        <source>第 %1 段</source>
+        <translation>Take %1</translation>
+    </message>
+    <message>
         <source>选择声音输出格式</source>
         <translation>Choose Sound Output Format</translation>
     </message>
@@ -336,6 +344,10 @@
     <message>
         <source>文件已满, 无法创建下一个文件, 录音已停止!</source>
         <translation>The file is full and the next file cannot be created, the recording has stopped!</translation>
+    </message>
+    <message>
+        <source>无法创建下一个文件, 录音已停止!</source>
+        <translation>The next file cannot be created, the recording has stopped!</translation>
     </message>
     <message>
         <source>录音超过单个文件的大小上限, 已分别保存在以下文件中:</source>

@@ -154,6 +154,7 @@ void RecordingController::Start() {
   }
   diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
   parts_ = {view_.OutputFile()};
+  StartHandsFree(rate, channels);
   view_.ButtonCaption(ToUtf8(tr("停止录音")));
   ShowPauseState();
   view_.SetSettingsEnabled(false);
@@ -216,13 +217,12 @@ void RecordingController::Stop(int64_t upTo) {
   stopping_ = false;
   paused_ = false;
   ShowPauseState();
-  clsEncoder_.EncoderClose();
-  RecordingJournal().Finish(view_.OutputFile());
+  const bool recorded = FinishOutput();
   diskGuard_.End();
   lngRecMS_ = 0;
   lngBytesPerSec_ = 0;
   view_.ButtonCaption(ToUtf8(tr("开始录音")));
-  counter_.Advance();
+  if (recorded) counter_.Advance();
   PrepareNextFile();
   view_.SetSettingsEnabled(true);
   SaveCounter();
@@ -258,6 +258,10 @@ void RecordingController::Publish(bool block) {
   if (block) monitor_->PublishBlock(intVisSamples_, LevelSamples(), blockSerial_, deliveredBytes_);
   monitor_->PublishTexts(StatusSizeText(), StatusLengthText(), StatusLostText());
   monitor_->PublishRunning(clsRecorder_.IsRecording() && !stopping_, paused_, stopping_, lngBytesPerSec_);
+  const SoundActivation& sound = clsRecorder_.IsRecording() ? running_.sound : handsFree_.sound;
+  const bool armed = clsRecorder_.IsRecording() && sound.enabled;
+  monitor_->PublishHandsFree(armed && !gate_.InTake(), armed && gate_.InTake() ? gate_.Takes() : 0,
+                             sound.enabled ? SoundGate::ThresholdAmplitude(sound.thresholdDbfs) / 32768.0 : 0.0);
 }
 
 void RecordingController::PrepareNextFile() {
@@ -292,7 +296,8 @@ void RecordingController::TogglePause(int64_t mark) {
   // A pause may last long: what was recorded before it goes to the disk now,
   // so a kill or a power cut during it loses none of that. A failure here is
   // the disk's, and the next block written after the pause meets it again.
-  if (paused_) clsEncoder_.Checkpoint();
+  if (paused_ && outputOpen_) clsEncoder_.Checkpoint();
+  if (paused_) gate_.ForgetPreRoll();
   ShowPauseState();
   Publish(true);
 }
@@ -342,13 +347,36 @@ void RecordingController::ProcessBlock(std::span<const int16_t> intBuffer, int32
   if (!stopFailure_.empty()) return;
 
   const auto bytes = std::clamp<int32_t>(lngLen, 0, static_cast<int32_t>(intVisSamples_.size() * sizeof(int16_t)));
+  const std::span<const int16_t> recorded(intVisSamples_.data(), static_cast<size_t>(bytes) / sizeof(int16_t));
+  if (running_.sound.enabled || samplesPerPart_ > 0) {
+    RecordHandsFree(recorded);
+  } else {
+    EncodeRecorded(intVisSamples_.data(), bytes);
+  }
+}
+
+void RecordingController::RecordHandsFree(std::span<const int16_t> recorded) {
+  // A failure stops the recording only after the block: the stop delivers
+  // more blocks into intVisSamples_, which `recorded` is a view of.
+  inHandsFreeBlock_ = true;
+  if (running_.sound.enabled) {
+    gate_.Feed(recorded, *this);
+  } else {
+    RecordSamples(recorded);
+  }
+  inHandsFreeBlock_ = false;
+  if (!stopFailure_.empty() && !stopping_ && clsRecorder_.IsRecording()) Toggle();
+}
+
+void RecordingController::EncodeRecorded(const int16_t* data, int32_t bytes) {
+  if (!stopFailure_.empty() || !outputOpen_) return;
   lngRecMS_ = static_cast<int32_t>(
       std::nearbyint(static_cast<double>(bytes) / lngBytesPerSec_ * 1000.0 + lngRecMS_));
 
   int32_t buffer_used = 0;
-  const EncoderResult result = clsEncoder_.Encode(intVisSamples_.data(), bytes, buffer_used);
+  const EncoderResult result = clsEncoder_.Encode(data, bytes, buffer_used);
   if (result == ENC_SIZE_LIMIT) {
-    ContinueInNextPart(bytes);
+    ContinueInNextPart(data, bytes);
   } else if (result != ENC_OK) {
     // Ignoring any of them would drop audio silently for the rest of the recording.
     StopAfterEncoderFailure(EncoderFailureMessage(result));
@@ -361,25 +389,91 @@ void RecordingController::ProcessBlock(std::span<const int16_t> intBuffer, int32
 void RecordingController::StopAfterEncoderFailure(const std::string& message) {
   // Told once, after the stop; a stop already under way reports it itself.
   stopFailure_ = message;
-  if (!stopping_) Toggle();
+  if (!stopping_ && !inHandsFreeBlock_) Toggle();
 }
 
-void RecordingController::ContinueInNextPart(int32_t bytes) {
-  // Finished like a normal recording: its journal entry goes once it is complete.
-  clsEncoder_.EncoderClose();
-  RecordingJournal().Finish(view_.OutputFile());
+void RecordingController::ContinueInNextPart(const int16_t* data, int32_t bytes) {
+  sizeLimited_ = true;
+  if (!MoveToNextPart(ToUtf8(tr("文件已满, 无法创建下一个文件, 录音已停止!")))) return;
+  int32_t buffer_used = 0;
+  // Into the empty part: refused again only by a limit below one block.
+  if (const EncoderResult result = clsEncoder_.Encode(data, bytes, buffer_used); result != ENC_OK) {
+    StopAfterEncoderFailure(EncoderFailureMessage(result));
+  }
+}
+
+bool RecordingController::MoveToNextPart(const std::string& failure) {
+  CloseOutput();
   if (const EncoderResult opened = OpenNextPart(); opened != ENC_OK) {
     const std::string cause = opened == ENC_TARGET_HOLDS_DATA ? "" : clsEncoder_.InitError();
-    StopAfterEncoderFailure(WithCause(ToUtf8(tr("文件已满, 无法创建下一个文件, 录音已停止!")), cause));
-    return;
+    StopAfterEncoderFailure(WithCause(failure, cause));
+    return false;
   }
+  outputOpen_ = true;
+  samplesInPart_ = 0;
   parts_.push_back(view_.OutputFile());
   const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
   if (!journalError.empty()) messages_.ShowWarning(kAppCaption, journalError);
-  int32_t buffer_used = 0;
-  // Into the empty part: refused again only by a limit below one block.
-  if (const EncoderResult result = clsEncoder_.Encode(intVisSamples_.data(), bytes, buffer_used); result != ENC_OK) {
-    StopAfterEncoderFailure(EncoderFailureMessage(result));
+  return true;
+}
+
+void RecordingController::CloseOutput() {
+  if (!outputOpen_) return;
+  outputOpen_ = false;
+  // Finished like a normal recording: its journal entry goes once it is complete.
+  clsEncoder_.EncoderClose();
+  RecordingJournal().Finish(view_.OutputFile());
+}
+
+bool RecordingController::FinishOutput() {
+  if (running_.sound.enabled && gate_.Takes() == 0) {
+    outputOpen_ = false;
+    clsEncoder_.EncoderDiscard();
+    RecordingJournal().Finish(view_.OutputFile());
+    return false;
+  }
+  CloseOutput();
+  return true;
+}
+
+void RecordingController::StartHandsFree(int32_t rate, int16_t channels) {
+  outputOpen_ = true;
+  sizeLimited_ = false;
+  running_ = handsFree_;
+  const int64_t frames = framesPerPart_ > 0 ? framesPerPart_ : int64_t{running_.splitMinutes} * 60 * rate;
+  samplesPerPart_ = std::max<int64_t>(frames, 0) * channels;
+  samplesInPart_ = 0;
+  if (running_.sound.enabled) gate_.Configure(running_.sound, rate, channels);
+}
+
+void RecordingController::RecordSamples(std::span<const int16_t> samples) {
+  while (!samples.empty() && stopFailure_.empty()) {
+    if (samplesPerPart_ > 0 && samplesInPart_ >= samplesPerPart_ &&
+        !MoveToNextPart(ToUtf8(tr("无法创建下一个文件, 录音已停止!")))) {
+      return;
+    }
+    const size_t n = samplesPerPart_ > 0
+                         ? std::min(samples.size(), static_cast<size_t>(samplesPerPart_ - samplesInPart_))
+                         : samples.size();
+    EncodeRecorded(samples.data(), static_cast<int32_t>(n * sizeof(int16_t)));
+    samplesInPart_ += static_cast<int64_t>(n);
+    samples = samples.subspan(n);
+  }
+}
+
+void RecordingController::TakeStarts() {
+  // NewFile mode: the previous take's part was finished at its end.
+  if (!outputOpen_) MoveToNextPart(ToUtf8(tr("无法创建下一个文件, 录音已停止!")));
+}
+
+void RecordingController::TakeAudio(std::span<const int16_t> samples) { RecordSamples(samples); }
+
+void RecordingController::TakeEnds() {
+  if (running_.sound.afterSilence == SoundActivation::AfterSilence::NewFile) {
+    CloseOutput();
+  } else {
+    // The wait for the next take may last long: the take goes to the disk now.
+    clsEncoder_.Checkpoint();
   }
 }
 
@@ -408,7 +502,7 @@ EncoderResult RecordingController::OpenNumberedSibling() {
 }
 
 void RecordingController::ReportParts() {
-  if (parts_.size() > 1) {
+  if (sizeLimited_ && parts_.size() > 1) {
     std::string text = ToUtf8(tr("录音超过单个文件的大小上限, 已分别保存在以下文件中:"));
     for (const std::string& part : parts_) text += "\n" + part;
     messages_.ShowWarning(kAppCaption, text);

@@ -29,6 +29,7 @@
 #include "app/recording/FileCounter.h"
 #include "app/recording/HandsFreeSettings.h"
 #include "app/recording/RecordingFormat.h"
+#include "app/recording/SoundGate.h"
 #include "encoding/Encoder.h"
 
 class CaptureEngine;
@@ -38,7 +39,7 @@ class QuestionService;
 class RecorderView;
 class RecordingMonitor;
 
-class RecordingController : public CaptureSink {
+class RecordingController : public CaptureSink, private SoundGate::Listener {
   Q_DECLARE_TR_FUNCTIONS(RecordingController)
 
  public:
@@ -60,9 +61,23 @@ class RecordingController : public CaptureSink {
   // The question before replacing `path`.
   static std::string ReplaceQuestion(const std::string& path);
 
-  // Sound activation and splitting by time, from the next block on.
+  // Sound activation and splitting by time, for the next start: a running
+  // recording keeps what it started with.
+  //
+  // Sound activation: the start arms; nothing is written (no file left
+  // behind) until the first take. Pause mode puts the takes one after the
+  // other into the same file; NewFile mode gives each take its own part,
+  // numbered as the size-limit continuation numbers them.
+  // Splitting: a new part after every splitMinutes of recorded audio, to the
+  // sample; paused time and the silence between takes do not count. In
+  // NewFile mode each take starts a part of its own.
   void HandsFree(const HandsFreeSettings& settings) { handsFree_ = settings; }
   const HandsFreeSettings& HandsFree() const { return handsFree_; }
+  // Parts of this many frames instead of splitMinutes (for parts shorter than
+  // a minute); 0: as the settings say.
+  void FramesPerPart(int64_t frames) { framesPerPart_ = frames; }
+  // The running recording's sound gate (where the takes were decided).
+  const SoundGate& Gate() const { return gate_; }
 
   // After the window is shown: output folder, counter from nu.ini, next numbered
   // file created empty, output box set.
@@ -158,7 +173,25 @@ class RecordingController : public CaptureSink {
   // Effects, length and encoder for one recorded block.
   void ProcessBlock(std::span<const int16_t> intBuffer, int32_t lngLen);
   // The file is full; the block of `bytes` it refused starts the next part.
-  void ContinueInNextPart(int32_t bytes);
+  void ContinueInNextPart(const int16_t* data, int32_t bytes);
+  // Finishes the current part (when open) and opens the next one; false when
+  // that failed and the recording is ending with `failure` as the reason.
+  bool MoveToNextPart(const std::string& failure);
+  // Encodes `bytes` of recorded audio, with the length, the size limit and the disk check.
+  void EncodeRecorded(const int16_t* data, int32_t bytes);
+  // Recorded audio of a hands-free recording: split into parts by time.
+  void RecordSamples(std::span<const int16_t> samples);
+  void RecordHandsFree(std::span<const int16_t> recorded);
+  // The part being written is complete.
+  void CloseOutput();
+  // At the stop: false when an armed recording never started a take (its file
+  // went back to how it was), so nothing was recorded.
+  bool FinishOutput();
+  void StartHandsFree(int32_t rate, int16_t channels);
+  // SoundGate::Listener
+  void TakeStarts() override;
+  void TakeAudio(std::span<const int16_t> samples) override;
+  void TakeEnds() override;
   EncoderResult OpenNextPart();
   // "<name> (n).<ext>" beside the first part, from the next n on.
   EncoderResult OpenNumberedSibling();
@@ -188,4 +221,12 @@ class RecordingController : public CaptureSink {
   RecordingFormat format_;   // of the running recording
   std::vector<std::string> parts_;  // the running recording's files, first to current
   HandsFreeSettings handsFree_;
+  HandsFreeSettings running_;     // what the running recording started with
+  SoundGate gate_;
+  int64_t framesPerPart_ = 0;
+  int64_t samplesPerPart_ = 0;    // 0: no split by time
+  int64_t samplesInPart_ = 0;
+  bool outputOpen_ = false;       // a part is open for writing
+  bool sizeLimited_ = false;      // a part was full: the user is told where the rest went
+  bool inHandsFreeBlock_ = false;  // a failure's stop waits for the block's end
 };

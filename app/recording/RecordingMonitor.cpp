@@ -44,6 +44,9 @@ void RecordingMonitor::Read(Snapshot& into) const {
   into.lengthText = lengthText_;
   into.lostText = lostText_;
   into.secondsToWrite = 0;
+  into.waitingForSound = waitingForSound_;
+  into.take = take_;
+  into.levelThreshold = levelThreshold_;
   if (into.state == RecorderState::Finishing && bytesPerSecond_ > 0) {
     into.secondsToWrite = static_cast<double>(std::max<int64_t>(stopAt_ - received_, 0)) / bytesPerSecond_;
   }
@@ -82,6 +85,13 @@ void RecordingMonitor::PublishRunning(bool recording, bool paused, bool finishin
   paused_ = paused;
   finishing_ = finishing;
   if (recording) bytesPerSecond_ = bytesPerSecond;
+}
+
+void RecordingMonitor::PublishHandsFree(bool waitingForSound, int32_t take, double levelThreshold) {
+  std::lock_guard lock(mutex_);
+  waitingForSound_ = waitingForSound;
+  take_ = take;
+  levelThreshold_ = levelThreshold;
 }
 
 void RecordingMonitor::StartHandled() {

@@ -22,6 +22,9 @@ class RecordingMonitor {
     std::vector<int16_t> levelBlock;        // for the level bars: as captured while paused
     std::string sizeText, lengthText, lostText;  // status bar panels
     double secondsToWrite = 0;              // while Finishing: captured input not yet in the file
+    bool waitingForSound = false;           // sound activation armed, no take running
+    int32_t take = 0;                       // the running take, from 1; 0: none
+    double levelThreshold = 0;              // sound activation's threshold, of full scale; 0: off
   };
 
   RecordingMonitor();
@@ -45,6 +48,9 @@ class RecordingMonitor {
   // `recording`, `paused`: the recorder as it is now; `finishing`: a stop is
   // finishing the file (whoever asked for it); `bytesPerSecond` of the capture.
   void PublishRunning(bool recording, bool paused, bool finishing, int32_t bytesPerSecond);
+  // Sound activation: armed and waiting, the running take (0: none), the
+  // threshold as a fraction of full scale (0: off).
+  void PublishHandsFree(bool waitingForSound, int32_t take, double levelThreshold);
   // The start request was handled (whatever came of it).
   void StartHandled();
   // The stop request was handled: the file is finished.
@@ -62,6 +68,9 @@ class RecordingMonitor {
   int64_t stopAt_ = 0;
   int64_t received_ = 0;
   int32_t bytesPerSecond_ = 0;
+  bool waitingForSound_ = false;
+  int32_t take_ = 0;
+  double levelThreshold_ = 0;
   uint64_t serial_ = 0;
   std::vector<int16_t> block_;
   std::vector<int16_t> levelBlock_;

@@ -49,6 +49,7 @@ namespace {
 constexpr int kTickMs = 25;
 constexpr int kSmoothHistory = 3;        // ticks of level readings averaged
 constexpr int kMaxRateDigits = 5;
+constexpr int32_t kThresholdColour = 0xFFFFFF;  // white, on every level colour
 constexpr int32_t kFullLevel = 65536;    // record level of 100 %, raw
 // The spectrum's bars sit on a fixed 4-pixel pitch (22 bars from x = 4): its
 // surface keeps that width and the view stretches it across the window.
@@ -59,6 +60,13 @@ const QKeySequence kPauseKey(Qt::CTRL | Qt::Key_P);
 
 QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 std::string S(const QString& text) { return text.toUtf8().toStdString(); }
+
+// The length panel with sound activation's state: armed and waiting, or the running take.
+std::string WithHandsFree(const std::string& length, const RecordingMonitor::Snapshot& shown) {
+  if (shown.waitingForSound) return length + "  " + S(QCoreApplication::translate("Form1", "等待声音…"));
+  if (shown.take > 0) return length + "  " + S(QCoreApplication::translate("Form1", "第 %1 段").arg(shown.take));
+  return length;
+}
 
 // Typed keys: the rate box takes digits up to five characters and Backspace;
 // editing keys that type no character (arrows, Delete) keep their role. On X11
@@ -747,6 +755,13 @@ void Form1::DrawLevel(QImageSurface& surface, float L) {
   const int32_t colour = modDraw::GradientColor(1, L, modDraw::kGreen, modDraw::kOrange, modDraw::kRed);
   clsVis_.DrawRect(surface, 0, 0, static_cast<int32_t>(std::nearbyint(surface.ScaleWidth() * L)),
                    static_cast<int32_t>(std::nearbyint(surface.ScaleHeight())), colour);
+  // Sound activation's threshold: a level right of the line starts a take.
+  if (shown_.levelThreshold > 0) {
+    const auto width = static_cast<int32_t>(std::nearbyint(surface.ScaleWidth()));
+    const int32_t x = std::min(static_cast<int32_t>(std::nearbyint(width * shown_.levelThreshold)), width - 1);
+    clsVis_.DrawRect(surface, x, 0, x + 1, static_cast<int32_t>(std::nearbyint(surface.ScaleHeight())),
+                     kThresholdColour);
+  }
 }
 
 void Form1::OnTick() {
@@ -805,7 +820,7 @@ void Form1::ShowStatusTexts(const RecordingMonitor::Snapshot& shown) {
   } else {
     ShowText(*sbarPanel1_, shown.sizeText);
   }
-  ShowText(*sbarPanel2_, shown.lengthText);
+  ShowText(*sbarPanel2_, WithHandsFree(shown.lengthText, shown));
   ShowText(*sbarPanel3_, shown.lostText);
 }
 

@@ -1,11 +1,13 @@
 // The recording engine through the real window: a disk whose every sync takes
-// seconds, a window thread held up, a disk that truly cannot keep up, and a
-// quit while the queue is still being written. Fed pipe sources, exact counts.
+// seconds, a window thread held up, a disk that truly cannot keep up, a
+// quit while the queue is still being written, and sound-activated takes.
+// Fed pipe sources, exact counts.
 #include "app/recording/RecordingEngine.h"
 
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -33,6 +35,17 @@ std::vector<int16_t> NoiseSamples(size_t count, unsigned seed) {
   std::vector<int16_t> samples(count);
   std::generate(samples.begin(), samples.end(), [&] { return static_cast<int16_t>(value(generator)); });
   return samples;
+}
+
+// The level bar's colours are never near white; the threshold line is.
+bool ThresholdLineShown(const QImage& bar) {
+  for (int y = 0; y < bar.height(); ++y) {
+    for (int x = 0; x < bar.width(); ++x) {
+      const QColor c = bar.pixelColor(x, y);
+      if (std::min({c.red(), c.green(), c.blue()}) > 240) return true;
+    }
+  }
+  return false;
 }
 
 class RecordingEngineTest : public ::testing::Test {
@@ -149,6 +162,49 @@ TEST_F(RecordingEngineTest, QuitWhileTheQueueDrainsFinishesTheFile) {
   EXPECT_TRUE(Recorded() == fed) << Recorded().size() << " of " << fed.size() << " samples";
   const QByteArray journal = ReadAll(ProgramFolder::JournalFile());
   EXPECT_TRUE(journal.trimmed().isEmpty() || journal == "<missing>") << journal.toStdString();
+}
+
+// Quiet noise (about -50 dBFS) with two loud bursts, one file per take:
+// each holds its burst bit for bit with exactly the pre-roll before it, and
+// the window shows the wait, the take and the threshold.
+TEST_F(RecordingEngineTest, SoundActivatedTakesHoldTheirBurstsWithThePreRoll) {
+  const std::vector<size_t> onsets = {kRate * 3 / 2, 4 * kRate};  // frames; each burst lasts 0.5 s
+  std::vector<int16_t> fed = NoiseSamples(6 * kSamplesPerSecond, 5);
+  for (auto& s : fed) s = static_cast<int16_t>(s / 328);
+  for (const size_t onset : onsets) {
+    const auto loud = NoiseSamples(kRate, static_cast<unsigned>(onset));
+    std::copy(loud.begin(), loud.end(), fed.begin() + static_cast<ptrdiff_t>(onset * 2));
+    fed[onset * 2] = 30000;  // the onset is the burst's first sample
+  }
+  HandsFreeSettings settings;
+  settings.sound = {.enabled = true, .preRollSeconds = 0.5, .hangSeconds = 1.0,
+                    .afterSilence = SoundActivation::AfterSilence::NewFile};
+  form_->Engine().HandsFreeChanged(settings);
+  auto* length = form_->findChild<QLabel*>("sbarPanel2");
+  Click();
+  ASSERT_TRUE(WaitUntilState(RecorderState::Recording)) << Shown();
+  EXPECT_TRUE(WaitFor([&] { return length->text().contains("等待声音…"); })) << length->text().toStdString();
+  const auto fedAt = std::chrono::steady_clock::now();
+  feeder_->Feed(fed, 2.0);
+  EXPECT_TRUE(WaitFor([&] { return length->text().contains("第 1 段"); })) << length->text().toStdString();
+  const auto shown = std::chrono::steady_clock::now() - fedAt - 750ms;  // the burst is fed 0.75 s in
+  std::cout << "take 1 shown " << std::chrono::duration_cast<std::chrono::milliseconds>(shown).count()
+            << " ms after its onset was fed\n";
+  EXPECT_TRUE(WaitFor([&] { return ThresholdLineShown(form_->findChild<QWidget*>("picVUL")->grab().toImage()); }));
+  EXPECT_TRUE(WaitFor([&] { return length->text().contains("第 2 段"); })) << length->text().toStdString();
+  ASSERT_TRUE(WaitUntilReceived(fed.size()));
+  EXPECT_TRUE(WaitFor([&] { return length->text().contains("等待声音…"); })) << "the hang ended take 2";
+  Click();
+  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  EXPECT_TRUE(messages_.shown.empty()) << Shown();
+  for (int k = 0; k < 2; ++k) {
+    // From the pre-roll on to the hang's end, which a 10 ms level window may delay.
+    const std::vector<int16_t> take = Recorded(k);
+    const size_t from = (onsets[k] - kRate / 2) * 2;
+    EXPECT_GE(take.size(), 2 * kSamplesPerSecond) << "take " << k;
+    EXPECT_LE(take.size(), 2 * kSamplesPerSecond + kSamplesPerSecond / 100) << "take " << k;
+    EXPECT_TRUE(std::equal(take.begin(), take.end(), fed.begin() + static_cast<ptrdiff_t>(from))) << "take " << k;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,147 @@
+// RecordingController without someone at the window: sound-activated takes in
+// one file or one file each, an armed start that never heard anything, and
+// parts cut by time to the sample (real WAV encoder, real files, sox reads).
+#include <gtest/gtest.h>
+
+#include <QFileInfo>
+#include <random>
+
+#include "TestDoubles.h"
+#include "app/recording/RecordingJournal.h"
+#include "encoding/CodecConversionStream.h"
+#include "encoding/EncoderWAV.h"
+#include "tests/encoding/AudioProbe.h"
+
+namespace {
+
+constexpr int32_t kRate = 44100;
+constexpr size_t kBlockFrames = 1234;  // not a whole number of 10 ms windows
+
+std::string Utf8(const QString& s) { return s.toUtf8().toStdString(); }
+
+// Stereo: quiet noise (about -50 dBFS) with loud bursts [start, end) in frames.
+std::vector<int16_t> QuietWithBursts(size_t frames, const std::vector<std::pair<size_t, size_t>>& bursts) {
+  std::minstd_rand generator(11);
+  std::uniform_int_distribution<int> quiet(-100, 100);
+  std::uniform_int_distribution<int> loud(-32768, 32767);
+  std::vector<int16_t> samples(frames * 2);
+  for (auto& s : samples) s = static_cast<int16_t>(quiet(generator));
+  for (const auto& [start, end] : bursts) {
+    for (size_t i = start * 2; i < end * 2; ++i) samples[i] = static_cast<int16_t>(loud(generator));
+    samples[start * 2] = samples[start * 2 + 1] = -20000;
+  }
+  return samples;
+}
+
+std::vector<int16_t> Frames(const std::vector<int16_t>& samples, size_t from, size_t to) {
+  return {samples.begin() + static_cast<ptrdiff_t>(from * 2), samples.begin() + static_cast<ptrdiff_t>(to * 2)};
+}
+
+class RecordingControllerHandsFreeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    controller.StartUp();
+    ASSERT_EQ(view.outputFile, Utf8(Numbered(0)));
+  }
+
+  QString Numbered(int n) const { return folder.Path() + "/file/录音" + QString::number(n) + ".wav"; }
+  std::vector<int16_t> Read(int n) const { return DecodeWithSox(Utf8(Numbered(n))).value_or(std::vector<int16_t>{}); }
+
+  // Starts, feeds `samples` in blocks (the last one shorter), paused from
+  // block `pauseFrom` to before block `pauseTo`, and stops; returns what was not paused.
+  std::vector<int16_t> Record(const std::vector<int16_t>& samples, size_t pauseFrom = 0, size_t pauseTo = 0) {
+    controller.Toggle();
+    EXPECT_TRUE(capture.recording);
+    std::vector<int16_t> recorded;
+    for (size_t at = 0, b = 0; at < samples.size(); at += kBlockFrames * 2, ++b) {
+      if (pauseFrom < pauseTo && (b == pauseFrom || b == pauseTo)) controller.TogglePause();
+      const auto end = samples.begin() + static_cast<ptrdiff_t>(std::min(at + kBlockFrames * 2, samples.size()));
+      std::vector<int16_t> block(samples.begin() + static_cast<ptrdiff_t>(at), end);
+      controller.GotData(block, static_cast<int32_t>(block.size() * 2));
+      if (!controller.IsPaused()) recorded.insert(recorded.end(), block.begin(), block.end());
+    }
+    controller.Toggle();
+    return recorded;
+  }
+
+  TempProgramFolder folder;
+  FakeCapture capture;
+  EncoderWAV encoder{std::make_unique<CodecConversionStream>()};
+  clsDSP effects;
+  FakeView view;
+  RecordingMessages messages;
+  RecordingController controller{capture, encoder, effects, view, messages};
+};
+
+// Two bursts, the hang ending each take; the second burst's pre-roll would
+// reach back into the first take. Each take holds its burst with exactly the
+// pre-roll before it (or from where the take before ended: nothing twice) and
+// the silence up to the hang; one file per take, or both in one file.
+TEST_F(RecordingControllerHandsFreeTest, TakesHoldTheirBurstsWithExactlyThePreRoll) {
+  const size_t hang = kRate / 2;
+  const size_t end0 = kRate * 3 / 2 + hang;  // the burst ends on a 10 ms window
+  const size_t end1 = 110250 + hang;         // the next window end after 110000
+  const auto fed = QuietWithBursts(3 * kRate + 5000, {{kRate + 123, kRate * 3 / 2}, {end0 + kRate / 10 + 7, 110000}});
+  HandsFreeSettings settings;
+  settings.sound = {.enabled = true, .preRollSeconds = 0.25, .hangSeconds = 0.5};
+
+  settings.sound.afterSilence = SoundActivation::AfterSilence::NewFile;
+  controller.HandsFree(settings);
+  Record(fed);
+  EXPECT_TRUE(Read(0) == Frames(fed, kRate + 123 - kRate / 4, end0)) << Read(0).size();
+  EXPECT_TRUE(Read(1) == Frames(fed, end0, end1)) << Read(1).size();
+  EXPECT_EQ(view.outputFile, Utf8(Numbered(2)));
+
+  settings.sound.afterSilence = SoundActivation::AfterSilence::Pause;
+  controller.HandsFree(settings);
+  Record(fed);
+  EXPECT_TRUE(Read(2) == Frames(fed, kRate + 123 - kRate / 4, end1)) << Read(2).size();
+  EXPECT_EQ(QFileInfo(Numbered(3)).size(), 0) << "prepared, nothing written";
+  EXPECT_TRUE(RecordingJournal().Read().names.isEmpty()) << "every take finished";
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+}
+
+// Armed, stopped before any sound: no file is left behind and the number is
+// not used up.
+TEST_F(RecordingControllerHandsFreeTest, ArmedRecordingWithoutSoundLeavesNoFile) {
+  HandsFreeSettings settings;
+  settings.sound.enabled = true;
+  controller.HandsFree(settings);
+  Record(QuietWithBursts(2 * kRate, {}));
+  EXPECT_EQ(QFileInfo(Numbered(0)).size(), 0);
+  EXPECT_EQ(view.outputFile, Utf8(Numbered(0)));
+  view.outputFile = Utf8(folder.Path() + "/mine.wav");
+  Record(QuietWithBursts(kRate, {}));
+  EXPECT_FALSE(QFileInfo::exists(folder.Path() + "/mine.wav"));
+  EXPECT_TRUE(RecordingJournal().Read().names.isEmpty());
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+}
+
+// Parts of 1000 frames: every part but the last exactly that long, the joined
+// parts exactly what was recorded, paused input not counted; a recording of
+// whole parts leaves no empty part after them.
+TEST_F(RecordingControllerHandsFreeTest, SplitByTimeCutsAtTheSampleAndPausesDoNotCount) {
+  HandsFreeSettings settings;
+  settings.splitMinutes = 10;  // the frame counts below stand in for it
+  controller.HandsFree(settings);
+  controller.FramesPerPart(1000);
+  const auto recorded = Record(QuietWithBursts(12000, {{100, 5000}}), 3, 5);
+  ASSERT_EQ(recorded.size(), (12000 - 2 * kBlockFrames) * 2);
+  std::vector<int16_t> joined;
+  for (int n = 0; n < 10; ++n) {
+    const auto part = Read(n);
+    EXPECT_EQ(part.size(), n < 9 ? 2000u : recorded.size() - 18000) << "part " << n;
+    joined.insert(joined.end(), part.begin(), part.end());
+  }
+  EXPECT_TRUE(joined == recorded) << joined.size() << " of " << recorded.size();
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+
+  controller.FramesPerPart(kBlockFrames);
+  const auto whole = Record(QuietWithBursts(2 * kBlockFrames, {}));
+  EXPECT_TRUE(Read(10) == Frames(whole, 0, kBlockFrames));
+  EXPECT_TRUE(Read(11) == Frames(whole, kBlockFrames, 2 * kBlockFrames));
+  EXPECT_EQ(QFileInfo(Numbered(12)).size(), 0) << "prepared, nothing written";
+  EXPECT_FALSE(QFileInfo::exists(Numbered(13))) << "no empty part after whole parts";
+}
+
+}  // namespace
