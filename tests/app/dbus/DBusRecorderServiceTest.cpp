@@ -7,10 +7,11 @@
 
 #include <QDBusArgument>
 #include <QDBusMetaType>
+#include <QDBusPendingCall>
 
-#include "tests/app/dbus/BusCall.h"
 #include "tests/app/dbus/BusSignalLog.h"
 #include "tests/app/dbus/FakeRecorderControl.h"
+#include "tests/support/EventLoopWait.h"
 
 namespace {
 
@@ -21,13 +22,18 @@ class DBusRecorderServiceTest : public ::testing::Test {
   void SetUp() override { ASSERT_TRUE(service.Publish()) << service.ErrorText().toStdString(); }
   void TearDown() override { QDBusConnection::disconnectFromBus("tamblin-service"); }
 
-  QDBusMessage Call(const QString& method, const QVariantList& arguments = {}) {
-    return BusCall(client, DBusRecorderService::kServiceName, DBusRecorderService::kObjectPath,
-                   DBusRecorderService::kInterfaceName, method, arguments);
+  // Answered while the event loop runs: the service lives on this very thread.
+  QDBusMessage Call(const QString& method, const QString& interface = DBusRecorderService::kInterfaceName,
+                    const QVariantList& arguments = {}) {
+    QDBusMessage call = QDBusMessage::createMethodCall(DBusRecorderService::kServiceName,
+                                                       DBusRecorderService::kObjectPath, interface, method);
+    call.setArguments(arguments);
+    QDBusPendingCall pending = client.asyncCall(call);
+    WaitFor([&pending] { return pending.isFinished(); });
+    return pending.reply();
   }
   QVariantMap AllProperties() {
-    const QDBusMessage reply = BusCall(client, DBusRecorderService::kServiceName, DBusRecorderService::kObjectPath,
-                                       kProperties, "GetAll", {QString(DBusRecorderService::kInterfaceName)});
+    const QDBusMessage reply = Call("GetAll", kProperties, {QString(DBusRecorderService::kInterfaceName)});
     EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << reply.errorMessage().toStdString();
     return reply.arguments().isEmpty() ? QVariantMap() : qdbus_cast<QVariantMap>(reply.arguments().first());
   }
@@ -37,24 +43,16 @@ class DBusRecorderServiceTest : public ::testing::Test {
   QDBusConnection client = QDBusConnection::sessionBus();
 };
 
-TEST_F(DBusRecorderServiceTest, EachMethodReachesTheRecorderOnce) {
-  for (const char* method : {"Start", "Pause", "Resume", "Toggle", "Stop"}) {
-    const QDBusMessage reply = Call(method);
-    EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage) << method << ": " << reply.errorMessage().toStdString();
-  }
-  EXPECT_EQ(control.requests, (std::vector<std::string>{"Start", "Pause", "Resume", "Toggle", "Stop"}));
-}
-
-TEST_F(DBusRecorderServiceTest, RefusalIsAnErrorWithTheRecordersReason) {
+TEST_F(DBusRecorderServiceTest, MethodsReachTheRecorderAndRefusalsCarryItsReason) {
   control.refusals["Stop"] = "没有正在进行的录音";
-  control.refusals["Start"] = "找不到设备 \"USB Mic\"";
-  for (const auto& [method, reason] : control.refusals) {
-    const QDBusMessage reply = Call(QString::fromStdString(method));
-    ASSERT_EQ(reply.type(), QDBusMessage::ErrorMessage) << method;
-    EXPECT_EQ(reply.errorName(), DBusRecorderService::kRefusedError);
-    EXPECT_EQ(reply.errorMessage().toStdString(), reason);
+  for (const char* method : {"Start", "Pause", "Resume", "Toggle"}) {
+    EXPECT_EQ(Call(method).type(), QDBusMessage::ReplyMessage) << method;
   }
-  EXPECT_EQ(Call("Pause").type(), QDBusMessage::ReplyMessage);
+  const QDBusMessage refused = Call("Stop");
+  ASSERT_EQ(refused.type(), QDBusMessage::ErrorMessage);
+  EXPECT_EQ(refused.errorName(), DBusRecorderService::kRefusedError);
+  EXPECT_EQ(refused.errorMessage(), "没有正在进行的录音");
+  EXPECT_EQ(control.requests, (std::vector<std::string>{"Start", "Pause", "Resume", "Toggle", "Stop"}));
 }
 
 TEST_F(DBusRecorderServiceTest, PropertiesShowTheRecordersStatusWithTheirBusTypes) {
@@ -117,7 +115,6 @@ TEST(DBusRecorderServiceWithoutBus, PublishFailsWithTheConnectionsReason) {
   EXPECT_FALSE(service.Publish());
   EXPECT_NE(service.ErrorText().indexOf("no session bus"), -1) << service.ErrorText().toStdString();
   EXPECT_GT(service.ErrorText().size(), QString("no session bus ()").size()) << "the cause is missing";
-  control.Enter(RecorderState::Recording);  // no bus to announce it on: nothing to crash
   QDBusConnection::disconnectFromBus("no-bus");
 }
 

@@ -1,4 +1,4 @@
-// FakeRecorderControl: a recorder whose answers the test scripts; it counts the
+// FakeRecorderControl: a recorder whose refusals the test scripts; it lists the
 // requests and changes state only when the test says so.
 #pragma once
 
