@@ -429,6 +429,13 @@
     </message>
 </context>
 <context>
+    <name>RecordingSleepGuard</name>
+    <message>
+        <source>正在录音</source>
+        <translation>Recording</translation>
+    </message>
+</context>
+<context>
     <name>SettingChooserDialog</name>
     <message>
         <source>确定</source>

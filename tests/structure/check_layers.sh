@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Fails when a library includes the header of a library above it:
 #   app/windows -> app/recording -> {capture, effects, encoding, display} -> common
-#   app/platform sits below app/recording and app/windows; capture/compat below capture.
+#   app/platform sits below app/recording and app/windows; capture/compat below capture;
+#   app/bus sits beside app/windows, above app/recording.
 # Each rule: a folder and the include prefixes its sources must not use.
 set -uo pipefail
 root="${1:?source folder}"
@@ -13,8 +14,9 @@ rules=(
   "encoding|app/ capture/ effects/ display/"
   "capture|app/ encoding/ effects/ display/"
   "capture/compat|app/ encoding/ effects/ display/ capture/Pulse capture/WaveIn capture/Source"
-  "app/platform|app/recording/ app/windows/ capture/ encoding/ effects/ display/"
-  "app/recording|app/windows/ display/"
+  "app/platform|app/recording/ app/windows/ app/bus/ capture/ encoding/ effects/ display/"
+  "app/recording|app/windows/ display/ app/bus/"
+  "app/bus|app/windows/ display/"
 )
 status=0
 for rule in "${rules[@]}"; do
