@@ -24,10 +24,12 @@
 #include <string>
 #include <vector>
 
+#include "app/recording/ClipCounter.h"
 #include "app/recording/DiskSpaceGuard.h"
 #include "capture/CaptureSink.h"
 #include "app/recording/FileCounter.h"
 #include "app/recording/HandsFreeSettings.h"
+#include "app/recording/LoudnessMeter.h"
 #include "app/recording/RecordingFormat.h"
 #include "encoding/Encoder.h"
 
@@ -107,6 +109,9 @@ class RecordingController : public CaptureSink {
   void Shutdown();
 
   bool IsRecording() const;
+  // The loudness of the last finished recording (integrated, range, true peak,
+  // the largest momentary and short-term values), kept until the next start.
+  const LoudnessReading& FinalLoudness() const { return finalLoudness_; }
   // The newest block after effects (1024 zeros until the first block).
   std::span<const int16_t> intVisSamples() const { return intVisSamples_; }
   // For the level bars: the newest captured block, while paused too (then as
@@ -157,6 +162,8 @@ class RecordingController : public CaptureSink {
   void KeepPausedInput(std::span<const int16_t> intBuffer);
   // Effects, length and encoder for one recorded block.
   void ProcessBlock(std::span<const int16_t> intBuffer, int32_t lngLen);
+  // Loudness and clips of the `bytes` of intVisSamples_ that went into the file.
+  void MeasureWritten(int32_t bytes);
   // The file is full; the block of `bytes` it refused starts the next part.
   void ContinueInNextPart(int32_t bytes);
   EncoderResult OpenNextPart();
@@ -188,4 +195,7 @@ class RecordingController : public CaptureSink {
   RecordingFormat format_;   // of the running recording
   std::vector<std::string> parts_;  // the running recording's files, first to current
   HandsFreeSettings handsFree_;
+  LoudnessMeter loudness_;
+  ClipCounter clips_;
+  LoudnessReading finalLoudness_;
 };

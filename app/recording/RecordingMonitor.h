@@ -5,12 +5,14 @@
 // window, nor the window for the disk. Any thread.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <mutex>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "app/recording/LoudnessReading.h"
 #include "app/recording/RecorderState.h"
 
 class RecordingMonitor {
@@ -22,6 +24,8 @@ class RecordingMonitor {
     std::vector<int16_t> levelBlock;        // for the level bars: as captured while paused
     std::string sizeText, lengthText, lostText;  // status bar panels
     double secondsToWrite = 0;              // while Finishing: captured input not yet in the file
+    LoudnessReading loudness;               // of the recording so far; after a stop its final values
+    std::array<int64_t, 2> clips{};         // per channel, this recording (mono: the same twice)
   };
 
   RecordingMonitor();
@@ -42,6 +46,7 @@ class RecordingMonitor {
   void PublishBlock(std::span<const int16_t> block, std::span<const int16_t> levelBlock, uint64_t serial,
                     int64_t received);
   void PublishTexts(std::string size, std::string length, std::string lost);
+  void PublishMeters(const LoudnessReading& loudness, std::array<int64_t, 2> clips);
   // `recording`, `paused`: the recorder as it is now; `finishing`: a stop is
   // finishing the file (whoever asked for it); `bytesPerSecond` of the capture.
   void PublishRunning(bool recording, bool paused, bool finishing, int32_t bytesPerSecond);
@@ -66,4 +71,6 @@ class RecordingMonitor {
   std::vector<int16_t> block_;
   std::vector<int16_t> levelBlock_;
   std::string sizeText_, lengthText_, lostText_;
+  LoudnessReading loudness_;
+  std::array<int64_t, 2> clips_{};
 };
