@@ -35,6 +35,7 @@ class MuxedEncoder;
 class FormatChooser;
 class FormatChooserDialog;
 class MessageBoxService;
+class MeterPanel;
 class OutputFileDialog;
 class PictureSurface;
 class PictureView;
@@ -130,6 +131,7 @@ class Form1 : public QMainWindow, public RecorderView {
   void ShowRecordingStateInTray();
   void PlaceOverlays();
   PictureView* AddPicture(const char* name, QImageSurface& surface, QWidget* parent);
+  PictureView* ShowSurface(PictureView* view, QImageSurface& surface);
 
   // The device list as the server has it now; the chosen device stays chosen
   // while it exists (at start-up none is chosen: the user picks one).
@@ -162,7 +164,7 @@ class Form1 : public QMainWindow, public RecorderView {
   // Shows `path` in the output box as the user's choice.
   void ChooseOutput(const QString& path);
   static void ShowText(QLabel& label, const std::string& text);
-  void DrawLevel(QImageSurface& surface, float L);
+  void DrawLevel(QImageSurface& surface, float L, float held);
   void DrawLevels(std::span<const int16_t> block);
   void Unload();
   void ShowWarning(const std::string& text);
@@ -227,4 +229,5 @@ class Form1 : public QMainWindow, public RecorderView {
   QLabel* sbarPanel2_ = nullptr;
   QLabel* sbarPanel3_ = nullptr;  // input lost during the recording
   QTimer* tmrVis_ = nullptr;
+  MeterPanel* meters_ = nullptr;  // scale, clip lamps, peak holds, loudness
 };
