@@ -9,7 +9,7 @@ namespace {
 
 // Cheapest mode with momentary, short-term, integrated, range and true peak.
 constexpr int kMode = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_HISTOGRAM;
-constexpr int64_t kWholeRecordingEvery = 5;  // refreshes of the short windows
+constexpr int64_t kSlowValuesEvery = 5;  // momentary refreshes (100 ms each)
 
 double Decibels(double linear) { return linear > 0 ? 20.0 * std::log10(linear) : LoudnessReading::kNone; }
 
@@ -37,7 +37,7 @@ bool LoudnessMeter::Begin(int32_t rate, int16_t channels) {
   state_ = std::make_unique<State>();
   live_ = {};
   channels_ = 0;
-  framesSinceShort_ = refreshesSinceWhole_ = 0;
+  framesSinceMomentary_ = momentariesSinceSlow_ = 0;
   if (rate <= 0 || channels <= 0) return false;
   state_->library = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate), kMode);
   if (state_->library == nullptr) return false;
@@ -51,13 +51,13 @@ void LoudnessMeter::Add(std::span<const int16_t> samples) {
   const size_t frames = samples.size() / static_cast<size_t>(channels_);
   if (frames == 0) return;
   ebur128_add_frames_short(state_->library, samples.data(), frames);
-  framesSinceShort_ += static_cast<int64_t>(frames);
-  if (framesSinceShort_ < framesPer100Ms_) return;
-  framesSinceShort_ %= framesPer100Ms_;
-  RefreshShortWindows();
-  if (++refreshesSinceWhole_ >= kWholeRecordingEvery) {
-    refreshesSinceWhole_ = 0;
-    RefreshWholeRecording();
+  framesSinceMomentary_ += static_cast<int64_t>(frames);
+  if (framesSinceMomentary_ < framesPer100Ms_) return;
+  framesSinceMomentary_ %= framesPer100Ms_;
+  RefreshMomentary();
+  if (++momentariesSinceSlow_ >= kSlowValuesEvery) {
+    momentariesSinceSlow_ = 0;
+    RefreshSlowValues();
   }
 }
 
@@ -70,22 +70,23 @@ double LoudnessMeter::BlockTruePeak(int16_t channel) const {
 
 LoudnessReading LoudnessMeter::Final() {
   if (state_->library != nullptr) {
-    RefreshShortWindows();
-    RefreshWholeRecording();
+    RefreshMomentary();
+    RefreshSlowValues();
   }
   return live_;
 }
 
-void LoudnessMeter::RefreshShortWindows() {
-  ebur128_state* library = state_->library;
-  live_.momentary = Loudness(ebur128_loudness_momentary, library);
-  live_.shortTerm = Loudness(ebur128_loudness_shortterm, library);
+void LoudnessMeter::RefreshMomentary() {
+  live_.momentary = Loudness(ebur128_loudness_momentary, state_->library);
   live_.maxMomentary = std::max(live_.maxMomentary, live_.momentary);
-  live_.maxShortTerm = std::max(live_.maxShortTerm, live_.shortTerm);
 }
 
-void LoudnessMeter::RefreshWholeRecording() {
+void LoudnessMeter::RefreshSlowValues() {
   ebur128_state* library = state_->library;
+  // The 3 s window costs a sum over all its samples: sampled with the rest,
+  // which a 3 s average hardly outruns.
+  live_.shortTerm = Loudness(ebur128_loudness_shortterm, library);
+  live_.maxShortTerm = std::max(live_.maxShortTerm, live_.shortTerm);
   live_.integrated = Loudness(ebur128_loudness_global, library);
   double range = 0;
   live_.range = ebur128_loudness_range(library, &range) == EBUR128_SUCCESS && std::isfinite(range) ? range : 0;

@@ -1,7 +1,7 @@
 // LoudnessMeter: EBU R128 loudness of the samples a recording writes, on
 // libebur128. Fed on the recording thread block by block; the live values are
-// refreshed every 100 ms of audio (momentary, short-term) and every 500 ms
-// (integrated, range, true peak), not per block, which keeps a block's cost to
+// refreshed every 100 ms of audio (momentary) and every 500 ms (short-term,
+// integrated, range, true peak), not per block, which keeps a block's cost to
 // the filters. The histogram mode bounds memory and the integrated value's
 // cost for recordings of any length.
 #pragma once
@@ -32,13 +32,13 @@ class LoudnessMeter {
 
  private:
   struct State;
-  void RefreshShortWindows();
-  void RefreshWholeRecording();
+  void RefreshMomentary();
+  void RefreshSlowValues();
 
   std::unique_ptr<State> state_;
   int16_t channels_ = 0;
   int64_t framesPer100Ms_ = 0;
-  int64_t framesSinceShort_ = 0;
-  int64_t refreshesSinceWhole_ = 0;
+  int64_t framesSinceMomentary_ = 0;
+  int64_t momentariesSinceSlow_ = 0;
   LoudnessReading live_;
 };
