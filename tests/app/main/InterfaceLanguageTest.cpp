@@ -349,7 +349,7 @@ TEST_P(InterfaceTextFitTest, EveryControlHasAnAccessibleNameAndTheMetersTellThei
     const bool found = std::any_of(reached.begin(), reached.end(), [&](QWidget* at) {
       return at != nullptr && (at == control || control->isAncestorOf(at) || at->isAncestorOf(control));
     });
-    if (control->isEnabled()) EXPECT_TRUE(found) << control->objectName().toStdString();
+    EXPECT_TRUE(found || !control->isEnabled()) << control->objectName().toStdString();
   }
 }
 
