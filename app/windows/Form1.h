@@ -9,7 +9,8 @@
 // sldVol, lblVolPer, frmOut, picOutXP, txtFile, cmdBrowse, Command1..Command4,
 // txtWAVFmt, cmdSelFmt, cboSamplerate, cboFileType (WAV, FLAC, Ogg Opus, MP3), chkStereo, frmEffects, chkFX0..chkFX3 (the
 // control array chkFX, Index 0..3), cmdFXOpts, picVUL, picVUR, picAmpl, picFreq,
-// sbar (panels sbarPanel1, sbarPanel2) and tmrVis. cboRecLine and sldVol sit over
+// sbar (panels sbarPanel1, sbarPanel2) and tmrVis; beside the bars (MeterPanel) lampClipL,
+// lampClipR, picVUScale, lblLoudness and the status panel sbarClips. cboRecLine and sldVol sit over
 // frmInp but are not inside it, so they stay usable while a recording runs.
 // UI thread only.
 #pragma once
