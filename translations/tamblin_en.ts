@@ -25,6 +25,53 @@
     </message>
 </context>
 <context>
+    <name>AccessibleNames</name>
+    <message>
+        <source>输入设备</source>
+        <translation>Input device</translation>
+    </message>
+    <message>
+        <source>输入线路</source>
+        <translation>Input line</translation>
+    </message>
+    <message>
+        <source>录音音量</source>
+        <translation>Recording level</translation>
+    </message>
+    <message>
+        <source>输出文件</source>
+        <translation>Output file</translation>
+    </message>
+    <message>
+        <source>选择输出文件</source>
+        <translation>Choose output file</translation>
+    </message>
+    <message>
+        <source>输出格式</source>
+        <translation>Output format</translation>
+    </message>
+    <message>
+        <source>选择输出格式</source>
+        <translation>Choose output format</translation>
+    </message>
+    <message>
+        <source>取样率</source>
+        <translation>Sample rate</translation>
+    </message>
+    <message>
+        <source>文件类型</source>
+        <translation>File type</translation>
+    </message>
+    <message>
+        <source>波形</source>
+        <translation>Waveform</translation>
+    </message>
+    <message>
+        <source>频谱</source>
+        <translation>Spectrum</translation>
+    </message>
+</context>
+<context>
     <name>AppErrorBox</name>
     <message>
         <source>无法完成此操作 (错误 %1):</source>
@@ -258,6 +305,56 @@
     <message>
         <source>单声道</source>
         <translation>Mono</translation>
+    </message>
+</context>
+<context>
+    <name>LevelMeterView</name>
+    <message>
+        <source>低于 %1 dB</source>
+        <translation>below %1 dB</translation>
+    </message>
+    <message>
+        <source>%1, 已削波</source>
+        <translation>%1, clipped</translation>
+    </message>
+</context>
+<context>
+    <name>MeterPanel</name>
+    <message>
+        <source>左声道电平</source>
+        <translation>Left level</translation>
+    </message>
+    <message>
+        <source>右声道电平</source>
+        <translation>Right level</translation>
+    </message>
+    <message>
+        <source>左声道削波指示灯</source>
+        <translation>Left clip lamp</translation>
+    </message>
+    <message>
+        <source>右声道削波指示灯</source>
+        <translation>Right clip lamp</translation>
+    </message>
+    <message>
+        <source>削波</source>
+        <translation>Clip</translation>
+    </message>
+    <message>
+        <source>有削波时点亮, 单击熄灭</source>
+        <translation>Lights when the signal clips; click to put it out</translation>
+    </message>
+    <message>
+        <source>电平刻度 (dBFS)</source>
+        <translation>Level scale (dBFS)</translation>
+    </message>
+    <message>
+        <source>响度  瞬时 %1  短期 %2  综合 %3 LUFS  范围 %4 LU  真峰值 %5 dBTP</source>
+        <translation>Loudness  M %1  S %2  I %3 LUFS  LRA %4 LU  TP %5 dBTP</translation>
+    </message>
+    <message>
+        <source>削波: 左 %1, 右 %2</source>
+        <translation>Clips: L %1, R %2</translation>
     </message>
 </context>
 <context>

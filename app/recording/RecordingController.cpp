@@ -142,6 +142,9 @@ void RecordingController::Start() {
   clsEffects_.Channels(channels);
   lngRecMS_ = 0;
   deliveredBytes_ = 0;
+  loudness_.Begin(rate, channels);
+  clips_.Begin(channels);
+  finalLoudness_ = {};
 
   if (!clsRecorder_.StartRecord(rate, channels)) {
     // Nothing is captured: the file goes back to how it was (a numbered one
@@ -218,6 +221,7 @@ void RecordingController::Stop(int64_t upTo) {
   paused_ = false;
   ShowPauseState();
   const bool recorded = FinishOutput();
+  finalLoudness_ = loudness_.Final();
   diskGuard_.End();
   lngRecMS_ = 0;
   lngBytesPerSec_ = 0;
@@ -257,6 +261,8 @@ void RecordingController::Publish(bool block) {
   if (monitor_ == nullptr) return;
   if (block) monitor_->PublishBlock(intVisSamples_, LevelSamples(), blockSerial_, deliveredBytes_);
   monitor_->PublishTexts(StatusSizeText(), StatusLengthText(), StatusLostText());
+  const bool measuring = clsRecorder_.IsRecording() || stopping_;
+  monitor_->PublishMeters(measuring ? loudness_.Live() : finalLoudness_, {clips_.Clips(0), clips_.Clips(1)});
   monitor_->PublishRunning(clsRecorder_.IsRecording() && !stopping_, paused_, stopping_, lngBytesPerSec_);
   const SoundActivation& sound = clsRecorder_.IsRecording() ? running_.sound : handsFree_.sound;
   const bool armed = clsRecorder_.IsRecording() && sound.enabled;
@@ -377,13 +383,21 @@ void RecordingController::EncodeRecorded(const int16_t* data, int32_t bytes) {
   const EncoderResult result = clsEncoder_.Encode(data, bytes, buffer_used);
   if (result == ENC_SIZE_LIMIT) {
     ContinueInNextPart(data, bytes);
+    if (stopFailure_.empty()) MeasureWritten(data, bytes);
   } else if (result != ENC_OK) {
     // Ignoring any of them would drop audio silently for the rest of the recording.
     StopAfterEncoderFailure(EncoderFailureMessage(result));
-  } else if (!diskGuard_.Recorded(bytes)) {
+  } else {
+    MeasureWritten(data, bytes);
     // Stopped while the flush and the header still fit, not at the full disk.
-    StopAfterEncoderFailure(ToUtf8(tr("磁盘空间即将用完, 录音已停止!")));
+    if (!diskGuard_.Recorded(bytes)) StopAfterEncoderFailure(ToUtf8(tr("磁盘空间即将用完, 录音已停止!")));
   }
+}
+
+void RecordingController::MeasureWritten(const int16_t* data, int32_t bytes) {
+  const std::span<const int16_t> written(data, static_cast<size_t>(bytes) / sizeof(int16_t));
+  loudness_.Add(written);
+  clips_.Add(written, [this](int16_t channel) { return loudness_.BlockTruePeak(channel); });
 }
 
 void RecordingController::StopAfterEncoderFailure(const std::string& message) {

@@ -24,10 +24,12 @@
 #include <string>
 #include <vector>
 
+#include "app/recording/ClipCounter.h"
 #include "app/recording/DiskSpaceGuard.h"
 #include "capture/CaptureSink.h"
 #include "app/recording/FileCounter.h"
 #include "app/recording/HandsFreeSettings.h"
+#include "app/recording/LoudnessMeter.h"
 #include "app/recording/RecordingFormat.h"
 #include "app/recording/SoundGate.h"
 #include "encoding/Encoder.h"
@@ -122,6 +124,9 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   void Shutdown();
 
   bool IsRecording() const;
+  // The loudness of the last finished recording (integrated, range, true peak,
+  // the largest momentary and short-term values), kept until the next start.
+  const LoudnessReading& FinalLoudness() const { return finalLoudness_; }
   // The newest block after effects (1024 zeros until the first block).
   std::span<const int16_t> intVisSamples() const { return intVisSamples_; }
   // For the level bars: the newest captured block, while paused too (then as
@@ -172,6 +177,8 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   void KeepPausedInput(std::span<const int16_t> intBuffer);
   // Effects, length and encoder for one recorded block.
   void ProcessBlock(std::span<const int16_t> intBuffer, int32_t lngLen);
+  // Loudness and clips of the `bytes` at `data` that went into the file.
+  void MeasureWritten(const int16_t* data, int32_t bytes);
   // The file is full; the block of `bytes` it refused starts the next part.
   void ContinueInNextPart(const int16_t* data, int32_t bytes);
   // Finishes the current part (when open) and opens the next one; false when
@@ -229,4 +236,7 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   bool outputOpen_ = false;       // a part is open for writing
   bool sizeLimited_ = false;      // a part was full: the user is told where the rest went
   bool inHandsFreeBlock_ = false;  // a failure's stop waits for the block's end
+  LoudnessMeter loudness_;
+  ClipCounter clips_;
+  LoudnessReading finalLoudness_;
 };

@@ -43,6 +43,8 @@ void RecordingMonitor::Read(Snapshot& into) const {
   into.sizeText = sizeText_;
   into.lengthText = lengthText_;
   into.lostText = lostText_;
+  into.loudness = loudness_;
+  into.clips = clips_;
   into.secondsToWrite = 0;
   into.waitingForSound = waitingForSound_;
   into.take = take_;
@@ -77,6 +79,12 @@ void RecordingMonitor::PublishTexts(std::string size, std::string length, std::s
   sizeText_ = std::move(size);
   lengthText_ = std::move(length);
   lostText_ = std::move(lost);
+}
+
+void RecordingMonitor::PublishMeters(const LoudnessReading& loudness, std::array<int64_t, 2> clips) {
+  std::lock_guard lock(mutex_);
+  loudness_ = loudness;
+  clips_ = clips;
 }
 
 void RecordingMonitor::PublishRunning(bool recording, bool paused, bool finishing, int32_t bytesPerSecond) {

@@ -5,12 +5,14 @@
 // window, nor the window for the disk. Any thread.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <mutex>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "app/recording/LoudnessReading.h"
 #include "app/recording/RecorderState.h"
 
 class RecordingMonitor {
@@ -25,6 +27,8 @@ class RecordingMonitor {
     bool waitingForSound = false;           // sound activation armed, no take running
     int32_t take = 0;                       // the running take, from 1; 0: none
     double levelThreshold = 0;              // sound activation's threshold, of full scale; 0: off
+    LoudnessReading loudness;               // of the recording so far; after a stop its final values
+    std::array<int64_t, 2> clips{};         // per channel, this recording (mono: the same twice)
   };
 
   RecordingMonitor();
@@ -45,6 +49,7 @@ class RecordingMonitor {
   void PublishBlock(std::span<const int16_t> block, std::span<const int16_t> levelBlock, uint64_t serial,
                     int64_t received);
   void PublishTexts(std::string size, std::string length, std::string lost);
+  void PublishMeters(const LoudnessReading& loudness, std::array<int64_t, 2> clips);
   // `recording`, `paused`: the recorder as it is now; `finishing`: a stop is
   // finishing the file (whoever asked for it); `bytesPerSecond` of the capture.
   void PublishRunning(bool recording, bool paused, bool finishing, int32_t bytesPerSecond);
@@ -75,4 +80,6 @@ class RecordingMonitor {
   std::vector<int16_t> block_;
   std::vector<int16_t> levelBlock_;
   std::string sizeText_, lengthText_, lostText_;
+  LoudnessReading loudness_;
+  std::array<int64_t, 2> clips_{};
 };

@@ -23,9 +23,14 @@
 #include <cstdlib>
 
 #include "app/windows/About.h"
+#include "app/windows/AccessibleNames.h"
 #include "app/windows/AppErrorBox.h"
 #include "app/platform/ApplicationIdentity.h"
 #include "app/windows/FormatChooserDialog.h"
+#include "app/windows/LevelMeterView.h"
+#include "app/windows/LevelScale.h"
+#include "app/windows/MeterPanel.h"
+#include "app/windows/ClipLamp.h"
 #include "app/windows/PictureView.h"
 #include "app/windows/QtMessageBoxService.h"
 #include "app/windows/QtOutputFileDialog.h"
@@ -174,6 +179,7 @@ void Form1::BuildControls() {
   sbar_->addWidget(sbarPanel2_, 1);
   sbarPanel3_ = Named(new QLabel(tr("输入丢失: %1").arg(0), sbar_), "sbarPanel3");
   sbar_->addWidget(sbarPanel3_, 1);
+  sbar_->addWidget(meters_->ClipsLabel(), 1);
   setStatusBar(sbar_);
 
   tmrVis_ = Named(new QTimer(this), "tmrVis");
@@ -200,6 +206,8 @@ void Form1::BuildControls() {
   setTabOrder(cboDev_, cboRecLine_);
   setTabOrder(cboRecLine_, sldVol_);
   setTabOrder(sldVol_, txtFile_);
+
+  AccessibleNames::Apply(*this);
 
   resize(800, 560);
   setMinimumSize(720, 500);
@@ -301,7 +309,10 @@ QGroupBox* Form1::BuildEffectsFrame() {
 }
 
 PictureView* Form1::AddPicture(const char* name, QImageSurface& surface, QWidget* parent) {
-  auto* view = Named(new PictureView(parent), name);
+  return ShowSurface(Named(new PictureView(parent), name), surface);
+}
+
+PictureView* Form1::ShowSurface(PictureView* view, QImageSurface& surface) {
   view->SetSurface(&surface);
   view->installEventFilter(this);  // the surface follows the view's size
   return view;
@@ -316,8 +327,9 @@ QWidget* Form1::BuildDisplays() {
   picAmpl_ = AddPicture("picAmpl", *surfAmpl_, box);
   picFreq_ = AddPicture("picFreq", *surfFreq_, box);
   picFreq_->Stretch(true);
-  picVUL_ = AddPicture("picVUL", *surfVUL_, box);
-  picVUR_ = AddPicture("picVUR", *surfVUR_, box);
+  meters_ = new MeterPanel(box, this);
+  picVUL_ = ShowSurface(meters_->Meter(0), *surfVUL_);
+  picVUR_ = ShowSurface(meters_->Meter(1), *surfVUR_);
   picAmpl_->setMinimumSize(260, 110);
   picFreq_->setMinimumSize(260, 110);
   for (PictureView* bar : {picVUL_, picVUR_}) {
@@ -333,6 +345,10 @@ QWidget* Form1::BuildDisplays() {
   grid->addWidget(picVUL_, 1, 1);
   grid->addWidget(Named(new QLabel(tr("右声道:"), box), "lblVUchR"), 2, 0);
   grid->addWidget(picVUR_, 2, 1);
+  grid->addWidget(meters_->Lamp(0), 1, 2);
+  grid->addWidget(meters_->Lamp(1), 2, 2);
+  grid->addWidget(meters_->Scale(), 3, 1);
+  grid->addWidget(meters_->LoudnessLabel(), 4, 0, 1, 3);
   grid->setRowStretch(0, 1);
   grid->setColumnStretch(1, 1);
   return box;
@@ -750,18 +766,22 @@ int32_t Form1::ChannelPeak(std::span<const int16_t> block, int32_t first, int32_
   return peak;
 }
 
-void Form1::DrawLevel(QImageSurface& surface, float L) {
+void Form1::DrawLevel(QImageSurface& surface, float L, float held) {
   surface.Cls();
   const int32_t colour = modDraw::GradientColor(1, L, modDraw::kGreen, modDraw::kOrange, modDraw::kRed);
-  clsVis_.DrawRect(surface, 0, 0, static_cast<int32_t>(std::nearbyint(surface.ScaleWidth() * L)),
-                   static_cast<int32_t>(std::nearbyint(surface.ScaleHeight())), colour);
+  const auto height = static_cast<int32_t>(std::nearbyint(surface.ScaleHeight()));
+  clsVis_.DrawRect(surface, 0, 0, static_cast<int32_t>(std::nearbyint(surface.ScaleWidth() * L)), height, colour);
   // Sound activation's threshold: a level right of the line starts a take.
   if (shown_.levelThreshold > 0) {
     const auto width = static_cast<int32_t>(std::nearbyint(surface.ScaleWidth()));
     const int32_t x = std::min(static_cast<int32_t>(std::nearbyint(width * shown_.levelThreshold)), width - 1);
-    clsVis_.DrawRect(surface, x, 0, x + 1, static_cast<int32_t>(std::nearbyint(surface.ScaleHeight())),
-                     kThresholdColour);
+    clsVis_.DrawRect(surface, x, 0, x + 1, height, kThresholdColour);
   }
+  // The peak-hold mark: two pixels in the colour of its level.
+  const auto heldX = static_cast<int32_t>(std::nearbyint((surface.ScaleWidth() - 2) * std::min(held, 1.0f)));
+  if (heldX <= 0) return;
+  clsVis_.DrawRect(surface, heldX, 0, heldX + 2, height,
+                   modDraw::GradientColor(1, held, modDraw::kGreen, modDraw::kOrange, modDraw::kRed));
 }
 
 void Form1::OnTick() {
@@ -770,6 +790,7 @@ void Form1::OnTick() {
   engine_->Observe(shown_);
   const RecordingMonitor::Snapshot& shown = shown_;
   ShowStatusTexts(shown);
+  meters_->ShowMeters(shown);
   if (shown.state != RecorderState::Recording && shown.state != RecorderState::Paused) return;
 
   // Blocks come about every 58 ms, ticks every 25: the waveform of a block
@@ -809,8 +830,10 @@ void Form1::DrawLevels(std::span<const int16_t> block) {
   }
   clsSmoothL_->SmoothAdd(static_cast<float>(L == 0 ? 1 : L));
   clsSmoothR_->SmoothAdd(static_cast<float>(R == 0 ? 1 : R));
-  DrawLevel(*surfVUL_, clsSmoothL_->SmoothGetMax() / 32768.0f);
-  DrawLevel(*surfVUR_, clsSmoothR_->SmoothGetMax() / 32768.0f);
+  const float levelL = clsSmoothL_->SmoothGetMax() / 32768.0f;
+  const float levelR = clsSmoothR_->SmoothGetMax() / 32768.0f;
+  DrawLevel(*surfVUL_, levelL, meters_->ShowLevel(0, levelL));
+  DrawLevel(*surfVUR_, levelR, meters_->ShowLevel(1, levelR));
   for (PictureView* view : {picVUL_, picVUR_}) view->ShowIfChanged();
 }
 

@@ -9,7 +9,8 @@
 // sldVol, lblVolPer, frmOut, picOutXP, txtFile, cmdBrowse, Command1..Command4,
 // txtWAVFmt, cmdSelFmt, cboSamplerate, cboFileType (WAV, FLAC, Ogg Opus, MP3), chkStereo, frmEffects, chkFX0..chkFX3 (the
 // control array chkFX, Index 0..3), cmdFXOpts, picVUL, picVUR, picAmpl, picFreq,
-// sbar (panels sbarPanel1, sbarPanel2) and tmrVis. cboRecLine and sldVol sit over
+// sbar (panels sbarPanel1, sbarPanel2) and tmrVis; beside the bars (MeterPanel) lampClipL,
+// lampClipR, picVUScale, lblLoudness and the status panel sbarClips. cboRecLine and sldVol sit over
 // frmInp but are not inside it, so they stay usable while a recording runs.
 // UI thread only.
 #pragma once
@@ -35,6 +36,7 @@ class MuxedEncoder;
 class FormatChooser;
 class FormatChooserDialog;
 class MessageBoxService;
+class MeterPanel;
 class OutputFileDialog;
 class PictureSurface;
 class PictureView;
@@ -130,6 +132,7 @@ class Form1 : public QMainWindow, public RecorderView {
   void ShowRecordingStateInTray();
   void PlaceOverlays();
   PictureView* AddPicture(const char* name, QImageSurface& surface, QWidget* parent);
+  PictureView* ShowSurface(PictureView* view, QImageSurface& surface);
 
   // The device list as the server has it now; the chosen device stays chosen
   // while it exists (at start-up none is chosen: the user picks one).
@@ -162,7 +165,7 @@ class Form1 : public QMainWindow, public RecorderView {
   // Shows `path` in the output box as the user's choice.
   void ChooseOutput(const QString& path);
   static void ShowText(QLabel& label, const std::string& text);
-  void DrawLevel(QImageSurface& surface, float L);
+  void DrawLevel(QImageSurface& surface, float L, float held);
   void DrawLevels(std::span<const int16_t> block);
   void Unload();
   void ShowWarning(const std::string& text);
@@ -227,4 +230,5 @@ class Form1 : public QMainWindow, public RecorderView {
   QLabel* sbarPanel2_ = nullptr;
   QLabel* sbarPanel3_ = nullptr;  // input lost during the recording
   QTimer* tmrVis_ = nullptr;
+  MeterPanel* meters_ = nullptr;  // scale, clip lamps, peak holds, loudness
 };

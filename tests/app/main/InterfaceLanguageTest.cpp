@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
@@ -26,6 +28,8 @@
 #include "app/windows/Form1.h"
 #include "app/recording/RecordingEngine.h"
 #include "app/windows/FormatChooserDialog.h"
+#include "app/windows/LevelMeterView.h"
+#include "app/windows/LevelScale.h"
 #include "app/platform/ProgramFolder.h"
 #include "app/recording/RecordingController.h"
 #include "app/windows/SettingChooserDialog.h"
@@ -158,6 +162,8 @@ class TextAudit {
           Problem(widget, "tab clipped: " + tabs->tabText(i));
         }
       }
+    } else if (auto* scale = qobject_cast<LevelScale*>(widget)) {
+      Fits(widget, scale->minimumSizeHint());
     } else if (auto* list = qobject_cast<QListWidget*>(widget)) {
       for (int i = 0; i < list->count(); ++i) Foreign(widget, list->item(i)->text());
     }
@@ -260,6 +266,9 @@ TEST_P(InterfaceTextFitTest, MainWindowIdleRecordingAndPausedWithItsTrayMenu) {
   EXPECT_EQ(Listed(menu.Problems()), "") << "tray menu";
   form.findChild<QPushButton*>("cmdDo")->click();
   feeder.StopFeeding();
+  form.Engine().WaitUntilHandled();
+  QTest::qWait(100);  // the stop's loudness in its line
+  EXPECT_EQ(Listed(Audit(&form)), "") << "stopped";
   // What the stop reports (input lost on a busy machine) is in the language too.
   for (const auto& shown : messages.shown) {
     EXPECT_EQ(English() && HasChinese(QString::fromStdString(shown.title + shown.text)), false) << shown.text;
@@ -292,6 +301,56 @@ TEST_P(InterfaceTextFitTest, AboutFormatChooserAndSettingChooser) {
   EncoderFLAC flac;
   settings.Fill(flac.SettingChoices(), 5, QCoreApplication::translate("Form1", "选择声音输出格式").toStdString());
   EXPECT_EQ(Listed(Audit(&settings)), "");
+}
+
+// What a screen reader hears: every control that takes the focus, and every
+// picture, has a name in the interface language; the level meters tell their
+// reading; Tab reaches every control.
+TEST_P(InterfaceTextFitTest, EveryControlHasAnAccessibleNameAndTheMetersTellTheirReading) {
+  ASSERT_TRUE(EnsurePulseServer());
+  Form1 form(Form1::Services{&messages, &fileDialog, &chooser, false, &questions});
+  form.Load();
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  QStringList unnamed;
+  QList<QWidget*> controls;
+  for (QWidget* widget : form.findChildren<QWidget*>()) {
+    const bool control = (widget->focusPolicy() & Qt::TabFocus) != 0 || qobject_cast<PictureView*>(widget) != nullptr;
+    if (!control || !widget->isVisibleTo(&form)) continue;
+    if ((widget->focusPolicy() & Qt::TabFocus) != 0) controls << widget;
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    const QString name = accessible ? accessible->text(QAccessible::Name) : QString();
+    if (name.trimmed().isEmpty() || (English() && HasChinese(name))) {
+      unnamed << widget->metaObject()->className() + QStringLiteral(" ") + widget->objectName() + ": '" + name + "'";
+    }
+  }
+  EXPECT_EQ(Listed(unnamed), "");
+  EXPECT_GT(controls.size(), 20);
+
+  auto* meter = form.findChild<LevelMeterView*>("picVUL");
+  ASSERT_NE(meter, nullptr);
+  meter->Reading(0.25f, true);
+  QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(meter);
+  ASSERT_NE(accessible, nullptr);
+  const QString minus(QChar(0x2212));
+  EXPECT_EQ(accessible->text(QAccessible::Name), English() ? "Left level" : "左声道电平");
+  EXPECT_EQ(accessible->text(QAccessible::Value), minus + (English() ? "12 dB, clipped" : "12 dB, 已削波"));
+
+  // Tab from the first control reaches every enabled one.
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  form.findChild<QWidget*>("cboDev")->setFocus();
+  QList<QWidget*> reached;
+  for (int press = 0; press < 2 * controls.size(); ++press) {
+    reached << QApplication::focusWidget();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  }
+  for (QWidget* control : controls) {
+    const bool found = std::any_of(reached.begin(), reached.end(), [&](QWidget* at) {
+      return at != nullptr && (at == control || control->isAncestorOf(at) || at->isAncestorOf(control));
+    });
+    EXPECT_TRUE(found || !control->isEnabled()) << control->objectName().toStdString();
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLanguages, InterfaceTextFitTest, ::testing::Values(Language::Chinese, Language::English),

@@ -12,6 +12,7 @@
 #include <numeric>
 
 #include "TestDoubles.h"
+#include "app/recording/RecordingMonitor.h"
 #include "effects/clsDSP.h"
 #include "encoding/EncoderWAV.h"
 
@@ -662,6 +663,42 @@ TEST(RecordingControllerFormat, LengthBoundaries) {
   EXPECT_EQ(RecordingController::FormatLength(60500), "1:00");
   EXPECT_EQ(RecordingController::FormatLength(61500), "1:02");
   EXPECT_EQ(RecordingController::FormatLength(3600000), "60:00");
+}
+
+}  // namespace
+
+namespace {
+
+// The meters see exactly what goes into the file: blocks after effects, none
+// received while paused; the stop's values stay until the next start.
+TEST_F(RecordingControllerTest, LoudnessAndClipsMeasureOnlyTheWrittenSamplesAfterEffects) {
+  RecordingMonitor monitor;
+  controller.Monitor(&monitor);
+  StartWithCounter("1\r\n");
+  controller.Toggle();
+  const std::vector<int16_t> fullScale(2048, 32767);
+  capture.onDeliverReceived = [] {};
+  controller.TogglePause();
+  controller.GotData(fullScale, 4096);
+  controller.TogglePause();
+  EXPECT_EQ(monitor.Read().clips, (std::array<int64_t, 2>{0, 0})) << "paused input is not measured";
+
+  effects.EffectsUsed(FX_AMPLIFY);
+  effects.AmplifyDB(12);
+  std::vector<int16_t> quiet(2048, 0);
+  quiet[2 * 500 + 1] = 10000;  // 12 dB up: past full scale in the right channel
+  controller.GotData(quiet, 4096);
+  EXPECT_EQ(monitor.Read().clips, (std::array<int64_t, 2>{0, 1}));
+  controller.Toggle();
+  const LoudnessReading stopped = controller.FinalLoudness();
+  EXPECT_GT(stopped.truePeak, -0.5) << "the amplified sample, not the input's " << stopped.truePeak;
+  EXPECT_EQ(monitor.Read().loudness, stopped);
+  EXPECT_EQ(monitor.Read().clips, (std::array<int64_t, 2>{0, 1})) << "counted until the next start";
+
+  controller.Toggle();
+  EXPECT_EQ(monitor.Read().clips, (std::array<int64_t, 2>{0, 0}));
+  EXPECT_FALSE(std::isfinite(controller.FinalLoudness().truePeak));
+  controller.Toggle();
 }
 
 }  // namespace

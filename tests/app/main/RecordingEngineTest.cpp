@@ -11,15 +11,20 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <cmath>
+#include <numbers>
 #include <random>
+#include <sstream>
 #include <thread>
 
 #include "TestDoubles.h"
+#include "app/recording/RecordingController.h"
 #include "app/windows/Form1.h"
 #include "capture/WaveInRecorder.h"
 #include "tests/encoding/AudioProbe.h"
 #include "tests/support/PipeSourceFeeder.h"
 #include "tests/support/PrivatePulseDaemon.h"
+#include "tests/support/ShellCommand.h"
 #include "tests/support/SlowSync.h"
 
 namespace {
@@ -46,6 +51,50 @@ bool ThresholdLineShown(const QImage& bar) {
     }
   }
   return false;
+}
+
+// Music-like stereo input: three tones and noise whose level changes every
+// half second (between about -36 and -12 dBFS), so loudness range and gating matter.
+std::vector<int16_t> MusicLikeSamples(double seconds, unsigned seed) {
+  std::minstd_rand generator(seed);
+  std::normal_distribution<double> noise(0.0, 0.05);
+  std::uniform_real_distribution<double> level(0.02, 0.25);
+  const auto frames = static_cast<size_t>(seconds * kRate);
+  std::vector<int16_t> samples(frames * 2);
+  double gain = level(generator);
+  for (size_t i = 0; i < frames; ++i) {
+    if (i % (kRate / 2) == 0) gain = level(generator);
+    const double t = static_cast<double>(i) / kRate;
+    for (size_t channel = 0; channel < 2; ++channel) {
+      const double tones = 0.5 * std::sin(2 * std::numbers::pi * (220.0 + 110.0 * channel) * t) +
+                           0.3 * std::sin(2 * std::numbers::pi * 1250.0 * t) + 0.2 * std::sin(2 * std::numbers::pi * 5300.0 * t);
+      samples[2 * i + channel] = static_cast<int16_t>(std::lrint(32767.0 * gain * (tones + noise(generator))));
+    }
+  }
+  return samples;
+}
+
+struct ReferenceLoudness {
+  double integrated = 0;  // LUFS
+  double truePeak = 0;    // dBTP
+};
+
+// The loudness ffmpeg's own meter finds in `file`: the numbers after "I:" and
+// "Peak:" in its summary.
+std::optional<ReferenceLoudness> MeasureWithFfmpeg(const std::string& file) {
+  const ShellResult result = RunShellCommand("ffmpeg -nostats -hide_banner -i " + ShellQuote(file) +
+                                             " -af ebur128=peak=true -f null - 2>&1");
+  const size_t summary = result.output.rfind("Summary:");
+  if (result.exitCode != 0 || summary == std::string::npos) return std::nullopt;
+  std::istringstream lines(result.output.substr(summary));
+  ReferenceLoudness reference;
+  int found = 0;
+  for (std::string word; lines >> word;) {
+    if (word == "I:" && lines >> reference.integrated) ++found;
+    if (word == "Peak:" && lines >> reference.truePeak) ++found;
+  }
+  if (found != 2) return std::nullopt;
+  return reference;
 }
 
 class RecordingEngineTest : public ::testing::Test {
@@ -205,6 +254,23 @@ TEST_F(RecordingEngineTest, SoundActivatedTakesHoldTheirBurstsWithThePreRoll) {
     EXPECT_LE(take.size(), 2 * kSamplesPerSecond + kSamplesPerSecond / 100) << "take " << k;
     EXPECT_TRUE(std::equal(take.begin(), take.end(), fed.begin() + static_cast<ptrdiff_t>(from))) << "take " << k;
   }
+}
+
+// What the controller measured on the recording thread is what an independent
+// meter finds in the written file.
+TEST_F(RecordingEngineTest, LoudnessOfTheRecordingMatchesAnIndependentMeterOfTheFile) {
+  const std::vector<int16_t> fed = MusicLikeSamples(15.0, 5);
+  RecordAndStop(fed, 4.0);
+  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  ASSERT_TRUE(Recorded() == fed) << Recorded().size() << " of " << fed.size() << " samples";
+  const auto reference = MeasureWithFfmpeg((folder_.Path() + "/file/录音0.wav").toStdString());
+  ASSERT_TRUE(reference.has_value());
+  const LoudnessReading measured = form_->Controller().FinalLoudness();
+  EXPECT_NEAR(measured.integrated, reference->integrated, 0.1);
+  EXPECT_NEAR(measured.truePeak, reference->truePeak, 0.2);
+  EXPECT_GT(measured.range, 3.0) << "the level changes";
+  EXPECT_GE(measured.maxMomentary, measured.integrated);
+  EXPECT_GE(measured.maxShortTerm, measured.integrated);
 }
 
 }  // namespace

@@ -1,0 +1,44 @@
+// LoudnessMeter: EBU R128 loudness of the samples a recording writes, on
+// libebur128. Fed on the recording thread block by block; the live values are
+// refreshed every 100 ms of audio (momentary) and every 500 ms (short-term,
+// integrated, range, true peak), not per block, which keeps a block's cost to
+// the filters. The histogram mode bounds memory and the integrated value's
+// cost for recordings of any length.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "app/recording/LoudnessReading.h"
+
+class LoudnessMeter {
+ public:
+  LoudnessMeter();
+  ~LoudnessMeter();
+  LoudnessMeter(const LoudnessMeter&) = delete;
+  LoudnessMeter& operator=(const LoudnessMeter&) = delete;
+
+  // A new measurement; false (and nothing measured) when the library refuses the format.
+  bool Begin(int32_t rate, int16_t channels);
+  // Interleaved frames; a trailing part frame is left out.
+  void Add(std::span<const int16_t> samples);
+  // The true peak of the last Add's samples in `channel`, linear (1.0 = full scale).
+  double BlockTruePeak(int16_t channel) const;
+  // The values as last refreshed.
+  const LoudnessReading& Live() const { return live_; }
+  // Everything measured so far, brought up to date.
+  LoudnessReading Final();
+
+ private:
+  struct State;
+  void RefreshMomentary();
+  void RefreshSlowValues();
+
+  std::unique_ptr<State> state_;
+  int16_t channels_ = 0;
+  int64_t framesPer100Ms_ = 0;
+  int64_t framesSinceMomentary_ = 0;
+  int64_t momentariesSinceSlow_ = 0;
+  LoudnessReading live_;
+};
