@@ -3,6 +3,7 @@
 #include <taglib/chapterframe.h>
 #include <taglib/commentsframe.h>
 #include <taglib/flacfile.h>
+#include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/opusfile.h>
@@ -117,7 +118,11 @@ std::string TagOpus(TagLib::IOStream& stream, int32_t rate, const TakeMetadata& 
 
 std::string TagMp3(TagLib::IOStream& stream, int32_t rate, const TakeMetadata& metadata) {
   TagLib::MPEG::File file(&stream, nullptr, true);
-  if (!file.isValid() || file.audioProperties() == nullptr) return kUnreadable;
+  // TagLib takes any bytes for MPEG audio; ours begin with a frame, or a tag before one.
+  if (!file.isValid() || file.audioProperties() == nullptr || file.firstFrameOffset() < 0 ||
+      file.firstFrameOffset() != (file.hasID3v2Tag() ? file.ID3v2Tag()->header()->completeTagSize() : 0)) {
+    return kUnreadable;
+  }
   Id3Frames(*file.ID3v2Tag(true), rate, metadata, file.audioProperties()->lengthInMilliseconds());
   return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone) ? "" : kUnwritable;
 }

@@ -95,7 +95,7 @@ void Bext(ChunkBytes& out, const TakeMetadata& metadata, const TakeMetadata::Lou
   const uint64_t sinceMidnight = uint64_t(local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) * uint64_t(rate);
 
   ChunkBytes bext;
-  bext.Fixed(metadata.title, 256);        // Description
+  bext.Fixed(metadata.comment, 256);      // Description: readers show it as the comment
   bext.Fixed(metadata.software, 32);      // Originator
   bext.Fixed("", 32);                     // OriginatorReference
   bext.Fixed(dateTime.substr(0, 10), 10);  // OriginationDate yyyy-mm-dd
