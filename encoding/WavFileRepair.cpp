@@ -183,12 +183,13 @@ bool IsOurTagId(const uint8_t* id, size_t length) {
 // The tag chunks TakeMetadataWriter appends, cut short or whole, while the
 // sizes still describe only the audio: a kill before the tagging finished.
 // After the pad byte of odd audio, every chunk is one of ours and of a size
-// ours can have, the last one possibly cut anywhere, even in its header.
+// ours can have, the last one possibly cut anywhere, even in its header
+// (a lone zero after odd audio is the pad byte our tagging writes first).
 bool OurTagsAfterAudio(int fd, const WaveLayout& layout) {
   int64_t at = layout.dataStart + layout.dataSize;
+  if (at >= layout.fileLength) return false;
   uint8_t pad = 0;
   if ((layout.dataSize & 1) != 0 && (!ReadAt(fd, &pad, 1, at++) || pad != 0)) return false;
-  if (at >= layout.fileLength) return false;
   for (int n = 0; n < WavFileRepair::kMaxChunks; ++n) {
     if (at >= layout.fileLength) return true;
     std::array<uint8_t, 8> header{};
