@@ -61,7 +61,7 @@ TEST_P(CompressedTaggingTest, ChaptersAndTagsReachReadersAndTheAudioStaysTheSame
   EXPECT_EQ(OpenDescriptors(), descriptors) << "a descriptor was left open";
 }
 
-TEST_P(CompressedTaggingTest, AFileThatIsNotOfItsTypeIsLeftAsItWas) {
+TEST_P(CompressedTaggingTest, AFileNotOfItsTypeAndALinkAreLeftAsTheyWere) {
   TempDir dir;
   const auto file = dir / (std::string("notes.") + GetParam().extension);
   const std::vector<uint8_t> text(5000, 'x');
@@ -72,6 +72,16 @@ TEST_P(CompressedTaggingTest, AFileThatIsNotOfItsTypeIsLeftAsItWas) {
   EXPECT_FALSE(result.ok());
   EXPECT_EQ(ReadFileBytes(file), text);
   EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"notes." + std::string(GetParam().extension)});
+
+  // A recording reached through a link is not replaced by a file in the link's place.
+  const auto real = dir / (std::string("real.") + GetParam().extension);
+  Record(real, GetParam().type, kRate, 1, kRate / 2);
+  const auto recorded = ReadFileBytes(real);
+  const auto link = dir / (std::string("link.") + GetParam().extension);
+  std::filesystem::create_symlink(real, link);
+  EXPECT_FALSE(TakeMetadataWriter::Write(link.string(), GetParam().type, kRate, TakeMetadata{}).ok());
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_EQ(ReadFileBytes(real), recorded);
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, CompressedTaggingTest,
