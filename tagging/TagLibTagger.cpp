@@ -3,6 +3,7 @@
 #include <taglib/chapterframe.h>
 #include <taglib/commentsframe.h>
 #include <taglib/flacfile.h>
+#include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -103,7 +104,7 @@ const char* kUnreadable = "the file cannot be read as its type";
 const char* kUnwritable = "the tags could not be written";
 
 std::string TagFlac(TagLib::IOStream& stream, int32_t rate, const TakeMetadata& metadata) {
-  TagLib::FLAC::File file(&stream, nullptr, false);
+  TagLib::FLAC::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
   if (!file.isValid()) return kUnreadable;
   VorbisFields(*file.xiphComment(true), EncoderSelection::TYPE_FLAC, rate, metadata);
   return file.save() ? "" : kUnwritable;
@@ -117,7 +118,7 @@ std::string TagOpus(TagLib::IOStream& stream, int32_t rate, const TakeMetadata& 
 }
 
 std::string TagMp3(TagLib::IOStream& stream, int32_t rate, const TakeMetadata& metadata) {
-  TagLib::MPEG::File file(&stream, nullptr, true);
+  TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), true);
   // TagLib takes any bytes for MPEG audio; ours begin with a frame, or a tag before one.
   if (!file.isValid() || file.audioProperties() == nullptr || file.firstFrameOffset() < 0 ||
       file.firstFrameOffset() != (file.hasID3v2Tag() ? file.ID3v2Tag()->header()->completeTagSize() : 0)) {

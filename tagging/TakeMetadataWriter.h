@@ -19,6 +19,9 @@ class TakeMetadataWriter {
   static constexpr size_t kMaxMarkers = 999;           // CHAPTER001 .. CHAPTER999
   static constexpr size_t kMaxTextBytes = 4096;        // title, comment, program
   static constexpr size_t kMaxMarkerNameBytes = 1024;
+  // Most a WAV file grows by its tags (about 1.1 MB at the limits above): the
+  // room a WAV part must leave below its 4 GiB to be tagged.
+  static constexpr int64_t kMaxWavTagBytes = 1 << 21;
 
   struct Result {
     std::string reason;  // empty on success; else what failed, in the system's words where it has some

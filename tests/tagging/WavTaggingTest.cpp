@@ -7,7 +7,9 @@
 #include <cstring>
 #include <map>
 
+#include "encoding/WavFileRepair.h"
 #include "tagging/TakeMetadataWriter.h"
+#include "tagging/WavMetadataChunks.h"
 #include "tests/encoding/AudioProbe.h"
 #include "tests/tagging/TakeFiles.h"
 
@@ -130,6 +132,31 @@ TEST(WavTaggingTest, WhatIsNotABareRecordingOfOursIsLeftUntouched) {
                                                 WithMarkers({int64_t{1} << 32}));
   EXPECT_EQ(beyond.reason, "marker outside the file");
   EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"take.wav"}) << "no label file for refused markers";
+}
+
+}  // namespace
+
+namespace {
+
+// The largest tags fit the room a part leaves, and the repair knows each of their chunks as ours.
+TEST(WavTaggingTest, TheLargestTagsStayWithinTheBoundsTheRepairAndPartsRelyOn) {
+  TakeMetadata metadata;
+  metadata.title = metadata.comment = metadata.software = std::string(TakeMetadataWriter::kMaxTextBytes, 'x');
+  metadata.loudness = TakeMetadata::Loudness{};
+  for (size_t i = 0; i < TakeMetadataWriter::kMaxMarkers; ++i) {
+    metadata.markers.push_back({UINT32_MAX, std::string(TakeMetadataWriter::kMaxMarkerNameBytes, 'n')});
+  }
+  ASSERT_EQ(TakeMetadataWriter::Invalid(metadata, 44100), "");
+  const auto chunks = WavMetadataChunks::Build(metadata, 44100);
+  EXPECT_LT(static_cast<int64_t>(chunks.size()), TakeMetadataWriter::kMaxWavTagBytes);
+  std::vector<uint8_t> file(12, 0);
+  file.insert(file.end(), chunks.begin(), chunks.end());
+  size_t walked = 0;
+  for (const auto& [id, body] : Chunks(file)) {
+    EXPECT_LE(static_cast<int64_t>(body.size()), WavFileRepair::kMaxTagChunk) << id;
+    walked += 8 + body.size() + body.size() % 2;
+  }
+  EXPECT_EQ(walked, chunks.size()) << "every byte belongs to a chunk";
 }
 
 }  // namespace
