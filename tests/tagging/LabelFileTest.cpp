@@ -22,10 +22,8 @@ TEST(LabelFileTest, PointsInSecondsWithSixDecimalsAndNamesOnOneLine) {
   const std::vector<TakeMetadata::Marker> markers = {{0, "开始"}, {96000LL * 3600 + 1, "a\tb\nc"}, {47999, "x"}};
   EXPECT_EQ(LabelFile::Text(markers, 96000), "0.000000\t0.000000\t开始\n3600.000010\t3600.000010\ta b c\n"
                                              "0.499990\t0.499990\tx\n");
-  EXPECT_EQ(LabelFile::PathFor("/music/录音3.wav"), "/music/录音3.txt");
   EXPECT_TRUE(LabelFile::IsLabelText("1.000000\t1.000000\tname\n0.500000\t2.000000\t\n"));
-  for (const char* text : {"", "notes\n", "1.0\t1.0\tshort decimals\n", "1.000000\t1.000000\tno newline",
-                           "1.000000\t1.000000\ttoo\tmany\n", "-1.000000\t1.000000\tsign\n"}) {
+  for (const char* text : {"", "notes\n", "1.0\t1.0\tx\n", "1.000000\t1.000000\tx", "-1.000000\t1.000000\tx\n"}) {
     EXPECT_FALSE(LabelFile::IsLabelText(text)) << text;
   }
 }

@@ -9,9 +9,7 @@
 
 #include "tests/encoding/AudioProbe.h"
 
-namespace {
-
-std::string Output(const std::string& command) {
+std::string ReadShellOutput(const std::string& command) {
   FILE* pipe = ::popen(command.c_str(), "r");
   std::string output;
   char buffer[4096];
@@ -19,6 +17,8 @@ std::string Output(const std::string& command) {
   if (pipe != nullptr) ::pclose(pipe);
   return output;
 }
+
+namespace {
 
 std::string Quoted(const std::filesystem::path& file) { return "'" + file.string() + "'"; }
 
@@ -47,23 +47,16 @@ TakeMetadata WithMarkers(const std::vector<int64_t>& frames) {
 }
 
 std::string ProbeTags(const std::filesystem::path& file) {
-  std::string text = Output("ffprobe -v error -show_entries format_tags:stream_tags -of default=nw=1 " + Quoted(file));
-  // Keys are spelled as each container keeps them; values stay as written.
-  std::istringstream lines(text);
-  std::string result;
-  for (std::string line; std::getline(lines, line);) {
-    const size_t equals = line.find('=');
-    std::string key = line.substr(0, equals);
-    if (key.starts_with("TAG:")) key.erase(0, 4);
-    std::transform(key.begin(), key.end(), key.begin(), [](unsigned char c) { return std::tolower(c); });
-    result += key + (equals == std::string::npos ? "" : line.substr(equals)) + "\n";
-  }
-  return result;
+  // Keys are spelled as each container keeps them: compared in lower case.
+  std::string text = ReadShellOutput("ffprobe -v error -show_entries format_tags:stream_tags -of default=nw=1:nk=0 " +
+                                     Quoted(file));
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text;
 }
 
 std::vector<Chapter> ProbeChapters(const std::filesystem::path& file) {
   std::istringstream lines(
-      Output("ffprobe -v error -show_chapters -show_entries chapter=start_time:chapter_tags=title -of csv=p=0 " +
+      ReadShellOutput("ffprobe -v error -show_chapters -show_entries chapter=start_time:chapter_tags=title -of csv=p=0 " +
              Quoted(file)));
   std::vector<Chapter> chapters;
   for (std::string line; std::getline(lines, line);) {

@@ -15,7 +15,9 @@
 void Record(const std::filesystem::path& file, EncoderSelection::FileType type, int rate, int channels, int frames);
 // Markers at `frames`, named "标记 N"; started 2026-12-07 19:54:38 UTC.
 TakeMetadata WithMarkers(const std::vector<int64_t>& frames);
-// ffprobe's "key=value" lines for the format's and streams' tags (keys lowercased).
+// Standard output of a shell command.
+std::string ReadShellOutput(const std::string& command);
+// ffprobe's "tag:key=value" lines for the format's and streams' tags, in lower case.
 std::string ProbeTags(const std::filesystem::path& file);
 inline constexpr std::chrono::sys_seconds kStart{std::chrono::seconds{1796673278}};
 // Chapter start times in seconds as ffprobe reads them, and their titles.
