@@ -173,11 +173,43 @@ bool TailIsForeign(int fd, const WaveLayout& layout) {
   return AllZeros(fd, end, layout.fileLength);
 }
 
+bool IsOurTagId(const uint8_t* id, size_t length) {
+  for (const char* ours : {"LIST", "cue ", "bext"}) {
+    if (std::memcmp(id, ours, length) == 0) return true;
+  }
+  return false;
+}
+
+// The tag chunks TakeMetadataWriter appends, cut short or whole, while the
+// sizes still describe only the audio: a kill before the tagging finished.
+// After the pad byte of odd audio, every chunk is one of ours and of a size
+// ours can have, the last one possibly cut anywhere, even in its header
+// (a lone zero after odd audio is the pad byte our tagging writes first).
+bool OurTagsAfterAudio(int fd, const WaveLayout& layout) {
+  int64_t at = layout.dataStart + layout.dataSize;
+  if (at >= layout.fileLength) return false;
+  uint8_t pad = 0;
+  if ((layout.dataSize & 1) != 0 && (!ReadAt(fd, &pad, 1, at++) || pad != 0)) return false;
+  for (int n = 0; n < WavFileRepair::kMaxChunks; ++n) {
+    if (at >= layout.fileLength) return true;
+    std::array<uint8_t, 8> header{};
+    const auto length = static_cast<size_t>(std::min<int64_t>(8, layout.fileLength - at));
+    if (!ReadAt(fd, header.data(), length, at)) return false;
+    if (!IsOurTagId(header.data(), std::min<size_t>(length, 4))) return false;
+    if (length < 8) return true;
+    const int64_t size = U32(header.data() + 4);
+    if (size > WavFileRepair::kMaxTagChunk) return false;
+    at += 8 + size + (size & 1);
+  }
+  return false;
+}
+
 // Consistent, Unprovable or Repaired (meaning: needs the repair).
 Outcome Assess(int fd, const WaveLayout& layout) {
   if (layout.riffSize + 8 == layout.fileLength) return Outcome::Consistent;
   // Our recordings never pass the 32-bit sizes; what does is not ours to cut.
   if (layout.fileLength > WavHeader::kMaxFileLength || !HasOurHeader(layout)) return Outcome::Unprovable;
+  if (OurTagsAfterAudio(fd, layout)) return Outcome::Repaired;
   switch (TailAfterAudio(fd, layout)) {
     case Tail::NotChunks:
       return TailIsForeign(fd, layout) ? Outcome::Unprovable : Outcome::Repaired;
@@ -188,9 +220,23 @@ Outcome Assess(int fd, const WaveLayout& layout) {
   return Outcome::Unprovable;
 }
 
+bool DropTags(int fd, const WaveLayout& layout, std::string& reason) {
+  if (::ftruncate(fd, layout.dataStart + layout.dataSize) != 0) {
+    reason = SystemError("ftruncate");
+    return false;
+  }
+  if (::fdatasync(fd) != 0) {
+    reason = SystemError("fdatasync");
+    return false;
+  }
+  return true;
+}
+
 // Both sizes describe the audio up to the end of the file, without a trailing
 // partial frame (a block cut by the kill).
 bool Mend(int fd, const WaveLayout& layout, std::string& reason) {
+  // Unfinished tags go; the sizes already describe the audio.
+  if (OurTagsAfterAudio(fd, layout)) return DropTags(fd, layout, reason);
   int64_t audio = layout.fileLength - layout.dataStart;
   audio -= audio % layout.blockAlign;
   const int64_t end = layout.dataStart + audio;
@@ -240,6 +286,12 @@ WavFileRepair::Outcome WavFileRepair::Repair(const RepairTarget& file, std::stri
   std::string mendError;
   if (!Mend(file.fd(), *layout, mendError)) return fail(mendError);
   return Outcome::Repaired;
+}
+
+std::optional<WavFileRepair::AudioSpan> WavFileRepair::BareAudio(int fd) {
+  const auto layout = ReadLayout(fd);
+  if (!layout || !HasOurHeader(*layout) || layout->riffSize + 8 != layout->fileLength) return std::nullopt;
+  return AudioSpan{layout->dataStart, layout->dataSize};
 }
 
 std::vector<uint8_t> WavFileRepair::FixedHeaderBytes(int fd) {

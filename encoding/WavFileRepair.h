@@ -10,13 +10,16 @@
 // declared audio is not a valid chunk chain (a finished file with tag chunks or
 // a pad byte after the audio is left alone), nor an ID3v1 tag, nor zeros.
 // The repair points both sizes at the end of the file; it shortens the file
-// only to cut a trailing partial frame (< one block).
+// only to cut a trailing partial frame (< one block), or to drop the tag
+// chunks our tagging was killed appending (sizes still of the bare audio,
+// followed only by our chunk kinds, the last one possibly cut short).
 //
 // Bounded work for any input: the layout is read by seeking from chunk to
 // chunk, at most kMaxChunks chunks before the audio and as many after it.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +42,9 @@ class WavFileRepair {
   // Longest header FixedHeaderBytes reads; our format records are far shorter.
   static constexpr int64_t kMaxHeaderBytes = 1 << 20;
 
+  // Largest tag chunk of ours after the audio (TakeMetadataWriter stays far below).
+  static constexpr int64_t kMaxTagChunk = 1 << 22;
+
   // Looks at `path` and repairs it when it is provably a cut-off recording.
   // On Failed, `reason` (when given) receives the system's words.
   static Outcome Repair(const std::string& path, std::string* reason = nullptr);
@@ -46,6 +52,13 @@ class WavFileRepair {
   static Outcome Repair(const RepairTarget& file, std::string* reason = nullptr);
   // True when Repair would change the file (read only, takes no lock).
   static bool NeedsRepair(const std::string& path);
+  struct AudioSpan {
+    int64_t start = 0;  // first audio byte
+    int64_t size = 0;   // audio bytes; the file ends right after them
+  };
+  // The audio of the file open at `fd` when it is a finished recording of
+  // ours with nothing after its audio (our header, sizes of its length).
+  static std::optional<AudioSpan> BareAudio(int fd);
   // The header up to the audio with both size fields zeroed: what stays as the
   // recording's start wrote it. Empty when `fd` is no RIFF WAVE file.
   static std::vector<uint8_t> FixedHeaderBytes(int fd);

@@ -253,3 +253,56 @@ TEST_F(WavFileRepairTest, ReadingTheLayoutTakesAFewReadsWhateverTheFileHolds) {
 }
 
 }  // namespace
+
+namespace {
+
+// Tag chunks as our tagging appends them after the audio.
+std::vector<uint8_t> OurTagChunks() {
+  std::vector<uint8_t> chunks;
+  AppendChunk(chunks, "LIST", std::string("INFOINAM\x05\0\0\0take\0\0", 18));
+  AppendChunk(chunks, "cue ", std::string(28, '\1'));
+  AppendChunk(chunks, "bext", std::string(602, '\0'));
+  return chunks;
+}
+
+}  // namespace
+
+// Killed while the tags were appended: the sizes still describe the bare audio.
+TEST_F(WavFileRepairTest, OurTagChunksAreKeptWhenFinishedAndDroppedWhenCutShort) {
+  const auto chunks = OurTagChunks();
+  auto tagged = MakeWave(4000, 4000);
+  tagged.insert(tagged.end(), chunks.begin(), chunks.end());
+  tagged = Finished(tagged);
+  const auto taggedPath = Write("tagged.wav", tagged);
+  EXPECT_EQ(WavFileRepair::Repair(taggedPath), WavFileRepair::Outcome::Consistent);
+  EXPECT_EQ(Read(taggedPath), tagged);
+
+  for (const auto& format : {kStereo16, kMono8}) {
+    const uint32_t audio = format == kMono8 ? 4001 : 4000;  // odd audio: our pad byte first
+    const auto bare = MakeWave(audio, audio, format);
+    auto tail = chunks;
+    if (audio % 2 != 0) tail.insert(tail.begin(), 0);
+    for (size_t cut : {size_t{1}, size_t{3}, size_t{8}, size_t{30}, tail.size() - 1, tail.size()}) {
+      auto killed = bare;
+      killed.insert(killed.end(), tail.begin(), tail.begin() + static_cast<std::ptrdiff_t>(cut));
+      const auto path = Write("killed.wav", killed);
+      EXPECT_TRUE(WavFileRepair::NeedsRepair(path)) << cut;
+      EXPECT_EQ(WavFileRepair::Repair(path), WavFileRepair::Outcome::Repaired) << cut;
+      EXPECT_EQ(Read(path), bare) << audio << " bytes of audio, tags cut after " << cut;
+    }
+  }
+}
+
+// Audio written after the last header that only resembles our chunks (a size
+// ours never has) stays audio.
+TEST_F(WavFileRepairTest, AudioThatResemblesOurTagsIsNotDropped) {
+  auto audio = MakeWave(4000, 4000);
+  const std::string huge("LIST\0\0\0\1INFO", 12);  // 16 MiB
+  audio.insert(audio.end(), huge.begin(), huge.end());
+  audio.resize(audio.size() + 4000, 9);
+  const auto audioPath = Write("audio.wav", audio);
+  EXPECT_EQ(WavFileRepair::Repair(audioPath), WavFileRepair::Outcome::Repaired);
+  const auto mended = Read(audioPath);
+  EXPECT_EQ(mended.size(), audio.size()) << "audio after the last header was dropped";
+  EXPECT_EQ(U32At(mended, 42), audio.size() - 46);
+}

@@ -1,0 +1,19 @@
+// TagLibTagger: writes a take's tags and markers into a FLAC, Ogg Opus or MP3
+// file through TagLib: Vorbis comments (TITLE, DATE, ENCODER, COMMENT,
+// CHAPTERnnn/CHAPTERnnnNAME, REPLAYGAIN_* for FLAC, R128_TRACK_GAIN for Opus)
+// or ID3v2.4 (TIT2, TDRC, TSSE, COMM, TXXX ReplayGain, CHAP frames under a
+// CTOC). TagLib may rewrite the file in place, so the caller hands it a copy.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "encoding/EncoderSelection.h"
+#include "tagging/TakeMetadata.h"
+
+class TagLibTagger {
+ public:
+  // Tags the file open for reading and writing at `fd` (not taken over) as a
+  // file of `type` (not WAV). Returns the reason on failure, empty on success.
+  static std::string Tag(int fd, EncoderSelection::FileType type, int32_t rate, const TakeMetadata& metadata);
+};

@@ -1,0 +1,89 @@
+// Markers and tags in FLAC, Ogg Opus and MP3 files, as independent readers
+// (ffprobe, ffmpeg, soxi) see them, with the audio left as it was.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tagging/TakeMetadataWriter.h"
+#include "tests/encoding/AudioProbe.h"
+#include "tests/tagging/TakeFiles.h"
+
+namespace {
+
+struct Case {
+  EncoderSelection::FileType type;
+  const char* extension;
+  int codecFrame;  // frames per codec frame at 48 kHz: the precision a chapter reader promises
+  const char* gainTag;  // the loudness field this type carries, for -13 LUFS (as ProbeTags spells it)
+};
+
+class CompressedTaggingTest : public ::testing::TestWithParam<Case> {};
+
+constexpr int kRate = 48000;
+
+size_t OpenDescriptors() { return FileNames("/proc/self/fd").size(); }
+
+TEST_P(CompressedTaggingTest, ChaptersAndTagsReachReadersAndTheAudioStaysTheSame) {
+  ::setenv("TZ", "UTC", 1);
+  ::tzset();
+  TempDir dir;
+  const auto file = dir / (std::string("录音 7.") + GetParam().extension);
+  Record(file, GetParam().type, kRate, 2, 3 * kRate);
+  const auto before = DecodeWithFfmpeg(file);
+  ASSERT_TRUE(before);
+
+  // Out of order on purpose: written sorted.
+  TakeMetadata metadata = WithMarkers({kRate * 2 + 4321, 12345, 0});
+  metadata.comment = "第一次排练";
+  metadata.loudness = TakeMetadata::Loudness{.integratedLufs = -13, .rangeLu = 4.5, .truePeakDbtp = -1};
+  const size_t descriptors = OpenDescriptors();
+  const auto result = TakeMetadataWriter::Write(file.string(), GetParam().type, kRate, metadata);
+  ASSERT_TRUE(result.ok()) << result.reason;
+
+  const auto chapters = ProbeChapters(file);
+  ASSERT_EQ(chapters.size(), 3u);
+  const double expected[] = {0, 12345.0 / kRate, (kRate * 2 + 4321.0) / kRate};
+  const char* names[] = {"标记 3", "标记 2", "标记 1"};
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_NEAR(chapters[i].start, expected[i], double(GetParam().codecFrame) / kRate) << i;
+    EXPECT_EQ(chapters[i].title, names[i]) << i;
+  }
+  const std::string tags = ProbeTags(file);
+  for (const std::string& line : {std::string("title=录音 7"), std::string("comment=第一次排练"),
+                                  std::string("date=2026-12-07t19:54:38"),
+                                  std::string(GetParam().gainTag)}) {
+    EXPECT_NE(tags.find(line + "\n"), std::string::npos) << line << " in\n" << tags;
+  }
+  EXPECT_NE(tags.find("tamblin 3"), std::string::npos) << tags;
+  if (GetParam().type == EncoderSelection::TYPE_FLAC) {
+    const auto soxi = ReadShellOutput("soxi -a '" + file.string() + "'");
+    for (const char* line : {"TITLE=录音 7\n", "DATE=2026-12-07T19:54:38\n", "ENCODER=Tamblin 3"}) {
+      EXPECT_NE(soxi.find(line), std::string::npos) << line << " in\n" << soxi;
+    }
+  }
+  EXPECT_EQ(DecodeWithFfmpeg(file), before) << "the audio changed";
+  EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{file.filename().string(), "录音 7.txt"}))
+      << "a copy was left behind";
+  EXPECT_EQ(OpenDescriptors(), descriptors) << "a descriptor was left open";
+}
+
+TEST_P(CompressedTaggingTest, AFileNotOfItsTypeIsLeftAsItWas) {
+  TempDir dir;
+  const auto file = dir / (std::string("notes.") + GetParam().extension);
+  const std::vector<uint8_t> text(5000, 'x');
+  FILE* out = std::fopen(file.c_str(), "wb");
+  std::fwrite(text.data(), 1, text.size(), out);
+  std::fclose(out);
+  const auto result = TakeMetadataWriter::Write(file.string(), GetParam().type, kRate, TakeMetadata{});
+  EXPECT_FALSE(result.ok());
+  EXPECT_EQ(ReadFileBytes(file), text);
+  EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"notes." + std::string(GetParam().extension)});
+}
+
+INSTANTIATE_TEST_SUITE_P(Types, CompressedTaggingTest,
+                         ::testing::Values(Case{EncoderSelection::TYPE_FLAC, "flac", 4608, "replaygain_track_gain=-5.00 db"},
+                                           Case{EncoderSelection::TYPE_OPUS, "opus", 960, "r128_track_gain=-2560"},
+                                           Case{EncoderSelection::TYPE_MP3, "mp3", 1152, "replaygain_track_gain=-5.00 db"}),
+                         [](const auto& info) { return std::string(info.param.extension); });
+
+}  // namespace
