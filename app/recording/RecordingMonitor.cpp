@@ -43,6 +43,7 @@ void RecordingMonitor::Read(Snapshot& into) const {
   into.sizeText = sizeText_;
   into.lengthText = lengthText_;
   into.lostText = lostText_;
+  into.fileBytes = fileBytes_;
   into.secondsToWrite = 0;
   if (into.state == RecorderState::Finishing && bytesPerSecond_ > 0) {
     into.secondsToWrite = static_cast<double>(std::max<int64_t>(stopAt_ - received_, 0)) / bytesPerSecond_;
@@ -74,6 +75,11 @@ void RecordingMonitor::PublishTexts(std::string size, std::string length, std::s
   sizeText_ = std::move(size);
   lengthText_ = std::move(length);
   lostText_ = std::move(lost);
+}
+
+void RecordingMonitor::PublishFileBytes(int64_t bytes) {
+  std::lock_guard lock(mutex_);
+  fileBytes_ = bytes;
 }
 
 void RecordingMonitor::PublishRunning(bool recording, bool paused, bool finishing, int32_t bytesPerSecond) {

@@ -22,6 +22,7 @@ class RecordingMonitor {
     std::vector<int16_t> levelBlock;        // for the level bars: as captured while paused
     std::string sizeText, lengthText, lostText;  // status bar panels
     double secondsToWrite = 0;              // while Finishing: captured input not yet in the file
+    int64_t fileBytes = -1;                 // size of the file being recorded; -1: none or unknown
   };
 
   RecordingMonitor();
@@ -42,6 +43,7 @@ class RecordingMonitor {
   void PublishBlock(std::span<const int16_t> block, std::span<const int16_t> levelBlock, uint64_t serial,
                     int64_t received);
   void PublishTexts(std::string size, std::string length, std::string lost);
+  void PublishFileBytes(int64_t bytes);
   // `recording`, `paused`: the recorder as it is now; `finishing`: a stop is
   // finishing the file (whoever asked for it); `bytesPerSecond` of the capture.
   void PublishRunning(bool recording, bool paused, bool finishing, int32_t bytesPerSecond);
@@ -66,4 +68,5 @@ class RecordingMonitor {
   std::vector<int16_t> block_;
   std::vector<int16_t> levelBlock_;
   std::string sizeText_, lengthText_, lostText_;
+  int64_t fileBytes_ = -1;
 };

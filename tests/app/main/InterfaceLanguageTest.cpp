@@ -31,6 +31,7 @@
 #include "app/windows/SettingChooserDialog.h"
 #include "app/windows/TrayIcon.h"
 #include "app/windows/frmFXOpts.h"
+#include "app/windows/frmSchedule.h"
 #include "effects/clsDSP.h"
 #include "encoding/EncoderFLAC.h"
 #include "encoding/EncoderWAV.h"
@@ -276,6 +277,21 @@ TEST_P(InterfaceTextFitTest, EffectsDialogOnEveryPage) {
     strip->setCurrentIndex(page);
     EXPECT_EQ(Listed(Audit(&dialog)), "") << "page " << page;
   }
+}
+
+TEST_P(InterfaceTextFitTest, ScheduleDialogWithEveryChoiceEnabled) {
+  frmSchedule dialog;
+  RecordingSchedule::Plan plan;
+  plan.start = RecordingSchedule::Plan::Start::After;
+  plan.startDelay = std::chrono::hours{23};
+  plan.stop = RecordingSchedule::Plan::Stop::Size;
+  plan.stopBytes = int64_t{1} << 40;
+  HandsFreeSettings handsFree;
+  handsFree.sound.enabled = true;
+  handsFree.sound.afterSilence = SoundActivation::AfterSilence::NewFile;
+  handsFree.splitMinutes = 1440;
+  dialog.Load(plan, handsFree, true);
+  EXPECT_EQ(Listed(Audit(&dialog)), "");
 }
 
 TEST_P(InterfaceTextFitTest, AboutFormatChooserAndSettingChooser) {
