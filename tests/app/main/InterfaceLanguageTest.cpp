@@ -26,6 +26,7 @@
 #include "app/windows/Form1.h"
 #include "app/recording/RecordingEngine.h"
 #include "app/windows/FormatChooserDialog.h"
+#include "app/windows/ScheduleKeeper.h"
 #include "app/platform/ProgramFolder.h"
 #include "app/recording/RecordingController.h"
 #include "app/windows/SettingChooserDialog.h"
@@ -239,6 +240,12 @@ TEST_P(InterfaceTextFitTest, MainWindowIdleRecordingAndPausedWithItsTrayMenu) {
   Form1 form(Form1::Services{&messages, &fileDialog, &chooser, true, &questions});
   form.Load();
   EXPECT_EQ(Listed(Audit(&form)), "") << "idle";
+  RecordingSchedule::Plan waiting;
+  waiting.start = RecordingSchedule::Plan::Start::After;
+  waiting.startDelay = std::chrono::hours{23};
+  form.Schedule().Apply(waiting, HandsFreeSettings{});
+  EXPECT_EQ(Listed(Audit(&form)), "") << "a start waiting";
+  form.Schedule().Cancel();
 
   auto* device = form.findChild<QComboBox*>("cboDev");
   const int index = device->findText(QString::fromStdString(feeder.Description()));
