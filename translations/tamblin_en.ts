@@ -275,6 +275,10 @@
         <source>正在完成文件, 还有 %1 秒的录音待写入…</source>
         <translation>Finishing the file, %1 s of the recording still to write…</translation>
     </message>
+    <message>
+        <source>定时/触发</source>
+        <translation>Schedule/Trigger</translation>
+    </message>
 </context>
 <context>
     <name>FormatChooserDialog</name>
@@ -533,6 +537,21 @@
     </message>
 </context>
 <context>
+    <name>ScheduleKeeper</name>
+    <message>
+        <source>定时: %1 后开始录音</source>
+        <translation>Scheduled: recording starts in %1</translation>
+    </message>
+    <message>
+        <source>定时: %1 后停止录音</source>
+        <translation>Scheduled: recording stops in %1</translation>
+    </message>
+    <message>
+        <source>定时: 文件达到 %1 时停止录音</source>
+        <translation>Scheduled: recording stops when the file reaches %1</translation>
+    </message>
+</context>
+<context>
     <name>SettingChooserDialog</name>
     <message>
         <source>确定</source>
@@ -564,6 +583,10 @@
     <message>
         <source>暂停</source>
         <translation>Pause</translation>
+    </message>
+    <message>
+        <source>定时/触发...</source>
+        <translation>Schedule/Trigger...</translation>
     </message>
 </context>
 <context>
@@ -665,6 +688,109 @@
     <message>
         <source>增强:</source>
         <translation>Gain:</translation>
+    </message>
+</context>
+<context>
+    <name>frmSchedule</name>
+    <message>
+        <source>定时/触发</source>
+        <translation>Schedule/Trigger</translation>
+    </message>
+    <message>
+        <source>定时</source>
+        <translation>Schedule</translation>
+    </message>
+    <message>
+        <source>立即开始</source>
+        <translation>Now</translation>
+    </message>
+    <message>
+        <source>在此时间开始:</source>
+        <translation>At this time:</translation>
+    </message>
+    <message>
+        <source>延迟后开始:</source>
+        <translation>After a delay of:</translation>
+    </message>
+    <message>
+        <source>手动停止</source>
+        <translation>By hand</translation>
+    </message>
+    <message>
+        <source>录音时长达到:</source>
+        <translation>After recording for:</translation>
+    </message>
+    <message>
+        <source>在此时间停止:</source>
+        <translation>At this time:</translation>
+    </message>
+    <message>
+        <source>文件大小达到:</source>
+        <translation>When the file reaches:</translation>
+    </message>
+    <message>
+        <source>开始录音:</source>
+        <translation>Start:</translation>
+    </message>
+    <message>
+        <source>停止录音:</source>
+        <translation>Stop:</translation>
+    </message>
+    <message>
+        <source>声音触发</source>
+        <translation>Sound activation</translation>
+    </message>
+    <message>
+        <source>阈值 (dBFS):</source>
+        <translation>Threshold (dBFS):</translation>
+    </message>
+    <message>
+        <source>持续 (毫秒):</source>
+        <translation>Hold (ms):</translation>
+    </message>
+    <message>
+        <source>预录 (秒):</source>
+        <translation>Pre-roll (s):</translation>
+    </message>
+    <message>
+        <source>静音等待 (秒):</source>
+        <translation>Hang (s):</translation>
+    </message>
+    <message>
+        <source>静音之后:</source>
+        <translation>After silence:</translation>
+    </message>
+    <message>
+        <source>暂停录音</source>
+        <translation>Pause the take</translation>
+    </message>
+    <message>
+        <source>开始新文件</source>
+        <translation>Start a new file</translation>
+    </message>
+    <message>
+        <source>分割</source>
+        <translation>Split</translation>
+    </message>
+    <message>
+        <source>每隔</source>
+        <translation>Every</translation>
+    </message>
+    <message>
+        <source>分钟分割文件</source>
+        <translation>minutes, split the file</translation>
+    </message>
+    <message>
+        <source>取消定时</source>
+        <translation>Cancel Schedule</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>

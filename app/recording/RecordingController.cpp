@@ -260,7 +260,9 @@ void RecordingController::ReportLosses(int64_t lost, int64_t lostToQueue) {
 void RecordingController::Publish(bool block) {
   if (monitor_ == nullptr) return;
   if (block) monitor_->PublishBlock(intVisSamples_, LevelSamples(), blockSerial_, deliveredBytes_);
-  monitor_->PublishTexts(StatusSizeText(), StatusLengthText(), StatusLostText());
+  const int64_t bytes = OutputFileBytes();
+  monitor_->PublishTexts(StatusSizeText(bytes), StatusLengthText(), StatusLostText());
+  monitor_->PublishFileBytes(bytes);
   const bool measuring = clsRecorder_.IsRecording() || stopping_;
   monitor_->PublishMeters(measuring ? loudness_.Live() : finalLoudness_, {clips_.Clips(0), clips_.Clips(1)});
   monitor_->PublishRunning(clsRecorder_.IsRecording() && !stopping_, paused_, stopping_, lngBytesPerSec_);
@@ -530,11 +532,17 @@ void RecordingController::DeviceLost(const std::string& reason) {
   messages_.ShowWarning(kAppCaption, WithCause(ToUtf8(tr("录音设备已断开, 录音已停止!")), reason));
 }
 
-std::string RecordingController::StatusSizeText() const {
+std::string RecordingController::StatusSizeText() const { return StatusSizeText(OutputFileBytes()); }
+
+std::string RecordingController::StatusSizeText(int64_t bytes) const {
   if (!clsRecorder_.IsRecording()) return ToUtf8(tr("文件大小: %1").arg("0 Bytes"));
+  return ToUtf8(tr("文件大小: %1").arg(Q(FormatSize(static_cast<double>(bytes)))));
+}
+
+int64_t RecordingController::OutputFileBytes() const {
+  if (!clsRecorder_.IsRecording()) return -1;
   const QFileInfo info(QString::fromStdString(view_.OutputFile()));
-  const double size = info.exists() ? static_cast<double>(info.size()) : -1.0;
-  return ToUtf8(tr("文件大小: %1").arg(Q(FormatSize(size))));
+  return info.exists() ? info.size() : -1;
 }
 
 std::string RecordingController::StatusLengthText() const {

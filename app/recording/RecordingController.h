@@ -141,7 +141,10 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   // Status bar panels: "文件大小: ..." and "长度: m:ss" ("长度: m:ss (已暂停)"
   // while paused), the idle texts when idle.
   std::string StatusSizeText() const;
+  std::string StatusSizeText(int64_t bytes) const;
   std::string StatusLengthText() const;
+  // Size of the file being recorded as it is on the disk; -1 when idle or not there.
+  int64_t OutputFileBytes() const;
   // Third panel: input the server had to drop during this recording, "输入丢失: N".
   std::string StatusLostText() const;
 

@@ -45,6 +45,7 @@ void RecordingMonitor::Read(Snapshot& into) const {
   into.lostText = lostText_;
   into.loudness = loudness_;
   into.clips = clips_;
+  into.fileBytes = fileBytes_;
   into.secondsToWrite = 0;
   into.waitingForSound = waitingForSound_;
   into.take = take_;
@@ -85,6 +86,11 @@ void RecordingMonitor::PublishMeters(const LoudnessReading& loudness, std::array
   std::lock_guard lock(mutex_);
   loudness_ = loudness;
   clips_ = clips;
+}
+
+void RecordingMonitor::PublishFileBytes(int64_t bytes) {
+  std::lock_guard lock(mutex_);
+  fileBytes_ = bytes;
 }
 
 void RecordingMonitor::PublishRunning(bool recording, bool paused, bool finishing, int32_t bytesPerSecond) {

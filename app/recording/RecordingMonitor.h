@@ -29,6 +29,7 @@ class RecordingMonitor {
     double levelThreshold = 0;              // sound activation's threshold, of full scale; 0: off
     LoudnessReading loudness;               // of the recording so far; after a stop its final values
     std::array<int64_t, 2> clips{};         // per channel, this recording (mono: the same twice)
+    int64_t fileBytes = -1;                 // size of the file being recorded; -1: none or unknown
   };
 
   RecordingMonitor();
@@ -50,6 +51,7 @@ class RecordingMonitor {
                     int64_t received);
   void PublishTexts(std::string size, std::string length, std::string lost);
   void PublishMeters(const LoudnessReading& loudness, std::array<int64_t, 2> clips);
+  void PublishFileBytes(int64_t bytes);
   // `recording`, `paused`: the recorder as it is now; `finishing`: a stop is
   // finishing the file (whoever asked for it); `bytesPerSecond` of the capture.
   void PublishRunning(bool recording, bool paused, bool finishing, int32_t bytesPerSecond);
@@ -82,4 +84,5 @@ class RecordingMonitor {
   std::string sizeText_, lengthText_, lostText_;
   LoudnessReading loudness_;
   std::array<int64_t, 2> clips_{};
+  int64_t fileBytes_ = -1;
 };

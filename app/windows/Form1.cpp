@@ -37,6 +37,7 @@
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingEngine.h"
 #include "app/recording/WindowThreadDialogs.h"
+#include "app/windows/ScheduleKeeper.h"
 #include "app/windows/SettingChooserDialog.h"
 #include "app/platform/ShellServices.h"
 #include "capture/SourceWatcher.h"
@@ -304,6 +305,8 @@ QGroupBox* Form1::BuildEffectsFrame() {
   cmdFXOpts_ = Named(new QPushButton(tr("设置"), frame), "cmdFXOpts");
   Command2_ = Named(new QPushButton(tr("帮助"), frame), "Command2");
   row->addWidget(cmdFXOpts_);
+  cmdSchedule_ = Named(new QPushButton(tr("定时/触发"), frame), "cmdSchedule");
+  row->addWidget(cmdSchedule_);
   row->addWidget(Command2_);
   return frame;
 }
@@ -389,9 +392,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 // ---------------------------------------------------------------- start-up and shutdown
 
 void Form1::ConnectHandlers() {
-  connect(cmdDo_, &QPushButton::clicked, this, [this] {
-    if (engine_) engine_->ToggleRecording();
-  });
+  connect(cmdDo_, &QPushButton::clicked, this, &Form1::OnStartStopPressed);
   connect(cboDev_, &QComboBox::activated, this, &Form1::OnDeviceChosen);
   connect(cboRecLine_, &QComboBox::activated, this, &Form1::OnLineChosen);
   connect(sldVol_, &QSlider::valueChanged, this, &Form1::ApplyVolume);
@@ -401,6 +402,9 @@ void Form1::ConnectHandlers() {
     connect(chkFX_[k], &QCheckBox::toggled, this, [this, k] { OnEffectClicked(k); });
   }
   connect(cmdFXOpts_, &QPushButton::clicked, this, &Form1::ShowEffectsDialog);
+  connect(cmdSchedule_, &QPushButton::clicked, this, [this] {
+    if (schedule_) schedule_->ShowDialog();
+  });
   connect(cmdSelFmt_, &QPushButton::clicked, this, &Form1::OnSelectFormatClicked);
   connect(cmdBrowse_, &QPushButton::clicked, this, &Form1::ChooseOutputFile);
   connect(txtFile_, &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -422,9 +426,7 @@ void Form1::ConnectHandlers() {
 void Form1::AddRecordingShortcuts() {
   // Window-wide, so they work from any control; no text box uses these keys.
   auto* startStop = new QShortcut(kStartStopKey, this);
-  connect(startStop, &QShortcut::activated, this, [this] {
-    if (engine_) engine_->ToggleRecording();
-  });
+  connect(startStop, &QShortcut::activated, this, &Form1::OnStartStopPressed);
   auto* pause = new QShortcut(kPauseKey, this);
   connect(pause, &QShortcut::activated, this, [this] {
     if (engine_) engine_->TogglePause();
@@ -435,9 +437,7 @@ void Form1::AddRecordingShortcuts() {
 
 void Form1::ConnectTrayRecordingItems() {
   tray_->AddRecordingItems(
-      [this] {
-        if (engine_) engine_->ToggleRecording();
-      },
+      [this] { OnStartStopPressed(); },
       [this] {
         if (engine_) engine_->TogglePause();
       });
@@ -457,6 +457,7 @@ void Form1::Load() {
   clsEncoder_ = std::make_unique<EncoderSelection>();
   engine_ = std::make_unique<RecordingEngine>(*clsRecorder_, *clsEncoder_, clsEffects_, *this, *this,
                                               *services_.messages, services_.questions);
+  schedule_ = std::make_unique<ScheduleKeeper>(*engine_, *sbar_, *this);
   clsSmoothL_->SmoothNew(kSmoothHistory);
   clsSmoothR_->SmoothNew(kSmoothHistory);
 
@@ -477,6 +478,8 @@ void Form1::Load() {
   if (services_.trayIcon) {
     tray_ = std::make_unique<TrayIcon>(this, [this] { close(); });
     ConnectTrayRecordingItems();
+    tray_->AddScheduleItem([this] { schedule_->ShowDialog(); });
+    schedule_->SetTray(tray_.get());
   }
 }
 
@@ -499,6 +502,7 @@ void Form1::Unload() {
   // then reports a listed rate in its text as chosen: no format is chosen now.
   cboSamplerate_->disconnect(this);
   sourceWatcher_.reset();
+  schedule_.reset();  // a schedule does not outlive the window
   // The display keeps ticking while the queue is written, showing how much is left.
   if (engine_) engine_->Shutdown();
   tmrVis_->stop();
@@ -746,6 +750,11 @@ void Form1::OnEffectClicked(int Index) {
   const int32_t used = clsEffects_.EffectsUsed();
   clsEffects_.EffectsUsed(chkFX_[Index]->isChecked() ? (used | bit) : (used & ~bit));
   if (engine_) engine_->EffectsChanged();
+}
+
+void Form1::OnStartStopPressed() {
+  if (schedule_ && schedule_->CancelPendingStart()) return;
+  if (engine_) engine_->ToggleRecording();
 }
 
 void Form1::ShowEffectsDialog() {

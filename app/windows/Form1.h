@@ -54,6 +54,7 @@ class QTimer;
 class QuestionService;
 class RecordingController;
 class RecordingEngine;
+class ScheduleKeeper;
 class SettingChooser;
 class SettingChooserDialog;
 class SourceWatcher;
@@ -98,6 +99,7 @@ class Form1 : public QMainWindow, public RecorderView {
   // The controller runs on the recording thread: read it only while idle.
   RecordingController& Controller();
   RecordingEngine& Engine() { return *engine_; }
+  ScheduleKeeper& Schedule() { return *schedule_; }  // after Load
   // Most a 25 ms display tick came late while a recording ran (since Load).
   int64_t MaxTickLatenessMs() const { return maxTickLatenessMs_; }
   clsDSP& Effects() { return clsEffects_; }
@@ -159,6 +161,8 @@ class Form1 : public QMainWindow, public RecorderView {
   // `name` ending in "." + `extension` (any case), appended when missing.
   static QString WithSuffix(const QString& name, const QString& extension);
   void ShowEffectsDialog();
+  // cmdDo, its key and the tray item: a pending scheduled start is cancelled, else start/stop.
+  void OnStartStopPressed();
   void OnTick();
   void NoteTickLateness();
   void ShowStatusTexts(const RecordingMonitor::Snapshot& shown);
@@ -185,6 +189,7 @@ class Form1 : public QMainWindow, public RecorderView {
   clsDSP clsEffects_;
   std::unique_ptr<RecordingEngine> engine_;
   std::unique_ptr<TrayIcon> tray_;
+  std::unique_ptr<ScheduleKeeper> schedule_;  // the "定时/触发" page and its schedule
   std::unique_ptr<SourceWatcher> sourceWatcher_;  // keeps cboDev following the server
   frmFXOpts* fxOpts_ = nullptr;  // created on first use, kept
   bool blnLoaded_ = false;
@@ -218,6 +223,7 @@ class Form1 : public QMainWindow, public RecorderView {
   QGroupBox* frmEffects_ = nullptr;
   std::array<QCheckBox*, 4> chkFX_{};
   QPushButton* cmdFXOpts_ = nullptr;
+  QPushButton* cmdSchedule_ = nullptr;
   QPushButton* Command2_ = nullptr;
   QPushButton* Command1_ = nullptr;
   QPushButton* Command4_ = nullptr;

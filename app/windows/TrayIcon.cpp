@@ -81,6 +81,18 @@ void TrayIcon::ShowRecordingState(const QString& startStopCaption, bool pauseEna
   pause_->setText(pauseCaption);
 }
 
+void TrayIcon::AddScheduleItem(std::function<void()> open) {
+  QAction* schedule = new QAction(tr("定时/触发..."), menu_);
+  schedule->setObjectName(QStringLiteral("mnuSchedule"));
+  menu_->insertAction(menu_->findChild<QAction*>(QStringLiteral("ddd")), schedule);
+  connect(schedule, &QAction::triggered, this, std::move(open));
+}
+
+void TrayIcon::ShowSchedule(const QString& countdown) {
+  const QString tip = "TamblinV" + ApplicationIdentity::Version();
+  icon_->setToolTip(countdown.isEmpty() ? tip : tip + "\n" + countdown);
+}
+
 QSystemTrayIcon* TrayIcon::Icon() const { return icon_; }
 
 QMenu* TrayIcon::Menu() const { return menu_; }

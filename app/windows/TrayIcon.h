@@ -42,6 +42,10 @@ class TrayIcon : public QObject {
   void AddRecordingItems(std::function<void()> startStop, std::function<void()> pause);
   // Mirrors the window's buttons: cmdDo's caption, cmdPause's state and caption.
   void ShowRecordingState(const QString& startStopCaption, bool pauseEnabled, const QString& pauseCaption);
+  // Puts "定时/触发..." (runs `open`) below "显示Tamblin".
+  void AddScheduleItem(std::function<void()> open);
+  // A waiting schedule's countdown as a second line of the tip; empty: the tip alone.
+  void ShowSchedule(const QString& countdown);
 
   QSystemTrayIcon* Icon() const;
   QMenu* Menu() const;

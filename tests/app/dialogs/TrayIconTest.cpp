@@ -51,6 +51,22 @@ TEST_F(TrayIconTest, BringToFrontShowsTheWindowOutOfTheTrayOrMinimised) {
   EXPECT_FALSE(window_.isMinimized());
 }
 
+TEST_F(TrayIconTest, ScheduleItemSitsBelowShowAndTheTipCarriesTheCountdown) {
+  int opened = 0;
+  tray_->AddScheduleItem([&] { ++opened; });
+  const QList<QAction*> items = tray_->Menu()->actions();
+  ASSERT_EQ(items.size(), 4);
+  EXPECT_EQ(items[1]->objectName(), QStringLiteral("mnuSchedule"));
+  EXPECT_TRUE(items[2]->isSeparator());
+  items[1]->trigger();
+  EXPECT_EQ(opened, 1);
+
+  tray_->ShowSchedule(QStringLiteral("定时: 0:01:00 后开始录音"));
+  EXPECT_EQ(tray_->Icon()->toolTip(), QStringLiteral("TamblinV3.3\n定时: 0:01:00 后开始录音"));
+  tray_->ShowSchedule({});
+  EXPECT_EQ(tray_->Icon()->toolTip(), QStringLiteral("TamblinV3.3"));
+}
+
 TEST_F(TrayIconTest, MenuHasShowSeparatorAndExitAndTheIconCarriesTheTip) {
   EXPECT_EQ(tray_->Icon()->toolTip(), QStringLiteral("TamblinV3.3"));
   EXPECT_EQ(tray_->Icon()->contextMenu(), tray_->Menu());

@@ -519,10 +519,11 @@ TEST_F(Form1Test, PausedInputIsLeftOutOfTheFileExactly) {
   EXPECT_TRUE(pause->toolTip().contains("Ctrl+P"));
   EXPECT_FALSE(pause->isEnabled());
   const QList<QAction*> items = form->findChild<TrayIcon*>()->Menu()->actions();
-  ASSERT_EQ(items.size(), 6) << "start/stop, pause, separator, then the menu as it was";
+  ASSERT_EQ(items.size(), 7) << "start/stop, pause, separator, then the menu as it was with the schedule's item";
   EXPECT_FALSE(items[1]->isEnabled()) << "nothing to pause yet";
   EXPECT_TRUE(items[2]->isSeparator());
   EXPECT_EQ(items[3]->text(), "显示Tamblin");
+  EXPECT_EQ(items[4]->objectName(), "mnuSchedule");
 
   QTest::keyClick(Find<QLineEdit>("txtFile"), Qt::Key_R, Qt::ControlModifier);
   form->Engine().WaitUntilHandled();

@@ -30,11 +30,13 @@
 #include "app/windows/FormatChooserDialog.h"
 #include "app/windows/LevelMeterView.h"
 #include "app/windows/LevelScale.h"
+#include "app/windows/ScheduleKeeper.h"
 #include "app/platform/ProgramFolder.h"
 #include "app/recording/RecordingController.h"
 #include "app/windows/SettingChooserDialog.h"
 #include "app/windows/TrayIcon.h"
 #include "app/windows/frmFXOpts.h"
+#include "app/windows/frmSchedule.h"
 #include "effects/clsDSP.h"
 #include "encoding/EncoderFLAC.h"
 #include "encoding/EncoderWAV.h"
@@ -244,6 +246,12 @@ TEST_P(InterfaceTextFitTest, MainWindowIdleRecordingAndPausedWithItsTrayMenu) {
   Form1 form(Form1::Services{&messages, &fileDialog, &chooser, true, &questions});
   form.Load();
   EXPECT_EQ(Listed(Audit(&form)), "") << "idle";
+  RecordingSchedule::Plan waiting;
+  waiting.start = RecordingSchedule::Plan::Start::After;
+  waiting.startDelay = std::chrono::hours{23};
+  form.Schedule().Apply(waiting, HandsFreeSettings{});
+  EXPECT_EQ(Listed(Audit(&form)), "") << "a start waiting";
+  form.Schedule().Cancel();
 
   auto* device = form.findChild<QComboBox*>("cboDev");
   const int index = device->findText(QString::fromStdString(feeder.Description()));
@@ -285,6 +293,21 @@ TEST_P(InterfaceTextFitTest, EffectsDialogOnEveryPage) {
     strip->setCurrentIndex(page);
     EXPECT_EQ(Listed(Audit(&dialog)), "") << "page " << page;
   }
+}
+
+TEST_P(InterfaceTextFitTest, ScheduleDialogWithEveryChoiceEnabled) {
+  frmSchedule dialog;
+  RecordingSchedule::Plan plan;
+  plan.start = RecordingSchedule::Plan::Start::After;
+  plan.startDelay = std::chrono::hours{23};
+  plan.stop = RecordingSchedule::Plan::Stop::Size;
+  plan.stopBytes = int64_t{1} << 40;
+  HandsFreeSettings handsFree;
+  handsFree.sound.enabled = true;
+  handsFree.sound.afterSilence = SoundActivation::AfterSilence::NewFile;
+  handsFree.splitMinutes = 1440;
+  dialog.Load(plan, handsFree, true);
+  EXPECT_EQ(Listed(Audit(&dialog)), "");
 }
 
 TEST_P(InterfaceTextFitTest, AboutFormatChooserAndSettingChooser) {

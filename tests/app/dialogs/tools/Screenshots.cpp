@@ -2,7 +2,7 @@
 // output format chooser:
 //   app_dialogs_screenshots <folder> [equalizer bands, 1..10] [zh|en]
 // writes fxopts-echo.png, fxopts-shift.png, fxopts-eq.png, fxopts-ampl.png,
-// about.png and format-chooser.png. Meant for a real X server (Xvfb) so fonts render as users see them.
+// about.png, format-chooser.png and schedule.png. Meant for a real X server (Xvfb) so fonts render as users see them.
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
@@ -15,6 +15,7 @@
 #include "app/windows/FormatChooserDialog.h"
 #include "app/platform/InterfaceLanguage.h"
 #include "app/windows/frmFXOpts.h"
+#include "app/windows/frmSchedule.h"
 #include "effects/clsDSP.h"
 #include "encoding/EncoderWAV.h"
 
@@ -76,5 +77,17 @@ int main(int argc, char** argv) {
                QCoreApplication::translate("Form1", "选择声音输出格式").toStdString());
   chooser.show();
   ok = Save(&chooser, folder, "format-chooser.png") && ok;
+
+  frmSchedule schedule;
+  RecordingSchedule::Plan plan;
+  plan.start = RecordingSchedule::Plan::Start::After;
+  plan.startDelay = std::chrono::minutes{90};
+  plan.stop = RecordingSchedule::Plan::Stop::After;
+  plan.stopAfter = std::chrono::minutes{45};
+  HandsFreeSettings handsFree;
+  handsFree.sound.enabled = true;
+  schedule.Load(plan, handsFree, true);
+  schedule.show();
+  ok = Save(&schedule, folder, "schedule.png") && ok;
   return ok ? 0 : 1;
 }

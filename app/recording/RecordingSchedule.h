@@ -1,0 +1,70 @@
+// RecordingSchedule: when a recording starts and stops without a click, as set
+// on the "定时/触发" page. Pure logic on an injectable clock: the window calls
+// Tick with the recorder's state and the file's size, and performs the action
+// it returns as the start/stop button would. Kept in memory only: a restart
+// forgets it. Window's thread only.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+#include "app/recording/RecorderState.h"
+
+class RecordingSchedule {
+ public:
+  using Clock = std::function<std::chrono::system_clock::time_point()>;
+  using TimePoint = std::chrono::system_clock::time_point;
+
+  struct Plan {
+    enum class Start { Now, At, After };
+    enum class Stop { Never, After, At, Size };
+
+    Start start = Start::Now;
+    TimePoint startAt{};                    // Start::At
+    std::chrono::seconds startDelay{0};     // Start::After, counted from Arm
+    Stop stop = Stop::Never;
+    std::chrono::seconds stopAfter{0};      // Stop::After, counted from when the recording runs
+    TimePoint stopAt{};                     // Stop::At
+    int64_t stopBytes = 0;                  // Stop::Size: the file reaching this many bytes
+
+    // Start now and stop by hand: nothing to do, the program runs as without a schedule.
+    bool IsEmpty() const { return start == Start::Now && stop == Stop::Never; }
+    friend bool operator==(const Plan&, const Plan&) = default;
+  };
+
+  enum class Action { None, Start, Stop };
+  enum class Phase { Off, WaitingToStart, Starting, Running };
+
+  explicit RecordingSchedule(Clock clock = std::chrono::system_clock::now);
+
+  void SetClock(Clock clock) { clock_ = std::move(clock); }
+  // Replaces any schedule; an empty plan just cancels.
+  void Arm(const Plan& plan);
+  void Cancel();
+  // What to do now, given the recorder's state and the open file's size
+  // (negative: not known). A start that comes back to Idle clears the
+  // schedule, so a refused start (no device, full disk) is reported once.
+  Action Tick(RecorderState state, int64_t fileBytes);
+
+  Phase CurrentPhase() const { return phase_; }
+  bool Armed() const { return phase_ != Phase::Off; }
+  bool StartPending() const { return phase_ == Phase::WaitingToStart; }
+  const Plan& ArmedPlan() const { return plan_; }
+  // Time left until the pending start, or until a timed stop; none otherwise.
+  std::optional<std::chrono::seconds> Remaining() const;
+
+ private:
+  Action StartDue(RecorderState state);
+  void BeginRunning();
+  Action RunningTick(RecorderState state, int64_t fileBytes);
+  bool StopDue(int64_t fileBytes) const;
+  static bool Runs(RecorderState state);
+
+  Clock clock_;
+  Plan plan_;
+  Phase phase_ = Phase::Off;
+  TimePoint startTarget_{};
+  TimePoint stopTarget_{};  // timed stops, fixed once the recording runs
+};

@@ -1,0 +1,67 @@
+// ScheduleKeeper: the window's side of scheduled and hands-free recording. Opens
+// the "定时/触发" page, hands its sound-activation and split choices to the
+// recording thread, and runs the schedule on a timer of its own, so it goes on
+// while the window is hidden in the tray: a due start or stop toggles the
+// recording as the start/stop button does. While a schedule waits, the status
+// bar and the tray icon's tip show the countdown. UI thread only.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+#include "app/recording/HandsFreeSettings.h"
+#include "app/recording/RecordingMonitor.h"
+#include "app/recording/RecordingSchedule.h"
+
+class QLabel;
+class QStatusBar;
+class QTimer;
+class QWidget;
+class RecordingEngine;
+class TrayIcon;
+class frmSchedule;
+
+class ScheduleKeeper : public QObject {
+  Q_OBJECT
+
+ public:
+  // `statusBar` gets a panel of its own for the countdown; `window` owns the page.
+  ScheduleKeeper(RecordingEngine& engine, QStatusBar& statusBar, QWidget& window);
+  ~ScheduleKeeper() override;
+
+  // The tray icon whose tip shows the countdown (nullptr: none). Not owned.
+  void SetTray(TrayIcon* tray);
+  // The page, modal over the window; confirming applies it (Apply).
+  void ShowDialog();
+  // What confirming the page does: the hands-free choices go to the recording
+  // thread, the plan replaces any schedule (an empty one cancels it).
+  void Apply(const RecordingSchedule::Plan& plan, const HandsFreeSettings& handsFree);
+  void Cancel();
+  // The start/stop button was pressed: a pending start is cancelled and the
+  // press goes no further (true); otherwise false, and the button does its work.
+  bool CancelPendingStart();
+  // One step of the schedule (the timer calls it).
+  void Tick();
+
+  RecordingSchedule& Schedule() { return schedule_; }
+  const HandsFreeSettings& HandsFree() const { return handsFree_; }
+  // "H:MM:SS".
+  static QString CountdownText(std::chrono::seconds left);
+
+ private:
+  void ShowCountdown();
+  QString CountdownCaption() const;
+
+  RecordingEngine& engine_;
+  QWidget& window_;
+  RecordingSchedule schedule_;
+  HandsFreeSettings handsFree_;
+  RecordingSchedule::Plan lastPlan_;  // shown again when the page reopens
+  RecordingMonitor::Snapshot observed_;  // buffers reused by every tick
+  TrayIcon* tray_ = nullptr;
+  frmSchedule* dialog_ = nullptr;  // created on first use, child of the window
+  QLabel* panel_ = nullptr;
+  QTimer* timer_ = nullptr;
+  QString shown_;  // the countdown on screen
+};

@@ -1,0 +1,142 @@
+// Scheduled recording through the real window on a clock the test turns: a
+// delayed start and a stop after a duration record exactly what a pipe source
+// was fed; the start button cancels a pending start; a start with no device is
+// reported once. And the "定时/触发" page: its defaults change nothing, and what
+// it shows is what it gives back.
+#include "app/windows/ScheduleKeeper.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <random>
+
+#include "TestDoubles.h"
+#include "app/recording/RecordingEngine.h"
+#include "app/windows/Form1.h"
+#include "app/windows/frmSchedule.h"
+#include "capture/WaveInRecorder.h"
+#include "tests/encoding/AudioProbe.h"
+#include "tests/support/PipeSourceFeeder.h"
+#include "tests/support/PrivatePulseDaemon.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Plan = RecordingSchedule::Plan;
+
+constexpr int kRate = 44100;
+
+class Form1ScheduleTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(EnsurePulseServer());
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    feeder_ = std::make_unique<PipeSourceFeeder>(PipeSourceFeeder::UniqueName("schedule"), kRate, 2,
+                                                 "Schedule-" + name + "-" + std::to_string(getpid()));
+    ASSERT_TRUE(feeder_->Loaded());
+    form_ = std::make_unique<Form1>(Form1::Services{&messages_, nullptr, nullptr, false, nullptr});
+    form_->Load();
+    form_->Schedule().Schedule().SetClock([this] { return now_; });
+  }
+
+  // No device is chosen at start-up: the user (or this) picks one.
+  void ChooseFedDevice() {
+    auto* device = form_->findChild<QComboBox*>("cboDev");
+    const int index = device->findText(QString::fromStdString(feeder_->Description()));
+    ASSERT_GE(index, 0) << "pipe source not listed";
+    device->setCurrentIndex(index);
+    emit device->activated(index);
+  }
+  bool WaitUntilState(RecorderState state) {
+    return WaitFor([&] { return form_->Engine().State() == state; }, 120000);
+  }
+  QString Countdown() const { return form_->findChild<QLabel*>("sbarSchedule")->text(); }
+  static Plan DelayedStart(std::chrono::seconds delay) {
+    Plan plan;
+    plan.start = Plan::Start::After;
+    plan.startDelay = delay;
+    return plan;
+  }
+
+  RecordingSchedule::TimePoint now_{std::chrono::hours{500000}};
+  TempProgramFolder folder_;
+  RecordingMessages messages_;
+  std::unique_ptr<PipeSourceFeeder> feeder_;
+  std::unique_ptr<Form1> form_;
+};
+
+TEST_F(Form1ScheduleTest, DelayedStartAndStopAfterDurationRecordExactlyWhatWasFed) {
+  ChooseFedDevice();
+  Plan plan = DelayedStart(60s);
+  plan.stop = Plan::Stop::After;
+  plan.stopAfter = 30s;
+  form_->Schedule().Apply(plan, HandsFreeSettings{});
+  EXPECT_TRUE(Countdown().contains("0:01:00")) << Countdown().toStdString();
+  now_ += 59s;
+  EXPECT_TRUE(WaitFor([&] { return Countdown().contains("0:00:01"); })) << Countdown().toStdString();
+  EXPECT_EQ(form_->Engine().State(), RecorderState::Idle);
+
+  now_ += 1s;
+  ASSERT_TRUE(WaitUntilState(RecorderState::Recording)) << (messages_.shown.empty() ? "" : messages_.shown[0].text);
+  std::minstd_rand generator(7);
+  std::vector<int16_t> fed(3 * kRate * 2 + 2 * 333);
+  for (int16_t& sample : fed) sample = static_cast<int16_t>(generator() % 65536 - 32768);
+  feeder_->Feed(fed, 4.0);
+  ASSERT_TRUE(WaitFor([&] { return form_->Recorder().ReceivedBytes() >= static_cast<int64_t>(fed.size() * 2); }));
+  EXPECT_TRUE(WaitFor([&] { return Countdown().contains("0:00:30"); })) << Countdown().toStdString();
+
+  now_ += 30s;
+  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  EXPECT_TRUE(messages_.shown.empty()) << messages_.shown[0].text;
+  EXPECT_FALSE(form_->Schedule().Schedule().Armed());
+  EXPECT_TRUE(Countdown().isEmpty());
+  const auto recorded = DecodeWithSox((folder_.Path() + "/file/录音0.wav").toStdString());
+  ASSERT_TRUE(recorded.has_value());
+  EXPECT_TRUE(*recorded == fed) << recorded->size() << " of " << fed.size() << " samples";
+}
+
+TEST_F(Form1ScheduleTest, StartButtonCancelsAPendingStartAndAStartWithNoDeviceIsReportedOnce) {
+  form_->Schedule().Apply(DelayedStart(10s), HandsFreeSettings{});
+  form_->findChild<QPushButton*>("cmdDo")->click();
+  EXPECT_FALSE(form_->Schedule().Schedule().Armed());
+  EXPECT_TRUE(Countdown().isEmpty());
+  EXPECT_EQ(form_->Engine().State(), RecorderState::Idle) << "the press only cancelled";
+
+  Plan plan = DelayedStart(5s);
+  plan.stop = Plan::Stop::Size;
+  plan.stopBytes = 1 << 20;
+  form_->Schedule().Apply(plan, HandsFreeSettings{});
+  now_ += 5s;
+  ASSERT_TRUE(WaitFor([&] { return !form_->Schedule().Schedule().Armed(); }));
+  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  now_ += 1h;
+  QTest::qWait(600);  // several ticks of the schedule's timer: none may start again
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].text, "没有选择硬件设备!");
+}
+
+TEST(frmScheduleTest, DefaultsChangeNothingAndEveryChoiceComesBackAsShown) {
+  frmSchedule page;
+  EXPECT_TRUE(page.ChosenPlan().IsEmpty());
+  EXPECT_EQ(page.ChosenHandsFree(), HandsFreeSettings{});
+
+  Plan plan;
+  plan.start = Plan::Start::At;
+  plan.startAt = RecordingSchedule::TimePoint{std::chrono::seconds{1900000000}};
+  plan.stop = Plan::Stop::Size;
+  plan.stopBytes = int64_t{3000} << 20;  // beyond 32 bits
+  HandsFreeSettings handsFree;
+  handsFree.sound = {true, -52.5, 250, 7.5, 12, SoundActivation::AfterSilence::NewFile};
+  handsFree.splitMinutes = 45;
+  page.Load(plan, handsFree, true);
+  EXPECT_EQ(page.ChosenPlan(), plan);
+  EXPECT_EQ(page.ChosenHandsFree(), handsFree);
+  page.findChild<QAbstractButton*>("chkSplit")->click();
+  EXPECT_EQ(page.ChosenHandsFree().splitMinutes, 0) << "unticked: off, whatever the minutes say";
+}
+
+}  // namespace
