@@ -154,6 +154,7 @@ void RecordingController::Start() {
   }
   diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
   parts_ = {view_.OutputFile()};
+  take_.Begin(view_.OutputFile(), rate, channels);
   view_.ButtonCaption(ToUtf8(tr("停止录音")));
   ShowPauseState();
   view_.SetSettingsEnabled(false);
@@ -345,6 +346,7 @@ void RecordingController::ProcessBlock(std::span<const int16_t> intBuffer, int32
   lngRecMS_ = static_cast<int32_t>(
       std::nearbyint(static_cast<double>(bytes) / lngBytesPerSec_ * 1000.0 + lngRecMS_));
 
+  take_.Add(std::span(intVisSamples_).first(bytes / sizeof(int16_t)));
   int32_t buffer_used = 0;
   const EncoderResult result = clsEncoder_.Encode(intVisSamples_.data(), bytes, buffer_used);
   if (result == ENC_SIZE_LIMIT) {

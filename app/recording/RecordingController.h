@@ -29,6 +29,7 @@
 #include "app/recording/FileCounter.h"
 #include "app/recording/HandsFreeSettings.h"
 #include "app/recording/RecordingFormat.h"
+#include "app/recording/TakeOverview.h"
 #include "encoding/Encoder.h"
 
 class CaptureEngine;
@@ -117,6 +118,8 @@ class RecordingController : public CaptureSink {
   int32_t lngRecMS() const { return lngRecMS_; }  // recorded length, 0 when idle
   int32_t lngBytesPerSec() const { return lngBytesPerSec_; }  // 0 when idle
   FileCounter& Counter() { return counter_; }
+  // The last (or running) take's first file and overview.
+  const TakeOverview& Take() const { return take_; }
 
   // Status bar panels: "文件大小: ..." and "长度: m:ss" ("长度: m:ss (已暂停)"
   // while paused), the idle texts when idle.
@@ -188,4 +191,5 @@ class RecordingController : public CaptureSink {
   RecordingFormat format_;   // of the running recording
   std::vector<std::string> parts_;  // the running recording's files, first to current
   HandsFreeSettings handsFree_;
+  TakeOverview take_;
 };
