@@ -197,8 +197,8 @@ void Form1::BuildControls() {
   setTabOrder(cboRecLine_, sldVol_);
   setTabOrder(sldVol_, txtFile_);
 
-  resize(800, 560);
-  setMinimumSize(720, 500);
+  resize(800, 650);  // 90 of it for the take review panel
+  setMinimumSize(720, 590);
 }
 
 QGroupBox* Form1::BuildInputFrame() {

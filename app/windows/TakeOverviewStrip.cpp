@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 TakeOverviewStrip::TakeOverviewStrip(QWidget* parent) : QWidget(parent) {
-  setMinimumHeight(60);
+  setFixedHeight(48);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   setMouseTracking(false);
 }

@@ -41,17 +41,19 @@ TakeReviewPanel::TakeReviewPanel(std::unique_ptr<PlaybackOutput> output, QWidget
   sldPlayPosition_->setRange(0, kSliderSteps);
   cmdTrim_->setToolTip(tr("拖动概览两端的手柄选出要保留的部分, 保存为新文件; 原文件不变"));
   lblTrimResult_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  lblTrimResult_->hide();  // shown with a result
   auto* row = new QHBoxLayout;
   row->setContentsMargins(0, 0, 0, 0);
   row->addWidget(cmdPlay_);
   row->addWidget(sldPlayPosition_, 1);
   row->addWidget(lblPlayTime_);
   row->addWidget(cmdTrim_);
+  row->addWidget(lblTrimResult_, 1);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(4);
   layout->addWidget(strip_);
   layout->addLayout(row);
-  layout->addWidget(lblTrimResult_);
   positionTimer_->setInterval(kPositionMs);
   connect(positionTimer_, &QTimer::timeout, this, &TakeReviewPanel::ShowPosition);
   connect(cmdPlay_, &QPushButton::clicked, this, &TakeReviewPanel::OnPlayClicked);
@@ -72,6 +74,12 @@ QString TakeReviewPanel::TimeText(int64_t frame, int64_t frames, int32_t rate) {
   return MinutesSeconds(frame / rate) + " / " + MinutesSeconds(frames / rate);
 }
 
+void TakeReviewPanel::ShowResult(const QString& text) {
+  lblTrimResult_->setText(text);
+  lblTrimResult_->setToolTip(text);
+  lblTrimResult_->setVisible(!text.isEmpty());
+}
+
 void TakeReviewPanel::Offer(bool enabled) {
   cmdPlay_->setEnabled(enabled);
   sldPlayPosition_->setEnabled(enabled);
@@ -85,7 +93,7 @@ void TakeReviewPanel::ShowTake(const TakeOverview& take) {
   rate_ = take.Rate();
   frames_ = take.Frames();
   strip_->ShowTake(take);
-  lblTrimResult_->clear();
+  ShowResult({});
   sldPlayPosition_->setValue(0);
   lblPlayTime_->setText(TimeText(0, frames_, rate_));
   Offer(!path_.empty() && frames_ > 0);
@@ -111,7 +119,7 @@ void TakeReviewPanel::OnPlayClicked() {
   const std::string error = player_->Play(path_, 0);
   if (error.empty() && from > 0) player_->Seek(ToPlayerFrames(from));
   if (!error.empty()) {
-    lblTrimResult_->setText(tr("无法播放: %1").arg(QString::fromStdString(error)));
+    ShowResult(tr("无法播放: %1").arg(QString::fromStdString(error)));
     return;
   }
   cmdPlay_->setText(tr("停止"));
@@ -122,7 +130,7 @@ void TakeReviewPanel::OnPlaybackFinished(const QString& error) {
   positionTimer_->stop();
   cmdPlay_->setText(tr("播放"));
   strip_->Playhead(-1);
-  if (!error.isEmpty()) lblTrimResult_->setText(tr("播放中断: %1").arg(error));
+  if (!error.isEmpty()) ShowResult(tr("播放中断: %1").arg(error));
 }
 
 void TakeReviewPanel::SeekTo(int64_t frame) {
@@ -143,6 +151,6 @@ void TakeReviewPanel::ShowPosition() {
 void TakeReviewPanel::OnTrimClicked() {
   const TakeTrimmer::Result cut =
       TakeTrimmer::Trim(path_, {.first = strip_->KeptFirst(), .end = strip_->KeptEnd(), .rate = rate_});
-  lblTrimResult_->setText(cut.ok ? tr("剪辑已保存: %1").arg(QString::fromStdString(cut.path))
+  ShowResult(cut.ok ? tr("剪辑已保存: %1").arg(QString::fromStdString(cut.path))
                                  : tr("剪辑失败: %1").arg(QString::fromStdString(cut.error)));
 }

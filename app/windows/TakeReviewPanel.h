@@ -49,6 +49,8 @@ class TakeReviewPanel : public QWidget {
   void ShowPosition();
   void OnTrimClicked();
   void Offer(bool enabled);
+  // The last cut's or playback's outcome beside the buttons; empty hides it.
+  void ShowResult(const QString& text);
   int64_t ToPlayerFrames(int64_t frame) const;
   int64_t FromPlayerFrames(int64_t frame) const;
 
