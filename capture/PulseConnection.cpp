@@ -122,6 +122,14 @@ bool PulseConnection::WaitUntil(const std::function<bool()>& done, std::chrono::
   return finished;
 }
 
+bool PulseConnection::WaitStreamReady(pa_stream* stream) {
+  return WaitUntil([stream] {
+           const pa_stream_state_t state = pa_stream_get_state(stream);
+           return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
+         }) &&
+         pa_stream_get_state(stream) == PA_STREAM_READY;
+}
+
 bool PulseConnection::WaitOperation(pa_operation* operation) {
   if (operation == nullptr) return false;
   pa_operation_set_state_callback(

@@ -55,6 +55,9 @@ class PulseConnection {
   // With the lock held: waits for `operation` (may be nullptr: false), cancels
   // it on timeout, and unreferences it. True when it completed.
   bool WaitOperation(pa_operation* operation);
+  // With the lock held: waits until `stream` is ready or has failed; true when ready.
+  // Its state callback must Signal.
+  bool WaitStreamReady(pa_stream* stream);
   // Wakes the thread waiting in WaitUntil; for libpulse callbacks.
   void Signal() { pa_threaded_mainloop_signal(mainloop_, 0); }
 

@@ -63,11 +63,7 @@ MMRESULT PulseWaveInDriver::Open(const std::string& sourceName, const WAVEFORMAT
   const bool connected =
       pa_stream_connect_record(stream_, sourceName.empty() ? nullptr : sourceName.c_str(), &attr,
                                flags) == 0 &&
-      connection_->WaitUntil([this] {
-        const pa_stream_state_t state = pa_stream_get_state(stream_);
-        return state == PA_STREAM_READY || !PA_STREAM_IS_GOOD(state);
-      }) &&
-      pa_stream_get_state(stream_) == PA_STREAM_READY;
+      connection_->WaitStreamReady(stream_);
   if (!connected) {
     const bool noSuchSource = pa_context_errno(connection_->Context()) == PA_ERR_NOENTITY;
     std::string reason = connection_->LastError();

@@ -567,6 +567,41 @@
     </message>
 </context>
 <context>
+    <name>TakeReviewPanel</name>
+    <message>
+        <source>播放</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <source>剪辑</source>
+        <translation>Cut</translation>
+    </message>
+    <message>
+        <source>拖动概览两端的手柄选出要保留的部分, 保存为新文件; 原文件不变</source>
+        <translation>Drag the handles at the ends of the overview to choose the part to keep; it is saved as a new file, the original stays unchanged</translation>
+    </message>
+    <message>
+        <source>无法播放: %1</source>
+        <translation>Cannot play: %1</translation>
+    </message>
+    <message>
+        <source>停止</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>播放中断: %1</source>
+        <translation>Playback stopped: %1</translation>
+    </message>
+    <message>
+        <source>剪辑已保存: %1</source>
+        <translation>Cut saved: %1</translation>
+    </message>
+    <message>
+        <source>剪辑失败: %1</source>
+        <translation>Cut failed: %1</translation>
+    </message>
+</context>
+<context>
     <name>TrayIcon</name>
     <message>
         <source>显示Tamblin</source>

@@ -158,6 +158,7 @@ void RecordingController::Start() {
   diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
   parts_ = {view_.OutputFile()};
   StartHandsFree(rate, channels);
+  take_.Begin(view_.OutputFile(), rate, channels);
   view_.ButtonCaption(ToUtf8(tr("停止录音")));
   ShowPauseState();
   view_.SetSettingsEnabled(false);
@@ -381,6 +382,7 @@ void RecordingController::EncodeRecorded(const int16_t* data, int32_t bytes) {
   lngRecMS_ = static_cast<int32_t>(
       std::nearbyint(static_cast<double>(bytes) / lngBytesPerSec_ * 1000.0 + lngRecMS_));
 
+  take_.Add(std::span(data, static_cast<size_t>(bytes) / sizeof(int16_t)));
   int32_t buffer_used = 0;
   const EncoderResult result = clsEncoder_.Encode(data, bytes, buffer_used);
   if (result == ENC_SIZE_LIMIT) {

@@ -32,6 +32,7 @@
 #include "app/recording/LoudnessMeter.h"
 #include "app/recording/RecordingFormat.h"
 #include "app/recording/SoundGate.h"
+#include "app/recording/TakeOverview.h"
 #include "encoding/Encoder.h"
 
 class CaptureEngine;
@@ -137,6 +138,8 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   int32_t lngRecMS() const { return lngRecMS_; }  // recorded length, 0 when idle
   int32_t lngBytesPerSec() const { return lngBytesPerSec_; }  // 0 when idle
   FileCounter& Counter() { return counter_; }
+  // The last (or running) take's first file and overview.
+  const TakeOverview& Take() const { return take_; }
 
   // Status bar panels: "文件大小: ..." and "长度: m:ss" ("长度: m:ss (已暂停)"
   // while paused), the idle texts when idle.
@@ -242,4 +245,5 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   LoudnessMeter loudness_;
   ClipCounter clips_;
   LoudnessReading finalLoudness_;
+  TakeOverview take_;
 };

@@ -40,7 +40,9 @@
 #include "app/windows/ScheduleKeeper.h"
 #include "app/windows/SettingChooserDialog.h"
 #include "app/platform/ShellServices.h"
+#include "capture/PulsePlaybackOutput.h"
 #include "capture/SourceWatcher.h"
+#include "app/windows/TakeReviewPanel.h"
 #include "app/windows/TrayIcon.h"
 #include "app/windows/frmFXOpts.h"
 #include "capture/WaveInRecorder.h"
@@ -150,6 +152,8 @@ void Form1::BuildControls() {
   settings->addWidget(frmOut_, 5);
   layout->addLayout(settings);
   layout->addWidget(BuildDisplays(), 1);
+  review_ = Named(new TakeReviewPanel(std::make_unique<PulsePlaybackOutput>(), central), "takeReview");
+  layout->addWidget(review_);
   frmEffects_ = BuildEffectsFrame();
   layout->addWidget(frmEffects_);
 
@@ -210,8 +214,8 @@ void Form1::BuildControls() {
 
   AccessibleNames::Apply(*this);
 
-  resize(800, 560);
-  setMinimumSize(720, 500);
+  resize(800, 650);  // 90 of it for the take review panel
+  setMinimumSize(720, 590);
 }
 
 QGroupBox* Form1::BuildInputFrame() {
@@ -800,6 +804,7 @@ void Form1::OnTick() {
   const RecordingMonitor::Snapshot& shown = shown_;
   ShowStatusTexts(shown);
   meters_->ShowMeters(shown);
+  FollowTakeReview(shown.state);
   if (shown.state != RecorderState::Recording && shown.state != RecorderState::Paused) return;
 
   // Blocks come about every 58 ms, ticks every 25: the waveform of a block
@@ -816,6 +821,14 @@ void Form1::OnTick() {
     picFreq_->ShowIfChanged();
   }
   DrawLevels(shown.levelBlock);  // the live input, paused or not
+}
+
+void Form1::FollowTakeReview(RecorderState state) {
+  const bool idle = state == RecorderState::Idle;
+  // Playback never runs beside a recording; a finished take is offered for review.
+  if (!idle && reviewIdle_) review_->RecordingStarted();
+  if (idle && !reviewIdle_) review_->ShowTake(engine_->Controller().Take());
+  reviewIdle_ = idle;
 }
 
 void Form1::NoteTickLateness() {

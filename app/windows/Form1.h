@@ -58,6 +58,7 @@ class ScheduleKeeper;
 class SettingChooser;
 class SettingChooserDialog;
 class SourceWatcher;
+class TakeReviewPanel;
 class TrayIcon;
 class WaveInRecorder;
 class WindowThreadDialogs;
@@ -165,6 +166,8 @@ class Form1 : public QMainWindow, public RecorderView {
   void OnStartStopPressed();
   void OnTick();
   void NoteTickLateness();
+  // Stops playback when a recording starts and shows the take once it is finished.
+  void FollowTakeReview(RecorderState state);
   void ShowStatusTexts(const RecordingMonitor::Snapshot& shown);
   // Shows `path` in the output box as the user's choice.
   void ChooseOutput(const QString& path);
@@ -198,6 +201,8 @@ class Form1 : public QMainWindow, public RecorderView {
   QElapsedTimer lastTick_;  // valid while a recording runs
   int64_t maxTickLatenessMs_ = 0;
   bool unloaded_ = false;
+  TakeReviewPanel* review_ = nullptr;  // the last take: play, overview, cut
+  bool reviewIdle_ = true;  // the state the review panel last followed
   int waitingOnEngine_ = 0;  // handlers now waiting for the recording thread
 
   std::unique_ptr<QImageSurface> surfVUL_, surfVUR_, surfAmpl_, surfFreq_;

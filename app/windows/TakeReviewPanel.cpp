@@ -1,0 +1,156 @@
+#include "app/windows/TakeReviewPanel.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "app/recording/TakePlayer.h"
+#include "app/windows/TakeOverviewStrip.h"
+#include "capture/PlaybackOutput.h"
+#include "encoding/TakeTrimmer.h"
+
+namespace {
+constexpr int kPositionMs = 50;
+constexpr int kSliderSteps = 1000;
+
+QString MinutesSeconds(int64_t seconds) {
+  return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+template <typename T>
+T* Named(T* widget, const char* name) {
+  widget->setObjectName(QString::fromLatin1(name));
+  return widget;
+}
+}  // namespace
+
+TakeReviewPanel::TakeReviewPanel(std::unique_ptr<PlaybackOutput> output, QWidget* parent)
+    : QWidget(parent),
+      output_(std::move(output)),
+      player_(new TakePlayer(*output_, this)),
+      positionTimer_(new QTimer(this)),
+      strip_(Named(new TakeOverviewStrip(this), "picTakeOverview")),
+      cmdPlay_(Named(new QPushButton(tr("播放"), this), "cmdPlay")),
+      sldPlayPosition_(Named(new QSlider(Qt::Horizontal, this), "sldPlayPosition")),
+      lblPlayTime_(Named(new QLabel(TimeText(0, 0, 0), this), "lblPlayTime")),
+      cmdTrim_(Named(new QPushButton(tr("剪辑"), this), "cmdTrim")),
+      lblTrimResult_(Named(new QLabel(this), "lblTrimResult")) {
+  sldPlayPosition_->setRange(0, kSliderSteps);
+  cmdTrim_->setToolTip(tr("拖动概览两端的手柄选出要保留的部分, 保存为新文件; 原文件不变"));
+  lblTrimResult_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  lblTrimResult_->hide();  // shown with a result
+  auto* row = new QHBoxLayout;
+  row->setContentsMargins(0, 0, 0, 0);
+  row->addWidget(cmdPlay_);
+  row->addWidget(sldPlayPosition_, 1);
+  row->addWidget(lblPlayTime_);
+  row->addWidget(cmdTrim_);
+  row->addWidget(lblTrimResult_, 1);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(4);
+  layout->addWidget(strip_);
+  layout->addLayout(row);
+  positionTimer_->setInterval(kPositionMs);
+  connect(positionTimer_, &QTimer::timeout, this, &TakeReviewPanel::ShowPosition);
+  connect(cmdPlay_, &QPushButton::clicked, this, &TakeReviewPanel::OnPlayClicked);
+  connect(cmdTrim_, &QPushButton::clicked, this, &TakeReviewPanel::OnTrimClicked);
+  connect(player_, &TakePlayer::Finished, this, &TakeReviewPanel::OnPlaybackFinished);
+  connect(strip_, &TakeOverviewStrip::SeekRequested, this, &TakeReviewPanel::SeekTo);
+  connect(sldPlayPosition_, &QSlider::sliderReleased, this,
+          [this] { SeekTo(frames_ * sldPlayPosition_->value() / kSliderSteps); });
+  Offer(false);
+}
+
+TakeReviewPanel::~TakeReviewPanel() {
+  delete player_;  // before output_, which it closes
+}
+
+QString TakeReviewPanel::TimeText(int64_t frame, int64_t frames, int32_t rate) {
+  if (rate <= 0) return MinutesSeconds(0) + " / " + MinutesSeconds(0);
+  return MinutesSeconds(frame / rate) + " / " + MinutesSeconds(frames / rate);
+}
+
+void TakeReviewPanel::ShowResult(const QString& text) {
+  lblTrimResult_->setText(text);
+  lblTrimResult_->setToolTip(text);
+  lblTrimResult_->setVisible(!text.isEmpty());
+}
+
+void TakeReviewPanel::Offer(bool enabled) {
+  cmdPlay_->setEnabled(enabled);
+  sldPlayPosition_->setEnabled(enabled);
+  cmdTrim_->setEnabled(enabled);
+  strip_->setEnabled(enabled);
+}
+
+void TakeReviewPanel::ShowTake(const TakeOverview& take) {
+  player_->Stop();
+  path_ = take.Path();
+  rate_ = take.Rate();
+  frames_ = take.Frames();
+  strip_->ShowTake(take);
+  ShowResult({});
+  sldPlayPosition_->setValue(0);
+  lblPlayTime_->setText(TimeText(0, frames_, rate_));
+  Offer(!path_.empty() && frames_ > 0);
+}
+
+void TakeReviewPanel::RecordingStarted() {
+  player_->Stop();
+  Offer(false);
+}
+
+void TakeReviewPanel::Markers(std::vector<int64_t> frames) { strip_->Markers(std::move(frames)); }
+
+int64_t TakeReviewPanel::ToPlayerFrames(int64_t frame) const {
+  return TrimRange::AtRate(frame, rate_, player_->Rate());
+}
+int64_t TakeReviewPanel::FromPlayerFrames(int64_t frame) const {
+  return TrimRange::AtRate(frame, player_->Rate(), rate_);
+}
+
+void TakeReviewPanel::OnPlayClicked() {
+  if (player_->IsPlaying()) return player_->Stop();
+  const int64_t from = frames_ * sldPlayPosition_->value() / kSliderSteps;
+  const std::string error = player_->Play(path_, 0);
+  if (error.empty() && from > 0) player_->Seek(ToPlayerFrames(from));
+  if (!error.empty()) {
+    ShowResult(tr("无法播放: %1").arg(QString::fromStdString(error)));
+    return;
+  }
+  cmdPlay_->setText(tr("停止"));
+  positionTimer_->start();
+}
+
+void TakeReviewPanel::OnPlaybackFinished(const QString& error) {
+  positionTimer_->stop();
+  cmdPlay_->setText(tr("播放"));
+  strip_->Playhead(-1);
+  if (!error.isEmpty()) ShowResult(tr("播放中断: %1").arg(error));
+}
+
+void TakeReviewPanel::SeekTo(int64_t frame) {
+  sldPlayPosition_->setValue(frames_ > 0 ? static_cast<int>(frame * kSliderSteps / frames_) : 0);
+  lblPlayTime_->setText(TimeText(frame, frames_, rate_));
+  if (player_->IsPlaying()) player_->Seek(ToPlayerFrames(frame));
+}
+
+void TakeReviewPanel::ShowPosition() {
+  const int64_t frame = FromPlayerFrames(player_->Position());
+  strip_->Playhead(frame);
+  lblPlayTime_->setText(TimeText(frame, frames_, rate_));
+  if (!sldPlayPosition_->isSliderDown() && frames_ > 0) {
+    sldPlayPosition_->setValue(static_cast<int>(frame * kSliderSteps / frames_));
+  }
+}
+
+void TakeReviewPanel::OnTrimClicked() {
+  const TakeTrimmer::Result cut =
+      TakeTrimmer::Trim(path_, {.first = strip_->KeptFirst(), .end = strip_->KeptEnd(), .rate = rate_});
+  ShowResult(cut.ok ? tr("剪辑已保存: %1").arg(QString::fromStdString(cut.path))
+                                 : tr("剪辑失败: %1").arg(QString::fromStdString(cut.error)));
+}

@@ -1,0 +1,69 @@
+// TakeReviewPanel: the last take after the stop: Play/Stop (cmdPlay), a
+// position slider (sldPlayPosition) and the time (lblPlayTime), the whole-take
+// strip (picTakeOverview) with its markers and cut handles, and "剪辑" (cmdTrim),
+// which keeps the part between the handles in a new file beside the take
+// (lblTrimResult says which, or why not). Positions are frames of the take
+// as recorded. Window's thread only.
+#pragma once
+
+#include <QWidget>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/recording/TakeOverview.h"
+
+class PlaybackOutput;
+class QLabel;
+class QPushButton;
+class QSlider;
+class QTimer;
+class TakeOverviewStrip;
+class TakePlayer;
+
+class TakeReviewPanel : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TakeReviewPanel(std::unique_ptr<PlaybackOutput> output, QWidget* parent = nullptr);
+  ~TakeReviewPanel() override;
+
+  // The take just finished: its file and overview (copied).
+  void ShowTake(const TakeOverview& take);
+  // A recording starts: playback stops, nothing is offered until its take is shown.
+  void RecordingStarted();
+  // Frame positions of the take to mark on the strip.
+  void Markers(std::vector<int64_t> frames);
+
+  TakePlayer& Player() { return *player_; }
+  TakeOverviewStrip& Strip() { return *strip_; }
+
+  // "m:ss / m:ss" for `frame` of `frames` at `rate` Hz.
+  static QString TimeText(int64_t frame, int64_t frames, int32_t rate);
+
+ private:
+  void OnPlayClicked();
+  void OnPlaybackFinished(const QString& error);
+  void SeekTo(int64_t frame);
+  void ShowPosition();
+  void OnTrimClicked();
+  void Offer(bool enabled);
+  // The last cut's or playback's outcome beside the buttons; empty hides it.
+  void ShowResult(const QString& text);
+  int64_t ToPlayerFrames(int64_t frame) const;
+  int64_t FromPlayerFrames(int64_t frame) const;
+
+  std::unique_ptr<PlaybackOutput> output_;
+  TakePlayer* player_;
+  QTimer* positionTimer_;
+  TakeOverviewStrip* strip_;
+  QPushButton* cmdPlay_;
+  QSlider* sldPlayPosition_;
+  QLabel* lblPlayTime_;
+  QPushButton* cmdTrim_;
+  QLabel* lblTrimResult_;
+  std::string path_;
+  int32_t rate_ = 0;
+  int64_t frames_ = 0;
+};

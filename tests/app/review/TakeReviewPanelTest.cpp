@@ -1,0 +1,107 @@
+// The review panel: nothing is offered before a take or while recording; the
+// cut handles dragged on the strip choose exactly the frames the new file
+// keeps; a click on the strip away from the handles asks for a seek.
+#include <gtest/gtest.h>
+
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <filesystem>
+
+#include "app/recording/TakeOverview.h"
+#include "app/windows/TakeOverviewStrip.h"
+#include "app/windows/TakeReviewPanel.h"
+#include "capture/PlaybackOutput.h"
+#include "encoding/EncoderWAV.h"
+#include "encoding/TakeDecoder.h"
+
+namespace {
+
+class SilentOutput : public PlaybackOutput {
+ public:
+  std::string Open(int32_t, int16_t) override { return {}; }
+  int64_t Writable() override { return 0; }
+  bool Write(std::span<const int16_t>) override { return true; }
+  int64_t PlayedFrames() override { return 0; }
+  void Drain() override {}
+  bool Drained() override { return false; }
+  void Close() override {}
+  std::string LastError() const override { return {}; }
+};
+
+class TakeReviewPanelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("tamblin_review_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+    take_ = (dir_ / "录音1.wav").string();
+    samples_.resize(2 * 40000);
+    for (size_t i = 0; i < samples_.size(); ++i) samples_[i] = static_cast<int16_t>(i * 7);
+    EncoderWAV wav;
+    ASSERT_EQ(wav.EncoderInit(44100, 2, take_), ENC_OK);
+    int32_t used = 0;
+    ASSERT_EQ(wav.Encode(samples_.data(), static_cast<int32_t>(samples_.size() * 2), used), ENC_OK);
+    ASSERT_EQ(wav.EncoderClose(), ENC_OK);
+    overview_.Begin(take_, 44100, 2);
+    overview_.Add(samples_);
+    panel_.resize(400, 120);
+    panel_.show();
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  QPushButton& Button(const char* name) { return *panel_.findChild<QPushButton*>(name); }
+  TakeOverviewStrip& Strip() { return *panel_.findChild<TakeOverviewStrip*>("picTakeOverview"); }
+  void Drag(int fromX, int toX) {
+    const int y = Strip().height() / 2;
+    QTest::mousePress(&Strip(), Qt::LeftButton, {}, QPoint(fromX, y));
+    QTest::mouseMove(&Strip(), QPoint(toX, y));
+    QTest::mouseRelease(&Strip(), Qt::LeftButton, {}, QPoint(toX, y));
+  }
+
+  std::filesystem::path dir_;
+  std::string take_;
+  std::vector<int16_t> samples_;
+  TakeOverview overview_;
+  TakeReviewPanel panel_{std::make_unique<SilentOutput>()};
+};
+
+TEST_F(TakeReviewPanelTest, OffersPlayAndCutOnlyForAFinishedTake) {
+  EXPECT_FALSE(Button("cmdPlay").isEnabled());
+  panel_.ShowTake(overview_);
+  EXPECT_TRUE(Button("cmdPlay").isEnabled());
+  EXPECT_TRUE(Button("cmdTrim").isEnabled());
+  panel_.RecordingStarted();
+  EXPECT_FALSE(Button("cmdPlay").isEnabled());
+  EXPECT_FALSE(Button("cmdTrim").isEnabled());
+}
+
+TEST_F(TakeReviewPanelTest, DraggedHandlesChooseTheFramesTheCutKeeps) {
+  panel_.ShowTake(overview_);
+  Drag(0, 100);
+  Drag(Strip().width() - 1, 300);
+  const int64_t first = Strip().KeptFirst();
+  const int64_t end = Strip().KeptEnd();
+  EXPECT_EQ(first, Strip().XToFrame(100));
+  EXPECT_EQ(end, Strip().XToFrame(300));
+  QTest::mouseClick(&Button("cmdTrim"), Qt::LeftButton);
+  TakeDecoder cut;
+  ASSERT_TRUE(cut.Open((dir_ / "录音1 (剪辑).wav").string()));
+  std::vector<int16_t> kept;
+  while (cut.Read(kept, 4096) > 0) {
+  }
+  EXPECT_TRUE(kept == std::vector<int16_t>(samples_.begin() + first * 2, samples_.begin() + end * 2));
+}
+
+TEST_F(TakeReviewPanelTest, ClickAwayFromTheHandlesSeeksAndMarkersAreKept) {
+  panel_.ShowTake(overview_);
+  QSignalSpy seek(&Strip(), &TakeOverviewStrip::SeekRequested);
+  QTest::mouseClick(&Strip(), Qt::LeftButton, {}, QPoint(200, 10));
+  ASSERT_EQ(seek.count(), 1);
+  EXPECT_EQ(seek.at(0).at(0).value<int64_t>(), Strip().XToFrame(200));
+  EXPECT_EQ(Strip().KeptFirst(), 0);
+  panel_.Markers({100, 20000});
+  EXPECT_EQ(Strip().Markers(), (std::vector<int64_t>{100, 20000}));
+  EXPECT_EQ(TakeReviewPanel::TimeText(44100 * 61, 44100 * 125, 44100), "1:01 / 2:05");
+}
+
+}  // namespace
