@@ -83,6 +83,17 @@ void RecordingEngine::TogglePause() {
   thread_->Post([this, mark] { controller_->TogglePause(mark); });
 }
 
+bool RecordingEngine::StartAndWait() {
+  if (monitor_.State() != RecorderState::Idle) return false;
+  ToggleRecording();
+  WaitUntilHandled();
+  return monitor_.State() != RecorderState::Idle;
+}
+
+void RecordingEngine::EndAfter(int64_t bytes) {
+  thread_->Post([this, bytes] { controller_->EndAfter(bytes); });
+}
+
 void RecordingEngine::EffectsChanged() {
   thread_->Post([this, settings = effectsModel_.Settings()] { effects_.Apply(settings); });
 }

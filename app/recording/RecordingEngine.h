@@ -44,6 +44,12 @@ class RecordingEngine {
   // The start/stop button: starts when idle, stops a running (or starting)
   // recording with everything captured up to now. Returns at once.
   void ToggleRecording();
+  // Starts as ToggleRecording does when idle and returns once the start was
+  // handled, with the warnings it sent this way shown. True when it runs.
+  bool StartAndWait();
+  // The running recording ends by itself once `bytes` of input were captured
+  // (see RecordingController::EndAfter).
+  void EndAfter(int64_t bytes);
   // The pause button: the cut falls at the input received up to now.
   void TogglePause();
   // The effect settings of the window's model changed: the chain follows from the next block.

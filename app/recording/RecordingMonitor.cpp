@@ -43,6 +43,8 @@ void RecordingMonitor::Read(Snapshot& into) const {
   into.sizeText = sizeText_;
   into.lengthText = lengthText_;
   into.lostText = lostText_;
+  into.lengthMs = lengthMs_;
+  into.lostCount = lostCount_;
   into.secondsToWrite = 0;
   if (into.state == RecorderState::Finishing && bytesPerSecond_ > 0) {
     into.secondsToWrite = static_cast<double>(std::max<int64_t>(stopAt_ - received_, 0)) / bytesPerSecond_;
@@ -74,6 +76,12 @@ void RecordingMonitor::PublishTexts(std::string size, std::string length, std::s
   sizeText_ = std::move(size);
   lengthText_ = std::move(length);
   lostText_ = std::move(lost);
+}
+
+void RecordingMonitor::PublishCounts(int32_t lengthMs, int64_t lostCount) {
+  std::lock_guard lock(mutex_);
+  lengthMs_ = lengthMs;
+  lostCount_ = lostCount;
 }
 
 void RecordingMonitor::PublishRunning(bool recording, bool paused, bool finishing, int32_t bytesPerSecond) {

@@ -22,6 +22,8 @@ class RecordingMonitor {
     std::vector<int16_t> levelBlock;        // for the level bars: as captured while paused
     std::string sizeText, lengthText, lostText;  // status bar panels
     double secondsToWrite = 0;              // while Finishing: captured input not yet in the file
+    int32_t lengthMs = 0;                   // recorded length; 0 when idle
+    int64_t lostCount = 0;                  // input lost during this recording
   };
 
   RecordingMonitor();
@@ -42,6 +44,7 @@ class RecordingMonitor {
   void PublishBlock(std::span<const int16_t> block, std::span<const int16_t> levelBlock, uint64_t serial,
                     int64_t received);
   void PublishTexts(std::string size, std::string length, std::string lost);
+  void PublishCounts(int32_t lengthMs, int64_t lostCount);
   // `recording`, `paused`: the recorder as it is now; `finishing`: a stop is
   // finishing the file (whoever asked for it); `bytesPerSecond` of the capture.
   void PublishRunning(bool recording, bool paused, bool finishing, int32_t bytesPerSecond);
@@ -66,4 +69,6 @@ class RecordingMonitor {
   std::vector<int16_t> block_;
   std::vector<int16_t> levelBlock_;
   std::string sizeText_, lengthText_, lostText_;
+  int32_t lengthMs_ = 0;
+  int64_t lostCount_ = 0;
 };
