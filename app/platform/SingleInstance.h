@@ -6,7 +6,8 @@
 // and listens on a local socket whose name is derived from the folder and the
 // user, so copies in different folders never meet. A later start finds the lock
 // held, asks the running copy over that socket to bring its window to the front,
-// and ends. UI thread only.
+// or passes on a command (--stop, --status ...: CommandRequested), and ends.
+// UI thread only.
 //
 // Only the same user can talk over the socket, either way round:
 // - it lies in the user's private folder ($XDG_RUNTIME_DIR, else

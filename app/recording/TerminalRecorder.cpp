@@ -105,6 +105,7 @@ std::optional<QString> TerminalRecorder::ChooseType() {
 }
 
 void TerminalRecorder::ShowProgress() {
+  engine_->StopIfEnded();
   const RecordingMonitor::Snapshot shown = engine_->Observe();
   if (shown.state == RecorderState::Idle) {
     QCoreApplication::exit(0);

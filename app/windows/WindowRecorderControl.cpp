@@ -141,6 +141,7 @@ RecorderControl::Status WindowRecorderControl::CurrentStatus() const {
 void WindowRecorderControl::OnStateChanged(StateListener listener) { listeners_.push_back(std::move(listener)); }
 
 void WindowRecorderControl::OnWatch() {
+  window_.Engine().StopIfEnded();
   const RecordingMonitor::Snapshot shown = window_.Engine().Observe();
   if (shown.state == RecorderState::Recording || shown.state == RecorderState::Paused) {
     lastLengthMs_ = shown.lengthMs;
