@@ -558,10 +558,6 @@
         <translation>Tamblin is not running</translation>
     </message>
     <message>
-        <source>无法创建锁文件 %1 !</source>
-        <translation>Cannot create the lock file %1!</translation>
-    </message>
-    <message>
         <source>运行中的 Tamblin 没有回答 (%1)</source>
         <translation>The running Tamblin did not answer (%1)</translation>
     </message>

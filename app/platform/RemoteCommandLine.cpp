@@ -20,14 +20,9 @@ int Fail(const QString& reason) {
 
 std::optional<int> RemoteCommandLine::Send(const RemoteRequest& request) {
   SingleInstance instance(ProgramFolder::Path(), ProgramFolder::LockFile());
-  switch (instance.Claim()) {
-    case SingleInstance::ClaimResult::Running:
-      if (request.verb == RemoteRequest::Verb::Start) return std::nullopt;  // the lock goes with `instance`
-      return Fail(Tr(QT_TRANSLATE_NOOP("RemoteCommandLine", "Tamblin 没有在运行")));
-    case SingleInstance::ClaimResult::NoLock:
-      return Fail(Tr(QT_TRANSLATE_NOOP("RemoteCommandLine", "无法创建锁文件 %1 !")).arg(ProgramFolder::LockFile()) +
-                  ' ' + instance.ErrorText());
-    case SingleInstance::ClaimResult::AlreadyRunning: break;
+  if (!instance.HeldByLiveCopy()) {
+    if (request.verb == RemoteRequest::Verb::Start) return std::nullopt;
+    return Fail(Tr(QT_TRANSLATE_NOOP("RemoteCommandLine", "Tamblin 没有在运行")));
   }
   const QByteArray reply = instance.AskRunningCopy(request.Encode(), kAnswerTime);
   const auto answer = RemoteRequest::ReadReply(reply);

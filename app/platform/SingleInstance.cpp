@@ -1,6 +1,9 @@
 #include "app/platform/SingleInstance.h"
 
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -69,6 +72,14 @@ QByteArray SingleInstance::OnRequest(const QByteArray& request) {
   if (request + '\n' != kShowRequest) return CommandRequested ? CommandRequested(request) : QByteArray();
   if (ShowRequested) ShowRequested();
   return kShownReply;
+}
+
+bool SingleInstance::HeldByLiveCopy() const {
+  qint64 pid = 0;
+  QString host, application;
+  if (!lock_.getLockInfo(&pid, &host, &application) || pid <= 0) return false;
+  // EPERM: alive, but another user's; the channel then refuses it anyway.
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 bool SingleInstance::AskRunningCopyToShow(std::chrono::milliseconds limit) {

@@ -51,7 +51,12 @@ class SingleInstance : public QObject {
   // to `limit` for its answer (a copy that is still starting gets that long to
   // listen). True when it answered.
   bool AskRunningCopyToShow(std::chrono::milliseconds limit = std::chrono::seconds(5));
-  // After AlreadyRunning: sends `request` (one line, its newline included) to
+  // Without claiming anything: whether a live process holds the folder's lock
+  // (a copy that runs, or one still starting). A later start that only asks
+  // the running copy never takes the lock, not even for a moment, so a copy
+  // starting meanwhile never takes it for another one.
+  bool HeldByLiveCopy() const;
+  // After AlreadyRunning or HeldByLiveCopy: sends `request` (one line, its newline included) to
   // the running copy as AskRunningCopyToShow does; its answer line, empty when
   // none came (ErrorText says why). A copy that does not answer within
   // `perTry` of a connection is asked again: only for requests that may

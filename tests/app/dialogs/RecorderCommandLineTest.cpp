@@ -202,7 +202,7 @@ TEST_F(RecorderCommandLineTest, WithoutAWindowAFedSourceIsRecordedForExactlyTheD
 TEST_F(RecorderCommandLineTest, WithoutAWindowSigtermFinishesTheFile) {
   const QString file = folder_.path() + "/signalled.flac";
   StartProgram({"--no-window", "--device", "Test-Tone-440Hz", "--type", "flac", file});
-  OutputHolding("0:01");
+  OutputHolding(" KB");  // the test tone comes in bursts of about two seconds
   EXPECT_TRUE(EndsCleanly());
   // Finished: the header counts the samples written, about one second of them and more.
   EXPECT_GE(SampleCount(file), 44100);
