@@ -1,6 +1,9 @@
-// tamblin: the desktop sound recorder. Options: --help, --version, --lang zh|en.
+// tamblin: the desktop sound recorder. Options: --help, --version, --lang zh|en;
+// --start, --stop, --pause, --resume, --toggle, --status for the running copy;
+// --no-window to record on the terminal.
 #include <QApplication>
 #include <QMessageBox>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 
@@ -11,13 +14,48 @@
 #include "app/platform/InterfaceLanguage.h"
 #include "app/windows/OrderlyExit.h"
 #include "app/platform/ProgramFolder.h"
+#include "app/platform/RemoteCommandLine.h"
 #include "app/platform/SingleInstance.h"
 #include "app/platform/TerminationSignals.h"
+#include "app/recording/RecorderRequests.h"
+#include "app/recording/TerminalRecorder.h"
+#include "app/windows/NoticedMessageBoxes.h"
+#include "app/windows/QtMessageBoxService.h"
+#include "app/windows/WindowRecorderControl.h"
+
+namespace {
+
+// --no-window: no display at all; the folder's one running copy all the same.
+int RecordWithoutWindow(int argc, char** argv, const CommandLine::Choices& choices) {
+  QCoreApplication app(argc, argv);
+  InterfaceLanguage::Use(choices.language, ProgramFolder::DataFolder());
+  SingleInstance instance(ProgramFolder::Path(), ProgramFolder::LockFile());
+  if (instance.Claim() == SingleInstance::ClaimResult::AlreadyRunning) {
+    std::fprintf(stderr, "tamblin: %s\n",
+                 qPrintable(QCoreApplication::translate("main", "Tamblin 已在此文件夹运行")));
+    return 1;
+  }
+  const RemoteRequest& start = *choices.request;
+  TerminalRecorder recorder({start.device, start.type, start.duration, choices.file.toStdString()});
+  const TerminationSignals termination([&recorder] { recorder.Finish(); });
+  return recorder.Run();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  const InterfaceLanguage::Language language = CommandLine::Process(argc, argv);
+  const CommandLine::Choices choices = CommandLine::Process(argc, argv);
+  const InterfaceLanguage::Language language = choices.language;
+  if (choices.request && !choices.noWindow) {
+    // Asked of the running copy without a display; a start with none running goes on as the program.
+    QCoreApplication asking(argc, argv);
+    InterfaceLanguage::Use(language, ProgramFolder::DataFolder());
+    if (const auto status = RemoteCommandLine::Send(*choices.request)) return *status;
+    InterfaceLanguage::Use(InterfaceLanguage::Language::Chinese, {});
+  }
   // Past a file-size limit (ulimit -f) a write fails with EFBIG and is reported like a full disk.
   std::signal(SIGXFSZ, SIG_IGN);
+  if (choices.noWindow) return RecordWithoutWindow(argc, argv, choices);
   QApplication app(argc, argv);
   ApplicationIdentity::Apply();
   AppFont::UseCjkFont(app);
@@ -48,7 +86,10 @@ int main(int argc, char** argv) {
       break;
   }
 
-  Form1 window;
+  QtMessageBoxService boxes;
+  NoticedMessageBoxes noticedBoxes(boxes);  // a refused start's message goes to the caller
+  Form1 window(Form1::Services{.messages = &noticedBoxes, .questions = &boxes});
+  boxes.Owner(&window);
   // Logout, shutdown, kill or Ctrl+C: a recording is finished as by the stop button, then the program ends.
   // Heard from before the load (which already answers later starts), acted on once the program's loop runs.
   OrderlyExit orderlyExit(window);
@@ -58,5 +99,13 @@ int main(int argc, char** argv) {
   }
   window.Load();
   instance.ShowRequested = [&window] { window.BringToFront(); };
+  WindowRecorderControl control(window, noticedBoxes);
+  instance.CommandRequested = [&control](const QByteArray& line) { return RecorderRequests::Answer(control, line); };
+  if (choices.request) {
+    QTimer::singleShot(0, &window, [&control, request = *choices.request] {
+      const RecorderControl::Result result = control.Start({request.device, request.type, request.duration});
+      if (!result.ok) std::fprintf(stderr, "tamblin: %s\n", result.reason.c_str());
+    });
+  }
   return app.exec();
 }

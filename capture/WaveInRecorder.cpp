@@ -293,6 +293,11 @@ std::string WaveInRecorder::DeviceName(int32_t Index) {
   return devices_[static_cast<size_t>(Index)].description;
 }
 
+std::string WaveInRecorder::DeviceSourceName(int32_t Index) {
+  if (Index < 0 || Index >= static_cast<int32_t>(devices_.size())) return {};
+  return devices_[static_cast<size_t>(Index)].name;
+}
+
 bool WaveInRecorder::SelectDevice(int32_t Index) {
   if (devices_.empty()) DeviceCount();
   if (Index < 0 || Index > static_cast<int32_t>(devices_.size()) - 1) return false;

@@ -101,6 +101,7 @@ class WaveInRecorder : private HookOwner {
   // monitors of outputs included. 0 when no audio server is reachable.
   int32_t DeviceCount();
   std::string DeviceName(int32_t Index);  // "" for an invalid id
+  std::string DeviceSourceName(int32_t Index);  // the server's name for it; "" for an invalid id
   // False (selection kept) for an id outside the list; false (nothing
   // selected) when the device is gone or the server does not answer.
   bool SelectDevice(int32_t Index);

@@ -92,6 +92,102 @@
         <source>界面语言: zh (中文) 或 en (英文)</source>
         <translation>Interface language: zh (Chinese) or en (English)</translation>
     </message>
+    <message>
+        <source>让运行中的 Tamblin 开始录音 (它未运行时先启动它)</source>
+        <translation>Make the running Tamblin start recording (starting it first when it is not running)</translation>
+    </message>
+    <message>
+        <source>停止录音</source>
+        <translation>Stop recording</translation>
+    </message>
+    <message>
+        <source>暂停录音</source>
+        <translation>Pause the recording</translation>
+    </message>
+    <message>
+        <source>继续录音</source>
+        <translation>Go on with the paused recording</translation>
+    </message>
+    <message>
+        <source>开始或停止录音, 如同按下开始按钮</source>
+        <translation>Start or stop recording, as the start button does</translation>
+    </message>
+    <message>
+        <source>显示一行状态: 状态, 长度, 文件, 输入丢失</source>
+        <translation>Show one line of status: state, length, file, input lost</translation>
+    </message>
+    <message>
+        <source>配合 --start: 按名称或描述选择输入设备</source>
+        <translation>With --start: the input device, by name or description</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>name</translation>
+    </message>
+    <message>
+        <source>配合 --start: 文件类型</source>
+        <translation>With --start: the file type</translation>
+    </message>
+    <message>
+        <source>配合 --start: 录音时长后自动停止, 如 90, 90s, 5m, 1h30m (最长 24h)</source>
+        <translation>With --start: stop after recording this long, e.g. 90, 90s, 5m, 1h30m (at most 24h)</translation>
+    </message>
+    <message>
+        <source>时长</source>
+        <translation>duration</translation>
+    </message>
+    <message>
+        <source>不打开窗口, 在终端上录音 (需要 --device; 可加 --type, --for 和文件名); Ctrl+C 结束录音并完成文件</source>
+        <translation>Record on the terminal without a window (needs --device; takes --type, --for and a file name); Ctrl+C ends the recording and finishes the file</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>file</translation>
+    </message>
+    <message>
+        <source>配合 --no-window: 输出文件 (默认为下一个编号文件)</source>
+        <translation>With --no-window: the output file (default: the next numbered file)</translation>
+    </message>
+    <message>
+        <source>[文件]</source>
+        <translation>[file]</translation>
+    </message>
+    <message>
+        <source>未知的文件类型 &quot;%1&quot;, 可用: wav, flac, opus, mp3</source>
+        <translation>Unknown file type &quot;%1&quot;, available: wav, flac, opus, mp3</translation>
+    </message>
+    <message>
+        <source>无效的时长 &quot;%1&quot;, 例如: 90, 90s, 5m, 1h30m</source>
+        <translation>Invalid duration &quot;%1&quot;, for example: 90, 90s, 5m, 1h30m</translation>
+    </message>
+    <message>
+        <source>一次只能给出一个命令</source>
+        <translation>Give only one command at a time</translation>
+    </message>
+    <message>
+        <source>--device, --type 和 --for 只能与 --start 一起使用</source>
+        <translation>--device, --type and --for go only with --start</translation>
+    </message>
+    <message>
+        <source>设备名称太长或含有无效字符</source>
+        <translation>The device name is too long or holds invalid characters</translation>
+    </message>
+    <message>
+        <source>--no-window 不能与 --%1 一起使用</source>
+        <translation>--no-window does not go with --%1</translation>
+    </message>
+    <message>
+        <source>--no-window 需要 --device</source>
+        <translation>--no-window needs --device</translation>
+    </message>
+    <message>
+        <source>只能给出一个输出文件</source>
+        <translation>Give only one output file</translation>
+    </message>
+    <message>
+        <source>只有 --no-window 才接受文件名: %1</source>
+        <translation>Only --no-window takes a file name: %1</translation>
+    </message>
 </context>
 <context>
     <name>EncoderFLAC</name>
@@ -369,6 +465,45 @@
     </message>
 </context>
 <context>
+    <name>RecorderRequests</name>
+    <message>
+        <source>已开始录音</source>
+        <translation>Recording started</translation>
+    </message>
+    <message>
+        <source>已停止录音</source>
+        <translation>Recording stopped</translation>
+    </message>
+    <message>
+        <source>已暂停</source>
+        <translation>Paused</translation>
+    </message>
+    <message>
+        <source>已继续录音</source>
+        <translation>Recording resumed</translation>
+    </message>
+    <message>
+        <source>空闲</source>
+        <translation>Idle</translation>
+    </message>
+    <message>
+        <source>正在开始</source>
+        <translation>Starting</translation>
+    </message>
+    <message>
+        <source>录音中</source>
+        <translation>Recording</translation>
+    </message>
+    <message>
+        <source>正在完成文件</source>
+        <translation>Finishing the file</translation>
+    </message>
+    <message>
+        <source>%1, 长度 %2, 文件 %3, 输入丢失 %4</source>
+        <translation>%1, length %2, file %3, input lost %4</translation>
+    </message>
+</context>
+<context>
     <name>RecordingController</name>
     <message>
         <source>Write error (no disk space left?)!</source>
@@ -537,6 +672,17 @@
     </message>
 </context>
 <context>
+    <name>RemoteCommandLine</name>
+    <message>
+        <source>Tamblin 没有在运行</source>
+        <translation>Tamblin is not running</translation>
+    </message>
+    <message>
+        <source>运行中的 Tamblin 没有回答 (%1)</source>
+        <translation>The running Tamblin did not answer (%1)</translation>
+    </message>
+</context>
+<context>
     <name>ScheduleKeeper</name>
     <message>
         <source>定时: %1 后开始录音</source>
@@ -564,6 +710,13 @@
     <message>
         <source>格式:</source>
         <translation>Format:</translation>
+    </message>
+</context>
+<context>
+    <name>TakeMarkers</name>
+    <message>
+        <source>标记 %1</source>
+        <translation>Marker %1</translation>
     </message>
 </context>
 <context>
@@ -599,6 +752,32 @@
     <message>
         <source>剪辑失败: %1</source>
         <translation>Cut failed: %1</translation>
+    </message>
+</context>
+<context>
+    <name>TerminalMessages</name>
+    <message>
+        <source>(没有窗口: 回答&quot;否&quot;)</source>
+        <translation>(no window: answered &quot;No&quot;)</translation>
+    </message>
+</context>
+<context>
+    <name>TerminalRecorder</name>
+    <message>
+        <source>录音未能开始</source>
+        <translation>The recording did not start</translation>
+    </message>
+    <message>
+        <source>找不到设备 &quot;%1&quot;</source>
+        <translation>Device &quot;%1&quot; not found</translation>
+    </message>
+    <message>
+        <source>未知的文件类型 &quot;%1&quot;</source>
+        <translation>Unknown file type &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>%1  %2  电平 %3 dB</source>
+        <translation>%1  %2  level %3 dB</translation>
     </message>
 </context>
 <context>
@@ -660,6 +839,57 @@
     <message>
         <source>取样率或声道数无效</source>
         <translation>Invalid sample rate or channel count</translation>
+    </message>
+</context>
+<context>
+    <name>WindowRecorderControl</name>
+    <message>
+        <source>上一个录音的文件还在完成中</source>
+        <translation>The last recording&apos;s file is still being finished</translation>
+    </message>
+    <message>
+        <source>录音已在进行中</source>
+        <translation>A recording is already running</translation>
+    </message>
+    <message>
+        <source>无法选择设备 &quot;%1&quot;</source>
+        <translation>Cannot select device &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>找不到设备 &quot;%1&quot;</source>
+        <translation>Device &quot;%1&quot; not found</translation>
+    </message>
+    <message>
+        <source>未知的文件类型 &quot;%1&quot;, 可用: wav, flac, opus, mp3</source>
+        <translation>Unknown file type &quot;%1&quot;, available: wav, flac, opus, mp3</translation>
+    </message>
+    <message>
+        <source>无法使用文件类型 %1</source>
+        <translation>Cannot use file type %1</translation>
+    </message>
+    <message>
+        <source>录音未能开始</source>
+        <translation>The recording did not start</translation>
+    </message>
+    <message>
+        <source>没有可停止的录音</source>
+        <translation>No recording to stop</translation>
+    </message>
+    <message>
+        <source>录音已暂停</source>
+        <translation>The recording is already paused</translation>
+    </message>
+    <message>
+        <source>没有可暂停的录音</source>
+        <translation>No recording to pause</translation>
+    </message>
+    <message>
+        <source>录音没有暂停</source>
+        <translation>The recording is not paused</translation>
+    </message>
+    <message>
+        <source>没有可继续的录音</source>
+        <translation>No paused recording to resume</translation>
     </message>
 </context>
 <context>
@@ -837,6 +1067,10 @@
     <message>
         <source>无法创建锁文件 %1 !</source>
         <translation>Cannot create the lock file %1!</translation>
+    </message>
+    <message>
+        <source>Tamblin 已在此文件夹运行</source>
+        <translation>Tamblin is already running for this folder</translation>
     </message>
 </context>
 </TS>

@@ -2,8 +2,10 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "app/platform/ApplicationIdentity.h"
 #include "app/platform/ProgramFolder.h"
@@ -11,6 +13,92 @@
 namespace {
 
 const QString kLangName = QStringLiteral("lang");
+const QString kDeviceName = QStringLiteral("device");
+const QString kTypeName = QStringLiteral("type");
+const QString kForName = QStringLiteral("for");
+const QString kNoWindowName = QStringLiteral("no-window");
+constexpr auto kTypes = RemoteRequest::kTypeNames;
+constexpr auto kVerbs = RemoteRequest::kVerbs;
+
+// The text, marked with QT_TRANSLATE_NOOP where it is written, in the interface's language.
+QString Tr(const char* text) { return QCoreApplication::translate("CommandLine", text); }
+
+[[noreturn]] void Refuse(const QString& message) {
+  std::fprintf(stderr, "%s\n", qPrintable(message));
+  std::exit(1);
+}
+
+QString VerbHelp(RemoteRequest::Verb verb) {
+  switch (verb) {
+    case RemoteRequest::Verb::Start:
+      return Tr(QT_TRANSLATE_NOOP("CommandLine", "让运行中的 Tamblin 开始录音 (它未运行时先启动它)"));
+    case RemoteRequest::Verb::Stop: return Tr(QT_TRANSLATE_NOOP("CommandLine", "停止录音"));
+    case RemoteRequest::Verb::Pause: return Tr(QT_TRANSLATE_NOOP("CommandLine", "暂停录音"));
+    case RemoteRequest::Verb::Resume: return Tr(QT_TRANSLATE_NOOP("CommandLine", "继续录音"));
+    case RemoteRequest::Verb::Toggle: return Tr(QT_TRANSLATE_NOOP("CommandLine", "开始或停止录音, 如同按下开始按钮"));
+    case RemoteRequest::Verb::Status:
+      return Tr(QT_TRANSLATE_NOOP("CommandLine", "显示一行状态: 状态, 长度, 文件, 输入丢失"));
+  }
+  return {};
+}
+
+void AddRemoteOptions(QCommandLineParser& parser) {
+  for (const RemoteRequest::Verb verb : kVerbs) {
+    parser.addOption(QCommandLineOption(RemoteRequest::Name(verb), VerbHelp(verb)));
+  }
+  parser.addOption(QCommandLineOption(kDeviceName,
+                                      Tr(QT_TRANSLATE_NOOP("CommandLine", "配合 --start: 按名称或描述选择输入设备")),
+                                      Tr(QT_TRANSLATE_NOOP("CommandLine", "名称"))));
+  parser.addOption(QCommandLineOption(kTypeName, Tr(QT_TRANSLATE_NOOP("CommandLine", "配合 --start: 文件类型")),
+                                      QStringLiteral("wav|flac|opus|mp3")));
+  parser.addOption(QCommandLineOption(
+      kForName,
+      Tr(QT_TRANSLATE_NOOP("CommandLine", "配合 --start: 录音时长后自动停止, 如 90, 90s, 5m, 1h30m (最长 24h)")),
+      Tr(QT_TRANSLATE_NOOP("CommandLine", "时长"))));
+  parser.addOption(
+      QCommandLineOption(kNoWindowName, Tr(QT_TRANSLATE_NOOP("CommandLine",
+                                                             "不打开窗口, 在终端上录音 (需要 --device; 可加 --type, "
+                                                             "--for 和文件名); Ctrl+C 结束录音并完成文件"))));
+  parser.addPositionalArgument(
+      Tr(QT_TRANSLATE_NOOP("CommandLine", "文件")),
+      Tr(QT_TRANSLATE_NOOP("CommandLine", "配合 --no-window: 输出文件 (默认为下一个编号文件)")),
+      Tr(QT_TRANSLATE_NOOP("CommandLine", "[文件]")));
+}
+
+RemoteRequest StartRequest(const QCommandLineParser& parser) {
+  RemoteRequest request{RemoteRequest::Verb::Start, parser.value(kDeviceName).toStdString(),
+                        parser.value(kTypeName).toLower().toStdString(), std::nullopt};
+  if (!request.type.empty() && std::find(kTypes.begin(), kTypes.end(), request.type) == kTypes.end()) {
+    Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "未知的文件类型 \"%1\", 可用: wav, flac, opus, mp3"))
+               .arg(parser.value(kTypeName)));
+  }
+  if (parser.isSet(kForName)) {
+    request.duration = RemoteRequest::ParseDuration(parser.value(kForName));
+    if (!request.duration)
+      Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "无效的时长 \"%1\", 例如: 90, 90s, 5m, 1h30m"))
+                 .arg(parser.value(kForName)));
+  }
+  return request;
+}
+
+// The one verb asked for, if any; a second verb, or a start option without --start, ends the program.
+std::optional<RemoteRequest> RequestedVerb(const QCommandLineParser& parser) {
+  std::vector<RemoteRequest::Verb> asked;
+  for (const RemoteRequest::Verb verb : kVerbs) {
+    if (parser.isSet(RemoteRequest::Name(verb))) asked.push_back(verb);
+  }
+  if (asked.size() > 1) Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "一次只能给出一个命令")));
+  const bool startOptions =
+      !parser.isSet(kNoWindowName) && (parser.isSet(kDeviceName) || parser.isSet(kTypeName) || parser.isSet(kForName));
+  if (asked.empty() || asked.front() != RemoteRequest::Verb::Start) {
+    if (startOptions) Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--device, --type 和 --for 只能与 --start 一起使用")));
+    if (asked.empty()) return std::nullopt;
+    return RemoteRequest{asked.front(), {}, {}, std::nullopt};
+  }
+  RemoteRequest request = StartRequest(parser);
+  if (request.Encode().isEmpty()) Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "设备名称太长或含有无效字符")));
+  return request;
+}
 
 QCommandLineOption LangOption(const QString& description) {
   return QCommandLineOption(kLangName, description, QStringLiteral("zh|en"));
@@ -29,13 +117,25 @@ InterfaceLanguage::Language ChosenLanguage(const QStringList& arguments) {
   InterfaceLanguage::Use(InterfaceLanguage::ForSystem(), ProgramFolder::DataFolder());
   const QString message =
       QCoreApplication::translate("CommandLine", "未知的界面语言 \"%1\", 可用: zh, en").arg(name);
-  std::fprintf(stderr, "%s\n", qPrintable(message));
-  std::exit(1);
+  Refuse(message);
+}
+
+// --no-window with its start options and FILE; anything else with it ends the program.
+CommandLine::Choices TerminalChoices(const QCommandLineParser& parser, CommandLine::Choices choices) {
+  if (choices.request)
+    Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--no-window 不能与 --%1 一起使用"))
+               .arg(RemoteRequest::Name(choices.request->verb)));
+  if (!parser.isSet(kDeviceName)) Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--no-window 需要 --device")));
+  if (parser.positionalArguments().size() > 1) Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "只能给出一个输出文件")));
+  choices.request = StartRequest(parser);
+  choices.noWindow = true;
+  choices.file = parser.positionalArguments().value(0);
+  return choices;
 }
 
 }  // namespace
 
-InterfaceLanguage::Language CommandLine::Process(int argc, char** argv) {
+CommandLine::Choices CommandLine::Process(int argc, char** argv) {
   // A plain core application for the parse alone: it needs no display, and
   // ends before the real application is made.
   QCoreApplication parsing(argc, argv);
@@ -47,9 +147,17 @@ InterfaceLanguage::Language CommandLine::Process(int argc, char** argv) {
   QCommandLineParser parser;
   parser.setApplicationDescription(QCoreApplication::translate("CommandLine", "Tamblin 录音机"));
   parser.addOption(LangOption(QCoreApplication::translate("CommandLine", "界面语言: zh (中文) 或 en (英文)")));
+  AddRemoteOptions(parser);
   parser.addHelpOption();
   parser.addVersionOption();
   parser.process(parsing);  // prints and ends the program for --help, --version and errors
+  Choices choices{language, RequestedVerb(parser)};
+  if (parser.isSet(kNoWindowName)) {
+    choices = TerminalChoices(parser, choices);
+  } else if (!parser.positionalArguments().isEmpty()) {
+    Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "只有 --no-window 才接受文件名: %1"))
+               .arg(parser.positionalArguments().join(' ')));
+  }
   InterfaceLanguage::Use(InterfaceLanguage::Language::Chinese, {});
-  return language;
+  return choices;
 }

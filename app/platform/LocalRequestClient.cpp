@@ -9,7 +9,7 @@
 
 QByteArray LocalRequestClient::Ask(const QString& socketPath, const QByteArray& request,
                                    std::chrono::milliseconds limit) {
-  constexpr qsizetype kMaxReplyBytes = LocalRequestServer::kMaxRequestBytes;
+  constexpr qsizetype kMaxReplyBytes = LocalRequestServer::kMaxReplyBytes;
   error_.clear();
   QLocalSocket socket;
   QEventLoop loop;

@@ -28,8 +28,11 @@ class LocalRequestServer : public QObject {
  public:
   static constexpr int kMaxConnections = 8;
   static constexpr std::chrono::milliseconds kRequestTime{1000};
-  // A request is one line of at most this many bytes, its newline included.
-  static constexpr qsizetype kMaxRequestBytes = 64;
+  // A request is one line of at most this many bytes, its newline included
+  // (a recorder request names a device).
+  static constexpr qsizetype kMaxRequestBytes = 512;
+  // An answer is one line of at most this many bytes (a status names a file).
+  static constexpr qsizetype kMaxReplyBytes = 4096 + 256;
 
   // `peerUser`: the only user whose connections are served (tests pass another).
   explicit LocalRequestServer(uid_t peerUser = ::getuid(), QObject* parent = nullptr);

@@ -1,6 +1,9 @@
 #include "app/platform/SingleInstance.h"
 
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -66,28 +69,46 @@ void SingleInstance::Listen() {
 }
 
 QByteArray SingleInstance::OnRequest(const QByteArray& request) {
-  if (request + '\n' != kShowRequest) return {};
+  if (request + '\n' != kShowRequest) return CommandRequested ? CommandRequested(request) : QByteArray();
   if (ShowRequested) ShowRequested();
   return kShownReply;
 }
 
+bool SingleInstance::HeldByLiveCopy() const {
+  qint64 pid = 0;
+  QString host, application;
+  if (!lock_.getLockInfo(&pid, &host, &application) || pid <= 0) return false;
+  // EPERM: alive, but another user's; the channel then refuses it anyway.
+  return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
 bool SingleInstance::AskRunningCopyToShow(std::chrono::milliseconds limit) {
+  const QByteArray reply = AskRunningCopy(kShowRequest, limit, std::chrono::seconds(1));
+  if (reply.isEmpty() || reply == kShownReply) return !reply.isEmpty();
+  error_ = QString::fromUtf8(reply.trimmed());
+  return false;
+}
+
+QByteArray SingleInstance::AskRunningCopy(const QByteArray& request, std::chrono::milliseconds limit,
+                                          std::optional<std::chrono::milliseconds> perTry) {
   if (socketPath_.isEmpty()) {
     error_ = folderError_;
-    return false;
+    return {};
   }
   const QDeadlineTimer deadline(limit.count());
   // The running copy takes the lock before it listens: retry while it is starting.
-  while (!TryAskOnce(std::chrono::milliseconds(std::min<qint64>(deadline.remainingTime(), 1000)))) {
-    if (deadline.hasExpired()) return false;
+  for (;;) {
+    const qint64 remaining = deadline.remainingTime();
+    const QByteArray reply =
+        TryAskOnce(request, std::chrono::milliseconds(perTry ? std::min<qint64>(remaining, perTry->count()) : remaining));
+    if (!reply.isEmpty() || deadline.hasExpired()) return reply;
     QThread::msleep(100);
   }
-  return true;
 }
 
-bool SingleInstance::TryAskOnce(std::chrono::milliseconds limit) {
+QByteArray SingleInstance::TryAskOnce(const QByteArray& request, std::chrono::milliseconds limit) {
   LocalRequestClient client;
-  if (client.Ask(socketPath_, kShowRequest, limit) == kShownReply) return true;
-  error_ = client.ErrorText();
-  return false;
+  const QByteArray reply = client.Ask(socketPath_, request, limit);
+  if (reply.isEmpty()) error_ = client.ErrorText();
+  return reply;
 }

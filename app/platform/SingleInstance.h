@@ -6,7 +6,8 @@
 // and listens on a local socket whose name is derived from the folder and the
 // user, so copies in different folders never meet. A later start finds the lock
 // held, asks the running copy over that socket to bring its window to the front,
-// and ends. UI thread only.
+// or passes on a command (--stop, --status ...: CommandRequested), and ends.
+// UI thread only.
 //
 // Only the same user can talk over the socket, either way round:
 // - it lies in the user's private folder ($XDG_RUNTIME_DIR, else
@@ -24,6 +25,7 @@
 #include <QString>
 #include <chrono>
 #include <functional>
+#include <optional>
 
 #include "app/platform/LocalRequestServer.h"
 
@@ -49,12 +51,27 @@ class SingleInstance : public QObject {
   // to `limit` for its answer (a copy that is still starting gets that long to
   // listen). True when it answered.
   bool AskRunningCopyToShow(std::chrono::milliseconds limit = std::chrono::seconds(5));
+  // Without claiming anything: whether a live process holds the folder's lock
+  // (a copy that runs, or one still starting). A later start that only asks
+  // the running copy never takes the lock, not even for a moment, so a copy
+  // starting meanwhile never takes it for another one.
+  bool HeldByLiveCopy() const;
+  // After AlreadyRunning or HeldByLiveCopy: sends `request` (one line, its newline included) to
+  // the running copy as AskRunningCopyToShow does; its answer line, empty when
+  // none came (ErrorText says why). A copy that does not answer within
+  // `perTry` of a connection is asked again: only for requests that may
+  // arrive twice.
+  QByteArray AskRunningCopy(const QByteArray& request, std::chrono::milliseconds limit,
+                            std::optional<std::chrono::milliseconds> perTry = std::nullopt);
   // Why the last Claim or AskRunningCopyToShow fell short (the system's words).
   const QString& ErrorText() const { return error_; }
 
   // Raised on the UI thread, from the event loop, when a later start asks for
   // the window.
   std::function<void()> ShowRequested;
+  // The same for any other request line (without its newline); returns the
+  // answer line, empty for none (the connection is just closed).
+  std::function<QByteArray(const QByteArray& request)> CommandRequested;
 
   // The socket name for `programFolder` (its canonical path, hashed with the
   // user id): the same for every path to one folder.
@@ -66,7 +83,7 @@ class SingleInstance : public QObject {
  private:
   void Listen();
   QByteArray OnRequest(const QByteArray& request);
-  bool TryAskOnce(std::chrono::milliseconds limit);
+  QByteArray TryAskOnce(const QByteArray& request, std::chrono::milliseconds limit);
 
   QString folderError_;  // why there is no SocketPath
   QString socketPath_;

@@ -107,6 +107,7 @@ void RecordingController::Shutdown() {
 
 
 void RecordingController::Start() {
+  endAfterBytes_ = INT64_MAX;
   if (view_.OutputFile().empty()) {
     messages_.ShowWarning(CheckCaption(), ToUtf8(tr("没有指定输出文件!")));
     return;
@@ -266,6 +267,7 @@ void RecordingController::Publish(bool block) {
   monitor_->PublishFileBytes(bytes);
   const bool measuring = clsRecorder_.IsRecording() || stopping_;
   monitor_->PublishMeters(measuring ? loudness_.Live() : finalLoudness_, {clips_.Clips(0), clips_.Clips(1)});
+  monitor_->PublishCounts(lngRecMS_, clsRecorder_.LostInputCount());
   monitor_->PublishRunning(clsRecorder_.IsRecording() && !stopping_, paused_, stopping_, lngBytesPerSec_);
   const SoundActivation& sound = clsRecorder_.IsRecording() ? running_.sound : handsFree_.sound;
   const bool armed = clsRecorder_.IsRecording() && sound.enabled;
@@ -332,14 +334,16 @@ void RecordingController::InputLost(InputLoss) {
 }
 
 void RecordingController::GotData(std::span<const int16_t> intBuffer, int32_t lngLen) {
+  if (deliveredBytes_ >= endAfterBytes_) return;  // the rest its stop delivers
+  if (endAfterBytes_ - deliveredBytes_ < lngLen) lngLen = static_cast<int32_t>(endAfterBytes_ - deliveredBytes_);
   deliveredBytes_ += std::max(lngLen, 0);
   if (paused_) {
     KeepPausedInput(intBuffer);
-    Publish(true);
-    return;
+  } else {
+    ProcessBlock(intBuffer, lngLen);
   }
-  ProcessBlock(intBuffer, lngLen);
   Publish(true);
+  if (deliveredBytes_ >= endAfterBytes_ && !stopping_) Toggle();
 }
 
 void RecordingController::ProcessBlock(std::span<const int16_t> intBuffer, int32_t lngLen) {

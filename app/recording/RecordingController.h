@@ -94,6 +94,11 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   // everything captured up to `upTo` (a CaptureEngine::MarkReceived position).
   void StopIfRecording(int64_t upTo);
 
+  // The running recording is stopped as by the button once `bytes` of input
+  // were captured (input received while paused counts); input after that is
+  // left out, to the sample. Until the next start.
+  void EndAfter(int64_t bytes) { endAfterBytes_ = bytes; }
+
   // The pause button (cmdPause, enabled only while recording): pauses the
   // recording or goes on with it in the same file. The cut falls at the input
   // received up to the click, to the sample: all of it before a pause goes
@@ -246,4 +251,5 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   ClipCounter clips_;
   LoudnessReading finalLoudness_;
   TakeOverview take_;
+  int64_t endAfterBytes_ = INT64_MAX;  // EndAfter's limit on deliveredBytes_
 };

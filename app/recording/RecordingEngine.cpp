@@ -1,5 +1,6 @@
 #include "app/recording/RecordingEngine.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "app/recording/RecorderViewRelay.h"
@@ -44,6 +45,7 @@ void RecordingEngine::StartUp() {
 void RecordingEngine::ToggleRecording() {
   switch (monitor_.State()) {
     case RecorderState::Idle: {
+      endAfter_.reset();
       view_->TakeChoices();
       monitor_.StartRequested();
       thread_->Post([this, settings = effectsModel_.Settings()] {
@@ -62,15 +64,9 @@ void RecordingEngine::ToggleRecording() {
       });
       return;
     case RecorderState::Recording:
-    case RecorderState::Paused: {
-      const int64_t upTo = recorder_.MarkReceived();
-      monitor_.StopRequested(upTo);
-      thread_->Post([this, upTo] {
-        controller_->StopIfRecording(upTo);
-        monitor_.StopHandled();
-      });
+    case RecorderState::Paused:
+      StopUpTo(recorder_.MarkReceived());
       return;
-    }
     case RecorderState::Finishing:
       return;  // the file is being finished; the next start comes after it
   }
@@ -81,6 +77,35 @@ void RecordingEngine::TogglePause() {
   if (state != RecorderState::Recording && state != RecorderState::Paused) return;
   const int64_t mark = recorder_.MarkReceived();
   thread_->Post([this, mark] { controller_->TogglePause(mark); });
+}
+
+bool RecordingEngine::StartAndWait() {
+  if (monitor_.State() != RecorderState::Idle) return false;
+  ToggleRecording();
+  WaitUntilHandled();
+  return monitor_.State() != RecorderState::Idle;
+}
+
+void RecordingEngine::EndAfter(int64_t bytes) {
+  endAfter_ = bytes;
+  thread_->Post([this, bytes] { controller_->EndAfter(bytes); });
+}
+
+void RecordingEngine::StopIfEnded() {
+  const RecorderState state = monitor_.State();
+  if (!endAfter_ || (state != RecorderState::Recording && state != RecorderState::Paused)) return;
+  if (recorder_.ReceivedBytes() < *endAfter_) return;
+  // The mark cuts the capture at what was received; the stop delivers up to the end exactly.
+  StopUpTo(std::min(*endAfter_, recorder_.MarkReceived()));
+  endAfter_.reset();
+}
+
+void RecordingEngine::StopUpTo(int64_t upTo) {
+  monitor_.StopRequested(upTo);
+  thread_->Post([this, upTo] {
+    controller_->StopIfRecording(upTo);
+    monitor_.StopHandled();
+  });
 }
 
 void RecordingEngine::EffectsChanged() {

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/recording/HandsFreeSettings.h"
@@ -44,6 +45,16 @@ class RecordingEngine {
   // The start/stop button: starts when idle, stops a running (or starting)
   // recording with everything captured up to now. Returns at once.
   void ToggleRecording();
+  // Starts as ToggleRecording does when idle and returns once the start was
+  // handled, with the warnings it sent this way shown. True when it runs.
+  bool StartAndWait();
+  // The running recording ends by itself once `bytes` of input were captured
+  // (see RecordingController::EndAfter).
+  void EndAfter(int64_t bytes);
+  // Polled (the window's tick): once the device has received EndAfter's
+  // bytes, stops as the button does, cut there. The input's last piece may
+  // fill no whole capture buffer, and only a stop delivers it.
+  void StopIfEnded();
   // The pause button: the cut falls at the input received up to now.
   void TogglePause();
   // The effect settings of the window's model changed: the chain follows from the next block.
@@ -69,6 +80,9 @@ class RecordingEngine {
   RecordingController& Controller() { return *controller_; }
 
  private:
+  // A stop of the running recording with what was received up to `upTo` (a MarkReceived position).
+  void StopUpTo(int64_t upTo);
+
   WaveInRecorder& recorder_;
   EncoderSelection& encoder_;
   const clsDSP& effectsModel_;
@@ -80,4 +94,5 @@ class RecordingEngine {
   std::unique_ptr<RecordingController> controller_;
   std::unique_ptr<RecordingThread> thread_;  // last member: ends first, before what its work uses
   bool shutDown_ = false;
+  std::optional<int64_t> endAfter_;  // EndAfter's bytes for the running recording
 };

@@ -4,6 +4,7 @@
 // engine and the encoder.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,4 +24,8 @@ struct RecordingFormat {
 
   // Bytes of 16-bit PCM per second.
   int32_t BytesPerSecond() const { return rate * 2 * channels; }
+  // Bytes of the whole frames in `duration` (any fraction of a frame left out).
+  int64_t BytesIn(std::chrono::milliseconds duration) const {
+    return duration.count() * rate / 1000 * 2 * channels;
+  }
 };

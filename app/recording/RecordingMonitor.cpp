@@ -46,6 +46,8 @@ void RecordingMonitor::Read(Snapshot& into) const {
   into.loudness = loudness_;
   into.clips = clips_;
   into.fileBytes = fileBytes_;
+  into.lengthMs = lengthMs_;
+  into.lostCount = lostCount_;
   into.secondsToWrite = 0;
   into.waitingForSound = waitingForSound_;
   into.take = take_;
@@ -91,6 +93,12 @@ void RecordingMonitor::PublishMeters(const LoudnessReading& loudness, std::array
 void RecordingMonitor::PublishFileBytes(int64_t bytes) {
   std::lock_guard lock(mutex_);
   fileBytes_ = bytes;
+}
+
+void RecordingMonitor::PublishCounts(int32_t lengthMs, int64_t lostCount) {
+  std::lock_guard lock(mutex_);
+  lengthMs_ = lengthMs;
+  lostCount_ = lostCount;
 }
 
 void RecordingMonitor::PublishRunning(bool recording, bool paused, bool finishing, int32_t bytesPerSecond) {

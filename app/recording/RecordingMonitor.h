@@ -30,6 +30,8 @@ class RecordingMonitor {
     LoudnessReading loudness;               // of the recording so far; after a stop its final values
     std::array<int64_t, 2> clips{};         // per channel, this recording (mono: the same twice)
     int64_t fileBytes = -1;                 // size of the file being recorded; -1: none or unknown
+    int32_t lengthMs = 0;                   // recorded length; 0 when idle
+    int64_t lostCount = 0;                  // input lost during this recording
   };
 
   RecordingMonitor();
@@ -52,6 +54,7 @@ class RecordingMonitor {
   void PublishTexts(std::string size, std::string length, std::string lost);
   void PublishMeters(const LoudnessReading& loudness, std::array<int64_t, 2> clips);
   void PublishFileBytes(int64_t bytes);
+  void PublishCounts(int32_t lengthMs, int64_t lostCount);
   // `recording`, `paused`: the recorder as it is now; `finishing`: a stop is
   // finishing the file (whoever asked for it); `bytesPerSecond` of the capture.
   void PublishRunning(bool recording, bool paused, bool finishing, int32_t bytesPerSecond);
@@ -85,4 +88,6 @@ class RecordingMonitor {
   LoudnessReading loudness_;
   std::array<int64_t, 2> clips_{};
   int64_t fileBytes_ = -1;
+  int32_t lengthMs_ = 0;
+  int64_t lostCount_ = 0;
 };

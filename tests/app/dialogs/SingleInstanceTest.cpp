@@ -70,6 +70,23 @@ TEST_F(SingleInstanceTest, LaterCopyInTheSameFolderAsksTheRunningOneToShow) {
   EXPECT_EQ(shown, 1);
 }
 
+// A later start that only asks (--status, --stop ...) looks at the lock without
+// taking it: a copy starting at that moment still becomes the running one,
+// where a lock taken for a moment made it give up as a second copy.
+TEST_F(SingleInstanceTest, AskingWithoutClaimingNeverTakesTheLock) {
+  SingleInstance asking(folder_.path(), Lock(folder_));
+  EXPECT_FALSE(asking.HeldByLiveCopy());
+  EXPECT_FALSE(QFile::exists(Lock(folder_)));
+  {
+    SingleInstance starting(folder_.path(), Lock(folder_));
+    ASSERT_EQ(starting.Claim(), SingleInstance::ClaimResult::Running) << starting.ErrorText().toStdString();
+    EXPECT_TRUE(asking.HeldByLiveCopy());
+    starting.CommandRequested = [](const QByteArray& request) { return "done " + request + '\n'; };
+    EXPECT_EQ(asking.AskRunningCopy("status\n", std::chrono::minutes(1)), QByteArray("done status\n"));
+  }
+  EXPECT_FALSE(asking.HeldByLiveCopy());  // let go at the end
+}
+
 // The mode of `path` itself when it is a folder, else -1.
 int FolderMode(const QString& path) {
   struct stat status {};

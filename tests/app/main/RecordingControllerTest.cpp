@@ -701,4 +701,28 @@ TEST_F(RecordingControllerTest, LoudnessAndClipsMeasureOnlyTheWrittenSamplesAfte
   controller.Toggle();
 }
 
+// A recording with a set length: the block that crosses it is cut to the byte,
+// the recording stops there, and what its stop delivers stays out. The next
+// start records without a limit.
+TEST_F(RecordingControllerTest, EndAfterRecordsExactlyThatMuchInputAndStops) {
+  StartWithCounter("1\r\n");
+  controller.Toggle();
+  controller.EndAfter(2 * 10240 + 1000);
+  capture.onStop = [&] { controller.GotData(TestBlock(), 10240); };
+  controller.GotData(TestBlock(), 10240);
+  controller.GotData(TestBlock(), 10240);
+  EXPECT_EQ(capture.stops, 0);
+  controller.GotData(TestBlock(), 10240);
+  EXPECT_EQ(capture.stops, 1);
+  ASSERT_EQ(encoder.encoded.size(), 3u);
+  EXPECT_EQ(encoder.encoded[2].size(), 500u);
+  EXPECT_FALSE(controller.IsRecording());
+
+  capture.onStop = nullptr;
+  controller.Toggle();
+  for (int i = 0; i < 4; ++i) controller.GotData(TestBlock(), 10240);
+  EXPECT_TRUE(controller.IsRecording());
+  EXPECT_EQ(encoder.encoded.size(), 7u);
+}
+
 }  // namespace

@@ -1,0 +1,48 @@
+#include "app/recording/RecorderRequests.h"
+
+#include "app/platform/RemoteRequest.h"
+#include "app/recording/RecordingController.h"
+
+namespace {
+
+QByteArray ReplyTo(const RecorderControl::Result& result, const QString& done) {
+  return RemoteRequest::Reply(result.ok, result.ok ? done : QString::fromStdString(result.reason));
+}
+
+}  // namespace
+
+QByteArray RecorderRequests::Answer(RecorderControl& control, const QByteArray& line) {
+  const auto request = RemoteRequest::Decode(line);
+  if (!request) return {};
+  switch (request->verb) {
+    case RemoteRequest::Verb::Start:
+      return ReplyTo(control.Start({request->device, request->type, request->duration}), tr("已开始录音"));
+    case RemoteRequest::Verb::Stop: return ReplyTo(control.Stop(), tr("已停止录音"));
+    case RemoteRequest::Verb::Pause: return ReplyTo(control.Pause(), tr("已暂停"));
+    case RemoteRequest::Verb::Resume: return ReplyTo(control.Resume(), tr("已继续录音"));
+    case RemoteRequest::Verb::Toggle: {
+      const RecorderControl::Result result = control.Toggle();
+      return ReplyTo(result, StateName(control.CurrentStatus().state));
+    }
+    case RemoteRequest::Verb::Status: return RemoteRequest::Reply(true, StatusLine(control.CurrentStatus()));
+  }
+  return {};
+}
+
+QString RecorderRequests::StateName(RecorderState state) {
+  switch (state) {
+    case RecorderState::Idle: return tr("空闲");
+    case RecorderState::Starting: return tr("正在开始");
+    case RecorderState::Recording: return tr("录音中");
+    case RecorderState::Paused: return tr("已暂停");
+    case RecorderState::Finishing: return tr("正在完成文件");
+  }
+  return {};
+}
+
+QString RecorderRequests::StatusLine(const RecorderControl::Status& status) {
+  return tr("%1, 长度 %2, 文件 %3, 输入丢失 %4")
+      .arg(StateName(status.state), QString::fromStdString(RecordingController::FormatLength(status.lengthMs)),
+           QString::fromStdString(status.file))
+      .arg(status.inputLost);
+}

@@ -1,0 +1,22 @@
+// RecorderRequests: answers the request lines a later start sends over the
+// single-instance channel (RemoteRequest) by asking a RecorderControl; the
+// answer is the control's one line ("ok ..." or "error <reason>"). Window's
+// thread only.
+#pragma once
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QString>
+
+#include "app/recording/RecorderControl.h"
+
+class RecorderRequests {
+  Q_DECLARE_TR_FUNCTIONS(RecorderRequests)
+
+ public:
+  // `line` without its newline; empty for a line that is no request of ours.
+  static QByteArray Answer(RecorderControl& control, const QByteArray& line);
+  // "录音中, 长度 0:05, 文件 /path/录音3.wav, 输入丢失 0".
+  static QString StatusLine(const RecorderControl::Status& status);
+  static QString StateName(RecorderState state);
+};

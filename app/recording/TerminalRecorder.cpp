@@ -1,0 +1,122 @@
+#include "app/recording/TerminalRecorder.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+
+#include "app/platform/RemoteRequest.h"
+#include "app/recording/RecordingEngine.h"
+#include "app/recording/RecordingFormat.h"
+#include "app/recording/WindowThreadDialogs.h"
+#include "capture/WaveInRecorder.h"
+#include "common/AppError.h"
+#include "encoding/EncoderSelection.h"
+
+namespace {
+
+constexpr auto kTypeNames = RemoteRequest::kTypeNames;
+static_assert(kTypeNames.size() == EncoderSelection::kTypeCount);
+
+// The block's loudest sample in dB below full scale; -99 for silence.
+double PeakDbfs(const std::vector<int16_t>& block) {
+  int32_t peak = 0;
+  for (const int16_t sample : block) peak = std::max(peak, std::abs(static_cast<int32_t>(sample)));
+  return peak == 0 ? -99.0 : 20.0 * std::log10(peak / 32768.0);
+}
+
+}  // namespace
+
+TerminalRecorder::TerminalRecorder(Options options)
+    : options_(std::move(options)),
+      hookDialogs_(std::make_unique<WindowThreadDialogs>(messages_, nullptr, context_)),
+      recorder_(std::make_unique<WaveInRecorder>(hookDialogs_.get())),
+      encoder_(std::make_unique<EncoderSelection>()),
+      engine_(
+          std::make_unique<RecordingEngine>(*recorder_, *encoder_, effects_, *this, context_, messages_, &messages_)) {
+  progress_.setInterval(kProgressInterval);
+  progress_.callOnTimeout([this] { ShowProgress(); });
+}
+
+TerminalRecorder::~TerminalRecorder() = default;
+
+int TerminalRecorder::Run() {
+  engine_->StartUp();  // the journal's repairs, the counter, the next numbered file
+  if (const auto why = Begin()) {
+    Fail(*why);
+    return 1;
+  }
+  const int warningsBefore = messages_.Count();
+  progress_.start();
+  QCoreApplication::exec();
+  progress_.stop();
+  std::printf("\n");
+  std::fflush(stdout);
+  return messages_.Count() > warningsBefore ? 1 : 0;
+}
+
+void TerminalRecorder::Finish() {
+  if (finishing_) return;
+  finishing_ = true;
+  const RecorderState state = engine_->State();
+  if (state != RecorderState::Idle && state != RecorderState::Finishing) engine_->ToggleRecording();
+}
+
+std::optional<QString> TerminalRecorder::Begin() {
+  if (auto why = ChooseDevice()) return why;
+  if (auto why = ChooseType()) return why;
+  if (!options_.file.empty()) {
+    outputFile_ = QFileInfo(QString::fromStdString(options_.file)).absoluteFilePath().toStdString();
+    engine_->OutputFileChosen(outputFile_);
+  }
+  if (!engine_->StartAndWait()) return tr("录音未能开始");
+  if (options_.duration) {
+    const auto format = RecordingFormat::FromChoices(RateText(), Stereo());
+    engine_->EndAfter(format->BytesIn(*options_.duration));
+  }
+  return std::nullopt;
+}
+
+std::optional<QString> TerminalRecorder::ChooseDevice() {
+  const int32_t count = recorder_->DeviceCount();
+  for (int32_t index = 0; index < count; ++index) {
+    if (recorder_->DeviceName(index) != options_.device && recorder_->DeviceSourceName(index) != options_.device) {
+      continue;
+    }
+    if (!recorder_->SelectDevice(index)) break;
+    deviceChosen_ = true;
+    return std::nullopt;
+  }
+  return tr("找不到设备 \"%1\"").arg(QString::fromStdString(options_.device));
+}
+
+std::optional<QString> TerminalRecorder::ChooseType() {
+  const std::string type = options_.type.empty() ? kTypeNames.front() : options_.type;
+  const auto found = std::find(kTypeNames.begin(), kTypeNames.end(), type);
+  if (found == kTypeNames.end()) return tr("未知的文件类型 \"%1\"").arg(QString::fromStdString(type));
+  try {
+    encoder_->Type(static_cast<EncoderSelection::FileType>(found - kTypeNames.begin()));
+  } catch (const AppError& error) {
+    return QString::fromStdString(error.description());
+  }
+  engine_->FileTypeChanged();  // the numbered file takes the type's extension
+  return std::nullopt;
+}
+
+void TerminalRecorder::ShowProgress() {
+  engine_->StopIfEnded();
+  const RecordingMonitor::Snapshot shown = engine_->Observe();
+  if (shown.state == RecorderState::Idle) {
+    QCoreApplication::exit(0);
+    return;
+  }
+  const QString line = tr("%1  %2  电平 %3 dB")
+                           .arg(QString::fromStdString(shown.lengthText), QString::fromStdString(shown.sizeText))
+                           .arg(PeakDbfs(shown.levelBlock), 0, 'f', 1);
+  // Padded, so a shorter line covers the longer one before it.
+  std::printf("\r%-60s", qPrintable(line));
+  std::fflush(stdout);
+}
+
+void TerminalRecorder::Fail(const QString& reason) { std::fprintf(stderr, "tamblin: %s\n", qPrintable(reason)); }

@@ -1,0 +1,81 @@
+// TerminalRecorder: records without a window (--no-window), for scripts and
+// machines without a desktop: the same RecordingEngine as the window, so the
+// same journal, crash safety and start-up repair. The device is chosen by its
+// name or description, the file type by its extension; the output is the
+// given file, else the next numbered one. Progress (length, size, level) is
+// rewritten in place on standard output every kProgressInterval; messages go
+// to standard error. Finish (Ctrl+C, SIGTERM) stops as the stop button does.
+// Needs a QCoreApplication; its thread only.
+#pragma once
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/recording/RecorderView.h"
+#include "app/recording/TerminalMessages.h"
+#include "effects/clsDSP.h"
+
+class EncoderSelection;
+class RecordingEngine;
+class WaveInRecorder;
+class WindowThreadDialogs;
+
+class TerminalRecorder : public RecorderView {
+  Q_DECLARE_TR_FUNCTIONS(TerminalRecorder)
+
+ public:
+  static constexpr std::chrono::milliseconds kProgressInterval{250};
+
+  struct Options {
+    std::string device;  // name or description
+    std::string type;    // "wav", "flac", "opus" or "mp3"; empty: wav
+    std::optional<std::chrono::milliseconds> duration;
+    std::string file;  // empty: the next numbered file
+  };
+
+  explicit TerminalRecorder(Options options);
+  ~TerminalRecorder() override;
+
+  // Records until the duration is over, Finish is called or the recording
+  // fails; returns the exit status: 0 when the file was finished and nothing
+  // went wrong, 1 otherwise.
+  int Run();
+  // Stops the recording as the button does; Run returns once the file is finished.
+  void Finish();
+
+  // RecorderView: the terminal's "window" holds the choices the options made.
+  std::string OutputFile() const override { return outputFile_; }
+  void OutputFile(const std::string& path) override { outputFile_ = path; }
+  std::string RateText() const override { return "44100"; }
+  bool Stereo() const override { return true; }
+  bool DeviceChosen() const override { return deviceChosen_; }
+  void ButtonCaption(const std::string&) override {}
+  void PauseButton(bool, const std::string&) override {}
+  void SetSettingsEnabled(bool) override {}
+
+ private:
+  // Why the recording cannot start; nothing when it runs.
+  std::optional<QString> Begin();
+  std::optional<QString> ChooseDevice();
+  std::optional<QString> ChooseType();
+  void ShowProgress();
+  void Fail(const QString& reason);
+
+  Options options_;
+  std::string outputFile_;
+  bool deviceChosen_ = false;
+  bool finishing_ = false;
+  TerminalMessages messages_;
+  QObject context_;  // the "window's" thread for the engine's relays
+  std::unique_ptr<WindowThreadDialogs> hookDialogs_;
+  std::unique_ptr<WaveInRecorder> recorder_;
+  std::unique_ptr<EncoderSelection> encoder_;
+  clsDSP effects_;  // all off
+  std::unique_ptr<RecordingEngine> engine_;
+  QTimer progress_;
+};

@@ -1,0 +1,220 @@
+// The verbs of the command line (--start, --stop, --pause, --resume, --toggle,
+// --status) against a running copy of the real program under the offscreen
+// platform, recording from a private audio daemon: exit status, the one-line
+// answers and refusals, and a start with nothing running, which becomes the
+// program and records exactly the duration asked for. Then recording without
+// a window: an exact duration from a fed source, and SIGTERM mid-recording.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <memory>
+
+#include "tests/support/PipeSourceFeeder.h"
+#include "tests/support/PrivatePulseDaemon.h"
+
+namespace {
+
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+struct Answer {
+  int status = -1;
+  std::string out, err;
+};
+
+class RecorderCommandLineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(daemon_.Running()) << daemon_.Log();
+    ASSERT_TRUE(QFile::copy(TAMBLIN_EXECUTABLE, executable_));
+    environment_.insert("QT_QPA_PLATFORM", "offscreen");
+    environment_.insert("XDG_RUNTIME_DIR", runtime_.path());
+    environment_.insert("PULSE_SERVER", QString::fromStdString(daemon_.Server()));
+  }
+  void TearDown() override {
+    if (program_ && program_->state() != QProcess::NotRunning) {
+      program_->kill();
+      program_->waitForFinished(5000);
+    }
+  }
+
+  Answer Ask(const QStringList& arguments) {
+    QProcess asking;
+    asking.setProcessEnvironment(environment_);
+    asking.start(executable_, arguments);
+    if (!asking.waitForFinished(60000)) asking.kill();
+    return {asking.exitStatus() == QProcess::NormalExit ? asking.exitCode() : -1,
+            asking.readAllStandardOutput().trimmed().toStdString(),
+            asking.readAllStandardError().trimmed().toStdString()};
+  }
+  void StartProgram(const QStringList& arguments = {}) {
+    program_ = std::make_unique<QProcess>();
+    program_->setProcessEnvironment(environment_);
+    program_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program_->start(executable_, arguments);
+    ASSERT_TRUE(program_->waitForStarted(10000));
+  }
+  // The status line once it holds `text` (a guard against hangs, not a speed requirement).
+  std::string StatusHolding(const std::string& text) {
+    const QDeadlineTimer deadline(60000);
+    std::string line;
+    while (!deadline.hasExpired()) {
+      const Answer status = Ask({"--status"});
+      line = status.out;
+      if (status.status == 0 && line.find(text) != std::string::npos) return line;
+      QThread::msleep(100);
+    }
+    ADD_FAILURE() << "no status with " << text << ", last: " << line;
+    return line;
+  }
+  static QString FileOf(const std::string& status) {
+    const size_t from = status.find("文件 ") + std::string("文件 ").size();
+    const size_t to = status.rfind(", 输入丢失");
+    return QString::fromStdString(status.substr(from, to - from));
+  }
+  // Standard output of the program until it holds `text`.
+  QByteArray OutputHolding(const QByteArray& text) {
+    QByteArray output;
+    const QDeadlineTimer deadline(60000);
+    while (!output.contains(text) && !deadline.hasExpired() && program_->state() == QProcess::Running) {
+      program_->waitForReadyRead(100);
+      output += program_->readAllStandardOutput();
+    }
+    return output;
+  }
+  static int64_t SampleCount(const QString& file) {
+    QProcess soxi;
+    soxi.start("soxi", {"-s", file});
+    return soxi.waitForFinished(20000) ? soxi.readAllStandardOutput().trimmed().toLongLong() : -1;
+  }
+  bool EndsCleanly() {
+    ::kill(static_cast<pid_t>(program_->processId()), SIGTERM);
+    return program_->waitForFinished(30000) && program_->exitStatus() == QProcess::NormalExit &&
+           program_->exitCode() == 0;
+  }
+
+  PrivatePulseDaemon daemon_{true};
+  QTemporaryDir runtime_, folder_;
+  const QString executable_ = folder_.path() + "/tamblin";
+  QProcessEnvironment environment_ = QProcessEnvironment::systemEnvironment();
+  std::unique_ptr<QProcess> program_;
+};
+
+TEST_F(RecorderCommandLineTest, EveryVerbAnswersWithItsStatusAndARefusalSaysWhy) {
+  const Answer none = Ask({"--status"});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_THAT(none.err, HasSubstr("没有在运行"));
+  EXPECT_EQ(Ask({"--for", "5"}).status, 1);  // only with --start
+  EXPECT_EQ(Ask({"--start", "--for", "5 m"}).status, 1);
+  EXPECT_EQ(Ask({"--stop", "--pause"}).status, 1);
+
+  StartProgram();
+  StatusHolding("空闲");
+  const auto refused = [&](const QStringList& arguments, const std::string& reason) {
+    const Answer answer = Ask(arguments);
+    EXPECT_EQ(answer.status, 1) << arguments.join(' ').toStdString();
+    EXPECT_THAT(answer.err, HasSubstr(reason)) << arguments.join(' ').toStdString();
+    EXPECT_EQ(answer.err.find('\n'), std::string::npos);
+  };
+  refused({"--stop"}, "没有可停止的录音");
+  refused({"--pause"}, "没有可暂停的录音");
+  refused({"--resume"}, "没有可继续的录音");
+  refused({"--start", "--device", "no-such-source"}, "找不到设备");
+  // No device chosen yet: the recorder's own message comes back, and no box is left waiting on the window.
+  const Answer unchosen = Ask({"--start"});
+  EXPECT_EQ(unchosen.status, 1);
+  EXPECT_THAT(unchosen.err, HasSubstr("没有选择硬件设备"));
+  StatusHolding("空闲");
+
+  const Answer started = Ask({"--start", "--device", "Test-Tone-440Hz", "--type", "flac"});
+  EXPECT_EQ(started.status, 0) << started.err;
+  refused({"--start"}, "录音已在进行中");
+  const std::string recording = StatusHolding("录音中");
+  const QString file = FileOf(recording);
+  EXPECT_TRUE(file.endsWith(".flac")) << recording;
+  EXPECT_EQ(Ask({"--pause"}).status, 0);
+  refused({"--pause"}, "录音已暂停");
+  StatusHolding("已暂停");
+  EXPECT_EQ(Ask({"--resume"}).status, 0);
+  refused({"--resume"}, "录音没有暂停");
+  EXPECT_EQ(Ask({"--stop"}).status, 0);
+  EXPECT_EQ(FileOf(StatusHolding("空闲")), file);
+  QFile flac(file);
+  ASSERT_TRUE(flac.open(QIODevice::ReadOnly)) << file.toStdString();
+  EXPECT_EQ(flac.read(4), QByteArray("fLaC"));
+  EXPECT_GT(flac.size(), 4096);
+
+  // The same device and type stay chosen for the button's own start.
+  EXPECT_EQ(Ask({"--toggle"}).status, 0);
+  const QString second = FileOf(StatusHolding("录音中"));
+  EXPECT_NE(second, file);
+  EXPECT_TRUE(second.endsWith(".flac"));
+  EXPECT_EQ(Ask({"--toggle"}).status, 0);
+  StatusHolding("空闲");
+  EXPECT_TRUE(EndsCleanly());
+}
+
+TEST_F(RecorderCommandLineTest, AStartWithNothingRunningBecomesTheProgramAndRecordsExactlyTheDuration) {
+  constexpr int32_t kRate = 44100;  // the window's default rate, stereo
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("for"), kRate, 2, "Pipe-For");
+  ASSERT_TRUE(feeder.Loaded());
+  StartProgram({"--start", "--device", QString::fromStdString(feeder.SourceName()), "--type", "wav", "--for", "2s"});
+  const QString file = FileOf(StatusHolding("录音中"));
+
+  // Exactly two seconds of input, nothing after it.
+  std::vector<int16_t> samples(size_t(2) * kRate * 2);
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int16_t>(i % 20000);
+  feeder.Feed(samples, 4.0);
+  EXPECT_THAT(StatusHolding("空闲"), Not(HasSubstr("0:00")));
+  feeder.WaitFed();
+
+  EXPECT_EQ(SampleCount(file), 2 * kRate) << file.toStdString();
+  EXPECT_TRUE(EndsCleanly());
+}
+
+TEST_F(RecorderCommandLineTest, WithoutAWindowAFedSourceIsRecordedForExactlyTheDuration) {
+  constexpr int32_t kRate = 44100;
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("nowin"), kRate, 2, "Pipe-No-Window");
+  ASSERT_TRUE(feeder.Loaded());
+  const QString file = folder_.path() + "/take.wav";
+  StartProgram({"--no-window", "--device", QString::fromStdString(feeder.SourceName()), "--for", "3", file});
+  EXPECT_TRUE(OutputHolding(" dB").startsWith('\r'));  // the progress line, rewritten in place
+
+  std::vector<int16_t> samples(size_t(3) * kRate * 2);
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int16_t>(i % 30000 - 15000);
+  feeder.Feed(samples, 4.0);
+  ASSERT_TRUE(program_->waitForFinished(60000));
+  feeder.WaitFed();
+  EXPECT_EQ(program_->exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program_->exitCode(), 0);
+  EXPECT_EQ(SampleCount(file), 3 * kRate);
+  QFile journal(folder_.path() + "/recording.journal");
+  const QByteArray entries = journal.open(QIODevice::ReadOnly) ? journal.readAll() : QByteArray();
+  EXPECT_FALSE(entries.contains("take.wav")) << "a finished recording leaves nothing to repair";
+}
+
+TEST_F(RecorderCommandLineTest, WithoutAWindowSigtermFinishesTheFile) {
+  const QString file = folder_.path() + "/signalled.flac";
+  StartProgram({"--no-window", "--device", "Test-Tone-440Hz", "--type", "flac", file});
+  OutputHolding(" KB");  // the test tone comes in bursts of about two seconds
+  EXPECT_TRUE(EndsCleanly());
+  // Finished: the header counts the samples written, about one second of them and more.
+  EXPECT_GE(SampleCount(file), 44100);
+  QFile flac(file);
+  ASSERT_TRUE(flac.open(QIODevice::ReadOnly));
+  EXPECT_EQ(flac.read(4), QByteArray("fLaC"));
+
+  // A device that is not there: refused with the reason, nothing recorded.
+  const Answer missing = Ask({"--no-window", "--device", "no-such-source", folder_.path() + "/none.wav"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_THAT(missing.err, HasSubstr("找不到设备"));
+  EXPECT_FALSE(QFile::exists(folder_.path() + "/none.wav"));
+}
+
+}  // namespace
