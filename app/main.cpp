@@ -7,7 +7,11 @@
 #include <csignal>
 #include <cstdio>
 
+#include "app/bus/DBusRecorderService.h"
+#include "app/bus/SystemSleepInhibitor.h"
+#include "app/recording/RecordingSleepGuard.h"
 #include "app/windows/AppFont.h"
+#include "app/windows/ScheduleKeeper.h"
 #include "app/platform/ApplicationIdentity.h"
 #include "app/platform/CommandLine.h"
 #include "app/windows/Form1.h"
@@ -86,6 +90,10 @@ int main(int argc, char** argv) {
       break;
   }
 
+  // No sleep while a recording runs or a scheduled start waits; the screen may still lock.
+  // Before the window, which calls the guard until it is gone.
+  SystemSleepInhibitor sleepInhibitor;
+  RecordingSleepGuard sleepGuard(sleepInhibitor);
   QtMessageBoxService boxes;
   NoticedMessageBoxes noticedBoxes(boxes);  // a refused start's message goes to the caller
   Form1 window(Form1::Services{.messages = &noticedBoxes, .questions = &boxes});
@@ -101,6 +109,18 @@ int main(int argc, char** argv) {
   instance.ShowRequested = [&window] { window.BringToFront(); };
   WindowRecorderControl control(window, noticedBoxes);
   instance.CommandRequested = [&control](const QByteArray& line) { return RecorderRequests::Answer(control, line); };
+  sleepGuard.Follow(control);
+  window.Schedule().StartWaitChanged = [&sleepGuard](bool waiting) {
+    if (waiting) {
+      sleepGuard.Hold(QCoreApplication::translate("main", "等待定时录音"));
+    } else {
+      sleepGuard.Release();
+    }
+  };
+  DBusRecorderService busService(control);
+  if (!busService.Publish()) {
+    std::fprintf(stderr, "tamblin: not on the session bus (%s)\n", qPrintable(busService.ErrorText()));
+  }
   if (choices.request) {
     QTimer::singleShot(0, &window, [&control, request = *choices.request] {
       const RecorderControl::Result result = control.Start({request.device, request.type, request.duration});

@@ -1072,5 +1072,9 @@
         <source>Tamblin 已在此文件夹运行</source>
         <translation>Tamblin is already running for this folder</translation>
     </message>
+    <message>
+        <source>等待定时录音</source>
+        <translation>Waiting for a scheduled recording</translation>
+    </message>
 </context>
 </TS>

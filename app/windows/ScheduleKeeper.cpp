@@ -89,6 +89,10 @@ void ScheduleKeeper::Tick() {
 }
 
 void ScheduleKeeper::ShowCountdown() {
+  if (schedule_.StartPending() != startWaitHeard_) {
+    startWaitHeard_ = schedule_.StartPending();
+    if (StartWaitChanged) StartWaitChanged(startWaitHeard_);
+  }
   const QString text = CountdownCaption();
   if (text == shown_) return;
   shown_ = text;

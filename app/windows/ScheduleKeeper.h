@@ -44,6 +44,10 @@ class ScheduleKeeper : public QObject {
   // One step of the schedule (the timer calls it).
   void Tick();
 
+  // Heard when a scheduled start begins or ends waiting (the computer must not
+  // sleep through it).
+  std::function<void(bool waiting)> StartWaitChanged;
+
   RecordingSchedule& Schedule() { return schedule_; }
   const HandsFreeSettings& HandsFree() const { return handsFree_; }
   // "H:MM:SS".
@@ -64,4 +68,5 @@ class ScheduleKeeper : public QObject {
   QLabel* panel_ = nullptr;
   QTimer* timer_ = nullptr;
   QString shown_;  // the countdown on screen
+  bool startWaitHeard_ = false;  // what StartWaitChanged last heard
 };
