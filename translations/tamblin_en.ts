@@ -70,6 +70,10 @@
         <source>频谱</source>
         <translation>Spectrum</translation>
     </message>
+    <message>
+        <source>播放位置</source>
+        <translation>Playback position</translation>
+    </message>
 </context>
 <context>
     <name>AppErrorBox</name>
@@ -187,6 +191,14 @@
     <message>
         <source>只有 --no-window 才接受文件名: %1</source>
         <translation>Only --no-window takes a file name: %1</translation>
+    </message>
+    <message>
+        <source>在当前位置加一个标记, 名称为其后的文字 (默认为 &quot;标记 N&quot;)</source>
+        <translation>Add a marker at the current sample, named by the text after it (default &quot;Marker N&quot;)</translation>
+    </message>
+    <message>
+        <source>标记名称太长或含有无效字符</source>
+        <translation>The marker name is too long or holds invalid characters</translation>
     </message>
 </context>
 <context>
@@ -375,6 +387,14 @@
         <source>定时/触发</source>
         <translation>Schedule/Trigger</translation>
     </message>
+    <message>
+        <source>标记</source>
+        <translation>Mark</translation>
+    </message>
+    <message>
+        <source>在当前位置加一个标记 (%1)</source>
+        <translation>Add a marker at the current sample (%1)</translation>
+    </message>
 </context>
 <context>
     <name>FormatChooserDialog</name>
@@ -501,6 +521,10 @@
     <message>
         <source>%1, 长度 %2, 文件 %3, 输入丢失 %4</source>
         <translation>%1, length %2, file %3, input lost %4</translation>
+    </message>
+    <message>
+        <source>已加标记</source>
+        <translation>Marker added</translation>
     </message>
 </context>
 <context>
@@ -632,6 +656,18 @@
     <message>
         <source>录音中有 %1 处输入丢失 (磁盘写入跟不上: %2), 文件在这些地方有间断!</source>
         <translation>Input was lost %1 time(s) during the recording (the disk did not keep up: %2); the file has gaps there!</translation>
+    </message>
+    <message>
+        <source>输入丢失</source>
+        <translation>Input lost</translation>
+    </message>
+    <message>
+        <source>无法写入文件的标记和标签: %1</source>
+        <translation>Cannot write the markers and tags of the file %1</translation>
+    </message>
+    <message>
+        <source>续接上一个文件</source>
+        <translation>Continued from the previous file</translation>
     </message>
 </context>
 <context>
@@ -802,6 +838,10 @@
         <source>定时/触发...</source>
         <translation>Schedule/Trigger...</translation>
     </message>
+    <message>
+        <source>添加标记</source>
+        <translation>Add marker</translation>
+    </message>
 </context>
 <context>
     <name>UserRuntimeFolder</name>
@@ -890,6 +930,10 @@
     <message>
         <source>没有可继续的录音</source>
         <translation>No paused recording to resume</translation>
+    </message>
+    <message>
+        <source>没有正在进行的录音</source>
+        <translation>No recording is running</translation>
     </message>
 </context>
 <context>

@@ -38,6 +38,8 @@ QString VerbHelp(RemoteRequest::Verb verb) {
     case RemoteRequest::Verb::Toggle: return Tr(QT_TRANSLATE_NOOP("CommandLine", "开始或停止录音, 如同按下开始按钮"));
     case RemoteRequest::Verb::Status:
       return Tr(QT_TRANSLATE_NOOP("CommandLine", "显示一行状态: 状态, 长度, 文件, 输入丢失"));
+    case RemoteRequest::Verb::Mark:
+      return Tr(QT_TRANSLATE_NOOP("CommandLine", "在当前位置加一个标记, 名称为其后的文字 (默认为 \"标记 N\")"));
   }
   return {};
 }
@@ -93,7 +95,10 @@ std::optional<RemoteRequest> RequestedVerb(const QCommandLineParser& parser) {
   if (asked.empty() || asked.front() != RemoteRequest::Verb::Start) {
     if (startOptions) Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--device, --type 和 --for 只能与 --start 一起使用")));
     if (asked.empty()) return std::nullopt;
-    return RemoteRequest{asked.front(), {}, {}, std::nullopt};
+    RemoteRequest request{asked.front(), {}, {}, std::nullopt};
+    if (request.verb == RemoteRequest::Verb::Mark) request.text = parser.positionalArguments().join(' ').toStdString();
+    if (request.Encode().isEmpty()) Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "标记名称太长或含有无效字符")));
+    return request;
   }
   RemoteRequest request = StartRequest(parser);
   if (request.Encode().isEmpty()) Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "设备名称太长或含有无效字符")));
@@ -154,7 +159,8 @@ CommandLine::Choices CommandLine::Process(int argc, char** argv) {
   Choices choices{language, RequestedVerb(parser)};
   if (parser.isSet(kNoWindowName)) {
     choices = TerminalChoices(parser, choices);
-  } else if (!parser.positionalArguments().isEmpty()) {
+  } else if (!parser.positionalArguments().isEmpty() &&
+             !(choices.request && choices.request->verb == RemoteRequest::Verb::Mark)) {
     Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "只有 --no-window 才接受文件名: %1"))
                .arg(parser.positionalArguments().join(' ')));
   }

@@ -33,24 +33,26 @@ QString RemoteRequest::Name(Verb verb) {
     case Verb::Resume: return QStringLiteral("resume");
     case Verb::Toggle: return QStringLiteral("toggle");
     case Verb::Status: return QStringLiteral("status");
+    case Verb::Mark: return QStringLiteral("mark");
   }
   return {};
 }
 
 QByteArray RemoteRequest::Encode() const {
-  if (!Clean(device) || !Clean(type)) return {};
+  if (!Clean(device) || !Clean(type) || !Clean(text)) return {};
   const QByteArray milliseconds = duration ? QByteArray::number(static_cast<qint64>(duration->count())) : "";
   const QByteArray line = kTag + '\t' + Name(verb).toLatin1() + '\t' + QByteArray::fromStdString(device) + '\t' +
-                          QByteArray::fromStdString(type) + '\t' + milliseconds + '\n';
+                          QByteArray::fromStdString(type) + '\t' + milliseconds + '\t' +
+                          QByteArray::fromStdString(text) + '\n';
   return line.size() <= LocalRequestServer::kMaxRequestBytes ? line : QByteArray();
 }
 
 std::optional<RemoteRequest> RemoteRequest::Decode(const QByteArray& line) {
   const QList<QByteArray> fields = line.split('\t');
-  if (fields.size() != 5 || fields[0] != kTag) return std::nullopt;
+  if (fields.size() != 6 || fields[0] != kTag) return std::nullopt;
   const auto verb = VerbNamed(fields[1]);
   if (!verb) return std::nullopt;
-  RemoteRequest request{*verb, fields[2].toStdString(), fields[3].toStdString(), std::nullopt};
+  RemoteRequest request{*verb, fields[2].toStdString(), fields[3].toStdString(), std::nullopt, fields[5].toStdString()};
   if (!fields[4].isEmpty()) {
     bool number = false;
     const qint64 milliseconds = fields[4].toLongLong(&number);

@@ -13,8 +13,9 @@
 
 struct RemoteRequest {
   // A new verb takes the next value, a name in Name and, if it carries text, a field of its own.
-  enum class Verb { Start, Stop, Pause, Resume, Toggle, Status };
-  static constexpr std::array kVerbs = {Verb::Start, Verb::Stop, Verb::Pause, Verb::Resume, Verb::Toggle, Verb::Status};
+  enum class Verb { Start, Stop, Pause, Resume, Toggle, Status, Mark };
+  static constexpr std::array kVerbs = {Verb::Start,  Verb::Stop,   Verb::Pause, Verb::Resume,
+                                        Verb::Toggle, Verb::Status, Verb::Mark};
   // The file types a start may name, in the order of the window's type list.
   static constexpr std::array kTypeNames = {"wav", "flac", "opus", "mp3"};
 
@@ -22,6 +23,7 @@ struct RemoteRequest {
   std::string device;                                 // Start: a device's name or description; empty: the chosen one
   std::string type;                                   // Start: "wav", "flac", "opus" or "mp3"; empty: the chosen one
   std::optional<std::chrono::milliseconds> duration;  // Start: stop after this long
+  std::string text;                                   // Mark: the marker's name; empty: "标记 N"
 
   // The request line, its newline included; empty when a field holds a tab or
   // newline or the line would be longer than the channel takes.

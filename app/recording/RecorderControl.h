@@ -38,6 +38,8 @@ class RecorderControl {
   virtual Result Pause() = 0;
   virtual Result Resume() = 0;
   virtual Result Toggle() = 0;
+  // A marker at the current sample, named `name` ("标记 N" when empty).
+  virtual Result Mark(const std::string& name) = 0;
   virtual Status CurrentStatus() const = 0;
   // `listener` hears every change of state from now on (on the window's thread).
   virtual void OnStateChanged(StateListener listener) = 0;

@@ -25,6 +25,7 @@ QByteArray RecorderRequests::Answer(RecorderControl& control, const QByteArray& 
       return ReplyTo(result, StateName(control.CurrentStatus().state));
     }
     case RemoteRequest::Verb::Status: return RemoteRequest::Reply(true, StatusLine(control.CurrentStatus()));
+    case RemoteRequest::Verb::Mark: return ReplyTo(control.Mark(request->text), tr("已加标记"));
   }
   return {};
 }

@@ -15,6 +15,8 @@
 #include "common/QuestionService.h"
 #include "effects/clsDSP.h"
 #include "encoding/Encoder.h"
+#include "encoding/EncoderSelection.h"
+#include "tagging/TakeMetadataWriter.h"
 
 namespace {
 
@@ -46,6 +48,25 @@ std::string EncoderFailureMessage(EncoderResult result) {
       return ToUtf8(QCoreApplication::translate("RecordingController", "编码器出错 (代码 %1), 录音已停止!")
                         .arg(static_cast<int32_t>(result)));
   }
+}
+
+// The tagging layer's name for the type our encoder writes.
+EncoderSelection::FileType TypeOfExtension(const std::string& extension) {
+  if (extension == "flac") return EncoderSelection::TYPE_FLAC;
+  if (extension == "opus") return EncoderSelection::TYPE_OPUS;
+  if (extension == "mp3") return EncoderSelection::TYPE_MP3;
+  return EncoderSelection::TYPE_WAV;
+}
+
+// The measured loudness as a file's tags take it; none for silence.
+std::optional<TakeMetadata::Loudness> TagLoudness(const std::optional<LoudnessReading>& reading) {
+  if (!reading || !std::isfinite(reading->integrated) || !std::isfinite(reading->truePeak)) return std::nullopt;
+  TakeMetadata::Loudness loudness{.integratedLufs = reading->integrated,
+                                  .rangeLu = reading->range,
+                                  .truePeakDbtp = reading->truePeak};
+  if (std::isfinite(reading->maxMomentary)) loudness.maxMomentaryLufs = reading->maxMomentary;
+  if (std::isfinite(reading->maxShortTerm)) loudness.maxShortTermLufs = reading->maxShortTerm;
+  return loudness;
 }
 
 // Whole number rounded half to even, with exactly one decimal: 1023.95 -> "1024.0".
@@ -158,6 +179,7 @@ void RecordingController::Start() {
   }
   diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
   parts_ = {view_.OutputFile()};
+  BeginPart();
   StartHandsFree(rate, channels);
   take_.Begin(view_.OutputFile(), rate, channels);
   view_.ButtonCaption(ToUtf8(tr("停止录音")));
@@ -222,8 +244,10 @@ void RecordingController::Stop(int64_t upTo) {
   stopping_ = false;
   paused_ = false;
   ShowPauseState();
-  const bool recorded = FinishOutput();
   finalLoudness_ = loudness_.Final();
+  if (parts_.size() == 1) closingLoudness_ = finalLoudness_;
+  const bool recorded = FinishOutput();
+  closingLoudness_.reset();
   diskGuard_.End();
   lngRecMS_ = 0;
   lngBytesPerSec_ = 0;
@@ -308,6 +332,7 @@ void RecordingController::TogglePause(int64_t mark) {
   // so a kill or a power cut during it loses none of that. A failure here is
   // the disk's, and the next block written after the pause meets it again.
   if (paused_ && outputOpen_) clsEncoder_.Checkpoint();
+  if (outputOpen_) markers_.Add(paused_ ? ToUtf8(tr("暂停")) : ToUtf8(tr("继续")));
   if (paused_) gate_.ForgetPreRoll();
   ShowPauseState();
   Publish(true);
@@ -330,7 +355,9 @@ void RecordingController::GotData(std::span<int16_t> intBuffer, int32_t& lngLen)
 }
 
 void RecordingController::InputLost(InputLoss) {
-  // Counted by the capture engine and told at the stop; the status bar shows the count.
+  // Counted by the capture engine and told at the stop; the status bar shows
+  // the count; the file gets a marker where the gap is.
+  if (clsRecorder_.IsRecording() && outputOpen_ && !paused_) markers_.Add(ToUtf8(tr("输入丢失")));
 }
 
 void RecordingController::GotData(std::span<const int16_t> intBuffer, int32_t lngLen) {
@@ -397,6 +424,7 @@ void RecordingController::EncodeRecorded(const int16_t* data, int32_t bytes) {
     StopAfterEncoderFailure(EncoderFailureMessage(result));
   } else {
     MeasureWritten(data, bytes);
+    markers_.Written(bytes / format_.BlockAlign());
     // Stopped while the flush and the header still fit, not at the full disk.
     if (!diskGuard_.Recorded(bytes)) StopAfterEncoderFailure(ToUtf8(tr("磁盘空间即将用完, 录音已停止!")));
   }
@@ -417,10 +445,13 @@ void RecordingController::StopAfterEncoderFailure(const std::string& message) {
 void RecordingController::ContinueInNextPart(const int16_t* data, int32_t bytes) {
   sizeLimited_ = true;
   if (!MoveToNextPart(ToUtf8(tr("文件已满, 无法创建下一个文件, 录音已停止!")))) return;
+  markers_.Add(ContinuedMarkerName());
   int32_t buffer_used = 0;
   // Into the empty part: refused again only by a limit below one block.
   if (const EncoderResult result = clsEncoder_.Encode(data, bytes, buffer_used); result != ENC_OK) {
     StopAfterEncoderFailure(EncoderFailureMessage(result));
+  } else {
+    markers_.Written(bytes / format_.BlockAlign());
   }
 }
 
@@ -434,6 +465,7 @@ bool RecordingController::MoveToNextPart(const std::string& failure) {
   outputOpen_ = true;
   samplesInPart_ = 0;
   parts_.push_back(view_.OutputFile());
+  BeginPart();
   const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
   if (!journalError.empty()) messages_.ShowWarning(kAppCaption, journalError);
   return true;
@@ -444,7 +476,35 @@ void RecordingController::CloseOutput() {
   outputOpen_ = false;
   // Finished like a normal recording: its journal entry goes once it is complete.
   clsEncoder_.EncoderClose();
+  WriteMetadata();
   RecordingJournal().Finish(view_.OutputFile());
+}
+
+void RecordingController::BeginPart() {
+  markers_.Begin();
+  partStart_ = std::chrono::system_clock::now();
+}
+
+void RecordingController::WriteMetadata() {
+  TakeMetadata metadata{.start = partStart_, .loudness = TagLoudness(closingLoudness_)};
+  for (const TakeMarkers::Marker& marker : markers_.Markers()) metadata.markers.push_back({marker.frame, marker.name});
+  const auto written = TakeMetadataWriter::Write(view_.OutputFile(), TypeOfExtension(clsEncoder_.Extension()),
+                                                 format_.rate, std::move(metadata));
+  // The audio is complete either way; only its markers or tags are missing.
+  if (!written.ok()) {
+    messages_.ShowWarning(kAppCaption, WithCause(ToUtf8(tr("无法写入文件的标记和标签: %1").arg(Path(view_.OutputFile()))),
+                                                 written.reason));
+  }
+}
+
+bool RecordingController::AddMarker(int64_t mark, const std::string& name) {
+  if (!clsRecorder_.IsRecording() || stopping_) return false;
+  if (mark == INT64_MAX) {
+    clsRecorder_.DeliverReceived();
+  } else {
+    clsRecorder_.DeliverReceived(mark);
+  }
+  return clsRecorder_.IsRecording() && markers_.Add(name);
 }
 
 bool RecordingController::FinishOutput() {
@@ -470,9 +530,9 @@ void RecordingController::StartHandsFree(int32_t rate, int16_t channels) {
 
 void RecordingController::RecordSamples(std::span<const int16_t> samples) {
   while (!samples.empty() && stopFailure_.empty()) {
-    if (samplesPerPart_ > 0 && samplesInPart_ >= samplesPerPart_ &&
-        !MoveToNextPart(ToUtf8(tr("无法创建下一个文件, 录音已停止!")))) {
-      return;
+    if (samplesPerPart_ > 0 && samplesInPart_ >= samplesPerPart_) {
+      if (!MoveToNextPart(ToUtf8(tr("无法创建下一个文件, 录音已停止!")))) return;
+      markers_.Add(ContinuedMarkerName());
     }
     const size_t n = samplesPerPart_ > 0
                          ? std::min(samples.size(), static_cast<size_t>(samplesPerPart_ - samplesInPart_))
@@ -575,6 +635,8 @@ std::string RecordingController::FormatLength(int32_t ms) {
   const int64_t r = s % 60;
   return std::to_string(s / 60) + ":" + (r < 10 && r > -10 ? "0" : "") + std::to_string(r);
 }
+
+std::string RecordingController::ContinuedMarkerName() { return ToUtf8(tr("续接上一个文件")); }
 
 std::string RecordingController::CheckCaption() { return ToUtf8(tr("提示")); }
 std::string RecordingController::BadRateMessage() { return ToUtf8(tr("取样率无效! 请输入 1000 到 96000 之间的数字.")); }

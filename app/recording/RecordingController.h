@@ -18,7 +18,9 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <chrono>
 #include <climits>
+#include <optional>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -32,6 +34,7 @@
 #include "app/recording/LoudnessMeter.h"
 #include "app/recording/RecordingFormat.h"
 #include "app/recording/SoundGate.h"
+#include "app/recording/TakeMarkers.h"
 #include "app/recording/TakeOverview.h"
 #include "encoding/Encoder.h"
 
@@ -107,6 +110,12 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   // The same with the cut at `mark`, taken at the click (CaptureEngine::MarkReceived).
   void TogglePause(int64_t mark);
   bool IsPaused() const { return paused_; }
+  // A marker at the input received up to `mark` (CaptureEngine::MarkReceived,
+  // INT64_MAX: all delivered so far), named `name` ("标记 N" when empty).
+  // Nothing while idle. False when the file holds the most markers it may.
+  bool AddMarker(int64_t mark, const std::string& name);
+  // The markers of the file being recorded, or of the last one finished.
+  const TakeMarkers& Markers() const { return markers_; }
   static std::string PauseCaption();   // "暂停"
   static std::string ResumeCaption();  // "继续"
 
@@ -164,6 +173,7 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
 
   // Message box titles and texts, in the interface's language.
   static std::string CheckCaption();  // "提示"
+  static std::string ContinuedMarkerName();  // the marker at the start of a continued file
   static std::string BadRateMessage();
   static constexpr const char* kAppCaption = "Tamblin";
 
@@ -202,6 +212,10 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   void RecordHandsFree(std::span<const int16_t> recorded);
   // The part being written is complete.
   void CloseOutput();
+  // A part was opened: its markers and start time begin.
+  void BeginPart();
+  // The closed part's markers and tags go into it (and its label file).
+  void WriteMetadata();
   // At the stop: false when an armed recording never started a take (its file
   // went back to how it was), so nothing was recorded.
   bool FinishOutput();
@@ -251,5 +265,8 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   ClipCounter clips_;
   LoudnessReading finalLoudness_;
   TakeOverview take_;
+  TakeMarkers markers_;  // of the part being written
+  std::chrono::system_clock::time_point partStart_;
+  std::optional<LoudnessReading> closingLoudness_;  // the stop's loudness, for a recording of one part
   int64_t endAfterBytes_ = INT64_MAX;  // EndAfter's limit on deliveredBytes_
 };

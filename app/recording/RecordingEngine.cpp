@@ -108,6 +108,12 @@ void RecordingEngine::StopUpTo(int64_t upTo) {
   });
 }
 
+void RecordingEngine::AddMarker(const std::string& name) {
+  const RecorderState state = monitor_.State();
+  if (state != RecorderState::Recording && state != RecorderState::Paused) return;
+  thread_->Post([this, mark = recorder_.MarkReceived(), name] { controller_->AddMarker(mark, name); });
+}
+
 void RecordingEngine::EffectsChanged() {
   thread_->Post([this, settings = effectsModel_.Settings()] { effects_.Apply(settings); });
 }

@@ -57,6 +57,9 @@ class RecordingEngine {
   void StopIfEnded();
   // The pause button: the cut falls at the input received up to now.
   void TogglePause();
+  // A marker at the input received up to now, named `name` ("标记 N" when empty).
+  // Nothing while idle.
+  void AddMarker(const std::string& name);
   // The effect settings of the window's model changed: the chain follows from the next block.
   void EffectsChanged();
   // The hands-free choices changed: they apply from the next block.

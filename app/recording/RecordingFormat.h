@@ -22,6 +22,8 @@ struct RecordingFormat {
   // Nothing when the rate text is not a rate a recording can use.
   static std::optional<RecordingFormat> FromChoices(const std::string& rateText, bool stereo);
 
+  // Bytes of one 16-bit PCM frame (a sample of every channel).
+  int32_t BlockAlign() const { return 2 * channels; }
   // Bytes of 16-bit PCM per second.
   int32_t BytesPerSecond() const { return rate * 2 * channels; }
   // Bytes of the whole frames in `duration` (any fraction of a frame left out).

@@ -23,6 +23,7 @@ constexpr Named kNames[] = {
     {"cboFileType", QT_TRANSLATE_NOOP("AccessibleNames", "文件类型")},
     {"picAmpl", QT_TRANSLATE_NOOP("AccessibleNames", "波形")},
     {"picFreq", QT_TRANSLATE_NOOP("AccessibleNames", "频谱")},
+    {"sldPlayPosition", QT_TRANSLATE_NOOP("AccessibleNames", "播放位置")},
 };
 
 }  // namespace

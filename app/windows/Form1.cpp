@@ -65,6 +65,7 @@ constexpr int kSpectrumWidth = 96;
 const char* const kFormatTitle = QT_TRANSLATE_NOOP("Form1", "选择声音输出格式");
 const QKeySequence kStartStopKey(Qt::CTRL | Qt::Key_R);
 const QKeySequence kPauseKey(Qt::CTRL | Qt::Key_P);
+const QKeySequence kMarkKey(Qt::CTRL | Qt::Key_M);
 
 QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 std::string S(const QString& text) { return text.toUtf8().toStdString(); }
@@ -171,6 +172,10 @@ void Form1::BuildControls() {
   cmdPause_->setMinimumHeight(34);
   cmdPause_->setEnabled(false);
   buttons->addWidget(cmdPause_);
+  cmdMark_ = Named(new QPushButton(tr("标记"), central), "cmdMark");
+  cmdMark_->setMinimumHeight(34);
+  cmdMark_->setEnabled(false);
+  buttons->addWidget(cmdMark_);
   buttons->addStretch(1);
   buttons->addWidget(Command1_);
   buttons->addWidget(Command4_);
@@ -437,6 +442,10 @@ void Form1::AddRecordingShortcuts() {
   });
   cmdDo_->setToolTip(tr("开始/停止录音 (%1)").arg(kStartStopKey.toString(QKeySequence::NativeText)));
   cmdPause_->setToolTip(tr("暂停/继续录音 (%1)").arg(kPauseKey.toString(QKeySequence::NativeText)));
+  auto* mark = new QShortcut(kMarkKey, this);
+  connect(mark, &QShortcut::activated, this, &Form1::AddMarker);
+  connect(cmdMark_, &QPushButton::clicked, this, &Form1::AddMarker);
+  cmdMark_->setToolTip(tr("在当前位置加一个标记 (%1)").arg(kMarkKey.toString(QKeySequence::NativeText)));
 }
 
 void Form1::ConnectTrayRecordingItems() {
@@ -444,8 +453,14 @@ void Form1::ConnectTrayRecordingItems() {
       [this] { OnStartStopPressed(); },
       [this] {
         if (engine_) engine_->TogglePause();
-      });
+      },
+      [this] { AddMarker(); });
   ShowRecordingStateInTray();
+}
+
+void Form1::AddMarker() {
+  // No prompt: the moment matters, the name can wait ("标记 N").
+  if (engine_) engine_->AddMarker({});
 }
 
 void Form1::ShowRecordingStateInTray() {
@@ -530,6 +545,7 @@ void Form1::ButtonCaption(const std::string& caption) {
 
 void Form1::PauseButton(bool enabled, const std::string& caption) {
   cmdPause_->setEnabled(enabled);
+  cmdMark_->setEnabled(enabled);
   cmdPause_->setText(Q(caption));
   ShowRecordingStateInTray();
 }

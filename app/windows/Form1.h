@@ -133,6 +133,8 @@ class Form1 : public QMainWindow, public RecorderView {
   void AddRecordingShortcuts();
   void ConnectTrayRecordingItems();
   void ShowRecordingStateInTray();
+  // cmdMark, Ctrl+M and the tray item: a marker at the current sample.
+  void AddMarker();
   void PlaceOverlays();
   PictureView* AddPicture(const char* name, QImageSurface& surface, QWidget* parent);
   PictureView* ShowSurface(PictureView* view, QImageSurface& surface);
@@ -209,6 +211,7 @@ class Form1 : public QMainWindow, public RecorderView {
 
   QPushButton* cmdDo_ = nullptr;
   QPushButton* cmdPause_ = nullptr;
+  QPushButton* cmdMark_ = nullptr;
   QGroupBox* frmInp_ = nullptr;
   QComboBox* cboDev_ = nullptr;
   QComboBox* cboRecLine_ = nullptr;

@@ -61,23 +61,29 @@ void TrayIcon::BringToFront() {
   window_->activateWindow();
 }
 
-void TrayIcon::AddRecordingItems(std::function<void()> startStop, std::function<void()> pause) {
+void TrayIcon::AddRecordingItems(std::function<void()> startStop, std::function<void()> pause,
+                                 std::function<void()> mark) {
   QAction* first = menu_->actions().value(0);
   startStop_ = new QAction(tr("开始录音"), menu_);
   startStop_->setObjectName(QStringLiteral("mnuDo"));
   pause_ = new QAction(tr("暂停"), menu_);
   pause_->setObjectName(QStringLiteral("mnuPause"));
   pause_->setEnabled(false);
-  menu_->insertActions(first, {startStop_, pause_});
+  mark_ = new QAction(tr("添加标记"), menu_);
+  mark_->setObjectName(QStringLiteral("mnuMark"));
+  mark_->setEnabled(false);
+  menu_->insertActions(first, {startStop_, pause_, mark_});
   menu_->insertSeparator(first)->setObjectName(QStringLiteral("mnuRecordingEnd"));
   connect(startStop_, &QAction::triggered, this, std::move(startStop));
   connect(pause_, &QAction::triggered, this, std::move(pause));
+  connect(mark_, &QAction::triggered, this, std::move(mark));
 }
 
 void TrayIcon::ShowRecordingState(const QString& startStopCaption, bool pauseEnabled, const QString& pauseCaption) {
   if (startStop_ == nullptr) return;
   startStop_->setText(startStopCaption);
   pause_->setEnabled(pauseEnabled);
+  mark_->setEnabled(pauseEnabled);
   pause_->setText(pauseCaption);
 }
 

@@ -39,7 +39,8 @@ class TrayIcon : public QObject {
   // Puts the recording items, then a separator, above the menu's items:
   // "开始录音" runs `startStop`, "暂停" (disabled until ShowRecordingState
   // enables it) runs `pause`.
-  void AddRecordingItems(std::function<void()> startStop, std::function<void()> pause);
+  // "添加标记" (enabled with "暂停") runs `mark`.
+  void AddRecordingItems(std::function<void()> startStop, std::function<void()> pause, std::function<void()> mark);
   // Mirrors the window's buttons: cmdDo's caption, cmdPause's state and caption.
   void ShowRecordingState(const QString& startStopCaption, bool pauseEnabled, const QString& pauseCaption);
   // Puts "定时/触发..." (runs `open`) below "显示Tamblin".
@@ -68,5 +69,6 @@ class TrayIcon : public QObject {
   QMenu* menu_ = nullptr;
   QAction* startStop_ = nullptr;  // the recording items, once added
   QAction* pause_ = nullptr;
+  QAction* mark_ = nullptr;
   QSystemTrayIcon* icon_ = nullptr;
 };

@@ -109,6 +109,12 @@ RecorderControl::Result WindowRecorderControl::Pause() {
   return TogglePause();
 }
 
+RecorderControl::Result WindowRecorderControl::Mark(const std::string& name) {
+  if (State() != RecorderState::Recording && State() != RecorderState::Paused) return Refused(tr("没有正在进行的录音"));
+  window_.Engine().AddMarker(name);
+  return {true, {}};
+}
+
 RecorderControl::Result WindowRecorderControl::Resume() {
   if (State() == RecorderState::Recording) return Refused(tr("录音没有暂停"));
   if (State() != RecorderState::Paused) return Refused(tr("没有可继续的录音"));

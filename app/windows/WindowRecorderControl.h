@@ -29,6 +29,7 @@ class WindowRecorderControl : public RecorderControl {
   Result Start(const StartOptions& options) override;
   Result Stop() override;
   Result Pause() override;
+  Result Mark(const std::string& name) override;
   Result Resume() override;
   Result Toggle() override;
   Status CurrentStatus() const override;

@@ -13,6 +13,7 @@ class FakeRecorderControl : public RecorderControl {
   Result Start(const StartOptions&) override { return Answer("Start"); }
   Result Stop() override { return Answer("Stop"); }
   Result Pause() override { return Answer("Pause"); }
+  Result Mark(const std::string&) override { return Answer("Mark"); }
   Result Resume() override { return Answer("Resume"); }
   Result Toggle() override { return Answer("Toggle"); }
   Status CurrentStatus() const override { return status; }
