@@ -60,4 +60,7 @@ class Encoder {
   // the system's, or the parameter refused); empty after a successful one or when
   // the encoder cannot tell.
   virtual std::string InitError() const { return {}; }
+  // Whether the closed file is one whose markers and tags can be written
+  // afterwards (a real file of its type, not a stand-in).
+  virtual bool WritesTaggableFile() const { return false; }
 };

@@ -55,3 +55,5 @@ void EncoderSelection::OutputRules(TargetRules rules) {
 EncoderResult EncoderSelection::EncoderDiscard() { return Chosen().EncoderDiscard(); }
 int64_t EncoderSelection::TargetBytesPerSecond() const { return Chosen().TargetBytesPerSecond(); }
 std::string EncoderSelection::InitError() const { return Chosen().InitError(); }
+
+bool EncoderSelection::WritesTaggableFile() const { return Chosen().WritesTaggableFile(); }

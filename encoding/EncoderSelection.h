@@ -49,6 +49,7 @@ class EncoderSelection : public Encoder {
   EncoderResult EncoderDiscard() override;
   int64_t TargetBytesPerSecond() const override;
   std::string InitError() const override;
+  bool WritesTaggableFile() const override;
 
  private:
   Encoder& Chosen() const { return *encoders_[type_]; }

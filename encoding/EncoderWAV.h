@@ -85,6 +85,7 @@ class EncoderWAV : public Encoder {
   EncoderResult EncoderDiscard() override;
   int64_t TargetBytesPerSecond() const override;  // nAvgBytesPerSec of the target format
   std::string InitError() const override;
+  bool WritesTaggableFile() const override { return true; }
 
  private:
   bool Running() const { return file_.IsOpen(); }

@@ -63,6 +63,7 @@ class MuxedEncoder : public Encoder {
   // Of the running recording; while idle, of a stereo recording at kIdleRate.
   int64_t TargetBytesPerSecond() const override;
   std::string InitError() const override;
+  bool WritesTaggableFile() const override { return true; }
 
  protected:
   // Rate assumed for TargetBytesPerSecond while no recording runs.

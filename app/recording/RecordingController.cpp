@@ -486,6 +486,8 @@ void RecordingController::BeginPart() {
 }
 
 void RecordingController::WriteMetadata() {
+  // After a write failure the disk has no room for them, and the user hears of that failure already.
+  if (!clsEncoder_.WritesTaggableFile() || !stopFailure_.empty()) return;
   TakeMetadata metadata{.start = partStart_, .loudness = TagLoudness(closingLoudness_)};
   for (const TakeMarkers::Marker& marker : markers_.Markers()) metadata.markers.push_back({marker.frame, marker.name});
   const auto written = TakeMetadataWriter::Write(view_.OutputFile(), TypeOfExtension(clsEncoder_.Extension()),

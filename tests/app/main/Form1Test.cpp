@@ -519,11 +519,12 @@ TEST_F(Form1Test, PausedInputIsLeftOutOfTheFileExactly) {
   EXPECT_TRUE(pause->toolTip().contains("Ctrl+P"));
   EXPECT_FALSE(pause->isEnabled());
   const QList<QAction*> items = form->findChild<TrayIcon*>()->Menu()->actions();
-  ASSERT_EQ(items.size(), 7) << "start/stop, pause, separator, then the menu as it was with the schedule's item";
+  ASSERT_EQ(items.size(), 8) << "start/stop, pause, mark, separator, then the menu as it was with the schedule's item";
   EXPECT_FALSE(items[1]->isEnabled()) << "nothing to pause yet";
-  EXPECT_TRUE(items[2]->isSeparator());
-  EXPECT_EQ(items[3]->text(), "显示Tamblin");
-  EXPECT_EQ(items[4]->objectName(), "mnuSchedule");
+  EXPECT_FALSE(items[2]->isEnabled()) << "nothing to mark yet";
+  EXPECT_TRUE(items[3]->isSeparator());
+  EXPECT_EQ(items[4]->text(), "显示Tamblin");
+  EXPECT_EQ(items[5]->objectName(), "mnuSchedule");
 
   QTest::keyClick(Find<QLineEdit>("txtFile"), Qt::Key_R, Qt::ControlModifier);
   form->Engine().WaitUntilHandled();
@@ -531,6 +532,7 @@ TEST_F(Form1Test, PausedInputIsLeftOutOfTheFileExactly) {
   EXPECT_TRUE(pause->isEnabled());
   EXPECT_EQ(items[0]->text(), "停止录音");
   EXPECT_TRUE(items[1]->isEnabled());
+  EXPECT_TRUE(items[2]->isEnabled()) << "a marker can be added while recording";
 
   const size_t segment = 44100 * 2 * 2;
   const std::vector<int16_t> fed = DistinctSamples(4 * segment);

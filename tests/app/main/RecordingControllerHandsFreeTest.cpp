@@ -3,7 +3,9 @@
 // parts cut by time to the sample (real WAV encoder, real files, sox reads).
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QFileInfo>
+#include <cstdio>
 #include <random>
 
 #include "TestDoubles.h"
@@ -145,3 +147,51 @@ TEST_F(RecordingControllerHandsFreeTest, SplitByTimeCutsAtTheSampleAndPausesDoNo
 }
 
 }  // namespace
+
+namespace {
+
+std::string FileText(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : "<missing>";
+}
+
+std::string Label(double frame, const std::string& name) {
+  char time[32];
+  std::snprintf(time, sizeof time, "%.6f", frame / kRate);
+  return std::string(time) + "\t" + time + "\t" + name + "\n";
+}
+
+}  // namespace
+
+// Markers sit at the frame written before them, whatever the blocks: the
+// user's, the pause's and the resume's at the cut, lost input where the gap
+// is, and a part cut by time starts with its own; each part keeps its own
+// markers in its cue chunk and its label file.
+TEST_F(RecordingControllerHandsFreeTest, MarkersSitAtTheWrittenFrameOfTheirOwnPart) {
+  HandsFreeSettings settings;
+  settings.splitMinutes = 10;
+  controller.HandsFree(settings);
+  controller.FramesPerPart(3000);
+  const std::vector<int16_t> block(2 * 1000, 7);
+  controller.Toggle();
+  controller.GotData(block, 4000);
+  controller.GotData(block, 4000);
+  EXPECT_TRUE(controller.AddMarker(INT64_MAX, "Intro"));
+  controller.TogglePause();
+  controller.GotData(block, 4000);  // paused: not written, no frames
+  EXPECT_TRUE(controller.AddMarker(INT64_MAX, ""));
+  controller.TogglePause();
+  controller.GotData(block, 2000);
+  controller.InputLost(InputLoss::ProgramTooBusy);
+  controller.GotData(block, 4000);  // 2500 .. 3500: the part ends at 3000
+  controller.Toggle();
+  EXPECT_FALSE(controller.AddMarker(INT64_MAX, "late")) << "nothing while idle";
+
+  EXPECT_EQ(FileText(folder.Path() + "/file/录音0.txt"),
+            Label(2000, "Intro") + Label(2000, "暂停") + Label(2000, "标记 1") + Label(2000, "继续") +
+                Label(2500, "输入丢失"));
+  EXPECT_EQ(FileText(folder.Path() + "/file/录音1.txt"), Label(0, "续接上一个文件"));
+  EXPECT_EQ(Read(0).size(), 3000u * 2) << "the tags follow the audio, which stays as it was";
+  EXPECT_NE(FileText(Numbered(0)).find("cue "), std::string::npos);
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+}

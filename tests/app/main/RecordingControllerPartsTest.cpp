@@ -86,8 +86,8 @@ TEST_F(RecordingControllerPartsTest, FullNumberedFileGoesOnInTheNextFreeNumberWi
   EXPECT_EQ(journalled[4], QStringList{"录音6.wav"});
   const std::vector<QString> parts = {Numbered(3), Numbered(5), Numbered(6)};
   EXPECT_EQ(Joined(parts), fed) << "the block each full file refused opens the next";
-  EXPECT_EQ(QFileInfo(Numbered(3)).size(), 46 + 2 * kBlockBytes);
-  EXPECT_EQ(QFileInfo(Numbered(6)).size(), 46 + kBlockBytes);
+  EXPECT_EQ(WaveAudioEnd(Numbered(3)), 46 + 2 * kBlockBytes);
+  EXPECT_EQ(WaveAudioEnd(Numbered(6)), 46 + kBlockBytes);
   EXPECT_EQ(ReadAll(Numbered(4)), QByteArray("RIFF another copy's recording"));
   EXPECT_EQ(view.outputFile, Utf8(Numbered(7)));
   EXPECT_EQ(ReadAll(folder.Path() + "/nu.ini"), QByteArray("7\r\n"));
@@ -127,7 +127,7 @@ TEST_F(RecordingControllerPartsTest, NoFreeNameForTheNextPartStopsWithAMessageAn
   for (int n = 2; n < 40; ++n) WriteAll(folder.Path() + QString("/mine (%1).wav").arg(n), "taken");
   view.outputFile = Utf8(mine);
   RecordBlocks(3);
-  EXPECT_EQ(QFileInfo(mine).size(), 46 + 2 * kBlockBytes) << "finished with the blocks that fit";
+  EXPECT_EQ(WaveAudioEnd(mine), 46 + 2 * kBlockBytes) << "finished with the blocks that fit";
   for (int n = 2; n < 40; ++n) EXPECT_EQ(ReadAll(folder.Path() + QString("/mine (%1).wav").arg(n)), "taken") << n;
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, "文件已满, 无法创建下一个文件, 录音已停止!");

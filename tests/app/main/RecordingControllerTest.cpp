@@ -569,7 +569,7 @@ TEST_F(RecordingControllerFilesTest, NumberedFileFilledSinceStartUpIsKeptAndTheR
   controller.Toggle();
   EXPECT_EQ(ReadAll(Numbered(5)), QByteArray("RIFF another copy's recording"));
   EXPECT_EQ(ReadAll(elsewhere), QByteArray());
-  EXPECT_EQ(QFileInfo(Numbered(7)).size(), 46 + 10240);
+  EXPECT_EQ(WaveAudioEnd(Numbered(7)), 46 + 10240);
   EXPECT_EQ(view.outputFile, Utf8(Numbered(8)));
   EXPECT_EQ(ReadAll(folder.Path() + "/nu.ini"), QByteArray("8\r\n"));
   EXPECT_TRUE(messages.shown.empty());
@@ -595,7 +595,7 @@ TEST_F(RecordingControllerFilesTest, TypedFileHoldingDataIsReplacedOnlyAfterYes)
   ASSERT_TRUE(capture.recording);
   EXPECT_EQ(questions.asked.size(), 2u);
   controller.Toggle();
-  EXPECT_EQ(QFileInfo(mine).size(), 46) << "replaced by the new, empty recording";
+  EXPECT_EQ(WaveAudioEnd(mine), 46) << "replaced by the new, empty recording";
 
   // Confirmed in the save dialog: no second question, for that one start only.
   view.outputFile = Utf8(mine);

@@ -26,6 +26,19 @@
 #include "encoding/FormatChooser.h"
 #include "tests/support/EventLoopWait.h"
 
+// The bytes of one of our 16-bit WAV files up to the end of its audio (the
+// 46-byte header and the data chunk), leaving out the tags the stop appends.
+inline qint64 WaveAudioEnd(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly) || file.size() < 46) return file.size();
+  const QByteArray header = file.read(46);
+  const auto size = static_cast<quint32>(static_cast<uchar>(header[42])) |
+                    static_cast<quint32>(static_cast<uchar>(header[43])) << 8 |
+                    static_cast<quint32>(static_cast<uchar>(header[44])) << 16 |
+                    static_cast<quint32>(static_cast<uchar>(header[45])) << 24;
+  return 46 + static_cast<qint64>(size);
+}
+
 struct ShownMessage {
   std::string title;
   std::string text;
