@@ -10,6 +10,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -125,6 +126,7 @@ TEST_F(RecorderCommandLineTest, EveryVerbAnswersWithItsStatusAndARefusalSaysWhy)
   refused({"--stop"}, "没有可停止的录音");
   refused({"--pause"}, "没有可暂停的录音");
   refused({"--resume"}, "没有可继续的录音");
+  refused({"--mark"}, "没有正在进行的录音");
   refused({"--start", "--device", "no-such-source"}, "找不到设备");
   // No device chosen yet: the recorder's own message comes back, and no box is left waiting on the window.
   const Answer unchosen = Ask({"--start"});
@@ -138,6 +140,7 @@ TEST_F(RecorderCommandLineTest, EveryVerbAnswersWithItsStatusAndARefusalSaysWhy)
   const std::string recording = StatusHolding("录音中");
   const QString file = FileOf(recording);
   EXPECT_TRUE(file.endsWith(".flac")) << recording;
+  EXPECT_EQ(Ask({"--mark", "Intro", "part"}).status, 0);
   EXPECT_EQ(Ask({"--pause"}).status, 0);
   refused({"--pause"}, "录音已暂停");
   StatusHolding("已暂停");
@@ -149,6 +152,13 @@ TEST_F(RecorderCommandLineTest, EveryVerbAnswersWithItsStatusAndARefusalSaysWhy)
   ASSERT_TRUE(flac.open(QIODevice::ReadOnly)) << file.toStdString();
   EXPECT_EQ(flac.read(4), QByteArray("fLaC"));
   EXPECT_GT(flac.size(), 4096);
+  // The markers, in the order they came, in the label file beside the recording.
+  QFile labels(file.chopped(5) + ".txt");
+  ASSERT_TRUE(labels.open(QIODevice::ReadOnly)) << labels.fileName().toStdString();
+  const QString labelText = QString::fromUtf8(labels.readAll());
+  EXPECT_TRUE(labelText.contains(QRegularExpression("^[0-9.]+\t[0-9.]+\tIntro part\n[0-9.]+\t[0-9.]+\t暂停\n"
+                                                    "[0-9.]+\t[0-9.]+\t继续\n$")))
+      << labelText.toStdString();
 
   // The same device and type stay chosen for the button's own start.
   EXPECT_EQ(Ask({"--toggle"}).status, 0);
