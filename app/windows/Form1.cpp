@@ -843,7 +843,16 @@ void Form1::FollowTakeReview(RecorderState state) {
   const bool idle = state == RecorderState::Idle;
   // Playback never runs beside a recording; a finished take is offered for review.
   if (!idle && reviewIdle_) review_->RecordingStarted();
-  if (idle && !reviewIdle_) review_->ShowTake(engine_->Controller().Take());
+  if (idle && !reviewIdle_) {
+    const RecordingController& controller = engine_->Controller();
+    review_->ShowTake(controller.Take());
+    // Marker frames count from their own file's start: shown when the take is that one file.
+    std::vector<int64_t> frames;
+    if (controller.Markers().Position() == controller.Take().Frames()) {
+      for (const TakeMarkers::Marker& marker : controller.Markers().Markers()) frames.push_back(marker.frame);
+    }
+    review_->Markers(std::move(frames));
+  }
   reviewIdle_ = idle;
 }
 
