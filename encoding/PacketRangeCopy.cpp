@@ -57,7 +57,8 @@ std::string OpenOutput(const AVStream& from, const std::string& target, Output& 
 
 }  // namespace
 
-std::string PacketRangeCopy::Copy(const std::string& take, const TrimRange& range, const std::string& target) {
+std::string PacketRangeCopy::Copy(const std::string& take, const TrimRange& range, const std::string& target,
+                                  TrimRange* kept) {
   AVFormatContext* opened = nullptr;
   int r = avformat_open_input(&opened, take.c_str(), nullptr, nullptr);
   if (r < 0) return take + ": " + Failed("avformat_open_input", r);
@@ -78,6 +79,7 @@ std::string PacketRangeCopy::Copy(const std::string& take, const TrimRange& rang
   if (!packet) return Failed("av_packet_alloc", AVERROR(ENOMEM));
   int64_t takeStart = AV_NOPTS_VALUE;  // the take's first packet: its positions count from here
   int64_t shift = AV_NOPTS_VALUE;      // subtracted so the cut starts where the take did
+  int64_t keptEnd = 0;                 // the end of the last packet copied, from the take's start
   while ((r = av_read_frame(opened, packet.get())) >= 0) {
     if (packet->stream_index != index || packet->pts == AV_NOPTS_VALUE) {
       av_packet_unref(packet.get());
@@ -94,6 +96,7 @@ std::string PacketRangeCopy::Copy(const std::string& take, const TrimRange& rang
       continue;
     }
     if (shift == AV_NOPTS_VALUE) shift = packet->pts - takeStart;
+    keptEnd = packet->pts - takeStart + packet->duration;
     packet->pts -= shift;
     packet->dts = packet->dts == AV_NOPTS_VALUE ? packet->pts : packet->dts - shift;
     packet->stream_index = 0;
@@ -107,5 +110,9 @@ std::string PacketRangeCopy::Copy(const std::string& take, const TrimRange& rang
   if (r < 0) return target + ": " + Failed("av_write_trailer", r);
   r = avio_closep(&output->pb);
   if (r < 0) return target + ": " + Failed("avio_closep", r);
+  if (kept != nullptr && shift != AV_NOPTS_VALUE) {
+    kept->first = av_rescale_q(shift, base, {1, range.rate});
+    kept->end = av_rescale_q(keptEnd, base, {1, range.rate});
+  }
   return {};
 }

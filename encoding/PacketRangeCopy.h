@@ -11,5 +11,7 @@
 class PacketRangeCopy {
  public:
   // Empty on success, else why not (the codec library's words included).
-  static std::string Copy(const std::string& take, const TrimRange& range, const std::string& target);
+  // `kept`, when given, gets the span of the take the copied packets cover, at the range's rate.
+  static std::string Copy(const std::string& take, const TrimRange& range, const std::string& target,
+                          TrimRange* kept = nullptr);
 };

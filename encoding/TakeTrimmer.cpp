@@ -61,12 +61,13 @@ TakeTrimmer::Result TakeTrimmer::Trim(const std::string& take, const TrimRange& 
   const std::string target = ClaimCutFile(take, result.error);
   if (target.empty()) return result;
   const std::string ext = Extension(take);
+  result.kept = range;
   if (ext == ".wav") {
     result.error = WavRangeCopy::Copy(take, range, target);
   } else if (ext == ".flac") {
     result.error = TrimFlac(take, range, target);
   } else {
-    result.error = PacketRangeCopy::Copy(take, range, target);
+    result.error = PacketRangeCopy::Copy(take, range, target, &result.kept);
   }
   result.ok = result.error.empty();
   if (result.ok) {

@@ -17,6 +17,7 @@ class TakeTrimmer {
     bool ok = false;
     std::string path;   // the new file
     std::string error;  // why it failed, the system's or codec library's words included
+    TrimRange kept;     // the part of the take the new file holds: the range, or (packets) its codec frames
   };
 
   static Result Trim(const std::string& take, const TrimRange& range);

@@ -40,6 +40,42 @@ std::string MetadataTexts::LocalDateTime(std::chrono::system_clock::time_point w
                  local.tm_hour, local.tm_min, local.tm_sec);
 }
 
+std::optional<int64_t> MetadataTexts::ChapterMilliseconds(const std::string& text) {
+  unsigned hours = 0, minutes = 0, seconds = 0, millis = 0;
+  int used = 0;
+  if (text.size() > 16 || std::sscanf(text.c_str(), "%2u:%2u:%2u.%3u%n", &hours, &minutes, &seconds, &millis, &used) != 4 ||
+      static_cast<size_t>(used) != text.size() || minutes > 59 || seconds > 59) {
+    return std::nullopt;
+  }
+  return ((int64_t(hours) * 60 + minutes) * 60 + seconds) * 1000 + millis;
+}
+
+std::optional<std::chrono::system_clock::time_point> MetadataTexts::ParseLocalDateTime(const std::string& text) {
+  std::tm local{};
+  char separator = 0;
+  int used = 0;
+  if (text.size() != 19 || std::sscanf(text.c_str(), "%4d-%2d-%2d%c%2d:%2d:%2d%n", &local.tm_year, &local.tm_mon,
+                                       &local.tm_mday, &separator, &local.tm_hour, &local.tm_min, &local.tm_sec,
+                                       &used) != 7 ||
+      used != 19 || (separator != 'T' && separator != ' ')) {
+    return std::nullopt;
+  }
+  local.tm_year -= 1900;
+  local.tm_mon -= 1;
+  local.tm_isdst = -1;  // the zone's rule for that day, as LocalDateTime wrote it
+  const std::time_t seconds = std::mktime(&local);
+  if (seconds == -1) return std::nullopt;
+  return std::chrono::system_clock::from_time_t(seconds);
+}
+
+std::string MetadataTexts::Utf8Prefix(std::string text, size_t size) {
+  if (text.size() <= size) return text;
+  // Back off over continuation bytes (10xxxxxx) to the start of the cut sequence.
+  while (size > 0 && (static_cast<unsigned char>(text[size]) & 0xC0) == 0x80) --size;
+  text.resize(size);
+  return text;
+}
+
 std::string MetadataTexts::ChapterNumber(size_t index) { return Printed("%03zu", index + 1); }
 
 std::string MetadataTexts::TitleFromPath(const std::string& path) {

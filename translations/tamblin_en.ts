@@ -789,6 +789,10 @@
         <source>剪辑失败: %1</source>
         <translation>Cut failed: %1</translation>
     </message>
+    <message>
+        <source>剪辑已保存, 但标记和标签未能写入: %1 (%2)</source>
+        <translation>Cut saved, but its markers and tags could not be written: %1 (%2)</translation>
+    </message>
 </context>
 <context>
     <name>TerminalMessages</name>

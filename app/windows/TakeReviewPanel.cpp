@@ -11,6 +11,7 @@
 #include "app/windows/TakeOverviewStrip.h"
 #include "capture/PlaybackOutput.h"
 #include "encoding/TakeTrimmer.h"
+#include "tagging/CutMetadata.h"
 
 namespace {
 constexpr int kPositionMs = 50;
@@ -151,6 +152,13 @@ void TakeReviewPanel::ShowPosition() {
 void TakeReviewPanel::OnTrimClicked() {
   const TakeTrimmer::Result cut =
       TakeTrimmer::Trim(path_, {.first = strip_->KeptFirst(), .end = strip_->KeptEnd(), .rate = rate_});
-  ShowResult(cut.ok ? tr("剪辑已保存: %1").arg(QString::fromStdString(cut.path))
-                                 : tr("剪辑失败: %1").arg(QString::fromStdString(cut.error)));
+  if (!cut.ok) {
+    ShowResult(tr("剪辑失败: %1").arg(QString::fromStdString(cut.error)));
+    return;
+  }
+  // The cut's audio is whole either way; only its markers or tags may be missing.
+  const TakeMetadataWriter::Result tagged = CutMetadata::Carry(path_, cut.path, cut.kept);
+  ShowResult(tagged.ok() ? tr("剪辑已保存: %1").arg(QString::fromStdString(cut.path))
+                         : tr("剪辑已保存, 但标记和标签未能写入: %1 (%2)")
+                               .arg(QString::fromStdString(cut.path), QString::fromStdString(tagged.reason)));
 }

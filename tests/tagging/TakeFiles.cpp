@@ -1,6 +1,7 @@
 #include "tests/tagging/TakeFiles.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <algorithm>
 #include <cctype>
@@ -71,4 +72,18 @@ std::vector<std::string> FileNames(const std::filesystem::path& folder) {
   for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::vector<uint32_t> CueOffsets(const std::filesystem::path& file, int64_t* frames) {
+  SF_INFO info{};
+  SNDFILE* sound = sf_open(file.c_str(), SFM_READ, &info);
+  if (sound == nullptr) return {};
+  *frames = info.frames;
+  SF_CUES cues{};
+  std::vector<uint32_t> offsets;
+  if (sf_command(sound, SFC_GET_CUE, &cues, sizeof cues) == SF_TRUE) {
+    for (uint32_t i = 0; i < cues.cue_count; ++i) offsets.push_back(cues.cue_points[i].sample_offset);
+  }
+  sf_close(sound);
+  return offsets;
 }

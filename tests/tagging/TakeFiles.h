@@ -26,5 +26,7 @@ struct Chapter {
   std::string title;
 };
 std::vector<Chapter> ProbeChapters(const std::filesystem::path& file);
+// The cue points of a WAV file as libsndfile reads them; `frames` gets its length.
+std::vector<uint32_t> CueOffsets(const std::filesystem::path& file, int64_t* frames);
 // Names of the files in `folder`.
 std::vector<std::string> FileNames(const std::filesystem::path& folder);

@@ -40,20 +40,6 @@ std::vector<std::string> LabelNames(const std::vector<uint8_t>& adtl) {
   return names;
 }
 
-std::vector<uint32_t> CueOffsets(const std::filesystem::path& file, sf_count_t* frames) {
-  SF_INFO info{};
-  SNDFILE* sound = sf_open(file.c_str(), SFM_READ, &info);
-  if (sound == nullptr) return {};
-  *frames = info.frames;
-  SF_CUES cues{};
-  std::vector<uint32_t> offsets;
-  if (sf_command(sound, SFC_GET_CUE, &cues, sizeof cues) == SF_TRUE) {
-    for (uint32_t i = 0; i < cues.cue_count; ++i) offsets.push_back(cues.cue_points[i].sample_offset);
-  }
-  sf_close(sound);
-  return offsets;
-}
-
 TEST(WavTaggingTest, MarkersTagsAndLoudnessFollowTheUnchangedAudio) {
   ::setenv("TZ", "UTC", 1);
   ::tzset();

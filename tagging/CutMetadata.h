@@ -1,0 +1,28 @@
+// CutMetadata: gives the cut of a take (TakeTrimmer) the take's own markers
+// and tags: the markers inside the kept part, counted from the cut's start,
+// and the title, date, program and comment. The loudness fields are left out:
+// they were measured over the whole take and the cut changes them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "encoding/TrimRange.h"
+#include "tagging/TakeMetadata.h"
+#include "tagging/TakeMetadataWriter.h"
+
+class CutMetadata {
+ public:
+  // What a cut holding `kept` of a take tagged with `take` is tagged with.
+  static TakeMetadata Kept(TakeMetadata take, const TrimRange& kept);
+  // Reads the tags of `take` and writes what `cut` (holding `kept` of it) gets,
+  // with its label file when markers remain. A take without tags leaves the
+  // cut untagged.
+  static TakeMetadataWriter::Result Carry(const std::string& take, const std::string& cut, const TrimRange& kept);
+  // The file type the extension of `path` names (WAV for any other).
+  static EncoderSelection::FileType TypeOfPath(const std::string& path);
+
+ private:
+  static std::string Read(const std::string& take, EncoderSelection::FileType type, int32_t rate,
+                          TakeMetadata& metadata);
+};
