@@ -1,12 +1,13 @@
 // The review panel: nothing is offered before a take or while recording; the
 // cut handles dragged on the strip choose exactly the frames the new file
-// keeps; a click on the strip away from the handles asks for a seek.
+// keeps and the markers inside them; a click on the strip away from the handles asks for a seek.
 #include <gtest/gtest.h>
 
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
+#include <fstream>
 
 #include "app/recording/TakeOverview.h"
 #include "app/windows/TakeOverviewStrip.h"
@@ -14,6 +15,8 @@
 #include "capture/PlaybackOutput.h"
 #include "encoding/EncoderWAV.h"
 #include "encoding/TakeDecoder.h"
+#include "tagging/LabelFile.h"
+#include "tagging/TakeMetadataWriter.h"
 
 namespace {
 
@@ -90,6 +93,21 @@ TEST_F(TakeReviewPanelTest, DraggedHandlesChooseTheFramesTheCutKeeps) {
   while (cut.Read(kept, 4096) > 0) {
   }
   EXPECT_TRUE(kept == std::vector<int16_t>(samples_.begin() + first * 2, samples_.begin() + end * 2));
+}
+
+TEST_F(TakeReviewPanelTest, TheCutCarriesTheMarkersInsideIt) {
+  panel_.ShowTake(overview_);
+  Drag(0, 100);
+  const int64_t first = Strip().KeptFirst();
+  const int64_t inside = Strip().XToFrame(200);
+  const auto tagged = TakeMetadataWriter::Write(take_, EncoderSelection::TYPE_WAV, 44100,
+                                                {.markers = {{10, "前"}, {inside, "中"}}});
+  ASSERT_TRUE(tagged.ok()) << tagged.reason;
+  QTest::mouseClick(&Button("cmdTrim"), Qt::LeftButton);
+  const std::string cut = (dir_ / "录音1 (剪辑).wav").string();
+  std::ifstream labels(LabelFile::PathFor(cut));
+  const std::string text{std::istreambuf_iterator<char>(labels), {}};
+  EXPECT_EQ(text, LabelFile::Text({{inside - first, "中"}}, 44100));
 }
 
 TEST_F(TakeReviewPanelTest, ClickAwayFromTheHandlesSeeksAndMarkersAreKept) {
