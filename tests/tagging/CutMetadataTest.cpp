@@ -89,7 +89,7 @@ struct PacketCase {
 
 class CutMetadataPacketTest : public ::testing::TestWithParam<PacketCase> {};
 
-TEST_P(CutMetadataPacketTest, ChaptersLandWithinOneCodecFrame) {
+TEST_P(CutMetadataPacketTest, ChaptersCountFromTheFirstKeptPacket) {
   TempDir dir;
   // Off the packet grid on purpose: the cut moves to the nearest packet, the chapters with it. No
   // marker lies within a packet of either end.
@@ -132,17 +132,6 @@ TEST(CutMetadataTest, UntaggedOrLyingTakesLeaveTheCutAsTrimmed) {
   EXPECT_TRUE(carried.ok()) << carried.reason;
   int64_t frames = 0;
   EXPECT_EQ(CueOffsets(bare.path, &frames), std::vector<uint32_t>{900}) << "the one whole cue point, shifted";
-}
-
-TEST(CutMetadataTest, KeptDropsLoudnessAndMarkersOutsideTheRange) {
-  TakeMetadata take = WithMarkers({99, 100, 101, 199, 200});
-  take.loudness = TakeMetadata::Loudness{};
-  const TakeMetadata kept = CutMetadata::Kept(take, {.first = 100, .end = 200, .rate = kRate});
-  ASSERT_EQ(kept.markers.size(), 3u);
-  EXPECT_EQ(kept.markers[0].frame, 0);
-  EXPECT_EQ(kept.markers[2].frame, 99);
-  EXPECT_EQ(kept.markers[2].name, "标记 4");
-  EXPECT_FALSE(kept.loudness.has_value());
 }
 
 }  // namespace
