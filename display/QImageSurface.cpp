@@ -90,8 +90,10 @@ void QImageSurface::FillClipped(int32_t left, int32_t top, int32_t right, int32_
   right = std::min(right, image_.width());
   bottom = std::min(bottom, image_.height());
   if (right <= left || bottom <= top) return;
-  for (int32_t y = top; y < bottom; ++y) {
-    std::fill_n(reinterpret_cast<QRgb*>(image_.scanLine(y)) + left, right - left, rgb);
+  // bits() once: scanLine() checks for a shared image on every row.
+  uchar* row = image_.bits() + static_cast<qsizetype>(top) * image_.bytesPerLine();
+  for (int32_t y = top; y < bottom; ++y, row += image_.bytesPerLine()) {
+    std::fill_n(reinterpret_cast<QRgb*>(row) + left, right - left, rgb);
   }
 }
 
@@ -115,11 +117,27 @@ void QImageSurface::PlotLine(int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
   const int64_t stop = std::min<int64_t>(steps, forward ? extent - m0 : m0 + 1);
 
   const QRgb rgb = ToQColor(foreColour_).rgb();
+  uchar* const pixels = image_.bits();  // once per line, not per pixel
+  const qsizetype stride = image_.bytesPerLine();
+  const auto plot = [&](int64_t x, int64_t y) {
+    if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
+    reinterpret_cast<QRgb*>(pixels + y * stride)[x] = rgb;
+  };
+  // Nearest pixel to start + i/steps of the way, halves away from the start.
+  // Along the major axis that is exactly i steps; 64-bit products suffice for
+  // the minor axis unless the points lie far off, where 128-bit ones are used.
+  const int64_t minor = xMajor ? dy : dx;
+  const int64_t majorStep = (xMajor ? dx : dy) > 0 ? 1 : -1;
+  const int64_t half = minor >= 0 ? steps : -steps;
+  const bool narrow = steps < (int64_t{1} << 30) && std::abs(minor) < (int64_t{1} << 30);
   for (int64_t i = first; i < stop; ++i) {
-    // Nearest pixel to start + i/steps of the way, halves away from the start;
-    // 128-bit products, since i * dx may exceed 2^63 for far-off points.
-    const auto ox = static_cast<int64_t>((__int128{2} * i * dx + (dx >= 0 ? steps : -steps)) / (2 * steps));
-    const auto oy = static_cast<int64_t>((__int128{2} * i * dy + (dy >= 0 ? steps : -steps)) / (2 * steps));
-    PlotPixel(static_cast<int32_t>(x0 + ox), static_cast<int32_t>(y0 + oy), rgb);
+    const int64_t along = i * majorStep;
+    const int64_t across = narrow ? (2 * i * minor + half) / (2 * steps)
+                                  : static_cast<int64_t>((__int128{2} * i * minor + half) / (2 * steps));
+    if (xMajor) {
+      plot(x0 + along, y0 + across);
+    } else {
+      plot(x0 + across, y0 + along);
+    }
   }
 }

@@ -79,6 +79,7 @@ class RecordingEngine {
   RecordingMonitor::Snapshot Observe() const { return monitor_.Read(); }
   void Observe(RecordingMonitor::Snapshot& into) const { monitor_.Read(into); }
   RecorderState State() const { return monitor_.State(); }
+  RecordingMonitor::Progress Progress() const { return monitor_.ReadProgress(); }
   // The controller lives on the recording thread: read it only while idle.
   RecordingController& Controller() { return *controller_; }
 

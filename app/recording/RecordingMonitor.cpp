@@ -28,6 +28,11 @@ RecorderState RecordingMonitor::State() const {
   return StateLocked();
 }
 
+RecordingMonitor::Progress RecordingMonitor::ReadProgress() const {
+  std::lock_guard lock(mutex_);
+  return {StateLocked(), fileBytes_, lengthMs_};
+}
+
 RecordingMonitor::Snapshot RecordingMonitor::Read() const {
   Snapshot snapshot;
   Read(snapshot);

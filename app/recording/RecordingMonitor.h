@@ -34,6 +34,13 @@ class RecordingMonitor {
     int64_t lostCount = 0;                  // input lost during this recording
   };
 
+  // The few figures that watchers of a recording (schedules, remote control) follow.
+  struct Progress {
+    RecorderState state = RecorderState::Idle;
+    int64_t fileBytes = -1;
+    int32_t lengthMs = 0;
+  };
+
   RecordingMonitor();
 
   // Window side ------------------------------------------------------------
@@ -41,6 +48,7 @@ class RecordingMonitor {
   // The same into `into`, reusing its buffers (the window's 25 ms tick).
   void Read(Snapshot& into) const;
   RecorderState State() const;
+  Progress ReadProgress() const;
   // A start is on its way (Idle -> Starting).
   void StartRequested();
   // A stop is on its way; `upTo` the received-byte position it cuts at

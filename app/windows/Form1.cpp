@@ -23,6 +23,7 @@
 #include <cstdlib>
 
 #include "app/windows/About.h"
+#include "app/windows/SteadyLabel.h"
 #include "app/windows/AccessibleNames.h"
 #include "app/windows/AppErrorBox.h"
 #include "app/platform/ApplicationIdentity.h"
@@ -182,14 +183,15 @@ void Form1::BuildControls() {
   layout->addLayout(buttons);
 
   sbar_ = Named(new QStatusBar(this), "sbar");
-  sbarPanel1_ = Named(new QLabel(tr("文件大小: 0 字节"), sbar_), "sbarPanel1");
-  sbarPanel2_ = Named(new QLabel(tr("长度: %1").arg("0:00"), sbar_), "sbarPanel2");
-  sbarPanel1_->setMinimumWidth(220);
-  sbar_->addWidget(sbarPanel1_, 1);
-  sbar_->addWidget(sbarPanel2_, 1);
-  sbarPanel3_ = Named(new QLabel(tr("输入丢失: %1").arg(0), sbar_), "sbarPanel3");
-  sbar_->addWidget(sbarPanel3_, 1);
-  sbar_->addWidget(meters_->ClipsLabel(), 1);
+  // Panels of a fixed width (the widest usual text), so that texts changing
+  // with every block do not lay the window out anew.
+  sbarPanel1_ = Named(new SteadyLabel(tr("文件大小: 0 字节"), tr("文件大小: %1").arg("1023.9 MB"), sbar_), "sbarPanel1");
+  sbarPanel2_ = Named(new SteadyLabel(tr("长度: %1").arg("0:00"), tr("长度: %1").arg("10:00:00"), sbar_), "sbarPanel2");
+  sbar_->addWidget(sbarPanel1_);
+  sbar_->addWidget(sbarPanel2_);
+  sbarPanel3_ = Named(new SteadyLabel(tr("输入丢失: %1").arg(0), tr("输入丢失: %1").arg(9999), sbar_), "sbarPanel3");
+  sbar_->addWidget(sbarPanel3_);
+  sbar_->addWidget(meters_->ClipsLabel());
   setStatusBar(sbar_);
 
   tmrVis_ = Named(new QTimer(this), "tmrVis");
@@ -821,8 +823,11 @@ void Form1::OnTick() {
   ShowStatusTexts(shown);
   meters_->ShowMeters(shown);
   FollowTakeReview(shown.state);
-  if (shown.state != RecorderState::Recording && shown.state != RecorderState::Paused) return;
+  if (shown.state == RecorderState::Recording || shown.state == RecorderState::Paused) DrawDisplays(shown);
+  emit Ticked();
+}
 
+void Form1::DrawDisplays(const RecordingMonitor::Snapshot& shown) {
   // Blocks come about every 58 ms, ticks every 25: the waveform of a block
   // already drawn would come out the same, so it is drawn once (while paused
   // the block stays the last recorded one). The spectrum's bars fall on every
@@ -885,6 +890,11 @@ void Form1::DrawLevels(std::span<const int16_t> block) {
 }
 
 void Form1::ShowStatusTexts(const RecordingMonitor::Snapshot& shown) {
+  // Size and length change with every block; the rest is news, shown at once.
+  const StatusMeaning meaning{shown.state, shown.waitingForSound, shown.take, shown.lostText};
+  const bool changed = statusMeaning_ != meaning;
+  statusMeaning_ = meaning;
+  if (!statusPace_.Due(changed)) return;
   if (shown.state == RecorderState::Finishing) {
     ShowText(*sbarPanel1_, S(tr("正在完成文件, 还有 %1 秒的录音待写入…").arg(std::ceil(shown.secondsToWrite))));
   } else {
@@ -894,8 +904,4 @@ void Form1::ShowStatusTexts(const RecordingMonitor::Snapshot& shown) {
   ShowText(*sbarPanel3_, shown.lostText);
 }
 
-void Form1::ShowText(QLabel& label, const std::string& text) {
-  // An unchanged text would still cost the label a new layout and a repaint.
-  const QString shown = Q(text);
-  if (label.text() != shown) label.setText(shown);
-}
+void Form1::ShowText(SteadyLabel& label, const std::string& text) { label.Show(Q(text)); }

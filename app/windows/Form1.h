@@ -26,6 +26,7 @@
 #include "app/recording/RecorderView.h"
 #include "app/recording/RecordingFormat.h"
 #include "app/recording/RecordingMonitor.h"
+#include "app/windows/TextPace.h"
 #include "display/clsDraw.h"
 #include "display/clsSmooth.h"
 #include "effects/clsDSP.h"
@@ -63,6 +64,7 @@ class TrayIcon;
 class WaveInRecorder;
 class WindowThreadDialogs;
 class frmFXOpts;
+class SteadyLabel;
 
 class Form1 : public QMainWindow, public RecorderView {
   Q_OBJECT
@@ -118,6 +120,10 @@ class Form1 : public QMainWindow, public RecorderView {
   void PauseButton(bool enabled, const std::string& caption) override;
   void SetSettingsEnabled(bool enabled) override;
 
+ signals:
+  // Every 25 ms once loaded, after the displays were brought up to date.
+  void Ticked();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -171,9 +177,10 @@ class Form1 : public QMainWindow, public RecorderView {
   // Stops playback when a recording starts and shows the take once it is finished.
   void FollowTakeReview(RecorderState state);
   void ShowStatusTexts(const RecordingMonitor::Snapshot& shown);
+  void DrawDisplays(const RecordingMonitor::Snapshot& shown);
   // Shows `path` in the output box as the user's choice.
   void ChooseOutput(const QString& path);
-  static void ShowText(QLabel& label, const std::string& text);
+  static void ShowText(SteadyLabel& label, const std::string& text);
   void DrawLevel(QImageSurface& surface, float L, float held);
   void DrawLevels(std::span<const int16_t> block);
   void Unload();
@@ -200,6 +207,16 @@ class Form1 : public QMainWindow, public RecorderView {
   bool blnLoaded_ = false;
   uint64_t drawnBlock_ = UINT64_MAX;  // BlockSerial of the waveform on screen; MAX: none
   RecordingMonitor::Snapshot shown_;  // what the last tick showed, its buffers reused
+  // What the status texts last told besides size and length: a change is shown at once.
+  struct StatusMeaning {
+    RecorderState state = RecorderState::Idle;
+    bool waitingForSound = false;
+    int32_t take = 0;
+    std::string lost;
+    bool operator==(const StatusMeaning&) const = default;
+  };
+  std::optional<StatusMeaning> statusMeaning_;
+  TextPace statusPace_;
   QElapsedTimer lastTick_;  // valid while a recording runs
   int64_t maxTickLatenessMs_ = 0;
   bool unloaded_ = false;
@@ -240,9 +257,9 @@ class Form1 : public QMainWindow, public RecorderView {
   PictureView* picAmpl_ = nullptr;
   PictureView* picFreq_ = nullptr;
   QStatusBar* sbar_ = nullptr;
-  QLabel* sbarPanel1_ = nullptr;
-  QLabel* sbarPanel2_ = nullptr;
-  QLabel* sbarPanel3_ = nullptr;  // input lost during the recording
+  SteadyLabel* sbarPanel1_ = nullptr;
+  SteadyLabel* sbarPanel2_ = nullptr;
+  SteadyLabel* sbarPanel3_ = nullptr;  // input lost during the recording
   QTimer* tmrVis_ = nullptr;
   MeterPanel* meters_ = nullptr;  // scale, clip lamps, peak holds, loudness
 };

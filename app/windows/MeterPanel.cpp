@@ -6,6 +6,7 @@
 #include "app/windows/ClipLamp.h"
 #include "app/windows/LevelMeterView.h"
 #include "app/windows/LevelScale.h"
+#include "app/windows/SteadyLabel.h"
 
 namespace {
 
@@ -14,11 +15,6 @@ QString Value(double value) {
   if (!std::isfinite(value)) return QStringLiteral("—");
   const QString text = QString::number(value, 'f', 1);
   return text.startsWith('-') ? QChar(0x2212) + text.mid(1) : text;
-}
-
-void ShowText(QLabel& label, const QString& text) {
-  // An unchanged text would still cost the label a new layout and a repaint.
-  if (label.text() != text) label.setText(text);
 }
 
 }  // namespace
@@ -41,9 +37,10 @@ MeterPanel::MeterPanel(QWidget* parent, QWidget* statusParent) : QObject(parent)
   scale_ = new LevelScale(parent);
   scale_->setObjectName("picVUScale");
   scale_->setAccessibleName(tr("电平刻度 (dBFS)"));
-  loudness_ = new QLabel(LoudnessText({}), parent);
+  const LoudnessReading widest{-88.8, -88.8, -88.8, -88.8, -88.8};
+  loudness_ = new SteadyLabel(LoudnessText({}), LoudnessText(widest), parent);
   loudness_->setObjectName("lblLoudness");
-  clips_ = new QLabel(ClipsText({}), statusParent);
+  clips_ = new SteadyLabel(ClipsText({}), ClipsText({9999, 9999}), statusParent);
   clips_->setObjectName("sbarClips");
   clock_.start();
 }
@@ -66,7 +63,7 @@ void MeterPanel::ShowMeters(const RecordingMonitor::Snapshot& shown) {
   }
   const bool stateChanged = shown.state != lastState_;
   lastState_ = shown.state;
-  if (stateChanged || clock_.elapsed() - textsShownMs_ >= kTextEveryMs) ShowTexts(shown);
+  if (textPace_.Due(stateChanged)) ShowTexts(shown);
 }
 
 void MeterPanel::NewRecording(RecorderState state, const std::array<int64_t, 2>& clips) {
@@ -80,9 +77,8 @@ void MeterPanel::NewRecording(RecorderState state, const std::array<int64_t, 2>&
 }
 
 void MeterPanel::ShowTexts(const RecordingMonitor::Snapshot& shown) {
-  textsShownMs_ = clock_.elapsed();
-  ShowText(*loudness_, LoudnessText(shown.loudness));
-  ShowText(*clips_, ClipsText(shown.clips));
+  loudness_->Show(LoudnessText(shown.loudness));
+  clips_->Show(ClipsText(shown.clips));
 }
 
 QString MeterPanel::LoudnessText(const LoudnessReading& reading) {

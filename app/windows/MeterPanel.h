@@ -12,19 +12,20 @@
 
 #include "app/recording/RecordingMonitor.h"
 #include "app/windows/PeakHold.h"
+#include "app/windows/SteadyLabel.h"
+#include "app/windows/TextPace.h"
 
 class ClipLamp;
 class LevelMeterView;
 class LevelScale;
 class QLabel;
+
 class QWidget;
 
 class MeterPanel : public QObject {
   Q_OBJECT
 
  public:
-  static constexpr int64_t kTextEveryMs = 500;
-
   // The widgets are made children of `parent`; the clip count's label of `statusParent`.
   MeterPanel(QWidget* parent, QWidget* statusParent);
 
@@ -53,9 +54,9 @@ class MeterPanel : public QObject {
   std::array<PeakHold, 2> holds_;
   std::array<int64_t, 2> seenClips_{};  // clip counts the lamps have been lit for
   LevelScale* scale_ = nullptr;
-  QLabel* loudness_ = nullptr;
-  QLabel* clips_ = nullptr;
+  SteadyLabel* loudness_ = nullptr;
+  SteadyLabel* clips_ = nullptr;
   RecorderState lastState_ = RecorderState::Idle;
   QElapsedTimer clock_;
-  int64_t textsShownMs_ = -kTextEveryMs;
+  TextPace textPace_;
 };

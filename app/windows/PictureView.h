@@ -1,11 +1,13 @@
 // PictureView: a widget that shows the image of a QImageSurface, the picture
 // surface of the windows. The owner draws on the surface and calls update(),
 // or ShowIfChanged() when it redraws on a timer and the picture often comes out
-// the same.
+// the same or changes in a small part (a level bar moving).
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QWidget>
+#include <vector>
 
 class QImageSurface;
 
@@ -23,15 +25,35 @@ class PictureView : public QWidget {
   // Off (default): shown at its own size from the top left corner.
   void Stretch(bool on);
 
-  // Schedules a repaint unless the surface holds exactly the picture painted
-  // last (a repaint costs far more than the comparison). True when scheduled.
+  // Takes the surface's picture and schedules a repaint of the part that
+  // differs from the picture taken last, if any: repainting and flushing to
+  // the screen cost far more than the comparison, and grow with the area.
+  // True when a repaint was scheduled.
   bool ShowIfChanged();
+
+  // The smallest rectangle holding every pixel in which two images of the
+  // same size and format differ; empty when they are equal.
+  static QRect ChangedRect(const QImage& a, const QImage& b);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
 
  private:
+  // `area` of the picture (its pixels) as widget coordinates, rounded outwards.
+  QRect OnWidget(const QRect& area) const;
+  // Takes the whole surface picture; false when there is none.
+  bool TakeAll();
+  // Stretched: brings `area` (widget coordinates) of the widget-sized picture
+  // up to date from the picture taken; all of it when the size changed.
+  void Stretched(QRect area);
+
   const QImageSurface* surface_ = nullptr;
   bool stretch_ = false;
-  QImage painted_;  // own copy of the surface's picture at the last paint
+  // Own copy of the surface's picture as last taken: sharing the surface's
+  // image would make its next drawing copy the whole image first.
+  QImage taken_;
+  // Stretched: the taken picture at the widget's size, nearest pixel, so a
+  // paint is a plain copy of the part that changed.
+  QImage stretched_;
+  std::vector<int> sourceColumn_, sourceRow_;  // of each stretched pixel
 };

@@ -78,8 +78,8 @@ bool ScheduleKeeper::CancelPendingStart() {
 }
 
 void ScheduleKeeper::Tick() {
-  engine_.Observe(observed_);
-  switch (schedule_.Tick(observed_.state, observed_.fileBytes)) {
+  const RecordingMonitor::Progress progress = engine_.Progress();
+  switch (schedule_.Tick(progress.state, progress.fileBytes)) {
     case RecordingSchedule::Action::None: break;
     case RecordingSchedule::Action::Start:
     case RecordingSchedule::Action::Stop: engine_.ToggleRecording(); break;

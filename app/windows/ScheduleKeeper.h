@@ -62,7 +62,6 @@ class ScheduleKeeper : public QObject {
   RecordingSchedule schedule_;
   HandsFreeSettings handsFree_;
   RecordingSchedule::Plan lastPlan_;  // shown again when the page reopens
-  RecordingMonitor::Snapshot observed_;  // buffers reused by every tick
   TrayIcon* tray_ = nullptr;
   frmSchedule* dialog_ = nullptr;  // created on first use, child of the window
   QLabel* panel_ = nullptr;

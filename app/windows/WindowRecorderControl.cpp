@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr std::chrono::milliseconds kWatchInterval{25};  // the window's tick
 constexpr auto kTypeNames = RemoteRequest::kTypeNames;
 static_assert(kTypeNames.size() == EncoderSelection::kTypeCount);
 
@@ -25,10 +24,11 @@ RecorderControl::Result Refused(const QString& reason) { return {false, reason.t
 
 WindowRecorderControl::WindowRecorderControl(Form1& window, NoticedMessageBoxes& boxes)
     : window_(window), boxes_(boxes), heard_(State()), file_(window.OutputFile()) {
-  watch_.setInterval(kWatchInterval);
-  watch_.callOnTimeout([this] { OnWatch(); });
-  watch_.start();
+  // On the window's own tick rather than a timer of its own: one wake-up less, 40 times a second.
+  watch_ = QObject::connect(&window_, &Form1::Ticked, &window_, [this] { OnWatch(); });
 }
+
+WindowRecorderControl::~WindowRecorderControl() { QObject::disconnect(watch_); }
 
 RecorderState WindowRecorderControl::State() const { return window_.Engine().State(); }
 
@@ -148,9 +148,9 @@ void WindowRecorderControl::OnStateChanged(StateListener listener) { listeners_.
 
 void WindowRecorderControl::OnWatch() {
   window_.Engine().StopIfEnded();
-  const RecordingMonitor::Snapshot shown = window_.Engine().Observe();
-  if (shown.state == RecorderState::Recording || shown.state == RecorderState::Paused) {
-    lastLengthMs_ = shown.lengthMs;
+  const RecordingMonitor::Progress progress = window_.Engine().Progress();
+  if (progress.state == RecorderState::Recording || progress.state == RecorderState::Paused) {
+    lastLengthMs_ = progress.lengthMs;
   }
   const RecorderState state = State();
   if (state == heard_) return;

@@ -9,7 +9,7 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <QTimer>
+#include <QMetaObject>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -25,6 +25,9 @@ class WindowRecorderControl : public RecorderControl {
  public:
   // `boxes` are the warnings `window` shows. Both outlive this object; the window is loaded.
   WindowRecorderControl(Form1& window, NoticedMessageBoxes& boxes);
+  ~WindowRecorderControl() override;
+  WindowRecorderControl(const WindowRecorderControl&) = delete;
+  WindowRecorderControl& operator=(const WindowRecorderControl&) = delete;
 
   Result Start(const StartOptions& options) override;
   Result Stop() override;
@@ -48,7 +51,7 @@ class WindowRecorderControl : public RecorderControl {
 
   Form1& window_;
   NoticedMessageBoxes& boxes_;
-  QTimer watch_;  // state changes
+  QMetaObject::Connection watch_;  // to the window's tick: state changes
   std::vector<StateListener> listeners_;
   RecorderState heard_ = RecorderState::Idle;
   std::string file_;  // of the running (or last) recording

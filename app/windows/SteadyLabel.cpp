@@ -1,0 +1,37 @@
+#include "app/windows/SteadyLabel.h"
+
+#include <QEvent>
+
+SteadyLabel::SteadyLabel(const QString& text, const QString& widest, QWidget* parent)
+    : QLabel(parent), widest_(widest) {
+  FitTo(widest_, {});
+  FitTo(text, size());
+  setText(text);
+}
+
+void SteadyLabel::Show(const QString& text) {
+  if (text == this->text()) return;
+  setText(text);
+  const QSize need = sizeHint();
+  if (need.width() > width() || need.height() > height()) FitTo(text, size());
+}
+
+void SteadyLabel::changeEvent(QEvent* event) {
+  QLabel::changeEvent(event);
+  // Another font or style: the room needed is worked out anew.
+  if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+    const QString shown = text();
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    FitTo(widest_, {});
+    FitTo(shown, size());
+    setText(shown);
+  }
+}
+
+void SteadyLabel::FitTo(const QString& text, QSize atLeast) {
+  const QString shown = this->text();
+  setText(text);
+  setFixedSize(sizeHint().expandedTo(atLeast));
+  setText(shown);
+}
