@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cmath>
 #include <numbers>
 #include <numeric>
@@ -81,24 +82,27 @@ void TruePeakDetector::AddChannel(std::span<const int16_t> samples, size_t frame
   for (size_t first = 0; first < frames; first += kChunk) {
     const size_t count = std::min(kChunk, frames - first);
     double* chunk = state.inputs.data() + history_;
+    int32_t peak = 0;
     for (size_t i = 0; i < count; ++i) {
-      chunk[i] = samples[(first + i) * step + static_cast<size_t>(channel)] / kFullScale;
+      const int16_t sample = samples[(first + i) * step + static_cast<size_t>(channel)];
+      peak = std::max(peak, std::abs(int32_t{sample}));
+      chunk[i] = sample / kFullScale;
     }
-    AddChunk(state, count);
+    AddChunk(state, count, peak / kFullScale);
   }
 }
 
-void TruePeakDetector::AddChunk(Channel& channel, size_t frames) {
-  const auto magnitude = [](double a, double b) { return std::max(a, std::fabs(b)); };
+void TruePeakDetector::AddChunk(Channel& channel, size_t frames, double samplePeak) {
+  Note(channel, samplePeak);
+  // Every output of the chunk reads only the history and the chunk.
   const auto chunk = channel.inputs.begin() + static_cast<ptrdiff_t>(history_);
-  const auto end = chunk + static_cast<ptrdiff_t>(frames);
-  Note(channel, std::accumulate(chunk, end, 0.0, magnitude));
-  // Every output of the chunk reads only these inputs.
-  const double inputPeak = std::accumulate(channel.inputs.begin(), end, 0.0, magnitude);
-  if (!phases_.empty() && Matters(channel, inputPeak)) {
+  const double historyPeak =
+      std::accumulate(channel.inputs.begin(), chunk, 0.0, [](double a, double b) { return std::max(a, std::fabs(b)); });
+  if (!phases_.empty() && Matters(channel, std::max(historyPeak, samplePeak))) {
     Note(channel, FilteredPeak(channel.inputs, frames));
     filteredFrames_ += static_cast<int64_t>(frames);
   }
+  const auto end = chunk + static_cast<ptrdiff_t>(frames);
   std::copy(end - static_cast<ptrdiff_t>(history_), end, channel.inputs.begin());
 }
 
@@ -109,19 +113,20 @@ bool TruePeakDetector::Matters(const Channel& channel, double inputPeak) const {
 }
 
 double TruePeakDetector::FilteredPeak(const std::vector<double>& inputs, size_t frames) const {
-  double peak = 0;
+  // Fixed-length loops over contiguous inputs, which the compiler vectorises:
+  // taps outside, outputs inside (each output still summed in tap order), and
+  // the peak taken output by output, one reduction per chunk.
+  std::array<float, kChunk> peaks{};
   for (const Phase& phase : phases_) {
-    // Taps outside, outputs inside: a fixed-length loop over contiguous
-    // inputs that the compiler vectorises, each output summed in tap order.
     std::array<double, kChunk> sums{};
     for (size_t tap = 0; tap < phase.coefficients.size(); ++tap) {
       const double coefficient = phase.coefficients[tap];
       const double* in = inputs.data() + history_ - phase.lags[tap];
       for (size_t i = 0; i < kChunk; ++i) sums[i] += coefficient * in[i];
     }
-    for (size_t i = 0; i < frames; ++i) peak = std::max(peak, std::fabs(static_cast<double>(static_cast<float>(sums[i]))));
+    for (size_t i = 0; i < kChunk; ++i) peaks[i] = std::max(peaks[i], std::fabs(static_cast<float>(sums[i])));
   }
-  return peak;
+  return *std::max_element(peaks.begin(), peaks.begin() + static_cast<ptrdiff_t>(frames));
 }
 
 void TruePeakDetector::Note(Channel& channel, double peak) {

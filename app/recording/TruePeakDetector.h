@@ -42,7 +42,7 @@ class TruePeakDetector {
 
   void DesignPhases(int32_t factor);
   void AddChannel(std::span<const int16_t> samples, size_t frames, int16_t channel);
-  void AddChunk(Channel& channel, size_t frames);
+  void AddChunk(Channel& channel, size_t frames, double samplePeak);
   bool Matters(const Channel& channel, double inputPeak) const;
   double FilteredPeak(const std::vector<double>& inputs, size_t frames) const;
   void Note(Channel& channel, double peak);
