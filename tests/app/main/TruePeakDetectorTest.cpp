@@ -41,16 +41,21 @@ std::function<double(size_t, int)> Noise(double deviation, unsigned seed) {
   return [=](size_t, int) { return std::normal_distribution<double>(0.0, deviation)(*generator); };
 }
 
+// Alternating signs with a half-period jump every 12 samples: at 4x, a peak of
+// 1.86 times the samples between the jump's two equal ones, the most any input can give.
+double Jumps(size_t frame) { return (frame % 2 == 1) == (frame % 12 < 6) ? 1.0 : -1.0; }
+
 // Level changes every few hundred frames, across the clip limit and back, with long quiet stretches.
 std::function<double(size_t, int)> Crossing(unsigned seed) {
   auto generator = std::make_shared<std::minstd_rand>(seed);
   auto amplitude = std::make_shared<double>(0.5);
   return [=](size_t frame, int channel) {
-    static constexpr double kLevels[] = {0.02, 0.3, 0.97, 0.995, 0.6};
+    // Overs near the limit, and clipped far beyond it: then a chunk can matter to the block and not to the peak.
+    static constexpr double kLevels[] = {0.02, 0.3, 0.97, 0.995, 0.6, 1.6, -0.55};  // < 0: jumps
     if (channel == 0 && std::uniform_int_distribution<int>(0, 400)(*generator) == 0) {
-      *amplitude = kLevels[std::uniform_int_distribution<int>(0, 4)(*generator)];
+      *amplitude = kLevels[std::uniform_int_distribution<int>(0, 6)(*generator)];
     }
-    return OversSine(*amplitude)(frame, channel);
+    return *amplitude < 0 ? -*amplitude * Jumps(frame) : OversSine(*amplitude)(frame, channel);
   };
 }
 
