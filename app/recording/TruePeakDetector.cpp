@@ -37,7 +37,7 @@ bool TruePeakDetector::Begin(int32_t rate, int16_t channels, double blockLimit) 
   channels_.clear();
   phases_.clear();
   peak_ = 0;
-  filteredFrames_ = 0;
+  filteredSamples_ = 0;
   if (rate <= 0 || channels <= 0) return false;
   blockLimit_ = blockLimit;
   DesignPhases(OversamplingFactor(rate));
@@ -100,12 +100,15 @@ void TruePeakDetector::AddChunk(Channel& channel, size_t frames, double samplePe
       std::accumulate(channel.inputs.begin(), chunk, 0.0, [](double a, double b) { return std::max(a, std::fabs(b)); });
   if (!phases_.empty() && Matters(channel, std::max(historyPeak, samplePeak))) {
     Note(channel, FilteredPeak(channel.inputs, frames));
-    filteredFrames_ += static_cast<int64_t>(frames);
+    filteredSamples_ += static_cast<int64_t>(frames);
   }
   const auto end = chunk + static_cast<ptrdiff_t>(frames);
   std::copy(end - static_cast<ptrdiff_t>(history_), end, channel.inputs.begin());
 }
 
+// The chunk's outputs matter if they might exceed the peak so far, or the
+// limit while the block has not exceeded it: skipped only when both are ruled
+// out, so against the smaller of the two.
 bool TruePeakDetector::Matters(const Channel& channel, double inputPeak) const {
   if (skipping_ == Skipping::Never) return true;
   const double bound = inputPeak * maxGain_ * kRoundingMargin;

@@ -24,8 +24,8 @@ class TruePeakDetector {
   double Peak() const { return peak_; }
   // Whether the last Add's true peak in `channel` (sample peak included) exceeded the block limit.
   bool BlockExceeds(int16_t channel) const;
-  // Samples (one channel each) run through the filter so far; the rest were skipped.
-  int64_t FilteredFrames() const { return filteredFrames_; }
+  // Samples (of one channel each) run through the filter so far; the rest were skipped.
+  int64_t FilteredSamples() const { return filteredSamples_; }
 
  private:
   static constexpr size_t kChunk = 32;  // frames filtered at once; also the skip granularity
@@ -37,7 +37,7 @@ class TruePeakDetector {
   };
   struct Channel {
     std::vector<double> inputs;  // history, then the chunk being filtered
-    bool exceeds = false;
+    bool exceeds = false;        // the answer for the last Add's block
   };
 
   void DesignPhases(int32_t factor);
@@ -54,5 +54,5 @@ class TruePeakDetector {
   double maxGain_ = 0;
   double blockLimit_ = 0;
   double peak_ = 0;
-  int64_t filteredFrames_ = 0;
+  int64_t filteredSamples_ = 0;
 };

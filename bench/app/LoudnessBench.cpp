@@ -112,10 +112,12 @@ void Detector(benchmark::State& state, TruePeakDetector::Skipping skipping) {
   FeedBlocks(
       state, [&] { detector.Begin(kRate, kChannels, ClipCounter::kTruePeakLimit); },
       [&](std::span<const int16_t> block) { detector.Add(block); });
-  state.counters["filtered"] = static_cast<double>(detector.FilteredFrames()) / (kFrames * kChannels);
+  state.counters["filtered"] = static_cast<double>(detector.FilteredSamples()) / (kFrames * kChannels);
 }
 
-void BM_TruePeakDetector_skipping(benchmark::State& state) { Detector(state, TruePeakDetector::Skipping::ProvablyQuiet); }
+void BM_TruePeakDetector_skipping(benchmark::State& state) {
+  Detector(state, TruePeakDetector::Skipping::ProvablyQuiet);
+}
 void BM_TruePeakDetector_never_skipping(benchmark::State& state) { Detector(state, TruePeakDetector::Skipping::Never); }
 
 }  // namespace

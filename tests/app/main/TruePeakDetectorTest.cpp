@@ -71,7 +71,9 @@ struct LibraryTruePeak {
     query(state, channel, &peak);
     return peak;
   }
-  bool BlockExceeds(int16_t channel) const { return Peak(ebur128_prev_true_peak, static_cast<unsigned>(channel)) > kLimit; }
+  bool BlockExceeds(int16_t channel) const {
+    return Peak(ebur128_prev_true_peak, static_cast<unsigned>(channel)) > kLimit;
+  }
   double Peak() const { return std::max(Peak(ebur128_true_peak, 0), Peak(ebur128_true_peak, channels - 1)); }
   unsigned channels;
   ebur128_state* state;
@@ -108,7 +110,7 @@ TEST(TruePeakDetectorTest, MatchesLibebur128AtEveryRateChannelCountAndBlockSize)
           LibraryTruePeak reference(rate, static_cast<unsigned>(channels));
           EXPECT_EQ(DifferingBlocks(detector, reference, signal, channels, block), 0);
           // The tags a recording carries keep their bytes only if it is the same to the last bit.
-          EXPECT_EQ(detector.Peak(), reference.Peak()) << rate << " Hz, " << channels << " channels, blocks of " << block;
+          EXPECT_EQ(detector.Peak(), reference.Peak()) << rate << " Hz, " << channels << " channels, " << block;
           if (&signal == &signals[2] && rate < 192000) {
             // Samples at -3.2 dBFS; the filter's ripple near a quarter of the rate is under 0.1 dB.
             EXPECT_NEAR(20 * std::log10(detector.Peak()), 20 * std::log10(0.98), 0.12) << rate << " Hz";
@@ -131,7 +133,7 @@ TEST(TruePeakDetectorTest, SkippingNeverChangesThePeakOrAClipDecision) {
         EXPECT_EQ(DifferingBlocks(skipping, never, signal, channels, block), 0) << "blocks of " << block;
         EXPECT_EQ(skipping.Peak(), never.Peak());
       }
-      EXPECT_LT(skipping.FilteredFrames(), never.FilteredFrames() * 3 / 4) << "quiet stretches skipped";
+      EXPECT_LT(skipping.FilteredSamples(), never.FilteredSamples() * 3 / 4) << "quiet stretches skipped";
     }
   }
 }
