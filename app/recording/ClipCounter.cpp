@@ -8,11 +8,11 @@ void ClipCounter::Begin(int16_t channels) {
   clipping_ = {};
 }
 
-void ClipCounter::Add(std::span<const int16_t> samples, const std::function<double(int16_t)>& truePeak) {
+void ClipCounter::Add(std::span<const int16_t> samples, const std::function<bool(int16_t)>& truePeakOverLimit) {
   const auto step = static_cast<size_t>(channels_);
   for (int16_t channel = 0; channel < channels_; ++channel) {
     const bool clips = ReachesFullScale(samples, static_cast<size_t>(channel), step) ||
-                       truePeak(channel) > kTruePeakLimit;
+                       truePeakOverLimit(channel);
     if (clips && !clipping_[channel]) ++clips_[channel];
     clipping_[channel] = clips;
   }

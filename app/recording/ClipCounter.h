@@ -16,8 +16,9 @@ class ClipCounter {
 
   // A new recording of `channels` (1 or 2) channels: no clips.
   void Begin(int16_t channels);
-  // One recorded block, interleaved; `truePeak(channel)` its true peak there, linear.
-  void Add(std::span<const int16_t> samples, const std::function<double(int16_t)>& truePeak);
+  // One recorded block, interleaved; `truePeakOverLimit(channel)` whether its
+  // true peak there exceeded kTruePeakLimit.
+  void Add(std::span<const int16_t> samples, const std::function<bool(int16_t)>& truePeakOverLimit);
   // Clips so far in `channel`; a mono recording reports its one channel as both.
   int64_t Clips(int channel) const;
 

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/recording/ClipCounter.h"
+
 namespace {
 
-// Cheapest mode with momentary, short-term, integrated, range and true peak.
-constexpr int kMode = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_TRUE_PEAK | EBUR128_MODE_HISTOGRAM;
+// Cheapest mode with momentary, short-term, integrated and range; the true peak is TruePeakDetector's.
+constexpr int kMode = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_HISTOGRAM;
 constexpr int64_t kSlowValuesEvery = 5;  // momentary refreshes (100 ms each)
 
 double Decibels(double linear) { return linear > 0 ? 20.0 * std::log10(linear) : LoudnessReading::kNone; }
@@ -38,7 +40,7 @@ bool LoudnessMeter::Begin(int32_t rate, int16_t channels) {
   live_ = {};
   channels_ = 0;
   framesSinceMomentary_ = momentariesSinceSlow_ = 0;
-  if (rate <= 0 || channels <= 0) return false;
+  if (!truePeak_.Begin(rate, channels, ClipCounter::kTruePeakLimit)) return false;
   state_->library = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate), kMode);
   if (state_->library == nullptr) return false;
   channels_ = channels;
@@ -51,6 +53,7 @@ void LoudnessMeter::Add(std::span<const int16_t> samples) {
   const size_t frames = samples.size() / static_cast<size_t>(channels_);
   if (frames == 0) return;
   ebur128_add_frames_short(state_->library, samples.data(), frames);
+  truePeak_.Add(samples);
   framesSinceMomentary_ += static_cast<int64_t>(frames);
   if (framesSinceMomentary_ < framesPer100Ms_) return;
   framesSinceMomentary_ %= framesPer100Ms_;
@@ -59,13 +62,6 @@ void LoudnessMeter::Add(std::span<const int16_t> samples) {
     momentariesSinceSlow_ = 0;
     RefreshSlowValues();
   }
-}
-
-double LoudnessMeter::BlockTruePeak(int16_t channel) const {
-  double peak = 0;
-  if (state_->library == nullptr || channel < 0 || channel >= channels_) return 0;
-  if (ebur128_prev_true_peak(state_->library, static_cast<unsigned>(channel), &peak) != EBUR128_SUCCESS) return 0;
-  return peak;
 }
 
 LoudnessReading LoudnessMeter::Final() {
@@ -90,12 +86,5 @@ void LoudnessMeter::RefreshSlowValues() {
   live_.integrated = Loudness(ebur128_loudness_global, library);
   double range = 0;
   live_.range = ebur128_loudness_range(library, &range) == EBUR128_SUCCESS && std::isfinite(range) ? range : 0;
-  double peak = 0;
-  for (int16_t channel = 0; channel < channels_; ++channel) {
-    double channelPeak = 0;
-    if (ebur128_true_peak(library, static_cast<unsigned>(channel), &channelPeak) == EBUR128_SUCCESS) {
-      peak = std::max(peak, channelPeak);
-    }
-  }
-  live_.truePeak = Decibels(peak);
+  live_.truePeak = Decibels(truePeak_.Peak());
 }

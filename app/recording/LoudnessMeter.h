@@ -1,5 +1,5 @@
 // LoudnessMeter: EBU R128 loudness of the samples a recording writes, on
-// libebur128. Fed on the recording thread block by block; the live values are
+// libebur128, and their true peak on TruePeakDetector. Fed on the recording thread block by block; the live values are
 // refreshed every 100 ms of audio (momentary) and every 500 ms (short-term,
 // integrated, range, true peak), not per block, which keeps a block's cost to
 // the filters. The histogram mode bounds memory and the integrated value's
@@ -11,6 +11,7 @@
 #include <span>
 
 #include "app/recording/LoudnessReading.h"
+#include "app/recording/TruePeakDetector.h"
 
 class LoudnessMeter {
  public:
@@ -23,8 +24,8 @@ class LoudnessMeter {
   bool Begin(int32_t rate, int16_t channels);
   // Interleaved frames; a trailing part frame is left out.
   void Add(std::span<const int16_t> samples);
-  // The true peak of the last Add's samples in `channel`, linear (1.0 = full scale).
-  double BlockTruePeak(int16_t channel) const;
+  // Whether the last Add's true peak in `channel` exceeded ClipCounter::kTruePeakLimit.
+  bool BlockTruePeakOverLimit(int16_t channel) const { return truePeak_.BlockExceeds(channel); }
   // The values as last refreshed.
   const LoudnessReading& Live() const { return live_; }
   // Everything measured so far, brought up to date.
@@ -36,6 +37,7 @@ class LoudnessMeter {
   void RefreshSlowValues();
 
   std::unique_ptr<State> state_;
+  TruePeakDetector truePeak_;
   int16_t channels_ = 0;
   int64_t framesPer100Ms_ = 0;
   int64_t framesSinceMomentary_ = 0;

@@ -433,7 +433,7 @@ void RecordingController::EncodeRecorded(const int16_t* data, int32_t bytes) {
 void RecordingController::MeasureWritten(const int16_t* data, int32_t bytes) {
   const std::span<const int16_t> written(data, static_cast<size_t>(bytes) / sizeof(int16_t));
   loudness_.Add(written);
-  clips_.Add(written, [this](int16_t channel) { return loudness_.BlockTruePeak(channel); });
+  clips_.Add(written, [this](int16_t channel) { return loudness_.BlockTruePeakOverLimit(channel); });
 }
 
 void RecordingController::StopAfterEncoderFailure(const std::string& message) {

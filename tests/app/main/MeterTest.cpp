@@ -33,7 +33,7 @@ std::vector<int16_t> StereoSine(double amplitude, double seconds) {
   return samples;
 }
 
-double NoPeak(int16_t) { return 0.0; }
+bool NoPeak(int16_t) { return false; }
 
 TEST(ClipCounterTest, CountsEachRunOfClippingBlocksOncePerChannelAndTruePeaksAboveTheLimit) {
   ClipCounter counter;
@@ -43,7 +43,7 @@ TEST(ClipCounterTest, CountsEachRunOfClippingBlocksOncePerChannelAndTruePeaksAbo
   const std::vector<int16_t> quiet = {32766, -32767, 0, 0};
   counter.Add(leftFull, NoPeak);
   counter.Add(leftFull, NoPeak);  // the same overload goes on
-  counter.Add(quiet, [](int16_t) { return 0.9885; });  // one below full scale, just under -0.1 dBTP
+  counter.Add(quiet, NoPeak);  // one below full scale, true peak under -0.1 dBTP
   counter.Add(leftFull, NoPeak);
   counter.Add(rightFloor, NoPeak);
   EXPECT_EQ(counter.Clips(0), 2);
@@ -51,7 +51,7 @@ TEST(ClipCounterTest, CountsEachRunOfClippingBlocksOncePerChannelAndTruePeaksAbo
 
   counter.Begin(1);
   EXPECT_EQ(counter.Clips(0), 0) << "a new recording starts without clips";
-  counter.Add(quiet, [](int16_t) { return 1.02; });
+  counter.Add(quiet, [](int16_t) { return true; });  // true peak over -0.1 dBTP
   EXPECT_EQ(counter.Clips(0), 1);
   EXPECT_EQ(counter.Clips(1), 1) << "mono counts for both";
 }
@@ -72,7 +72,11 @@ TEST(LoudnessMeterTest, SineOfKnownLevelReadsItsLoudnessAndTruePeak) {
   EXPECT_NEAR(reading.maxShortTerm, -20.0, 0.1);
   EXPECT_NEAR(reading.truePeak, -20.0, 0.1);
   EXPECT_NEAR(reading.range, 0.0, 0.1);
-  EXPECT_NEAR(meter.BlockTruePeak(1), 0.1, 0.002);
+  EXPECT_FALSE(meter.BlockTruePeakOverLimit(1));
+  meter.Add(StereoSine(0.98, 0.05));
+  EXPECT_FALSE(meter.BlockTruePeakOverLimit(0)) << "-0.18 dBTP";
+  meter.Add(StereoSine(0.995, 0.05));
+  EXPECT_TRUE(meter.BlockTruePeakOverLimit(0)) << "-0.04 dBTP";
   EXPECT_FALSE(meter.Begin(kRate, 0)) << "no channels, no meter";
 }
 
