@@ -107,10 +107,23 @@ void PictureView::Stretched(QRect area) {
   for (int x = 0; x < width(); ++x) sourceColumn_[x] = static_cast<int>((x + 0.5) * taken_.width() / width());
   for (int y = 0; y < height(); ++y) sourceRow_[y] = static_cast<int>((y + 0.5) * taken_.height() / height());
   area &= rect();
+  if (area.isEmpty()) return;
   uchar* const rows = stretched_.bits();
+  const qsizetype stride = stretched_.bytesPerLine();
+  // Rows of a drawing repeat (a bar's body): a row stretched from the same
+  // pixels as the one above is a copy of it.
+  const int firstColumn = sourceColumn_[area.left()];
+  const auto columns = static_cast<size_t>(sourceColumn_[area.right()] - firstColumn + 1);
+  const uint32_t* above = nullptr;
   for (int y = area.top(); y <= area.bottom(); ++y) {
     const auto* from = reinterpret_cast<const uint32_t*>(taken_.constScanLine(sourceRow_[y]));
-    auto* to = reinterpret_cast<uint32_t*>(rows + static_cast<qsizetype>(y) * stretched_.bytesPerLine());
+    auto* to = reinterpret_cast<uint32_t*>(rows + static_cast<qsizetype>(y) * stride);
+    if (above != nullptr && std::equal(from + firstColumn, from + firstColumn + columns, above + firstColumn)) {
+      std::copy_n(reinterpret_cast<const uint32_t*>(rows + static_cast<qsizetype>(y - 1) * stride) + area.left(),
+                  area.width(), to + area.left());
+      continue;
+    }
+    above = from;
     for (int x = area.left(); x <= area.right();) {
       const int column = sourceColumn_[x];
       int end = x + 1;
