@@ -395,6 +395,10 @@
         <source>在当前位置加一个标记 (%1)</source>
         <translation>Add a marker at the current sample (%1)</translation>
     </message>
+    <message>
+        <source>文件大小: %1</source>
+        <translation>File size: %1</translation>
+    </message>
 </context>
 <context>
     <name>FormatChooserDialog</name>
