@@ -59,16 +59,17 @@ std::string WriteTail(const FileDescriptor& file, const AudioSpan& audio, const 
   return failure;
 }
 
-FileDescriptor OpenLocked(const std::string& path, std::string& error) {
-  FileDescriptor file(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  if (!file.valid()) {
-    error = FileDescriptor::SystemError("open");
-  } else if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) {
-    // Held by a running recording, or by a repair: not ours to change now.
-    error = FileDescriptor::SystemError("flock");
-    file.Reset();
-  }
-  return file;
+// Opens `path` (never through a link) and locks it, finds its audio with
+// `find` and, when that is ours, hands both to `write`.
+template <typename Find, typename Write>
+std::string OnOwnFile(const std::string& path, Find find, const char* refusal, Write write) {
+  const FileDescriptor file(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!file.valid()) return FileDescriptor::SystemError("open");
+  // Held by a running recording, or by a repair: not ours to change now.
+  if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) return FileDescriptor::SystemError("flock");
+  const std::optional<AudioSpan> audio = find(file.get());
+  if (!audio) return refusal;
+  return write(file, *audio);
 }
 
 // The tail the RIFF size covers now, pad byte included.
@@ -84,25 +85,23 @@ std::string ReadTail(const FileDescriptor& file, const AudioSpan& audio, Bytes& 
 }  // namespace
 
 std::string WavMetadataAppender::Append(const std::string& path, const Bytes& chunks) {
-  std::string error;
-  const FileDescriptor file = OpenLocked(path, error);
-  if (!file.valid()) return error;
-  const auto audio = WavFileRepair::BareAudio(file.get());
-  if (!audio) return "not a finished recording of this program, or tagged already";
-  return WriteTail(file, *audio, chunks, std::nullopt);
+  return OnOwnFile(path, WavFileRepair::BareAudio, "not a finished recording of this program, or tagged already",
+                   [&](const FileDescriptor& file, const AudioSpan& audio) {
+                     return WriteTail(file, audio, chunks, std::nullopt);
+                   });
 }
 
 std::string WavMetadataAppender::Replace(const std::string& path, const ChunkMaker& make) {
-  std::string error;
-  const FileDescriptor file = OpenLocked(path, error);
-  if (!file.valid()) return error;
-  const auto audio = WavFileRepair::OwnAudio(file.get());
-  if (!audio) return "not a finished recording of this program";
-  // Ours never grow larger; reading the old tail stays bounded.
-  if (audio->tagBytes > TakeMetadataWriter::kMaxWavTagBytes) return "tags larger than this program writes";
-  Bytes old;
-  if (std::string failure = ReadTail(file, *audio, old); !failure.empty()) return failure;
-  Bytes chunks;
-  if (std::string failure = make(file.get(), chunks); !failure.empty()) return failure;
-  return WriteTail(file, *audio, chunks, audio->tagBytes > 0 ? std::optional<Bytes>(old) : std::nullopt);
+  return OnOwnFile(path, WavFileRepair::OwnAudio, "not a finished recording of this program",
+                   [&](const FileDescriptor& file, const AudioSpan& audio) {
+                     // Ours never grow larger; reading the old tail stays bounded.
+                     if (audio.tagBytes > TakeMetadataWriter::kMaxWavTagBytes) {
+                       return std::string("tags larger than this program writes");
+                     }
+                     Bytes old;
+                     if (std::string failure = ReadTail(file, audio, old); !failure.empty()) return failure;
+                     Bytes chunks;
+                     if (std::string failure = make(file.get(), chunks); !failure.empty()) return failure;
+                     return WriteTail(file, audio, chunks, audio.tagBytes > 0 ? std::optional<Bytes>(old) : std::nullopt);
+                   });
 }

@@ -202,6 +202,17 @@
     </message>
 </context>
 <context>
+    <name>DialogButtons</name>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
     <name>EncoderFLAC</name>
     <message>
         <source>压缩级别 %1</source>
@@ -1120,14 +1131,6 @@
         <source>取消定时</source>
         <translation>Cancel Schedule</translation>
     </message>
-    <message>
-        <source>确定</source>
-        <translation>OK</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>Cancel</translation>
-    </message>
 </context>
 <context>
     <name>frmTakeTags</name>
@@ -1154,14 +1157,6 @@
     <message>
         <source>备注:</source>
         <translation>Comment:</translation>
-    </message>
-    <message>
-        <source>确定</source>
-        <translation>OK</translation>
-    </message>
-    <message>
-        <source>取消</source>
-        <translation>Cancel</translation>
     </message>
     <message>
         <source>下次录音的标签</source>

@@ -6,9 +6,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/windows/DialogButtons.h"
 #include "tagging/MetadataTexts.h"
 #include "tagging/TakeMetadataWriter.h"
 
@@ -54,18 +54,9 @@ frmTakeTags::frmTakeTags(QWidget* parent)
     field->setMaxLength(static_cast<int>(TakeMetadataWriter::kMaxTextBytes / 3));
   }
 
-  auto* ok = new QPushButton(tr("确定"), this);
-  ok->setObjectName(QStringLiteral("cmdOK"));
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(tr("取消"), this);
-  cancel->setObjectName(QStringLiteral("cmdCancel"));
-  cancel->setAutoDefault(false);
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
-  buttons->addWidget(ok);
-  buttons->addWidget(cancel);
+  DialogButtons::AddOkCancel(*this, *buttons);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(grid);

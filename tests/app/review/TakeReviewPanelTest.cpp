@@ -12,25 +12,13 @@
 #include "app/recording/TakeOverview.h"
 #include "app/windows/TakeOverviewStrip.h"
 #include "app/windows/TakeReviewPanel.h"
-#include "capture/PlaybackOutput.h"
 #include "encoding/EncoderWAV.h"
 #include "encoding/TakeDecoder.h"
 #include "tagging/LabelFile.h"
 #include "tagging/TakeMetadataWriter.h"
+#include "tests/app/review/SilentOutput.h"
 
 namespace {
-
-class SilentOutput : public PlaybackOutput {
- public:
-  std::string Open(int32_t, int16_t) override { return {}; }
-  int64_t Writable() override { return 0; }
-  bool Write(std::span<const int16_t>) override { return true; }
-  int64_t PlayedFrames() override { return 0; }
-  void Drain() override {}
-  bool Drained() override { return false; }
-  void Close() override {}
-  std::string LastError() const override { return {}; }
-};
 
 class TakeReviewPanelTest : public ::testing::Test {
  protected:

@@ -18,9 +18,9 @@
 #include "app/windows/TakeReviewPanel.h"
 #include "app/windows/TakeTagsKeeper.h"
 #include "app/windows/frmTakeTags.h"
-#include "capture/PlaybackOutput.h"
 #include "encoding/EncoderWAV.h"
 #include "tagging/TakeMetadataWriter.h"
+#include "tests/app/review/SilentOutput.h"
 #include "tagging/WavMetadataReader.h"
 #include "tests/app/main/TestDoubles.h"
 
@@ -28,18 +28,6 @@ namespace {
 
 constexpr int32_t kRate = 44100;
 const std::chrono::system_clock::time_point kStart{std::chrono::seconds{1796673278}};
-
-class NoOutput : public PlaybackOutput {
- public:
-  std::string Open(int32_t, int16_t) override { return {}; }
-  int64_t Writable() override { return 0; }
-  bool Write(std::span<const int16_t>) override { return true; }
-  int64_t PlayedFrames() override { return 0; }
-  void Drain() override {}
-  bool Drained() override { return false; }
-  void Close() override {}
-  std::string LastError() const override { return {}; }
-};
 
 template <typename T>
 T& Child(QWidget& parent, const char* name) {
@@ -103,7 +91,7 @@ class TakeTagsKeeperTest : public ::testing::Test {
   QWidget window_;
   RecordingMessages messages_;
   TakeTagsKeeper keeper_{messages_, window_};
-  TakeReviewPanel panel_{std::make_unique<NoOutput>()};
+  TakeReviewPanel panel_{std::make_unique<SilentOutput>()};
 };
 
 TEST_F(TakeTagsKeeperTest, TheReviewButtonAsksForTheTakesOwnFile) {
