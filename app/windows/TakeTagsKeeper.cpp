@@ -1,5 +1,6 @@
 #include "app/windows/TakeTagsKeeper.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QPointer>
 #include <QThread>
@@ -54,7 +55,13 @@ void TakeTagsKeeper::EditTake(const std::string& path, int32_t rate) {
     messages_.ShowWarning(kCaption, WithCause(FailureText(path), error));
     return;
   }
-  Dialog().LoadTake(QFileInfo(QString::fromStdString(path)).fileName(), tags);
+  const QFileInfo file(QString::fromStdString(path));
+  if (tags.start == std::chrono::system_clock::time_point{}) {
+    // Untagged: the file came into being when its recording started.
+    const QDateTime born = file.birthTime().isValid() ? file.birthTime() : file.lastModified();
+    tags.start = std::chrono::system_clock::time_point{std::chrono::milliseconds{born.toMSecsSinceEpoch()}};
+  }
+  Dialog().LoadTake(file.fileName(), tags);
   const QPointer<TakeTagsKeeper> alive(this);
   if (Dialog().exec() != QDialog::Accepted || !alive) return;
   const TakeTexts texts = dialog_->Texts();
