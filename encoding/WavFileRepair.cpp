@@ -180,29 +180,39 @@ bool IsOurTagId(const uint8_t* id, size_t length) {
   return false;
 }
 
-// The tag chunks TakeMetadataWriter appends, cut short or whole, while the
-// sizes still describe only the audio: a kill before the tagging finished.
+// What follows the audio when it is tag chunks of ours.
+enum class OurTags {
+  None,      // nothing, or something else
+  Whole,     // whole chunks of ours up to the end of the file
+  CutShort,  // the last one cut anywhere, even in its header
+};
+
 // After the pad byte of odd audio, every chunk is one of ours and of a size
-// ours can have, the last one possibly cut anywhere, even in its header
-// (a lone zero after odd audio is the pad byte our tagging writes first).
-bool OurTagsAfterAudio(int fd, const WaveLayout& layout) {
+// ours can have (a lone zero after odd audio is the pad byte our tagging
+// writes first).
+OurTags WalkOurTags(int fd, const WaveLayout& layout) {
   int64_t at = layout.dataStart + layout.dataSize;
-  if (at >= layout.fileLength) return false;
+  if (at >= layout.fileLength) return OurTags::None;
   uint8_t pad = 0;
-  if ((layout.dataSize & 1) != 0 && (!ReadAt(fd, &pad, 1, at++) || pad != 0)) return false;
+  if ((layout.dataSize & 1) != 0 && (!ReadAt(fd, &pad, 1, at++) || pad != 0)) return OurTags::None;
   for (int n = 0; n < WavFileRepair::kMaxChunks; ++n) {
-    if (at >= layout.fileLength) return true;
+    if (at == layout.fileLength) return OurTags::Whole;
+    if (at > layout.fileLength) return OurTags::CutShort;
     std::array<uint8_t, 8> header{};
     const auto length = static_cast<size_t>(std::min<int64_t>(8, layout.fileLength - at));
-    if (!ReadAt(fd, header.data(), length, at)) return false;
-    if (!IsOurTagId(header.data(), std::min<size_t>(length, 4))) return false;
-    if (length < 8) return true;
+    if (!ReadAt(fd, header.data(), length, at)) return OurTags::None;
+    if (!IsOurTagId(header.data(), std::min<size_t>(length, 4))) return OurTags::None;
+    if (length < 8) return OurTags::CutShort;
     const int64_t size = U32(header.data() + 4);
-    if (size > WavFileRepair::kMaxTagChunk) return false;
+    if (size > WavFileRepair::kMaxTagChunk) return OurTags::None;
     at += 8 + size + (size & 1);
   }
-  return false;
+  return OurTags::None;
 }
+
+// The tag chunks TakeMetadataWriter appends, cut short or whole, while the
+// sizes still describe only the audio: a kill before the tagging finished.
+bool OurTagsAfterAudio(int fd, const WaveLayout& layout) { return WalkOurTags(fd, layout) != OurTags::None; }
 
 // Consistent, Unprovable or Repaired (meaning: needs the repair).
 Outcome Assess(int fd, const WaveLayout& layout) {
@@ -292,6 +302,23 @@ std::optional<WavFileRepair::AudioSpan> WavFileRepair::BareAudio(int fd) {
   const auto layout = ReadLayout(fd);
   if (!layout || !HasOurHeader(*layout) || layout->riffSize + 8 != layout->fileLength) return std::nullopt;
   return AudioSpan{layout->dataStart, layout->dataSize};
+}
+
+std::optional<WavFileRepair::AudioSpan> WavFileRepair::OwnAudio(int fd) {
+  const auto layout = ReadLayout(fd);
+  if (!layout || layout->fileLength > WavHeader::kMaxFileLength) return std::nullopt;
+  const int64_t end = layout->dataStart + layout->dataSize;
+  WaveLayout bare = *layout;
+  bare.riffSize = end - 8;
+  if (!HasOurHeader(bare)) return std::nullopt;
+  const AudioSpan audio{layout->dataStart, layout->dataSize};
+  if (layout->riffSize == bare.riffSize) {
+    // Bare, or what a kill while tagging left.
+    if (layout->fileLength == end || OurTagsAfterAudio(fd, *layout)) return audio;
+    return std::nullopt;
+  }
+  if (layout->riffSize + 8 != layout->fileLength || WalkOurTags(fd, *layout) != OurTags::Whole) return std::nullopt;
+  return AudioSpan{audio.start, audio.size, layout->fileLength - end};
 }
 
 std::vector<uint8_t> WavFileRepair::FixedHeaderBytes(int fd) {

@@ -55,10 +55,16 @@ class WavFileRepair {
   struct AudioSpan {
     int64_t start = 0;  // first audio byte
     int64_t size = 0;   // audio bytes; the file ends right after them
+    int64_t tagBytes = 0;  // OwnAudio: tag chunks after the audio (with its pad byte) the RIFF size covers
   };
   // The audio of the file open at `fd` when it is a finished recording of
   // ours with nothing after its audio (our header, sizes of its length).
   static std::optional<AudioSpan> BareAudio(int fd);
+  // The audio of the file open at `fd` when it is a finished recording of ours
+  // our tagging may rewrite: bare, tagged (whole chunks of ours after the audio,
+  // the RIFF size covering them; `tagBytes` counts them), or with the chunks a
+  // kill left while the sizes still describe the audio (`tagBytes` 0: they go).
+  static std::optional<AudioSpan> OwnAudio(int fd);
   // The header up to the audio with both size fields zeroed: what stays as the
   // recording's start wrote it. Empty when `fd` is no RIFF WAVE file.
   static std::vector<uint8_t> FixedHeaderBytes(int fd);

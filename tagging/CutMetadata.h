@@ -21,8 +21,7 @@ class CutMetadata {
   static TakeMetadataWriter::Result Carry(const std::string& take, const std::string& cut, const TrimRange& kept);
   // The file type the extension of `path` names (WAV for any other).
   static EncoderSelection::FileType TypeOfPath(const std::string& path);
-
- private:
+  // The tags of the file at `take` (never through a link); returns why they cannot be read.
   static std::string Read(const std::string& take, EncoderSelection::FileType type, int32_t rate,
                           TakeMetadata& metadata);
 };

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 #include "tagging/LoudnessGains.h"
@@ -28,12 +29,19 @@ using FileType = EncoderSelection::FileType;
 
 TagLib::String Utf8(const std::string& text) { return TagLib::String(text, TagLib::String::UTF8); }
 
-void VorbisFields(TagLib::Ogg::XiphComment& comment, FileType type, int32_t rate, const TakeMetadata& metadata) {
+// Title, start, program and comment; a cleared comment goes.
+void VorbisTexts(TagLib::Ogg::XiphComment& comment, const TakeMetadata& metadata) {
   const auto set = [&](const char* key, const std::string& value) { comment.addField(key, Utf8(value), true); };
   set("TITLE", metadata.title);
   set("DATE", MetadataTexts::LocalDateTime(metadata.start));
   set("ENCODER", metadata.software);
+  comment.removeFields("COMMENT");
   if (!metadata.comment.empty()) set("COMMENT", metadata.comment);
+}
+
+void VorbisFields(TagLib::Ogg::XiphComment& comment, FileType type, int32_t rate, const TakeMetadata& metadata) {
+  const auto set = [&](const char* key, const std::string& value) { comment.addField(key, Utf8(value), true); };
+  VorbisTexts(comment, metadata);
   for (size_t i = 0; i < metadata.markers.size(); ++i) {
     const std::string key = "CHAPTER" + MetadataTexts::ChapterNumber(i);
     set(key.c_str(), MetadataTexts::ChapterTime(metadata.markers[i].frame, rate));
@@ -83,16 +91,22 @@ void AddChapters(TagLib::ID3v2::Tag& tag, int32_t rate, const TakeMetadata& meta
   tag.addFrame(toc.release());
 }
 
-void Id3Frames(TagLib::ID3v2::Tag& tag, int32_t rate, const TakeMetadata& metadata, int64_t lengthMs) {
+// Title, start, program and comment; a cleared comment goes.
+void Id3Texts(TagLib::ID3v2::Tag& tag, const TakeMetadata& metadata) {
   AddText(tag, "TIT2", metadata.title);
   AddText(tag, "TDRC", MetadataTexts::LocalDateTime(metadata.start));
   AddText(tag, "TSSE", metadata.software);
+  tag.removeFrames("COMM");
   if (!metadata.comment.empty()) {
     auto comment = std::make_unique<TagLib::ID3v2::CommentsFrame>(TagLib::String::UTF8);
     comment->setLanguage("zho");
     comment->setText(Utf8(metadata.comment));
     tag.addFrame(comment.release());
   }
+}
+
+void Id3Frames(TagLib::ID3v2::Tag& tag, int32_t rate, const TakeMetadata& metadata, int64_t lengthMs) {
+  Id3Texts(tag, metadata);
   if (metadata.loudness) {
     AddUserText(tag, "REPLAYGAIN_TRACK_GAIN", LoudnessGains::ReplayGainTrackGain(*metadata.loudness));
     AddUserText(tag, "REPLAYGAIN_TRACK_PEAK", LoudnessGains::ReplayGainTrackPeak(*metadata.loudness));
@@ -103,44 +117,61 @@ void Id3Frames(TagLib::ID3v2::Tag& tag, int32_t rate, const TakeMetadata& metada
 const char* kUnreadable = "the file cannot be read as its type";
 const char* kUnwritable = "the tags could not be written";
 
-std::string TagFlac(TagLib::IOStream& stream, int32_t rate, const TakeMetadata& metadata) {
+// What goes into the file's tag: everything, or the texts alone.
+struct Writers {
+  std::function<void(TagLib::Ogg::XiphComment&, FileType)> vorbis;
+  std::function<void(TagLib::ID3v2::Tag&, int64_t lengthMs)> id3;
+};
+
+std::string TagFlac(TagLib::IOStream& stream, const Writers& write) {
   TagLib::FLAC::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
   if (!file.isValid()) return kUnreadable;
-  VorbisFields(*file.xiphComment(true), EncoderSelection::TYPE_FLAC, rate, metadata);
+  write.vorbis(*file.xiphComment(true), EncoderSelection::TYPE_FLAC);
   return file.save() ? "" : kUnwritable;
 }
 
-std::string TagOpus(TagLib::IOStream& stream, int32_t rate, const TakeMetadata& metadata) {
+std::string TagOpus(TagLib::IOStream& stream, const Writers& write) {
   TagLib::Ogg::Opus::File file(&stream, false);
   if (!file.isValid() || file.tag() == nullptr) return kUnreadable;
-  VorbisFields(*file.tag(), EncoderSelection::TYPE_OPUS, rate, metadata);
+  write.vorbis(*file.tag(), EncoderSelection::TYPE_OPUS);
   return file.save() ? "" : kUnwritable;
 }
 
-std::string TagMp3(TagLib::IOStream& stream, int32_t rate, const TakeMetadata& metadata) {
+std::string TagMp3(TagLib::IOStream& stream, const Writers& write) {
   TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), true);
   // TagLib takes any bytes for MPEG audio; ours begin with a frame, or a tag before one.
   if (!file.isValid() || file.audioProperties() == nullptr || file.firstFrameOffset() < 0 ||
       file.firstFrameOffset() != (file.hasID3v2Tag() ? file.ID3v2Tag()->header()->completeTagSize() : 0)) {
     return kUnreadable;
   }
-  Id3Frames(*file.ID3v2Tag(true), rate, metadata, file.audioProperties()->lengthInMilliseconds());
+  write.id3(*file.ID3v2Tag(true), file.audioProperties()->lengthInMilliseconds());
   return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone) ? "" : kUnwritable;
 }
 
-}  // namespace
-
-std::string TagLibTagger::Tag(int fd, FileType type, int32_t rate, const TakeMetadata& metadata) {
+std::string Apply(int fd, FileType type, const Writers& write) {
   // The stream closes what it is given.
   const int own = ::dup(fd);
   if (own < 0) return std::string("dup: ") + std::strerror(errno);
   TagLib::FileStream stream(own, false);
   if (!stream.isOpen() || stream.readOnly()) return "the file cannot be opened for writing";
   switch (type) {
-    case EncoderSelection::TYPE_FLAC: return TagFlac(stream, rate, metadata);
-    case EncoderSelection::TYPE_OPUS: return TagOpus(stream, rate, metadata);
-    case EncoderSelection::TYPE_MP3: return TagMp3(stream, rate, metadata);
+    case EncoderSelection::TYPE_FLAC: return TagFlac(stream, write);
+    case EncoderSelection::TYPE_OPUS: return TagOpus(stream, write);
+    case EncoderSelection::TYPE_MP3: return TagMp3(stream, write);
     case EncoderSelection::TYPE_WAV: break;
   }
   return "not a type TagLib tags here";
+}
+
+}  // namespace
+
+std::string TagLibTagger::Tag(int fd, FileType type, int32_t rate, const TakeMetadata& metadata) {
+  return Apply(fd, type,
+               {[&](TagLib::Ogg::XiphComment& comment, FileType kind) { VorbisFields(comment, kind, rate, metadata); },
+                [&](TagLib::ID3v2::Tag& tag, int64_t lengthMs) { Id3Frames(tag, rate, metadata, lengthMs); }});
+}
+
+std::string TagLibTagger::Retag(int fd, FileType type, const TakeMetadata& texts) {
+  return Apply(fd, type, {[&](TagLib::Ogg::XiphComment& comment, FileType) { VorbisTexts(comment, texts); },
+                          [&](TagLib::ID3v2::Tag& tag, int64_t) { Id3Texts(tag, texts); }});
 }

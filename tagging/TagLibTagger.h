@@ -16,4 +16,7 @@ class TagLibTagger {
   // Tags the file open for reading and writing at `fd` (not taken over) as a
   // file of `type` (not WAV). Returns the reason on failure, empty on success.
   static std::string Tag(int fd, EncoderSelection::FileType type, int32_t rate, const TakeMetadata& metadata);
+  // Replaces only the title, start, program and comment with those of
+  // `texts` (filled in); markers, gains and every other field stay as they are.
+  static std::string Retag(int fd, EncoderSelection::FileType type, const TakeMetadata& texts);
 };

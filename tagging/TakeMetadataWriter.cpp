@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <vector>
 
 #include "tagging/AtomicReplacement.h"
 #include "tagging/LabelFile.h"
@@ -9,22 +10,49 @@
 #include "tagging/TagLibTagger.h"
 #include "tagging/WavMetadataAppender.h"
 #include "tagging/WavMetadataChunks.h"
+#include "tagging/WavMetadataReader.h"
 
 namespace {
 
-void FillDefaults(const std::string& path, TakeMetadata& metadata) {
+void FillTextDefaults(const std::string& path, TakeMetadata& metadata) {
   if (metadata.title.empty()) metadata.title = MetadataTexts::TitleFromPath(path);
   if (metadata.software.empty()) metadata.software = MetadataTexts::ProgramName();
+}
+
+void FillDefaults(const std::string& path, TakeMetadata& metadata) {
+  FillTextDefaults(path, metadata);
   std::stable_sort(metadata.markers.begin(), metadata.markers.end(),
                    [](const auto& a, const auto& b) { return a.frame < b.frame; });
 }
 
-std::string TagCompressed(const std::string& path, EncoderSelection::FileType type, int32_t rate,
-                          const TakeMetadata& metadata) {
+// `tag` works on a copy of the file that replaces it when done.
+template <typename Tag>
+std::string OnCopy(const std::string& path, Tag tag) {
   AtomicReplacement copy;
   if (std::string error = copy.OpenCopyOf(path); !error.empty()) return error;
-  if (std::string error = TagLibTagger::Tag(copy.fd(), type, rate, metadata); !error.empty()) return error;
+  if (std::string error = tag(copy.fd()); !error.empty()) return error;
   return copy.Commit();
+}
+
+std::string TagCompressed(const std::string& path, EncoderSelection::FileType type, int32_t rate,
+                          const TakeMetadata& metadata) {
+  return OnCopy(path, [&](int fd) { return TagLibTagger::Tag(fd, type, rate, metadata); });
+}
+
+// The file's own markers and loudness with the new texts.
+std::string RetagWav(const std::string& path, int32_t rate, const TakeMetadata& texts) {
+  return WavMetadataAppender::Replace(path, [&](int fd, std::vector<uint8_t>& chunks) {
+    TakeMetadata metadata;
+    if (std::string error = WavMetadataReader::Read(fd, metadata); !error.empty()) return error;
+    metadata.title = texts.title;
+    metadata.start = texts.start;
+    metadata.software = texts.software;
+    metadata.comment = texts.comment;
+    if (std::string invalid = TakeMetadataWriter::Invalid(metadata, rate); !invalid.empty()) return invalid;
+    FillDefaults(path, metadata);
+    chunks = WavMetadataChunks::Build(metadata, rate);
+    return std::string();
+  });
 }
 
 std::string TagFile(const std::string& path, EncoderSelection::FileType type, int32_t rate,
@@ -49,6 +77,18 @@ std::string TakeMetadataWriter::Invalid(const TakeMetadata& metadata, int32_t ra
     if (marker.name.size() > kMaxMarkerNameBytes) return "marker name too long";
   }
   return {};
+}
+
+TakeMetadataWriter::Result TakeMetadataWriter::Retag(const std::string& path, EncoderSelection::FileType type,
+                                                     int32_t rate, TakeMetadata texts) {
+  texts.markers.clear();
+  texts.loudness.reset();
+  if (std::string invalid = Invalid(texts, rate); !invalid.empty()) return {invalid};
+  FillTextDefaults(path, texts);
+  const std::string error = type == EncoderSelection::TYPE_WAV
+                                ? RetagWav(path, rate, texts)
+                                : OnCopy(path, [&](int fd) { return TagLibTagger::Retag(fd, type, texts); });
+  return {error.empty() ? error : path + ": " + error};
 }
 
 TakeMetadataWriter::Result TakeMetadataWriter::Write(const std::string& path, EncoderSelection::FileType type,

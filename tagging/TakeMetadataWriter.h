@@ -32,6 +32,12 @@ class TakeMetadataWriter {
   // The label file is written only when there are markers. On failure of one
   // of the two, the other is still done and `reason` says what failed.
   static Result Write(const std::string& path, EncoderSelection::FileType type, int32_t rate, TakeMetadata metadata);
+  // Gives the tagged (or untagged) file of ours at `path` the title, start,
+  // program and comment of `texts` (empty title or program: the defaults),
+  // keeping its markers and loudness fields as they are; the label file is
+  // not touched. WAV: our chunks after the audio are replaced (a foreign file
+  // is refused untouched); the others: as Write, on a copy.
+  static Result Retag(const std::string& path, EncoderSelection::FileType type, int32_t rate, TakeMetadata texts);
   // Why `metadata` cannot be written; empty when it can.
   static std::string Invalid(const TakeMetadata& metadata, int32_t rate);
 };

@@ -3,9 +3,12 @@
 // (after a pad byte when the audio is odd-sized) reach the disk before the
 // RIFF size grows to cover them, so a kill at any moment leaves either the
 // bare recording or one the start-up repair brings back to it (WavFileRepair).
+// Replacing tags first takes the RIFF size back to the audio (on the disk
+// before anything else changes), then cuts the old chunks off and appends.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,4 +19,12 @@ class WavMetadataAppender {
   // that is not a bare finished recording of ours (tagged already, foreign,
   // being recorded) is refused untouched.
   static std::string Append(const std::string& path, const std::vector<uint8_t>& chunks);
+
+  // Makes the new chunks from the file open at `fd` (read only); returns why it cannot.
+  using ChunkMaker = std::function<std::string(int fd, std::vector<uint8_t>& chunks)>;
+  // Replaces the tag chunks after the audio of the recording of ours at `path`
+  // (bare, tagged by us, or left by a kill while tagging) by what `make`
+  // returns. Anything else is refused untouched. When the new chunks cannot be
+  // written, the old ones are put back where the disk lets.
+  static std::string Replace(const std::string& path, const ChunkMaker& make);
 };

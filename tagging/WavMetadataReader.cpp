@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <map>
 #include <vector>
 
@@ -85,11 +88,32 @@ std::string ReadBody(int fd, int64_t offset, uint32_t size, Bytes& body) {
   return {};
 }
 
-bool IsTagChunk(const std::string& id) { return id == "LIST" || id == "cue "; }
+// The loudness fields of a version 2 "bext" (hundredths; 0x7FFF: not set).
+void ReadBext(const Bytes& body, TakeMetadata& metadata) {
+  constexpr size_t kVersionAt = 346;
+  constexpr size_t kLoudnessAt = 412;
+  uint16_t version = 0;
+  if (body.size() < kLoudnessAt + 10) return;
+  std::memcpy(&version, &body[kVersionAt], 2);
+  if (version < 2) return;
+  double values[5];
+  for (size_t i = 0; i < 5; ++i) {
+    int16_t hundredths = 0;
+    std::memcpy(&hundredths, &body[kLoudnessAt + 2 * i], 2);
+    values[i] = hundredths == 0x7FFF ? std::numeric_limits<double>::quiet_NaN() : hundredths / 100.0;
+  }
+  const auto optional = [](double value) { return std::isnan(value) ? std::nullopt : std::optional<double>(value); };
+  metadata.loudness = TakeMetadata::Loudness{.integratedLufs = values[0], .rangeLu = values[1],
+                                             .truePeakDbtp = values[2], .maxMomentaryLufs = optional(values[3]),
+                                             .maxShortTermLufs = optional(values[4])};
+}
+
+bool IsTagChunk(const std::string& id) { return id == "LIST" || id == "cue " || id == "bext"; }
 
 void Interpret(const std::string& id, const Bytes& body, TakeMetadata& metadata, Found& found) {
   const std::string type = body.size() >= 4 ? std::string(body.begin(), body.begin() + 4) : "";
   if (id == "cue ") ReadCue(body, found);
+  if (id == "bext") ReadBext(body, metadata);
   if (id == "LIST" && type == "INFO") ReadInfo(body, metadata);
   if (id == "LIST" && type == "adtl") ReadLabels(body, found);
 }
@@ -99,11 +123,15 @@ void Interpret(const std::string& id, const Bytes& body, TakeMetadata& metadata,
 std::string WavMetadataReader::Read(const std::string& path, TakeMetadata& metadata) {
   const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
   if (!file.valid()) return FileDescriptor::SystemError("open");
+  return Read(file.get(), metadata);
+}
+
+std::string WavMetadataReader::Read(int fd, TakeMetadata& metadata) {
   struct stat status {};
-  if (::fstat(file.get(), &status) != 0) return FileDescriptor::SystemError("fstat");
+  if (::fstat(fd, &status) != 0) return FileDescriptor::SystemError("fstat");
   if (!S_ISREG(status.st_mode)) return "not a regular file";
   uint8_t header[12];
-  if (::pread(file.get(), header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
+  if (::pread(fd, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
       std::memcmp(header, "RIFF", 4) != 0 || std::memcmp(header + 8, "WAVE", 4) != 0) {
     return "not a WAV file";
   }
@@ -112,11 +140,11 @@ std::string WavMetadataReader::Read(const std::string& path, TakeMetadata& metad
   int64_t offset = 12;
   for (int chunk = 0; chunk < kMostChunks && offset + 8 <= status.st_size; ++chunk) {
     uint8_t head[8];
-    if (::pread(file.get(), head, 8, offset) != 8) return FileDescriptor::SystemError("pread");
+    if (::pread(fd, head, 8, offset) != 8) return FileDescriptor::SystemError("pread");
     const std::string id(head, head + 4);
     const uint32_t size = U32(head + 4);
     if (IsTagChunk(id) && size <= TakeMetadataWriter::kMaxWavTagBytes) {
-      if (std::string error = ReadBody(file.get(), offset + 8, size, body); !error.empty()) return error;
+      if (std::string error = ReadBody(fd, offset + 8, size, body); !error.empty()) return error;
       Interpret(id, body, metadata, found);
     }
     offset += 8 + int64_t{size} + size % 2;

@@ -202,6 +202,17 @@
     </message>
 </context>
 <context>
+    <name>DialogButtons</name>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
     <name>EncoderFLAC</name>
     <message>
         <source>压缩级别 %1</source>
@@ -398,6 +409,14 @@
     <message>
         <source>文件大小: %1</source>
         <translation>File size: %1</translation>
+    </message>
+    <message>
+        <source>下次标签…</source>
+        <translation>Next tags…</translation>
+    </message>
+    <message>
+        <source>下次录音的标题、软件和备注 (%1)</source>
+        <translation>Title, program and comment of the next recordings (%1)</translation>
     </message>
 </context>
 <context>
@@ -797,6 +816,21 @@
         <source>剪辑已保存, 但标记和标签未能写入: %1 (%2)</source>
         <translation>Cut saved, but its markers and tags could not be written: %1 (%2)</translation>
     </message>
+    <message>
+        <source>标签…</source>
+        <translation>Tags…</translation>
+    </message>
+    <message>
+        <source>修改这次录音的标题、日期、软件和备注</source>
+        <translation>Change the title, date, program and comment of this recording</translation>
+    </message>
+</context>
+<context>
+    <name>TakeTagsKeeper</name>
+    <message>
+        <source>无法修改文件的标签: %1</source>
+        <translation>Cannot change the tags of the file: %1</translation>
+    </message>
 </context>
 <context>
     <name>TerminalMessages</name>
@@ -1101,13 +1135,44 @@
         <source>取消定时</source>
         <translation>Cancel Schedule</translation>
     </message>
+</context>
+<context>
+    <name>frmTakeTags</name>
     <message>
-        <source>确定</source>
-        <translation>OK</translation>
+        <source>标题:</source>
+        <translation>Title:</translation>
     </message>
     <message>
-        <source>取消</source>
-        <translation>Cancel</translation>
+        <source>日期</source>
+        <translation>Date</translation>
+    </message>
+    <message>
+        <source>日期:</source>
+        <translation>Date:</translation>
+    </message>
+    <message>
+        <source>录音开始时填入</source>
+        <translation>Filled in when recording starts</translation>
+    </message>
+    <message>
+        <source>软件:</source>
+        <translation>Program:</translation>
+    </message>
+    <message>
+        <source>备注:</source>
+        <translation>Comment:</translation>
+    </message>
+    <message>
+        <source>下次录音的标签</source>
+        <translation>Tags of the next recordings</translation>
+    </message>
+    <message>
+        <source>文件名</source>
+        <translation>File name</translation>
+    </message>
+    <message>
+        <source>标签: %1</source>
+        <translation>Tags: %1</translation>
     </message>
 </context>
 <context>

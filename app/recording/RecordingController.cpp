@@ -179,6 +179,7 @@ void RecordingController::Start() {
   }
   diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
   parts_ = {view_.OutputFile()};
+  runningTexts_ = texts_;
   BeginPart();
   StartHandsFree(rate, channels);
   take_.Begin(view_.OutputFile(), rate, channels);
@@ -488,7 +489,11 @@ void RecordingController::BeginPart() {
 void RecordingController::WriteMetadata() {
   // After a write failure the disk has no room for them, and the user hears of that failure already.
   if (!clsEncoder_.WritesTaggableFile() || !stopFailure_.empty()) return;
-  TakeMetadata metadata{.start = partStart_, .loudness = TagLoudness(closingLoudness_)};
+  TakeMetadata metadata{.title = runningTexts_.title,
+                        .start = partStart_,
+                        .software = runningTexts_.software,
+                        .comment = runningTexts_.comment,
+                        .loudness = TagLoudness(closingLoudness_)};
   for (const TakeMarkers::Marker& marker : markers_.Markers()) metadata.markers.push_back({marker.frame, marker.name});
   const auto written = TakeMetadataWriter::Write(view_.OutputFile(), TypeOfExtension(clsEncoder_.Extension()),
                                                  format_.rate, std::move(metadata));

@@ -36,6 +36,7 @@
 #include "app/recording/SoundGate.h"
 #include "app/recording/TakeMarkers.h"
 #include "app/recording/TakeOverview.h"
+#include "app/recording/TakeTexts.h"
 #include "encoding/Encoder.h"
 
 class CaptureEngine;
@@ -79,6 +80,10 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   // NewFile mode each take starts a part of its own.
   void HandsFree(const HandsFreeSettings& settings) { handsFree_ = settings; }
   const HandsFreeSettings& HandsFree() const { return handsFree_; }
+  // The texts the files of the next start are tagged with (every part of it,
+  // and every later start until changed); a running recording keeps its own.
+  void Texts(const TakeTexts& texts) { texts_ = texts; }
+  const TakeTexts& Texts() const { return texts_; }
   // Parts of this many frames instead of splitMinutes (for parts shorter than
   // a minute); 0: as the settings say.
   void FramesPerPart(int64_t frames) { framesPerPart_ = frames; }
@@ -254,6 +259,8 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   std::vector<std::string> parts_;  // the running recording's files, first to current
   HandsFreeSettings handsFree_;
   HandsFreeSettings running_;     // what the running recording started with
+  TakeTexts texts_;
+  TakeTexts runningTexts_;        // what the running recording started with
   SoundGate gate_;
   int64_t framesPerPart_ = 0;
   int64_t samplesPerPart_ = 0;    // 0: no split by time

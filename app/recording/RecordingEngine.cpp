@@ -122,6 +122,10 @@ void RecordingEngine::HandsFreeChanged(const HandsFreeSettings& settings) {
   thread_->Post([this, settings] { controller_->HandsFree(settings); });
 }
 
+void RecordingEngine::TextsChanged(const TakeTexts& texts) {
+  thread_->Post([this, texts] { controller_->Texts(texts); });
+}
+
 void RecordingEngine::OutputFileChosen(const std::string& path) { view_->OutputFileChosen(path); }
 
 void RecordingEngine::ReplaceConfirmed(const std::string& path) {

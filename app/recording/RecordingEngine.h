@@ -18,6 +18,7 @@
 
 #include "app/recording/HandsFreeSettings.h"
 #include "app/recording/RecordingMonitor.h"
+#include "app/recording/TakeTexts.h"
 #include "effects/clsDSP.h"
 
 class EncoderSelection;
@@ -64,6 +65,8 @@ class RecordingEngine {
   void EffectsChanged();
   // The hands-free choices changed: they apply from the next block.
   void HandsFreeChanged(const HandsFreeSettings& settings);
+  // The texts the next recordings are tagged with changed: they apply from the next start.
+  void TextsChanged(const TakeTexts& texts);
   // The user picked (or typed) the output file.
   void OutputFileChosen(const std::string& path);
   // The user agreed to replace `path` (see RecordingController::ReplaceConfirmed).

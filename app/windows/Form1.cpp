@@ -44,6 +44,7 @@
 #include "capture/PulsePlaybackOutput.h"
 #include "capture/SourceWatcher.h"
 #include "app/windows/TakeReviewPanel.h"
+#include "app/windows/TakeTagsKeeper.h"
 #include "app/windows/TrayIcon.h"
 #include "app/windows/frmFXOpts.h"
 #include "capture/WaveInRecorder.h"
@@ -67,6 +68,7 @@ const char* const kFormatTitle = QT_TRANSLATE_NOOP("Form1", "选择声音输出�
 const QKeySequence kStartStopKey(Qt::CTRL | Qt::Key_R);
 const QKeySequence kPauseKey(Qt::CTRL | Qt::Key_P);
 const QKeySequence kMarkKey(Qt::CTRL | Qt::Key_M);
+const QKeySequence kTagsKey(Qt::CTRL | Qt::Key_T);
 
 QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 std::string S(const QString& text) { return text.toUtf8().toStdString(); }
@@ -177,6 +179,9 @@ void Form1::BuildControls() {
   cmdMark_->setMinimumHeight(34);
   cmdMark_->setEnabled(false);
   buttons->addWidget(cmdMark_);
+  cmdTags_ = Named(new QPushButton(tr("下次标签…"), central), "cmdTags");
+  cmdTags_->setMinimumHeight(34);
+  buttons->addWidget(cmdTags_);
   buttons->addStretch(1);
   buttons->addWidget(Command1_);
   buttons->addWidget(Command4_);
@@ -448,6 +453,12 @@ void Form1::AddRecordingShortcuts() {
   connect(mark, &QShortcut::activated, this, &Form1::AddMarker);
   connect(cmdMark_, &QPushButton::clicked, this, &Form1::AddMarker);
   cmdMark_->setToolTip(tr("在当前位置加一个标记 (%1)").arg(kMarkKey.toString(QKeySequence::NativeText)));
+  auto* tags = new QShortcut(kTagsKey, this);
+  connect(tags, &QShortcut::activated, cmdTags_, &QPushButton::click);
+  connect(cmdTags_, &QPushButton::clicked, this, [this] {
+    if (tags_) tags_->EditNext();
+  });
+  cmdTags_->setToolTip(tr("下次录音的标题、软件和备注 (%1)").arg(kTagsKey.toString(QKeySequence::NativeText)));
 }
 
 void Form1::ConnectTrayRecordingItems() {
@@ -479,6 +490,10 @@ void Form1::Load() {
   engine_ = std::make_unique<RecordingEngine>(*clsRecorder_, *clsEncoder_, clsEffects_, *this, *this,
                                               *services_.messages, services_.questions);
   schedule_ = std::make_unique<ScheduleKeeper>(*engine_, *sbar_, *this);
+  tags_ = std::make_unique<TakeTagsKeeper>(*services_.messages, *this);
+  tags_->NextTextsChanged = [this](const TakeTexts& texts) { engine_->TextsChanged(texts); };
+  tags_->BusyChanged = [this](bool busy) { review_->TagsBusy(busy); };
+  review_->TagsRequested = [this](const std::string& path, int32_t rate) { tags_->EditTake(path, rate); };
   clsSmoothL_->SmoothNew(kSmoothHistory);
   clsSmoothR_->SmoothNew(kSmoothHistory);
 
@@ -524,6 +539,7 @@ void Form1::Unload() {
   cboSamplerate_->disconnect(this);
   sourceWatcher_.reset();
   schedule_.reset();  // a schedule does not outlive the window
+  tags_.reset();      // after a re-tag under way
   // The display keeps ticking while the queue is written, showing how much is left.
   if (engine_) engine_->Shutdown();
   tmrVis_->stop();

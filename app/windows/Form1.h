@@ -60,6 +60,7 @@ class SettingChooser;
 class SettingChooserDialog;
 class SourceWatcher;
 class TakeReviewPanel;
+class TakeTagsKeeper;
 class TrayIcon;
 class WaveInRecorder;
 class WindowThreadDialogs;
@@ -103,6 +104,7 @@ class Form1 : public QMainWindow, public RecorderView {
   RecordingController& Controller();
   RecordingEngine& Engine() { return *engine_; }
   ScheduleKeeper& Schedule() { return *schedule_; }  // after Load
+  TakeTagsKeeper& Tags() { return *tags_; }          // after Load
   // Most a 25 ms display tick came late while a recording ran (since Load).
   int64_t MaxTickLatenessMs() const { return maxTickLatenessMs_; }
   clsDSP& Effects() { return clsEffects_; }
@@ -202,6 +204,7 @@ class Form1 : public QMainWindow, public RecorderView {
   std::unique_ptr<RecordingEngine> engine_;
   std::unique_ptr<TrayIcon> tray_;
   std::unique_ptr<ScheduleKeeper> schedule_;  // the "定时/触发" page and its schedule
+  std::unique_ptr<TakeTagsKeeper> tags_;      // the texts of the next takes, re-tagging the last one
   std::unique_ptr<SourceWatcher> sourceWatcher_;  // keeps cboDev following the server
   frmFXOpts* fxOpts_ = nullptr;  // created on first use, kept
   bool blnLoaded_ = false;
@@ -229,6 +232,7 @@ class Form1 : public QMainWindow, public RecorderView {
   QPushButton* cmdDo_ = nullptr;
   QPushButton* cmdPause_ = nullptr;
   QPushButton* cmdMark_ = nullptr;
+  QPushButton* cmdTags_ = nullptr;  // the texts of the next takes
   QGroupBox* frmInp_ = nullptr;
   QComboBox* cboDev_ = nullptr;
   QComboBox* cboRecLine_ = nullptr;

@@ -38,7 +38,8 @@ TakeReviewPanel::TakeReviewPanel(std::unique_ptr<PlaybackOutput> output, QWidget
       sldPlayPosition_(Named(new QSlider(Qt::Horizontal, this), "sldPlayPosition")),
       lblPlayTime_(Named(new QLabel(TimeText(0, 0, 0), this), "lblPlayTime")),
       cmdTrim_(Named(new QPushButton(tr("剪辑"), this), "cmdTrim")),
-      lblTrimResult_(Named(new QLabel(this), "lblTrimResult")) {
+      lblTrimResult_(Named(new QLabel(this), "lblTrimResult")),
+      cmdTakeTags_(Named(new QPushButton(tr("标签…"), this), "cmdTakeTags")) {
   sldPlayPosition_->setRange(0, kSliderSteps);
   cmdTrim_->setToolTip(tr("拖动概览两端的手柄选出要保留的部分, 保存为新文件; 原文件不变"));
   lblTrimResult_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -50,6 +51,8 @@ TakeReviewPanel::TakeReviewPanel(std::unique_ptr<PlaybackOutput> output, QWidget
   row->addWidget(lblPlayTime_);
   row->addWidget(cmdTrim_);
   row->addWidget(lblTrimResult_, 1);
+  cmdTakeTags_->setToolTip(tr("修改这次录音的标题、日期、软件和备注"));
+  row->addWidget(cmdTakeTags_);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(4);
@@ -59,6 +62,9 @@ TakeReviewPanel::TakeReviewPanel(std::unique_ptr<PlaybackOutput> output, QWidget
   connect(positionTimer_, &QTimer::timeout, this, &TakeReviewPanel::ShowPosition);
   connect(cmdPlay_, &QPushButton::clicked, this, &TakeReviewPanel::OnPlayClicked);
   connect(cmdTrim_, &QPushButton::clicked, this, &TakeReviewPanel::OnTrimClicked);
+  connect(cmdTakeTags_, &QPushButton::clicked, this, [this] {
+    if (TagsRequested) TagsRequested(path_, rate_);
+  });
   connect(player_, &TakePlayer::Finished, this, &TakeReviewPanel::OnPlaybackFinished);
   connect(strip_, &TakeOverviewStrip::SeekRequested, this, &TakeReviewPanel::SeekTo);
   connect(sldPlayPosition_, &QSlider::sliderReleased, this,
@@ -86,6 +92,12 @@ void TakeReviewPanel::Offer(bool enabled) {
   sldPlayPosition_->setEnabled(enabled);
   cmdTrim_->setEnabled(enabled);
   strip_->setEnabled(enabled);
+  cmdTakeTags_->setEnabled(enabled && !tagsBusy_);
+}
+
+void TakeReviewPanel::TagsBusy(bool busy) {
+  tagsBusy_ = busy;
+  cmdTakeTags_->setEnabled(cmdPlay_->isEnabled() && !busy);
 }
 
 void TakeReviewPanel::ShowTake(const TakeOverview& take) {

@@ -2,12 +2,14 @@
 // position slider (sldPlayPosition) and the time (lblPlayTime), the whole-take
 // strip (picTakeOverview) with its markers and cut handles, and "剪辑" (cmdTrim),
 // which keeps the part between the handles in a new file beside the take
-// (lblTrimResult says which, or why not). Positions are frames of the take
-// as recorded. Window's thread only.
+// (lblTrimResult says which, or why not), and "标签…" (cmdTakeTags), which asks
+// for the take's tags to be edited. Positions are frames of the take as
+// recorded. Window's thread only.
 #pragma once
 
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +38,11 @@ class TakeReviewPanel : public QWidget {
   // Frame positions of the take to mark on the strip.
   void Markers(std::vector<int64_t> frames);
 
+  // "标签…" was pressed: the take's file (its first part) and rate.
+  std::function<void(const std::string& path, int32_t rate)> TagsRequested;
+  // While the take's tags are being written, "标签…" waits.
+  void TagsBusy(bool busy);
+
   TakePlayer& Player() { return *player_; }
   TakeOverviewStrip& Strip() { return *strip_; }
 
@@ -63,6 +70,8 @@ class TakeReviewPanel : public QWidget {
   QLabel* lblPlayTime_;
   QPushButton* cmdTrim_;
   QLabel* lblTrimResult_;
+  QPushButton* cmdTakeTags_;
+  bool tagsBusy_ = false;
   std::string path_;
   int32_t rate_ = 0;
   int64_t frames_ = 0;

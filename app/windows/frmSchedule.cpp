@@ -17,6 +17,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/windows/DialogButtons.h"
+
 namespace {
 
 using Plan = RecordingSchedule::Plan;
@@ -212,18 +214,9 @@ QWidget* frmSchedule::BuildButtons() {
   cmdCancelSchedule_ = new QPushButton(tr("取消定时"), panel);
   cmdCancelSchedule_->setObjectName(QStringLiteral("cmdCancelSchedule"));
   cmdCancelSchedule_->setAutoDefault(false);
-  auto* ok = new QPushButton(tr("确定"), panel);
-  ok->setObjectName(QStringLiteral("cmdOK"));
-  ok->setDefault(true);
-  auto* cancel = new QPushButton(tr("取消"), panel);
-  cancel->setObjectName(QStringLiteral("cmdCancel"));
-  cancel->setAutoDefault(false);
   row->addWidget(cmdCancelSchedule_);
   row->addStretch(1);
-  row->addWidget(ok);
-  row->addWidget(cancel);
-  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  DialogButtons::AddOkCancel(*this, *row);
   connect(cmdCancelSchedule_, &QPushButton::clicked, this, [this] {
     if (CancelSchedule) CancelSchedule();
     cmdCancelSchedule_->setEnabled(false);

@@ -37,6 +37,7 @@
 #include "app/windows/TrayIcon.h"
 #include "app/windows/frmFXOpts.h"
 #include "app/windows/frmSchedule.h"
+#include "app/windows/frmTakeTags.h"
 #include "effects/clsDSP.h"
 #include "encoding/EncoderFLAC.h"
 #include "encoding/EncoderWAV.h"
@@ -308,6 +309,23 @@ TEST_P(InterfaceTextFitTest, ScheduleDialogWithEveryChoiceEnabled) {
   handsFree.splitMinutes = 1440;
   dialog.Load(plan, handsFree, true);
   EXPECT_EQ(Listed(Audit(&dialog)), "");
+}
+
+// Before a recording (the start disabled, its hint shown) and after one; every
+// field has a spoken name in the language.
+TEST_P(InterfaceTextFitTest, TakeTagsDialogBeforeAndAfterARecording) {
+  frmTakeTags dialog;
+  dialog.LoadNext({});
+  EXPECT_EQ(Listed(Audit(&dialog)), "") << "before";
+  for (const char* field : {"txtTitle", "dtpStart", "txtSoftware", "txtComment"}) {
+    const QString name = dialog.findChild<QWidget*>(field)->accessibleName();
+    EXPECT_FALSE(name.isEmpty() || (English() && HasChinese(name))) << field << ": " << name.toStdString();
+  }
+  TakeMetadata tags;
+  tags.title = std::string(60, 'x');
+  tags.comment = "排练";
+  dialog.LoadTake("interview 12.flac", tags);  // a file name is the user's, not the interface's
+  EXPECT_EQ(Listed(Audit(&dialog)), "") << "after";
 }
 
 TEST_P(InterfaceTextFitTest, AboutFormatChooserAndSettingChooser) {

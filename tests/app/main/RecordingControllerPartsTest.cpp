@@ -14,6 +14,7 @@
 #include "encoding/CodecConversionStream.h"
 #include "encoding/EncoderWAV.h"
 #include "encoding/WavFileRepair.h"
+#include "tagging/WavMetadataReader.h"
 #include "tests/encoding/AudioProbe.h"
 
 namespace {
@@ -119,6 +120,30 @@ TEST_F(RecordingControllerPartsTest, FullChosenFileGoesOnBesideItNeverOverAFileW
   EXPECT_TRUE(questions.asked.empty()) << "parts never replace anything, so never ask";
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_NE(messages.shown[0].text.find(Utf8(parts[2])), std::string::npos) << messages.shown[0].text;
+}
+
+// Texts set before a start tag every part of it and the takes after it, until
+// changed; cleared, each file is titled by its name again.
+TEST_F(RecordingControllerPartsTest, TextsSetBeforeAStartTagEveryPartUntilChanged) {
+  controller.StartUp();
+  controller.Texts({.title = "访谈", .software = "", .comment = "第一天"});
+  RecordBlocks(5);
+  const auto texts = [](const QString& file) {
+    TakeMetadata metadata;
+    EXPECT_EQ(WavMetadataReader::Read(Utf8(file), metadata), "") << Utf8(file);
+    return metadata.title + "|" + metadata.comment;
+  };
+  for (int part : {0, 1, 2}) EXPECT_EQ(texts(Numbered(part)), "访谈|第一天") << part;
+  RecordBlocks(1);
+  EXPECT_EQ(texts(Numbered(3)), "访谈|第一天") << "they stay for the next take";
+
+  // A change while recording is for the next start.
+  controller.Toggle();
+  controller.Texts({});
+  controller.Toggle();
+  EXPECT_EQ(texts(Numbered(4)), "访谈|第一天");
+  RecordBlocks(1);
+  EXPECT_EQ(texts(Numbered(5)), "录音5|");
 }
 
 TEST_F(RecordingControllerPartsTest, NoFreeNameForTheNextPartStopsWithAMessageAndTouchesNothing) {

@@ -1,22 +1,30 @@
 // The review panel: nothing is offered before a take or while recording; the
 // cut handles dragged on the strip choose exactly the frames the new file
-// keeps and the markers inside them; a click on the strip away from the handles asks for a seek.
+// keeps and the markers inside them; a click on the strip away from the handles asks for a seek;
+// "标签…" re-tags the take.
 #include <gtest/gtest.h>
 
+#include <QDateTimeEdit>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
+#include <cstring>
 #include <fstream>
 
 #include "app/recording/TakeOverview.h"
 #include "app/windows/TakeOverviewStrip.h"
 #include "app/windows/TakeReviewPanel.h"
+#include "app/windows/TakeTagsKeeper.h"
+#include "app/windows/frmTakeTags.h"
 #include "capture/PlaybackOutput.h"
 #include "encoding/EncoderWAV.h"
 #include "encoding/TakeDecoder.h"
 #include "tagging/LabelFile.h"
 #include "tagging/TakeMetadataWriter.h"
+#include "tagging/WavMetadataReader.h"
+#include "tests/app/main/TestDoubles.h"
 
 namespace {
 
@@ -120,6 +128,57 @@ TEST_F(TakeReviewPanelTest, ClickAwayFromTheHandlesSeeksAndMarkersAreKept) {
   panel_.Markers({100, 20000});
   EXPECT_EQ(Strip().Markers(), (std::vector<int64_t>{100, 20000}));
   EXPECT_EQ(TakeReviewPanel::TimeText(44100 * 61, 44100 * 125, 44100), "1:01 / 2:05");
+}
+
+// The tags dialog gives back what it shows or the user typed; the start only for a finished take.
+TEST(TakeTagsDialogTest, FieldsRoundTripAndOnlyATakeHasAStart) {
+  frmTakeTags dialog;
+  dialog.LoadNext({.title = "访谈", .software = "", .comment = "第一天"});
+  EXPECT_EQ(dialog.Texts(), (TakeTexts{.title = "访谈", .software = "", .comment = "第一天"}));
+  EXPECT_FALSE(dialog.findChild<QDateTimeEdit*>("dtpStart")->isEnabled());
+  const std::chrono::system_clock::time_point start{std::chrono::seconds{1796673278}};
+  dialog.LoadTake("录音1.wav", {.title = "第二乐章", .start = start, .software = "Tamblin 3"});
+  EXPECT_EQ(dialog.Texts(), (TakeTexts{.title = "第二乐章", .software = "Tamblin 3", .comment = ""}));
+  EXPECT_EQ(dialog.Start(), start);
+  EXPECT_TRUE(dialog.findChild<QDateTimeEdit*>("dtpStart")->isEnabled());
+  QTest::keyClicks(dialog.findChild<QLineEdit*>("txtComment"), "  take 2 ");
+  EXPECT_EQ(dialog.Texts().comment, "take 2");
+}
+
+// "标签…" asks for the take's own file; the re-tag runs on a worker thread
+// while the button waits, keeps the markers, and a failure (never through a
+// link) reaches a message box in the system's words.
+TEST_F(TakeReviewPanelTest, TagsButtonRetagsTheTakeOffTheWindowThread) {
+  ASSERT_TRUE(TakeMetadataWriter::Write(take_, EncoderSelection::TYPE_WAV, 44100, {.markers = {{10, "前"}}}).ok());
+  RecordingMessages messages;
+  QWidget window;
+  TakeTagsKeeper keeper(messages, window);
+  keeper.BusyChanged = [this](bool busy) { panel_.TagsBusy(busy); };
+  panel_.TagsRequested = [&](const std::string& path, int32_t rate) {
+    ASSERT_EQ(rate, 44100);
+    ASSERT_TRUE(keeper.Retag(path, rate, {.title = "第二乐章"}));
+    EXPECT_FALSE(keeper.Retag(path, rate, {})) << "one at a time";
+  };
+  panel_.ShowTake(overview_);
+  QTest::mouseClick(&Button("cmdTakeTags"), Qt::LeftButton);
+  EXPECT_FALSE(Button("cmdTakeTags").isEnabled()) << "waits while the file is written";
+  ASSERT_TRUE(WaitFor([&] { return !keeper.Busy(); }));
+  EXPECT_TRUE(Button("cmdTakeTags").isEnabled());
+  EXPECT_TRUE(messages.shown.empty());
+  TakeMetadata read;
+  ASSERT_EQ(WavMetadataReader::Read(take_, read), "");
+  EXPECT_EQ(read.title, "第二乐章");
+  EXPECT_EQ(read.markers.size(), 1u);
+
+  const std::string link = (dir_ / "link.wav").string();
+  std::filesystem::create_symlink(take_, link);
+  ASSERT_TRUE(keeper.Retag(link, 44100, {.title = "x"}));
+  ASSERT_TRUE(WaitFor([&] { return !keeper.Busy(); }));
+  ASSERT_EQ(messages.shown.size(), 1u);
+  EXPECT_EQ(messages.shown[0].text.rfind(TakeTagsKeeper::FailureText(link).toStdString(), 0), 0u);
+  EXPECT_NE(messages.shown[0].text.find(std::strerror(ELOOP)), std::string::npos) << messages.shown[0].text;
+  panel_.RecordingStarted();
+  EXPECT_FALSE(Button("cmdTakeTags").isEnabled());
 }
 
 }  // namespace
