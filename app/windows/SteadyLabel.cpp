@@ -12,8 +12,10 @@ SteadyLabel::SteadyLabel(const QString& text, const QString& widest, QWidget* pa
 void SteadyLabel::Show(const QString& text) {
   if (text == this->text()) return;
   setText(text);
-  const QSize need = sizeHint();
-  if (need.width() > width() || need.height() > height()) FitTo(text, size());
+  // The advance alone: a size hint would lay the text out once more.
+  const QMargins frame = contentsMargins();
+  const int room = width() - frame.left() - frame.right() - 2 * margin();
+  if (text.contains('\n') || fontMetrics().horizontalAdvance(text) > room) FitTo(text, size());
 }
 
 void SteadyLabel::changeEvent(QEvent* event) {
