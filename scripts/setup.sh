@@ -32,7 +32,7 @@ build_type="${TAMBLIN_BUILD_TYPE:-RelWithDebInfo}"
 # ccache keeps rebuilds of a fresh checkout short (CI builds every submission anew).
 # Paths relative to the checkout and no working folder in the hash: a checkout
 # in another folder finds the objects of the last one.
-export CCACHE_BASEDIR="$PWD" CCACHE_HASHDIR=false
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE="$build_type" -DCMAKE_CXX_COMPILER_LAUNCHER=ccache >/dev/null
 if (($#)); then
   cmake --build build --target "$@"
