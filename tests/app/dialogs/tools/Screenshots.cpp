@@ -2,7 +2,7 @@
 // output format chooser:
 //   app_dialogs_screenshots <folder> [equalizer bands, 1..10] [zh|en]
 // writes fxopts-echo.png, fxopts-shift.png, fxopts-eq.png, fxopts-ampl.png,
-// about.png, format-chooser.png and schedule.png. Meant for a real X server (Xvfb) so fonts render as users see them.
+// about.png, format-chooser.png, schedule.png and take-tags.png. Meant for a real X server (Xvfb) so fonts render as users see them.
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
@@ -16,6 +16,7 @@
 #include "app/platform/InterfaceLanguage.h"
 #include "app/windows/frmFXOpts.h"
 #include "app/windows/frmSchedule.h"
+#include "app/windows/frmTakeTags.h"
 #include "effects/clsDSP.h"
 #include "encoding/EncoderWAV.h"
 
@@ -89,5 +90,11 @@ int main(int argc, char** argv) {
   schedule.Load(plan, handsFree, true);
   schedule.show();
   ok = Save(&schedule, folder, "schedule.png") && ok;
+
+  frmTakeTags tags;
+  TakeMetadata take{.title = "第三讲 采样与量化", .start = std::chrono::system_clock::now(), .comment = "教室 203"};
+  tags.LoadTake(QStringLiteral("录音12.flac"), take);
+  tags.show();
+  ok = Save(&tags, folder, "take-tags.png") && ok;
   return ok ? 0 : 1;
 }
