@@ -95,17 +95,18 @@ bool PictureView::TakeAll() {
 
 void PictureView::Stretched(QRect area) {
   if (taken_.isNull() || width() <= 0 || height() <= 0) return;
-  if (stretched_.size() != size() || sourceColumn_.size() != static_cast<size_t>(width()) ||
-      sourceRow_.size() != static_cast<size_t>(height())) {
+  if (stretched_.size() != size() || mappedFrom_ != taken_.size()) {
     stretched_ = QImage(size(), QImage::Format_RGB32);
     area = rect();
+    // Nearest pixel: the one under each stretched pixel's centre. Worked out
+    // once per pair of sizes, not per tick.
+    mappedFrom_ = taken_.size();
+    sourceColumn_.resize(static_cast<size_t>(width()));
+    sourceRow_.resize(static_cast<size_t>(height()));
+    for (int x = 0; x < width(); ++x) sourceColumn_[x] = static_cast<int>((x + 0.5) * taken_.width() / width());
+    for (int y = 0; y < height(); ++y) sourceRow_[y] = static_cast<int>((y + 0.5) * taken_.height() / height());
   }
-  // Nearest pixel: the one under each stretched pixel's centre. The columns
-  // of one picture pixel lie side by side: filled as one run.
-  sourceColumn_.resize(static_cast<size_t>(width()));
-  sourceRow_.resize(static_cast<size_t>(height()));
-  for (int x = 0; x < width(); ++x) sourceColumn_[x] = static_cast<int>((x + 0.5) * taken_.width() / width());
-  for (int y = 0; y < height(); ++y) sourceRow_[y] = static_cast<int>((y + 0.5) * taken_.height() / height());
+  // The columns of one picture pixel lie side by side: filled as one run.
   area &= rect();
   if (area.isEmpty()) return;
   uchar* const rows = stretched_.bits();

@@ -56,4 +56,5 @@ class PictureView : public QWidget {
   // paint is a plain copy of the part that changed.
   QImage stretched_;
   std::vector<int> sourceColumn_, sourceRow_;  // of each stretched pixel
+  QSize mappedFrom_;  // the picture size the two tables were worked out for
 };
