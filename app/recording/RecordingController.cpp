@@ -446,6 +446,7 @@ void RecordingController::StopAfterEncoderFailure(const std::string& message) {
 void RecordingController::ContinueInNextPart(const int16_t* data, int32_t bytes) {
   sizeLimited_ = true;
   if (!MoveToNextPart(ToUtf8(tr("文件已满, 无法创建下一个文件, 录音已停止!")))) return;
+  take_.Add(std::span(data, static_cast<size_t>(bytes) / sizeof(int16_t)));  // the full part refused it
   markers_.Add(ContinuedMarkerName());
   int32_t buffer_used = 0;
   // Into the empty part: refused again only by a limit below one block.
@@ -467,6 +468,8 @@ bool RecordingController::MoveToNextPart(const std::string& failure) {
   samplesInPart_ = 0;
   parts_.push_back(view_.OutputFile());
   BeginPart();
+  // The review row offers the last part: the file its length and markers are of.
+  take_.Begin(view_.OutputFile(), format_.rate, format_.channels);
   const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
   if (!journalError.empty()) messages_.ShowWarning(kAppCaption, journalError);
   return true;
