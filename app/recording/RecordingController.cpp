@@ -7,6 +7,7 @@
 
 #include "app/recording/CaptureEngine.h"
 #include "app/platform/ProgramFolder.h"
+#include "app/recording/JournalPendingFiles.h"
 #include "app/recording/RecordingJournal.h"
 #include "app/recording/RecordingRecovery.h"
 #include "app/recording/RecorderView.h"
@@ -88,6 +89,9 @@ void RecordingController::StartUp() {
   // Recordings a killed process left behind are mended before anything else.
   const auto recovery = RecordingRecovery::Scan(RecordingJournal());
   if (!recovery.Empty()) messages_.ShowWarning(kAppCaption, RecordingRecovery::Message(recovery));
+  // From now on the files made on the way to a tagged take or a cut are noted for the next start.
+  static JournalPendingFiles pendingFiles;
+  PendingFiles::Install(&pendingFiles);
   counter_.Load();
   counter_.ChangeExtension(Q(clsEncoder_.Extension()));
   PrepareNextFile();
