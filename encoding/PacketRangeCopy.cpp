@@ -7,6 +7,7 @@ extern "C" {
 #include <memory>
 
 #include "encoding/CodecLibraryError.h"
+#include "encoding/RegularFileInput.h"
 
 namespace {
 
@@ -59,8 +60,10 @@ std::string OpenOutput(const AVStream& from, const std::string& target, Output& 
 
 std::string PacketRangeCopy::Copy(const std::string& take, const TrimRange& range, const std::string& target,
                                   TrimRange* kept) {
+  RegularFileInput file;
+  if (std::string refusal = file.Open(take); !refusal.empty()) return take + ": " + refusal;
   AVFormatContext* opened = nullptr;
-  int r = avformat_open_input(&opened, take.c_str(), nullptr, nullptr);
+  int r = avformat_open_input(&opened, file.DemuxerUrl().c_str(), nullptr, nullptr);
   if (r < 0) return take + ": " + Failed("avformat_open_input", r);
   Input input(opened);
   r = avformat_find_stream_info(opened, nullptr);

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "encoding/FileIdentity.h"
+
 class RecordingIdentity {
  public:
   enum class Container { Wave, Flac, Ogg, Mpeg };
@@ -29,15 +31,9 @@ class RecordingIdentity {
   bool operator==(const RecordingIdentity&) const = default;
 
  private:
-  struct Birth {
-    int64_t seconds = 0;
-    uint32_t nanoseconds = 0;
-    bool operator==(const Birth&) const = default;
-  };
+  explicit RecordingIdentity(FileIdentity file) : file_(file) {}
 
-  uint64_t device_ = 0;
-  uint64_t inode_ = 0;
-  std::optional<Birth> birth_;
+  FileIdentity file_;
   Container container_ = Container::Wave;
   std::string digest_;  // SHA-256 of the fixed header bytes, 64 lowercase hex digits
 };

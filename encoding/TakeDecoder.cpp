@@ -10,6 +10,7 @@ extern "C" {
 #include <algorithm>
 
 #include "encoding/CodecLibraryError.h"
+#include "encoding/RegularFileInput.h"
 
 struct TakeDecoder::State {
   AVFormatContext* format = nullptr;
@@ -42,7 +43,9 @@ bool TakeDecoder::Fail(std::string why) {
 bool TakeDecoder::Open(const std::string& path) {
   Close();
   auto state = std::make_unique<State>();
-  int r = avformat_open_input(&state->format, path.c_str(), nullptr, nullptr);
+  RegularFileInput input;
+  if (std::string refusal = input.Open(path); !refusal.empty()) return Fail(refusal);
+  int r = avformat_open_input(&state->format, input.DemuxerUrl().c_str(), nullptr, nullptr);
   if (r < 0) return Fail(CodecLibraryError::Text("avformat_open_input", r));
   r = avformat_find_stream_info(state->format, nullptr);
   if (r < 0) return Fail(CodecLibraryError::Text("avformat_find_stream_info", r));

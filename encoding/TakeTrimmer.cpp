@@ -12,6 +12,7 @@
 
 #include "encoding/AudioMuxer.h"
 #include "encoding/PacketRangeCopy.h"
+#include "encoding/PendingFiles.h"
 #include "encoding/TakeDecoder.h"
 #include "encoding/WavRangeCopy.h"
 
@@ -40,6 +41,8 @@ std::string TakeTrimmer::ClaimCutFile(const std::string& take, std::string& erro
     // O_EXCL: a name anything holds (a file, a link, even a dangling one) is passed over.
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd >= 0) {
+      // Until the cut is whole, a kill leaves it to the start-up repair to remove.
+      PendingFiles::NoteFile(name, fd);
       ::close(fd);
       return name;
     }
@@ -75,6 +78,7 @@ TakeTrimmer::Result TakeTrimmer::Trim(const std::string& take, const TrimRange& 
   } else {
     ::unlink(target.c_str());  // created by ClaimCutFile above: ours
   }
+  PendingFiles::DropFile(target);
   return result;
 }
 

@@ -1,7 +1,8 @@
 // TakeTrimmer: keeps a range of a finished take in a new file beside it,
 // "<name> (剪辑).<ext>" (or " (剪辑 2)", " (剪辑 3)" ... when that name is
 // taken); the take itself is only read. The new file is created exclusively
-// (never a link, never an existing file) and removed again when the cut fails.
+// (never a link, never an existing file), noted as pending (PendingFiles) until
+// it is whole, and removed again when the cut fails.
 //   WAV (PCM, A-law, u-law): the sample bytes of the range, to the sample.
 //   FLAC: decoded and encoded again, the same samples bit for bit.
 //   Ogg Opus, MP3: the codec's packets of the range copied, to the codec frame.

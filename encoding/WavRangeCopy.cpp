@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "encoding/RegularFileInput.h"
 #include "encoding/WavHeader.h"
 
 namespace {
@@ -112,13 +113,12 @@ std::string WavRangeCopy::CopyBytes(int from, int64_t offset, int64_t count, int
 }
 
 std::string WavRangeCopy::Copy(const std::string& take, const TrimRange& range, const std::string& target) {
-  const Descriptor in(::open(take.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-  if (in.get() < 0) return SystemError(take);
+  RegularFileInput in;
+  if (std::string refusal = in.Open(take); !refusal.empty()) return take + ": " + refusal;
   struct stat status {};
-  if (::fstat(in.get(), &status) != 0) return SystemError(take);
-  if (!S_ISREG(status.st_mode)) return take + ": " + std::strerror(EINVAL);
+  if (::fstat(in.fd(), &status) != 0) return SystemError(take);
   Layout layout;
-  if (std::string error = ReadLayout(in.get(), status.st_size, layout); !error.empty()) return take + ": " + error;
+  if (std::string error = ReadLayout(in.fd(), status.st_size, layout); !error.empty()) return take + ": " + error;
 
   const int64_t frames = layout.dataBytes / layout.frameBytes;
   const int64_t first = std::clamp<int64_t>(range.FirstAt(layout.rate), 0, frames);
@@ -127,12 +127,12 @@ std::string WavRangeCopy::Copy(const std::string& take, const TrimRange& range, 
   const int64_t headerBytes = WavHeader::Size(static_cast<int64_t>(layout.format.size()));
   if (headerBytes + dataBytes > WavHeader::kMaxFileLength) return target + ": " + std::strerror(EFBIG);
 
-  const Descriptor out(::open(target.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC));
+  const Descriptor out(::open(target.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (out.get() < 0) return SystemError(target);
   std::vector<uint8_t> header(static_cast<size_t>(headerBytes));
   WavHeader::Build(layout.format, headerBytes + dataBytes, header);
   if (!WriteAll(out.get(), header.data(), header.size())) return SystemError(target);
-  if (std::string error = CopyBytes(in.get(), layout.dataStart + first * layout.frameBytes, dataBytes, out.get());
+  if (std::string error = CopyBytes(in.fd(), layout.dataStart + first * layout.frameBytes, dataBytes, out.get());
       !error.empty()) {
     return target + ": " + error;
   }

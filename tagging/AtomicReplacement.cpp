@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "encoding/PendingFiles.h"
+
 namespace {
 
 using Error = std::string;
@@ -53,7 +55,7 @@ std::string AtomicReplacement::OpenFolder(const std::string& path) {
   return {};
 }
 
-std::string AtomicReplacement::OpenCopyOf(const std::string& path) {
+std::string AtomicReplacement::OpenCopyOf(const std::string& path, const Acceptance& accept) {
   if (Error error = OpenFolder(path); !error.empty()) return error;
   original_.Reset(::openat(folder_.get(), name_.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (!original_.valid()) return FileDescriptor::SystemError("open");
@@ -61,6 +63,9 @@ std::string AtomicReplacement::OpenCopyOf(const std::string& path) {
   if (::fstat(original_.get(), &status) != 0) return FileDescriptor::SystemError("fstat");
   if (!S_ISREG(status.st_mode)) return "not a regular file";
   if (::flock(original_.get(), LOCK_EX | LOCK_NB) != 0) return FileDescriptor::SystemError("flock");
+  if (accept) {
+    if (Error refusal = accept(original_.get()); !refusal.empty()) return refusal;
+  }
   originalStatus_ = status;
   return CopyContent();
 }
@@ -104,15 +109,19 @@ std::string AtomicReplacement::Install() {
     return {};
   }
   const std::string temporary = "." + name_ + "." + std::to_string(::getpid()) + ".tagging";
+  // A kill between the link and the rename leaves the temporary name: noted
+  // first, so the start-up repair removes it.
+  const std::string temporaryPath = (std::filesystem::path(path_).parent_path() / temporary).string();
+  PendingFiles::NoteFile(temporaryPath, copy_.get());
+  Error error;
   if (::linkat(AT_FDCWD, self.c_str(), folder_.get(), temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-    return FileDescriptor::SystemError("linkat");
-  }
-  if (::renameat(folder_.get(), temporary.c_str(), folder_.get(), name_.c_str()) != 0) {
-    const Error error = FileDescriptor::SystemError("rename");
+    error = FileDescriptor::SystemError("linkat");
+  } else if (::renameat(folder_.get(), temporary.c_str(), folder_.get(), name_.c_str()) != 0) {
+    error = FileDescriptor::SystemError("rename");
     ::unlinkat(folder_.get(), temporary.c_str(), 0);
-    return error;
   }
-  return {};
+  PendingFiles::DropFile(temporaryPath);
+  return error;
 }
 
 std::string AtomicReplacement::Commit() {

@@ -8,6 +8,7 @@
 
 #include <sys/stat.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -15,9 +16,12 @@
 
 class AtomicReplacement {
  public:
+  // Why the file open at `fd` is not one to copy; empty when it is.
+  using Acceptance = std::function<std::string(int fd)>;
   // Starts from a copy of the regular file at `path`, locked (flock) against
-  // a recording or repair meanwhile; its permissions are kept.
-  std::string OpenCopyOf(const std::string& path);
+  // a recording or repair meanwhile; its permissions are kept. `accept`, when
+  // given, looks at the locked original first: nothing is copied of a file it refuses.
+  std::string OpenCopyOf(const std::string& path, const Acceptance& accept = {});
   // Starts empty; `path` may name nothing, or a regular file to replace.
   std::string OpenEmpty(const std::string& path);
   // The new version, open for reading and writing.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 
 #include "tagging/AtomicReplacement.h"
@@ -42,10 +43,29 @@ std::string ExistingIsReplaceable(const std::string& path) {
   return LabelFile::IsLabelText(text) ? "" : "a file of another kind is there";
 }
 
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Anything under the name of a recording of another type with the same stem,
+// which may own "<stem>.txt".
+bool AnotherTypeBeside(const std::filesystem::path& recording) {
+  const std::string own = Lower(recording.extension().string());
+  for (const char* extension : {".wav", ".flac", ".opus", ".mp3"}) {
+    if (own == extension) continue;
+    struct stat status {};
+    if (::lstat(std::filesystem::path(recording).replace_extension(extension).c_str(), &status) == 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string LabelFile::PathFor(const std::string& recording) {
-  return std::filesystem::path(recording).replace_extension(".txt").string();
+  const std::filesystem::path path(recording);
+  if (AnotherTypeBeside(path)) return recording + ".txt";
+  return std::filesystem::path(path).replace_extension(".txt").string();
 }
 
 std::string LabelFile::Text(const std::vector<TakeMetadata::Marker>& markers, int32_t rate) {

@@ -55,9 +55,19 @@ std::string RetagWav(const std::string& path, int32_t rate, const TakeMetadata& 
   });
 }
 
+// WAV cue points hold 32-bit frame numbers, which every frame of a WAV file
+// (at most 4 GiB) fits; the other types keep times in milliseconds.
+std::string OutsideWavCuePoints(const TakeMetadata& metadata) {
+  const bool outside = std::any_of(metadata.markers.begin(), metadata.markers.end(), [](const auto& marker) {
+    return marker.frame > std::numeric_limits<uint32_t>::max();
+  });
+  return outside ? "marker outside the file" : "";
+}
+
 std::string TagFile(const std::string& path, EncoderSelection::FileType type, int32_t rate,
                     const TakeMetadata& metadata) {
   if (type == EncoderSelection::TYPE_WAV) {
+    if (std::string outside = OutsideWavCuePoints(metadata); !outside.empty()) return outside;
     return WavMetadataAppender::Append(path, WavMetadataChunks::Build(metadata, rate));
   }
   return TagCompressed(path, type, rate, metadata);
@@ -72,8 +82,7 @@ std::string TakeMetadataWriter::Invalid(const TakeMetadata& metadata, int32_t ra
     return "text too long";
   }
   for (const auto& marker : metadata.markers) {
-    // WAV cue points hold 32-bit frame numbers; no file of ours is longer.
-    if (marker.frame < 0 || marker.frame > std::numeric_limits<uint32_t>::max()) return "marker outside the file";
+    if (marker.frame < 0) return "marker outside the file";
     if (marker.name.size() > kMaxMarkerNameBytes) return "marker name too long";
   }
   return {};

@@ -35,8 +35,9 @@ class TakeMetadataWriter {
   // Gives the tagged (or untagged) file of ours at `path` the title, start,
   // program and comment of `texts` (empty title or program: the defaults),
   // keeping its markers and loudness fields as they are; the label file is
-  // not touched. WAV: our chunks after the audio are replaced (a foreign file
-  // is refused untouched); the others: as Write, on a copy.
+  // not touched. Always on a copy that replaces the file by one rename, so a
+  // kill leaves the old tags or the new ones. WAV: our chunks after the audio
+  // are replaced (a foreign file is refused, and nothing copied).
   static Result Retag(const std::string& path, EncoderSelection::FileType type, int32_t rate, TakeMetadata texts);
   // Why `metadata` cannot be written; empty when it can.
   static std::string Invalid(const TakeMetadata& metadata, int32_t rate);

@@ -9,6 +9,7 @@
 
 #include "encoding/WavFileRepair.h"
 #include "encoding/WavHeader.h"
+#include "tagging/AtomicReplacement.h"
 #include "tagging/FileDescriptor.h"
 #include "tagging/TakeMetadataWriter.h"
 
@@ -36,10 +37,9 @@ std::string CutToAudio(const FileDescriptor& file, int64_t end) {
   return {};
 }
 
-// `chunks` after the audio (and its pad byte) in place of what follows it now.
-// `fallback`: written instead when `chunks` fail; else the recording is left bare.
-std::string WriteTail(const FileDescriptor& file, const AudioSpan& audio, const Bytes& chunks,
-                      const std::optional<Bytes>& fallback) {
+// `chunks` after the audio (and its pad byte) in place of what follows it now;
+// when they fail, the recording is left bare.
+std::string WriteTail(const FileDescriptor& file, const AudioSpan& audio, const Bytes& chunks) {
   const int64_t end = audio.start + audio.size;
   Bytes tail;
   if (audio.size % 2 != 0) tail.push_back(0);  // RIFF pads odd chunks
@@ -53,55 +53,41 @@ std::string WriteTail(const FileDescriptor& file, const AudioSpan& audio, const 
     if (std::string error = CutToAudio(file, end); !error.empty()) return error;
   }
   const std::string failure = AppendAt(file, end, tail);
-  if (failure.empty()) return {};
-  // What is left otherwise, the repair drops.
-  if (CutToAudio(file, end).empty() && fallback) AppendAt(file, end, *fallback);
+  if (!failure.empty()) CutToAudio(file, end);  // what is left otherwise, the repair drops
   return failure;
 }
 
-// Opens `path` (never through a link) and locks it, finds its audio with
-// `find` and, when that is ours, hands both to `write`.
-template <typename Find, typename Write>
-std::string OnOwnFile(const std::string& path, Find find, const char* refusal, Write write) {
-  const FileDescriptor file(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-  if (!file.valid()) return FileDescriptor::SystemError("open");
-  // Held by a running recording, or by a repair: not ours to change now.
-  if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) return FileDescriptor::SystemError("flock");
-  const std::optional<AudioSpan> audio = find(file.get());
-  if (!audio) return refusal;
-  return write(file, *audio);
-}
-
-// The tail the RIFF size covers now, pad byte included.
-std::string ReadTail(const FileDescriptor& file, const AudioSpan& audio, Bytes& tail) {
-  tail.resize(static_cast<size_t>(audio.tagBytes));
-  const ssize_t got = ::pread(file.get(), tail.data(), tail.size(), audio.start + audio.size);
-  if (got < 0) return FileDescriptor::SystemError("pread");
-  if (got != static_cast<ssize_t>(tail.size())) return "the file got shorter while being read";
-  if (audio.size % 2 != 0 && !tail.empty()) tail.erase(tail.begin());
-  return {};
-}
+const char* kNotOurs = "not a finished recording of this program";
 
 }  // namespace
 
 std::string WavMetadataAppender::Append(const std::string& path, const Bytes& chunks) {
-  return OnOwnFile(path, WavFileRepair::BareAudio, "not a finished recording of this program, or tagged already",
-                   [&](const FileDescriptor& file, const AudioSpan& audio) {
-                     return WriteTail(file, audio, chunks, std::nullopt);
-                   });
+  const FileDescriptor file(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!file.valid()) return FileDescriptor::SystemError("open");
+  // Held by a running recording, or by a repair: not ours to change now.
+  if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) return FileDescriptor::SystemError("flock");
+  const std::optional<AudioSpan> audio = WavFileRepair::BareAudio(file.get());
+  if (!audio) return std::string(kNotOurs) + ", or tagged already";
+  return WriteTail(file, *audio, chunks);
 }
 
 std::string WavMetadataAppender::Replace(const std::string& path, const ChunkMaker& make) {
-  return OnOwnFile(path, WavFileRepair::OwnAudio, "not a finished recording of this program",
-                   [&](const FileDescriptor& file, const AudioSpan& audio) {
-                     // Ours never grow larger; reading the old tail stays bounded.
-                     if (audio.tagBytes > TakeMetadataWriter::kMaxWavTagBytes) {
-                       return std::string("tags larger than this program writes");
-                     }
-                     Bytes old;
-                     if (std::string failure = ReadTail(file, audio, old); !failure.empty()) return failure;
-                     Bytes chunks;
-                     if (std::string failure = make(file.get(), chunks); !failure.empty()) return failure;
-                     return WriteTail(file, audio, chunks, audio.tagBytes > 0 ? std::optional<Bytes>(old) : std::nullopt);
-                   });
+  AtomicReplacement copy;
+  const auto ours = [](int fd) {
+    const std::optional<AudioSpan> audio = WavFileRepair::OwnAudio(fd);
+    if (!audio) return std::string(kNotOurs);
+    // Ours never grow larger; reading the old tags stays bounded.
+    return audio->tagBytes > TakeMetadataWriter::kMaxWavTagBytes ? std::string("tags larger than this program writes")
+                                                                  : std::string();
+  };
+  if (std::string error = copy.OpenCopyOf(path, ours); !error.empty()) return error;
+  // The copy holds the same bytes the original was accepted for.
+  const FileDescriptor file(::dup(copy.fd()));
+  if (!file.valid()) return FileDescriptor::SystemError("dup");
+  const std::optional<AudioSpan> audio = WavFileRepair::OwnAudio(file.get());
+  if (!audio) return kNotOurs;
+  Bytes chunks;
+  if (std::string failure = make(file.get(), chunks); !failure.empty()) return failure;
+  if (std::string failure = WriteTail(file, *audio, chunks); !failure.empty()) return failure;
+  return copy.Commit();
 }

@@ -3,8 +3,9 @@
 // (after a pad byte when the audio is odd-sized) reach the disk before the
 // RIFF size grows to cover them, so a kill at any moment leaves either the
 // bare recording or one the start-up repair brings back to it (WavFileRepair).
-// Replacing tags first takes the RIFF size back to the audio (on the disk
-// before anything else changes), then cuts the old chunks off and appends.
+// Replacing tags works on a copy that takes the file's place in one rename
+// (AtomicReplacement): the file holds the old tags or the new ones, never
+// neither, at the cost of one pass over the file.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +25,7 @@ class WavMetadataAppender {
   using ChunkMaker = std::function<std::string(int fd, std::vector<uint8_t>& chunks)>;
   // Replaces the tag chunks after the audio of the recording of ours at `path`
   // (bare, tagged by us, or left by a kill while tagging) by what `make`
-  // returns. Anything else is refused untouched. When the new chunks cannot be
-  // written, the old ones are put back where the disk lets.
+  // returns. Anything else is refused untouched, and so is the file when the
+  // new chunks cannot be written.
   static std::string Replace(const std::string& path, const ChunkMaker& make);
 };

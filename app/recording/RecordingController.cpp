@@ -7,6 +7,7 @@
 
 #include "app/recording/CaptureEngine.h"
 #include "app/platform/ProgramFolder.h"
+#include "app/recording/JournalPendingFiles.h"
 #include "app/recording/RecordingJournal.h"
 #include "app/recording/RecordingRecovery.h"
 #include "app/recording/RecorderView.h"
@@ -88,6 +89,9 @@ void RecordingController::StartUp() {
   // Recordings a killed process left behind are mended before anything else.
   const auto recovery = RecordingRecovery::Scan(RecordingJournal());
   if (!recovery.Empty()) messages_.ShowWarning(kAppCaption, RecordingRecovery::Message(recovery));
+  // From now on the files made on the way to a tagged take or a cut are noted for the next start.
+  static JournalPendingFiles pendingFiles;
+  PendingFiles::Install(&pendingFiles);
   counter_.Load();
   counter_.ChangeExtension(Q(clsEncoder_.Extension()));
   PrepareNextFile();
@@ -446,6 +450,7 @@ void RecordingController::StopAfterEncoderFailure(const std::string& message) {
 void RecordingController::ContinueInNextPart(const int16_t* data, int32_t bytes) {
   sizeLimited_ = true;
   if (!MoveToNextPart(ToUtf8(tr("文件已满, 无法创建下一个文件, 录音已停止!")))) return;
+  take_.Add(std::span(data, static_cast<size_t>(bytes) / sizeof(int16_t)));  // the full part refused it
   markers_.Add(ContinuedMarkerName());
   int32_t buffer_used = 0;
   // Into the empty part: refused again only by a limit below one block.
@@ -467,6 +472,8 @@ bool RecordingController::MoveToNextPart(const std::string& failure) {
   samplesInPart_ = 0;
   parts_.push_back(view_.OutputFile());
   BeginPart();
+  // The review row offers the last part: the file its length and markers are of.
+  take_.Begin(view_.OutputFile(), format_.rate, format_.channels);
   const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
   if (!journalError.empty()) messages_.ShowWarning(kAppCaption, journalError);
   return true;

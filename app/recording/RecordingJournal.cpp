@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+#include <mutex>
 
 #include "app/recording/FileCounter.h"
 #include "app/platform/FolderMaker.h"
@@ -17,8 +18,16 @@ namespace {
 
 const QString kPrefix = QStringLiteral("录音");
 const QString kNotAFile = QStringLiteral("not a regular file");
-// Fields of RecordingIdentity::ToText before the path in a line.
+// Fields of RecordingIdentity::ToText before the path in a line, or "pending"
+// and the three of FileIdentity::ToText.
 constexpr int kIdentityFields = 4;
+const QByteArray kPending = QByteArrayLiteral("pending ");
+
+// One change at a time: the recording thread, a re-tag and a cut may each note a file.
+std::mutex& Changes() {
+  static std::mutex changes;
+  return changes;
+}
 
 std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
 
@@ -54,6 +63,7 @@ qsizetype PathStart(const QByteArray& line) {
 }
 
 QByteArray LineOf(const RecordingJournal::Entry& entry) {
+  if (entry.pending) return kPending + QByteArray::fromStdString(entry.pending->ToText()) + ' ' + Escaped(entry.path.toUtf8());
   if (!entry.identity) return entry.name.toUtf8();
   return QByteArray::fromStdString(entry.identity->ToText()) + ' ' + Escaped(entry.path.toUtf8());
 }
@@ -99,18 +109,36 @@ RecordingJournal::Entry RecordingJournal::MakeEntry(const QString& path,
   return {path, inOutput ? info.fileName() : path, std::move(identity)};
 }
 
+// The absolute, clean path after the identity of a line; none for any other text.
+std::optional<QString> PathField(const QByteArray& line, qsizetype pathStart) {
+  const QByteArray pathBytes = QByteArray::fromPercentEncoding(line.mid(pathStart));
+  const QString path = QString::fromUtf8(pathBytes);
+  if (pathBytes.contains('\0') || !path.startsWith('/') || QDir::cleanPath(path) != path) return std::nullopt;
+  return path;
+}
+
 std::optional<RecordingJournal::Entry> RecordingJournal::ParseLine(const QByteArray& line) const {
   const QString text = QString::fromUtf8(line);
   if (IsNumberedRecording(text)) return MakeEntry(PathOf(text), std::nullopt);
+  if (line.startsWith(kPending)) return ParsePendingLine(line);
   const qsizetype pathStart = PathStart(line);
   if (pathStart < 0) return std::nullopt;
   auto identity = RecordingIdentity::FromText(line.left(pathStart - 1).toStdString());
-  const QByteArray pathBytes = QByteArray::fromPercentEncoding(line.mid(pathStart));
-  const QString path = QString::fromUtf8(pathBytes);
-  if (!identity || pathBytes.contains('\0') || !path.startsWith('/') || QDir::cleanPath(path) != path) {
-    return std::nullopt;
-  }
-  return MakeEntry(path, std::move(identity));
+  const auto path = PathField(line, pathStart);
+  if (!identity || !path) return std::nullopt;
+  return MakeEntry(*path, std::move(identity));
+}
+
+std::optional<RecordingJournal::Entry> RecordingJournal::ParsePendingLine(const QByteArray& line) const {
+  const qsizetype pathStart = PathStart(line);
+  if (pathStart < 0) return std::nullopt;
+  const QByteArray identityText = line.mid(kPending.size(), pathStart - 1 - kPending.size());
+  auto identity = FileIdentity::FromText(identityText.toStdString());
+  const auto path = PathField(line, pathStart);
+  if (!identity || !path) return std::nullopt;
+  Entry entry = MakeEntry(*path, std::nullopt);
+  entry.pending = identity;
+  return entry;
 }
 
 RecordingJournal::Entries RecordingJournal::Read() const {
@@ -149,30 +177,44 @@ std::string RecordingJournal::WriteError(const QString& reason) const {
   return Utf8(QCoreApplication::translate("RecordingJournal", "无法写入录音日志 %1 !\n%2").arg(journalFile_, reason));
 }
 
-std::string RecordingJournal::Begin(const std::string& recording) const {
+std::string RecordingJournal::Update(const QString& path, std::optional<Entry> entry) const {
+  const std::lock_guard lock(Changes());
   Entries entries = Read();
   if (!entries.error.empty()) return entries.error;
-  const QString path = AbsolutePath(recording);
-  auto identity = IdentityAt(path);
-  // Nothing would prove the file ours at the next start, and a repair would not mend it.
-  if (!identity) return {};
-  const auto same = [&](const Entry& entry) { return entry.path == path; };
+  const auto same = [&](const Entry& known) { return known.path == path; };
   const auto known = std::find_if(entries.list.begin(), entries.list.end(), same);
-  if (known != entries.list.end() && known->identity == identity) return {};
+  if (known == entries.list.end() ? !entry
+                                  : entry && known->identity == entry->identity && known->pending == entry->pending) {
+    return {};  // as it is already
+  }
   entries.list.removeIf(same);
-  entries.list << MakeEntry(path, std::move(identity));
+  if (entry) entries.list << *entry;
   // Only a foreign journal holds this many unfinished recordings; the oldest make room.
   while (entries.list.size() > kMaxEntries || TextOf(entries.list).size() > kMaxBytes) entries.list.removeFirst();
   return Replace(entries.list);
 }
 
-void RecordingJournal::Finish(const std::string& recording) const {
-  Entries entries = Read();
+std::string RecordingJournal::Begin(const std::string& recording) const {
   const QString path = AbsolutePath(recording);
-  const auto same = [&](const Entry& entry) { return entry.path == path; };
-  if (!entries.error.empty() || std::none_of(entries.list.begin(), entries.list.end(), same)) return;
+  auto identity = IdentityAt(path);
+  // Nothing would prove the file ours at the next start, and a repair would not mend it.
+  if (!identity) return Read().error;
+  return Update(path, MakeEntry(path, std::move(identity)));
+}
+
+void RecordingJournal::Finish(const std::string& recording) const {
   // Finished, but its last header did not reach the file: the next start mends it.
   if (WavFileRepair::NeedsRepair(recording)) return;
-  entries.list.removeIf(same);
-  Replace(entries.list);
+  Update(AbsolutePath(recording), std::nullopt);
 }
+
+void RecordingJournal::BeginPending(const std::string& file, int fd) const {
+  const auto identity = FileIdentity::Of(fd);
+  if (!identity) return;
+  const QString path = AbsolutePath(file);
+  Entry entry = MakeEntry(path, std::nullopt);
+  entry.pending = identity;
+  Update(path, entry);
+}
+
+void RecordingJournal::FinishPending(const std::string& file) const { Update(AbsolutePath(file), std::nullopt); }

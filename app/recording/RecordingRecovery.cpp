@@ -12,7 +12,7 @@ namespace {
 
 std::string Tr(const char* text) { return QCoreApplication::translate("RecordingRecovery", text).toStdString(); }
 
-enum class Mend { Repaired, Removed, Failed, InUse, Settled };
+enum class Mend { Repaired, Removed, Discarded, Failed, InUse, Settled };
 
 // What `Repair` (WavFileRepair or FlacFileRepair) did with `file`, proven ours.
 template <typename Repair>
@@ -34,8 +34,22 @@ Mend RemoveWhenAudioless(const RepairTarget& file, std::string& reason) {
   return file.Remove(reason) ? Mend::Removed : Mend::Failed;
 }
 
+// A pending file (a tagged copy under its temporary name, a cut being written)
+// a kill left: removed while its name still leads to the very file noted.
+Mend DiscardPending(const RecordingJournal::Entry& entry, std::string& reason) {
+  RepairTarget file;
+  switch (file.Open(entry.path.toStdString())) {
+    case RepairTarget::OpenResult::Opened: break;
+    case RepairTarget::OpenResult::NotAFile: return Mend::Settled;  // finished and gone, or not ours
+    case RepairTarget::OpenResult::Failed: reason = file.Error(); return Mend::Failed;
+  }
+  if (FileIdentity::Of(file.fd()) != entry.pending) return Mend::Settled;
+  return file.Remove(reason) ? Mend::Discarded : Mend::Failed;
+}
+
 // Mends the journalled file of `entry` when it still is the file the recording opened.
 Mend MendRecording(const RecordingJournal::Entry& entry, std::string& reason) {
+  if (entry.pending) return DiscardPending(entry, reason);
   // An entry of the older format names a file nothing proves ours.
   if (!entry.identity) return Mend::Settled;
   RepairTarget file;
@@ -77,6 +91,9 @@ RecordingRecovery::Result RecordingRecovery::Scan(const RecordingJournal& journa
         break;
       case Mend::Removed:
         result.removed << entry.name;
+        break;
+      case Mend::Discarded:
+        result.discarded << entry.name;
         break;
       case Mend::Failed:
         result.failed << entry.name + QStringLiteral(": ") + QString::fromStdString(reason);

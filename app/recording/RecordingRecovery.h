@@ -7,7 +7,9 @@
 // that provably are cut-off recordings; an Ogg Opus or MP3 file, readable as
 // far as it was written, is left as it is, unless it holds no audio at all
 // (killed before its first page or frame, see OggMpegFile): then it is
-// removed. The user is told which files were recovered or removed. Entries that
+// removed. A pending file (a tagged copy under its temporary name, a cut being
+// written) still the very file noted is removed: the take it came from is
+// whole. The user is told which recordings were recovered or removed. Entries that
 // are settled leave the journal; a file another running recording holds, or
 // one that could not be written, stays for the next start.
 #pragma once
@@ -22,6 +24,7 @@ class RecordingRecovery {
   struct Result {
     QStringList recovered;     // names (RecordingJournal::Entry::name) of files whose header was mended
     QStringList removed;       // names of files of ours that held no audio, now deleted
+    QStringList discarded;     // names of pending files a kill left, now deleted (not shown)
     QStringList failed;        // "name: reason" of files that needed mending but could not be written
     std::string journalError;  // the journal could not be read or rewritten (user's message)
     bool Empty() const { return recovered.isEmpty() && removed.isEmpty() && failed.isEmpty() && journalError.empty(); }

@@ -4,8 +4,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <memory>
 
 #include "app/recording/TakePlayer.h"
 #include "app/windows/TakeOverviewStrip.h"
@@ -72,7 +74,15 @@ TakeReviewPanel::TakeReviewPanel(std::unique_ptr<PlaybackOutput> output, QWidget
   Offer(false);
 }
 
+// What the worker hands back: the cut, and whether its tags followed.
+struct TakeReviewPanel::CutOutcome {
+  TakeTrimmer::Result cut;
+  TakeMetadataWriter::Result tagged;
+};
+
 TakeReviewPanel::~TakeReviewPanel() {
+  // The new file must not be left half written by a cut nobody hears the end of.
+  if (trimWorker_ != nullptr) trimWorker_->wait();
   delete player_;  // before output_, which it closes
 }
 
@@ -90,7 +100,7 @@ void TakeReviewPanel::ShowResult(const QString& text) {
 void TakeReviewPanel::Offer(bool enabled) {
   cmdPlay_->setEnabled(enabled);
   sldPlayPosition_->setEnabled(enabled);
-  cmdTrim_->setEnabled(enabled);
+  cmdTrim_->setEnabled(enabled && trimWorker_ == nullptr);
   strip_->setEnabled(enabled);
   cmdTakeTags_->setEnabled(enabled && !tagsBusy_);
 }
@@ -162,15 +172,32 @@ void TakeReviewPanel::ShowPosition() {
 }
 
 void TakeReviewPanel::OnTrimClicked() {
-  const TakeTrimmer::Result cut =
-      TakeTrimmer::Trim(path_, {.first = strip_->KeptFirst(), .end = strip_->KeptEnd(), .rate = rate_});
-  if (!cut.ok) {
-    ShowResult(tr("剪辑失败: %1").arg(QString::fromStdString(cut.error)));
-    return;
+  if (trimWorker_ != nullptr) return;
+  const std::string take = path_;
+  const TrimRange range{.first = strip_->KeptFirst(), .end = strip_->KeptEnd(), .rate = rate_};
+  auto outcome = std::make_shared<CutOutcome>();
+  // A cut of an hour's FLAC codes it again: seconds the window must not stand still for.
+  trimWorker_ = QThread::create([take, range, outcome] {
+    outcome->cut = TakeTrimmer::Trim(take, range);
+    // The cut's audio is whole either way; only its markers or tags may be missing.
+    if (outcome->cut.ok) outcome->tagged = CutMetadata::Carry(take, outcome->cut.path, outcome->cut.kept);
+  });
+  trimWorker_->setParent(this);
+  connect(trimWorker_, &QThread::finished, this, [this, outcome] { OnTrimFinished(*outcome); });
+  cmdTrim_->setEnabled(false);
+  trimWorker_->start();
+}
+
+void TakeReviewPanel::OnTrimFinished(const CutOutcome& outcome) {
+  trimWorker_->deleteLater();
+  trimWorker_ = nullptr;
+  cmdTrim_->setEnabled(cmdPlay_->isEnabled());
+  const QString path = QString::fromStdString(outcome.cut.path);
+  if (!outcome.cut.ok) {
+    ShowResult(tr("剪辑失败: %1").arg(QString::fromStdString(outcome.cut.error)));
+  } else if (!outcome.tagged.ok()) {
+    ShowResult(tr("剪辑已保存, 但标记和标签未能写入: %1 (%2)").arg(path, QString::fromStdString(outcome.tagged.reason)));
+  } else {
+    ShowResult(tr("剪辑已保存: %1").arg(path));
   }
-  // The cut's audio is whole either way; only its markers or tags may be missing.
-  const TakeMetadataWriter::Result tagged = CutMetadata::Carry(path_, cut.path, cut.kept);
-  ShowResult(tagged.ok() ? tr("剪辑已保存: %1").arg(QString::fromStdString(cut.path))
-                         : tr("剪辑已保存, 但标记和标签未能写入: %1 (%2)")
-                               .arg(QString::fromStdString(cut.path), QString::fromStdString(tagged.reason)));
 }

@@ -1,8 +1,9 @@
 // TakeReviewPanel: the last take after the stop: Play/Stop (cmdPlay), a
 // position slider (sldPlayPosition) and the time (lblPlayTime), the whole-take
 // strip (picTakeOverview) with its markers and cut handles, and "剪辑" (cmdTrim),
-// which keeps the part between the handles in a new file beside the take
-// (lblTrimResult says which, or why not), and "标签…" (cmdTakeTags), which asks
+// which keeps the part between the handles in a new file beside the take on a
+// worker thread, the button waiting meanwhile (lblTrimResult says which file,
+// or why not), and "标签…" (cmdTakeTags), which asks
 // for the take's tags to be edited. Positions are frames of the take as
 // recorded. Window's thread only.
 #pragma once
@@ -20,6 +21,7 @@ class PlaybackOutput;
 class QLabel;
 class QPushButton;
 class QSlider;
+class QThread;
 class QTimer;
 class TakeOverviewStrip;
 class TakePlayer;
@@ -38,7 +40,7 @@ class TakeReviewPanel : public QWidget {
   // Frame positions of the take to mark on the strip.
   void Markers(std::vector<int64_t> frames);
 
-  // "标签…" was pressed: the take's file (its first part) and rate.
+  // "标签…" was pressed: the take's file and rate.
   std::function<void(const std::string& path, int32_t rate)> TagsRequested;
   // While the take's tags are being written, "标签…" waits.
   void TagsBusy(bool busy);
@@ -55,6 +57,8 @@ class TakeReviewPanel : public QWidget {
   void SeekTo(int64_t frame);
   void ShowPosition();
   void OnTrimClicked();
+  struct CutOutcome;
+  void OnTrimFinished(const CutOutcome& outcome);
   void Offer(bool enabled);
   // The last cut's or playback's outcome beside the buttons; empty hides it.
   void ShowResult(const QString& text);
@@ -72,6 +76,7 @@ class TakeReviewPanel : public QWidget {
   QLabel* lblTrimResult_;
   QPushButton* cmdTakeTags_;
   bool tagsBusy_ = false;
+  QThread* trimWorker_ = nullptr;  // the cut under way
   std::string path_;
   int32_t rate_ = 0;
   int64_t frames_ = 0;

@@ -3,6 +3,7 @@
 // stays as it was, and a cut never lands on a name something already holds.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -16,6 +17,8 @@
 #include "encoding/TakeDecoder.h"
 #include "encoding/TakeTrimmer.h"
 #include "tests/encoding/AudioProbe.h"
+#include "tests/encoding/NotedPendingFiles.h"
+#include "tests/support/WaitingFifo.h"
 
 namespace {
 
@@ -111,6 +114,48 @@ TEST(TakeTrimmerTest, FailedCutSaysWhyAndLeavesNoFile) {
   const TakeTrimmer::Result missing = TakeTrimmer::Trim((dir / "gone.flac").string(), {0, 10, kRate});
   EXPECT_FALSE(missing.ok);
   EXPECT_FALSE(std::filesystem::exists(dir / "gone (剪辑).flac"));
+}
+
+// A cut is noted, as the file it is, from its claim until it is whole or gone
+// again: a kill meanwhile leaves it to the start-up repair to remove.
+TEST(TakeTrimmerTest, TheCutIsNotedUntilItIsWholeOrGone) {
+  TempDir dir;
+  EncoderWAV wav;
+  const std::string take = RecordTake(wav, dir / "take.wav", TestSignal(kRate, kChannels, 0.5));
+  NotedPendingFiles pending;
+  const TakeTrimmer::Result cut = TakeTrimmer::Trim(take, {.first = 100, .end = 2000, .rate = kRate});
+  ASSERT_TRUE(cut.ok) << cut.error;
+  ASSERT_EQ(pending.notes.size(), 1u);
+  EXPECT_EQ(pending.notes[0].path, cut.path);
+  const int fd = ::open(cut.path.c_str(), O_RDONLY);
+  EXPECT_EQ(pending.notes[0].file, FileIdentity::Of(fd));
+  ::close(fd);
+  ASSERT_EQ(pending.drops.size(), 1u);
+  EXPECT_EQ(pending.drops[0].path, cut.path);
+
+  const std::string gone = (dir / "gone.flac").string();
+  EXPECT_FALSE(TakeTrimmer::Trim(gone, {.first = 0, .end = 10, .rate = kRate}).ok);
+  ASSERT_EQ(pending.drops.size(), 2u);
+  EXPECT_EQ(pending.drops[1].path, TakeTrimmer::CutName(gone, 1));
+  EXPECT_FALSE(pending.drops[1].named) << "a failed cut is removed before its note goes";
+}
+
+// A FIFO where the take was is refused at once, not opened: without a writer
+// it would hold the caller for ever.
+TEST(TakeTrimmerTest, AFifoInPlaceOfTheTakeIsRefusedUnopened) {
+  TempDir dir;
+  for (const char* name : {"take.wav", "take.flac", "take.opus"}) {
+    SCOPED_TRACE(name);
+    const WaitingFifo fifo(dir / name);
+    const TakeTrimmer::Result cut = TakeTrimmer::Trim((dir / name).string(), {.first = 0, .end = 10, .rate = kRate});
+    EXPECT_FALSE(cut.ok);
+    EXPECT_NE(cut.error.find("not a regular file"), std::string::npos) << cut.error;
+    TakeDecoder decoder;
+    EXPECT_FALSE(decoder.Open((dir / name).string()));
+    EXPECT_EQ(decoder.LastError(), "not a regular file");
+  }
+  const auto entries = std::distance(std::filesystem::directory_iterator(dir.path()), {});
+  EXPECT_EQ(entries, 3) << "a cut was left";
 }
 
 TEST(TakeDecoderTest, ReadsEverySampleAndSeeksToTheFrame) {

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include "tagging/CutMetadata.h"
+#include "tagging/LabelFile.h"
 #include "tagging/TakeMetadataWriter.h"
 #include "tests/encoding/AudioProbe.h"
 #include "tests/tagging/TakeFiles.h"
@@ -78,6 +80,27 @@ TEST_P(CompressedTaggingTest, AFileNotOfItsTypeIsLeftAsItWas) {
   EXPECT_FALSE(result.ok());
   EXPECT_EQ(ReadFileBytes(file), text);
   EXPECT_EQ(FileNames(dir.path()), std::vector<std::string>{"notes." + std::string(GetParam().extension)});
+}
+
+// 2^32 frames is 12.4 hours at 96 kHz: these types keep milliseconds, not 32-bit frames.
+TEST_P(CompressedTaggingTest, AMarkerPastTheFirstFourBillionFramesIsKept) {
+  constexpr int kHighRate = 96000;
+  const int64_t late = (int64_t{1} << 32) + 5 * kHighRate;
+  TempDir dir;
+  const auto file = dir / (std::string("long.") + GetParam().extension);
+  Record(file, GetParam().type, kHighRate, 1, kHighRate / 2);
+  TakeMetadata metadata = WithMarkers({100, late});
+  const auto result = TakeMetadataWriter::Write(file.string(), GetParam().type, kHighRate, metadata);
+  ASSERT_TRUE(result.ok()) << result.reason;
+  TakeMetadata read;
+  ASSERT_EQ(CutMetadata::Read(file.string(), GetParam().type, kHighRate, read), "");
+  ASSERT_EQ(read.markers.size(), 2u);
+  EXPECT_NEAR(static_cast<double>(read.markers[1].frame), static_cast<double>(late), kHighRate / 1000.0);
+  const auto chapters = ProbeChapters(file);
+  ASSERT_EQ(chapters.size(), 2u);
+  EXPECT_NEAR(chapters[1].start, static_cast<double>(late) / kHighRate, 0.001);
+  const auto labels = ReadFileBytes(dir / "long.txt");
+  EXPECT_EQ(std::string(labels.begin(), labels.end()), LabelFile::Text(metadata.markers, kHighRate));
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, CompressedTaggingTest,

@@ -49,4 +49,18 @@ TEST(LabelFileTest, ReplacesOnlyALabelFileAndNeverFollowsALink) {
   EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"elsewhere.txt", "take.txt"})) << "no stray file";
 }
 
+// A take and one of another type under the same stem each keep their own labels;
+// a recording alone keeps today's name.
+TEST(LabelFileTest, TwoRecordingsOfOneStemNeverShareALabelFile) {
+  TempDir dir;
+  std::ofstream(dir / "take.wav") << "";
+  EXPECT_EQ(LabelFile::Write((dir / "take.wav").string(), {{44100, "wav"}}, 44100), "");
+  EXPECT_EQ(Text(dir / "take.txt"), "1.000000\t1.000000\twav\n");
+  std::ofstream(dir / "take.flac") << "";
+  EXPECT_EQ(LabelFile::Write((dir / "take.flac").string(), {{88200, "flac"}}, 44100), "");
+  EXPECT_EQ(Text(dir / "take.txt"), "1.000000\t1.000000\twav\n") << "the first take's labels were replaced";
+  EXPECT_EQ(Text(dir / "take.flac.txt"), "2.000000\t2.000000\tflac\n");
+  EXPECT_EQ(LabelFile::PathFor((dir / "other.mp3").string()), (dir / "other.txt").string());
+}
+
 }  // namespace

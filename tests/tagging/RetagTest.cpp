@@ -6,6 +6,9 @@
 #include <sndfile.h>
 
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <tuple>
 
@@ -14,6 +17,7 @@
 #include "tagging/TakeMetadataWriter.h"
 #include "tagging/WavMetadataReader.h"
 #include "tests/encoding/AudioProbe.h"
+#include "tests/encoding/NotedPendingFiles.h"
 #include "tests/tagging/TakeFiles.h"
 
 namespace {
@@ -88,9 +92,25 @@ TEST(WavRetagTest, AForeignChunkIsRefusedAndAnUntaggedRecordingTagged) {
   EXPECT_NE(ProbeTags(bare).find("title=第二乐章\n"), std::string::npos);
 }
 
-// The replacement first takes the RIFF size back to the audio, then cuts and
-// appends: a kill at any step leaves what the repair brings back to the bare
-// recording, and what the re-tag itself still takes.
+// The re-tag never writes the file it replaces: a second name for it (what a
+// kill would leave at the path up to the rename) keeps the old tags whole.
+TEST(WavRetagTest, TheTaggedFileStaysWholeUntilTheNewOneTakesItsPlace) {
+  TempDir dir;
+  const auto take = TaggedTake(dir, EncoderSelection::TYPE_WAV, "wav", kRate);
+  const auto tagged = ReadFileBytes(take);
+  const auto before = dir / "before.wav";
+  std::filesystem::create_hard_link(take, before);
+  ASSERT_TRUE(TakeMetadataWriter::Retag(take.string(), EncoderSelection::TYPE_WAV, kRate, NewTexts("正式")).ok());
+  EXPECT_EQ(ReadFileBytes(before), tagged) << "the old file was changed in place";
+  TakeMetadata read;
+  ASSERT_EQ(WavMetadataReader::Read(take.string(), read), "");
+  EXPECT_EQ(read.comment, "正式");
+  EXPECT_EQ(read.markers.size(), 2u);
+  EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{"before.wav", "录音 3.txt", "录音 3.wav"}));
+}
+
+// What a kill while tagging at the stop (or while an older version re-tagged)
+// left: the repair brings it back to the bare recording, and the re-tag takes it.
 TEST(WavRetagTest, EveryStateAKillCanLeaveIsRepairedToTheRecording) {
   TempDir dir;
   const auto take = dir / "take.wav";
@@ -153,6 +173,35 @@ TEST_P(CompressedRetagTest, TextsChangeWhileChaptersAndGainStay) {
   ASSERT_TRUE(TakeMetadataWriter::Retag(take.string(), GetParam().type, kRate, NewTexts("")).ok());
   EXPECT_EQ(ProbeTags(take).find("comment="), std::string::npos) << "a cleared comment stayed";
   EXPECT_EQ(FileNames(dir.path()), (std::vector<std::string>{take.filename().string(), "录音 3.txt"}));
+}
+
+// The copy's temporary name, which a kill between its link and its rename
+// would leave, is noted before it exists and dropped once it is gone, as the
+// very file that then takes the take's place.
+void ExpectTemporaryNameNoted(const NotedPendingFiles& pending, const std::filesystem::path& take) {
+  const std::string temporary =
+      (take.parent_path() / ("." + take.filename().string() + "." + std::to_string(::getpid()) + ".tagging")).string();
+  ASSERT_EQ(pending.notes.size(), 1u);
+  EXPECT_EQ(pending.notes[0].path, temporary);
+  EXPECT_FALSE(pending.notes[0].named) << "noted only after the name existed";
+  const int fd = ::open(take.c_str(), O_RDONLY);
+  EXPECT_EQ(pending.notes[0].file, FileIdentity::Of(fd));
+  ::close(fd);
+  ASSERT_EQ(pending.drops.size(), 1u);
+  EXPECT_EQ(pending.drops[0].path, temporary);
+  EXPECT_FALSE(pending.drops[0].named);
+}
+
+TEST(RetagPendingTest, TheTemporaryNameIsNotedWhileAKillCouldLeaveIt) {
+  for (const auto& [type, extension] : std::vector<std::pair<FileType, std::string>>{
+           {EncoderSelection::TYPE_WAV, "wav"}, {EncoderSelection::TYPE_FLAC, "flac"}}) {
+    SCOPED_TRACE(extension);
+    TempDir dir;
+    const auto take = TaggedTake(dir, type, extension, kRate);
+    NotedPendingFiles pending;
+    ASSERT_TRUE(TakeMetadataWriter::Retag(take.string(), type, kRate, NewTexts("")).ok());
+    ExpectTemporaryNameNoted(pending, take);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, CompressedRetagTest,

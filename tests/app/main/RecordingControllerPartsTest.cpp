@@ -106,6 +106,16 @@ TEST_F(RecordingControllerPartsTest, FullNumberedFileGoesOnInTheNextFreeNumberWi
   EXPECT_TRUE(messages.shown.empty());
 }
 
+// The review row offers the last part: its file, its length (the block the
+// full part refused included) and its own markers.
+TEST_F(RecordingControllerPartsTest, TheTakeOfferedForReviewIsTheLastPart) {
+  controller.StartUp();
+  RecordBlocks(5);
+  EXPECT_EQ(controller.Take().Path(), Utf8(Numbered(2)));
+  EXPECT_EQ(controller.Take().Frames(), kBlockBytes / 4);
+  EXPECT_EQ(controller.Markers().Position(), controller.Take().Frames());
+}
+
 TEST_F(RecordingControllerPartsTest, FullChosenFileGoesOnBesideItNeverOverAFileWithData) {
   controller.StartUp();
   const QString mine = folder.Path() + "/mine.wav";

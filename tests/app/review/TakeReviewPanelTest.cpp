@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QDateTimeEdit>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -25,6 +26,7 @@
 #include "tagging/TakeMetadataWriter.h"
 #include "tagging/WavMetadataReader.h"
 #include "tests/app/main/TestDoubles.h"
+#include "tests/support/WaitingFifo.h"
 
 namespace {
 
@@ -61,6 +63,12 @@ class TakeReviewPanelTest : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
   QPushButton& Button(const char* name) { return *panel_.findChild<QPushButton*>(name); }
+  QLabel& TrimResult() { return *panel_.findChild<QLabel*>("lblTrimResult"); }
+  // Clicks "剪辑" and waits for the worker's outcome beside it.
+  void Cut() {
+    QTest::mouseClick(&Button("cmdTrim"), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return TrimResult().isVisible(); }));
+  }
   TakeOverviewStrip& Strip() { return *panel_.findChild<TakeOverviewStrip*>("picTakeOverview"); }
   void Drag(int fromX, int toX) {
     const int y = Strip().height() / 2;
@@ -94,7 +102,7 @@ TEST_F(TakeReviewPanelTest, DraggedHandlesChooseTheFramesTheCutKeeps) {
   const int64_t end = Strip().KeptEnd();
   EXPECT_EQ(first, Strip().XToFrame(100));
   EXPECT_EQ(end, Strip().XToFrame(300));
-  QTest::mouseClick(&Button("cmdTrim"), Qt::LeftButton);
+  Cut();
   TakeDecoder cut;
   ASSERT_TRUE(cut.Open((dir_ / "录音1 (剪辑).wav").string()));
   std::vector<int16_t> kept;
@@ -111,11 +119,36 @@ TEST_F(TakeReviewPanelTest, TheCutCarriesTheMarkersInsideIt) {
   const auto tagged = TakeMetadataWriter::Write(take_, EncoderSelection::TYPE_WAV, 44100,
                                                 {.markers = {{10, "前"}, {inside, "中"}}});
   ASSERT_TRUE(tagged.ok()) << tagged.reason;
-  QTest::mouseClick(&Button("cmdTrim"), Qt::LeftButton);
+  Cut();
   const std::string cut = (dir_ / "录音1 (剪辑).wav").string();
   std::ifstream labels(LabelFile::PathFor(cut));
   const std::string text{std::istreambuf_iterator<char>(labels), {}};
   EXPECT_EQ(text, LabelFile::Text({{inside - first, "中"}}, 44100));
+}
+
+// The cut is coded on a worker: the click returns at once with the button
+// waiting, and the outcome comes back to the window.
+TEST_F(TakeReviewPanelTest, TheCutRunsOffTheWindowThread) {
+  panel_.ShowTake(overview_);
+  Drag(0, 100);
+  QTest::mouseClick(&Button("cmdTrim"), Qt::LeftButton);
+  EXPECT_FALSE(Button("cmdTrim").isEnabled()) << "the cut ran on the window's thread";
+  EXPECT_FALSE(TrimResult().isVisible());
+  ASSERT_TRUE(WaitFor([&] { return TrimResult().isVisible(); }));
+  EXPECT_TRUE(Button("cmdTrim").isEnabled());
+  const QString cut = QString::fromStdString((dir_ / "录音1 (剪辑).wav").string());
+  EXPECT_EQ(TrimResult().text(), TakeReviewPanel::tr("剪辑已保存: %1").arg(cut));
+}
+
+// A FIFO put where the take was is refused in the system's words, never opened.
+TEST_F(TakeReviewPanelTest, PlayAndCutRefuseAFifoInPlaceOfTheTake) {
+  panel_.ShowTake(overview_);
+  std::filesystem::remove(take_);
+  const WaitingFifo fifo(take_);
+  QTest::mouseClick(&Button("cmdPlay"), Qt::LeftButton);
+  EXPECT_TRUE(TrimResult().text().contains("not a regular file")) << TrimResult().text().toStdString();
+  Cut();
+  EXPECT_TRUE(TrimResult().text().contains("not a regular file")) << TrimResult().text().toStdString();
 }
 
 TEST_F(TakeReviewPanelTest, ClickAwayFromTheHandlesSeeksAndMarkersAreKept) {

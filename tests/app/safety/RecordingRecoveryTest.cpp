@@ -287,6 +287,34 @@ TEST_F(RecordingRecoveryTest, OnlyTheFileTheRecordingOpenedIsMended) {
   EXPECT_TRUE(Journal().Read().names.isEmpty());
 }
 
+// Files a kill left on the way to a tagged take or a cut go at the next start,
+// told to nobody, while their name leads to the very file noted; a file or a
+// link put in their place stays.
+TEST_F(RecordingRecoveryTest, PendingFilesAKillLeftAreRemovedOnlyWhileStillTheFileNoted) {
+  const fs::path left = Output() / ".录音2.flac.4242.tagging";
+  const fs::path replaced = Output() / "录音2 (剪辑).flac";
+  const fs::path linked = Output() / "录音3 (剪辑).flac";
+  for (const fs::path& file : {left, replaced, linked}) {
+    WriteBytes(file, {1, 2, 3});
+    const int fd = ::open(file.c_str(), O_RDONLY);
+    Journal().BeginPending(file.string(), fd);
+    ::close(fd);
+  }
+  WriteBytes(Dir() / "other", {4, 5});
+  fs::rename(Dir() / "other", replaced);  // made before the noted one went: another inode
+  fs::remove(linked);
+  fs::create_symlink(replaced, linked);
+  ASSERT_EQ(Journal().Read().names.size(), 3);
+
+  const auto result = RecordingRecovery::Scan(Journal());
+  EXPECT_TRUE(result.Empty()) << RecordingRecovery::Message(result);
+  EXPECT_EQ(result.discarded, QStringList{QString::fromStdString(left.filename().string())});
+  EXPECT_FALSE(fs::exists(left));
+  EXPECT_EQ(ReadBytes(replaced), (std::vector<uint8_t>{4, 5}));
+  EXPECT_TRUE(fs::is_symlink(linked));
+  EXPECT_TRUE(Journal().Read().names.isEmpty());
+}
+
 // Recordings the user named, in any folder, are journalled by their full path
 // and mended like numbered ones.
 TEST_F(RecordingRecoveryTest, RecordingsTheUserNamedAreMendedInAnyFolder) {
