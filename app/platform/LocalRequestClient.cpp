@@ -11,12 +11,13 @@ QByteArray LocalRequestClient::Ask(const QString& socketPath, const QByteArray& 
                                    std::chrono::milliseconds limit) {
   constexpr qsizetype kMaxReplyBytes = LocalRequestServer::kMaxReplyBytes;
   error_.clear();
+  delivered_ = false;
   QLocalSocket socket;
   QEventLoop loop;
   QByteArray reply;
   QObject::connect(&socket, &QLocalSocket::connected, &loop, [&] {
     if (PeerCredentials::IsUser(socket.socketDescriptor(), serverUser_, &error_)) {
-      socket.write(request);
+      delivered_ = socket.write(request) > 0;
     } else {
       socket.abort();
       loop.quit();
@@ -32,6 +33,11 @@ QByteArray LocalRequestClient::Ask(const QString& socketPath, const QByteArray& 
   socket.connectToServer(socketPath);
   if (socket.state() != QLocalSocket::UnconnectedState && error_.isEmpty()) loop.exec();
   if (!reply.endsWith('\n') && socket.bytesAvailable() > 0) reply += socket.read(kMaxReplyBytes - reply.size());
+  if (reply == LocalRequestServer::kBusyReply) {
+    delivered_ = false;
+    error_ = QStringLiteral("the listener is busy");
+    return {};
+  }
   if (reply.endsWith('\n')) return reply;
   if (error_.isEmpty()) error_ = socket.errorString();
   return {};

@@ -52,7 +52,7 @@ class SingleInstanceTest : public ::testing::Test {
 TEST_F(SingleInstanceTest, LaterCopyInTheSameFolderAsksTheRunningOneToShow) {
   SingleInstance running(folder_.path(), Lock(folder_));
   int shown = 0;
-  running.ShowRequested = [&] { ++shown; };
+  running.OnShowRequested([&] { ++shown; });
   ASSERT_EQ(running.Claim(), SingleInstance::ClaimResult::Running) << running.ErrorText().toStdString();
   EXPECT_EQ(QFileInfo(running.SocketPath()).absolutePath(), runtime_.path());
 
@@ -81,7 +81,7 @@ TEST_F(SingleInstanceTest, AskingWithoutClaimingNeverTakesTheLock) {
     SingleInstance starting(folder_.path(), Lock(folder_));
     ASSERT_EQ(starting.Claim(), SingleInstance::ClaimResult::Running) << starting.ErrorText().toStdString();
     EXPECT_TRUE(asking.HeldByLiveCopy());
-    starting.CommandRequested = [](const QByteArray& request) { return "done " + request + '\n'; };
+    starting.OnCommandRequested([](const QByteArray& request) { return "done " + request + '\n'; });
     EXPECT_EQ(asking.AskRunningCopy("status\n", std::chrono::minutes(1)), QByteArray("done status\n"));
   }
   EXPECT_FALSE(asking.HeldByLiveCopy());  // let go at the end
@@ -149,7 +149,7 @@ int IdleConnection(const QString& path) {
 TEST_F(SingleInstanceTest, IdleConnectionsHoldFewDescriptorsAndALaterStartIsStillAnswered) {
   SingleInstance running(folder_.path(), Lock(folder_));
   int shown = 0;
-  running.ShowRequested = [&] { ++shown; };
+  running.OnShowRequested([&] { ++shown; });
   ASSERT_EQ(running.Claim(), SingleInstance::ClaimResult::Running) << running.ErrorText().toStdString();
   SingleInstance later(folder_.path(), Lock(folder_));
   ASSERT_EQ(later.Claim(), SingleInstance::ClaimResult::AlreadyRunning);
