@@ -17,11 +17,17 @@ QByteArray LocalRequestClient::Ask(const QString& socketPath, const QByteArray& 
   QByteArray reply;
   QObject::connect(&socket, &QLocalSocket::connected, &loop, [&] {
     if (PeerCredentials::IsUser(socket.socketDescriptor(), serverUser_, &error_)) {
-      delivered_ = socket.write(request) > 0;
+      socket.write(request);
     } else {
       socket.abort();
       loop.quit();
     }
+  });
+  // Delivered once the whole line is in the listener's socket: one closed before that never read it.
+  qint64 written = 0;
+  QObject::connect(&socket, &QLocalSocket::bytesWritten, &loop, [&](qint64 bytes) {
+    written += bytes;
+    delivered_ = written >= request.size();
   });
   QObject::connect(&socket, &QLocalSocket::readyRead, &loop, [&] {
     reply += socket.read(kMaxReplyBytes - reply.size());

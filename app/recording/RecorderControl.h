@@ -23,7 +23,7 @@ class RecorderControl {
   struct Result {
     bool ok = false;
     std::string reason;                 // why not, when !ok
-    std::vector<std::string> warnings;  // what a done request warned of (a start without its journal ...)
+    std::vector<std::string> warnings{};  // what a done request warned of (a start without its journal ...)
   };
   struct Status {
     RecorderState state = RecorderState::Idle;
