@@ -39,6 +39,8 @@ int RecordWithoutWindow(int argc, char** argv, const CommandLine::Choices& choic
                  qPrintable(QCoreApplication::translate("main", "Tamblin 已在此文件夹运行")));
     return 1;
   }
+  // No verbs here: a later start hears so at once instead of waiting for an answer.
+  instance.RefuseRequests(QCoreApplication::translate("main", "此文件夹中正在进行终端录音"));
   const RemoteRequest& start = *choices.request;
   TerminalRecorder recorder({start.device, start.type, start.duration, choices.file.toStdString()});
   const TerminationSignals termination([&recorder] { recorder.Finish(); });
@@ -73,6 +75,7 @@ int main(int argc, char** argv) {
   switch (instance.Claim()) {
     case SingleInstance::ClaimResult::AlreadyRunning:
       if (instance.AskRunningCopyToShow()) return 0;
+      std::fprintf(stderr, "tamblin: %s\n", qPrintable(instance.ErrorText()));
       QMessageBox::warning(nullptr, "Tamblin",
                            QCoreApplication::translate("main", "Tamblin 已在运行, 但无法显示它的窗口!") + "\n" +
                                instance.ErrorText());
@@ -105,10 +108,13 @@ int main(int argc, char** argv) {
   if (!termination.ErrorText().isEmpty()) {
     std::fprintf(stderr, "tamblin: termination signals not handled (%s)\n", qPrintable(termination.ErrorText()));
   }
+  // The start-up repair's message waits until the doors are open: later starts wait for them, not for its OK.
+  noticedBoxes.Hold();
   window.Load();
-  instance.ShowRequested = [&window] { window.BringToFront(); };
   WindowRecorderControl control(window, noticedBoxes);
-  instance.CommandRequested = [&control](const QByteArray& line) { return RecorderRequests::Answer(control, line); };
+  instance.OnShowRequested([&window] { window.BringToFront(); });
+  instance.OnCommandRequested([&control](const QByteArray& line) { return RecorderRequests::Answer(control, line); });
+  noticedBoxes.ReleaseLater();
   sleepGuard.Follow(control);
   window.Schedule().StartWaitChanged = [&sleepGuard](bool waiting) {
     if (waiting) {
@@ -118,6 +124,9 @@ int main(int argc, char** argv) {
     }
   };
   DBusRecorderService busService(control);
+  busService.WarningsUnanswered = [&noticedBoxes](const std::vector<std::string>& warnings) {
+    noticedBoxes.ShowLater("Tamblin", warnings);
+  };
   if (!busService.Publish()) {
     std::fprintf(stderr, "tamblin: not on the session bus (%s)\n", qPrintable(busService.ErrorText()));
   }

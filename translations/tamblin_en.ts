@@ -549,6 +549,10 @@
         <source>已加标记</source>
         <translation>Marker added</translation>
     </message>
+    <message>
+        <source>; 警告: %1</source>
+        <translation>; warning: %1</translation>
+    </message>
 </context>
 <context>
     <name>RecordingController</name>
@@ -694,6 +698,17 @@
     </message>
 </context>
 <context>
+    <name>RecordingEngine</name>
+    <message>
+        <source>没有正在进行的录音</source>
+        <translation>No recording is running</translation>
+    </message>
+    <message>
+        <source>这次录音的标记已达上限 (%1 个), 没有再加</source>
+        <translation>This recording holds the most markers it can take (%1); none was added</translation>
+    </message>
+</context>
+<context>
     <name>RecordingJournal</name>
     <message>
         <source>无法读取录音日志 %1 !
@@ -739,6 +754,10 @@
     <message>
         <source>运行中的 Tamblin 没有回答 (%1)</source>
         <translation>The running Tamblin did not answer (%1)</translation>
+    </message>
+    <message>
+        <source>运行中的 Tamblin 没有回答, 这个命令可能已经执行 (%1)</source>
+        <translation>The running Tamblin did not answer; the command may have run (%1)</translation>
     </message>
 </context>
 <context>
@@ -973,10 +992,6 @@
         <source>没有可继续的录音</source>
         <translation>No paused recording to resume</translation>
     </message>
-    <message>
-        <source>没有正在进行的录音</source>
-        <translation>No recording is running</translation>
-    </message>
 </context>
 <context>
     <name>frmFXOpts</name>
@@ -1192,6 +1207,10 @@
     <message>
         <source>等待定时录音</source>
         <translation>Waiting for a scheduled recording</translation>
+    </message>
+    <message>
+        <source>此文件夹中正在进行终端录音</source>
+        <translation>A terminal recording is running in this folder</translation>
     </message>
 </context>
 </TS>

@@ -63,7 +63,9 @@ void DBusRecorderService::Toggle() { Answer(control_.Toggle()); }
 
 void DBusRecorderService::Answer(const RecorderControl::Result& result) {
   // Called from the window itself (not over the bus) there is nobody to answer.
-  if (!result.ok && calledFromDBus()) sendErrorReply(kRefusedError, QString::fromStdString(result.reason));
+  if (!calledFromDBus()) return;
+  if (!result.ok) sendErrorReply(kRefusedError, QString::fromStdString(result.reason));
+  if (result.ok && !result.warnings.empty() && WarningsUnanswered) WarningsUnanswered(result.warnings);
 }
 
 void DBusRecorderService::AnnounceState(RecorderState state) {

@@ -2,14 +2,18 @@
 // desktop shortcuts can run it: name and interface org.tamblin.Tamblin at
 // /org/tamblin/Tamblin. Methods Start, Stop, Pause, Resume, Toggle (a refusal
 // is the error org.tamblin.Tamblin.Error.Refused with the recorder's one-line
-// reason); properties State, Length (ms), File, InputLost; signal
-// StateChanged(state) and the standard PropertiesChanged. Window's thread only.
+// reason; a start's warnings go to WarningsUnanswered); properties State,
+// Length (ms), File, InputLost; signal StateChanged(state) and the standard
+// PropertiesChanged. Window's thread only.
 #pragma once
 
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QObject>
 #include <QString>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "app/recording/RecorderControl.h"
 #include "app/recording/RecorderState.h"
@@ -39,6 +43,10 @@ class DBusRecorderService : public QObject, protected QDBusContext {
   QString ErrorText() const;
 
   static QString StateName(RecorderState state);
+
+  // A start asked over the bus ran but warned (its journal cannot be written
+  // ...): the bus's answer carries no text, so these go to the window.
+  std::function<void(const std::vector<std::string>& warnings)> WarningsUnanswered;
 
   QString State() const;
   int Length() const;

@@ -11,6 +11,7 @@ QByteArray LocalRequestClient::Ask(const QString& socketPath, const QByteArray& 
                                    std::chrono::milliseconds limit) {
   constexpr qsizetype kMaxReplyBytes = LocalRequestServer::kMaxReplyBytes;
   error_.clear();
+  delivered_ = false;
   QLocalSocket socket;
   QEventLoop loop;
   QByteArray reply;
@@ -22,6 +23,12 @@ QByteArray LocalRequestClient::Ask(const QString& socketPath, const QByteArray& 
       loop.quit();
     }
   });
+  // Delivered once the whole line is in the listener's socket: one closed before that never read it.
+  qint64 written = 0;
+  QObject::connect(&socket, &QLocalSocket::bytesWritten, &loop, [&](qint64 bytes) {
+    written += bytes;
+    delivered_ = written >= request.size();
+  });
   QObject::connect(&socket, &QLocalSocket::readyRead, &loop, [&] {
     reply += socket.read(kMaxReplyBytes - reply.size());
     if (reply.endsWith('\n') || reply.size() >= kMaxReplyBytes) loop.quit();
@@ -32,6 +39,11 @@ QByteArray LocalRequestClient::Ask(const QString& socketPath, const QByteArray& 
   socket.connectToServer(socketPath);
   if (socket.state() != QLocalSocket::UnconnectedState && error_.isEmpty()) loop.exec();
   if (!reply.endsWith('\n') && socket.bytesAvailable() > 0) reply += socket.read(kMaxReplyBytes - reply.size());
+  if (reply == LocalRequestServer::kBusyReply) {
+    delivered_ = false;
+    error_ = QStringLiteral("the listener is busy");
+    return {};
+  }
   if (reply.endsWith('\n')) return reply;
   if (error_.isEmpty()) error_ = socket.errorString();
   return {};

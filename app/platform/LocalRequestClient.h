@@ -1,6 +1,7 @@
 // LocalRequestClient: the asking end of a LocalRequestServer's channel. Sends
 // one request line and waits for the one-line answer. A listener that runs as
-// another user (SO_PEERCRED) is not asked: its socket counts as silent.
+// another user (SO_PEERCRED) is not asked: its socket counts as silent. Whether
+// the request reached the listener tells a caller if it may ask again.
 #pragma once
 
 #include <sys/types.h>
@@ -21,8 +22,12 @@ class LocalRequestClient {
   // answer came (ErrorText says why).
   QByteArray Ask(const QString& socketPath, const QByteArray& request, std::chrono::milliseconds limit);
   const QString& ErrorText() const { return error_; }
+  // After an Ask without answer: false when the request surely did not run (no
+  // connection, or the listener turned it away unread), so it may be sent again.
+  bool Delivered() const { return delivered_; }
 
  private:
   uid_t serverUser_;
   QString error_;
+  bool delivered_ = false;
 };

@@ -27,8 +27,13 @@ std::optional<int> RemoteCommandLine::Send(const RemoteRequest& request) {
   const QByteArray reply = instance.AskRunningCopy(request.Encode(), kAnswerTime);
   const auto answer = RemoteRequest::ReadReply(reply);
   if (!answer) {
-    return Fail(Tr(QT_TRANSLATE_NOOP("RemoteCommandLine", "运行中的 Tamblin 没有回答 (%1)"))
-                    .arg(reply.isEmpty() ? instance.ErrorText() : QString::fromUtf8(reply.trimmed())));
+    const QString why = reply.isEmpty() ? instance.ErrorText() : QString::fromUtf8(reply.trimmed());
+    // Never sent again: a start that takes long must not run twice.
+    if (reply.isEmpty() && instance.RequestDelivered()) {
+      return Fail(Tr(QT_TRANSLATE_NOOP("RemoteCommandLine", "运行中的 Tamblin 没有回答, 这个命令可能已经执行 (%1)"))
+                      .arg(why));
+    }
+    return Fail(Tr(QT_TRANSLATE_NOOP("RemoteCommandLine", "运行中的 Tamblin 没有回答 (%1)")).arg(why));
   }
   if (!answer->ok) return Fail(answer->text);
   if (!answer->text.isEmpty()) std::printf("%s\n", qPrintable(answer->text));

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/platform/LocalRequestServer.h"
+#include "app/platform/PlainText.h"
 
 namespace {
 
@@ -15,6 +16,9 @@ const QByteArray kError = "error ";
 constexpr std::chrono::hours kLongestDuration{24};
 
 bool Clean(const std::string& field) { return field.find_first_of("\t\n\r") == std::string::npos; }
+
+// A field as it came over the channel: from a client we did not write, so made plain.
+std::string Plain(const QByteArray& field) { return PlainText::OneLine(std::string_view(field.data(), field.size())); }
 
 std::optional<RemoteRequest::Verb> VerbNamed(const QByteArray& name) {
   for (const RemoteRequest::Verb verb : RemoteRequest::kVerbs) {
@@ -52,7 +56,7 @@ std::optional<RemoteRequest> RemoteRequest::Decode(const QByteArray& line) {
   if (fields.size() != 6 || fields[0] != kTag) return std::nullopt;
   const auto verb = VerbNamed(fields[1]);
   if (!verb) return std::nullopt;
-  RemoteRequest request{*verb, fields[2].toStdString(), fields[3].toStdString(), std::nullopt, fields[5].toStdString()};
+  RemoteRequest request{*verb, Plain(fields[2]), Plain(fields[3]), std::nullopt, Plain(fields[5])};
   if (!fields[4].isEmpty()) {
     bool number = false;
     const qint64 milliseconds = fields[4].toLongLong(&number);
@@ -78,7 +82,8 @@ std::optional<std::chrono::milliseconds> RemoteRequest::ParseDuration(const QStr
 }
 
 QByteArray RemoteRequest::Reply(bool ok, const QString& text) {
-  QByteArray line = (ok ? kOk : kError) + text.toUtf8().replace('\n', ' ').replace('\r', ' ');
+  const QByteArray utf8 = text.toUtf8();
+  QByteArray line = (ok ? kOk : kError) + QByteArray::fromStdString(Plain(utf8));
   // Cut at a character's start, so the line stays valid UTF-8.
   qsizetype end = std::min<qsizetype>(line.size(), LocalRequestServer::kMaxReplyBytes - 1);
   while (end < line.size() && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80) --end;

@@ -28,15 +28,15 @@ struct RemoteRequest {
   // The request line, its newline included; empty when a field holds a tab or
   // newline or the line would be longer than the channel takes.
   QByteArray Encode() const;
-  // Nothing for a line that is not a well-formed request.
+  // Nothing for a line that is not a well-formed request; its text fields made plain (PlainText).
   static std::optional<RemoteRequest> Decode(const QByteArray& line);
 
   // "90" or "90s" (seconds), "5m", "1h30m", "1h2m3s": whole hours, minutes and
   // seconds in that order, each at most once, more than 0 and at most 24 hours
   // in all. Nothing otherwise.
   static std::optional<std::chrono::milliseconds> ParseDuration(const QString& text);
-  // The answer line: "ok <text>" or "error <reason>", newlines in `text`
-  // made spaces, cut to what the channel takes.
+  // The answer line: "ok <text>" or "error <reason>", `text` made plain
+  // (PlainText: no NUL, no line breaks), cut to what the channel takes.
   static QByteArray Reply(bool ok, const QString& text);
   struct Answer {
     bool ok = false;

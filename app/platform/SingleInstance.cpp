@@ -11,6 +11,7 @@
 #include <QThread>
 
 #include "app/platform/LocalRequestClient.h"
+#include "app/platform/RemoteRequest.h"
 #include "app/platform/UserRuntimeFolder.h"
 
 #include "app/platform/FolderMaker.h"
@@ -68,9 +69,29 @@ void SingleInstance::Listen() {
   if (!server_.Listen(socketPath_)) error_ = server_.ErrorText();
 }
 
-QByteArray SingleInstance::OnRequest(const QByteArray& request) {
-  if (request + '\n' != kShowRequest) return CommandRequested ? CommandRequested(request) : QByteArray();
-  if (ShowRequested) ShowRequested();
+void SingleInstance::OnShowRequested(std::function<void()> handler) {
+  showRequested_ = std::move(handler);
+  server_.AnswerWaiting();
+}
+
+void SingleInstance::OnCommandRequested(std::function<QByteArray(const QByteArray& request)> handler) {
+  commandRequested_ = std::move(handler);
+  server_.AnswerWaiting();
+}
+
+void SingleInstance::RefuseRequests(const QString& reason) {
+  refusal_ = reason;
+  server_.AnswerWaiting();
+}
+
+std::optional<QByteArray> SingleInstance::OnRequest(const QByteArray& request) {
+  if (!refusal_.isEmpty()) return RemoteRequest::Reply(false, refusal_);
+  if (request + '\n' != kShowRequest) {
+    if (!commandRequested_) return std::nullopt;
+    return commandRequested_(request);
+  }
+  if (!showRequested_) return std::nullopt;
+  showRequested_();
   return kShownReply;
 }
 
@@ -85,12 +106,14 @@ bool SingleInstance::HeldByLiveCopy() const {
 bool SingleInstance::AskRunningCopyToShow(std::chrono::milliseconds limit) {
   const QByteArray reply = AskRunningCopy(kShowRequest, limit, std::chrono::seconds(1));
   if (reply.isEmpty() || reply == kShownReply) return !reply.isEmpty();
-  error_ = QString::fromUtf8(reply.trimmed());
+  const auto refused = RemoteRequest::ReadReply(reply);
+  error_ = refused ? refused->text : QString::fromUtf8(reply.trimmed());
   return false;
 }
 
 QByteArray SingleInstance::AskRunningCopy(const QByteArray& request, std::chrono::milliseconds limit,
                                           std::optional<std::chrono::milliseconds> perTry) {
+  delivered_ = false;
   if (socketPath_.isEmpty()) {
     error_ = folderError_;
     return {};
@@ -101,7 +124,8 @@ QByteArray SingleInstance::AskRunningCopy(const QByteArray& request, std::chrono
     const qint64 remaining = deadline.remainingTime();
     const QByteArray reply =
         TryAskOnce(request, std::chrono::milliseconds(perTry ? std::min<qint64>(remaining, perTry->count()) : remaining));
-    if (!reply.isEmpty() || deadline.hasExpired()) return reply;
+    // Got by the copy, a request may have run even without an answer: never sent twice unasked.
+    if (!reply.isEmpty() || deadline.hasExpired() || (delivered_ && !perTry)) return reply;
     QThread::msleep(100);
   }
 }
@@ -109,6 +133,7 @@ QByteArray SingleInstance::AskRunningCopy(const QByteArray& request, std::chrono
 QByteArray SingleInstance::TryAskOnce(const QByteArray& request, std::chrono::milliseconds limit) {
   LocalRequestClient client;
   const QByteArray reply = client.Ask(socketPath_, request, limit);
+  delivered_ = client.Delivered();
   if (reply.isEmpty()) error_ = client.ErrorText();
   return reply;
 }

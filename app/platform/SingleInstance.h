@@ -58,20 +58,29 @@ class SingleInstance : public QObject {
   bool HeldByLiveCopy() const;
   // After AlreadyRunning or HeldByLiveCopy: sends `request` (one line, its newline included) to
   // the running copy as AskRunningCopyToShow does; its answer line, empty when
-  // none came (ErrorText says why). A copy that does not answer within
-  // `perTry` of a connection is asked again: only for requests that may
+  // none came (ErrorText says why; RequestDelivered whether it may have run).
+  // Sent again only while it surely did not run (no listener yet, or a busy
+  // one), unless `perTry` is given: then a copy that does not answer within
+  // `perTry` of a connection is asked again, only for requests that may
   // arrive twice.
   QByteArray AskRunningCopy(const QByteArray& request, std::chrono::milliseconds limit,
                             std::optional<std::chrono::milliseconds> perTry = std::nullopt);
+  // After AskRunningCopy without an answer: whether the running copy got the request.
+  bool RequestDelivered() const { return delivered_; }
   // Why the last Claim or AskRunningCopyToShow fell short (the system's words).
   const QString& ErrorText() const { return error_; }
 
-  // Raised on the UI thread, from the event loop, when a later start asks for
-  // the window.
-  std::function<void()> ShowRequested;
-  // The same for any other request line (without its newline); returns the
-  // answer line, empty for none (the connection is just closed).
-  std::function<QByteArray(const QByteArray& request)> CommandRequested;
+  // `handler` runs on the UI thread, from the event loop, when a later start
+  // asks for the window. A request that comes before its handler is set
+  // waits for it (a copy still loading answers once it can).
+  void OnShowRequested(std::function<void()> handler);
+  // The same for any other request line (given without its newline);
+  // `handler` returns the answer line, empty for none (the connection is just
+  // closed). It may run event loops of its own.
+  void OnCommandRequested(std::function<QByteArray(const QByteArray& request)> handler);
+  // From now on every request, the window's too, is refused at once with
+  // `reason` (a copy with no window and no verbs of its own).
+  void RefuseRequests(const QString& reason);
 
   // The socket name for `programFolder` (its canonical path, hashed with the
   // user id): the same for every path to one folder.
@@ -82,8 +91,13 @@ class SingleInstance : public QObject {
 
  private:
   void Listen();
-  QByteArray OnRequest(const QByteArray& request);
+  std::optional<QByteArray> OnRequest(const QByteArray& request);
   QByteArray TryAskOnce(const QByteArray& request, std::chrono::milliseconds limit);
+
+  std::function<void()> showRequested_;
+  std::function<QByteArray(const QByteArray& request)> commandRequested_;
+  QString refusal_;  // RefuseRequests' reason
+  bool delivered_ = false;
 
   QString folderError_;  // why there is no SocketPath
   QString socketPath_;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/recording/RecorderState.h"
 
@@ -21,7 +22,8 @@ class RecorderControl {
   };
   struct Result {
     bool ok = false;
-    std::string reason;  // why not, when !ok
+    std::string reason;                 // why not, when !ok
+    std::vector<std::string> warnings{};  // what a done request warned of (a start without its journal ...)
   };
   struct Status {
     RecorderState state = RecorderState::Idle;

@@ -6,7 +6,12 @@
 namespace {
 
 QByteArray ReplyTo(const RecorderControl::Result& result, const QString& done) {
-  return RemoteRequest::Reply(result.ok, result.ok ? done : QString::fromStdString(result.reason));
+  if (!result.ok) return RemoteRequest::Reply(false, QString::fromStdString(result.reason));
+  QString text = done;
+  for (const std::string& warning : result.warnings) {
+    text += RecorderRequests::tr("; 警告: %1").arg(QString::fromStdString(warning));
+  }
+  return RemoteRequest::Reply(true, text);
 }
 
 }  // namespace

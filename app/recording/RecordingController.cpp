@@ -518,7 +518,7 @@ bool RecordingController::AddMarker(int64_t mark, const std::string& name) {
   } else {
     clsRecorder_.DeliverReceived(mark);
   }
-  return clsRecorder_.IsRecording() && markers_.Add(name);
+  return clsRecorder_.IsRecording() && markers_.AddAsked(name);
 }
 
 bool RecordingController::FinishOutput() {

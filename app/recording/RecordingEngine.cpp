@@ -1,8 +1,10 @@
 #include "app/recording/RecordingEngine.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <climits>
 
+#include "app/platform/PlainText.h"
 #include "app/recording/RecorderViewRelay.h"
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingThread.h"
@@ -46,6 +48,7 @@ void RecordingEngine::ToggleRecording() {
   switch (monitor_.State()) {
     case RecorderState::Idle: {
       endAfter_.reset();
+      markersAsked_ = 0;
       view_->TakeChoices();
       monitor_.StartRequested();
       thread_->Post([this, settings = effectsModel_.Settings()] {
@@ -108,10 +111,23 @@ void RecordingEngine::StopUpTo(int64_t upTo) {
   });
 }
 
-void RecordingEngine::AddMarker(const std::string& name) {
+std::optional<std::string> RecordingEngine::AddMarker(const std::string& name) {
   const RecorderState state = monitor_.State();
-  if (state != RecorderState::Recording && state != RecorderState::Paused) return;
-  thread_->Post([this, mark = recorder_.MarkReceived(), name] { controller_->AddMarker(mark, name); });
+  if (state != RecorderState::Recording && state != RecorderState::Paused) {
+    return QCoreApplication::translate("RecordingEngine", "没有正在进行的录音").toStdString();
+  }
+  // Counted here rather than in the file's markers, so the answer is known at once; a take
+  // split into parts counts them all, so no part holds more of the user's.
+  if (markersAsked_ >= TakeMarkers::kAskedLimit) {
+    return QCoreApplication::translate("RecordingEngine", "这次录音的标记已达上限 (%1 个), 没有再加")
+        .arg(TakeMarkers::kAskedLimit)
+        .toStdString();
+  }
+  ++markersAsked_;
+  thread_->Post([this, mark = recorder_.MarkReceived(), name = PlainText::OneLine(name)] {
+    controller_->AddMarker(mark, name);
+  });
+  return std::nullopt;
 }
 
 void RecordingEngine::EffectsChanged() {

@@ -58,9 +58,11 @@ class RecordingEngine {
   void StopIfEnded();
   // The pause button: the cut falls at the input received up to now.
   void TogglePause();
-  // A marker at the input received up to now, named `name` ("标记 N" when empty).
-  // Nothing while idle.
-  void AddMarker(const std::string& name);
+  // A marker at the input received up to now, named `name` made plain
+  // (PlainText; "标记 N" when empty). Every door's markers come this way.
+  // Why none was added: nothing runs, or the take holds
+  // TakeMarkers::kAskedLimit markers of the user's already.
+  std::optional<std::string> AddMarker(const std::string& name);
   // The effect settings of the window's model changed: the chain follows from the next block.
   void EffectsChanged();
   // The hands-free choices changed: they apply from the next block.
@@ -102,4 +104,5 @@ class RecordingEngine {
   std::unique_ptr<RecordingThread> thread_;  // last member: ends first, before what its work uses
   bool shutDown_ = false;
   std::optional<int64_t> endAfter_;  // EndAfter's bytes for the running recording
+  size_t markersAsked_ = 0;           // the user's markers in the running take
 };

@@ -473,7 +473,8 @@ void Form1::ConnectTrayRecordingItems() {
 
 void Form1::AddMarker() {
   // No prompt: the moment matters, the name can wait ("标记 N").
-  if (engine_) engine_->AddMarker({});
+  if (!engine_ || !cmdMark_->isEnabled()) return;  // the key does what the button does
+  if (const auto why = engine_->AddMarker({})) services_.messages->ShowWarning("Tamblin", *why);
 }
 
 void Form1::ShowRecordingStateInTray() {

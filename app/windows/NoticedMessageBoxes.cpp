@@ -1,5 +1,6 @@
 #include "app/windows/NoticedMessageBoxes.h"
 
+#include <QTimer>
 #include <utility>
 
 namespace {
@@ -12,7 +13,7 @@ void NoticedMessageBoxes::ShowWarning(const std::string& title, const std::strin
     boxes_.ShowWarning(title, text);
     return;
   }
-  if (kept_.size() < kMaxKept) kept_.push_back(text);
+  if (kept_.size() < kMaxKept) kept_.push_back({title, text});
 }
 
 void NoticedMessageBoxes::Hold() {
@@ -22,5 +23,25 @@ void NoticedMessageBoxes::Hold() {
 
 std::vector<std::string> NoticedMessageBoxes::Release() {
   held_ = false;
-  return std::exchange(kept_, {});
+  std::vector<std::string> texts;
+  for (Warning& warning : std::exchange(kept_, {})) texts.push_back(std::move(warning.text));
+  return texts;
+}
+
+void NoticedMessageBoxes::ReleaseLater() {
+  held_ = false;
+  ShowLater(std::exchange(kept_, {}));
+}
+
+void NoticedMessageBoxes::ShowLater(const std::string& title, const std::vector<std::string>& texts) {
+  std::vector<Warning> warnings;
+  for (const std::string& text : texts) warnings.push_back({title, text});
+  ShowLater(std::move(warnings));
+}
+
+void NoticedMessageBoxes::ShowLater(std::vector<Warning> warnings) {
+  if (warnings.empty()) return;
+  QTimer::singleShot(0, [this, warnings = std::move(warnings)] {
+    for (const Warning& warning : warnings) ShowWarning(warning.title, warning.text);
+  });
 }

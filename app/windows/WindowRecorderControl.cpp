@@ -38,16 +38,17 @@ RecorderControl::Result WindowRecorderControl::Start(const StartOptions& options
     case RecorderState::Finishing: return Refused(tr("上一个录音的文件还在完成中"));
     default: return Refused(tr("录音已在进行中"));
   }
-  boxes_.Hold();  // a refusal's message goes to the caller
+  boxes_.Hold();  // a refusal's message, and any warning of a start, goes to the caller
   std::optional<std::string> why = ChooseDevice(options.device);
   if (!why) why = ChooseType(options.type);
-  if (!why) why = StartAsTheButtonDoes();
-  boxes_.Release();
+  const bool started = !why && window_.Engine().StartAndWait();
+  std::vector<std::string> warnings = boxes_.Release();
+  if (!why && !started) why = warnings.empty() ? tr("录音未能开始").toStdString() : warnings.front();
   if (why) return {false, *why};
   file_ = window_.OutputFile();
   if (options.duration) StopAfter(*options.duration);
   OnWatch();
-  return Done();
+  return {true, {}, std::move(warnings)};
 }
 
 std::optional<std::string> WindowRecorderControl::ChooseDevice(const std::string& device) {
@@ -78,13 +79,6 @@ std::optional<std::string> WindowRecorderControl::ChooseType(const std::string& 
   return tr("无法使用文件类型 %1").arg(QString::fromStdString(type)).toStdString();
 }
 
-std::optional<std::string> WindowRecorderControl::StartAsTheButtonDoes() {
-  if (window_.Engine().StartAndWait()) return std::nullopt;
-  const std::vector<std::string> kept = boxes_.Release();
-  boxes_.Hold();
-  return kept.empty() ? tr("录音未能开始").toStdString() : kept.front();
-}
-
 void WindowRecorderControl::StopAfter(std::chrono::milliseconds duration) {
   const auto format = RecordingFormat::FromChoices(window_.RateText(), window_.Stereo());
   if (!format) return;
@@ -110,9 +104,8 @@ RecorderControl::Result WindowRecorderControl::Pause() {
 }
 
 RecorderControl::Result WindowRecorderControl::Mark(const std::string& name) {
-  if (State() != RecorderState::Recording && State() != RecorderState::Paused) return Refused(tr("没有正在进行的录音"));
-  window_.Engine().AddMarker(name);
-  return {true, {}};
+  if (const auto why = window_.Engine().AddMarker(name)) return {false, *why};
+  return Done();
 }
 
 RecorderControl::Result WindowRecorderControl::Resume() {

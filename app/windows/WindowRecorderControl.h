@@ -2,8 +2,8 @@
 // does what the user would: picks the device in cboDev and the type in
 // cboFileType, then works the recording as cmdDo and cmdPause do, so the
 // window shows the same as after a click. A start waits until the recording
-// runs or was refused, and reports the refusal's own message (kept from the
-// warning box, which is then not shown). A start with a duration records
+// runs or was refused, and reports the refusal's own message, or the warnings
+// of a start that runs (kept from the warning boxes, which are then not shown). A start with a duration records
 // exactly that much input, to the sample (time paused counts), then stops.
 // Listeners hear the state as the window's 25 ms tick would see it. UI thread only.
 #pragma once
@@ -43,8 +43,6 @@ class WindowRecorderControl : public RecorderControl {
   // Why a device or type cannot be chosen; nothing when chosen (or none asked for).
   std::optional<std::string> ChooseDevice(const std::string& device);
   std::optional<std::string> ChooseType(const std::string& type);
-  // Starts as cmdDo does and waits until the start is handled; why it was refused, if it was.
-  std::optional<std::string> StartAsTheButtonDoes();
   void StopAfter(std::chrono::milliseconds duration);
   Result TogglePause();  // as cmdPause does
   void OnWatch();

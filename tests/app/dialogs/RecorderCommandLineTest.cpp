@@ -2,13 +2,16 @@
 // --status) against a running copy of the real program under the offscreen
 // platform, recording from a private audio daemon: exit status, the one-line
 // answers and refusals, and a start with nothing running, which becomes the
-// program and records exactly the duration asked for. Then recording without
-// a window: an exact duration from a fed source, and SIGTERM mid-recording.
+// program and records exactly the duration asked for; verbs that take longer
+// than a second (slow syncs) run once, and a start-up message box holds up no
+// verb. Then recording without a window: an exact duration from a fed source,
+// and SIGTERM mid-recording.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QProcess>
@@ -140,7 +143,7 @@ TEST_F(RecorderCommandLineTest, EveryVerbAnswersWithItsStatusAndARefusalSaysWhy)
   const std::string recording = StatusHolding("录音中");
   const QString file = FileOf(recording);
   EXPECT_TRUE(file.endsWith(".flac")) << recording;
-  EXPECT_EQ(Ask({"--mark", "Intro", "part"}).status, 0);
+  EXPECT_EQ(Ask({"--mark", "Intro", QString::fromUtf8("part\v\u2028end")}).status, 0);
   EXPECT_EQ(Ask({"--pause"}).status, 0);
   refused({"--pause"}, "录音已暂停");
   StatusHolding("已暂停");
@@ -156,7 +159,7 @@ TEST_F(RecorderCommandLineTest, EveryVerbAnswersWithItsStatusAndARefusalSaysWhy)
   QFile labels(file.chopped(5) + ".txt");
   ASSERT_TRUE(labels.open(QIODevice::ReadOnly)) << labels.fileName().toStdString();
   const QString labelText = QString::fromUtf8(labels.readAll());
-  EXPECT_TRUE(labelText.contains(QRegularExpression("^[0-9.]+\t[0-9.]+\tIntro part\n[0-9.]+\t[0-9.]+\t暂停\n"
+  EXPECT_TRUE(labelText.contains(QRegularExpression("^[0-9.]+\t[0-9.]+\tIntro part  end\n[0-9.]+\t[0-9.]+\t暂停\n"
                                                     "[0-9.]+\t[0-9.]+\t继续\n$")))
       << labelText.toStdString();
 
@@ -188,6 +191,51 @@ TEST_F(RecorderCommandLineTest, AStartWithNothingRunningBecomesTheProgramAndReco
   EXPECT_TRUE(EndsCleanly());
 }
 
+// Every sync takes 1.5 s, so a start and a pause take longer than the request
+// line may: each verb runs once and says so, and the state follows it.
+TEST_F(RecorderCommandLineTest, VerbsThatTakeLongerThanTheRequestLineRunOnce) {
+  QProcessEnvironment slow = environment_;
+  slow.insert("LD_PRELOAD", TAMBLIN_SLOW_SYNC_PRELOAD);
+  slow.insert("TAMBLIN_SYNC_DELAY_MS", "1500");
+  std::swap(environment_, slow);
+  StartProgram();
+  std::swap(environment_, slow);
+  StatusHolding("空闲");
+  const Answer started = Ask({"--start", "--device", "Test-Tone-440Hz"});
+  EXPECT_EQ(started.status, 0) << started.err;
+  EXPECT_EQ(started.out, "已开始录音");
+  const QString file = FileOf(StatusHolding("录音中"));
+  const Answer paused = Ask({"--pause"});
+  EXPECT_EQ(paused.status, 0) << paused.err;
+  StatusHolding("已暂停");
+  EXPECT_EQ(Ask({"--resume"}).status, 0);
+  EXPECT_EQ(Ask({"--toggle"}).status, 0);
+  EXPECT_EQ(FileOf(StatusHolding("空闲")), file);
+  QFile labels(file.chopped(4) + ".txt");
+  ASSERT_TRUE(labels.open(QIODevice::ReadOnly)) << labels.fileName().toStdString();
+  const QString labelText = QString::fromUtf8(labels.readAll());
+  EXPECT_TRUE(labelText.contains(QRegularExpression("^[0-9.]+\t[0-9.]+\t暂停\n[0-9.]+\t[0-9.]+\t继续\n$")))
+      << labelText.toStdString();
+  EXPECT_TRUE(EndsCleanly());
+}
+
+// A journal that cannot be read: the start-up repair's box waits for an OK
+// nobody gives, yet verbs are answered meanwhile, and a start that runs tells
+// its caller the same warning.
+TEST_F(RecorderCommandLineTest, AStartUpMessageHoldsUpNoVerbAndAStartsWarningReachesItsCaller) {
+  ASSERT_TRUE(QDir(folder_.path()).mkdir("recording.journal"));
+  StartProgram();
+  StatusHolding("空闲");
+  const Answer started = Ask({"--start", "--device", "Test-Tone-440Hz"});
+  EXPECT_EQ(started.status, 0) << started.err;
+  EXPECT_THAT(started.out, HasSubstr("已开始录音"));
+  EXPECT_THAT(started.out, HasSubstr("无法读取录音日志"));
+  StatusHolding("录音中");
+  EXPECT_EQ(Ask({"--stop"}).status, 0);
+  StatusHolding("空闲");
+  EXPECT_TRUE(EndsCleanly());
+}
+
 TEST_F(RecorderCommandLineTest, WithoutAWindowAFedSourceIsRecordedForExactlyTheDuration) {
   constexpr int32_t kRate = 44100;
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("nowin"), kRate, 2, "Pipe-No-Window");
@@ -213,6 +261,12 @@ TEST_F(RecorderCommandLineTest, WithoutAWindowSigtermFinishesTheFile) {
   const QString file = folder_.path() + "/signalled.flac";
   StartProgram({"--no-window", "--device", "Test-Tone-440Hz", "--type", "flac", file});
   OutputHolding(" KB");  // the test tone comes in bursts of about two seconds
+  // A copy with no window answers every verb at once that it does not take them.
+  for (const char* verb : {"--status", "--stop"}) {
+    const Answer refused = Ask({verb});
+    EXPECT_EQ(refused.status, 1) << verb;
+    EXPECT_THAT(refused.err, HasSubstr("此文件夹中正在进行终端录音")) << verb;
+  }
   EXPECT_TRUE(EndsCleanly());
   // Finished: the header counts the samples written, about one second of them and more.
   EXPECT_GE(SampleCount(file), 44100);

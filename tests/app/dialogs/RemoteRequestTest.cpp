@@ -75,4 +75,25 @@ TEST(RemoteRequestTest, AnAnswerIsOneBoundedLineOfValidText) {
   EXPECT_EQ(RemoteRequest::ReadReply("ok done"), std::nullopt);  // no newline: cut off
 }
 
+// A client's text fields and every answer line hold valid UTF-8 on one line:
+// control and line-separator characters become spaces, bytes that begin no
+// valid character (surrogates, overlong forms, a character cut short) U+FFFD.
+TEST(RemoteRequestTest, TextFromAClientAndEveryAnswerIsPlainOneLineText) {
+  const QByteArray hostile("a\0b\vc\fd\x1C\x1D\x1E" "e\xC2\x85" "f\xE2\x80\xA8g\xE2\x80\xA9h\t"
+                           "\xED\xA0\x80\xC0\xAF\xC3\xBC\xE9\x9F\xB3\xE9\x9F", 35);
+  const QByteArray plain("a b c d   e f g h " "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"
+                         "\xC3\xBC\xE9\x9F\xB3" "\xEF\xBF\xBD\xEF\xBF\xBD");
+  const QByteArray tabless = QByteArray(hostile).replace('\t', ' ');
+  const auto mark = RemoteRequest::Decode("recorder\tmark\t" + tabless + "\t\t\t" + tabless);
+  ASSERT_TRUE(mark);
+  EXPECT_EQ(QByteArray::fromStdString(mark->text), plain);
+  EXPECT_EQ(QByteArray::fromStdString(mark->device), plain);
+
+  const QByteArray reply = RemoteRequest::Reply(false, QString::fromUtf8(hostile));
+  EXPECT_FALSE(reply.contains('\0'));
+  EXPECT_EQ(reply.count('\n'), 1);
+  EXPECT_FALSE(reply.contains("\xE2\x80\xA8"));
+  EXPECT_EQ(reply.left(8), QByteArray("error a "));
+}
+
 }  // namespace

@@ -16,9 +16,11 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QEventLoop>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -52,7 +54,7 @@ class SingleInstanceTest : public ::testing::Test {
 TEST_F(SingleInstanceTest, LaterCopyInTheSameFolderAsksTheRunningOneToShow) {
   SingleInstance running(folder_.path(), Lock(folder_));
   int shown = 0;
-  running.ShowRequested = [&] { ++shown; };
+  running.OnShowRequested([&] { ++shown; });
   ASSERT_EQ(running.Claim(), SingleInstance::ClaimResult::Running) << running.ErrorText().toStdString();
   EXPECT_EQ(QFileInfo(running.SocketPath()).absolutePath(), runtime_.path());
 
@@ -81,7 +83,7 @@ TEST_F(SingleInstanceTest, AskingWithoutClaimingNeverTakesTheLock) {
     SingleInstance starting(folder_.path(), Lock(folder_));
     ASSERT_EQ(starting.Claim(), SingleInstance::ClaimResult::Running) << starting.ErrorText().toStdString();
     EXPECT_TRUE(asking.HeldByLiveCopy());
-    starting.CommandRequested = [](const QByteArray& request) { return "done " + request + '\n'; };
+    starting.OnCommandRequested([](const QByteArray& request) { return "done " + request + '\n'; });
     EXPECT_EQ(asking.AskRunningCopy("status\n", std::chrono::minutes(1)), QByteArray("done status\n"));
   }
   EXPECT_FALSE(asking.HeldByLiveCopy());  // let go at the end
@@ -149,7 +151,7 @@ int IdleConnection(const QString& path) {
 TEST_F(SingleInstanceTest, IdleConnectionsHoldFewDescriptorsAndALaterStartIsStillAnswered) {
   SingleInstance running(folder_.path(), Lock(folder_));
   int shown = 0;
-  running.ShowRequested = [&] { ++shown; };
+  running.OnShowRequested([&] { ++shown; });
   ASSERT_EQ(running.Claim(), SingleInstance::ClaimResult::Running) << running.ErrorText().toStdString();
   SingleInstance later(folder_.path(), Lock(folder_));
   ASSERT_EQ(later.Claim(), SingleInstance::ClaimResult::AlreadyRunning);
@@ -171,6 +173,61 @@ TEST_F(SingleInstanceTest, IdleConnectionsHoldFewDescriptorsAndALaterStartIsStil
   EXPECT_EQ(shown, 2);
   // A handful for the listener's own few connections, not one per idle client.
   EXPECT_LE(std::max(peak, listenerDescriptors()), baseline + 10);
+}
+
+// An answer that works as a start does: waits in a loop of its own for `time`.
+void WorkInALoopFor(std::chrono::milliseconds time) {
+  QEventLoop loop;
+  QTimer::singleShot(time, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+// A verb's answer may take longer than the request line may (a start on a slow
+// disk, then the question whether to replace a file): it runs once, in loops
+// of its own that cannot pull its connection away, and its answer arrives.
+// A verb that reached the copy is never sent again, answered or not.
+TEST_F(SingleInstanceTest, AVerbRunsOnceHoweverLongItsAnswerTakes) {
+  SingleInstance asking(folder_.path(), Lock(folder_));
+  LocalRequestServer running;
+  int asked = 0;
+  running.Answer = [&](const QByteArray& request) -> QByteArray {
+    ++asked;
+    WorkInALoopFor(LocalRequestServer::kRequestTime + std::chrono::milliseconds(500));  // the start
+    WorkInALoopFor(std::chrono::milliseconds(10));                                       // the question box
+    return request == "silent" ? QByteArray() : "done " + request + '\n';
+  };
+  ASSERT_TRUE(running.Listen(asking.SocketPath())) << running.ErrorText().toStdString();
+  EXPECT_EQ(asking.AskRunningCopy("start\n", std::chrono::minutes(1)), QByteArray("done start\n"));
+  EXPECT_EQ(asked, 1);
+
+  asked = 0;
+  EXPECT_EQ(asking.AskRunningCopy("silent\n", std::chrono::seconds(10)), QByteArray());
+  EXPECT_EQ(asked, 1) << "sent again after the copy closed without an answer";
+}
+
+// A copy still loading holds a request until it can answer it; one turned away
+// for lack of room is asked again; a copy without verbs refuses them all at once.
+TEST_F(SingleInstanceTest, RequestsWaitForTheLoadedCopyAndACopyWithoutVerbsRefusesThem) {
+  SingleInstance running(folder_.path(), Lock(folder_));
+  ASSERT_EQ(running.Claim(), SingleInstance::ClaimResult::Running) << running.ErrorText().toStdString();
+  SingleInstance later(folder_.path(), Lock(folder_));
+  int asked = 0;
+  const auto answer = [&](const QByteArray& request) { return ++asked, "done " + request + '\n'; };
+  QTimer::singleShot(LocalRequestServer::kRequestTime * 2, [&] { running.OnCommandRequested(answer); });
+  EXPECT_EQ(later.AskRunningCopy("status\n", std::chrono::minutes(1)), QByteArray("done status\n"));
+  EXPECT_EQ(asked, 1);
+
+  std::vector<int> idle;
+  const auto closeIdle = qScopeGuard([&] { std::for_each(idle.begin(), idle.end(), ::close); });
+  for (int i = 0; i < LocalRequestServer::kMaxConnections; ++i) idle.push_back(IdleConnection(running.SocketPath()));
+  EXPECT_EQ(later.AskRunningCopy("stop\n", std::chrono::minutes(1)), QByteArray("done stop\n")) << later.ErrorText().toStdString();
+  EXPECT_EQ(asked, 2);
+
+  running.RefuseRequests("此文件夹中正在进行终端录音");
+  EXPECT_EQ(later.AskRunningCopy("status\n", std::chrono::seconds(10)), QByteArray("error 此文件夹中正在进行终端录音\n"));
+  EXPECT_FALSE(later.AskRunningCopyToShow(std::chrono::seconds(10)));
+  EXPECT_EQ(later.ErrorText(), QString("此文件夹中正在进行终端录音"));
+  EXPECT_EQ(asked, 2);
 }
 
 TEST(LocalRequestChannelTest, NeitherEndServesOrTrustsAnotherUser) {

@@ -163,6 +163,23 @@ std::string Label(double frame, const std::string& name) {
 
 }  // namespace
 
+// A flood of the user's markers leaves room for the program's own: the pause
+// and the resume after it are still in the label file.
+TEST_F(RecordingControllerHandsFreeTest, TheUsersMarkersLeaveRoomForTheProgramsOwn) {
+  const std::vector<int16_t> block(2 * 1000, 7);
+  controller.Toggle();
+  controller.GotData(block, 4000);
+  size_t accepted = 0;
+  for (size_t i = 0; i < TakeMarkers::kLimit; ++i) accepted += controller.AddMarker(INT64_MAX, "") ? 1 : 0;
+  controller.TogglePause();
+  controller.TogglePause();
+  controller.Toggle();
+  EXPECT_LT(accepted, TakeMarkers::kLimit);
+  const std::string labels = FileText(folder.Path() + "/file/录音0.txt");
+  EXPECT_EQ(static_cast<size_t>(std::count(labels.begin(), labels.end(), '\n')), accepted + 2);
+  EXPECT_NE(labels.find(Label(1000, "暂停") + Label(1000, "继续")), std::string::npos);
+}
+
 // Markers sit at the frame written before them, whatever the blocks: the
 // user's, the pause's and the resume's at the cut, lost input where the gap
 // is, and a part cut by time starts with its own; each part keeps its own

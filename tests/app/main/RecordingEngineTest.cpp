@@ -19,6 +19,7 @@
 
 #include "TestDoubles.h"
 #include "app/recording/RecordingController.h"
+#include "app/recording/TakeMarkers.h"
 #include "app/windows/Form1.h"
 #include "capture/WaveInRecorder.h"
 #include "tests/encoding/AudioProbe.h"
@@ -271,6 +272,36 @@ TEST_F(RecordingEngineTest, LoudnessOfTheRecordingMatchesAnIndependentMeterOfThe
   EXPECT_GT(measured.range, 3.0) << "the level changes";
   EXPECT_GE(measured.maxMomentary, measured.integrated);
   EXPECT_GE(measured.maxShortTerm, measured.integrated);
+}
+
+// Every door's markers come through the engine: a name from outside is made
+// plain text, and past the user's limit a marker is refused with the reason,
+// by the window's button too, while the pause and resume are still marked.
+TEST_F(RecordingEngineTest, MarkerNamesArePlainAndTheUsersLimitIsSaid) {
+  Click();
+  ASSERT_TRUE(WaitUntilState(RecorderState::Recording)) << Shown();
+  feeder_->Feed(NoiseSamples(kSamplesPerSecond / 10, 6), 4.0);
+  ASSERT_TRUE(WaitUntilReceived(kSamplesPerSecond / 10));
+  EXPECT_EQ(form_->Engine().AddMarker(std::string("a\0b\vc\xE2\x80\xA8" "d\xC0\xAF", 11)), std::nullopt);
+  for (size_t i = 1; i < TakeMarkers::kAskedLimit; ++i) ASSERT_EQ(form_->Engine().AddMarker({}), std::nullopt);
+  const auto refused = form_->Engine().AddMarker("one too many");
+  ASSERT_TRUE(refused.has_value());
+  EXPECT_NE(refused->find(std::to_string(TakeMarkers::kAskedLimit)), std::string::npos) << *refused;
+  auto* mark = form_->findChild<QPushButton*>("cmdMark");
+  ASSERT_TRUE(WaitFor([&] { return mark->isEnabled(); }));
+  mark->click();
+  EXPECT_EQ(Shown(), *refused);
+  form_->Engine().TogglePause();
+  form_->Engine().WaitUntilHandled();
+  form_->Engine().TogglePause();
+  Click();
+  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+
+  const QList<QByteArray> labels = ReadAll(folder_.Path() + "/file/录音0.txt").split('\n');
+  ASSERT_EQ(labels.size(), static_cast<qsizetype>(TakeMarkers::kAskedLimit + 3));  // and the empty piece after the last
+  EXPECT_TRUE(labels.front().endsWith("\ta b c d\xEF\xBF\xBD\xEF\xBF\xBD")) << labels.front().toStdString();
+  EXPECT_TRUE(labels[labels.size() - 3].endsWith("\t暂停"));
+  EXPECT_TRUE(labels[labels.size() - 2].endsWith("\t继续"));
 }
 
 }  // namespace
