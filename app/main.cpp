@@ -40,7 +40,7 @@ int RecordWithoutWindow(int argc, char** argv, const CommandLine::Choices& choic
     return 1;
   }
   const RemoteRequest& start = *choices.request;
-  TerminalRecorder recorder({start.device, start.type, start.duration, choices.file.toStdString()});
+  TerminalRecorder recorder({start.device, start.type, start.duration, choices.file.toStdString(), choices.handsFree});
   const TerminationSignals termination([&recorder] { recorder.Finish(); });
   return recorder.Run();
 }

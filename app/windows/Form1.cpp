@@ -424,7 +424,14 @@ void Form1::ConnectHandlers() {
   connect(cmdSelFmt_, &QPushButton::clicked, this, &Form1::OnSelectFormatClicked);
   connect(cmdBrowse_, &QPushButton::clicked, this, &Form1::ChooseOutputFile);
   connect(txtFile_, &QLineEdit::textEdited, this, [this](const QString& text) {
-    if (engine_) engine_->OutputFileChosen(S(text));
+    if (!engine_) return;
+    engine_->OutputFileChosen(S(text));
+    // A typed name's extension decides the type, as a chosen type decides a picked name's.
+    const auto named = EncoderSelection::TypeOfFile(S(text));
+    if (named && *named != clsEncoder_->Type()) {
+      cboFileType_->setCurrentIndex(*named);
+      OnFileTypeChosen(*named);
+    }
   });
   connect(Command1_, &QPushButton::clicked, this, [] { About::ShowInstance(); });
   connect(Command2_, &QPushButton::clicked, this, [] { ShellServices::OpenHelp(); });
