@@ -175,7 +175,7 @@ TEST_F(Form1FileTypeTest, ATypedNameDecidesTheTypeByItsExtension) {
   EXPECT_EQ(form->Encoders().Type(), EncoderSelection::TYPE_FLAC);
   EXPECT_EQ(Find<QComboBox>("cboFileType")->currentIndex(), EncoderSelection::TYPE_FLAC);
   EXPECT_EQ(file->text(), folder.Path() + "/talk.FLAC") << "the typed name stays as typed";
-  EXPECT_EQ(form->Controller().Counter().NextFileName(), Numbered(0, "flac"));
+  EXPECT_EQ(form->Controller().Counter().NextFileName().toStdString(), Numbered(0, "flac").toStdString());
   typeIn("talk.ogg");
   EXPECT_EQ(form->Encoders().Type(), EncoderSelection::TYPE_FLAC) << "not a type's extension";
   typeIn("talk.opus");

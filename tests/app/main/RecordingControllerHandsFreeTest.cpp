@@ -12,6 +12,7 @@
 #include "TestDoubles.h"
 #include "app/recording/RecordingJournal.h"
 #include "encoding/EncoderSelection.h"
+#include "encoding/EncoderWAV.h"
 #include "tests/encoding/AudioProbe.h"
 
 namespace {
@@ -57,6 +58,7 @@ class RecordingControllerHandsFreeTest : public ::testing::Test {
     view.rateText = std::to_string(rate);
     view.stereo = channels == 2;
     encoder.Type(type);
+    encoder.WAV().SetPCMFormat(rate, channels, "", "");  // as the window sets it: no conversion
     controller.FileTypeChanged();
   }
 
