@@ -137,8 +137,7 @@ void RecordingController::Start() {
   // Never one type under another's extension: every door sets the type from the name first.
   if (const auto named = EncoderSelection::TypeOfFile(view_.OutputFile());
       named && *named != TypeOfExtension(clsEncoder_.Extension())) {
-    messages_.ShowWarning(CheckCaption(), ToUtf8(tr("文件 %1 的扩展名与文件类型 %2 不符!")
-                                                     .arg(Path(view_.OutputFile()), Q(clsEncoder_.Extension()))));
+    messages_.ShowWarning(CheckCaption(), TypeMismatchMessage(view_.OutputFile(), clsEncoder_.Extension()));
     return;
   }
   const std::optional<RecordingFormat> format = RecordingFormat::FromChoices(view_.RateText(), view_.Stereo());
@@ -233,6 +232,10 @@ EncoderResult RecordingController::OpenChosenFile(int32_t rate, int16_t channels
   if (!questions_->AskYesNo(CheckCaption(), ReplaceQuestion(path))) return ENC_CANCELLED;
   clsEncoder_.OutputRules({.replaceData = true, .followLinks = true});
   return clsEncoder_.EncoderInit(rate, channels, path);
+}
+
+std::string RecordingController::TypeMismatchMessage(const std::string& path, const std::string& type) {
+  return ToUtf8(tr("文件 %1 的扩展名与文件类型 %2 不符!").arg(Path(path), Q(type)));
 }
 
 std::string RecordingController::ReplaceQuestion(const std::string& path) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "app/platform/RemoteRequest.h"
+#include "app/recording/RecordingController.h"
 #include "app/recording/RecordingEngine.h"
 #include "app/recording/HandsFreeSettings.h"
 #include "app/recording/RecordingFormat.h"
@@ -103,7 +104,7 @@ std::optional<QString> TerminalRecorder::ChooseType() {
   // A known extension decides; a --type that differs from it is refused.
   const auto named = EncoderSelection::TypeOfFile(options_.file);
   if (named && askedType && *named != *askedType) {
-    return tr("文件 %1 的扩展名与文件类型 %2 不符").arg(QString::fromStdString(options_.file), QString::fromStdString(asked));
+    return QString::fromStdString(RecordingController::TypeMismatchMessage(options_.file, asked));
   }
   try {
     encoder_->Type(named.value_or(askedType.value_or(EncoderSelection::TYPE_WAV)));
