@@ -206,7 +206,7 @@
     </message>
     <message>
         <source>配合 --no-window: 声音触发录音, 如“定时/触发”页 (以下四项可改其设置)</source>
-        <translation>With --no-window: sound-activated recording, as on the "Schedule/Trigger" page (the next four options change its settings)</translation>
+        <translation>With --no-window: sound-activated recording, as on the &quot;Schedule/Trigger&quot; page (the next four options change its settings)</translation>
     </message>
     <message>
         <source>声音触发的阈值, dBFS (-90 到 0, 默认 -40)</source>
@@ -306,14 +306,6 @@
 </context>
 <context>
     <name>Form1</name>
-    <message>
-        <source>等待声音…</source>
-        <translation>Waiting for sound…</translation>
-    </message>
-    <message>
-        <source>第 %1 段</source>
-        <translation>Take %1</translation>
-    </message>
     <message>
         <source>选择声音输出格式</source>
         <translation>Choose Sound Output Format</translation>
@@ -768,6 +760,17 @@
     </message>
 </context>
 <context>
+    <name>RecordingMonitor</name>
+    <message>
+        <source>等待声音…</source>
+        <translation>Waiting for sound…</translation>
+    </message>
+    <message>
+        <source>第 %1 段</source>
+        <translation>Take %1</translation>
+    </message>
+</context>
+<context>
     <name>RecordingRecovery</name>
     <message>
         <source>上次录音没有正常结束, 以下文件已修复:</source>
@@ -919,14 +922,6 @@
     <message>
         <source>--%1 必须在 %2 到 %3 之间</source>
         <translation>--%1 must be between %2 and %3</translation>
-    </message>
-    <message>
-        <source>等待声音…</source>
-        <translation>Waiting for sound…</translation>
-    </message>
-    <message>
-        <source>第 %1 段</source>
-        <translation>Take %1</translation>
     </message>
 </context>
 <context>

@@ -160,11 +160,10 @@ void TerminalRecorder::ShowProgress() {
     QCoreApplication::exit(0);
     return;
   }
-  QString line = tr("%1  %2  电平 %3 dB")
-                     .arg(QString::fromStdString(shown.lengthText), QString::fromStdString(shown.sizeText))
-                     .arg(PeakDbfs(shown.levelBlock), 0, 'f', 1);
-  if (shown.waitingForSound) line += "  " + tr("等待声音…");
-  if (shown.take > 0) line += "  " + tr("第 %1 段").arg(shown.take);
+  const QString line = tr("%1  %2  电平 %3 dB")
+                           .arg(QString::fromStdString(shown.LengthWithHandsFree()),
+                                QString::fromStdString(shown.sizeText))
+                           .arg(PeakDbfs(shown.levelBlock), 0, 'f', 1);
   // Padded, so a shorter line covers the longer one before it.
   std::printf("\r%-60s", qPrintable(line));
   std::fflush(stdout);
