@@ -103,6 +103,7 @@ void RecordingEngine::StopIfEnded() {
     // The mark cuts the capture at what was received; the stop delivers up to the end exactly.
     StopUpTo(std::min(endAfter_->bytes, recorder_.MarkReceived()));
   } else if (std::chrono::steady_clock::now() >= endAfter_->deadline) {
+    // The input stopped coming: the file keeps what arrived, and the user hears why it is short.
     StopUpTo(recorder_.MarkReceived(),
              QCoreApplication::translate("RecordingEngine", "输入已停止, 录音已结束 (短于要求的时长, 收到的声音都在文件中)!")
                  .toStdString());

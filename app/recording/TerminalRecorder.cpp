@@ -7,9 +7,9 @@
 #include <cstdio>
 
 #include "app/platform/RemoteRequest.h"
+#include "app/recording/HandsFreeSettings.h"
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingEngine.h"
-#include "app/recording/HandsFreeSettings.h"
 #include "app/recording/RecordingFormat.h"
 #include "app/recording/WindowThreadDialogs.h"
 #include "capture/WaveInRecorder.h"
