@@ -42,7 +42,7 @@ int RecordWithoutWindow(int argc, char** argv, const CommandLine::Choices& choic
   // No verbs here: a later start hears so at once instead of waiting for an answer.
   instance.RefuseRequests(QCoreApplication::translate("main", "此文件夹中正在进行终端录音"));
   const RemoteRequest& start = *choices.request;
-  TerminalRecorder recorder({start.device, start.type, start.duration, choices.file.toStdString()});
+  TerminalRecorder recorder({start.device, start.type, start.duration, choices.file.toStdString(), choices.handsFree});
   const TerminationSignals termination([&recorder] { recorder.Finish(); });
   return recorder.Run();
 }

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "encoding/Encoder.h"
@@ -32,6 +33,9 @@ class EncoderSelection : public Encoder {
   void Type(FileType value);
   // The name a type box lists: "WAV", "FLAC", "Ogg Opus", "MP3".
   static std::string TypeName(FileType type);
+  // The type whose extension ends `path` ("x.flac", "X.FLAC"); none for any
+  // other extension or none at all.
+  static std::optional<FileType> TypeOfFile(const std::string& path);
 
   EncoderWAV& WAV() { return *wav_; }
   // The chosen compressed type's encoder; nullptr while WAV is chosen.

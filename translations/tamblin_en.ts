@@ -141,10 +141,6 @@
         <translation>duration</translation>
     </message>
     <message>
-        <source>不打开窗口, 在终端上录音 (需要 --device; 可加 --type, --for 和文件名); Ctrl+C 结束录音并完成文件</source>
-        <translation>Record on the terminal without a window (needs --device; takes --type, --for and a file name); Ctrl+C ends the recording and finishes the file</translation>
-    </message>
-    <message>
         <source>文件</source>
         <translation>file</translation>
     </message>
@@ -199,6 +195,58 @@
     <message>
         <source>标记名称太长或含有无效字符</source>
         <translation>The marker name is too long or holds invalid characters</translation>
+    </message>
+    <message>
+        <source>不打开窗口, 在终端上录音 (需要 --device; 可加 --type, --for, 声音触发, --split 和文件名, 文件名的扩展名决定文件类型); Ctrl+C 结束录音并完成文件</source>
+        <translation>Record on the terminal without a window (needs --device; takes --type, --for, sound activation, --split and a file name, whose extension decides the file type); Ctrl+C ends the recording and finishes the file</translation>
+    </message>
+    <message>
+        <source>秒</source>
+        <translation>seconds</translation>
+    </message>
+    <message>
+        <source>配合 --no-window: 声音触发录音, 如“定时/触发”页 (以下四项可改其设置)</source>
+        <translation>With --no-window: sound-activated recording, as on the &quot;Schedule/Trigger&quot; page (the next four options change its settings)</translation>
+    </message>
+    <message>
+        <source>声音触发的阈值, dBFS (-90 到 0, 默认 -40)</source>
+        <translation>Sound activation threshold in dBFS (-90 to 0, default -40)</translation>
+    </message>
+    <message>
+        <source>声音触发的预录秒数 (0 到 30, 默认 2)</source>
+        <translation>Sound activation pre-roll in seconds (0 to 30, default 2)</translation>
+    </message>
+    <message>
+        <source>声音触发的静音等待秒数 (0.1 到 600, 默认 3)</source>
+        <translation>Silence in seconds that ends a sound-activated take (0.1 to 600, default 3)</translation>
+    </message>
+    <message>
+        <source>静音之后: pause 暂停录音 (默认), new-file 开始新文件</source>
+        <translation>After silence: pause pauses the recording (default), new-file starts a new file</translation>
+    </message>
+    <message>
+        <source>配合 --no-window: 每隔这么多分钟 (1 到 1440) 分割文件</source>
+        <translation>With --no-window: start a new file every this many minutes (1 to 1440)</translation>
+    </message>
+    <message>
+        <source>分钟</source>
+        <translation>minutes</translation>
+    </message>
+    <message>
+        <source>--%1 需要一个数, 不是 &quot;%2&quot;</source>
+        <translation>--%1 needs a number, not &quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>--threshold, --pre-roll, --hang 和 --after-silence 需要 --sound-activated</source>
+        <translation>--threshold, --pre-roll, --hang and --after-silence need --sound-activated</translation>
+    </message>
+    <message>
+        <source>--after-silence 只能是 pause 或 new-file, 不是 &quot;%1&quot;</source>
+        <translation>--after-silence can only be pause or new-file, not &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>--sound-activated, --threshold, --pre-roll, --hang, --after-silence 和 --split 只能与 --no-window 一起使用</source>
+        <translation>--sound-activated, --threshold, --pre-roll, --hang, --after-silence and --split can only be used with --no-window</translation>
     </message>
 </context>
 <context>
@@ -258,14 +306,6 @@
 </context>
 <context>
     <name>Form1</name>
-    <message>
-        <source>等待声音…</source>
-        <translation>Waiting for sound…</translation>
-    </message>
-    <message>
-        <source>第 %1 段</source>
-        <translation>Take %1</translation>
-    </message>
     <message>
         <source>选择声音输出格式</source>
         <translation>Choose Sound Output Format</translation>
@@ -696,6 +736,17 @@
         <source>续接上一个文件</source>
         <translation>Continued from the previous file</translation>
     </message>
+    <message>
+        <source>文件 %1 的扩展名与文件类型 %2 不符!</source>
+        <translation>The extension of file %1 does not match the file type %2!</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingEngine</name>
+    <message>
+        <source>输入已停止, 录音已结束 (短于要求的时长, 收到的声音都在文件中)!</source>
+        <translation>The input stopped, so the recording has ended (shorter than the duration asked for; all the sound received is in the file)!</translation>
+    </message>
 </context>
 <context>
     <name>RecordingEngine</name>
@@ -721,6 +772,17 @@
 %2</source>
         <translation>Cannot write the recording journal %1!
 %2</translation>
+    </message>
+</context>
+<context>
+    <name>RecordingMonitor</name>
+    <message>
+        <source>等待声音…</source>
+        <translation>Waiting for sound…</translation>
+    </message>
+    <message>
+        <source>第 %1 段</source>
+        <translation>Take %1</translation>
     </message>
 </context>
 <context>
@@ -875,6 +937,10 @@
     <message>
         <source>%1  %2  电平 %3 dB</source>
         <translation>%1  %2  level %3 dB</translation>
+    </message>
+    <message>
+        <source>--%1 必须在 %2 到 %3 之间</source>
+        <translation>--%1 must be between %2 and %3</translation>
     </message>
 </context>
 <context>

@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -17,6 +18,16 @@ const QString kDeviceName = QStringLiteral("device");
 const QString kTypeName = QStringLiteral("type");
 const QString kForName = QStringLiteral("for");
 const QString kNoWindowName = QStringLiteral("no-window");
+const QString kSoundActivatedName = QStringLiteral("sound-activated");
+const QString kThresholdName = QStringLiteral("threshold");
+const QString kPreRollName = QStringLiteral("pre-roll");
+const QString kHangName = QStringLiteral("hang");
+const QString kAfterSilenceName = QStringLiteral("after-silence");
+const QString kSplitName = QStringLiteral("split");
+// What --sound-activated sets more closely, and everything only --no-window takes.
+const QStringList kSoundOptionNames = {kThresholdName, kPreRollName, kHangName, kAfterSilenceName};
+const QStringList kTerminalOptionNames = {kSoundActivatedName, kThresholdName,     kPreRollName,
+                                          kHangName,           kAfterSilenceName, kSplitName};
 constexpr auto kTypes = RemoteRequest::kTypeNames;
 constexpr auto kVerbs = RemoteRequest::kVerbs;
 
@@ -57,10 +68,10 @@ void AddRemoteOptions(QCommandLineParser& parser) {
       kForName,
       Tr(QT_TRANSLATE_NOOP("CommandLine", "配合 --start: 录音时长后自动停止, 如 90, 90s, 5m, 1h30m (最长 24h)")),
       Tr(QT_TRANSLATE_NOOP("CommandLine", "时长"))));
-  parser.addOption(
-      QCommandLineOption(kNoWindowName, Tr(QT_TRANSLATE_NOOP("CommandLine",
-                                                             "不打开窗口, 在终端上录音 (需要 --device; 可加 --type, "
-                                                             "--for 和文件名); Ctrl+C 结束录音并完成文件"))));
+  parser.addOption(QCommandLineOption(
+      kNoWindowName, Tr(QT_TRANSLATE_NOOP("CommandLine",
+                                          "不打开窗口, 在终端上录音 (需要 --device; 可加 --type, --for, 声音触发, --split "
+                                          "和文件名, 文件名的扩展名决定文件类型); Ctrl+C 结束录音并完成文件"))));
   parser.addPositionalArgument(
       Tr(QT_TRANSLATE_NOOP("CommandLine", "文件")),
       Tr(QT_TRANSLATE_NOOP("CommandLine", "配合 --no-window: 输出文件 (默认为下一个编号文件)")),
@@ -81,6 +92,69 @@ RemoteRequest StartRequest(const QCommandLineParser& parser) {
                  .arg(parser.value(kForName)));
   }
   return request;
+}
+
+void AddHandsFreeOptions(QCommandLineParser& parser) {
+  const QString seconds = Tr(QT_TRANSLATE_NOOP("CommandLine", "秒"));
+  parser.addOption(QCommandLineOption(
+      kSoundActivatedName,
+      Tr(QT_TRANSLATE_NOOP("CommandLine", "配合 --no-window: 声音触发录音, 如“定时/触发”页 (以下四项可改其设置)"))));
+  parser.addOption(QCommandLineOption(
+      kThresholdName, Tr(QT_TRANSLATE_NOOP("CommandLine", "声音触发的阈值, dBFS (-90 到 0, 默认 -40)")), "dB"));
+  parser.addOption(QCommandLineOption(
+      kPreRollName, Tr(QT_TRANSLATE_NOOP("CommandLine", "声音触发的预录秒数 (0 到 30, 默认 2)")), seconds));
+  parser.addOption(QCommandLineOption(
+      kHangName, Tr(QT_TRANSLATE_NOOP("CommandLine", "声音触发的静音等待秒数 (0.1 到 600, 默认 3)")), seconds));
+  parser.addOption(QCommandLineOption(
+      kAfterSilenceName,
+      Tr(QT_TRANSLATE_NOOP("CommandLine", "静音之后: pause 暂停录音 (默认), new-file 开始新文件")),
+      QStringLiteral("pause|new-file")));
+  parser.addOption(QCommandLineOption(
+      kSplitName, Tr(QT_TRANSLATE_NOOP("CommandLine", "配合 --no-window: 每隔这么多分钟 (1 到 1440) 分割文件")),
+      Tr(QT_TRANSLATE_NOOP("CommandLine", "分钟"))));
+}
+
+[[noreturn]] void RefuseValue(const QCommandLineParser& parser, const QString& name) {
+  Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--%1 需要一个数, 不是 \"%2\"")).arg(name, parser.value(name)));
+}
+
+// The value of option `name` as a number; anything else ends the program.
+double NumberOf(const QCommandLineParser& parser, const QString& name) {
+  bool number = false;
+  const double value = parser.value(name).toDouble(&number);
+  if (!number || !std::isfinite(value)) RefuseValue(parser, name);
+  return value;
+}
+
+std::optional<double> OptionalNumberOf(const QCommandLineParser& parser, const QString& name) {
+  if (!parser.isSet(name)) return std::nullopt;
+  return NumberOf(parser, name);
+}
+
+// --no-window's hands-free options as given; their limits are the recorder's to check.
+CommandLine::HandsFreeOptions HandsFreeChoices(const QCommandLineParser& parser) {
+  CommandLine::HandsFreeOptions chosen;
+  chosen.soundActivated = parser.isSet(kSoundActivatedName);
+  const bool refined = std::ranges::any_of(kSoundOptionNames, [&](const QString& n) { return parser.isSet(n); });
+  if (refined && !chosen.soundActivated) {
+    Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--threshold, --pre-roll, --hang 和 --after-silence 需要 --sound-activated")));
+  }
+  chosen.thresholdDbfs = OptionalNumberOf(parser, kThresholdName);
+  chosen.preRollSeconds = OptionalNumberOf(parser, kPreRollName);
+  chosen.hangSeconds = OptionalNumberOf(parser, kHangName);
+  if (parser.isSet(kAfterSilenceName)) {
+    const QString after = parser.value(kAfterSilenceName);
+    if (after != "pause" && after != "new-file") {
+      Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--after-silence 只能是 pause 或 new-file, 不是 \"%1\"")).arg(after));
+    }
+    chosen.newFileAfterSilence = after == "new-file";
+  }
+  if (parser.isSet(kSplitName)) {
+    bool number = false;
+    chosen.splitMinutes = parser.value(kSplitName).toInt(&number);
+    if (!number) RefuseValue(parser, kSplitName);
+  }
+  return chosen;
 }
 
 // The one verb asked for, if any; a second verb, or a start option without --start, ends the program.
@@ -135,6 +209,7 @@ CommandLine::Choices TerminalChoices(const QCommandLineParser& parser, CommandLi
   choices.request = StartRequest(parser);
   choices.noWindow = true;
   choices.file = parser.positionalArguments().value(0);
+  choices.handsFree = HandsFreeChoices(parser);
   return choices;
 }
 
@@ -153,12 +228,16 @@ CommandLine::Choices CommandLine::Process(int argc, char** argv) {
   parser.setApplicationDescription(QCoreApplication::translate("CommandLine", "Tamblin 录音机"));
   parser.addOption(LangOption(QCoreApplication::translate("CommandLine", "界面语言: zh (中文) 或 en (英文)")));
   AddRemoteOptions(parser);
+  AddHandsFreeOptions(parser);
   parser.addHelpOption();
   parser.addVersionOption();
   parser.process(parsing);  // prints and ends the program for --help, --version and errors
   Choices choices{language, RequestedVerb(parser)};
   if (parser.isSet(kNoWindowName)) {
     choices = TerminalChoices(parser, choices);
+  } else if (std::ranges::any_of(kTerminalOptionNames, [&](const QString& n) { return parser.isSet(n); })) {
+    Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--sound-activated, --threshold, --pre-roll, --hang, --after-silence 和 "
+                                               "--split 只能与 --no-window 一起使用")));
   } else if (!parser.positionalArguments().isEmpty() &&
              !(choices.request && choices.request->verb == RemoteRequest::Verb::Mark)) {
     Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "只有 --no-window 才接受文件名: %1"))

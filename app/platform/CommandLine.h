@@ -5,10 +5,14 @@
 // "--start [--device NAME] [--type wav|flac|opus|mp3] [--for DURATION]",
 // "--stop", "--pause", "--resume", "--toggle" and "--status" are asked of the
 // running copy (RemoteRequest). "--no-window --device NAME [--type ...]
-// [--for DURATION] [FILE]" records on the terminal, without a window.
+// [--for DURATION] [--sound-activated [--threshold DB] [--pre-roll S]
+// [--hang S] [--after-silence pause|new-file]] [--split MINUTES] [FILE]"
+// records on the terminal, without a window; the hands-free values are
+// read here as numbers, their limits are the recorder's to check.
 // Anything else is refused with a message and status 1. The help text is in the language the program would run in.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "app/platform/InterfaceLanguage.h"
@@ -16,6 +20,16 @@
 
 class CommandLine {
  public:
+  // --no-window's hands-free options as given; unset: the "定时/触发" page's defaults.
+  struct HandsFreeOptions {
+    bool soundActivated = false;
+    std::optional<double> thresholdDbfs;
+    std::optional<double> preRollSeconds;
+    std::optional<double> hangSeconds;
+    std::optional<bool> newFileAfterSilence;  // else pause
+    std::optional<int32_t> splitMinutes;
+  };
+
   struct Choices {
     InterfaceLanguage::Language language = InterfaceLanguage::Language::Chinese;
     std::optional<RemoteRequest> request;  // a verb for the running copy
@@ -23,6 +37,7 @@ class CommandLine {
     // (empty: the next numbered file).
     bool noWindow = false;
     QString file;
+    HandsFreeOptions handsFree;
   };
 
   // Reads main's arguments; returns only when the program should run.

@@ -53,10 +53,7 @@ std::string EncoderFailureMessage(EncoderResult result) {
 
 // The tagging layer's name for the type our encoder writes.
 EncoderSelection::FileType TypeOfExtension(const std::string& extension) {
-  if (extension == "flac") return EncoderSelection::TYPE_FLAC;
-  if (extension == "opus") return EncoderSelection::TYPE_OPUS;
-  if (extension == "mp3") return EncoderSelection::TYPE_MP3;
-  return EncoderSelection::TYPE_WAV;
+  return EncoderSelection::TypeOfFile("." + extension).value_or(EncoderSelection::TYPE_WAV);
 }
 
 // The measured loudness as a file's tags take it; none for silence.
@@ -139,6 +136,12 @@ void RecordingController::Start() {
   }
   if (!view_.DeviceChosen()) {
     messages_.ShowWarning(CheckCaption(), ToUtf8(tr("没有选择硬件设备!")));
+    return;
+  }
+  // Never one type under another's extension: every door sets the type from the name first.
+  if (const auto named = EncoderSelection::TypeOfFile(view_.OutputFile());
+      named && *named != TypeOfExtension(clsEncoder_.Extension())) {
+    messages_.ShowWarning(CheckCaption(), TypeMismatchMessage(view_.OutputFile(), clsEncoder_.Extension()));
     return;
   }
   const std::optional<RecordingFormat> format = RecordingFormat::FromChoices(view_.RateText(), view_.Stereo());
@@ -233,6 +236,10 @@ EncoderResult RecordingController::OpenChosenFile(int32_t rate, int16_t channels
   if (!questions_->AskYesNo(CheckCaption(), ReplaceQuestion(path))) return ENC_CANCELLED;
   clsEncoder_.OutputRules({.replaceData = true, .followLinks = true});
   return clsEncoder_.EncoderInit(rate, channels, path);
+}
+
+std::string RecordingController::TypeMismatchMessage(const std::string& path, const std::string& type) {
+  return ToUtf8(tr("文件 %1 的扩展名与文件类型 %2 不符!").arg(Path(path), Q(type)));
 }
 
 std::string RecordingController::ReplaceQuestion(const std::string& path) {
@@ -543,14 +550,15 @@ void RecordingController::StartHandsFree(int32_t rate, int16_t channels) {
 }
 
 void RecordingController::RecordSamples(std::span<const int16_t> samples) {
+  // The encoders take at most one second per block; a replayed pre-roll is up to 30.
+  const auto samplesPerSecond = static_cast<size_t>(lngBytesPerSec_) / sizeof(int16_t);
   while (!samples.empty() && stopFailure_.empty()) {
     if (samplesPerPart_ > 0 && samplesInPart_ >= samplesPerPart_) {
       if (!MoveToNextPart(ToUtf8(tr("无法创建下一个文件, 录音已停止!")))) return;
       markers_.Add(ContinuedMarkerName());
     }
-    const size_t n = samplesPerPart_ > 0
-                         ? std::min(samples.size(), static_cast<size_t>(samplesPerPart_ - samplesInPart_))
-                         : samples.size();
+    size_t n = std::min(samples.size(), samplesPerSecond);
+    if (samplesPerPart_ > 0) n = std::min(n, static_cast<size_t>(samplesPerPart_ - samplesInPart_));
     EncodeRecorded(samples.data(), static_cast<int32_t>(n * sizeof(int16_t)));
     samplesInPart_ += static_cast<int64_t>(n);
     samples = samples.subspan(n);

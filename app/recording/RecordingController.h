@@ -67,6 +67,8 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   void ReplaceConfirmed(const std::string& path) { confirmedReplacement_ = path; }
   // The question before replacing `path`.
   static std::string ReplaceQuestion(const std::string& path);
+  // Why a file named `path` is not written as `type` ("wav" ...): its extension names another type.
+  static std::string TypeMismatchMessage(const std::string& path, const std::string& type);
 
   // Sound activation and splitting by time, for the next start: a running
   // recording keeps what it started with.

@@ -89,24 +89,37 @@ bool RecordingEngine::StartAndWait() {
   return monitor_.State() != RecorderState::Idle;
 }
 
-void RecordingEngine::EndAfter(int64_t bytes) {
-  endAfter_ = bytes;
+void RecordingEngine::EndAfter(int64_t bytes, std::chrono::milliseconds duration) {
+  endAfter_ = End{bytes, std::chrono::steady_clock::now() + duration + InputStopMargin(duration)};
   thread_->Post([this, bytes] { controller_->EndAfter(bytes); });
+}
+
+std::chrono::milliseconds RecordingEngine::InputStopMargin(std::chrono::milliseconds duration) {
+  return std::chrono::seconds(5) + duration / 100;
 }
 
 void RecordingEngine::StopIfEnded() {
   const RecorderState state = monitor_.State();
   if (!endAfter_ || (state != RecorderState::Recording && state != RecorderState::Paused)) return;
-  if (recorder_.ReceivedBytes() < *endAfter_) return;
-  // The mark cuts the capture at what was received; the stop delivers up to the end exactly.
-  StopUpTo(std::min(*endAfter_, recorder_.MarkReceived()));
+  if (recorder_.ReceivedBytes() >= endAfter_->bytes) {
+    // The mark cuts the capture at what was received; the stop delivers up to the end exactly.
+    StopUpTo(std::min(endAfter_->bytes, recorder_.MarkReceived()));
+  } else if (std::chrono::steady_clock::now() >= endAfter_->deadline) {
+    // The input stopped coming: the file keeps what arrived, and the user hears why it is short.
+    StopUpTo(recorder_.MarkReceived(),
+             QCoreApplication::translate("RecordingEngine", "输入已停止, 录音已结束 (短于要求的时长, 收到的声音都在文件中)!")
+                 .toStdString());
+  } else {
+    return;
+  }
   endAfter_.reset();
 }
 
-void RecordingEngine::StopUpTo(int64_t upTo) {
+void RecordingEngine::StopUpTo(int64_t upTo, std::string warning) {
   monitor_.StopRequested(upTo);
-  thread_->Post([this, upTo] {
+  thread_->Post([this, upTo, warning = std::move(warning)] {
     controller_->StopIfRecording(upTo);
+    if (!warning.empty()) dialogs_->ShowWarning(RecordingController::kAppCaption, warning);
     monitor_.StopHandled();
   });
 }

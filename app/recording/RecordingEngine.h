@@ -12,6 +12,7 @@
 // Window's thread only.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -50,12 +51,16 @@ class RecordingEngine {
   // handled, with the warnings it sent this way shown. True when it runs.
   bool StartAndWait();
   // The running recording ends by itself once `bytes` of input were captured
-  // (see RecordingController::EndAfter).
-  void EndAfter(int64_t bytes);
+  // (see RecordingController::EndAfter), which is `duration` of input.
+  void EndAfter(int64_t bytes, std::chrono::milliseconds duration);
   // Polled (the window's tick): once the device has received EndAfter's
   // bytes, stops as the button does, cut there. The input's last piece may
-  // fill no whole capture buffer, and only a stop delivers it.
+  // fill no whole capture buffer, and only a stop delivers it. An input that
+  // stops coming ends it on the clock, InputStopMargin after the duration,
+  // with all that was received, and the user is told the input stopped.
   void StopIfEnded();
+  // 5 s and 1 % of `duration`: a device's clock may run that much slower.
+  static std::chrono::milliseconds InputStopMargin(std::chrono::milliseconds duration);
   // The pause button: the cut falls at the input received up to now.
   void TogglePause();
   // A marker at the input received up to now, named `name` made plain
@@ -89,8 +94,9 @@ class RecordingEngine {
   RecordingController& Controller() { return *controller_; }
 
  private:
-  // A stop of the running recording with what was received up to `upTo` (a MarkReceived position).
-  void StopUpTo(int64_t upTo);
+  // A stop of the running recording with what was received up to `upTo` (a
+  // MarkReceived position); `warning`, if any, is shown after it.
+  void StopUpTo(int64_t upTo, std::string warning = {});
 
   WaveInRecorder& recorder_;
   EncoderSelection& encoder_;
@@ -103,6 +109,10 @@ class RecordingEngine {
   std::unique_ptr<RecordingController> controller_;
   std::unique_ptr<RecordingThread> thread_;  // last member: ends first, before what its work uses
   bool shutDown_ = false;
-  std::optional<int64_t> endAfter_;  // EndAfter's bytes for the running recording
-  size_t markersAsked_ = 0;           // the user's markers in the running take
+  struct End {
+    int64_t bytes;                                   // EndAfter's
+    std::chrono::steady_clock::time_point deadline;  // the input stopped if they are not in by then
+  };
+  std::optional<End> endAfter_;  // of the running recording
+  size_t markersAsked_ = 0;      // the user's markers in the running take
 };

@@ -1,5 +1,6 @@
 #include "app/recording/RecordingMonitor.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 namespace {
@@ -14,6 +15,12 @@ void CopyInto(std::vector<int16_t>& to, std::span<const int16_t> from) {
 }
 
 }  // namespace
+
+std::string RecordingMonitor::Snapshot::LengthWithHandsFree() const {
+  if (waitingForSound) return lengthText + "  " + QCoreApplication::translate("RecordingMonitor", "等待声音…").toStdString();
+  if (take > 0) return lengthText + "  " + QCoreApplication::translate("RecordingMonitor", "第 %1 段").arg(take).toStdString();
+  return lengthText;
+}
 
 RecordingMonitor::RecordingMonitor() : block_(1024, 0), levelBlock_(1024, 0) {}
 

@@ -32,6 +32,9 @@ class RecordingMonitor {
     int64_t fileBytes = -1;                 // size of the file being recorded; -1: none or unknown
     int32_t lengthMs = 0;                   // recorded length; 0 when idle
     int64_t lostCount = 0;                  // input lost during this recording
+
+    // lengthText with sound activation's state: armed and waiting, or the running take.
+    std::string LengthWithHandsFree() const;
   };
 
   // The few figures that watchers of a recording (schedules, remote control) follow.

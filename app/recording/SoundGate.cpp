@@ -8,7 +8,6 @@
 namespace {
 
 constexpr int32_t kWindowsPerSecond = 100;  // 10 ms level windows
-constexpr double kMaxPreRollSeconds = 30.0;
 
 int64_t Samples(double seconds, int32_t rate, int16_t channels) {
   return std::llround(std::max(seconds, 0.0) * rate) * channels;
@@ -23,8 +22,9 @@ void SoundGate::Configure(const SoundActivation& settings, int32_t rate, int16_t
   threshold_ = ThresholdAmplitude(settings.thresholdDbfs);
   windowSamples_ = int64_t{std::max(rate / kWindowsPerSecond, 1)} * channels_;
   holdSamples_ = Samples(settings.holdMs / 1000.0, rate, channels_);
-  preRollSamples_ = Samples(std::min(settings.preRollSeconds, kMaxPreRollSeconds), rate, channels_);
-  hangSamples_ = Samples(settings.hangSeconds, rate, channels_);
+  preRollSamples_ = Samples(std::min(settings.preRollSeconds, SoundActivation::kLongestPreRollSeconds), rate, channels_);
+  // At least one quiet window: a take never ends on a loud one.
+  hangSamples_ = std::max(Samples(settings.hangSeconds, rate, channels_), windowSamples_);
   // A take is decided less than hold + one window after its first loud frame.
   ring_.assign(static_cast<size_t>(preRollSamples_ + holdSamples_ + 2 * windowSamples_), 0);
   Arm();

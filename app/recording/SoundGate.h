@@ -2,8 +2,8 @@
 // to a take. While waiting it keeps the newest pre-roll in a ring; a level at
 // or above the threshold held for the hold time starts a take that begins the
 // pre-roll before its first loud frame, so the onset is never cut. Silence for
-// the hang time ends the take after that silent tail (kept: a decay or a
-// breath belongs to what was said). No sample is handed over twice: the next
+// the hang time (at least one whole quiet window) ends the take after that
+// silent tail (kept: a decay or a breath belongs to what was said). No sample is handed over twice: the next
 // pre-roll never reaches back into a take already written.
 //
 // The level is the peak of 10 ms windows, counted from the first fed sample;

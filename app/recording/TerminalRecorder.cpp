@@ -7,6 +7,8 @@
 #include <cstdio>
 
 #include "app/platform/RemoteRequest.h"
+#include "app/recording/HandsFreeSettings.h"
+#include "app/recording/RecordingController.h"
 #include "app/recording/RecordingEngine.h"
 #include "app/recording/RecordingFormat.h"
 #include "app/recording/WindowThreadDialogs.h"
@@ -50,6 +52,7 @@ int TerminalRecorder::Run() {
   const int warningsBefore = messages_.Count();
   progress_.start();
   QCoreApplication::exec();
+  QCoreApplication::sendPostedEvents();  // the stop's warnings, queued by the recording thread
   progress_.stop();
   std::printf("\n");
   std::fflush(stdout);
@@ -66,6 +69,7 @@ void TerminalRecorder::Finish() {
 std::optional<QString> TerminalRecorder::Begin() {
   if (auto why = ChooseDevice()) return why;
   if (auto why = ChooseType()) return why;
+  if (auto why = ChooseHandsFree()) return why;
   if (!options_.file.empty()) {
     outputFile_ = QFileInfo(QString::fromStdString(options_.file)).absoluteFilePath().toStdString();
     engine_->OutputFileChosen(outputFile_);
@@ -73,7 +77,7 @@ std::optional<QString> TerminalRecorder::Begin() {
   if (!engine_->StartAndWait()) return tr("录音未能开始");
   if (options_.duration) {
     const auto format = RecordingFormat::FromChoices(RateText(), Stereo());
-    engine_->EndAfter(format->BytesIn(*options_.duration));
+    engine_->EndAfter(format->BytesIn(*options_.duration), *options_.duration);
   }
   return std::nullopt;
 }
@@ -92,16 +96,61 @@ std::optional<QString> TerminalRecorder::ChooseDevice() {
 }
 
 std::optional<QString> TerminalRecorder::ChooseType() {
-  const std::string type = options_.type.empty() ? kTypeNames.front() : options_.type;
-  const auto found = std::find(kTypeNames.begin(), kTypeNames.end(), type);
-  if (found == kTypeNames.end()) return tr("未知的文件类型 \"%1\"").arg(QString::fromStdString(type));
+  const std::string& asked = options_.type;
+  const auto found = std::find(kTypeNames.begin(), kTypeNames.end(), asked);
+  if (!asked.empty() && found == kTypeNames.end()) return tr("未知的文件类型 \"%1\"").arg(QString::fromStdString(asked));
+  const auto askedType = asked.empty() ? std::nullopt
+                                       : std::optional(static_cast<EncoderSelection::FileType>(found - kTypeNames.begin()));
+  // A known extension decides; a --type that differs from it is refused.
+  const auto named = EncoderSelection::TypeOfFile(options_.file);
+  if (named && askedType && *named != *askedType) {
+    return QString::fromStdString(RecordingController::TypeMismatchMessage(options_.file, asked));
+  }
   try {
-    encoder_->Type(static_cast<EncoderSelection::FileType>(found - kTypeNames.begin()));
+    encoder_->Type(named.value_or(askedType.value_or(EncoderSelection::TYPE_WAV)));
   } catch (const AppError& error) {
     return QString::fromStdString(error.description());
   }
   engine_->FileTypeChanged();  // the numbered file takes the type's extension
   return std::nullopt;
+}
+
+std::optional<QString> TerminalRecorder::ChooseHandsFree() {
+  const CommandLine::HandsFreeOptions& given = options_.handsFree;
+  HandsFreeSettings settings;
+  SoundActivation& sound = settings.sound;
+  sound.enabled = given.soundActivated;
+  struct Setting {
+    const char* option;
+    std::optional<double> value;
+    double lowest, highest;
+    double* into;
+  };
+  const Setting settable[] = {
+      {"threshold", given.thresholdDbfs, SoundActivation::kLowestThresholdDbfs, SoundActivation::kHighestThresholdDbfs,
+       &sound.thresholdDbfs},
+      {"pre-roll", given.preRollSeconds, 0.0, SoundActivation::kLongestPreRollSeconds, &sound.preRollSeconds},
+      {"hang", given.hangSeconds, SoundActivation::kShortestHangSeconds, SoundActivation::kLongestHangSeconds,
+       &sound.hangSeconds},
+  };
+  for (const Setting& each : settable) {
+    if (!each.value) continue;
+    if (*each.value < each.lowest || *each.value > each.highest) return OutOfRange(each.option, each.lowest, each.highest);
+    *each.into = *each.value;
+  }
+  if (given.newFileAfterSilence.value_or(false)) sound.afterSilence = SoundActivation::AfterSilence::NewFile;
+  if (given.splitMinutes) {
+    if (*given.splitMinutes < 1 || *given.splitMinutes > HandsFreeSettings::kLongestSplitMinutes) {
+      return OutOfRange("split", 1, HandsFreeSettings::kLongestSplitMinutes);
+    }
+    settings.splitMinutes = *given.splitMinutes;
+  }
+  engine_->HandsFreeChanged(settings);
+  return std::nullopt;
+}
+
+QString TerminalRecorder::OutOfRange(const char* option, double lowest, double highest) {
+  return tr("--%1 必须在 %2 到 %3 之间").arg(QString::fromLatin1(option)).arg(lowest).arg(highest);
 }
 
 void TerminalRecorder::ShowProgress() {
@@ -112,7 +161,8 @@ void TerminalRecorder::ShowProgress() {
     return;
   }
   const QString line = tr("%1  %2  电平 %3 dB")
-                           .arg(QString::fromStdString(shown.lengthText), QString::fromStdString(shown.sizeText))
+                           .arg(QString::fromStdString(shown.LengthWithHandsFree()),
+                                QString::fromStdString(shown.sizeText))
                            .arg(PeakDbfs(shown.levelBlock), 0, 'f', 1);
   // Padded, so a shorter line covers the longer one before it.
   std::printf("\r%-60s", qPrintable(line));

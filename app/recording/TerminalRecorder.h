@@ -1,8 +1,10 @@
 // TerminalRecorder: records without a window (--no-window), for scripts and
 // machines without a desktop: the same RecordingEngine as the window, so the
 // same journal, crash safety and start-up repair. The device is chosen by its
-// name or description, the file type by its extension; the output is the
-// given file, else the next numbered one. Progress (length, size, level) is
+// name or description; the file type by the given file's extension (a
+// --type that differs is refused), else by --type, else WAV; the output is
+// the given file, else the next numbered one. Hands-free options as on the
+// "定时/触发" page, checked against its limits. Progress (length, size, level) is
 // rewritten in place on standard output every kProgressInterval; messages go
 // to standard error. Finish (Ctrl+C, SIGTERM) stops as the stop button does.
 // Needs a QCoreApplication; its thread only.
@@ -16,6 +18,7 @@
 #include <optional>
 #include <string>
 
+#include "app/platform/CommandLine.h"
 #include "app/recording/RecorderView.h"
 #include "app/recording/TerminalMessages.h"
 #include "effects/clsDSP.h"
@@ -36,6 +39,7 @@ class TerminalRecorder : public RecorderView {
     std::string type;    // "wav", "flac", "opus" or "mp3"; empty: wav
     std::optional<std::chrono::milliseconds> duration;
     std::string file;  // empty: the next numbered file
+    CommandLine::HandsFreeOptions handsFree;
   };
 
   explicit TerminalRecorder(Options options);
@@ -63,6 +67,8 @@ class TerminalRecorder : public RecorderView {
   std::optional<QString> Begin();
   std::optional<QString> ChooseDevice();
   std::optional<QString> ChooseType();
+  std::optional<QString> ChooseHandsFree();
+  static QString OutOfRange(const char* option, double lowest, double highest);
   void ShowProgress();
   void Fail(const QString& reason);
 

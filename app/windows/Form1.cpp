@@ -73,13 +73,6 @@ const QKeySequence kTagsKey(Qt::CTRL | Qt::Key_T);
 QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 std::string S(const QString& text) { return text.toUtf8().toStdString(); }
 
-// The length panel with sound activation's state: armed and waiting, or the running take.
-std::string WithHandsFree(const std::string& length, const RecordingMonitor::Snapshot& shown) {
-  if (shown.waitingForSound) return length + "  " + S(QCoreApplication::translate("Form1", "等待声音…"));
-  if (shown.take > 0) return length + "  " + S(QCoreApplication::translate("Form1", "第 %1 段").arg(shown.take));
-  return length;
-}
-
 // Typed keys: the rate box takes digits up to five characters and Backspace;
 // editing keys that type no character (arrows, Delete) keep their role. On X11
 // and Wayland Delete arrives with the text "\x7f", so it is let through by its
@@ -424,7 +417,14 @@ void Form1::ConnectHandlers() {
   connect(cmdSelFmt_, &QPushButton::clicked, this, &Form1::OnSelectFormatClicked);
   connect(cmdBrowse_, &QPushButton::clicked, this, &Form1::ChooseOutputFile);
   connect(txtFile_, &QLineEdit::textEdited, this, [this](const QString& text) {
-    if (engine_) engine_->OutputFileChosen(S(text));
+    if (!engine_) return;
+    engine_->OutputFileChosen(S(text));
+    // A typed name's extension decides the type, as a chosen type decides a picked name's.
+    const auto named = EncoderSelection::TypeOfFile(S(text));
+    if (named && *named != clsEncoder_->Type()) {
+      cboFileType_->setCurrentIndex(*named);
+      OnFileTypeChosen(*named);
+    }
   });
   connect(Command1_, &QPushButton::clicked, this, [] { About::ShowInstance(); });
   connect(Command2_, &QPushButton::clicked, this, [] { ShellServices::OpenHelp(); });
@@ -917,7 +917,7 @@ void Form1::ShowStatusTexts(const RecordingMonitor::Snapshot& shown) {
   } else {
     ShowText(*sbarPanel1_, shown.sizeText);
   }
-  ShowText(*sbarPanel2_, WithHandsFree(shown.lengthText, shown));
+  ShowText(*sbarPanel2_, shown.LengthWithHandsFree());
   ShowText(*sbarPanel3_, shown.lostText);
 }
 

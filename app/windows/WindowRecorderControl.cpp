@@ -82,7 +82,7 @@ std::optional<std::string> WindowRecorderControl::ChooseType(const std::string& 
 void WindowRecorderControl::StopAfter(std::chrono::milliseconds duration) {
   const auto format = RecordingFormat::FromChoices(window_.RateText(), window_.Stereo());
   if (!format) return;
-  window_.Engine().EndAfter(format->BytesIn(duration));
+  window_.Engine().EndAfter(format->BytesIn(duration), duration);
 }
 
 RecorderControl::Result WindowRecorderControl::Stop() {

@@ -26,7 +26,6 @@ using std::chrono::seconds;
 
 constexpr int64_t kBytesPerMiB = 1024 * 1024;
 constexpr int kMaxStopMiB = 1024 * 1024;  // 1 TiB
-constexpr int kMaxSplitMinutes = 24 * 60;
 const char* const kTimeFormat = "yyyy-MM-dd HH:mm:ss";
 const char* const kDurationFormat = "HH:mm:ss";
 
@@ -159,10 +158,13 @@ QGroupBox* frmSchedule::BuildSoundGroup() {
     QDoubleSpinBox** member;
   };
   const Row rows[] = {
-      {"lblThreshold", QT_TR_NOOP("阈值 (dBFS):"), "spnThreshold", -90, 0, 1, &spnThreshold_},
-      {"lblHold", QT_TR_NOOP("持续 (毫秒):"), "spnHold", 0, 10000, 0, &spnHold_},
-      {"lblPreRoll", QT_TR_NOOP("预录 (秒):"), "spnPreRoll", 0, 30, 1, &spnPreRoll_},
-      {"lblHang", QT_TR_NOOP("静音等待 (秒):"), "spnHang", 0, 600, 1, &spnHang_},
+      {"lblThreshold", QT_TR_NOOP("阈值 (dBFS):"), "spnThreshold", SoundActivation::kLowestThresholdDbfs,
+       SoundActivation::kHighestThresholdDbfs, 1, &spnThreshold_},
+      {"lblHold", QT_TR_NOOP("持续 (毫秒):"), "spnHold", 0, SoundActivation::kLongestHoldMs, 0, &spnHold_},
+      {"lblPreRoll", QT_TR_NOOP("预录 (秒):"), "spnPreRoll", 0, SoundActivation::kLongestPreRollSeconds, 1,
+       &spnPreRoll_},
+      {"lblHang", QT_TR_NOOP("静音等待 (秒):"), "spnHang", SoundActivation::kShortestHangSeconds,
+       SoundActivation::kLongestHangSeconds, 1, &spnHang_},
   };
   int row = 0;
   for (const Row& each : rows) {
@@ -196,7 +198,7 @@ QGroupBox* frmSchedule::BuildSplitGroup() {
   chkSplit_->setObjectName(QStringLiteral("chkSplit"));
   spnSplitMinutes_ = new QSpinBox(box);
   spnSplitMinutes_->setObjectName(QStringLiteral("spnSplitMinutes"));
-  spnSplitMinutes_->setRange(1, kMaxSplitMinutes);
+  spnSplitMinutes_->setRange(1, HandsFreeSettings::kLongestSplitMinutes);
   auto* unit = new QLabel(tr("分钟分割文件"), box);
   unit->setObjectName(QStringLiteral("lblSplitMinutes"));
   row->addWidget(chkSplit_);

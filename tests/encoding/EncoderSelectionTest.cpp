@@ -1,6 +1,7 @@
 // EncoderSelection: the chosen type does the work (extension, description, the
-// file it writes), a running file keeps its type until it is finished, and
-// output rules set under one type hold for every type.
+// file it writes), a running file keeps its type until it is finished, output
+// rules set under one type hold for every type, and a file name's extension
+// names the type that writes it.
 #include "encoding/EncoderSelection.h"
 
 #include <gtest/gtest.h>
@@ -57,6 +58,20 @@ TEST(EncoderSelectionTest, OutputRulesHoldAcrossATypeChange) {
   encoders.Type(EncoderSelection::TYPE_OPUS);
   EXPECT_EQ(encoders.EncoderInit(48000, 1, kept.string()), ENC_TARGET_HOLDS_DATA);
   EXPECT_EQ(ReadFileBytes(kept).size(), 14u);
+}
+
+// Each type's own extension, in any case, names it; other names name none.
+TEST(EncoderSelectionTest, AFileNamesTheTypeOfItsExtension) {
+  EncoderSelection encoders;
+  for (int32_t t = 0; t < EncoderSelection::kTypeCount; ++t) {
+    const auto type = static_cast<EncoderSelection::FileType>(t);
+    encoders.Type(type);
+    EXPECT_EQ(EncoderSelection::TypeOfFile("/a/take." + encoders.Extension()), type) << encoders.Extension();
+  }
+  EXPECT_EQ(EncoderSelection::TypeOfFile("Take.FLAC"), EncoderSelection::TYPE_FLAC);
+  for (const char* other : {"take", "take.ogg", "take.wav.bak", "/a.wav/take", ".wav/x", "flac"}) {
+    EXPECT_EQ(EncoderSelection::TypeOfFile(other), std::nullopt) << other;
+  }
 }
 
 }  // namespace

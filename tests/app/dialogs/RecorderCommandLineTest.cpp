@@ -57,10 +57,11 @@ class RecorderCommandLineTest : public ::testing::Test {
             asking.readAllStandardOutput().trimmed().toStdString(),
             asking.readAllStandardError().trimmed().toStdString()};
   }
-  void StartProgram(const QStringList& arguments = {}) {
+  void StartProgram(const QStringList& arguments = {},
+                    QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel) {
     program_ = std::make_unique<QProcess>();
     program_->setProcessEnvironment(environment_);
-    program_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    program_->setProcessChannelMode(channels);
     program_->start(executable_, arguments);
     ASSERT_TRUE(program_->waitForStarted(10000));
   }
@@ -255,6 +256,102 @@ TEST_F(RecorderCommandLineTest, WithoutAWindowAFedSourceIsRecordedForExactlyTheD
   QFile journal(folder_.path() + "/recording.journal");
   const QByteArray entries = journal.open(QIODevice::ReadOnly) ? journal.readAll() : QByteArray();
   EXPECT_FALSE(entries.contains("take.wav")) << "a finished recording leaves nothing to repair";
+}
+
+// Exactly `seconds` of 44100 Hz stereo: quiet (about -50 dBFS) but for loud
+// bursts [from, to) in seconds.
+std::vector<int16_t> QuietWithBursts(double seconds, const std::vector<std::pair<double, double>>& bursts) {
+  std::vector<int16_t> samples(static_cast<size_t>(seconds * 44100) * 2);
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int16_t>(i % 199) - 99;
+  for (const auto& [from, to] : bursts) {
+    for (auto i = static_cast<size_t>(from * 44100) * 2; i < static_cast<size_t>(to * 44100) * 2; ++i) {
+      samples[i] = static_cast<int16_t>((i * 7919) % 40000) - 20000;
+    }
+    samples[static_cast<size_t>(from * 44100) * 2] = -20000;  // the onset is the burst's first frame
+  }
+  return samples;
+}
+
+// The hands-free options without a window, at the page's defaults: a take
+// with the default 2 s of pre-roll, and the hang's silence after it; a new
+// file every minute; values outside the page's limits refused with the reason.
+TEST_F(RecorderCommandLineTest, WithoutAWindowSoundActivationAndSplittingWorkAsOnThePage) {
+  constexpr int32_t kRate = 44100;
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("gate"), kRate, 2, "Pipe-Gate");
+  ASSERT_TRUE(feeder.Loaded());
+  const QString device = QString::fromStdString(feeder.SourceName());
+  const QString take = folder_.path() + "/take.wav";
+  const auto refused = [&](const QStringList& options, const std::string& reason) {
+    const Answer answer = Ask(QStringList{"--no-window", "--device", device} + options + QStringList{take});
+    EXPECT_EQ(answer.status, 1) << options.join(' ').toStdString();
+    EXPECT_THAT(answer.err, HasSubstr(reason)) << options.join(' ').toStdString();
+  };
+  refused({"--sound-activated", "--pre-roll", "30.5"}, "--pre-roll 必须在 0 到 30 之间");
+  refused({"--sound-activated", "--hang", "0"}, "--hang 必须在 0.1 到 600 之间");
+  refused({"--sound-activated", "--threshold", "-91"}, "--threshold 必须在 -90 到 0 之间");
+  refused({"--sound-activated", "--after-silence", "stop"}, "pause 或 new-file");
+  refused({"--threshold=-30"}, "需要 --sound-activated");
+  refused({"--split", "0"}, "--split 必须在 1 到 1440 之间");
+  EXPECT_FALSE(QFile::exists(take));
+  EXPECT_EQ(Ask({"--start", "--sound-activated"}).status, 1) << "only without a window";
+
+  // One burst at 2.5 .. 3 s; a 0.5 s hang ends its take at 3.5 s.
+  StartProgram({"--no-window", "--device", device, "--sound-activated", "--hang", "0.5", "--after-silence",
+                "new-file", "--for", "4", take});
+  EXPECT_THAT(OutputHolding("等待声音").toStdString(), HasSubstr("等待声音"));
+  feeder.Feed(QuietWithBursts(4.0, {{2.5, 3.0}}), 4.0);
+  ASSERT_TRUE(program_->waitForFinished(60000));
+  feeder.WaitFed();
+  EXPECT_EQ(program_->exitCode(), 0);
+  EXPECT_EQ(SampleCount(take), 3 * kRate) << "2 s of pre-roll, 0.5 s of sound, 0.5 s of hang";
+
+  const QString parts = folder_.path() + "/parts.wav";
+  StartProgram({"--no-window", "--device", device, "--split", "1", "--for", "61", parts});
+  std::vector<int16_t> minute(size_t(61) * kRate * 2);
+  for (size_t i = 0; i < minute.size(); ++i) minute[i] = static_cast<int16_t>(i % 30000 - 15000);
+  feeder.Feed(minute, 8.0);
+  ASSERT_TRUE(program_->waitForFinished(60000));
+  feeder.WaitFed();
+  EXPECT_EQ(program_->exitCode(), 0);
+  EXPECT_EQ(SampleCount(parts), 60 * kRate);
+  EXPECT_EQ(SampleCount(folder_.path() + "/parts (2).wav"), kRate);
+}
+
+// The name's extension decides the type; a --type that differs is refused
+// and nothing is written. An input that stops before --for is over ends the
+// recording on the clock with what was received, saying so, and a start of
+// the window's copy the same.
+TEST_F(RecorderCommandLineTest, WithoutAWindowTheNameDecidesTheTypeAndAStoppedInputEndsTheRecording) {
+  constexpr int32_t kRate = 44100;
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("named"), kRate, 2, "Pipe-Named");
+  ASSERT_TRUE(feeder.Loaded());
+  const QString device = QString::fromStdString(feeder.SourceName());
+  const Answer mismatch = Ask({"--no-window", "--device", device, "--type", "mp3", folder_.path() + "/x.wav"});
+  EXPECT_EQ(mismatch.status, 1);
+  EXPECT_THAT(mismatch.err, HasSubstr("不符"));
+  EXPECT_FALSE(QFile::exists(folder_.path() + "/x.wav"));
+
+  // One second fed of the three asked for.
+  const QString flac = folder_.path() + "/x.flac";
+  StartProgram({"--no-window", "--device", device, "--for", "3", flac}, QProcess::SeparateChannels);
+  std::vector<int16_t> second(size_t(kRate) * 2);
+  for (size_t i = 0; i < second.size(); ++i) second[i] = static_cast<int16_t>(i % 30000 - 15000);
+  feeder.Feed(second, 4.0);
+  ASSERT_TRUE(program_->waitForFinished(60000)) << "the clock ends it";
+  feeder.WaitFed();
+  EXPECT_EQ(program_->exitCode(), 1) << "the recording is shorter than asked";
+  EXPECT_THAT(program_->readAllStandardError().toStdString(), HasSubstr("输入已停止"));
+  QFile file(flac);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.read(4), QByteArray("fLaC"));
+  EXPECT_EQ(SampleCount(flac), kRate) << "everything received";
+
+  StartProgram({"--start", "--device", device, "--for", "3"});
+  const QString window = FileOf(StatusHolding("录音中"));
+  feeder.Feed(second, 4.0);
+  StatusHolding("空闲");
+  feeder.WaitFed();
+  EXPECT_EQ(SampleCount(window), kRate) << window.toStdString();
 }
 
 TEST_F(RecorderCommandLineTest, WithoutAWindowSigtermFinishesTheFile) {

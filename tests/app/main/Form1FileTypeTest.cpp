@@ -158,6 +158,26 @@ TEST_F(Form1FileTypeTest, CompressedTypeShowsAndChoosesItsSettingAndNamesFilesBy
   EXPECT_TRUE(messages.shown.empty()) << messages.shown[0].text;
 }
 
+// A name typed into the file box with a known extension sets the type (the
+// numbered files follow, the name stays as typed); another extension leaves it.
+TEST_F(Form1FileTypeTest, ATypedNameDecidesTheTypeByItsExtension) {
+  auto* file = Find<QLineEdit>("txtFile");
+  const auto typeIn = [&](const QString& name) {
+    file->clear();
+    QTest::keyClicks(file, folder.Path() + "/" + name);
+  };
+  typeIn("talk.FLAC");
+  EXPECT_EQ(form->Encoders().Type(), EncoderSelection::TYPE_FLAC);
+  EXPECT_EQ(Find<QComboBox>("cboFileType")->currentIndex(), EncoderSelection::TYPE_FLAC);
+  EXPECT_EQ(file->text().toStdString(), (folder.Path() + "/talk.FLAC").toStdString());
+  EXPECT_EQ(form->Controller().Counter().NextFileName().toStdString(), Numbered(0, "flac").toStdString());
+  typeIn("talk.ogg");
+  EXPECT_EQ(form->Encoders().Type(), EncoderSelection::TYPE_FLAC) << "not a type's extension";
+  typeIn("talk.opus");
+  EXPECT_EQ(form->Encoders().Type(), EncoderSelection::TYPE_OPUS);
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+}
+
 // The encoder refuses a type or setting while its file is open (AppError 90): the
 // refusal is shown, what is in use stays in use and on screen, a recording that
 // runs meanwhile keeps every sample, and the choice is taken once the file is finished.

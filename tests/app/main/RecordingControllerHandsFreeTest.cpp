@@ -1,6 +1,7 @@
 // RecordingController without someone at the window: sound-activated takes in
-// one file or one file each, an armed start that never heard anything, and
-// parts cut by time to the sample (real WAV encoder, real files, sox reads).
+// one file or one file each, every setting at its default and its limits at
+// every rate and file type, an armed start that never heard anything, and
+// parts cut by time to the sample (real encoders, real files, sox and ffmpeg read).
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -10,7 +11,7 @@
 
 #include "TestDoubles.h"
 #include "app/recording/RecordingJournal.h"
-#include "encoding/CodecConversionStream.h"
+#include "encoding/EncoderSelection.h"
 #include "encoding/EncoderWAV.h"
 #include "tests/encoding/AudioProbe.h"
 
@@ -21,22 +22,24 @@ constexpr size_t kBlockFrames = 1234;  // not a whole number of 10 ms windows
 
 std::string Utf8(const QString& s) { return s.toUtf8().toStdString(); }
 
-// Stereo: quiet noise (about -50 dBFS) with loud bursts [start, end) in frames.
-std::vector<int16_t> QuietWithBursts(size_t frames, const std::vector<std::pair<size_t, size_t>>& bursts) {
+// Quiet noise (about -50 dBFS) with loud bursts [start, end) in frames.
+std::vector<int16_t> QuietWithBursts(size_t frames, const std::vector<std::pair<size_t, size_t>>& bursts,
+                                     size_t channels = 2) {
   std::minstd_rand generator(11);
   std::uniform_int_distribution<int> quiet(-100, 100);
   std::uniform_int_distribution<int> loud(-32768, 32767);
-  std::vector<int16_t> samples(frames * 2);
+  std::vector<int16_t> samples(frames * channels);
   for (auto& s : samples) s = static_cast<int16_t>(quiet(generator));
   for (const auto& [start, end] : bursts) {
-    for (size_t i = start * 2; i < end * 2; ++i) samples[i] = static_cast<int16_t>(loud(generator));
-    samples[start * 2] = samples[start * 2 + 1] = -20000;
+    for (size_t i = start * channels; i < end * channels; ++i) samples[i] = static_cast<int16_t>(loud(generator));
+    std::fill_n(samples.begin() + static_cast<ptrdiff_t>(start * channels), channels, int16_t{-20000});
   }
   return samples;
 }
 
-std::vector<int16_t> Frames(const std::vector<int16_t>& samples, size_t from, size_t to) {
-  return {samples.begin() + static_cast<ptrdiff_t>(from * 2), samples.begin() + static_cast<ptrdiff_t>(to * 2)};
+std::vector<int16_t> Frames(const std::vector<int16_t>& samples, size_t from, size_t to, size_t channels = 2) {
+  return {samples.begin() + static_cast<ptrdiff_t>(from * channels),
+          samples.begin() + static_cast<ptrdiff_t>(to * channels)};
 }
 
 class RecordingControllerHandsFreeTest : public ::testing::Test {
@@ -46,8 +49,18 @@ class RecordingControllerHandsFreeTest : public ::testing::Test {
     ASSERT_EQ(view.outputFile, Utf8(Numbered(0)));
   }
 
-  QString Numbered(int n) const { return folder.Path() + "/file/录音" + QString::number(n) + ".wav"; }
+  QString Numbered(int n) const {
+    return folder.Path() + "/file/录音" + QString::number(n) + "." + QString::fromStdString(encoder.Extension());
+  }
   std::vector<int16_t> Read(int n) const { return DecodeWithSox(Utf8(Numbered(n))).value_or(std::vector<int16_t>{}); }
+  // The format and file type of the next start.
+  void Choose(int32_t rate, int16_t channels, EncoderSelection::FileType type) {
+    view.rateText = std::to_string(rate);
+    view.stereo = channels == 2;
+    encoder.Type(type);
+    encoder.WAV().SetPCMFormat(rate, channels, "", "");  // as the window sets it: no conversion
+    controller.FileTypeChanged();
+  }
 
   // Starts, feeds `samples` in blocks (the last one shorter), paused from
   // block `pauseFrom` to before block `pauseTo`, and stops; returns what was not paused.
@@ -55,9 +68,10 @@ class RecordingControllerHandsFreeTest : public ::testing::Test {
     controller.Toggle();
     EXPECT_TRUE(capture.recording);
     std::vector<int16_t> recorded;
-    for (size_t at = 0, b = 0; at < samples.size(); at += kBlockFrames * 2, ++b) {
+    const size_t blockSamples = kBlockFrames * (view.stereo ? 2 : 1);
+    for (size_t at = 0, b = 0; at < samples.size(); at += blockSamples, ++b) {
       if (pauseFrom < pauseTo && (b == pauseFrom || b == pauseTo)) controller.TogglePause();
-      const auto end = samples.begin() + static_cast<ptrdiff_t>(std::min(at + kBlockFrames * 2, samples.size()));
+      const auto end = samples.begin() + static_cast<ptrdiff_t>(std::min(at + blockSamples, samples.size()));
       std::vector<int16_t> block(samples.begin() + static_cast<ptrdiff_t>(at), end);
       controller.GotData(block, static_cast<int32_t>(block.size() * 2));
       if (!controller.IsPaused()) recorded.insert(recorded.end(), block.begin(), block.end());
@@ -68,7 +82,7 @@ class RecordingControllerHandsFreeTest : public ::testing::Test {
 
   TempProgramFolder folder;
   FakeCapture capture;
-  EncoderWAV encoder{std::make_unique<CodecConversionStream>()};
+  EncoderSelection encoder;
   clsDSP effects;
   FakeView view;
   RecordingMessages messages;
@@ -101,6 +115,117 @@ TEST_F(RecordingControllerHandsFreeTest, TakesHoldTheirBurstsWithExactlyThePreRo
   EXPECT_EQ(QFileInfo(Numbered(3)).size(), 0) << "prepared, nothing written";
   EXPECT_TRUE(RecordingJournal().Read().names.isEmpty()) << "every take finished";
   EXPECT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+}
+
+// The first frame of the next 10 ms level window after `frame`'s.
+size_t WindowEndAfter(size_t frame, int32_t rate) { return (frame / (rate / 100) + 1) * (rate / 100); }
+
+// `frames` of silence with a value in every channel of each marked frame.
+std::vector<int16_t> SilenceWith(size_t frames, size_t channels, const std::vector<std::pair<size_t, int16_t>>& marks) {
+  std::vector<int16_t> samples(frames * channels, 0);
+  for (const auto& [at, value] : marks) std::fill_n(samples.begin() + static_cast<ptrdiff_t>(at * channels), channels, value);
+  return samples;
+}
+
+class HandsFreeSettingsTest : public RecordingControllerHandsFreeTest {
+ protected:
+  // Records `fed` sound-activated with `sound`, one file per take, and
+  // expects exactly the takes `takes` (frames [from, to) of `fed`), each in
+  // its own file: bit for bit in a lossless type, as long within a few codec
+  // frames in a lossy one; no other take and no message.
+  void ExpectTakes(const std::vector<int16_t>& fed, SoundActivation sound,
+                   const std::vector<std::pair<size_t, size_t>>& takes, const std::string& what) {
+    const int32_t rate = std::stoi(view.rateText);
+    const size_t channels = view.stereo ? 2 : 1;
+    const bool lossless = encoder.Type() == EncoderSelection::TYPE_WAV || encoder.Type() == EncoderSelection::TYPE_FLAC;
+    int first = 0;
+    while (view.outputFile != Utf8(Numbered(first)) && first < 100) ++first;
+    sound.enabled = true;
+    sound.afterSilence = SoundActivation::AfterSilence::NewFile;
+    controller.HandsFree({.sound = sound});
+    Record(fed);
+    for (size_t k = 0; k < takes.size(); ++k) {
+      const QString file = Numbered(first + static_cast<int>(k));
+      const auto [from, to] = takes[k];
+      if (lossless) {
+        EXPECT_TRUE(Read(first + static_cast<int>(k)) == Frames(fed, from, to, channels))
+            << what << ": take " << k << " holds " << Read(first + static_cast<int>(k)).size() / channels
+            << " frames, not " << to - from;
+      } else {
+        const auto info = ProbeWithFfprobe(Utf8(file));
+        EXPECT_NEAR(info ? info->duration : 0.0, static_cast<double>(to - from) / rate, 0.06) << what << ": take " << k;
+      }
+    }
+    EXPECT_EQ(QFileInfo(Numbered(first + static_cast<int>(takes.size()))).size(), 0) << what << ": no other take";
+    EXPECT_TRUE(messages.shown.empty()) << what << ": " << messages.shown[0].text;
+    messages.shown.clear();
+  }
+};
+
+// Every pre-roll from none to the longest, at the lowest and highest rates,
+// in every file type, the page's defaults among them: the take holds the
+// burst with exactly the pre-roll before it and the hang after it.
+TEST_F(HandsFreeSettingsTest, EveryPreRollWorksAtEveryRateAndType) {
+  struct Case {
+    const char* what;
+    int32_t rate;
+    int16_t channels;
+    EncoderSelection::FileType type;
+    SoundActivation sound;
+  };
+  const SoundActivation defaults;
+  const Case cases[] = {
+      {"defaults", kRate, 2, EncoderSelection::TYPE_WAV, defaults},
+      {"longest pre-roll, lowest rate", 8000, 1, EncoderSelection::TYPE_WAV, {.preRollSeconds = 30.0}},
+      {"longest pre-roll, highest rate", 96000, 2, EncoderSelection::TYPE_WAV, {.preRollSeconds = 30.0, .hangSeconds = 0.5}},
+      {"FLAC, longest pre-roll", 96000, 2, EncoderSelection::TYPE_FLAC, {.preRollSeconds = 30.0, .hangSeconds = 0.5}},
+      {"FLAC, no pre-roll", 8000, 1, EncoderSelection::TYPE_FLAC, {.preRollSeconds = 0.0, .hangSeconds = 0.5}},
+      {"Opus, defaults", 48000, 2, EncoderSelection::TYPE_OPUS, defaults},
+      {"Opus, longest pre-roll", 8000, 1, EncoderSelection::TYPE_OPUS, {.preRollSeconds = 30.0, .hangSeconds = 0.5}},
+      {"MP3, defaults", kRate, 2, EncoderSelection::TYPE_MP3, defaults},
+  };
+  for (const Case& each : cases) {
+    Choose(each.rate, each.channels, each.type);
+    const auto preRoll = static_cast<size_t>(each.sound.preRollSeconds * each.rate);
+    const auto hang = static_cast<size_t>(each.sound.hangSeconds * each.rate);
+    const size_t onset = preRoll + static_cast<size_t>(each.rate) / 3 + 7;
+    const size_t end = WindowEndAfter(onset + static_cast<size_t>(each.rate) / 2, each.rate);
+    const auto fed = QuietWithBursts(end + hang + static_cast<size_t>(each.rate) / 4, {{onset, end}}, each.channels);
+    ExpectTakes(fed, each.sound, {{onset - preRoll, end + hang}}, each.what);
+  }
+}
+
+// The threshold, the hold and the hang at the limits the page allows (and a
+// hang of 0, which counts as one window): a take starts and ends where those
+// say, and only there.
+TEST_F(HandsFreeSettingsTest, EverySettingWorksAtItsLimits) {
+  constexpr int32_t kLowRate = 8000;
+  constexpr size_t kSecond = kLowRate;
+  constexpr size_t kWindow = kLowRate / 100;
+  Choose(kLowRate, 1, EncoderSelection::TYPE_WAV);
+  const auto lead = static_cast<size_t>(SoundActivation{}.preRollSeconds * kLowRate);  // the default pre-roll
+
+  // Thresholds: 0 dBFS is only reached by -32768; -90 dBFS by 2, not by 1.
+  ExpectTakes(SilenceWith(5 * kSecond, 1, {{lead, 32767}, {lead + kSecond, -32768}}),
+              {.thresholdDbfs = 0.0, .holdMs = 0, .hangSeconds = 0.5},
+              {{kSecond, WindowEndAfter(lead + kSecond, kLowRate) + kSecond / 2}}, "threshold 0 dBFS");
+  ExpectTakes(SilenceWith(5 * kSecond, 1, {{lead, 1}, {lead + kSecond, -1}, {lead + 2 * kSecond, 2}}),
+              {.thresholdDbfs = -90.0, .holdMs = 0, .hangSeconds = 0.5},
+              {{2 * kSecond, WindowEndAfter(lead + 2 * kSecond, kLowRate) + kSecond / 2}}, "threshold -90 dBFS");
+
+  // Hold: 9.9 s of sound do not start a take held for 10 s, 10 s do.
+  const size_t held = lead + 11 * kSecond;
+  ExpectTakes(QuietWithBursts(held + 11 * kSecond, {{lead, lead + 99 * kSecond / 10}, {held, held + 10 * kSecond}}, 1),
+              {.holdMs = 10000, .hangSeconds = 0.5}, {{held - lead, held + 10 * kSecond + kSecond / 2}},
+              "hold 10 s");
+
+  // Hang: a take goes on through 599.9 s of silence and ends after 600 s of it;
+  // with a hang of 0 it ends after one quiet window, not after every window.
+  const size_t second = lead + kSecond + 5999 * kSecond / 10;
+  ExpectTakes(QuietWithBursts(second + kSecond + 601 * kSecond, {{lead, lead + kSecond}, {second, second + kSecond}}, 1),
+              {.hangSeconds = 600.0}, {{0, second + kSecond + 600 * kSecond}}, "hang 600 s");
+  ExpectTakes(QuietWithBursts(lead + 3 * kSecond, {{lead, lead + 2 * kSecond}}, 1), {.hangSeconds = 0.0},
+              {{0, lead + 2 * kSecond + kWindow}}, "hang 0");
 }
 
 // Armed, stopped before any sound: no file is left behind and the number is

@@ -180,6 +180,8 @@ TEST_F(RecordingControllerTest, StartChecksRefuseBeforeAnythingChanges) {
        "取样率无效! 请输入 1000 到 96000 之间的数字."},
       {"rate below the converter", [](FakeView& v) { v.rateText = "999"; },
        "取样率无效! 请输入 1000 到 96000 之间的数字."},
+      {"a name of another type", [](FakeView& v) { v.outputFile = "/nowhere/talk.FLAC"; },
+       "文件 /nowhere/talk.FLAC 的扩展名与文件类型 wav 不符!"},
   };
   const FakeView pristine = view;
   for (const Refusal& refusal : refusals) {
