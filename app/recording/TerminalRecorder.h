@@ -2,9 +2,11 @@
 // machines without a desktop: the same RecordingEngine as the window, so the
 // same journal, crash safety and start-up repair. The device is chosen by its
 // name or description, the file type by its extension; the output is the
-// given file, else the next numbered one. Progress (length, size, level) is
-// rewritten in place on standard output every kProgressInterval; messages go
-// to standard error. Finish (Ctrl+C, SIGTERM) stops as the stop button does.
+// given file, else the next numbered one. Progress (length, size, level; while
+// the file is finished, what is left to write) is rewritten in place on
+// standard output every kProgressInterval; messages go to standard error.
+// Finish (Ctrl+C, SIGTERM) stops as the stop button does; before the start,
+// nothing is started.
 // Needs a QCoreApplication; its thread only.
 #pragma once
 
@@ -64,12 +66,14 @@ class TerminalRecorder : public RecorderView {
   std::optional<QString> ChooseDevice();
   std::optional<QString> ChooseType();
   void ShowProgress();
+  void PrintProgress(const QString& line);
   void Fail(const QString& reason);
 
   Options options_;
   std::string outputFile_;
   bool deviceChosen_ = false;
   bool finishing_ = false;
+  bool progressOutput_ = true;  // standard output takes the progress line (until a write there fails)
   TerminalMessages messages_;
   QObject context_;  // the "window's" thread for the engine's relays
   std::unique_ptr<WindowThreadDialogs> hookDialogs_;
