@@ -182,6 +182,22 @@ TEST_F(RecordingEngineTest, SlowFirstSyncHoldsUpNoneOfTheLiveInput) {
   EXPECT_TRUE(Recorded() == fed) << Recorded().size() << " of " << fed.size() << " samples";
 }
 
+// The stop's last syncs take seconds: the button offers the next start only
+// once a click on it starts one (before, such a click was dropped).
+TEST_F(RecordingEngineTest, StartOfferedByTheButtonAfterAStopIsTaken) {
+  auto* button = form_->findChild<QPushButton*>("cmdDo");
+  Click();
+  ASSERT_TRUE(WaitFor([&] { return button->text() == "停止录音"; })) << Shown();
+  SlowSync::Delay(1500ms);
+  Click();
+  ASSERT_TRUE(WaitFor([&] { return button->text() == "开始录音"; }, 120000));
+  Click();
+  EXPECT_TRUE(WaitUntilState(RecorderState::Recording, 60000)) << "the click was dropped";
+  SlowSync::Delay(0ms);
+  Click();
+  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+}
+
 // The window's thread held up for 5 s in the middle of a recording.
 TEST_F(RecordingEngineTest, BusyWindowThreadLosesNothing) {
   const std::vector<int16_t> fed = NoiseSamples(8 * kSamplesPerSecond, 2);
