@@ -50,6 +50,9 @@ int RecordWithoutWindow(int argc, char** argv, const CommandLine::Choices& choic
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A reader of our output that went away (`| head`, a closed log) fails the
+  // write, never the recording.
+  std::signal(SIGPIPE, SIG_IGN);
   const CommandLine::Choices choices = CommandLine::Process(argc, argv);
   const InterfaceLanguage::Language language = choices.language;
   if (choices.request && !choices.noWindow) {

@@ -96,8 +96,11 @@ void SourceWatcher::Reconnect() {
       lost_ = false;
       Notify();
     }
-  } else if (!subscription_->Retry().isActive()) {
-    subscription_->Retry().start();
+  } else {
+    // Sources added or removed before the subscription is (back) in place are
+    // told once it is: the list was read without it.
+    lost_ = true;
+    if (!subscription_->Retry().isActive()) subscription_->Retry().start();
   }
 }
 

@@ -208,8 +208,10 @@ struct AudioMuxer::Session {
     return Fail(ENC_FILE_ERROR, file.LastError());
   }
 
-  // Stream, I/O context on the file, header (forced to the disk). A header the
-  // file cannot take is a file error.
+  // Stream, I/O context on the file, header. A header the file cannot take is
+  // a file error. Not forced to the disk here: the recording's capture starts
+  // after the open, and a slow disk must not hold that up; the first sync
+  // comes with the audio.
   EncoderResult OpenContainer(const MuxerPlan& plan) {
     stream = avformat_new_stream(format, nullptr);
     auto* buffer = static_cast<uint8_t*>(av_malloc(kIoBufferBytes));
@@ -239,7 +241,7 @@ struct AudioMuxer::Session {
     keepingHeader = false;
     if (!writeError.empty() || committed != ENC_OK) return Fail(ENC_FILE_ERROR, writeError);
     if (r < 0) return Fail(ENC_INIT_FAILED, LibraryError("avformat_write_header (" + plan.container + ")", r));
-    return file.Sync() ? ENC_OK : Fail(ENC_FILE_ERROR, file.LastError());
+    return ENC_OK;
   }
 
   // Hands the I/O buffer to the file. On a failed write the file is cut back to

@@ -145,7 +145,10 @@ EncoderResult EncoderWAV::EncoderInit(int32_t samplerate, int16_t Channels, cons
       ReleaseRecording();
       return InitFailed(ENC_FILE_ERROR, std::move(cause));
     }
-    RefreshHeader();
+    // Written, not synced: a recording starts its capture after the open,
+    // and a slow disk must not hold that up. The first sync comes with the audio.
+    WriteWavHeader();
+    refreshPacer_.Restart();
   }
   sourceLength_ = static_cast<int32_t>(inputFormat_.nAvgBytesPerSec);
   return ENC_OK;

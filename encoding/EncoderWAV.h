@@ -5,9 +5,10 @@
 // "data" size <audio>. One thread at a time (the recording thread while recording).
 //
 // Crash safety: with WriteHeader on, the file is a valid WAV from EncoderInit on.
-// The header is written at once (sizes for an empty data chunk) and rewritten
-// from Encode at most once per HeaderRefreshInterval (1 s by default), each time
-// followed by fdatasync, so a killed process or a power cut leaves a readable
+// The header is written at once (sizes for an empty data chunk; no sync yet, so
+// a slow disk never delays what follows the open) and rewritten from Encode at
+// most once per HeaderRefreshInterval (1 s by default), each time followed by
+// fdatasync, so a killed process or a power cut leaves a readable
 // file holding all audio up to the last refresh (Checkpoint refreshes at once).
 // The finished file is the same byte for byte: EncoderClose writes the header for
 // the final length as before.

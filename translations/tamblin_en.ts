@@ -942,6 +942,14 @@
         <source>--%1 必须在 %2 到 %3 之间</source>
         <translation>--%1 must be between %2 and %3</translation>
     </message>
+    <message>
+        <source>录音开始之前已被中断</source>
+        <translation>Interrupted before the recording started</translation>
+    </message>
+    <message>
+        <source>正在完成文件, 还有 %1 秒的录音待写入…</source>
+        <translation>Finishing the file, %1 s of the recording still to write…</translation>
+    </message>
 </context>
 <context>
     <name>TrayIcon</name>
@@ -1215,6 +1223,10 @@
     <message>
         <source>取消定时</source>
         <translation>Cancel Schedule</translation>
+    </message>
+    <message>
+        <source>停止时间必须晚于开始时间, 否则不会录到任何声音.</source>
+        <translation>The stop time must be after the start time, or nothing would be recorded.</translation>
     </message>
 </context>
 <context>

@@ -263,12 +263,14 @@ void RecordingController::Stop(int64_t upTo) {
   diskGuard_.End();
   lngRecMS_ = 0;
   lngBytesPerSec_ = 0;
-  view_.ButtonCaption(ToUtf8(tr("开始录音")));
   if (recorded) counter_.Advance();
   PrepareNextFile();
   view_.SetSettingsEnabled(true);
   SaveCounter();
   Publish();
+  // Only now is a start taken: a click on the caption before (the counter's
+  // sync may take long) would be dropped while the stop finishes.
+  view_.ButtonCaption(ToUtf8(tr("开始录音")));
   // Reported last: the box keeps dispatching events, and the stop is complete by now.
   if (!stopped) messages_.ShowWarning(CheckCaption(), ToUtf8(tr("此时无法停止录音!")));
   ReportLosses(lost, lostToQueue);

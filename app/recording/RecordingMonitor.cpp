@@ -118,6 +118,9 @@ void RecordingMonitor::PublishRunning(bool recording, bool paused, bool finishin
   recording_ = recording;
   paused_ = paused;
   finishing_ = finishing;
+  // Neither recording nor finishing: no stop is left to wait for, whoever asked
+  // for one, so a start asked from now on is taken.
+  if (!recording && !finishing) stopRequested_ = false;
   if (recording) bytesPerSecond_ = bytesPerSecond;
 }
 

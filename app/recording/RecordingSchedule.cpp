@@ -10,13 +10,22 @@ void RecordingSchedule::Arm(const Plan& plan) {
   Cancel();
   if (plan.IsEmpty()) return;
   plan_ = plan;
-  const TimePoint now = clock_();
-  switch (plan.start) {
-    case Plan::Start::Now: startTarget_ = now; break;
-    case Plan::Start::At: startTarget_ = plan.startAt; break;
-    case Plan::Start::After: startTarget_ = now + plan.startDelay; break;
-  }
+  startTarget_ = StartTime(plan, clock_());
   phase_ = Phase::WaitingToStart;
+}
+
+RecordingSchedule::TimePoint RecordingSchedule::StartTime(const Plan& plan, TimePoint now) {
+  switch (plan.start) {
+    case Plan::Start::Now: return now;
+    case Plan::Start::At: return plan.startAt;
+    case Plan::Start::After: return now + plan.startDelay;
+  }
+  return now;
+}
+
+bool RecordingSchedule::StopsBeforeItStarts(const Plan& plan, TimePoint now) {
+  // A start time already past starts at once.
+  return plan.stop == Plan::Stop::At && plan.stopAt <= std::max(StartTime(plan, now), now);
 }
 
 void RecordingSchedule::Cancel() {

@@ -54,8 +54,10 @@ int TerminalRecorder::Run() {
   QCoreApplication::exec();
   QCoreApplication::sendPostedEvents();  // the stop's warnings, queued by the recording thread
   progress_.stop();
-  std::printf("\n");
-  std::fflush(stdout);
+  if (progressOutput_) {
+    std::printf("\n");
+    std::fflush(stdout);
+  }
   return messages_.Count() > warningsBefore ? 1 : 0;
 }
 
@@ -74,6 +76,8 @@ std::optional<QString> TerminalRecorder::Begin() {
     outputFile_ = QFileInfo(QString::fromStdString(options_.file)).absoluteFilePath().toStdString();
     engine_->OutputFileChosen(outputFile_);
   }
+  // Ctrl+C during the start-up (its syncs may take long on a slow disk): nothing is started.
+  if (finishing_) return tr("录音开始之前已被中断");
   if (!engine_->StartAndWait()) return tr("录音未能开始");
   if (options_.duration) {
     const auto format = RecordingFormat::FromChoices(RateText(), Stereo());
@@ -160,13 +164,21 @@ void TerminalRecorder::ShowProgress() {
     QCoreApplication::exit(0);
     return;
   }
-  const QString line = tr("%1  %2  电平 %3 dB")
-                           .arg(QString::fromStdString(shown.LengthWithHandsFree()),
-                                QString::fromStdString(shown.sizeText))
-                           .arg(PeakDbfs(shown.levelBlock), 0, 'f', 1);
+  if (shown.state == RecorderState::Finishing) {
+    PrintProgress(tr("正在完成文件, 还有 %1 秒的录音待写入…").arg(std::ceil(shown.secondsToWrite)));
+    return;
+  }
+  PrintProgress(tr("%1  %2  电平 %3 dB")
+                    .arg(QString::fromStdString(shown.LengthWithHandsFree()), QString::fromStdString(shown.sizeText))
+                    .arg(PeakDbfs(shown.levelBlock), 0, 'f', 1));
+}
+
+void TerminalRecorder::PrintProgress(const QString& line) {
+  if (!progressOutput_) return;
   // Padded, so a shorter line covers the longer one before it.
   std::printf("\r%-60s", qPrintable(line));
-  std::fflush(stdout);
+  // A reader that went away (`| head`): the progress stops, the recording goes on.
+  if (std::fflush(stdout) != 0) progressOutput_ = false;
 }
 
 void TerminalRecorder::Fail(const QString& reason) { std::fprintf(stderr, "tamblin: %s\n", qPrintable(reason)); }

@@ -4,9 +4,11 @@
 // name or description; the file type by the given file's extension (a
 // --type that differs is refused), else by --type, else WAV; the output is
 // the given file, else the next numbered one. Hands-free options as on the
-// "定时/触发" page, checked against its limits. Progress (length, size, level) is
-// rewritten in place on standard output every kProgressInterval; messages go
-// to standard error. Finish (Ctrl+C, SIGTERM) stops as the stop button does.
+// "定时/触发" page, checked against its limits. Progress (length, size, level;
+// while the file is finished, what is left to write) is rewritten in place on
+// standard output every kProgressInterval; messages go to standard error.
+// Finish (Ctrl+C, SIGTERM) stops as the stop button does; before the start,
+// nothing is started.
 // Needs a QCoreApplication; its thread only.
 #pragma once
 
@@ -70,12 +72,14 @@ class TerminalRecorder : public RecorderView {
   std::optional<QString> ChooseHandsFree();
   static QString OutOfRange(const char* option, double lowest, double highest);
   void ShowProgress();
+  void PrintProgress(const QString& line);
   void Fail(const QString& reason);
 
   Options options_;
   std::string outputFile_;
   bool deviceChosen_ = false;
   bool finishing_ = false;
+  bool progressOutput_ = true;  // standard output takes the progress line (until a write there fails)
   TerminalMessages messages_;
   QObject context_;  // the "window's" thread for the engine's relays
   std::unique_ptr<WindowThreadDialogs> hookDialogs_;

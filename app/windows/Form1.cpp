@@ -556,7 +556,10 @@ std::string Form1::OutputFile() const { return S(txtFile_->text()); }
 void Form1::OutputFile(const std::string& path) { txtFile_->setText(Q(path)); }
 std::string Form1::RateText() const { return S(cboSamplerate_->currentText()); }
 bool Form1::Stereo() const { return chkStereo_->isChecked(); }
-bool Form1::DeviceChosen() const { return cboDev_->currentIndex() >= 0; }
+bool Form1::DeviceChosen() const {
+  // Only the device shown may be recorded: with none selected the recorder would take the default input.
+  return cboDev_->currentIndex() >= 0 && clsRecorder_->SelectedDevice() == cboDev_->currentIndex();
+}
 void Form1::ButtonCaption(const std::string& caption) {
   cmdDo_->setText(Q(caption));
   ShowRecordingStateInTray();
@@ -590,7 +593,9 @@ void Form1::RefreshDevices() {
   cboDev_->setCurrentIndex(found);
   if (found >= 0) {
     // Positions may have moved; the engine records by the source itself.
-    if (clsRecorder_->SelectedDevice() != found) clsRecorder_->SelectDevice(found);
+    // Refused while idle: nothing is shown, so nothing else is recorded (DeviceChosen refuses too).
+    const bool refused = clsRecorder_->SelectedDevice() != found && !clsRecorder_->SelectDevice(found);
+    if (refused && engine_->State() == RecorderState::Idle) ShowNoDevice();
   } else if (!chosen.isEmpty() && engine_->State() == RecorderState::Idle) {
     cboRecLine_->clear();  // its device is gone; a running recording is stopped by DeviceLost
   }
@@ -599,10 +604,18 @@ void Form1::RefreshDevices() {
 void Form1::OnDeviceChosen() {
   cboRecLine_->clear();
   if (!clsRecorder_->SelectDevice(cboDev_->currentIndex())) {
+    ShowNoDevice();
     ShowWarning(S(tr("Couldn't select device!")));
     return;
   }
   FillLines();
+}
+
+void Form1::ShowNoDevice() {
+  // The recorder has none selected now: the box says so, and a start is refused until one is chosen.
+  const QSignalBlocker blocker(cboDev_);
+  cboDev_->setCurrentIndex(-1);
+  cboRecLine_->clear();
 }
 
 void Form1::FillLines() {

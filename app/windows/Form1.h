@@ -152,6 +152,8 @@ class Form1 : public QMainWindow, public RecorderView {
   void RefreshDevices();
   void FillLines();
   void OnDeviceChosen();
+  // No device is selected (a choice the server refused): none is shown.
+  void ShowNoDevice();
   void OnLineChosen();
   void ApplyVolume();
   void OnRateChosen();

@@ -138,6 +138,12 @@ QGroupBox* frmSchedule::BuildScheduleGroup() {
     }
     AddChoice(grid, choice.group, choice.id, choice.name, tr(choice.caption), choice.editor, row++);
   }
+  lblScheduleProblem_ = new QLabel(box);
+  lblScheduleProblem_->setObjectName(QStringLiteral("lblScheduleProblem"));
+  lblScheduleProblem_->setWordWrap(true);
+  lblScheduleProblem_->setStyleSheet(QStringLiteral("color: #c00000"));
+  lblScheduleProblem_->hide();
+  grid->addWidget(lblScheduleProblem_, row, 0, 1, 3);
   grid->setColumnStretch(2, 1);
   connect(startGroup_, &QButtonGroup::idToggled, this, [this] { FollowChoices(); });
   connect(stopGroup_, &QButtonGroup::idToggled, this, [this] { FollowChoices(); });
@@ -246,7 +252,17 @@ void frmSchedule::Load(const Plan& plan, const HandsFreeSettings& handsFree, boo
   spnSplitMinutes_->setValue(handsFree.splitMinutes > 0 ? handsFree.splitMinutes : 60);
   spnSplitMinutes_->setEnabled(chkSplit_->isChecked());
   cmdCancelSchedule_->setEnabled(armed);
+  lblScheduleProblem_->hide();
   FollowChoices();
+}
+
+void frmSchedule::accept() {
+  if (RecordingSchedule::StopsBeforeItStarts(ChosenPlan(), std::chrono::system_clock::now())) {
+    lblScheduleProblem_->setText(tr("停止时间必须晚于开始时间, 否则不会录到任何声音."));
+    lblScheduleProblem_->show();
+    return;
+  }
+  QDialog::accept();
 }
 
 void frmSchedule::FollowChoices() {

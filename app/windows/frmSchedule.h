@@ -21,6 +21,7 @@ class QDateTimeEdit;
 class QDoubleSpinBox;
 class QGridLayout;
 class QGroupBox;
+class QLabel;
 class QPushButton;
 class QSpinBox;
 class QTimeEdit;
@@ -41,6 +42,9 @@ class frmSchedule : public QDialog {
 
   // "取消定时": the window cancels its schedule; the page stays open.
   std::function<void()> CancelSchedule;
+
+  // OK: a plan that stops before it starts is refused, its reason shown on the page.
+  void accept() override;
 
  private:
   QGroupBox* BuildScheduleGroup();
@@ -73,4 +77,5 @@ class frmSchedule : public QDialog {
   QSpinBox* spnSplitMinutes_ = nullptr;
 
   QPushButton* cmdCancelSchedule_ = nullptr;
+  QLabel* lblScheduleProblem_ = nullptr;  // why OK refused the plan; hidden while there is none
 };

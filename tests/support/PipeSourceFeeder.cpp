@@ -51,21 +51,25 @@ std::string PipeSourceFeeder::UniqueName(const std::string& prefix) {
 }
 
 void PipeSourceFeeder::Feed(std::vector<int16_t> samples, double speed) {
-  WaitFed();
-  stop_ = false;
-  written_ = 0;
-  feeder_ = std::thread(&PipeSourceFeeder::FeedLoop, this, std::move(samples), speed, false);
+  Start(std::move(samples), speed, Mode::Once);
 }
 
+void PipeSourceFeeder::FeedLive(std::vector<int16_t> samples) { Start(std::move(samples), 1.0, Mode::Live); }
+
 void PipeSourceFeeder::FeedContinuously(double speed) {
-  WaitFed();
-  stop_ = false;
-  written_ = 0;
   std::vector<int16_t> pattern(static_cast<size_t>(rate_ * channels_) / 10);  // 100 ms
   for (size_t i = 0; i < pattern.size(); ++i) {
     pattern[i] = static_cast<int16_t>((i * 37) % 20000 - 10000);
   }
-  feeder_ = std::thread(&PipeSourceFeeder::FeedLoop, this, std::move(pattern), speed, true);
+  Start(std::move(pattern), speed, Mode::Repeat);
+}
+
+void PipeSourceFeeder::Start(std::vector<int16_t> samples, double speed, Mode mode) {
+  WaitFed();
+  stop_ = false;
+  written_ = 0;
+  dropped_ = 0;
+  feeder_ = std::thread(&PipeSourceFeeder::FeedLoop, this, std::move(samples), speed, mode);
 }
 
 size_t PipeSourceFeeder::WaitFed() {
@@ -78,7 +82,9 @@ void PipeSourceFeeder::StopFeeding() {
   WaitFed();
 }
 
-void PipeSourceFeeder::FeedLoop(std::vector<int16_t> samples, double speed, bool repeat) {
+void PipeSourceFeeder::FeedLoop(std::vector<int16_t> samples, double speed, Mode mode) {
+  const bool repeat = mode == Mode::Repeat;
+  const bool live = mode == Mode::Live;
   // Non-blocking: with no reader (the server is gone) the open fails at once,
   // and a reader that stops reading cannot hold this thread past the stop
   // flag or kStallLimit.
@@ -98,17 +104,22 @@ void PipeSourceFeeder::FeedLoop(std::vector<int16_t> samples, double speed, bool
     if (at >= total) at = 0;
     const size_t chunk = std::min(kChunkBytes, total - at);
     pollfd writable{fd, POLLOUT, 0};
-    if (::poll(&writable, 1, kPollMilliseconds) < 0 && errno != EINTR) break;
+    if (!live && ::poll(&writable, 1, kPollMilliseconds) < 0 && errno != EINTR) break;
+    // A chunk is at most PIPE_BUF bytes: written whole or not at all.
     const ssize_t put = ::write(fd, bytes + at, chunk);
     if (put < 0 && errno != EAGAIN && errno != EINTR) break;  // EPIPE: the reader is gone
     const auto now = std::chrono::steady_clock::now();
-    if (put <= 0) {
+    size_t advanced = put > 0 ? static_cast<size_t>(put) : 0;
+    if (live) {
+      dropped_ += chunk - advanced;  // gone, as from a microphone nobody reads
+      advanced = chunk;
+    } else if (advanced == 0) {
       if (now - lastProgress > kStallLimit) break;
       continue;
     }
     lastProgress = now;
-    at += static_cast<size_t>(put);
-    sent += static_cast<size_t>(put);
+    at += advanced;
+    sent += advanced;
     written_ = repeat ? sent : at;
     const auto due = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                  std::chrono::duration<double>(sent / bytesPerSecond));

@@ -45,6 +45,12 @@ class PipeSourceFeeder {
 
   // Starts feeding `samples` (a previous feed is waited for first).
   void Feed(std::vector<int16_t> samples, double speed = 1.0);
+  // Feeds `samples` at real pace as a live input (a microphone) does: nothing
+  // waits for the reader, and what the pipe cannot take when it is due is gone
+  // (counted by Dropped). The pipe holds about 6 s for a reader that is late.
+  void FeedLive(std::vector<int16_t> samples);
+  // Bytes a live feed had to drop.
+  size_t Dropped() const { return dropped_; }
   // Feeds a repeating non-silent pattern until StopFeeding or the destructor,
   // for load tests and benchmarks where the content does not matter.
   void FeedContinuously(double speed = 1.0);
@@ -58,7 +64,9 @@ class PipeSourceFeeder {
   static std::string UniqueName(const std::string& prefix);
 
  private:
-  void FeedLoop(std::vector<int16_t> samples, double speed, bool repeat);
+  enum class Mode { Once, Repeat, Live };
+  void Start(std::vector<int16_t> samples, double speed, Mode mode);
+  void FeedLoop(std::vector<int16_t> samples, double speed, Mode mode);
 
   std::string sourceName_;
   std::string description_;
@@ -69,4 +77,5 @@ class PipeSourceFeeder {
   std::thread feeder_;
   std::atomic<bool> stop_{false};
   std::atomic<size_t> written_{0};
+  std::atomic<size_t> dropped_{0};
 };

@@ -354,6 +354,26 @@ TEST_F(RecorderCommandLineTest, WithoutAWindowTheNameDecidesTheTypeAndAStoppedIn
   EXPECT_EQ(SampleCount(window), kRate) << window.toStdString();
 }
 
+// Its progress read by a reader that goes away (`| head -c 50`): the progress
+// stops, the recording goes on to its end.
+TEST_F(RecorderCommandLineTest, WithoutAWindowAClosedOutputLeavesTheRecordingRunning) {
+  constexpr int32_t kRate = 44100;
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("closed"), kRate, 2, "Pipe-Closed-Output");
+  ASSERT_TRUE(feeder.Loaded());
+  const QString file = folder_.path() + "/closed.wav";
+  QProcess piped;
+  piped.setProcessEnvironment(environment_);
+  piped.start("bash", {"-c", R"("$0" "$@" | head -c 50 >/dev/null; exit "${PIPESTATUS[0]}")", executable_,
+                       "--no-window", "--device", QString::fromStdString(feeder.SourceName()), "--for", "2", file});
+  ASSERT_TRUE(piped.waitForStarted(10000));
+  // Held in the pipe until the recording reads it.
+  feeder.Feed(std::vector<int16_t>(size_t(2) * kRate * 2, 1234), 1.0);
+  ASSERT_TRUE(piped.waitForFinished(60000));
+  feeder.WaitFed();
+  EXPECT_EQ(piped.exitCode(), 0) << piped.readAllStandardError().toStdString();
+  EXPECT_EQ(SampleCount(file), 2 * kRate);
+}
+
 TEST_F(RecorderCommandLineTest, WithoutAWindowSigtermFinishesTheFile) {
   const QString file = folder_.path() + "/signalled.flac";
   StartProgram({"--no-window", "--device", "Test-Tone-440Hz", "--type", "flac", file});

@@ -139,4 +139,41 @@ TEST(frmScheduleTest, DefaultsChangeNothingAndEveryChoiceComesBackAsShown) {
   EXPECT_EQ(page.ChosenHandsFree().splitMinutes, 0) << "unticked: off, whatever the minutes say";
 }
 
+// OK on a plan that would stop before it starts keeps the page open and says
+// why; once the stop comes after the start, OK takes it.
+TEST(frmScheduleTest, AStopTimeNotAfterTheStartIsRefusedWithTheReason) {
+  const auto now = std::chrono::system_clock::now();
+  const auto wholeSecond = std::chrono::time_point_cast<std::chrono::seconds>(now);
+  struct Case {
+    const char* name;
+    Plan::Start start;
+    RecordingSchedule::TimePoint startAt, stopAt;
+  };
+  for (const Case& refused : {Case{"stop an hour before a timed start", Plan::Start::At, wholeSecond + 2h, wholeSecond + 1h},
+                              Case{"stop at the start", Plan::Start::At, wholeSecond + 2h, wholeSecond + 2h},
+                              Case{"start now, stop already past", Plan::Start::Now, {}, wholeSecond - 1h}}) {
+    SCOPED_TRACE(refused.name);
+    frmSchedule page;
+    int accepted = 0;
+    QObject::connect(&page, &QDialog::accepted, [&] { ++accepted; });
+    Plan plan;
+    plan.start = refused.start;
+    plan.startAt = refused.startAt;
+    plan.stop = Plan::Stop::At;
+    plan.stopAt = refused.stopAt;
+    page.Load(plan, HandsFreeSettings{}, false);
+    auto* problem = page.findChild<QLabel*>("lblScheduleProblem");
+    EXPECT_TRUE(problem->isHidden());
+    page.findChild<QPushButton*>("cmdOK")->click();
+    EXPECT_EQ(accepted, 0);
+    EXPECT_FALSE(problem->isHidden());
+    EXPECT_TRUE(problem->text().contains("停止时间必须晚于开始时间")) << problem->text().toStdString();
+
+    plan.stopAt = wholeSecond + 3h;
+    page.Load(plan, HandsFreeSettings{}, false);
+    page.findChild<QPushButton*>("cmdOK")->click();
+    EXPECT_EQ(accepted, 1) << "a stop after the start is taken";
+  }
+}
+
 }  // namespace

@@ -284,6 +284,37 @@ TEST_F(Form1Test, StartWithoutDeviceIsRefused) {
   EXPECT_EQ(Find<QPushButton>("cmdDo")->text(), "开始录音");
 }
 
+// A device the server could not select (it was hung) is not shown, and a start
+// afterwards is refused: the default input never takes its place.
+TEST_F(Form1Test, DeviceTheServerRefusedIsNotShownAndNotReplacedByTheDefault) {
+  PrivatePulseDaemon daemon;
+  ASSERT_TRUE(daemon.Running()) << daemon.Log();
+  PipeSourceFeeder fallback(PipeSourceFeeder::UniqueName("default"), 44100, 2, "Pipe-Default");
+  PipeSourceFeeder shown(PipeSourceFeeder::UniqueName("shown"), 44100, 2, "Pipe-Shown");
+  ASSERT_TRUE(fallback.Loaded() && shown.Loaded());
+  ASSERT_EQ(RunShellCommand("pactl set-default-source " + fallback.SourceName()).exitCode, 0);
+  form.reset();  // the device list is read at start-up
+  form = std::make_unique<Form1>(Form1::Services{&messages, &fileDialog, &chooser, false, &questions});
+  form->Load();
+  auto* device = Find<QComboBox>("cboDev");
+  const int index = device->findText(QString::fromStdString(shown.Description()));
+  ASSERT_GE(index, 0);
+
+  daemon.Freeze();
+  device->setCurrentIndex(index);
+  emit device->activated(index);
+  daemon.Thaw();
+  ASSERT_EQ(messages.shown.size(), 1u) << "the failed choice is told";
+  EXPECT_EQ(device->currentIndex(), -1) << "a device is shown that is not selected";
+  ASSERT_TRUE(WaitFor([&] { return form->Recorder().DeviceCount() > 0; })) << "the server answers again";
+
+  QTest::mouseClick(Find<QPushButton>("cmdDo"), Qt::LeftButton);
+  form->Engine().WaitUntilHandled();
+  EXPECT_FALSE(form->Controller().IsRecording()) << "recording an input that is not shown";
+  EXPECT_EQ(messages.shown.back().text, "没有选择硬件设备!");
+  form.reset();  // before its server goes
+}
+
 TEST_F(Form1Test, ChannelPeakScansEveryStepOfTheWholeBlock) {
   const std::vector<int16_t> block = {1, -32768, 300, 5, -400, 6, 7};
   EXPECT_EQ(Form1::ChannelPeak(block, 0, 2), 400);

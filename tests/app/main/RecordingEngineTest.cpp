@@ -116,6 +116,7 @@ class RecordingEngineTest : public ::testing::Test {
   }
   void TearDown() override {
     SlowSync::Delay(0ms);
+    SlowSync::DelayNext(0ms);
     form_.reset();
   }
 
@@ -162,6 +163,40 @@ TEST_F(RecordingEngineTest, SlowSyncsLoseNothingAndTheWindowKeepsTicking) {
   SlowSync::Delay(0ms);
   EXPECT_TRUE(messages_.shown.empty()) << Shown();
   EXPECT_TRUE(Recorded() == fed) << Recorded().size() << " of " << fed.size() << " samples";
+}
+
+// The take's first sync takes 10 s (a disk waking up) while the input runs
+// live from the click on, as a microphone's does: the capture takes it from the
+// first block all the same, and the file holds every sample of it.
+TEST_F(RecordingEngineTest, SlowFirstSyncHoldsUpNoneOfTheLiveInput) {
+  const std::vector<int16_t> fed = NoiseSamples(14 * kSamplesPerSecond, 6);
+  SlowSync::DelayNext(10000ms);
+  Click();
+  feeder_->FeedLive(fed);
+  feeder_->WaitFed();
+  EXPECT_EQ(feeder_->Dropped(), 0u) << "input went by before the capture ran";
+  ASSERT_TRUE(WaitUntilReceived(fed.size() - feeder_->Dropped() / 2)) << "received " << form_->Recorder().ReceivedBytes();
+  Click();
+  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  EXPECT_GE(SlowSync::Count(), 1);
+  EXPECT_TRUE(messages_.shown.empty()) << Shown();
+  EXPECT_TRUE(Recorded() == fed) << Recorded().size() << " of " << fed.size() << " samples";
+}
+
+// The stop's last syncs take seconds: the button offers the next start only
+// once a click on it starts one (before, such a click was dropped).
+TEST_F(RecordingEngineTest, StartOfferedByTheButtonAfterAStopIsTaken) {
+  auto* button = form_->findChild<QPushButton*>("cmdDo");
+  Click();
+  ASSERT_TRUE(WaitFor([&] { return button->text() == "停止录音"; })) << Shown();
+  SlowSync::Delay(1500ms);
+  Click();
+  ASSERT_TRUE(WaitFor([&] { return button->text() == "开始录音"; }, 120000));
+  Click();
+  EXPECT_TRUE(WaitUntilState(RecorderState::Recording, 60000)) << "the click was dropped";
+  SlowSync::Delay(0ms);
+  Click();
+  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
 }
 
 // The window's thread held up for 5 s in the middle of a recording.
