@@ -747,9 +747,6 @@
         <source>输入已停止, 录音已结束 (短于要求的时长, 收到的声音都在文件中)!</source>
         <translation>The input stopped, so the recording has ended (shorter than the duration asked for; all the sound received is in the file)!</translation>
     </message>
-</context>
-<context>
-    <name>RecordingEngine</name>
     <message>
         <source>没有正在进行的录音</source>
         <translation>No recording is running</translation>

@@ -30,7 +30,8 @@ done
 "$root/bin/tamblin" --help | grep -q -- "--version"
 if "$root/bin/tamblin" --no-such-option 2>/dev/null; then echo "unknown option accepted"; exit 1; fi
 # The help text follows the interface language, read from the installed translation.
-"$root/bin/tamblin" --lang en --help | grep -q "Interface language: zh (Chinese) or en (English)"
+# Wrapped to the terminal's width: compared with the lines joined.
+"$root/bin/tamblin" --lang en --help | tr -s ' \n' ' ' | grep -q "Interface language: zh (Chinese) or en (English)"
 LANGUAGE=zh_CN LANG=zh_CN.UTF-8 "$root/bin/tamblin" --help | grep -q "界面语言"
 if "$root/bin/tamblin" --lang fr 2>/dev/null; then echo "unknown language accepted"; exit 1; fi
 echo "install layout: ok"
