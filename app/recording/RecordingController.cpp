@@ -115,8 +115,8 @@ void RecordingController::Toggle() {
   }
 }
 
-void RecordingController::StartIfIdle() {
-  if (!clsRecorder_.IsRecording()) Start();
+void RecordingController::StartIfIdle(int64_t endAfterBytes) {
+  if (!clsRecorder_.IsRecording()) Start(endAfterBytes);
 }
 
 void RecordingController::StopIfRecording(int64_t upTo) {
@@ -128,8 +128,8 @@ void RecordingController::Shutdown() {
 }
 
 
-void RecordingController::Start() {
-  endAfterBytes_ = INT64_MAX;
+void RecordingController::Start(int64_t endAfterBytes) {
+  endAfterBytes_ = endAfterBytes;
   if (view_.OutputFile().empty()) {
     messages_.ShowWarning(CheckCaption(), ToUtf8(tr("没有指定输出文件!")));
     return;

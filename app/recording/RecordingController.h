@@ -98,8 +98,10 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
 
   // The start/stop button (cmdDo): starts when idle, stops when recording.
   void Toggle();
-  // A start the window asked for: starts unless a recording runs.
-  void StartIfIdle();
+  // A start the window asked for: starts unless a recording runs. It ends by
+  // itself once `endAfterBytes` of input were captured (as EndAfter), set before
+  // its first block arrives.
+  void StartIfIdle(int64_t endAfterBytes = INT64_MAX);
   // A stop the window asked for at a click: stops a running recording with
   // everything captured up to `upTo` (a CaptureEngine::MarkReceived position).
   void StopIfRecording(int64_t upTo);
@@ -186,7 +188,7 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
 
  private:
   static std::string CannotCreateMessage(const QString& file);
-  void Start();
+  void Start(int64_t endAfterBytes = INT64_MAX);
   // Opens the encoder on the output box's file. False when no recording can
   // start there (reported, unless the user chose to keep the file).
   bool OpenOutput(int32_t rate, int16_t channels);

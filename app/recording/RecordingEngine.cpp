@@ -46,18 +46,9 @@ void RecordingEngine::StartUp() {
 
 void RecordingEngine::ToggleRecording() {
   switch (monitor_.State()) {
-    case RecorderState::Idle: {
-      endAfter_.reset();
-      markersAsked_ = 0;
-      view_->TakeChoices();
-      monitor_.StartRequested();
-      thread_->Post([this, settings = effectsModel_.Settings()] {
-        effects_.Apply(settings);
-        controller_->StartIfIdle();
-        monitor_.StartHandled();
-      });
+    case RecorderState::Idle:
+      Start(std::nullopt);
       return;
-    }
     case RecorderState::Starting:
       // Not started yet: whatever it captures before the stop is kept.
       monitor_.StopRequested(0);
@@ -75,6 +66,23 @@ void RecordingEngine::ToggleRecording() {
   }
 }
 
+void RecordingEngine::Start(std::optional<Length> length) {
+  endAfter_.reset();
+  if (length) {
+    endAfter_ = End{length->bytes,
+                    std::chrono::steady_clock::now() + length->duration + InputStopMargin(length->duration)};
+  }
+  markersAsked_ = 0;
+  view_->TakeChoices();
+  monitor_.StartRequested();
+  // The limit goes with the start: a first block larger than it is cut too.
+  thread_->Post([this, settings = effectsModel_.Settings(), endAfterBytes = length ? length->bytes : INT64_MAX] {
+    effects_.Apply(settings);
+    controller_->StartIfIdle(endAfterBytes);
+    monitor_.StartHandled();
+  });
+}
+
 void RecordingEngine::TogglePause() {
   const RecorderState state = monitor_.State();
   if (state != RecorderState::Recording && state != RecorderState::Paused) return;
@@ -82,16 +90,11 @@ void RecordingEngine::TogglePause() {
   thread_->Post([this, mark] { controller_->TogglePause(mark); });
 }
 
-bool RecordingEngine::StartAndWait() {
+bool RecordingEngine::StartAndWait(std::optional<Length> length) {
   if (monitor_.State() != RecorderState::Idle) return false;
-  ToggleRecording();
+  Start(length);
   WaitUntilHandled();
   return monitor_.State() != RecorderState::Idle;
-}
-
-void RecordingEngine::EndAfter(int64_t bytes, std::chrono::milliseconds duration) {
-  endAfter_ = End{bytes, std::chrono::steady_clock::now() + duration + InputStopMargin(duration)};
-  thread_->Post([this, bytes] { controller_->EndAfter(bytes); });
 }
 
 std::chrono::milliseconds RecordingEngine::InputStopMargin(std::chrono::milliseconds duration) {

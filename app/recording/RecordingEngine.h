@@ -47,13 +47,18 @@ class RecordingEngine {
   // The start/stop button: starts when idle, stops a running (or starting)
   // recording with everything captured up to now. Returns at once.
   void ToggleRecording();
+  // How much input a recording takes before it ends by itself: `bytes` of
+  // input captured (see RecordingController::EndAfter), which is `duration`.
+  struct Length {
+    int64_t bytes;
+    std::chrono::milliseconds duration;
+  };
   // Starts as ToggleRecording does when idle and returns once the start was
   // handled, with the warnings it sent this way shown. True when it runs.
-  bool StartAndWait();
-  // The running recording ends by itself once `bytes` of input were captured
-  // (see RecordingController::EndAfter), which is `duration` of input.
-  void EndAfter(int64_t bytes, std::chrono::milliseconds duration);
-  // Polled (the window's tick): once the device has received EndAfter's
+  // With `length`, the recording ends by itself after it; set with the start,
+  // so no input captured before it is written past it.
+  bool StartAndWait(std::optional<Length> length = std::nullopt);
+  // Polled (the window's tick): once the device has received StartAndWait's
   // bytes, stops as the button does, cut there. The input's last piece may
   // fill no whole capture buffer, and only a stop delivers it. An input that
   // stops coming ends it on the clock, InputStopMargin after the duration,
@@ -97,6 +102,8 @@ class RecordingEngine {
   // A stop of the running recording with what was received up to `upTo` (a
   // MarkReceived position); `warning`, if any, is shown after it.
   void StopUpTo(int64_t upTo, std::string warning = {});
+  // The start of ToggleRecording, ending by itself after `length` when given.
+  void Start(std::optional<Length> length);
 
   WaveInRecorder& recorder_;
   EncoderSelection& encoder_;
@@ -110,7 +117,7 @@ class RecordingEngine {
   std::unique_ptr<RecordingThread> thread_;  // last member: ends first, before what its work uses
   bool shutDown_ = false;
   struct End {
-    int64_t bytes;                                   // EndAfter's
+    int64_t bytes;                                   // the start's Length
     std::chrono::steady_clock::time_point deadline;  // the input stopped if they are not in by then
   };
   std::optional<End> endAfter_;  // of the running recording

@@ -78,11 +78,12 @@ std::optional<QString> TerminalRecorder::Begin() {
   }
   // Ctrl+C during the start-up (its syncs may take long on a slow disk): nothing is started.
   if (finishing_) return tr("录音开始之前已被中断");
-  if (!engine_->StartAndWait()) return tr("录音未能开始");
+  std::optional<RecordingEngine::Length> length;
   if (options_.duration) {
     const auto format = RecordingFormat::FromChoices(RateText(), Stereo());
-    engine_->EndAfter(format->BytesIn(*options_.duration), *options_.duration);
+    length = RecordingEngine::Length{format->BytesIn(*options_.duration), *options_.duration};
   }
+  if (!engine_->StartAndWait(length)) return tr("录音未能开始");
   return std::nullopt;
 }
 

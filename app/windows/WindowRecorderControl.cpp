@@ -41,12 +41,11 @@ RecorderControl::Result WindowRecorderControl::Start(const StartOptions& options
   boxes_.Hold();  // a refusal's message, and any warning of a start, goes to the caller
   std::optional<std::string> why = ChooseDevice(options.device);
   if (!why) why = ChooseType(options.type);
-  const bool started = !why && window_.Engine().StartAndWait();
+  const bool started = !why && window_.Engine().StartAndWait(LengthOf(options.duration));
   std::vector<std::string> warnings = boxes_.Release();
   if (!why && !started) why = warnings.empty() ? tr("录音未能开始").toStdString() : warnings.front();
   if (why) return {false, *why};
   file_ = window_.OutputFile();
-  if (options.duration) StopAfter(*options.duration);
   OnWatch();
   return {true, {}, std::move(warnings)};
 }
@@ -79,10 +78,11 @@ std::optional<std::string> WindowRecorderControl::ChooseType(const std::string& 
   return tr("无法使用文件类型 %1").arg(QString::fromStdString(type)).toStdString();
 }
 
-void WindowRecorderControl::StopAfter(std::chrono::milliseconds duration) {
+std::optional<RecordingEngine::Length> WindowRecorderControl::LengthOf(
+    std::optional<std::chrono::milliseconds> duration) const {
   const auto format = RecordingFormat::FromChoices(window_.RateText(), window_.Stereo());
-  if (!format) return;
-  window_.Engine().EndAfter(format->BytesIn(duration), duration);
+  if (!duration || !format) return std::nullopt;
+  return RecordingEngine::Length{format->BytesIn(*duration), *duration};
 }
 
 RecorderControl::Result WindowRecorderControl::Stop() {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/recording/RecorderControl.h"
+#include "app/recording/RecordingEngine.h"
 
 class Form1;
 class NoticedMessageBoxes;
@@ -43,7 +44,8 @@ class WindowRecorderControl : public RecorderControl {
   // Why a device or type cannot be chosen; nothing when chosen (or none asked for).
   std::optional<std::string> ChooseDevice(const std::string& device);
   std::optional<std::string> ChooseType(const std::string& type);
-  void StopAfter(std::chrono::milliseconds duration);
+  // The input a start's `duration` comes to at the chosen format; none without one.
+  std::optional<RecordingEngine::Length> LengthOf(std::optional<std::chrono::milliseconds> duration) const;
   Result TogglePause();  // as cmdPause does
   void OnWatch();
 

@@ -192,6 +192,28 @@ TEST_F(RecorderCommandLineTest, AStartWithNothingRunningBecomesTheProgramAndReco
   EXPECT_TRUE(EndsCleanly());
 }
 
+// The test tone comes in blocks of about two seconds: a duration shorter than
+// the first block still ends exactly there, without a window and with one.
+TEST_F(RecorderCommandLineTest, ADurationShorterThanTheFirstBlockIsExact) {
+  const QString terminal = folder_.path() + "/short.wav";
+  const Answer done = Ask({"--no-window", "--device", "Test-Tone-440Hz", "--for", "1", terminal});
+  EXPECT_EQ(done.status, 0) << done.err;
+  EXPECT_EQ(SampleCount(terminal), 44100);
+
+  StartProgram();
+  StatusHolding("空闲");
+  const Answer started = Ask({"--start", "--device", "Test-Tone-440Hz", "--type", "wav", "--for", "1"});
+  EXPECT_EQ(started.status, 0) << started.err;
+  StatusHolding("空闲");  // over before a status could see it run
+  const QFileInfoList takes = QDir(folder_.path() + "/file").entryInfoList({"*.wav"}, QDir::Files);
+  ASSERT_FALSE(takes.isEmpty());
+  const auto take = std::max_element(takes.begin(), takes.end(), [](const auto& a, const auto& b) {
+    return a.size() < b.size();
+  });
+  EXPECT_EQ(SampleCount(take->filePath()), 44100) << take->filePath().toStdString();
+  EXPECT_TRUE(EndsCleanly());
+}
+
 // Every sync takes 1.5 s, so a start and a pause take longer than the request
 // line may: each verb runs once and says so, and the state follows it.
 TEST_F(RecorderCommandLineTest, VerbsThatTakeLongerThanTheRequestLineRunOnce) {
