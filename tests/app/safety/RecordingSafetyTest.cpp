@@ -364,13 +364,15 @@ TEST_F(RecordingSafetyTest, BadSettingsFilesGiveCounterZero) {
   }
 }
 
-// Polls the driver's device list until `done` holds for it (guard: 20 s).
+// The driver's device list once `done` holds for it: the list now, then each
+// list the driver announces as it changes (guard: 60 s).
 std::optional<std::string> WaitForDevices(DriverProcess& driver, const std::function<bool(const std::string&)>& done) {
-  for (int i = 0; i < 100; ++i) {
-    driver.Send("devices");
-    const auto line = driver.WaitFor("DEVICES ");
-    if (line && done(*line)) return line;
-    std::this_thread::sleep_for(200ms);
+  driver.Send("devices");
+  const auto guard = std::chrono::steady_clock::now() + 60s;
+  for (auto now = std::chrono::steady_clock::now(); now < guard; now = std::chrono::steady_clock::now()) {
+    const auto line = driver.WaitFor("DEVICES ", std::chrono::duration_cast<std::chrono::milliseconds>(guard - now));
+    if (!line) return std::nullopt;
+    if (done(*line)) return line;
   }
   return std::nullopt;
 }
@@ -410,7 +412,7 @@ TEST_F(RecordingSafetyTest, VanishedSelectedDeviceIsReportedAtStart) {
   DriverProcess driver(Folder().string());
   ASSERT_TRUE(SelectDevice(driver, "Pipe-Left"));
   feeder.reset();
-  std::this_thread::sleep_for(500ms);
+  ASSERT_TRUE(WaitForDevices(driver, [](const std::string& l) { return l.find("Pipe-Left|") == std::string::npos; }));
   driver.Send("start");
   driver.Send("status");
   ASSERT_TRUE(driver.WaitFor("STATUS").has_value()) << "window no longer answers";

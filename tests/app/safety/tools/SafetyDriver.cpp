@@ -11,7 +11,8 @@
 //   status                        print the status bar panels
 //   rss                           print the resident memory in kB
 //   file                          print the output file box
-//   devices                       print the chosen device and the list
+//   devices                       print the chosen device and the list (also printed by
+//                                 itself whenever the list or the choice changes)
 //   quit                          close the window and end
 // Output lines: READY, SELECTED <index> | NOSUCHDEVICE <text>, NOSUCHTYPE <name>, STATE
 // recording <file> | STATE idle (also when the recording stops by itself),
@@ -72,6 +73,7 @@ class Driver {
   explicit Driver(Form1& window) : window_(window) {
     cmdDo_ = window.findChild<QPushButton*>("cmdDo");
     cboDev_ = window.findChild<QComboBox*>("cboDev");
+    AnnounceDeviceChanges();
   }
 
   void Run(const std::string& line) {
@@ -97,9 +99,7 @@ class Driver {
       for (auto* label : window_.statusBar()->findChildren<QLabel*>()) text += " " + label->text().toStdString() + "\t";
       Say(text);
     } else if (command == "devices") {
-      std::string text = "DEVICES " + cboDev_->currentText().toStdString() + "\t";
-      for (int i = 0; i < cboDev_->count(); ++i) text += cboDev_->itemText(i).toStdString() + "|";
-      Say(text);
+      SayDevices();
     } else if (command == "file") {
       Say("FILE " + window_.findChild<QLineEdit*>("txtFile")->text().toStdString());
     } else if (command == "rss") {
@@ -131,6 +131,31 @@ class Driver {
     return index;
   }
 
+  void SayDevices() {
+    std::string text = "DEVICES " + cboDev_->currentText().toStdString() + "\t";
+    for (int i = 0; i < cboDev_->count(); ++i) text += cboDev_->itemText(i).toStdString() + "|";
+    Say(text);
+  }
+
+  // A re-read list changes row by row: one line once the event loop is back,
+  // so the test waits for the change itself instead of asking again and again.
+  void AnnounceDeviceChanges() {
+    const auto changed = [this] {
+      if (announcePending_) return;
+      announcePending_ = true;
+      QTimer::singleShot(0, cboDev_, [this] {
+        announcePending_ = false;
+        SayDevices();
+      });
+    };
+    QAbstractItemModel* model = cboDev_->model();
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, cboDev_, changed);
+    QObject::connect(model, &QAbstractItemModel::rowsRemoved, cboDev_, changed);
+    QObject::connect(model, &QAbstractItemModel::modelReset, cboDev_, changed);
+    QObject::connect(model, &QAbstractItemModel::dataChanged, cboDev_, changed);
+    QObject::connect(cboDev_, &QComboBox::currentIndexChanged, cboDev_, changed);
+  }
+
   void Select(const std::string& description) {
     const int index = Pick(cboDev_, description);
     Say(index < 0 ? "NOSUCHDEVICE " + description : "SELECTED " + std::to_string(index));
@@ -140,6 +165,7 @@ class Driver {
   QPushButton* cmdDo_ = nullptr;
   QComboBox* cboDev_ = nullptr;
   bool recording_ = false;
+  bool announcePending_ = false;
   std::string lastFile_;
 };
 
