@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -110,6 +111,14 @@ TEST_P(MuxedEncoderRoundTrip, ReadersSeeTheFormatAndEverySampleFed) {
   // 1105-sample delay: two frames there, one codec frame elsewhere.
   const double frame = p.type == FileType::Mp3 ? 2 * 1152.0 / p.decodedRate : p.type == FileType::Opus ? 0.02 : 0.001;
   EXPECT_NEAR(probe->duration, fedSeconds, frame);
+  if (p.type == FileType::Opus) {
+    // Players show the header's input rate as the recording's, whatever rate the codec ran at.
+    const auto bytes = ReadFileBytes(file);
+    const std::string head = "OpusHead";
+    const auto at = std::search(bytes.begin(), bytes.end(), head.begin(), head.end());
+    ASSERT_NE(at, bytes.end());
+    EXPECT_EQ(ReadU32(bytes, static_cast<size_t>(at - bytes.begin()) + 12), static_cast<uint32_t>(p.rate));
+  }
 
   EXPECT_EQ(DecoderComplaints(file), "");
   const auto decoded = DecodeWithFfmpeg(file);
