@@ -111,13 +111,11 @@ TEST_P(MuxedEncoderRoundTrip, ReadersSeeTheFormatAndEverySampleFed) {
   // 1105-sample delay: two frames there, one codec frame elsewhere.
   const double frame = p.type == FileType::Mp3 ? 2 * 1152.0 / p.decodedRate : p.type == FileType::Opus ? 0.02 : 0.001;
   EXPECT_NEAR(probe->duration, fedSeconds, frame);
-  if (p.type == FileType::Opus) {
-    // Players show the header's input rate as the recording's, whatever rate the codec ran at.
+  if (p.type == FileType::Opus) {  // players show the header's input rate as the recording's
     const auto bytes = ReadFileBytes(file);
     const std::string head = "OpusHead";
-    const auto at = std::search(bytes.begin(), bytes.end(), head.begin(), head.end());
-    ASSERT_NE(at, bytes.end());
-    EXPECT_EQ(ReadU32(bytes, static_cast<size_t>(at - bytes.begin()) + 12), static_cast<uint32_t>(p.rate));
+    const size_t at = std::search(bytes.begin(), bytes.end(), head.begin(), head.end()) - bytes.begin();
+    EXPECT_EQ(at + 19 <= bytes.size() ? ReadU32(bytes, at + 12) : 0u, static_cast<uint32_t>(p.rate));
   }
 
   EXPECT_EQ(DecoderComplaints(file), "");

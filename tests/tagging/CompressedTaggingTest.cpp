@@ -104,30 +104,22 @@ TEST_P(CompressedTaggingTest, AMarkerPastTheFirstFourBillionFramesIsKept) {
   EXPECT_EQ(std::string(labels.begin(), labels.end()), LabelFile::Text(metadata.markers, kHighRate));
 }
 
-// The language of the first ID3v2 comment frame in `file`: the three bytes after its text encoding.
-std::string CommentLanguage(const std::filesystem::path& file) {
-  const auto bytes = ReadFileBytes(file);
-  const std::string id = "COMM";
-  const auto at = std::search(bytes.begin(), bytes.end(), id.begin(), id.end());
-  return bytes.end() - at < 14 ? "" : std::string(at + 11, at + 14);
-}
-
-// An ID3v2 comment names the language it was typed in (the interface's), or "und"
-// when that is not known; MP3 files and the ID3v2 chunk of WAV files alike.
+// An ID3v2 comment names the language it was typed in (the interface's), or "und" when unknown.
 TEST(CommentLanguageTest, TheCommentFrameNamesItsTextsLanguage) {
   TempDir dir;
-  int take = 0;
-  for (const auto& [type, extension] : {std::pair{EncoderSelection::TYPE_MP3, ".mp3"},
-                                        std::pair{EncoderSelection::TYPE_WAV, ".wav"}}) {
-    for (const auto& [given, named] : {std::pair{"eng", "eng"}, {"zho", "zho"}, {"", "und"}, {"EN", "und"}}) {
-      const auto file = dir / (std::to_string(++take) + extension);
-      Record(file, type, kRate, 1, kRate / 10);
-      ASSERT_TRUE(TakeMetadataWriter::Write(file.string(), type, kRate, {.comment = "first run", .language = given}).ok());
-      EXPECT_EQ(CommentLanguage(file), named) << file;
-    }
+  for (const auto& [given, named] : {std::pair{"eng", "eng"}, {"", "und"}, {"EN", "und"}}) {
+    const auto file = dir / (std::string(given) + named + ".mp3");
+    Record(file, EncoderSelection::TYPE_MP3, kRate, 1, kRate / 10);
+    ASSERT_TRUE(TakeMetadataWriter::Write(file.string(), EncoderSelection::TYPE_MP3, kRate,
+                                          {.comment = "first run", .language = given}).ok());
+    const auto bytes = ReadFileBytes(file);
+    const std::string id = "COMM";
+    const auto at = std::search(bytes.begin(), bytes.end(), id.begin(), id.end());
+    ASSERT_GE(bytes.end() - at, 14);
+    EXPECT_EQ(std::string(at + 11, at + 14), named) << given;  // after the frame header and the text encoding
   }
   TakeMetadata read;  // what a cut carries over
-  ASSERT_EQ(CutMetadata::Read((dir / "1.mp3").string(), EncoderSelection::TYPE_MP3, kRate, read), "");
+  ASSERT_EQ(CutMetadata::Read((dir / "engeng.mp3").string(), EncoderSelection::TYPE_MP3, kRate, read), "");
   EXPECT_EQ(read.language, "eng");
 }
 
