@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -18,6 +19,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
+#include <libavutil/intreadwrite.h>
 #include <libswresample/swresample.h>
 }
 
@@ -170,6 +172,18 @@ struct AudioMuxer::Session {
     frameSamples = codec->frame_size > 0 ? codec->frame_size : 4096;
     packetsEnd = -codec->initial_padding;
     return ENC_OK;
+  }
+
+  // libopus's header names the rate the codec runs at as the input's; players
+  // and tools show that field as the recording's rate, so it gets the true one.
+  void StateInputRate(int inputRate) {
+    constexpr int kOpusHeadSize = 19;
+    constexpr int kInputRateAt = 12;  // after "OpusHead", version, channels, pre-skip
+    if (codec->codec_id != AV_CODEC_ID_OPUS || codec->extradata == nullptr || codec->extradata_size < kOpusHeadSize ||
+        std::memcmp(codec->extradata, "OpusHead", 8) != 0) {
+      return;
+    }
+    AV_WL32(codec->extradata + kInputRateAt, static_cast<uint32_t>(inputRate));
   }
 
   EncoderResult OpenBuffers(int inputRate, int channels) {
@@ -483,6 +497,7 @@ EncoderResult AudioMuxer::Open(const MuxerPlan& plan, int32_t inputRate, int16_t
   const int r = avformat_alloc_output_context2(&session->format, nullptr, plan.container.c_str(), nullptr);
   if (r < 0) return Fail(ENC_INIT_FAILED, LibraryError("avformat_alloc_output_context2 (" + plan.container + ")", r));
   EncoderResult result = session->OpenCodec(plan, inputChannels);
+  if (result == ENC_OK) session->StateInputRate(inputRate);
   if (result == ENC_OK) result = session->OpenBuffers(inputRate, inputChannels);
   if (result == ENC_OK) result = session->OpenFile(path, rules);
   if (result == ENC_OK) result = session->OpenContainer(plan);

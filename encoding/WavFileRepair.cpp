@@ -174,7 +174,7 @@ bool TailIsForeign(int fd, const WaveLayout& layout) {
 }
 
 bool IsOurTagId(const uint8_t* id, size_t length) {
-  for (const char* ours : {"LIST", "cue ", "bext"}) {
+  for (const char* ours : {"LIST", "cue ", "bext", "id3 "}) {
     if (std::memcmp(id, ours, length) == 0) return true;
   }
   return false;

@@ -11,7 +11,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-l10n-tools qt6-tools-dev libgl-dev fonts-noto-cjk
   libpulse-dev pulseaudio pulseaudio-utils libebur128-dev
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libtag1-dev flac opus-tools lame
-  sox libsox-fmt-all ffmpeg libsndfile1-dev libfftw3-dev
+  sox libsox-fmt-all ffmpeg libsndfile1-dev libfftw3-dev mediainfo
   xvfb xauth imagemagick time
   librsvg2-bin desktop-file-utils appstream dpkg-dev file
   pipewire pipewire-pulse wireplumber dbus-daemon weston qt6-wayland

@@ -62,6 +62,11 @@ void ReadId3(const TagLib::ID3v2::Tag& tag, int32_t rate, TakeMetadata& metadata
   metadata.title = text("TIT2", TakeMetadataWriter::kMaxTextBytes);
   metadata.software = text("TSSE", TakeMetadataWriter::kMaxTextBytes);
   metadata.comment = text("COMM", TakeMetadataWriter::kMaxTextBytes);
+  if (const auto comments = frames.find("COMM"); comments != frames.end() && !comments->second.isEmpty()) {
+    if (const auto* comment = dynamic_cast<const TagLib::ID3v2::CommentsFrame*>(comments->second.front())) {
+      metadata.language = std::string(comment->language().data(), comment->language().size());
+    }
+  }
   SetStart(text("TDRC", TakeMetadataWriter::kMaxTextBytes), metadata);
   const auto chapters = frames.find("CHAP");
   if (chapters == frames.end()) return;

@@ -91,6 +91,12 @@ void AddChapters(TagLib::ID3v2::Tag& tag, int32_t rate, const TakeMetadata& meta
   tag.addFrame(toc.release());
 }
 
+// ID3v2 wants three lower-case letters; anything else is told as unknown.
+TagLib::ByteVector CommentLanguage(const std::string& code) {
+  const bool valid = code.size() == 3 && std::all_of(code.begin(), code.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+  return TagLib::ByteVector(valid ? code.c_str() : "und", 3);
+}
+
 // Title, start, program and comment; a cleared comment goes.
 void Id3Texts(TagLib::ID3v2::Tag& tag, const TakeMetadata& metadata) {
   AddText(tag, "TIT2", metadata.title);
@@ -99,7 +105,7 @@ void Id3Texts(TagLib::ID3v2::Tag& tag, const TakeMetadata& metadata) {
   tag.removeFrames("COMM");
   if (!metadata.comment.empty()) {
     auto comment = std::make_unique<TagLib::ID3v2::CommentsFrame>(TagLib::String::UTF8);
-    comment->setLanguage("zho");
+    comment->setLanguage(CommentLanguage(metadata.language));
     comment->setText(Utf8(metadata.comment));
     tag.addFrame(comment.release());
   }
@@ -169,6 +175,20 @@ std::string TagLibTagger::Tag(int fd, FileType type, int32_t rate, const TakeMet
   return Apply(fd, type,
                {[&](TagLib::Ogg::XiphComment& comment, FileType kind) { VorbisFields(comment, kind, rate, metadata); },
                 [&](TagLib::ID3v2::Tag& tag, int64_t lengthMs) { Id3Frames(tag, rate, metadata, lengthMs); }});
+}
+
+std::vector<uint8_t> TagLibTagger::Id3v2Texts(const TakeMetadata& texts) {
+  TagLib::ID3v2::Tag tag;
+  Id3Texts(tag, texts);
+  // Rendered frame by frame: Tag::render adds a kilobyte of padding for edits in place, which ours never are.
+  TagLib::ByteVector frames;
+  for (const TagLib::ID3v2::Frame* frame : tag.frameList()) frames.append(frame->render());
+  TagLib::ID3v2::Header header;
+  header.setMajorVersion(4);
+  header.setTagSize(frames.size());
+  TagLib::ByteVector rendered = header.render();
+  rendered.append(frames);
+  return {rendered.begin(), rendered.end()};
 }
 
 std::string TagLibTagger::Retag(int fd, FileType type, const TakeMetadata& texts) {

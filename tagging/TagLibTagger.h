@@ -2,11 +2,13 @@
 // file through TagLib: Vorbis comments (TITLE, DATE, ENCODER, COMMENT,
 // CHAPTERnnn/CHAPTERnnnNAME, REPLAYGAIN_* for FLAC, R128_TRACK_GAIN for Opus)
 // or ID3v2.4 (TIT2, TDRC, TSSE, COMM, TXXX ReplayGain, CHAP frames under a
-// CTOC). TagLib may rewrite the file in place, so the caller hands it a copy.
+// CTOC; COMM in the texts' language). TagLib may rewrite the file in place, so
+// the caller hands it a copy.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "encoding/EncoderSelection.h"
 #include "tagging/TakeMetadata.h"
@@ -19,4 +21,7 @@ class TagLibTagger {
   // Replaces only the title, start, program and comment with those of
   // `texts` (filled in); markers, gains and every other field stay as they are.
   static std::string Retag(int fd, EncoderSelection::FileType type, const TakeMetadata& texts);
+  // A whole ID3v2.4 tag in UTF-8 with the title, start, program and comment
+  // of `texts` (filled in): what a WAV file carries for readers of that tag.
+  static std::vector<uint8_t> Id3v2Texts(const TakeMetadata& texts);
 };

@@ -29,5 +29,6 @@ struct TakeMetadata {
   std::chrono::system_clock::time_point start;
   std::string software;         // empty: this program and its version
   std::string comment;          // empty: none
+  std::string language = "und";  // ISO 639-2 of the texts: the interface's when typed ("zho", "eng"); "und": unknown
   std::optional<Loudness> loudness;  // none: no loudness or gain fields
 };

@@ -48,6 +48,7 @@ std::string RetagWav(const std::string& path, int32_t rate, const TakeMetadata& 
     metadata.start = texts.start;
     metadata.software = texts.software;
     metadata.comment = texts.comment;
+    metadata.language = texts.language;
     if (std::string invalid = TakeMetadataWriter::Invalid(metadata, rate); !invalid.empty()) return invalid;
     FillDefaults(path, metadata);
     chunks = WavMetadataChunks::Build(metadata, rate);

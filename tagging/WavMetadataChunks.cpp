@@ -8,6 +8,7 @@
 
 #include "tagging/LoudnessGains.h"
 #include "tagging/MetadataTexts.h"
+#include "tagging/TagLibTagger.h"
 
 namespace {
 
@@ -60,6 +61,15 @@ void Info(ChunkBytes& out, const TakeMetadata& metadata) {
   List(out, "INFO", info.bytes());
 }
 
+// The same texts as ID3v2 in UTF-8: readers that take INFO for Latin-1 read these.
+void Id3(ChunkBytes& out, const TakeMetadata& metadata) { out.Chunk("id3 ", TagLibTagger::Id3v2Texts(metadata)); }
+
+// The broadcast extension's texts are ASCII; any other text is left out rather than garbled.
+std::string AsciiOnly(const std::string& text) {
+  const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return ascii ? text : std::string();
+}
+
 void CuePoints(ChunkBytes& out, const std::vector<TakeMetadata::Marker>& markers) {
   ChunkBytes cue;
   cue.U32(static_cast<uint32_t>(markers.size()));
@@ -95,8 +105,8 @@ void Bext(ChunkBytes& out, const TakeMetadata& metadata, const TakeMetadata::Lou
   const uint64_t sinceMidnight = uint64_t(local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec) * uint64_t(rate);
 
   ChunkBytes bext;
-  bext.Fixed(metadata.comment, 256);      // Description: readers show it as the comment
-  bext.Fixed(metadata.software, 32);      // Originator
+  bext.Fixed(AsciiOnly(metadata.comment), 256);   // Description: readers show it as the comment
+  bext.Fixed(AsciiOnly(metadata.software), 32);   // Originator
   bext.Fixed("", 32);                     // OriginatorReference
   bext.Fixed(dateTime.substr(0, 10), 10);  // OriginationDate yyyy-mm-dd
   bext.Fixed(dateTime.substr(11, 8), 8);   // OriginationTime hh:mm:ss
@@ -123,5 +133,6 @@ std::vector<uint8_t> WavMetadataChunks::Build(const TakeMetadata& metadata, int3
     Labels(out, metadata.markers);
   }
   if (metadata.loudness) Bext(out, metadata, *metadata.loudness, rate);
+  Id3(out, metadata);
   return std::move(out.bytes());
 }

@@ -1,8 +1,10 @@
 // WavMetadataChunks: the RIFF chunks that follow the audio of a tagged WAV
 // file, in this order: "LIST"/"INFO" (INAM title, ICRD start, ISFT program,
 // ICMT comment), with markers "cue " (one point per marker, ids from 1) and
-// "LIST"/"adtl" ("labl" names), with loudness "bext" (version 2). Every chunk
-// is padded to an even length. Pure; the caller validated the metadata.
+// "LIST"/"adtl" ("labl" names), with loudness "bext" (version 2, its texts
+// ASCII only), then "id3 " (the INFO texts as ID3v2.4 in UTF-8). INFO texts are
+// UTF-8 too. Every chunk is padded to an even length. Pure; the caller
+// validated the metadata.
 #pragma once
 
 #include <cstdint>

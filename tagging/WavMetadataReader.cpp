@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int kMostChunks = 64;  // ours have at most fmt, data and four tag chunks
+constexpr int kMostChunks = 64;  // ours have at most fmt, data and five tag chunks
 constexpr size_t kCueEntryBytes = 24;
 
 using Bytes = std::vector<uint8_t>;

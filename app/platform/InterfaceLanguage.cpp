@@ -3,12 +3,14 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTranslator>
+#include <atomic>
 #include <memory>
 
 namespace {
 
 struct State {
-  InterfaceLanguage::Language current = InterfaceLanguage::Language::Chinese;
+  // Read by the recording thread too, to name the language of the texts it tags with.
+  std::atomic<InterfaceLanguage::Language> current = InterfaceLanguage::Language::Chinese;
   std::unique_ptr<QTranslator> translator;
 };
 
@@ -62,6 +64,8 @@ bool InterfaceLanguage::Use(Language language, const QString& folder, QString* e
 }
 
 InterfaceLanguage::Language InterfaceLanguage::Current() { return Installed().current; }
+
+std::string InterfaceLanguage::Iso639_2() { return Current() == Language::English ? "eng" : "zho"; }
 
 QString InterfaceLanguage::TranslationFile(const QString& folder) { return folder + "/tamblin_en.qm"; }
 

@@ -3,12 +3,13 @@
 // Any other locale gets the English translation, "tamblin_en.qm", read from the
 // data folder (beside the executable, or the installed data folder). The
 // command line's "--lang zh|en" overrides the locale.
-// UI thread only.
+// UI thread only, except Current and Iso639_2.
 #pragma once
 
 #include <QLocale>
 #include <QString>
 #include <optional>
+#include <string>
 
 class InterfaceLanguage {
  public:
@@ -28,6 +29,9 @@ class InterfaceLanguage {
   // interface stays Chinese and `error` says why.
   static bool Use(Language language, const QString& folder, QString* error = nullptr);
   static Language Current();
+  // The current language's ISO 639-2 code, as tags name the language of a text
+  // the user typed: "zho" or "eng".
+  static std::string Iso639_2();
 
   // "<folder>/tamblin_en.qm".
   static QString TranslationFile(const QString& folder);

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "app/recording/CaptureEngine.h"
+#include "app/platform/InterfaceLanguage.h"
 #include "app/platform/ProgramFolder.h"
 #include "app/recording/JournalPendingFiles.h"
 #include "app/recording/RecordingJournal.h"
@@ -509,6 +510,7 @@ void RecordingController::WriteMetadata() {
                         .start = partStart_,
                         .software = runningTexts_.software,
                         .comment = runningTexts_.comment,
+                        .language = InterfaceLanguage::Iso639_2(),
                         .loudness = TagLoudness(closingLoudness_)};
   for (const TakeMarkers::Marker& marker : markers_.Markers()) metadata.markers.push_back({marker.frame, marker.name});
   const auto written = TakeMetadataWriter::Write(view_.OutputFile(), TypeOfExtension(clsEncoder_.Extension()),

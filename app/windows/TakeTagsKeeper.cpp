@@ -6,6 +6,7 @@
 #include <QThread>
 #include <memory>
 
+#include "app/platform/InterfaceLanguage.h"
 #include "app/windows/frmTakeTags.h"
 #include "common/MessageBoxService.h"
 #include "tagging/CutMetadata.h"
@@ -66,7 +67,7 @@ void TakeTagsKeeper::EditTake(const std::string& path, int32_t rate) {
   if (Dialog().exec() != QDialog::Accepted || !alive) return;
   const TakeTexts texts = dialog_->Texts();
   Retag(path, rate, {.title = texts.title, .start = dialog_->Start(), .software = texts.software,
-                     .comment = texts.comment});
+                     .comment = texts.comment, .language = InterfaceLanguage::Iso639_2()});
 }
 
 bool TakeTagsKeeper::Retag(const std::string& path, int32_t rate, const TakeMetadata& texts) {

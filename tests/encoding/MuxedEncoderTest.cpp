@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -110,6 +111,12 @@ TEST_P(MuxedEncoderRoundTrip, ReadersSeeTheFormatAndEverySampleFed) {
   // 1105-sample delay: two frames there, one codec frame elsewhere.
   const double frame = p.type == FileType::Mp3 ? 2 * 1152.0 / p.decodedRate : p.type == FileType::Opus ? 0.02 : 0.001;
   EXPECT_NEAR(probe->duration, fedSeconds, frame);
+  if (p.type == FileType::Opus) {  // players show the header's input rate as the recording's
+    const auto bytes = ReadFileBytes(file);
+    const std::string head = "OpusHead";
+    const size_t at = std::search(bytes.begin(), bytes.end(), head.begin(), head.end()) - bytes.begin();
+    EXPECT_EQ(at + 19 <= bytes.size() ? ReadU32(bytes, at + 12) : 0u, static_cast<uint32_t>(p.rate));
+  }
 
   EXPECT_EQ(DecoderComplaints(file), "");
   const auto decoded = DecodeWithFfmpeg(file);

@@ -262,6 +262,7 @@ std::vector<uint8_t> OurTagChunks() {
   AppendChunk(chunks, "LIST", std::string("INFOINAM\x05\0\0\0take\0\0", 18));
   AppendChunk(chunks, "cue ", std::string(28, '\1'));
   AppendChunk(chunks, "bext", std::string(602, '\0'));
+  AppendChunk(chunks, "id3 ", std::string("ID3\4\0\0\0\0\0\x0B", 10) + std::string("TIT2\0\0\0\1\0\0\3", 11));
   return chunks;
 }
 

@@ -2,6 +2,7 @@
 // (ffprobe, ffmpeg, soxi) see them, with the audio left as it was.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "tagging/CutMetadata.h"
@@ -101,6 +102,25 @@ TEST_P(CompressedTaggingTest, AMarkerPastTheFirstFourBillionFramesIsKept) {
   EXPECT_NEAR(chapters[1].start, static_cast<double>(late) / kHighRate, 0.001);
   const auto labels = ReadFileBytes(dir / "long.txt");
   EXPECT_EQ(std::string(labels.begin(), labels.end()), LabelFile::Text(metadata.markers, kHighRate));
+}
+
+// An ID3v2 comment names the language it was typed in (the interface's), or "und" when unknown.
+TEST(CommentLanguageTest, TheCommentFrameNamesItsTextsLanguage) {
+  TempDir dir;
+  for (const auto& [given, named] : {std::pair{"eng", "eng"}, {"", "und"}, {"EN", "und"}}) {
+    const auto file = dir / (std::string(given) + named + ".mp3");
+    Record(file, EncoderSelection::TYPE_MP3, kRate, 1, kRate / 10);
+    ASSERT_TRUE(TakeMetadataWriter::Write(file.string(), EncoderSelection::TYPE_MP3, kRate,
+                                          {.comment = "first run", .language = given}).ok());
+    const auto bytes = ReadFileBytes(file);
+    const std::string id = "COMM";
+    const auto at = std::search(bytes.begin(), bytes.end(), id.begin(), id.end());
+    ASSERT_GE(bytes.end() - at, 14);
+    EXPECT_EQ(std::string(at + 11, at + 14), named) << given;  // after the frame header and the text encoding
+  }
+  TakeMetadata read;  // what a cut carries over
+  ASSERT_EQ(CutMetadata::Read((dir / "engeng.mp3").string(), EncoderSelection::TYPE_MP3, kRate, read), "");
+  EXPECT_EQ(read.language, "eng");
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, CompressedTaggingTest,

@@ -64,6 +64,7 @@ TEST(WavRetagTest, TextsChangeWhileAudioMarkersAndLoudnessStay) {
   TakeMetadata read;
   ASSERT_EQ(WavMetadataReader::Read(take.string(), read), "");
   EXPECT_EQ(read.title + "|" + read.comment, "第二乐章|正式");
+  EXPECT_NE(MediaInfoView(take).find("第二乐章"), std::string::npos) << "the ID3v2 tag kept the old title";
   EXPECT_EQ(read.start, kStart + std::chrono::hours(1));
   EXPECT_EQ(read.markers.size() == 2 ? read.markers[1].name : "", "标记 2");
   sf_count_t frames = 0;

@@ -47,6 +47,8 @@ TakeMetadata WithMarkers(const std::vector<int64_t>& frames) {
   return metadata;
 }
 
+std::string MediaInfoView(const std::filesystem::path& file) { return ReadShellOutput("mediainfo " + Quoted(file)); }
+
 std::string ProbeTags(const std::filesystem::path& file) {
   // Keys are spelled as each container keeps them: compared in lower case.
   std::string text = ReadShellOutput("ffprobe -v error -show_entries format_tags:stream_tags -of default=nw=1:nk=0 " +

@@ -19,6 +19,8 @@ TakeMetadata WithMarkers(const std::vector<int64_t>& frames);
 std::string ReadShellOutput(const std::string& command);
 // ffprobe's "tag:key=value" lines for the format's and streams' tags, in lower case.
 std::string ProbeTags(const std::filesystem::path& file);
+// What mediainfo shows a user about `file` (its default view).
+std::string MediaInfoView(const std::filesystem::path& file);
 inline constexpr std::chrono::sys_seconds kStart{std::chrono::seconds{1796673278}};
 // Chapter start times in seconds as ffprobe reads them, and their titles.
 struct Chapter {

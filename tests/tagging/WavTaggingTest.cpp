@@ -1,9 +1,11 @@
 // Markers and tags after the audio of WAV recordings: cue points at their
-// exact frames for libsndfile, names, INFO and loudness where a chunk walk and
-// ffprobe find them, the header and audio byte for byte as recorded.
+// exact frames for libsndfile, names, INFO, ID3v2 and loudness where a chunk
+// walk, ffprobe, mediainfo and sox find them, the header and audio byte for
+// byte as recorded.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <fstream>
 #include <map>
 
@@ -68,6 +70,9 @@ TEST(WavTaggingTest, MarkersTagsAndLoudnessFollowTheUnchangedAudio) {
   ASSERT_EQ(chunks.count("bext"), 1u);
   const auto& bext = chunks.find("bext")->second;
   ASSERT_EQ(bext.size(), 602u);
+  // ASCII only there: a Chinese comment is left out, the program's name kept.
+  EXPECT_EQ(std::count(bext.begin(), bext.begin() + 256, 0), 256) << "description";
+  EXPECT_EQ(std::string(bext.begin() + 256, bext.begin() + 264), "Tamblin ");
   const int16_t expected[] = {-2050, 625, -30, -1250, 0x7FFF};  // hundredths; short-term absent
   for (int i = 0; i < 5; ++i) EXPECT_EQ(static_cast<int16_t>(ReadU16(bext, 412 + 2 * i)), expected[i]) << i;
 
@@ -75,6 +80,12 @@ TEST(WavTaggingTest, MarkersTagsAndLoudnessFollowTheUnchangedAudio) {
   for (const char* line : {"title=录音 1\n", "comment=排练\n", "encoder=tamblin 3", "date=2026-12-07"}) {
     EXPECT_NE(tags.find(line), std::string::npos) << line << " in\n" << tags;
   }
+  // Readers that take INFO for Latin-1 find the texts in the ID3v2 tag.
+  const std::string shown = MediaInfoView(file);
+  for (const char* text : {"录音 1", "排练"}) EXPECT_NE(shown.find(text), std::string::npos) << text << " in\n" << shown;
+  EXPECT_EQ(shown.find("\xC3\xA5\xC2\xBD"), std::string::npos) << "garbled title in\n" << shown;
+  const auto sox = ProbeWithSox(file);
+  EXPECT_TRUE(sox && sox->rate == kRate && sox->channels == 2) << "sox cannot read the tagged file";
   const auto labels = ReadFileBytes(dir / "录音 1.txt");
   EXPECT_EQ(std::string(labels.begin(), labels.end()),
             "0.000113\t0.000113\t标记 2\n1.000385\t1.000385\t标记 1\n2.000000\t2.000000\t标记 3\n");

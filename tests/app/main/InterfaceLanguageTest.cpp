@@ -66,12 +66,14 @@ TEST(InterfaceLanguageTest, HelpPageAndTextsFollowTheLanguageAndAMissingTranslat
   ASSERT_TRUE(InterfaceLanguage::Use(Language::English, TAMBLIN_TRANSLATION_FOLDER, &error)) << error.toStdString();
   EXPECT_EQ(ProgramFolder::HelpPage(), folder.Path() + "/help.htm");
   EXPECT_EQ(RecordingController::CheckCaption(), "Notice");
+  EXPECT_EQ(InterfaceLanguage::Iso639_2(), "eng") << "the language tags give the texts typed";
 
   EXPECT_FALSE(InterfaceLanguage::Use(Language::English, folder.Path(), &error));
   EXPECT_TRUE(error.contains(InterfaceLanguage::TranslationFile(folder.Path()))) << error.toStdString();
   EXPECT_EQ(InterfaceLanguage::Current(), Language::Chinese);
   EXPECT_EQ(ProgramFolder::HelpPage(), folder.Path() + "/bangzhu.htm");
   EXPECT_EQ(RecordingController::CheckCaption(), "提示");
+  EXPECT_EQ(InterfaceLanguage::Iso639_2(), "zho");
 }
 
 // ---------------------------------------------------------------- every text of every window
