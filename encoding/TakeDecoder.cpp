@@ -55,6 +55,8 @@ bool TakeDecoder::Open(const std::string& path) {
   state->codec = avcodec_alloc_context3(decoder);
   if (state->codec == nullptr) return Fail(CodecLibraryError::Text("avcodec_alloc_context3", AVERROR(ENOMEM)));
   r = avcodec_parameters_to_context(state->codec, state->format->streams[state->stream]->codecpar);
+  // Lets the decoder place the frames after the codec delay it skips (else it warns on the terminal).
+  state->codec->pkt_timebase = state->TimeBase();
   if (r >= 0) r = avcodec_open2(state->codec, decoder, nullptr);
   if (r < 0) return Fail(CodecLibraryError::Text("avcodec_open2", r));
   if (state->Channels() < 1 || state->Channels() > 2 || state->codec->sample_rate <= 0) {

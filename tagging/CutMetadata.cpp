@@ -11,10 +11,11 @@
 #include "tagging/TagLibMetadataReader.h"
 #include "tagging/WavMetadataReader.h"
 
-TakeMetadata CutMetadata::Kept(TakeMetadata take, const TrimRange& kept) {
+TakeMetadata CutMetadata::Kept(TakeMetadata take, const TrimRange& kept,
+                               std::optional<TakeMetadata::Loudness> loudness) {
   std::erase_if(take.markers, [&](const auto& marker) { return marker.frame < kept.first || marker.frame >= kept.end; });
   for (auto& marker : take.markers) marker.frame -= kept.first;
-  take.loudness.reset();
+  take.loudness = loudness;
   return take;
 }
 
@@ -38,10 +39,11 @@ std::string CutMetadata::Read(const std::string& take, EncoderSelection::FileTyp
   return TagLibMetadataReader::Read(file.get(), type, rate, metadata);
 }
 
-TakeMetadataWriter::Result CutMetadata::Carry(const std::string& take, const std::string& cut, const TrimRange& kept) {
+TakeMetadataWriter::Result CutMetadata::Carry(const std::string& take, const std::string& cut, const TrimRange& kept,
+                                              std::optional<TakeMetadata::Loudness> loudness) {
   const EncoderSelection::FileType type = TypeOfPath(take);
   TakeMetadata metadata;
   if (std::string error = Read(take, type, kept.rate, metadata); !error.empty()) return {take + ": " + error};
   if (metadata.title.empty() && metadata.software.empty() && metadata.markers.empty()) return {};
-  return TakeMetadataWriter::Write(cut, type, kept.rate, Kept(std::move(metadata), kept));
+  return TakeMetadataWriter::Write(cut, type, kept.rate, Kept(std::move(metadata), kept, loudness));
 }

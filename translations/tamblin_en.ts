@@ -740,6 +740,10 @@
         <source>文件 %1 的扩展名与文件类型 %2 不符!</source>
         <translation>The extension of file %1 does not match the file type %2!</translation>
     </message>
+    <message>
+        <source>无法测量文件的响度: %1</source>
+        <translation>Cannot measure the loudness of the file %1</translation>
+    </message>
 </context>
 <context>
     <name>RecordingEngine</name>

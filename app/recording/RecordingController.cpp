@@ -9,6 +9,7 @@
 #include "app/platform/InterfaceLanguage.h"
 #include "app/platform/ProgramFolder.h"
 #include "app/recording/JournalPendingFiles.h"
+#include "app/recording/LoudnessTags.h"
 #include "app/recording/RecordingJournal.h"
 #include "app/recording/RecordingRecovery.h"
 #include "app/recording/RecorderView.h"
@@ -55,17 +56,6 @@ std::string EncoderFailureMessage(EncoderResult result) {
 // The tagging layer's name for the type our encoder writes.
 EncoderSelection::FileType TypeOfExtension(const std::string& extension) {
   return EncoderSelection::TypeOfFile("." + extension).value_or(EncoderSelection::TYPE_WAV);
-}
-
-// The measured loudness as a file's tags take it; none for silence.
-std::optional<TakeMetadata::Loudness> TagLoudness(const std::optional<LoudnessReading>& reading) {
-  if (!reading || !std::isfinite(reading->integrated) || !std::isfinite(reading->truePeak)) return std::nullopt;
-  TakeMetadata::Loudness loudness{.integratedLufs = reading->integrated,
-                                  .rangeLu = reading->range,
-                                  .truePeakDbtp = reading->truePeak};
-  if (std::isfinite(reading->maxMomentary)) loudness.maxMomentaryLufs = reading->maxMomentary;
-  if (std::isfinite(reading->maxShortTerm)) loudness.maxShortTermLufs = reading->maxShortTerm;
-  return loudness;
 }
 
 // Whole number rounded half to even, with exactly one decimal: 1023.95 -> "1024.0".
@@ -173,6 +163,7 @@ void RecordingController::Start(int64_t endAfterBytes) {
   lngRecMS_ = 0;
   deliveredBytes_ = 0;
   loudness_.Begin(rate, channels);
+  partLoudnessRunning_ = false;
   clips_.Begin(channels);
   finalLoudness_ = {};
 
@@ -258,9 +249,7 @@ void RecordingController::Stop(int64_t upTo) {
   paused_ = false;
   ShowPauseState();
   finalLoudness_ = loudness_.Final();
-  if (parts_.size() == 1) closingLoudness_ = finalLoudness_;
   const bool recorded = FinishOutput();
-  closingLoudness_.reset();
   diskGuard_.End();
   lngRecMS_ = 0;
   lngBytesPerSec_ = 0;
@@ -448,6 +437,7 @@ void RecordingController::EncodeRecorded(const int16_t* data, int32_t bytes) {
 void RecordingController::MeasureWritten(const int16_t* data, int32_t bytes) {
   const std::span<const int16_t> written(data, static_cast<size_t>(bytes) / sizeof(int16_t));
   loudness_.Add(written);
+  if (partLoudnessRunning_) partLoudness_.Add(written);
   clips_.Add(written, [this](int16_t channel) { return loudness_.BlockTruePeakOverLimit(channel); });
 }
 
@@ -482,6 +472,8 @@ bool RecordingController::MoveToNextPart(const std::string& failure) {
   samplesInPart_ = 0;
   parts_.push_back(view_.OutputFile());
   BeginPart();
+  // The first part's loudness is the whole recording's so far; every later part needs a meter of its own.
+  if (!LoudnessFromFile()) partLoudnessRunning_ = partLoudness_.Begin(format_.rate, format_.channels);
   // The review row offers the last part: the file its length and markers are of.
   take_.Begin(view_.OutputFile(), format_.rate, format_.channels);
   const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
@@ -511,7 +503,7 @@ void RecordingController::WriteMetadata() {
                         .software = runningTexts_.software,
                         .comment = runningTexts_.comment,
                         .language = InterfaceLanguage::Iso639_2(),
-                        .loudness = TagLoudness(closingLoudness_)};
+                        .loudness = PartLoudness()};
   for (const TakeMarkers::Marker& marker : markers_.Markers()) metadata.markers.push_back({marker.frame, marker.name});
   const auto written = TakeMetadataWriter::Write(view_.OutputFile(), TypeOfExtension(clsEncoder_.Extension()),
                                                  format_.rate, std::move(metadata));
@@ -520,6 +512,23 @@ void RecordingController::WriteMetadata() {
     messages_.ShowWarning(kAppCaption, WithCause(ToUtf8(tr("无法写入文件的标记和标签: %1").arg(Path(view_.OutputFile()))),
                                                  written.reason));
   }
+}
+
+bool RecordingController::LoudnessFromFile() const {
+  return TypeOfExtension(clsEncoder_.Extension()) == EncoderSelection::TYPE_MP3;
+}
+
+std::optional<TakeMetadata::Loudness> RecordingController::PartLoudness() {
+  if (!LoudnessFromFile()) return LoudnessTags::Of(partLoudnessRunning_ ? partLoudness_.Final() : loudness_.Final());
+  // The encoder's filters change the loudness by a few tenths of a dB; players
+  // hear the decoded file. Bounded by what this part wrote.
+  const LoudnessTags::Measured measured =
+      LoudnessTags::OfFile(view_.OutputFile(), static_cast<double>(markers_.Position()) / format_.rate);
+  if (!measured.error.empty()) {
+    messages_.ShowWarning(kAppCaption, WithCause(ToUtf8(tr("无法测量文件的响度: %1").arg(Path(view_.OutputFile()))),
+                                                 measured.error));
+  }
+  return measured.loudness;
 }
 
 bool RecordingController::AddMarker(int64_t mark, const std::string& name) {

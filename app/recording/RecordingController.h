@@ -38,6 +38,7 @@
 #include "app/recording/TakeOverview.h"
 #include "app/recording/TakeTexts.h"
 #include "encoding/Encoder.h"
+#include "tagging/TakeMetadata.h"
 
 class CaptureEngine;
 class clsDSP;
@@ -225,6 +226,11 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   void BeginPart();
   // The closed part's markers and tags go into it (and its label file).
   void WriteMetadata();
+  // Whether the file type's loudness is measured on the finished file, decoded (a lossy type whose
+  // encoder changes it), instead of on the samples handed to the encoder.
+  bool LoudnessFromFile() const;
+  // The loudness of exactly the samples the part being closed holds; none for silence.
+  std::optional<TakeMetadata::Loudness> PartLoudness();
   // At the stop: false when an armed recording never started a take (its file
   // went back to how it was), so nothing was recorded.
   bool FinishOutput();
@@ -272,12 +278,13 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   bool outputOpen_ = false;       // a part is open for writing
   bool sizeLimited_ = false;      // a part was full: the user is told where the rest went
   bool inHandsFreeBlock_ = false;  // a failure's stop waits for the block's end
-  LoudnessMeter loudness_;
+  LoudnessMeter loudness_;       // the whole recording
+  LoudnessMeter partLoudness_;   // the part being written, from the second part on
+  bool partLoudnessRunning_ = false;
   ClipCounter clips_;
   LoudnessReading finalLoudness_;
   TakeOverview take_;
   TakeMarkers markers_;  // of the part being written
   std::chrono::system_clock::time_point partStart_;
-  std::optional<LoudnessReading> closingLoudness_;  // the stop's loudness, for a recording of one part
   int64_t endAfterBytes_ = INT64_MAX;  // EndAfter's limit on deliveredBytes_
 };

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <memory>
 
+#include "app/recording/LoudnessTags.h"
 #include "app/recording/TakePlayer.h"
 #include "app/windows/TakeOverviewStrip.h"
 #include "capture/PlaybackOutput.h"
@@ -27,6 +28,17 @@ template <typename T>
 T* Named(T* widget, const char* name) {
   widget->setObjectName(QString::fromLatin1(name));
   return widget;
+}
+
+// The take's tags into its cut, with the cut's own loudness as decoded: what
+// every player hears, and for the packet-copied types exactly the kept packets.
+TakeMetadataWriter::Result CarryTags(const std::string& take, const TakeTrimmer::Result& cut) {
+  const TrimRange& kept = cut.kept;
+  const LoudnessTags::Measured measured =
+      LoudnessTags::OfFile(cut.path, static_cast<double>(kept.end - kept.first) / kept.rate);
+  TakeMetadataWriter::Result carried = CutMetadata::Carry(take, cut.path, kept, measured.loudness);
+  if (!measured.error.empty()) carried.reason += (carried.ok() ? "" : "; ") + cut.path + ": " + measured.error;
+  return carried;
 }
 }  // namespace
 
@@ -180,7 +192,7 @@ void TakeReviewPanel::OnTrimClicked() {
   trimWorker_ = QThread::create([take, range, outcome] {
     outcome->cut = TakeTrimmer::Trim(take, range);
     // The cut's audio is whole either way; only its markers or tags may be missing.
-    if (outcome->cut.ok) outcome->tagged = CutMetadata::Carry(take, outcome->cut.path, outcome->cut.kept);
+    if (outcome->cut.ok) outcome->tagged = CarryTags(take, outcome->cut);
   });
   trimWorker_->setParent(this);
   connect(trimWorker_, &QThread::finished, this, [this, outcome] { OnTrimFinished(*outcome); });

@@ -94,6 +94,22 @@ std::optional<std::vector<int16_t>> DecodeWithSox(const std::filesystem::path& f
   return RunDecoder("sox -V1 " + Quote(file.string()) + " -t raw -e signed -b 16 -L -");
 }
 
+std::optional<ReferenceLoudness> MeasureWithFfmpeg(const std::filesystem::path& file) {
+  const auto output = Run("ffmpeg -nostats -hide_banner -i " + Quote(file.string()) +
+                          " -af ebur128=peak=true -f null - 2>&1");
+  const size_t summary = output ? output->rfind("Summary:") : std::string::npos;
+  if (summary == std::string::npos) return std::nullopt;
+  std::istringstream lines(output->substr(summary));
+  ReferenceLoudness reference;
+  int found = 0;
+  for (std::string word; lines >> word;) {
+    if (word == "I:" && lines >> reference.integrated) ++found;
+    if (word == "Peak:" && lines >> reference.truePeak) ++found;
+  }
+  if (found != 2) return std::nullopt;
+  return reference;
+}
+
 std::string DecoderComplaints(const std::filesystem::path& file) {
   const std::string command = "ffmpeg -nostdin -v error -i " + Quote(file.string()) + " -f null - 2>&1";
   FILE* pipe = popen(command.c_str(), "r");

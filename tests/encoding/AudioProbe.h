@@ -29,6 +29,12 @@ std::optional<ProbeInfo> ProbeWithSox(const std::filesystem::path& file);
 // nullopt when the tool cannot decode the file.
 std::optional<std::vector<int16_t>> DecodeWithFfmpeg(const std::filesystem::path& file);
 std::optional<std::vector<int16_t>> DecodeWithSox(const std::filesystem::path& file);
+// The loudness ffmpeg's own meter finds in a file (its summary's "I:" and "Peak:").
+struct ReferenceLoudness {
+  double integrated = 0;  // LUFS, to 0.1
+  double truePeak = 0;    // dBTP, to 0.1
+};
+std::optional<ReferenceLoudness> MeasureWithFfmpeg(const std::filesystem::path& file);
 // What ffmpeg says about damaged data in `file` while decoding it (empty: it decoded cleanly).
 std::string DecoderComplaints(const std::filesystem::path& file);
 

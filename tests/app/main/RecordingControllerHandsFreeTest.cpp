@@ -13,7 +13,9 @@
 #include "app/recording/RecordingJournal.h"
 #include "encoding/EncoderSelection.h"
 #include "encoding/EncoderWAV.h"
+#include "tagging/WavMetadataReader.h"
 #include "tests/encoding/AudioProbe.h"
+#include "tests/support/ShellCommand.h"
 
 namespace {
 
@@ -287,6 +289,62 @@ std::string Label(double frame, const std::string& name) {
 }
 
 }  // namespace
+
+namespace {
+
+// A second of noise at each amplitude (sample units), each followed by `silenceFrames` of silence.
+std::vector<int16_t> NoiseLevels(std::initializer_list<int> amplitudes, size_t silenceFrames = 0) {
+  std::minstd_rand generator(5);
+  std::vector<int16_t> samples;
+  for (const int amplitude : amplitudes) {
+    std::uniform_int_distribution<int> value(-amplitude, amplitude);
+    for (size_t i = 0; i < 2 * kRate; ++i) samples.push_back(static_cast<int16_t>(value(generator)));
+    samples.resize(samples.size() + 2 * silenceFrames);
+  }
+  return samples;
+}
+
+// The WAV file's "bext" loudness is what ffmpeg's meter finds in its audio (not the true
+// peak: on white noise the two oversampling filters differ by about 1 dB).
+void ExpectOwnWavLoudness(const QString& file) {
+  TakeMetadata tags;
+  ASSERT_EQ(WavMetadataReader::Read(Utf8(file), tags), "");
+  const auto reference = MeasureWithFfmpeg(Utf8(file));
+  ASSERT_TRUE(reference.has_value()) << Utf8(file);
+  ASSERT_TRUE(tags.loudness.has_value()) << Utf8(file) << " carries no loudness";
+  EXPECT_NEAR(tags.loudness->integratedLufs, reference->integrated, 0.1) << Utf8(file);
+}
+
+}  // namespace
+
+// Every file carries the loudness of exactly the samples it holds: each part
+// of a split, each take of its own (the levels differ, so a whole-recording
+// value fails), and an MP3 as decoded (its encoder's low-pass takes about
+// 2 LU off full-band noise, which the samples before encoding still have).
+TEST_F(RecordingControllerHandsFreeTest, EveryFileCarriesTheLoudnessOfItsOwnSamples) {
+  controller.HandsFree({.splitMinutes = 10});  // the frame count below stands in for it
+  controller.FramesPerPart(kRate);
+  Record(NoiseLevels({1000, 16000, 4000}));
+  for (int n = 0; n < 3; ++n) ExpectOwnWavLoudness(Numbered(n));
+
+  controller.HandsFree({.sound = {.enabled = true, .preRollSeconds = 0, .hangSeconds = 0.5,
+                                  .afterSilence = SoundActivation::AfterSilence::NewFile}});
+  controller.FramesPerPart(0);
+  Record(NoiseLevels({2000, 30000}, 2 * kRate));
+  ExpectOwnWavLoudness(Numbered(3));
+  ExpectOwnWavLoudness(Numbered(4));
+
+  controller.HandsFree({});
+  Choose(kRate, 2, EncoderSelection::TYPE_MP3);
+  Record(NoiseLevels({20000}));
+  const auto decoded = MeasureWithFfmpeg(Utf8(Numbered(5)));
+  ASSERT_TRUE(decoded.has_value());
+  const ShellResult gain = RunShellCommand("ffprobe -v error -show_entries format_tags=REPLAYGAIN_TRACK_GAIN "
+                                           "-of default=nw=1:nk=1 " + ShellQuote(Utf8(Numbered(5))));
+  ASSERT_FALSE(gain.output.empty()) << "no ReplayGain";
+  EXPECT_NEAR(std::stod(gain.output), -18.0 - decoded->integrated, 0.1) << gain.output;
+  EXPECT_TRUE(messages.shown.empty()) << messages.shown[0].text;
+}
 
 // A flood of the user's markers leaves room for the program's own: the pause
 // and the resume after it are still in the label file.

@@ -14,7 +14,6 @@
 #include <cmath>
 #include <numbers>
 #include <random>
-#include <sstream>
 #include <thread>
 
 #include "TestDoubles.h"
@@ -25,7 +24,6 @@
 #include "tests/encoding/AudioProbe.h"
 #include "tests/support/PipeSourceFeeder.h"
 #include "tests/support/PrivatePulseDaemon.h"
-#include "tests/support/ShellCommand.h"
 #include "tests/support/SlowSync.h"
 
 namespace {
@@ -73,29 +71,6 @@ std::vector<int16_t> MusicLikeSamples(double seconds, unsigned seed) {
     }
   }
   return samples;
-}
-
-struct ReferenceLoudness {
-  double integrated = 0;  // LUFS
-  double truePeak = 0;    // dBTP
-};
-
-// The loudness ffmpeg's own meter finds in `file`: the numbers after "I:" and
-// "Peak:" in its summary.
-std::optional<ReferenceLoudness> MeasureWithFfmpeg(const std::string& file) {
-  const ShellResult result = RunShellCommand("ffmpeg -nostats -hide_banner -i " + ShellQuote(file) +
-                                             " -af ebur128=peak=true -f null - 2>&1");
-  const size_t summary = result.output.rfind("Summary:");
-  if (result.exitCode != 0 || summary == std::string::npos) return std::nullopt;
-  std::istringstream lines(result.output.substr(summary));
-  ReferenceLoudness reference;
-  int found = 0;
-  for (std::string word; lines >> word;) {
-    if (word == "I:" && lines >> reference.integrated) ++found;
-    if (word == "Peak:" && lines >> reference.truePeak) ++found;
-  }
-  if (found != 2) return std::nullopt;
-  return reference;
 }
 
 class RecordingEngineTest : public ::testing::Test {

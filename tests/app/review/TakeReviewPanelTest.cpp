@@ -26,6 +26,7 @@
 #include "tagging/TakeMetadataWriter.h"
 #include "tagging/WavMetadataReader.h"
 #include "tests/app/main/TestDoubles.h"
+#include "tests/encoding/AudioProbe.h"
 #include "tests/support/WaitingFifo.h"
 
 namespace {
@@ -111,19 +112,28 @@ TEST_F(TakeReviewPanelTest, DraggedHandlesChooseTheFramesTheCutKeeps) {
   EXPECT_TRUE(kept == std::vector<int16_t>(samples_.begin() + first * 2, samples_.begin() + end * 2));
 }
 
-TEST_F(TakeReviewPanelTest, TheCutCarriesTheMarkersInsideIt) {
+// The markers inside it, and its own loudness as a meter of its samples finds it.
+TEST_F(TakeReviewPanelTest, TheCutCarriesTheMarkersInsideItAndItsOwnLoudness) {
   panel_.ShowTake(overview_);
   Drag(0, 100);
   const int64_t first = Strip().KeptFirst();
   const int64_t inside = Strip().XToFrame(200);
-  const auto tagged = TakeMetadataWriter::Write(take_, EncoderSelection::TYPE_WAV, 44100,
-                                                {.markers = {{10, "前"}, {inside, "中"}}});
+  const auto tagged = TakeMetadataWriter::Write(
+      take_, EncoderSelection::TYPE_WAV, 44100,
+      {.markers = {{10, "前"}, {inside, "中"}}, .loudness = TakeMetadata::Loudness{.integratedLufs = -40}});
   ASSERT_TRUE(tagged.ok()) << tagged.reason;
   Cut();
   const std::string cut = (dir_ / "录音1 (剪辑).wav").string();
   std::ifstream labels(LabelFile::PathFor(cut));
   const std::string text{std::istreambuf_iterator<char>(labels), {}};
   EXPECT_EQ(text, LabelFile::Text({{inside - first, "中"}}, 44100));
+  TakeMetadata tags;
+  ASSERT_EQ(WavMetadataReader::Read(cut, tags), "");
+  const auto reference = MeasureWithFfmpeg(cut);
+  ASSERT_TRUE(reference.has_value());
+  ASSERT_TRUE(tags.loudness.has_value()) << "the cut has no loudness";
+  EXPECT_NEAR(tags.loudness->integratedLufs, reference->integrated, 0.1);
+  EXPECT_NEAR(tags.loudness->truePeakDbtp, reference->truePeak, 0.2);
 }
 
 // The cut is coded on a worker: the click returns at once with the button
