@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/windows/AccessibleNames.h"
 #include "app/windows/DialogButtons.h"
 
 namespace {
@@ -93,7 +94,9 @@ QAbstractButton* frmSchedule::AddChoice(QGridLayout* grid, QButtonGroup* group, 
   option->setObjectName(QString::fromLatin1(name));
   group->addButton(option, id);
   grid->addWidget(option, row, 1);
-  if (editor != nullptr) grid->addWidget(editor, row, 2);
+  if (editor == nullptr) return option;
+  grid->addWidget(editor, row, 2);
+  editor->setAccessibleName(AccessibleNames::FromCaption(caption));
   return option;
 }
 
@@ -181,6 +184,7 @@ QGroupBox* frmSchedule::BuildSoundGroup() {
     spin->setRange(each.minimum, each.maximum);
     spin->setDecimals(each.decimals);
     *each.member = spin;
+    AccessibleNames::NameAfter(*spin, *label);
     grid->addWidget(label, row, 0);
     grid->addWidget(spin, row++, 1);
   }
@@ -190,6 +194,7 @@ QGroupBox* frmSchedule::BuildSoundGroup() {
   cboAfterSilence_->setObjectName(QStringLiteral("cboAfterSilence"));
   cboAfterSilence_->addItem(tr("暂停录音"), static_cast<int>(SoundActivation::AfterSilence::Pause));
   cboAfterSilence_->addItem(tr("开始新文件"), static_cast<int>(SoundActivation::AfterSilence::NewFile));
+  AccessibleNames::NameAfter(*cboAfterSilence_, *label);
   grid->addWidget(label, row, 0);
   grid->addWidget(cboAfterSilence_, row, 1);
   grid->setColumnStretch(1, 1);
@@ -205,6 +210,7 @@ QGroupBox* frmSchedule::BuildSplitGroup() {
   spnSplitMinutes_ = new QSpinBox(box);
   spnSplitMinutes_->setObjectName(QStringLiteral("spnSplitMinutes"));
   spnSplitMinutes_->setRange(1, HandsFreeSettings::kLongestSplitMinutes);
+  spnSplitMinutes_->setAccessibleName(tr("分割间隔 (分钟)"));
   auto* unit = new QLabel(tr("分钟分割文件"), box);
   unit->setObjectName(QStringLiteral("lblSplitMinutes"));
   row->addWidget(chkSplit_);
