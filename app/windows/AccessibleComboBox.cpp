@@ -1,5 +1,6 @@
 #include "app/windows/AccessibleComboBox.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
 
@@ -8,7 +9,7 @@ namespace {
 QAccessibleInterface* NamedComboBoxInterface(const QString& className, QObject* object) {
   if (className != QLatin1String("QComboBox")) return nullptr;
   auto* box = qobject_cast<QComboBox*>(object);
-  return box != nullptr && !box->accessibleName().isEmpty() ? new AccessibleComboBox(box) : nullptr;
+  return box != nullptr ? new AccessibleComboBox(box) : nullptr;
 }
 
 }  // namespace
@@ -26,9 +27,27 @@ void AccessibleComboBox::Install() {
 QComboBox* AccessibleComboBox::Box() const { return static_cast<QComboBox*>(widget()); }
 
 QString AccessibleComboBox::text(QAccessible::Text kind) const {
-  if (kind == QAccessible::Name) return Box()->accessibleName();
-  if (kind == QAccessible::Value) return Box()->isEditable() ? Box()->lineEdit()->text() : Box()->currentText();
-  return LabelledAccessible::text(kind);
+  const QString value = Box()->isEditable() ? Box()->lineEdit()->text() : Box()->currentText();
+  if (kind == QAccessible::Value) return value;
+  if (kind != QAccessible::Name) return LabelledAccessible::text(kind);
+  // Its own name, else its label's text; a box with neither is known by its entry.
+  const QString name = LabelledAccessible::text(kind);
+  return name.isEmpty() ? value : name;
+}
+
+int AccessibleComboBox::childCount() const { return Box()->lineEdit() != nullptr ? 2 : 1; }
+
+QAccessibleInterface* AccessibleComboBox::child(int index) const {
+  if (index == 0) return QAccessible::queryAccessibleInterface(Box()->view());
+  if (index == 1 && Box()->lineEdit() != nullptr) return QAccessible::queryAccessibleInterface(Box()->lineEdit());
+  return nullptr;
+}
+
+int AccessibleComboBox::indexOfChild(const QAccessibleInterface* child) const {
+  if (child == nullptr) return -1;
+  if (child->object() == Box()->view()) return 0;
+  if (Box()->lineEdit() != nullptr && child->object() == Box()->lineEdit()) return 1;
+  return -1;
 }
 
 QStringList AccessibleComboBox::actionNames() const {

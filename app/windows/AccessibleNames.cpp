@@ -5,7 +5,6 @@
 #include <QLineEdit>
 #include <QWidget>
 
-#include "app/windows/AccessibleComboBox.h"
 
 namespace {
 
@@ -35,7 +34,6 @@ constexpr Named kNames[] = {
 }  // namespace
 
 void AccessibleNames::Apply(QWidget& window) {
-  AccessibleComboBox::Install();
   for (const Named& named : kNames) {
     auto* widget = window.findChild<QWidget*>(named.objectName);
     if (widget == nullptr) continue;

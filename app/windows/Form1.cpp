@@ -24,6 +24,7 @@
 
 #include "app/windows/About.h"
 #include "app/windows/SteadyLabel.h"
+#include "app/windows/AccessibleComboBox.h"
 #include "app/windows/AccessibleNames.h"
 #include "app/windows/AppErrorBox.h"
 #include "app/platform/ApplicationIdentity.h"
@@ -126,6 +127,9 @@ Form1::Form1(Services services, QWidget* parent) : QMainWindow(parent), services
     ownSettingChooser_ = std::make_unique<SettingChooserDialog>(this);
     services_.settingChooser = ownSettingChooser_.get();
   }
+  // Before any control exists: Qt keeps the first reading it makes of each.
+  AccessibleComboBox::Install();
+  SpokenSlider::Install();
   surfVUL_ = std::make_unique<QImageSurface>(300, 14);
   surfVUR_ = std::make_unique<QImageSurface>(300, 14);
   surfAmpl_ = std::make_unique<QImageSurface>(340, 120);

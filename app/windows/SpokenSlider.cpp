@@ -27,8 +27,15 @@ const UnitsHolder* HolderOf(const QObject& slider) {
   return nullptr;
 }
 
+// A slider without units is spoken in its steps.
+const SpokenSlider::Units& UnitsOf(const QSlider& slider) {
+  static const SpokenSlider::Units steps{[](int step) { return static_cast<double>(step); }, 0, {}, {}};
+  const UnitsHolder* holder = HolderOf(slider);
+  return holder != nullptr ? holder->Units() : steps;
+}
+
 double Current(const QSlider& slider) {
-  const SpokenSlider::Units& units = HolderOf(slider)->Units();
+  const SpokenSlider::Units& units = UnitsOf(slider);
   return units.shown ? units.shown() : units.value(slider.value());
 }
 
@@ -65,23 +72,27 @@ class SpokenSliderAccessible : public LabelledAccessible, public QAccessibleValu
 
  private:
   QSlider* Slider() const { return static_cast<QSlider*>(widget()); }
-  double UserValue(int step) const { return HolderOf(*Slider())->Units().value(step); }
+  double UserValue(int step) const { return UnitsOf(*Slider()).value(step); }
 };
 
 QAccessibleInterface* SpokenSliderInterface(const QString& className, QObject* object) {
   if (className != QLatin1String("QSlider")) return nullptr;
   auto* slider = qobject_cast<QSlider*>(object);
-  return slider != nullptr && HolderOf(*slider) != nullptr ? new SpokenSliderAccessible(slider) : nullptr;
+  return slider != nullptr ? new SpokenSliderAccessible(slider) : nullptr;
 }
 
 }  // namespace
 
-void SpokenSlider::Describe(QSlider& slider, Units units, QLabel* label) {
+void SpokenSlider::Install() {
   static const bool installed = [] {
     QAccessible::installFactory(SpokenSliderInterface);
     return true;
   }();
   (void)installed;
+}
+
+void SpokenSlider::Describe(QSlider& slider, Units units, QLabel* label) {
+  Install();
   new UnitsHolder(slider, std::move(units));
   if (label != nullptr) label->setBuddy(&slider);
 }
@@ -91,9 +102,7 @@ SpokenSlider::Units SpokenSlider::Linear(double perStep, int decimals, const QSt
 }
 
 QString SpokenSlider::Text(const QSlider& slider) {
-  const UnitsHolder* holder = HolderOf(slider);
-  if (holder == nullptr) return QString::number(slider.value());
-  const Units& units = holder->Units();
+  const Units& units = UnitsOf(slider);
   QString number = QString::number(Current(slider), 'f', units.decimals);
   if (number.toDouble() == 0) number = QString::number(0.0, 'f', units.decimals);  // no "-0"
   if (number.startsWith('-')) number.replace(0, 1, QChar(0x2212));

@@ -1,7 +1,7 @@
 // SpokenSlider: tells assistive technology a slider's position in its user's
 // units ("40 %", "−6 dB", "250 ms") instead of its raw steps, with the name
-// and label it is given. A slider is spoken this way once Describe() has
-// given it its units; other sliders keep Qt's own reading.
+// and label it is given. Every slider created after Install() is read through
+// here; one that Describe() gave no units is read in its steps, as Qt would.
 #pragma once
 
 #include <QCoreApplication>
@@ -24,6 +24,9 @@ class SpokenSlider {
     // which may differ from the position (no device chosen yet).
     std::function<double()> shown;
   };
+
+  // Makes sliders created from now on speak this way (once is enough).
+  static void Install();
 
   // Gives `slider` its `units`; `label`, when given, is announced as the text
   // that labels it. The units live as long as the slider.

@@ -91,6 +91,7 @@ frmFXOpts::frmFXOpts(QWidget* parent)
   QFont designFont = font();
   designFont.setPointSize(9);
   setFont(designFont);
+  SpokenSlider::Install();  // before the sliders: Qt keeps the first reading it makes of each
   BuildPages();
 }
 
@@ -460,7 +461,8 @@ void frmFXOpts::LayoutEqualizer() {
     const auto k = static_cast<size_t>(i);
     SetQuietly(sldEQ_[k], RoundToInt32(-static_cast<double>(dsp_->EqualizerBandGainDB(i))));
     lblEQID_[k]->setText(BandLabelText(dsp_->EqualizerBandFrequency(i)));
-    AccessibleNames::NameAfter(*sldEQ_[k], *lblEQID_[k]);
+    sldEQ_[k]->setAccessibleName(tr("均衡器 %1").arg(lblEQID_[k]->text()));
+    lblEQID_[k]->setBuddy(sldEQ_[k]);
     widestLabel = std::max(widestLabel, lblEQID_[k]->sizeHint().width());
   }
   // Labels wider than the band pitch take turns on two rows instead of overlapping.

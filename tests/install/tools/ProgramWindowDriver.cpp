@@ -113,16 +113,18 @@ void ProgramWindowDriver::Select(const std::string& description) {
 }
 
 void ProgramWindowDriver::Activate() {
-  // With no window manager (a bare X server) nothing else gives the window the
-  // keyboard; told once the window system has handed it over.
-  window_->activateWindow();
-  if (QGuiApplication::focusWindow() == window_->windowHandle()) {
+  // With no window manager (a bare X server) nothing else gives a window the
+  // keyboard; told once the window system has handed it over. An open dialog
+  // takes it rather than the window it blocks.
+  QWidget* target = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : window_.data();
+  target->activateWindow();
+  if (QGuiApplication::focusWindow() == target->windowHandle()) {
     Say("ACTIVE");
     return;
   }
-  auto* told = new QObject(window_);
-  connect(qApp, &QGuiApplication::focusWindowChanged, told, [this, told](QWindow* focused) {
-    if (focused != window_->windowHandle()) return;
+  auto* told = new QObject(target);
+  connect(qApp, &QGuiApplication::focusWindowChanged, told, [target, told](QWindow* focused) {
+    if (focused != target->windowHandle()) return;
     Say("ACTIVE");
     told->deleteLater();
   });

@@ -7,7 +7,7 @@
 //   start | stop                  press the start/stop button
 //   tray                          press "最小化至系统托盘", then print the state as "window"
 //   window                        print the main window's state
-//   activate                      give the window the keyboard (no window manager needed)
+//   activate                      give the window (or its open dialog) the keyboard
 //   quit                          close the window and end
 // Output lines: READY <start button caption> (the window is shown on the screen), SELECTED <index> |
 // NOSUCHDEVICE <text>, STATE recording <file> | STATE idle, MESSAGE <text> (a
