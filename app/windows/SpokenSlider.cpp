@@ -98,7 +98,7 @@ void SpokenSlider::Describe(QSlider& slider, Units units, QLabel* label) {
 }
 
 SpokenSlider::Units SpokenSlider::Linear(double perStep, int decimals, const QString& suffix) {
-  return {[perStep](int step) { return step * perStep; }, decimals, suffix, {}};
+  return {[perStep](int step) { return step * perStep + 0.0; }, decimals, suffix, {}};  // + 0.0: no -0
 }
 
 QString SpokenSlider::Text(const QSlider& slider) {

@@ -162,17 +162,17 @@ def check_tree(window, english, summary, depth=0):
         state = states(child)
         value = value_of(child)
         text = text_of(child) if role in ("text", "spin button") else None
-        described = value if value is not None else text
+        items = find_all(child, lambda n: n.getRoleName() == "list item") if role == "combo box" else []
+        chosen = [item.name for item in items if states(item).contains(pyatspi.STATE_SELECTED)]
+        described = value if value is not None else text if text is not None else ", ".join(chosen)
         summary.append("  " * depth + "%s | %s | %s" % (role, child.name, "" if described is None else described))
         control = state.contains(pyatspi.STATE_FOCUSABLE) and state.contains(pyatspi.STATE_SHOWING)
-        if control or role in VALUED:
+        if control or role in VALUED or role == "status bar":
             if not child.name:
                 fail("%s without a name in %s" % (role, shown_name(window)))
             elif names.count(child.name) > 1:
                 fail("%s shares its name with a sibling" % shown_name(child))
-            own_values = [text] if text else []
-            if role == "combo box":
-                own_values += [item.name for item in find_all(child, lambda n: n.getRoleName() == "list item")]
+            own_values = ([text] if text else []) + [item.name for item in items]
             if child.name and child.name in own_values:
                 fail("%s is named after its own value" % shown_name(child))
         if role in VALUED:
