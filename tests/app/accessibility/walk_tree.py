@@ -245,7 +245,7 @@ def check_cut_handle(handle):
         fail("Home left the cut handle at %s s" % value.currentValue)
 
 
-def dialog_tree(program, frame, button, close, english, summary):
+def dialog_tree(frame, button, english, summary):
     press(frame, button)
     dialog = wait_for("the dialog of " + button, lambda: next(
         (w for w in windows() if w.getRoleName() == "dialog" and states(w).contains(pyatspi.STATE_SHOWING)), None))
@@ -297,9 +297,9 @@ def walk(executable, plugins, language, summary):
                          "Tags…", "Cancel"),
                   "zh": ("设置", "关闭", "定时/触发", "取消", "选择输出格式", "取消", "标签…", "取消")}[language]
         for button, close in zip(labels[0:6:2], labels[1:6:2]):
-            close_dialog(dialog_tree(program, frame, button, close, english, summary), close)
+            close_dialog(dialog_tree(frame, button, english, summary), close)
 
-        tags = dialog_tree(program, frame, labels[6], labels[7], english, summary)
+        tags = dialog_tree(frame, labels[6], english, summary)
         program.send("activate")
         program.expect("ACTIVE")
         fields = find_all(tags, lambda n: n.getRoleName() in ("text", "spin button")
