@@ -1,6 +1,7 @@
 #include "app/windows/AccessibleComboBox.h"
 
 #include <QAbstractItemView>
+#include <QItemSelectionModel>
 #include <QComboBox>
 #include <QLineEdit>
 
@@ -12,9 +13,24 @@ QAccessibleInterface* NamedComboBoxInterface(const QString& className, QObject* 
   return box != nullptr ? new AccessibleComboBox(box) : nullptr;
 }
 
+// Marks the chosen entry selected in the drop-down list, where readers look for a box's value.
+void SelectChosenInList(QComboBox* box, int index) {
+  QItemSelectionModel* selection = box->view()->selectionModel();
+  if (selection == nullptr) return;
+  if (index < 0) {
+    selection->clear();
+    return;
+  }
+  selection->select(box->model()->index(index, box->modelColumn(), box->rootModelIndex()),
+                    QItemSelectionModel::ClearAndSelect);
+}
+
 }  // namespace
 
-AccessibleComboBox::AccessibleComboBox(QComboBox* box) : LabelledAccessible(box, QAccessible::ComboBox) {}
+AccessibleComboBox::AccessibleComboBox(QComboBox* box) : LabelledAccessible(box, QAccessible::ComboBox) {
+  SelectChosenInList(box, box->currentIndex());
+  QObject::connect(box, &QComboBox::currentIndexChanged, box, [box](int index) { SelectChosenInList(box, index); });
+}
 
 void AccessibleComboBox::Install() {
   static const bool installed = [] {
@@ -38,7 +54,11 @@ QString AccessibleComboBox::text(QAccessible::Text kind) const {
 int AccessibleComboBox::childCount() const { return Box()->lineEdit() != nullptr ? 2 : 1; }
 
 QAccessibleInterface* AccessibleComboBox::child(int index) const {
-  if (index == 0) return QAccessible::queryAccessibleInterface(Box()->view());
+  if (index == 0) {
+    // Also when the box changed with its signals blocked (the device list refilled).
+    SelectChosenInList(Box(), Box()->currentIndex());
+    return QAccessible::queryAccessibleInterface(Box()->view());
+  }
   if (index == 1 && Box()->lineEdit() != nullptr) return QAccessible::queryAccessibleInterface(Box()->lineEdit());
   return nullptr;
 }
