@@ -15,6 +15,7 @@ packages=(
   xvfb xauth imagemagick time
   librsvg2-bin desktop-file-utils appstream dpkg-dev file
   pipewire pipewire-pulse wireplumber dbus-daemon weston qt6-wayland
+  at-spi2-core python3-pyatspi
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -74,6 +74,14 @@
         <source>播放位置</source>
         <translation>Playback position</translation>
     </message>
+    <message>
+        <source>录音概览</source>
+        <translation>Take overview</translation>
+    </message>
+    <message>
+        <source>状态栏</source>
+        <translation>Status bar</translation>
+    </message>
 </context>
 <context>
     <name>AppErrorBox</name>
@@ -980,6 +988,21 @@
     </message>
 </context>
 <context>
+    <name>TrimHandle</name>
+    <message>
+        <source>%1 秒</source>
+        <translation>%1 s</translation>
+    </message>
+    <message>
+        <source>剪辑起点</source>
+        <translation>Cut start</translation>
+    </message>
+    <message>
+        <source>剪辑终点</source>
+        <translation>Cut end</translation>
+    </message>
+</context>
+<context>
     <name>UserRuntimeFolder</name>
     <message>
         <source>%1 不是本用户专用的文件夹 (须为本用户所有、权限 0700 的真实文件夹, 不能是链接)</source>
@@ -1130,6 +1153,14 @@
         <source>增强:</source>
         <translation>Gain:</translation>
     </message>
+    <message>
+        <source> 倍频程</source>
+        <translation> octaves</translation>
+    </message>
+    <message>
+        <source>均衡器 %1</source>
+        <translation>Equalizer %1</translation>
+    </message>
 </context>
 <context>
     <name>frmSchedule</name>
@@ -1228,6 +1259,30 @@
     <message>
         <source>停止时间必须晚于开始时间, 否则不会录到任何声音.</source>
         <translation>The stop time must be after the start time, or nothing would be recorded.</translation>
+    </message>
+    <message>
+        <source>分割间隔 (分钟)</source>
+        <translation>Split interval (minutes)</translation>
+    </message>
+    <message>
+        <source>开始时间</source>
+        <translation>Start time</translation>
+    </message>
+    <message>
+        <source>开始前延迟</source>
+        <translation>Delay before the start</translation>
+    </message>
+    <message>
+        <source>录音时长</source>
+        <translation>Recording length</translation>
+    </message>
+    <message>
+        <source>停止时间</source>
+        <translation>Stop time</translation>
+    </message>
+    <message>
+        <source>文件大小上限</source>
+        <translation>File size limit</translation>
     </message>
 </context>
 <context>

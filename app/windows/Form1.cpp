@@ -24,6 +24,7 @@
 
 #include "app/windows/About.h"
 #include "app/windows/SteadyLabel.h"
+#include "app/windows/AccessibleComboBox.h"
 #include "app/windows/AccessibleNames.h"
 #include "app/windows/AppErrorBox.h"
 #include "app/platform/ApplicationIdentity.h"
@@ -40,6 +41,7 @@
 #include "app/recording/WindowThreadDialogs.h"
 #include "app/windows/ScheduleKeeper.h"
 #include "app/windows/SettingChooserDialog.h"
+#include "app/windows/SpokenSlider.h"
 #include "app/platform/ShellServices.h"
 #include "capture/PulsePlaybackOutput.h"
 #include "capture/SourceWatcher.h"
@@ -88,6 +90,11 @@ bool RateKeyAccepted(const QString& boxText, const QKeyEvent& key) {
   return false;
 }
 
+// The level label's percentage of a slider position (whole percent, rounded down).
+int VolumePercent(int32_t value, int32_t maximum) {
+  return static_cast<int>(static_cast<double>(value) / maximum * 100.0);
+}
+
 template <typename T>
 T* Named(T* widget, const char* name) {
   widget->setObjectName(name);
@@ -120,6 +127,9 @@ Form1::Form1(Services services, QWidget* parent) : QMainWindow(parent), services
     ownSettingChooser_ = std::make_unique<SettingChooserDialog>(this);
     services_.settingChooser = ownSettingChooser_.get();
   }
+  // Before any control exists: Qt keeps the first reading it makes of each.
+  AccessibleComboBox::Install();
+  SpokenSlider::Install();
   surfVUL_ = std::make_unique<QImageSurface>(300, 14);
   surfVUR_ = std::make_unique<QImageSurface>(300, 14);
   surfAmpl_ = std::make_unique<QImageSurface>(340, 120);
@@ -212,15 +222,31 @@ void Form1::BuildControls() {
                            static_cast<QObject*>(volSlot_)}) {
     watched->installEventFilter(this);
   }
-  // Tab order: device, line, level, then the output frame.
-  setTabOrder(cboDev_, cboRecLine_);
-  setTabOrder(cboRecLine_, sldVol_);
-  setTabOrder(sldVol_, txtFile_);
-
   AccessibleNames::Apply(*this);
+  DescribeVolume();
+  OrderTabs();
 
   resize(800, 650);  // 90 of it for the take review panel
   setMinimumSize(720, 590);
+}
+
+void Form1::DescribeVolume() {
+  // Spoken as the label beside it reads: a percentage, 100 % before a device is chosen.
+  const int32_t maximum = sldVol_->maximum();
+  SpokenSlider::Units percent{[maximum](int step) { return VolumePercent(step, maximum); }, 0, QStringLiteral("%"),
+                              [this] { return lblVolPer_->text().chopped(1).toDouble(); }};
+  SpokenSlider::Describe(*sldVol_, std::move(percent));
+}
+
+void Form1::OrderTabs() {
+  // Reading order: the input frame, the output frame, the clip lamps, the take
+  // review, the effects row, then the buttons from left to right.
+  QList<QWidget*> order{cboDev_, cboRecLine_, sldVol_, txtFile_, cmdBrowse_, Command3_, txtWAVFmt_, cmdSelFmt_,
+                        cboSamplerate_, chkStereo_, cboFileType_, meters_->Lamp(0), meters_->Lamp(1)};
+  order += review_->TabOrder();
+  for (QCheckBox* effect : chkFX_) order.append(effect);
+  order += {cmdFXOpts_, cmdSchedule_, Command2_, cmdDo_, cmdPause_, cmdMark_, cmdTags_, Command1_, Command4_};
+  for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 QGroupBox* Form1::BuildInputFrame() {
@@ -641,8 +667,7 @@ void Form1::ApplyVolume() {
   // above the slider's range, and 65535 would scale every sample slightly.
   const int32_t value = sldVol_->value();
   if (clsRecorder_) clsRecorder_->MixerLineVolume(value == sldVol_->maximum() ? kFullLevel : value);
-  const int percent = static_cast<int>(static_cast<double>(sldVol_->value()) / sldVol_->maximum() * 100.0);
-  lblVolPer_->setText(QString::number(percent) + "%");
+  lblVolPer_->setText(QString::number(VolumePercent(sldVol_->value(), sldVol_->maximum())) + "%");
 }
 
 // ---------------------------------------------------------------- output

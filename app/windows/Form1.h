@@ -131,6 +131,8 @@ class Form1 : public QMainWindow, public RecorderView {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void DescribeVolume();
+  void OrderTabs();
   void BuildControls();
   QGroupBox* BuildInputFrame();
   QGroupBox* BuildOutputFrame();

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include "app/windows/AccessibleNames.h"
 #include "encoding/FormatCatalogue.h"
 
 FormatChooserDialog::FormatChooserDialog(QWidget* parent)
@@ -22,8 +23,12 @@ FormatChooserDialog::FormatChooserDialog(QWidget* parent)
   buttons_->button(QDialogButtonBox::Cancel)->setText(tr("取消"));
 
   auto* layout = new QGridLayout(this);
-  layout->addWidget(new QLabel(tr("格式类型:"), this), 0, 0);
-  layout->addWidget(new QLabel(tr("格式:"), this), 0, 1);
+  auto* familyCaption = new QLabel(tr("格式类型:"), this);
+  auto* formatCaption = new QLabel(tr("格式:"), this);
+  AccessibleNames::NameAfter(*lstFamily_, *familyCaption);
+  AccessibleNames::NameAfter(*lstFormat_, *formatCaption);
+  layout->addWidget(familyCaption, 0, 0);
+  layout->addWidget(formatCaption, 0, 1);
   layout->addWidget(lstFamily_, 1, 0);
   layout->addWidget(lstFormat_, 1, 1);
   layout->addWidget(lblInput_, 2, 0, 1, 2);

@@ -1,20 +1,34 @@
 #include "app/windows/LevelMeterView.h"
 
 #include <QAccessible>
+#include <QAccessibleValueInterface>
 #include <QAccessibleWidget>
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-class LevelMeterAccessible : public QAccessibleWidget {
+// Read only: the value is the level in whole dB, from the quietest told up to full scale.
+class LevelMeterAccessible : public QAccessibleWidget, public QAccessibleValueInterface {
  public:
   explicit LevelMeterAccessible(LevelMeterView* view) : QAccessibleWidget(view, QAccessible::ProgressBar) {}
 
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    if (type == QAccessible::ValueInterface) return static_cast<QAccessibleValueInterface*>(this);
+    return QAccessibleWidget::interface_cast(type);
+  }
   QString text(QAccessible::Text kind) const override {
-    if (kind == QAccessible::Value) return static_cast<const LevelMeterView*>(widget())->SpokenValue();
+    if (kind == QAccessible::Value) return View()->SpokenValue();
     return QAccessibleWidget::text(kind);
   }
+  QVariant currentValue() const override { return std::max(View()->Decibels(), LevelMeterView::kQuietestDb); }
+  QVariant minimumValue() const override { return LevelMeterView::kQuietestDb; }
+  QVariant maximumValue() const override { return 0; }
+  QVariant minimumStepSize() const override { return 1; }
+  void setCurrentValue(const QVariant&) override {}
+
+ private:
+  const LevelMeterView* View() const { return static_cast<const LevelMeterView*>(widget()); }
 };
 
 QAccessibleInterface* LevelMeterInterface(const QString& className, QObject* object) {
@@ -23,7 +37,7 @@ QAccessibleInterface* LevelMeterInterface(const QString& className, QObject* obj
   return view ? new LevelMeterAccessible(view) : nullptr;
 }
 
-QString Decibels(int dB) {
+QString DecibelText(int dB) {
   return dB < 0 ? QString(QChar(0x2212)) + QString::number(-dB) : QString::number(dB);
 }
 
@@ -51,6 +65,6 @@ void LevelMeterView::Reading(float level, bool clipped) {
 
 QString LevelMeterView::SpokenValue() const {
   const QString level =
-      dB_ < kQuietestDb ? tr("低于 %1 dB").arg(Decibels(kQuietestDb)) : Decibels(dB_) + QStringLiteral(" dB");
+      dB_ < kQuietestDb ? tr("低于 %1 dB").arg(DecibelText(kQuietestDb)) : DecibelText(dB_) + QStringLiteral(" dB");
   return clipped_ ? tr("%1, 已削波").arg(level) : level;
 }

@@ -18,6 +18,8 @@ class LevelMeterView : public PictureView {
   void Reading(float level, bool clipped);
   // The reading as spoken, in the interface language.
   QString SpokenValue() const;
+  // The reading in whole dB; below kQuietestDb when quieter.
+  int Decibels() const { return dB_; }
 
  private:
   int dB_ = kQuietestDb - 1;

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cstdlib>
 
-TakeOverviewStrip::TakeOverviewStrip(QWidget* parent) : QWidget(parent) {
+#include "app/windows/TrimHandle.h"
+
+TakeOverviewStrip::TakeOverviewStrip(QWidget* parent)
+    : QWidget(parent), head_(new TrimHandle(*this, Grip::Head)), tail_(new TrimHandle(*this, Grip::Tail)) {
   setFixedHeight(48);
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   setMouseTracking(false);
@@ -16,9 +19,11 @@ void TakeOverviewStrip::ShowTake(const TakeOverview& overview) {
   columns_.assign(columns.begin(), columns.end());
   framesPerColumn_ = overview.FramesPerColumn();
   frames_ = overview.Frames();
+  rate_ = overview.Rate();
   keptFirst_ = 0;
   keptEnd_ = frames_;
   playhead_ = -1;
+  PlaceHandles();
   update();
   Q_EMIT KeptRangeChanged(keptFirst_, keptEnd_);
 }
@@ -97,20 +102,34 @@ void TakeOverviewStrip::mousePressEvent(QMouseEvent* event) {
 }
 
 void TakeOverviewStrip::mouseMoveEvent(QMouseEvent* event) {
-  if (grip_ != Grip::None) MoveGrip(event->position().toPoint().x());
+  if (grip_ != Grip::None) MoveHandle(grip_, XToFrame(event->position().toPoint().x()));
 }
 
 void TakeOverviewStrip::mouseReleaseEvent(QMouseEvent* event) {
   if (grip_ == Grip::None) return;
-  MoveGrip(event->position().toPoint().x());
+  MoveHandle(grip_, XToFrame(event->position().toPoint().x()));
   grip_ = Grip::None;
 }
 
-void TakeOverviewStrip::MoveGrip(int x) {
+void TakeOverviewStrip::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  PlaceHandles();
+}
+
+void TakeOverviewStrip::MoveHandle(Grip grip, int64_t frame) {
+  if (frames_ <= 0) return;
   // The handles never cross: at least one frame stays kept.
-  const int64_t frame = XToFrame(x);
-  if (grip_ == Grip::Head) keptFirst_ = std::clamp<int64_t>(frame, 0, keptEnd_ - 1);
-  if (grip_ == Grip::Tail) keptEnd_ = std::clamp<int64_t>(frame, keptFirst_ + 1, frames_);
+  if (grip == Grip::Head) keptFirst_ = std::clamp<int64_t>(frame, 0, keptEnd_ - 1);
+  if (grip == Grip::Tail) keptEnd_ = std::clamp<int64_t>(frame, keptFirst_ + 1, frames_);
+  PlaceHandles();
   update();
   Q_EMIT KeptRangeChanged(keptFirst_, keptEnd_);
+}
+
+void TakeOverviewStrip::PlaceHandles() {
+  for (TrimHandle* handle : {head_, tail_}) {
+    const int x = FrameToX(HandleFrame(handle->Which()));
+    handle->setGeometry(x - kHandleReach, 0, 2 * kHandleReach + 1, height());
+    handle->Moved();
+  }
 }

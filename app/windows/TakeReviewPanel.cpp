@@ -13,6 +13,7 @@
 #include "app/recording/TakePlayer.h"
 #include "app/windows/TakeOverviewStrip.h"
 #include "capture/PlaybackOutput.h"
+#include "app/windows/TrimHandle.h"
 #include "encoding/TakeTrimmer.h"
 #include "tagging/CutMetadata.h"
 
@@ -107,6 +108,11 @@ void TakeReviewPanel::ShowResult(const QString& text) {
   lblTrimResult_->setText(text);
   lblTrimResult_->setToolTip(text);
   lblTrimResult_->setVisible(!text.isEmpty());
+}
+
+QList<QWidget*> TakeReviewPanel::TabOrder() const {
+  return {strip_->Handle(TakeOverviewStrip::Grip::Head), strip_->Handle(TakeOverviewStrip::Grip::Tail), cmdPlay_,
+          sldPlayPosition_, cmdTrim_, cmdTakeTags_};
 }
 
 void TakeReviewPanel::Offer(bool enabled) {

@@ -47,6 +47,8 @@ class TakeReviewPanel : public QWidget {
 
   TakePlayer& Player() { return *player_; }
   TakeOverviewStrip& Strip() { return *strip_; }
+  // The panel's keyboard controls in reading order: the cut handles, then the row below.
+  QList<QWidget*> TabOrder() const;
 
   // "m:ss / m:ss" for `frame` of `frames` at `rate` Hz.
   static QString TimeText(int64_t frame, int64_t frames, int32_t rate);

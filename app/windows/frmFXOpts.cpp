@@ -13,7 +13,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/windows/AccessibleNames.h"
 #include "app/windows/PictureView.h"
+#include "app/windows/SpokenSlider.h"
 #include "common/SampleMath.h"
 #include "display/QImageSurface.h"
 #include "display/modDraw.h"
@@ -66,6 +68,12 @@ constexpr TabPage kTabs[] = {
 float Tenths(int value) { return static_cast<float>(value / 10.0); }
 int FromTenths(float value) { return RoundToInt32(static_cast<double>(value) * 10.0); }
 
+// Names `slider` after its caption `label` and speaks it in the setting's units.
+void Speak(QSlider* slider, QLabel* label, double perStep, int decimals, const QString& suffix) {
+  AccessibleNames::NameAfter(*slider, *label);
+  SpokenSlider::Describe(*slider, SpokenSlider::Linear(perStep, decimals, suffix));
+}
+
 void SetQuietly(QSlider* slider, int value) {
   const QSignalBlocker blocker(slider);
   slider->setValue(value);
@@ -83,6 +91,7 @@ frmFXOpts::frmFXOpts(QWidget* parent)
   QFont designFont = font();
   designFont.setPointSize(9);
   setFont(designFont);
+  SpokenSlider::Install();  // before the sliders: Qt keeps the first reading it makes of each
   BuildPages();
 }
 
@@ -189,14 +198,16 @@ void frmFXOpts::KeepLabelsBeforeSliders(QWidget* page) {
 }
 
 void frmFXOpts::BuildEchoPage() {
-  AddLabel(picReverb_, "lblReverbLen", tr("长度 (毫秒):"), 780, 420, 870, 195);
+  QLabel* length = AddLabel(picReverb_, "lblReverbLen", tr("长度 (毫秒):"), 780, 420, 870, 195);
   sldReverbLen_ = AddSlider(picReverb_, QStringLiteral("sldReverbLen"), 1, 1000, 1, Qt::Horizontal,
                             QSlider::NoTicks, 1770, 390, 3615, 405);
+  Speak(sldReverbLen_, length, 1, 0, QStringLiteral(" ms"));
   AddLabel(picReverb_, "lbl1ms", QStringLiteral("1 ms"), 1875, 765, 330, 195);
   AddLabel(picReverb_, "lbl1000ms", QStringLiteral("1000 ms"), 4650, 765, 600, 195);
-  AddLabel(picReverb_, "lblReverbFactor", tr("音效增强:"), 780, 1185, 915, 195);
+  QLabel* strength = AddLabel(picReverb_, "lblReverbFactor", tr("音效增强:"), 780, 1185, 915, 195);
   sldReverbAmp_ = AddSlider(picReverb_, QStringLiteral("sldReverbAmp"), 1, 9, 1, Qt::Horizontal,
                             QSlider::TicksBelow, 1770, 1170, 3615, 405);
+  Speak(sldReverbAmp_, strength, 10, 0, QStringLiteral("%"));  // the echo's feedback, in tenths
 
   connect(sldReverbLen_, &QSlider::valueChanged, this, [this](int value) {
     Write([value](clsDSP& dsp) { dsp.EchoLength(value); });
@@ -217,27 +228,30 @@ void frmFXOpts::BuildShiftPage() {
     QSlider** member;
     void (clsDSP::*write)(float);
     bool tenths;
+    double spokenPerStep;  // the setting's spoken unit per step
+    int spokenDecimals;
+    const char* spokenSuffix;
   };
   const Row rows[] = {
       {"lblShDry", QT_TR_NOOP("Dry:"), 555, "sldShDry", -10, 10, 10, 255, &sldShDry_, &clsDSP::PhaseShiftDry,
-       true},
+       true, 10, 0, "%"},
       {"lblShWet", QT_TR_NOOP("Wet:"), 465, "sldShWet", -10, 10, 10, 570, &sldShWet_, &clsDSP::PhaseShiftWet,
-       true},
+       true, 10, 0, "%"},
       {"lblShFb", QT_TR_NOOP("回放:"), 825, "sldShFb", -9, 9, 5, 885, &sldShFb_, &clsDSP::PhaseShiftFeedback,
-       true},
+       true, 10, 0, "%"},
       {"lblSwpRt", QT_TR_NOOP("扫描速度:"), 930, "sldShSwpRate", 1, 15, 10, 1200, &sldShSwpRate_,
-       &clsDSP::PhaseShiftSweepRate, true},
+       &clsDSP::PhaseShiftSweepRate, true, 0.1, 1, " Hz"},
       {"lblShSwpRange", QT_TR_NOOP("扫描范围:"), 1065, "sldShSwpRange", 30, 60, 40, 1515, &sldShSwpRange_,
-       &clsDSP::PhaseShiftSweepRange, true},
+       &clsDSP::PhaseShiftSweepRange, true, 0.1, 1, QT_TR_NOOP(" 倍频程")},
       {"lblShFreq", QT_TR_NOOP("频率:"), 1185, "sldShFreq", -10, 150, 100, 1830, &sldShFreq_,
-       &clsDSP::PhaseShiftFrequency, false},
+       &clsDSP::PhaseShiftFrequency, false, 1, 0, " Hz"},
   };
   for (const Row& row : rows) {
-    AddLabel(picShift_, row.label, tr(row.caption), 270, row.top, row.labelWidth,
-             195);
+    QLabel* label = AddLabel(picShift_, row.label, tr(row.caption), 270, row.top, row.labelWidth, 195);
     QSlider* slider =
         AddSlider(picShift_, QString::fromLatin1(row.slider), row.minimum, row.maximum, row.value,
                   Qt::Horizontal, QSlider::NoTicks, 1530, row.top, 4125, 270);
+    Speak(slider, label, row.spokenPerStep, row.spokenDecimals, tr(row.spokenSuffix));
     *row.member = slider;
     const auto write = row.write;
     const bool tenths = row.tenths;
@@ -262,9 +276,10 @@ void frmFXOpts::BuildEqualizerPage() {
 }
 
 void frmFXOpts::BuildAmplifierPage() {
-  AddLabel(picAmpl_, "lblAmplBy", tr("增强:"), 585, 525, 840, 240);
+  QLabel* boost = AddLabel(picAmpl_, "lblAmplBy", tr("增强:"), 585, 525, 840, 240);
   sldAmplDB_ = AddSlider(picAmpl_, QStringLiteral("sldAmplDB"), -12, 12, 0, Qt::Horizontal,
                          QSlider::TicksBelow, 1560, 525, 3690, 390);
+  Speak(sldAmplDB_, boost, 1, 0, QStringLiteral(" dB"));
   lblAmplDB_ = AddLabel(picAmpl_, "lblAmplDB", QString(), 5490, 525, 180, 195);
   connect(sldAmplDB_, &QSlider::valueChanged, this, &frmFXOpts::OnAmplifierChanged);
 }
@@ -277,6 +292,8 @@ QSlider* frmFXOpts::CreateBandSlider(int index) {
   slider->setInvertedAppearance(true);
   slider->setInvertedControls(true);
   slider->installEventFilter(this);
+  // The band's gain is the negated step; its name follows its frequency (LayoutEqualizer).
+  SpokenSlider::Describe(*slider, SpokenSlider::Linear(-1, 0, QStringLiteral(" dB")));
   connect(slider, &QSlider::valueChanged, this, [this, index] { OnBandChanged(index); });
   return slider;
 }
@@ -444,6 +461,8 @@ void frmFXOpts::LayoutEqualizer() {
     const auto k = static_cast<size_t>(i);
     SetQuietly(sldEQ_[k], RoundToInt32(-static_cast<double>(dsp_->EqualizerBandGainDB(i))));
     lblEQID_[k]->setText(BandLabelText(dsp_->EqualizerBandFrequency(i)));
+    sldEQ_[k]->setAccessibleName(tr("均衡器 %1").arg(lblEQID_[k]->text()));
+    lblEQID_[k]->setBuddy(sldEQ_[k]);
     widestLabel = std::max(widestLabel, lblEQID_[k]->sizeHint().width());
   }
   // Labels wider than the band pitch take turns on two rows instead of overlapping.

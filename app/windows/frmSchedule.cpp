@@ -17,6 +17,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/windows/AccessibleComboBox.h"
+#include "app/windows/AccessibleNames.h"
 #include "app/windows/DialogButtons.h"
 
 namespace {
@@ -60,6 +62,7 @@ frmSchedule::frmSchedule(QWidget* parent)
   designFont.setPointSize(9);
   setFont(designFont);
 
+  AccessibleComboBox::Install();  // before the boxes: Qt keeps the first reading it makes of each
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(BuildScheduleGroup());
   layout->addWidget(BuildSoundGroup());
@@ -118,25 +121,36 @@ QGroupBox* frmSchedule::BuildScheduleGroup() {
     const char* name;
     const char* caption;
     QWidget* editor;
+    const char* editorName;  // spoken: the captions "At this time" of start and stop are alike
   };
   const Choice choices[] = {
-      {startGroup_, static_cast<int>(Plan::Start::Now), "optStartNow", QT_TR_NOOP("立即开始"), nullptr},
-      {startGroup_, static_cast<int>(Plan::Start::At), "optStartAt", QT_TR_NOOP("在此时间开始:"), dtpStartAt_},
-      {startGroup_, static_cast<int>(Plan::Start::After), "optStartAfter", QT_TR_NOOP("延迟后开始:"), timStartDelay_},
-      {stopGroup_, static_cast<int>(Plan::Stop::Never), "optStopNever", QT_TR_NOOP("手动停止"), nullptr},
-      {stopGroup_, static_cast<int>(Plan::Stop::After), "optStopAfter", QT_TR_NOOP("录音时长达到:"), timStopAfter_},
-      {stopGroup_, static_cast<int>(Plan::Stop::At), "optStopAt", QT_TR_NOOP("在此时间停止:"), dtpStopAt_},
-      {stopGroup_, static_cast<int>(Plan::Stop::Size), "optStopSize", QT_TR_NOOP("文件大小达到:"), spnStopSize_},
+      {startGroup_, static_cast<int>(Plan::Start::Now), "optStartNow", QT_TR_NOOP("立即开始"), nullptr, nullptr},
+      {startGroup_, static_cast<int>(Plan::Start::At), "optStartAt", QT_TR_NOOP("在此时间开始:"), dtpStartAt_,
+       QT_TR_NOOP("开始时间")},
+      {startGroup_, static_cast<int>(Plan::Start::After), "optStartAfter", QT_TR_NOOP("延迟后开始:"), timStartDelay_,
+       QT_TR_NOOP("开始前延迟")},
+      {stopGroup_, static_cast<int>(Plan::Stop::Never), "optStopNever", QT_TR_NOOP("手动停止"), nullptr, nullptr},
+      {stopGroup_, static_cast<int>(Plan::Stop::After), "optStopAfter", QT_TR_NOOP("录音时长达到:"), timStopAfter_,
+       QT_TR_NOOP("录音时长")},
+      {stopGroup_, static_cast<int>(Plan::Stop::At), "optStopAt", QT_TR_NOOP("在此时间停止:"), dtpStopAt_,
+       QT_TR_NOOP("停止时间")},
+      {stopGroup_, static_cast<int>(Plan::Stop::Size), "optStopSize", QT_TR_NOOP("文件大小达到:"), spnStopSize_,
+       QT_TR_NOOP("文件大小上限")},
   };
   int row = 0;
+  QString section;
   for (const Choice& choice : choices) {
     if (choice.id == 0) {
       const bool start = choice.group == startGroup_;
       auto* label = new QLabel(start ? tr("开始录音:") : tr("停止录音:"), box);
       label->setObjectName(QString::fromLatin1(start ? "lblStart" : "lblStop"));
       grid->addWidget(label, row, 0, Qt::AlignTop);
+      section = AccessibleNames::FromCaption(label->text());
     }
-    AddChoice(grid, choice.group, choice.id, choice.name, tr(choice.caption), choice.editor, row++);
+    QAbstractButton* option =
+        AddChoice(grid, choice.group, choice.id, choice.name, tr(choice.caption), choice.editor, row++);
+    option->setAccessibleName(section + QStringLiteral(": ") + AccessibleNames::FromCaption(option->text()));
+    if (choice.editor != nullptr) choice.editor->setAccessibleName(tr(choice.editorName));
   }
   lblScheduleProblem_ = new QLabel(box);
   lblScheduleProblem_->setObjectName(QStringLiteral("lblScheduleProblem"));
@@ -181,6 +195,7 @@ QGroupBox* frmSchedule::BuildSoundGroup() {
     spin->setRange(each.minimum, each.maximum);
     spin->setDecimals(each.decimals);
     *each.member = spin;
+    AccessibleNames::NameAfter(*spin, *label);
     grid->addWidget(label, row, 0);
     grid->addWidget(spin, row++, 1);
   }
@@ -190,6 +205,7 @@ QGroupBox* frmSchedule::BuildSoundGroup() {
   cboAfterSilence_->setObjectName(QStringLiteral("cboAfterSilence"));
   cboAfterSilence_->addItem(tr("暂停录音"), static_cast<int>(SoundActivation::AfterSilence::Pause));
   cboAfterSilence_->addItem(tr("开始新文件"), static_cast<int>(SoundActivation::AfterSilence::NewFile));
+  AccessibleNames::NameAfter(*cboAfterSilence_, *label);
   grid->addWidget(label, row, 0);
   grid->addWidget(cboAfterSilence_, row, 1);
   grid->setColumnStretch(1, 1);
@@ -205,6 +221,7 @@ QGroupBox* frmSchedule::BuildSplitGroup() {
   spnSplitMinutes_ = new QSpinBox(box);
   spnSplitMinutes_->setObjectName(QStringLiteral("spnSplitMinutes"));
   spnSplitMinutes_->setRange(1, HandsFreeSettings::kLongestSplitMinutes);
+  spnSplitMinutes_->setAccessibleName(tr("分割间隔 (分钟)"));
   auto* unit = new QLabel(tr("分钟分割文件"), box);
   unit->setObjectName(QStringLiteral("lblSplitMinutes"));
   row->addWidget(chkSplit_);

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/windows/DialogButtons.h"
+#include "app/windows/WholeDateTimeEdit.h"
 #include "tagging/MetadataTexts.h"
 #include "tagging/TakeMetadataWriter.h"
 
@@ -32,7 +33,7 @@ frmTakeTags::frmTakeTags(QWidget* parent)
 
   auto* grid = new QGridLayout;
   txtTitle_ = AddField(grid, 0, "txtTitle", tr("标题:"));
-  dtpStart_ = new QDateTimeEdit(this);
+  dtpStart_ = new WholeDateTimeEdit(this);
   dtpStart_->setObjectName(QStringLiteral("dtpStart"));
   dtpStart_->setDisplayFormat(QString::fromLatin1(kTimeFormat));
   dtpStart_->setCalendarPopup(true);

@@ -92,6 +92,8 @@ void ProgramWindowDriver::Run(const std::string& command, const std::string& arg
     SayWindowState();
   } else if (command == "window") {
     SayWindowState();
+  } else if (command == "activate") {
+    Activate();
   } else if (command == "quit") {
     window_->close();
     QApplication::quit();
@@ -108,6 +110,24 @@ void ProgramWindowDriver::Select(const std::string& description) {
   devices->setCurrentIndex(index);
   emit devices->activated(index);
   Say("SELECTED " + std::to_string(index));
+}
+
+void ProgramWindowDriver::Activate() {
+  // With no window manager (a bare X server) nothing else gives a window the
+  // keyboard; told once the window system has handed it over. An open dialog
+  // takes it rather than the window it blocks.
+  QWidget* target = QApplication::activeModalWidget() ? QApplication::activeModalWidget() : window_.data();
+  target->activateWindow();
+  if (QGuiApplication::focusWindow() == target->windowHandle()) {
+    Say("ACTIVE");
+    return;
+  }
+  auto* told = new QObject(target);
+  connect(qApp, &QGuiApplication::focusWindowChanged, told, [target, told](QWindow* focused) {
+    if (focused != target->windowHandle()) return;
+    Say("ACTIVE");
+    told->deleteLater();
+  });
 }
 
 void ProgramWindowDriver::Press(const char* button) {

@@ -7,10 +7,12 @@
 //   start | stop                  press the start/stop button
 //   tray                          press "最小化至系统托盘", then print the state as "window"
 //   window                        print the main window's state
+//   activate                      give the window (or its open dialog) the keyboard
 //   quit                          close the window and end
 // Output lines: READY <start button caption> (the window is shown on the screen), SELECTED <index> |
 // NOSUCHDEVICE <text>, STATE recording <file> | STATE idle, MESSAGE <text> (a
-// message box, closed at once), WINDOW visible=<0|1> minimized=<0|1>.
+// message box, closed at once), WINDOW visible=<0|1> minimized=<0|1>,
+// ACTIVE (the window has the keyboard).
 // End of input ends the program as "quit" does.
 #pragma once
 
@@ -33,6 +35,7 @@ class ProgramWindowDriver : public QObject {
   void ReadInput();
   void Run(const std::string& command, const std::string& argument);
   void Select(const std::string& description);
+  void Activate();
   void Press(const char* button);
   static void Say(const std::string& line);
   void SayWindowState();
