@@ -200,7 +200,7 @@ void RecorderSettings::Set(Key key, const QString& value) {
 
 void RecorderSettings::SetFlag(Key key, bool value) { Set(key, value ? 1.0 : 0.0); }
 
-EffectSettings RecorderSettings::Effects(EffectSettings base) const {
+EffectSettings RecorderSettings::EffectsOver(EffectSettings base) const {
   Over(Key::EffectsUsed, base.effectsUsed);
   Over(Key::EchoLength, base.echoLength);
   Over(Key::EchoAmp, base.echoAmp);

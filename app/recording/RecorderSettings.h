@@ -67,8 +67,8 @@ class RecorderSettings {
   void Set(Key key, const QString& value);
   void SetFlag(Key key, bool value);
 
-  // `base` with what is stored put over it (its band count stays).
-  EffectSettings Effects(EffectSettings base) const;
+  // `base` with the stored effect settings put over it (its band count stays).
+  EffectSettings EffectsOver(EffectSettings base) const;
   void Effects(const EffectSettings& settings);
   HandsFreeSettings HandsFree() const;
   void HandsFree(const HandsFreeSettings& settings);

@@ -589,7 +589,7 @@ void Form1::RestoreWavFormat() {
 }
 
 void Form1::RestoreEffects() {
-  clsEffects_.Apply(settings_->Values().Effects(clsEffects_.Settings()));
+  clsEffects_.Apply(settings_->Values().EffectsOver(clsEffects_.Settings()));
   for (int k = 0; k < static_cast<int>(chkFX_.size()); ++k) {
     const QSignalBlocker blocker(chkFX_[k]);
     chkFX_[k]->setChecked((clsEffects_.EffectsUsed() & (1 << k)) != 0);

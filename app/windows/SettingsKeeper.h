@@ -9,10 +9,10 @@
 #include <functional>
 #include <memory>
 
+#include "app/platform/SettingsFile.h"
 #include "app/recording/RecorderSettings.h"
 
 class QTimer;
-class SettingsFile;
 
 class SettingsKeeper : public QObject {
   Q_OBJECT

@@ -75,7 +75,7 @@ TEST(RecorderSettingsTest, NumbersOutsideTheirRangeAreClampedAndUnknownValuesTak
   EXPECT_EQ(handsFree.sound.afterSilence, SoundActivation::AfterSilence::Pause);
   EXPECT_EQ(read.PreRecordSeconds(), 600);
   EXPECT_FALSE(read.MonitorInput());
-  const EffectSettings effects = read.Effects(EffectSettings{.echoAmp = 0.4f, .bandGainsDB = {0, 0, 0}});
+  const EffectSettings effects = read.EffectsOver(EffectSettings{.echoAmp = 0.4f, .bandGainsDB = {0, 0, 0}});
   EXPECT_FLOAT_EQ(effects.echoAmp, 0.9f);
   EXPECT_EQ(effects.bandGainsDB, (std::vector<float>{0, -12, 0}));
 
