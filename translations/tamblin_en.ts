@@ -269,6 +269,21 @@
     </message>
 </context>
 <context>
+    <name>DiskSettingsFile</name>
+    <message>
+        <source>它是一个符号链接</source>
+        <translation>it is a symbolic link</translation>
+    </message>
+    <message>
+        <source>它不是普通文件</source>
+        <translation>it is not a regular file</translation>
+    </message>
+    <message>
+        <source>它大于 %1 KB</source>
+        <translation>it is larger than %1 KB</translation>
+    </message>
+</context>
+<context>
     <name>EncoderFLAC</name>
     <message>
         <source>压缩级别 %1</source>
@@ -466,6 +481,10 @@
         <source>下次录音的标题、软件和备注 (%1)</source>
         <translation>Title, program and comment of the next recordings (%1)</translation>
     </message>
+    <message>
+        <source>上次使用的录音设备 &quot;%1&quot; 已不在, 请在&quot;设备&quot;框中另选一个</source>
+        <translation>The last recording device &quot;%1&quot; is gone; choose another in the Device box</translation>
+    </message>
 </context>
 <context>
     <name>FormatChooserDialog</name>
@@ -600,6 +619,21 @@
     <message>
         <source>; 警告: %1</source>
         <translation>; warning: %1</translation>
+    </message>
+</context>
+<context>
+    <name>RecorderSettings</name>
+    <message>
+        <source>文件已损坏</source>
+        <translation>the file is damaged</translation>
+    </message>
+    <message>
+        <source>设置文件无法读取 (%1), 已使用默认设置</source>
+        <translation>Settings file not read (%1); using the defaults</translation>
+    </message>
+    <message>
+        <source>无法保存设置: %1</source>
+        <translation>Could not save the settings: %1</translation>
     </message>
 </context>
 <context>

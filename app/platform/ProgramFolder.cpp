@@ -56,6 +56,7 @@ QString ProgramFolder::DataFolder() {
 }
 
 QString ProgramFolder::SettingsFile() { return StateFolder() + "/nu.ini"; }
+QString ProgramFolder::PreferencesFile() { return StateFolder() + "/tamblin.ini"; }
 QString ProgramFolder::HelpPage() { return DataFolder() + "/" + InterfaceLanguage::HelpPageName(); }
 
 QString ProgramFolder::JournalFile() { return StateFolder() + "/recording.journal"; }

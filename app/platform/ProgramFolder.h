@@ -8,8 +8,8 @@
 // Anywhere else (the build folder, a copied folder): everything lives beside
 // the executable: "/file" for recordings, "/nu.ini", the help pages "/bangzhu.htm"
 // (Chinese) and "/help.htm" (English) and the translation "/tamblin_en.qm".
-// The journal of recordings in progress and the running copy's lock live in
-// the state folder beside "nu.ini".
+// The remembered choices ("tamblin.ini"), the journal of recordings in progress
+// and the running copy's lock live in the state folder beside "nu.ini".
 // Paths carry no trailing separator. Tests point it at a folder of their own.
 #pragma once
 
@@ -26,6 +26,8 @@ class ProgramFolder {
   static QString StateFolder();   // installed: <config>/<app id>; else Path()
   static QString DataFolder();    // installed: <prefix>/share/<app id>; else Path()
   static QString SettingsFile();  // StateFolder() + "/nu.ini"
+  // StateFolder() + "/tamblin.ini": the remembered choices (device, format, effects ...).
+  static QString PreferencesFile();
   static QString HelpPage();      // DataFolder() + the interface language's page
   static QString JournalFile();   // StateFolder() + "/recording.journal": recordings in progress
   static QString LockFile();      // StateFolder() + "/tamblin.lock": held by the running copy

@@ -61,17 +61,6 @@ const QStringList& FileCounter::RecordedExtensions() {
   return extensions;
 }
 
-void FileCounter::ChangeExtension(const QString& extension) {
-  if (extension == extension_) return;
-  const QFileInfo old(prepared_);
-  if (!prepared_.isEmpty() && old.filePath() == NextFileName() && !old.isSymLink() && old.isFile() &&
-      old.size() == 0) {
-    QFile::remove(prepared_);
-  }
-  prepared_.clear();
-  extension_ = extension;
-}
-
 bool FileCounter::EnsureOutputFolder() {
   const QString folder = ProgramFolder::OutputFolder();
   if (QFileInfo(folder).isDir()) return true;
@@ -79,8 +68,8 @@ bool FileCounter::EnsureOutputFolder() {
 }
 
 bool FileCounter::NumberTaken() const {
-  // An empty file is a prepared one, not a recording; a link is not ours to
-  // record into, even to an empty file.
+  // An empty file holds no recording (older versions left one at every number
+  // they reserved); a link is not ours to record into, even to an empty file.
   const auto taken = [this](const QString& extension) {
     const QFileInfo info(NumberedFile(extension));
     return info.isSymLink() || (info.exists() && !(info.isFile() && info.size() == 0));
@@ -91,23 +80,8 @@ bool FileCounter::NumberTaken() const {
 bool FileCounter::PrepareNextFile() {
   // Every one of the 65536 numbers is tried at most once.
   for (int tries = 0; tries < 65536; ++tries) {
-    if (NumberTaken()) {
-      Advance();
-      continue;
-    }
-    const QFileInfo info(NextFileName());
-    // Found empty, not made here: another program's perhaps, so never removed by ChangeExtension.
-    if (info.exists()) {
-      prepared_.clear();
-      return true;
-    }
-    // NewOnly: a file that appeared since the look is never truncated; it is looked at again.
-    QFile file(info.filePath());
-    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-      prepared_ = info.filePath();
-      return true;
-    }
-    if (!QFileInfo::exists(info.filePath())) return false;
+    if (!NumberTaken()) return true;
+    Advance();
   }
   return false;
 }

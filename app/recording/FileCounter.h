@@ -31,20 +31,19 @@ class FileCounter {
   QString NextFileName() const;
 
   QString Extension() const { return extension_; }  // without the dot
-  // Numbers the files with `extension` from now on. The file PrepareNextFile
-  // created goes when it is still empty and no link, so a change of type leaves
-  // no empty file of the old type behind; a file it found empty stays.
-  void ChangeExtension(const QString& extension);
+  // Numbers the files with `extension` from now on.
+  void ChangeExtension(const QString& extension) { extension_ = extension; }
 
   // Creates the output folder when it is missing; false when that is impossible.
   static bool EnsureOutputFolder();
 
-  // Makes NextFileName usable for a new recording: while the number is taken,
-  // the counter moves on (a recording is never overwritten); then the file is
-  // created empty if it does not exist. A number is taken when its file of any
+  // Reserves NextFileName for a new recording by its number: while the number
+  // is taken, the counter moves on (a recording is never overwritten). Nothing
+  // is created: the encoder creates the file when a recording starts, so no
+  // empty file is left when none does. A number is taken when its file of any
   // recorded type holds data, is a symbolic link or is no file: one number
-  // never names two recordings. False when no free number exists or the file
-  // cannot be created.
+  // never names two recordings. An empty file (an older version's) does not
+  // take it, and stays as it is. False when no free number exists.
   bool PrepareNextFile();
 
   // The extensions of the file types the program records (EncoderSelection's types).
@@ -56,5 +55,4 @@ class FileCounter {
 
   int16_t intFileNo_ = 0;
   QString extension_ = QStringLiteral("wav");
-  QString prepared_;  // the file the last PrepareNextFile created; empty: none
 };

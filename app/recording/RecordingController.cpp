@@ -157,6 +157,7 @@ void RecordingController::Start(int64_t endAfterBytes) {
     lngBytesPerSec_ = 0;
     return;
   }
+  numberedTake_ = OutputIsNumbered();
   // Never throw: the rate passed ParseRateText (1000..96000), the channels are 1 or 2.
   clsEffects_.samplerate(rate);
   clsEffects_.Channels(channels);
@@ -253,7 +254,7 @@ void RecordingController::Stop(int64_t upTo) {
   diskGuard_.End();
   lngRecMS_ = 0;
   lngBytesPerSec_ = 0;
-  if (recorded) counter_.Advance();
+  if (recorded && (numberedTake_ || namedTakesAdvance_)) counter_.Advance();
   PrepareNextFile();
   view_.SetSettingsEnabled(true);
   SaveCounter();

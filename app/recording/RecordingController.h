@@ -90,6 +90,10 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   // Parts of this many frames instead of splitMinutes (for parts shorter than
   // a minute); 0: as the settings say.
   void FramesPerPart(int64_t frames) { framesPerPart_ = frames; }
+  // false: a take into a file the user named leaves the counter as it is (the
+  // terminal's named files are no part of the numbered series); the window's
+  // named takes move it on, as they always have.
+  void NamedTakesAdvanceCounter(bool value) { namedTakesAdvance_ = value; }
   // The running recording's sound gate (where the takes were decided).
   const SoundGate& Gate() const { return gate_; }
 
@@ -287,4 +291,6 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   TakeMarkers markers_;  // of the part being written
   std::chrono::system_clock::time_point partStart_;
   int64_t endAfterBytes_ = INT64_MAX;  // EndAfter's limit on deliveredBytes_
+  bool namedTakesAdvance_ = true;
+  bool numberedTake_ = false;  // the running recording began in the numbered file
 };

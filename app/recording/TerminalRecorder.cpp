@@ -44,6 +44,7 @@ TerminalRecorder::TerminalRecorder(Options options)
 TerminalRecorder::~TerminalRecorder() = default;
 
 int TerminalRecorder::Run() {
+  engine_->Controller().NamedTakesAdvanceCounter(false);  // before the recording thread's first request
   engine_->StartUp();  // the journal's repairs, the counter, the next numbered file
   if (const auto why = Begin()) {
     Fail(*why);

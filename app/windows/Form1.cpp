@@ -40,8 +40,11 @@
 #include "app/recording/RecordingEngine.h"
 #include "app/recording/WindowThreadDialogs.h"
 #include "app/windows/ScheduleKeeper.h"
+#include "app/windows/RememberedFormat.h"
 #include "app/windows/SettingChooserDialog.h"
 #include "app/windows/SpokenSlider.h"
+#include "app/windows/SettingsKeeper.h"
+#include "app/platform/RemoteRequest.h"
 #include "app/platform/ShellServices.h"
 #include "capture/PulsePlaybackOutput.h"
 #include "capture/SourceWatcher.h"
@@ -524,11 +527,12 @@ void Form1::Load() {
   clsSmoothL_->SmoothNew(kSmoothHistory);
   clsSmoothR_->SmoothNew(kSmoothHistory);
 
-  cboSamplerate_->setCurrentText("44100");
-  chkStereo_->setChecked(true);  // its handler does nothing yet
+  RestoreChoices();  // before blnLoaded_: their handlers do nothing yet
   blnLoaded_ = true;
   ShowFormat();
   RefreshDevices();
+  RestoreDevice();
+  WatchChoices();
   sourceWatcher_ = std::make_unique<SourceWatcher>();
   sourceWatcher_->SourcesChanged = [this] { RefreshDevices(); };
   ShowFormatInEffects();
@@ -564,6 +568,7 @@ void Form1::Unload() {
   // Hiding or destroying the window takes the focus from the rate box, which
   // then reports a listed rate in its text as chosen: no format is chosen now.
   cboSamplerate_->disconnect(this);
+  if (settings_) settings_->SaveNow();
   sourceWatcher_.reset();
   schedule_.reset();  // a schedule does not outlive the window
   tags_.reset();      // after a re-tag under way
@@ -574,6 +579,116 @@ void Form1::Unload() {
   clsRecorder_.reset();
   clsEncoder_.reset();
   tray_.reset();
+}
+
+// ---------------------------------------------------------------- remembered choices
+
+void Form1::RestoreChoices() {
+  settings_ = std::make_unique<SettingsKeeper>();
+  settings_->SaveFailed = [this](const QString& notice) { ShowNotice(notice); };
+  ShowNotice(settings_->Load());
+  const RecorderSettings& remembered = settings_->Values();
+  cboSamplerate_->setCurrentText(QString::number(remembered.Whole(RecorderSettings::Key::Rate)));
+  chkStereo_->setChecked(remembered.Flag(RecorderSettings::Key::Stereo));
+  RestoreFileType(remembered.Text(RecorderSettings::Key::FileType));
+  RestoreWavFormat();
+  RestoreEffects();
+  schedule_->HandsFree(remembered.HandsFree());
+}
+
+void Form1::RestoreFileType(const QString& name) {
+  const auto& names = RemoteRequest::kTypeNames;
+  const auto found = std::find(names.begin(), names.end(), name.toStdString());
+  if (found == names.end()) return;
+  const auto type = static_cast<EncoderSelection::FileType>(found - names.begin());
+  clsEncoder_->Type(type);  // idle, no file open: never refused
+  cboFileType_->setCurrentIndex(type);
+}
+
+void Form1::RestoreWavFormat() {
+  const RecorderSettings& remembered = settings_->Values();
+  const QString tag = remembered.Text(RecorderSettings::Key::WavFormatTag);
+  const std::optional<RecordingFormat> format = ChosenFormat();
+  if (tag.isEmpty() || !format) return;
+  RememberedFormat chooser(S(tag), S(remembered.Text(RecorderSettings::Key::WavFormat)));
+  Encoder().SelectFormat(format->rate, format->channels, chooser, {});  // not listed now: the default stays
+}
+
+void Form1::RestoreEffects() {
+  clsEffects_.Apply(settings_->Values().EffectsOver(clsEffects_.Settings()));
+  for (int k = 0; k < static_cast<int>(chkFX_.size()); ++k) {
+    const QSignalBlocker blocker(chkFX_[k]);
+    chkFX_[k]->setChecked((clsEffects_.EffectsUsed() & (1 << k)) != 0);
+  }
+  engine_->EffectsChanged();
+}
+
+void Form1::RestoreDevice() {
+  const RecorderSettings& remembered = settings_->Values();
+  const QString source = remembered.Text(RecorderSettings::Key::Device);
+  if (source.isEmpty()) return;
+  for (int32_t i = 0; i < cboDev_->count(); ++i) {
+    if (Q(clsRecorder_->DeviceSourceName(i)) != source) continue;
+    cboDev_->setCurrentIndex(i);
+    OnDeviceChosen();
+    RestoreLine(remembered.Text(RecorderSettings::Key::Line));
+    return;
+  }
+  const QString name = remembered.Text(RecorderSettings::Key::DeviceName);
+  ShowNotice(tr("上次使用的录音设备 \"%1\" 已不在, 请在\"设备\"框中另选一个").arg(name.isEmpty() ? source : name));
+}
+
+void Form1::RestoreLine(const QString& name) {
+  const int line = cboRecLine_->findText(name);
+  if (line < 0 || line == cboRecLine_->currentIndex()) return;
+  cboRecLine_->setCurrentIndex(line);
+  OnLineChosen();
+}
+
+void Form1::WatchChoices() {
+  // Connected after the handlers, so the choice is made when it is kept.
+  const auto remember = [this] { RememberChoices(); };
+  connect(cboDev_, &QComboBox::activated, this, remember);
+  connect(cboDev_, &QComboBox::activated, this, [this] { ShowNotice({}); });  // a device gone is news no more
+  connect(cboRecLine_, &QComboBox::activated, this, remember);
+  connect(cboSamplerate_, &QComboBox::activated, this, remember);
+  connect(chkStereo_, &QCheckBox::toggled, this, remember);
+  connect(cboFileType_, &QComboBox::activated, this, remember);
+  connect(txtFile_, &QLineEdit::textEdited, this, remember);  // a typed extension may change the type
+  connect(cmdSelFmt_, &QPushButton::clicked, this, remember);
+  for (QCheckBox* box : chkFX_) connect(box, &QCheckBox::toggled, this, remember);
+  schedule_->HandsFreeChosen = remember;
+}
+
+void Form1::RememberChoices() {
+  if (!blnLoaded_ || unloaded_) return;
+  RecorderSettings& remembered = settings_->Values();
+  using Key = RecorderSettings::Key;
+  // A device that is gone stays remembered until another one is chosen.
+  if (DeviceChosen()) {
+    remembered.Set(Key::Device, Q(clsRecorder_->DeviceSourceName(cboDev_->currentIndex())));
+    remembered.Set(Key::DeviceName, cboDev_->currentText());
+    remembered.Set(Key::Line, cboRecLine_->currentText());
+  }
+  if (const std::optional<RecordingFormat> format = ChosenFormat()) remembered.Set(Key::Rate, format->rate);
+  remembered.SetFlag(Key::Stereo, Stereo());
+  remembered.Set(Key::FileType, QString::fromLatin1(RemoteRequest::kTypeNames[clsEncoder_->Type()]));
+  remembered.Set(Key::WavFormatTag, Q(Encoder().FormatTag()));
+  remembered.Set(Key::WavFormat, Q(Encoder().FormatID()));
+  remembered.Effects(clsEffects_.Settings());
+  remembered.HandsFree(schedule_->HandsFree());
+  settings_->SaveSoon();
+}
+
+void Form1::ShowNotice(const QString& text) {
+  if (text.isEmpty() && !sbarNotice_) return;
+  if (!sbarNotice_) {
+    sbarNotice_ = Named(new QLabel(sbar_), "sbarNotice");
+    sbar_->addWidget(sbarNotice_, 1);
+  }
+  sbarNotice_->setText(text);
+  sbarNotice_->setToolTip(text);
+  sbarNotice_->setVisible(!text.isEmpty());
 }
 
 // ---------------------------------------------------------------- RecorderView
@@ -837,7 +952,10 @@ void Form1::OnStartStopPressed() {
 void Form1::ShowEffectsDialog() {
   if (!fxOpts_) {
     fxOpts_ = new frmFXOpts(this);
-    fxOpts_->SettingsChanged = [this] { engine_->EffectsChanged(); };
+    fxOpts_->SettingsChanged = [this] {
+      engine_->EffectsChanged();
+      RememberChoices();
+    };
   }
   fxOpts_->ShowEx(clsEffects_, this);
 }

@@ -56,6 +56,7 @@ class QuestionService;
 class RecordingController;
 class RecordingEngine;
 class ScheduleKeeper;
+class SettingsKeeper;
 class SettingChooser;
 class SettingChooserDialog;
 class SourceWatcher;
@@ -192,6 +193,21 @@ class Form1 : public QMainWindow, public RecorderView {
   void Unload();
   void ShowWarning(const std::string& text);
 
+  // Remembered choices: put back at start-up (before the device list, with
+  // their handlers quiet), kept whenever the user changes one.
+  void RestoreChoices();
+  void RestoreFileType(const QString& name);
+  void RestoreWavFormat();
+  void RestoreEffects();
+  // The remembered device when the server has it (by its source name), else
+  // the box stays empty and the status bar names the device that is gone.
+  void RestoreDevice();
+  void RestoreLine(const QString& name);
+  void WatchChoices();
+  void RememberChoices();
+  // A one-line notice in the status bar (empty: none), never a box.
+  void ShowNotice(const QString& text);
+
   Services services_;
   std::unique_ptr<MessageBoxService> ownMessages_;
   std::unique_ptr<OutputFileDialog> ownFileDialog_;
@@ -210,6 +226,7 @@ class Form1 : public QMainWindow, public RecorderView {
   std::unique_ptr<ScheduleKeeper> schedule_;  // the "定时/触发" page and its schedule
   std::unique_ptr<TakeTagsKeeper> tags_;      // the texts of the next takes, re-tagging the last one
   std::unique_ptr<SourceWatcher> sourceWatcher_;  // keeps cboDev following the server
+  std::unique_ptr<SettingsKeeper> settings_;      // the remembered choices
   frmFXOpts* fxOpts_ = nullptr;  // created on first use, kept
   bool blnLoaded_ = false;
   uint64_t drawnBlock_ = UINT64_MAX;  // BlockSerial of the waveform on screen; MAX: none
@@ -268,6 +285,7 @@ class Form1 : public QMainWindow, public RecorderView {
   SteadyLabel* sbarPanel1_ = nullptr;
   SteadyLabel* sbarPanel2_ = nullptr;
   SteadyLabel* sbarPanel3_ = nullptr;  // input lost during the recording
+  QLabel* sbarNotice_ = nullptr;       // a remembered device gone, a settings file not usable
   QTimer* tmrVis_ = nullptr;
   MeterPanel* meters_ = nullptr;  // scale, clip lamps, peak holds, loudness
 };

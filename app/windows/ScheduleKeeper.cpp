@@ -52,8 +52,8 @@ void ScheduleKeeper::ShowDialog() {
 
 void ScheduleKeeper::Apply(const RecordingSchedule::Plan& plan, const HandsFreeSettings& handsFree) {
   if (handsFree != handsFree_) {
-    handsFree_ = handsFree;
-    engine_.HandsFreeChanged(handsFree_);
+    HandsFree(handsFree);
+    if (HandsFreeChosen) HandsFreeChosen();
   }
   lastPlan_ = plan;
   schedule_.Arm(plan);
@@ -63,6 +63,11 @@ void ScheduleKeeper::Apply(const RecordingSchedule::Plan& plan, const HandsFreeS
   } else {
     Cancel();
   }
+}
+
+void ScheduleKeeper::HandsFree(const HandsFreeSettings& settings) {
+  handsFree_ = settings;
+  engine_.HandsFreeChanged(handsFree_);
 }
 
 void ScheduleKeeper::Cancel() {

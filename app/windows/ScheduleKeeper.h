@@ -50,6 +50,10 @@ class ScheduleKeeper : public QObject {
 
   RecordingSchedule& Schedule() { return schedule_; }
   const HandsFreeSettings& HandsFree() const { return handsFree_; }
+  // Remembered choices at start-up: they go to the recording thread as confirmed ones do.
+  void HandsFree(const HandsFreeSettings& settings);
+  // Heard when the page's confirmation changed the hands-free choices.
+  std::function<void()> HandsFreeChosen;
   // "H:MM:SS".
   static QString CountdownText(std::chrono::seconds left);
 

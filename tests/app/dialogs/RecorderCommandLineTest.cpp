@@ -199,6 +199,8 @@ TEST_F(RecorderCommandLineTest, ADurationShorterThanTheFirstBlockIsExact) {
   const Answer done = Ask({"--no-window", "--device", "Test-Tone-440Hz", "--for", "1", terminal});
   EXPECT_EQ(done.status, 0) << done.err;
   EXPECT_EQ(SampleCount(terminal), 44100);
+  const QDir numbered(folder_.path() + "/file");
+  EXPECT_EQ(numbered.entryList(QDir::Files), QStringList{}) << "a named take makes no numbered file";
 
   StartProgram();
   StatusHolding("空闲");
@@ -212,6 +214,8 @@ TEST_F(RecorderCommandLineTest, ADurationShorterThanTheFirstBlockIsExact) {
   });
   EXPECT_EQ(SampleCount(take->filePath()), 44100) << take->filePath().toStdString();
   EXPECT_TRUE(EndsCleanly());
+  EXPECT_EQ(numbered.entryList(QDir::Files), QStringList{"录音0.wav"})
+      << "the named take used no number, and nothing empty is left for the next one";
 }
 
 // Every sync takes 1.5 s, so a start and a pause take longer than the request

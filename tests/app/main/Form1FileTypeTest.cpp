@@ -118,8 +118,8 @@ TEST_F(Form1FileTypeTest, CompressedTypeShowsAndChoosesItsSettingAndNamesFilesBy
   EXPECT_EQ(Find<QLabel>("lblWAVFmt")->text(), "FLAC 格式:");
   EXPECT_EQ(Find<QLineEdit>("txtWAVFmt")->text(), "FLAC - 压缩级别 5 (默认)");
   EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), Numbered(0, "flac"));
-  EXPECT_FALSE(QFileInfo::exists(Numbered(0, "wav"))) << "the empty prepared WAV file moved";
-  EXPECT_TRUE(QFileInfo::exists(Numbered(0, "flac")));
+  EXPECT_FALSE(QFileInfo::exists(Numbered(0, "wav")));
+  EXPECT_FALSE(QFileInfo::exists(Numbered(0, "flac"))) << "reserved by its number, made only by a recording";
 
   settings.answer = 8;
   QTest::mouseClick(Find<QPushButton>("cmdSelFmt"), Qt::LeftButton);

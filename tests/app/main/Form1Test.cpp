@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
@@ -120,7 +121,7 @@ TEST_F(Form1Test, StartsIdleWithDesignValues) {
   EXPECT_EQ(Find<QLabel>("lblVolPer")->text(), "100%");
 
   EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), Numbered(0));
-  EXPECT_TRUE(QFileInfo::exists(Numbered(0)));
+  EXPECT_FALSE(QFileInfo::exists(Numbered(0))) << "reserved by its number, made only by a recording";
   EXPECT_EQ(Find<QLineEdit>("txtWAVFmt")->text(), "PCM - 44.1 kHz 16 Bit Stereo");
   auto* timer = Find<QTimer>("tmrVis");
   EXPECT_EQ(timer->interval(), 25);
@@ -521,6 +522,10 @@ TEST_F(Form1Test, WholeRecordingFromAPipeSourceThroughTheChosenEffects) {
   size_t mismatches = 0;
   for (size_t i = 0; i < expected.size(); ++i) mismatches += file[lead + i] != expected[i];
   EXPECT_EQ(mismatches, 0u) << "of " << expected.size() << " samples";
+
+  // Neither the stop nor the quit leaves an empty file for the next number.
+  form.reset();
+  EXPECT_EQ(QDir(folder.Path() + "/file").entryList(QDir::Files), QStringList{"录音0.wav"});
 }
 
 // Pseudo-random samples: a join one sample off, or any paused input, shows.

@@ -97,7 +97,7 @@ TEST_F(InstalledLayoutTest, FirstRunCreatesTheFoldersItWritesTo) {
 
 // A crashed FLAC recording keeps its number from the next WAV file; so do a
 // recording, a link or a folder of any other type. An empty file of another
-// type is a prepared one, not a recording.
+// type (an older version left one at every number it reserved) is no recording.
 TEST(ProgramFolderTest, NextNumberedFileSkipsANumberAnyRecordedTypeHolds) {
   QTemporaryDir root;
   ProgramFolder::Override(root.path());
@@ -115,7 +115,8 @@ TEST(ProgramFolderTest, NextNumberedFileSkipsANumberAnyRecordedTypeHolds) {
   counter.intFileNo(3);
   ASSERT_TRUE(counter.PrepareNextFile());
   EXPECT_EQ(counter.intFileNo(), 7);
-  EXPECT_TRUE(QFileInfo(numbered + "7.wav").isFile());
+  EXPECT_FALSE(QFileInfo::exists(numbered + "7.wav")) << "reserved by its number, not made";
+  EXPECT_EQ(QFileInfo(numbered + "7.mp3").size(), 0) << "an older version's empty file stays";
   for (int used = 3; used < 7; ++used) EXPECT_FALSE(QFileInfo::exists(numbered + QString::number(used) + ".wav"));
   ProgramFolder::Override(QString());
 }

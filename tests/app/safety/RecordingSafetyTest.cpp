@@ -313,7 +313,7 @@ TEST_F(SmallDiskTest, ReadOnlyOutputFolderIsReportedNotFatal) {
   ASSERT_TRUE(feeder.Loaded());
   DriverProcess driver(Folder().string());
   ASSERT_TRUE(SelectDevice(driver, "Pipe-RO"));
-  EXPECT_TRUE(Contains(driver.Messages(), "无法创建输出文件")) << "the next file cannot be prepared";
+  // Nothing is made before a recording starts: the start meets the folder's refusal.
   driver.Send("start");
   EXPECT_FALSE(driver.WaitFor("STATE recording", 2s).has_value());
   EXPECT_TRUE(Contains(driver.Messages(), "无法初始化编码器!"));

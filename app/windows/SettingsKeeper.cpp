@@ -1,0 +1,38 @@
+#include "app/windows/SettingsKeeper.h"
+
+#include <QTimer>
+
+#include "app/platform/DiskSettingsFile.h"
+#include "app/platform/ProgramFolder.h"
+
+namespace {
+
+// Long enough to take a slider's drag as one change.
+constexpr int kSaveDelayMs = 1000;
+
+}  // namespace
+
+SettingsKeeper::SettingsKeeper(std::unique_ptr<SettingsFile> file, QObject* parent)
+    : QObject(parent),
+      file_(file ? std::move(file) : std::make_unique<DiskSettingsFile>(ProgramFolder::PreferencesFile())),
+      settings_(std::make_unique<RecorderSettings>(*file_)),
+      timer_(new QTimer(this)) {
+  timer_->setSingleShot(true);
+  timer_->setInterval(kSaveDelayMs);
+  connect(timer_, &QTimer::timeout, this, &SettingsKeeper::SaveNow);
+}
+
+SettingsKeeper::~SettingsKeeper() {
+  SaveFailed = nullptr;  // whoever listened may be gone by now
+  SaveNow();
+}
+
+QString SettingsKeeper::Load() { return settings_->Load(); }
+
+void SettingsKeeper::SaveSoon() { timer_->start(); }
+
+void SettingsKeeper::SaveNow() {
+  if (!timer_->isActive()) return;
+  timer_->stop();
+  if (const QString notice = settings_->Save(); !notice.isEmpty() && SaveFailed) SaveFailed(notice);
+}
