@@ -73,7 +73,9 @@ void DBusRecorderService::Mark(const QString& name) { Answer(control_.Mark(name.
 void DBusRecorderService::Answer(const RecorderControl::Result& result) {
   // Called from the window itself (not over the bus) there is nobody to answer.
   if (!calledFromDBus()) return;
-  if (!result.ok) sendErrorReply(kRefusedError, QString::fromStdString(result.reason));
+  if (!result.ok) {
+    sendErrorReply(kRefusedError, result.reason.empty() ? tr("录音未能开始") : QString::fromStdString(result.reason));
+  }
   if (result.ok && !result.warnings.empty() && WarningsUnanswered) WarningsUnanswered(result.warnings);
 }
 

@@ -6,7 +6,10 @@
 namespace {
 
 QByteArray ReplyTo(const RecorderControl::Result& result, const QString& done) {
-  if (!result.ok) return RemoteRequest::Reply(false, QString::fromStdString(result.reason));
+  if (!result.ok) {
+    return RemoteRequest::Reply(false, result.reason.empty() ? RecorderRequests::tr("录音未能开始")
+                                                             : QString::fromStdString(result.reason));
+  }
   QString text = done;
   for (const std::string& warning : result.warnings) {
     text += RecorderRequests::tr("; 警告: %1").arg(QString::fromStdString(warning));

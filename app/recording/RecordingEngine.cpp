@@ -29,6 +29,7 @@ QString Tr(const char* text) { return QCoreApplication::translate("RecordingEngi
 RecorderControl::Result Done() { return {true, {}}; }
 RecorderControl::Result Refused(const QString& reason) { return {false, reason.toStdString()}; }
 RecorderControl::Result Finishing() { return Refused(Tr("上一个录音的文件还在完成中")); }
+std::string NotStarted() { return Tr("录音未能开始").toStdString(); }
 
 }  // namespace
 
@@ -111,7 +112,9 @@ RecorderControl::Result RecordingEngine::RunStart(const RecordingRequest& reques
   });
   if (!result.started) {
     endAfter_.reset();
-    return {false, result.refusal.empty() ? Tr("录音未能开始").toStdString() : result.refusal};
+    // The user's own "no" to replacing a file needs no telling at the window; other doors hear a reason.
+    if (result.declined) return {false, {}};
+    return {false, result.refusal.empty() ? NotStarted() : result.refusal};
   }
   if (endAfter_) endCheck_->start();
   return {true, {}, std::move(result.warnings)};

@@ -317,18 +317,17 @@ TEST_F(RecordingEngineTest, MarkerNamesArePlainAndTheUsersLimitIsSaid) {
   ASSERT_TRUE(WaitUntilState(RecorderState::Recording)) << Shown();
   feeder_->Feed(NoiseSamples(kSamplesPerSecond / 10, 6), 4.0);
   ASSERT_TRUE(WaitUntilReceived(kSamplesPerSecond / 10));
-  EXPECT_EQ(form_->Engine().AddMarker(std::string("a\0b\vc\xE2\x80\xA8" "d\xC0\xAF", 11)), std::nullopt);
-  for (size_t i = 1; i < TakeMarkers::kAskedLimit; ++i) ASSERT_EQ(form_->Engine().AddMarker({}), std::nullopt);
-  const auto refused = form_->Engine().AddMarker("one too many");
-  ASSERT_TRUE(refused.has_value());
-  EXPECT_NE(refused->find(std::to_string(TakeMarkers::kAskedLimit)), std::string::npos) << *refused;
+  EXPECT_TRUE(form_->Engine().Mark(std::string("a\0b\vc\xE2\x80\xA8" "d\xC0\xAF", 11)).ok);
+  for (size_t i = 1; i < TakeMarkers::kAskedLimit; ++i) ASSERT_TRUE(form_->Engine().Mark({}).ok);
+  const RecorderControl::Result refused = form_->Engine().Mark("one too many");
+  ASSERT_FALSE(refused.ok);
+  EXPECT_NE(refused.reason.find(std::to_string(TakeMarkers::kAskedLimit)), std::string::npos) << refused.reason;
   auto* mark = form_->findChild<QPushButton*>("cmdMark");
   ASSERT_TRUE(WaitFor([&] { return mark->isEnabled(); }));
   mark->click();
-  EXPECT_EQ(Shown(), *refused);
-  form_->Engine().TogglePause();
-  form_->Engine().WaitUntilHandled();
-  form_->Engine().TogglePause();
+  EXPECT_EQ(Shown(), refused.reason);
+  EXPECT_TRUE(form_->Engine().Pause().ok);
+  EXPECT_TRUE(form_->Engine().Resume().ok);
   Click();
   ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
 
