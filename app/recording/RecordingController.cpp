@@ -132,12 +132,15 @@ void RecordingController::Shutdown() {
 
 RecordingController::StartResult RecordingController::TryStart(int64_t endAfterBytes) {
   StartResult result;
+  // Starting, whoever asked (a door has moved there already); a refusal goes back to Idle.
+  if (monitor_) monitor_->StartRequested();
   collecting_ = &result.warnings;
   declined_ = false;
   result.refusal = Start(endAfterBytes);
   result.declined = declined_;
   collecting_ = nullptr;
   result.started = result.refusal.empty() && clsRecorder_.IsRecording();
+  if (!result.started && monitor_) monitor_->StartHandled();
   return result;
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
@@ -20,7 +21,10 @@
 #include "TestDoubles.h"
 #include "app/recording/RecordingController.h"
 #include "app/recording/TakeMarkers.h"
+#include "app/platform/RemoteRequest.h"
+#include "app/recording/RecorderRequests.h"
 #include "app/windows/Form1.h"
+#include "encoding/EncoderSelection.h"
 #include "capture/WaveInRecorder.h"
 #include "tests/encoding/AudioProbe.h"
 #include "tests/support/PipeSourceFeeder.h"
@@ -336,6 +340,30 @@ TEST_F(RecordingEngineTest, MarkerNamesArePlainAndTheUsersLimitIsSaid) {
   EXPECT_TRUE(labels.front().endsWith("\ta b c d\xEF\xBF\xBD\xEF\xBF\xBD")) << labels.front().toStdString();
   EXPECT_TRUE(labels[labels.size() - 3].endsWith("\t暂停"));
   EXPECT_TRUE(labels[labels.size() - 2].endsWith("\t继续"));
+}
+
+// Every door reads the one state: a take started by the window's button in a
+// type chosen there is the file the command line's status names, and a stop
+// from the command line shows on the window's buttons.
+TEST_F(RecordingEngineTest, TheCommandLineSeesTheWindowsTakeAndItsStopShowsOnTheWindow) {
+  auto* type = form_->findChild<QComboBox*>("cboFileType");
+  type->setCurrentIndex(EncoderSelection::TYPE_FLAC);
+  emit type->activated(EncoderSelection::TYPE_FLAC);
+  Click();
+  ASSERT_TRUE(WaitUntilState(RecorderState::Recording)) << Shown();
+  const auto ask = [&](RemoteRequest::Verb verb) {
+    RemoteRequest request;
+    request.verb = verb;
+    return QString::fromUtf8(RecorderRequests::Answer(form_->Engine(), request.Encode().trimmed()));
+  };
+  const QString status = ask(RemoteRequest::Verb::Status);
+  const QString file = folder_.Path() + "/file/录音0.flac";
+  EXPECT_TRUE(status.contains("录音中") && status.contains("文件 " + file + ",")) << status.toStdString();
+  EXPECT_EQ(form_->findChild<QPushButton*>("cmdDo")->text(), "停止录音");
+  EXPECT_TRUE(ask(RemoteRequest::Verb::Stop).startsWith("ok")) << "stopped";
+  ASSERT_TRUE(WaitFor([&] { return form_->findChild<QPushButton*>("cmdDo")->text() == "开始录音"; }));
+  EXPECT_EQ(form_->Engine().State(), RecorderState::Idle);
+  EXPECT_TRUE(QFileInfo(file).size() > 0);
 }
 
 }  // namespace
