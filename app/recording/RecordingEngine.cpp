@@ -25,11 +25,10 @@ constexpr auto kTypeNames = RemoteRequest::kTypeNames;
 static_assert(kTypeNames.size() == EncoderSelection::kTypeCount);
 constexpr std::chrono::milliseconds kEndCheck{50};  // how often a start's Length is looked at
 
-QString Tr(const char* text) { return QCoreApplication::translate("RecordingEngine", text); }
 RecorderControl::Result Done() { return {true, {}}; }
 RecorderControl::Result Refused(const QString& reason) { return {false, reason.toStdString()}; }
-RecorderControl::Result Finishing() { return Refused(Tr("上一个录音的文件还在完成中")); }
-std::string NotStarted() { return Tr("录音未能开始").toStdString(); }
+RecorderControl::Result Finishing() { return Refused(QCoreApplication::translate("RecordingEngine", "上一个录音的文件还在完成中")); }
+std::string NotStarted() { return QCoreApplication::translate("RecordingEngine", "录音未能开始").toStdString(); }
 
 }  // namespace
 
@@ -80,7 +79,7 @@ std::vector<std::string> RecordingEngine::StartUp() {
 
 RecorderControl::Result RecordingEngine::Start(const RecordingRequest& request) {
   if (!monitor_.StartRequested()) {
-    return State() == RecorderState::Finishing ? Finishing() : Refused(Tr("录音已在进行中"));
+    return State() == RecorderState::Finishing ? Finishing() : Refused(QCoreApplication::translate("RecordingEngine", "录音已在进行中"));
   }
   return RunStart(request);
 }
@@ -152,15 +151,15 @@ std::optional<std::string> RecordingEngine::ChooseDevice(const std::string& devi
     for (int32_t index = 0; index < recorder_.DeviceCount() && found < 0; ++index) {
       if (recorder_.DeviceName(index) == device || recorder_.DeviceSourceName(index) == device) found = index;
     }
-    if (found < 0) return Tr("找不到设备 \"%1\"").arg(QString::fromStdString(device)).toStdString();
+    if (found < 0) return QCoreApplication::translate("RecordingEngine", "找不到设备 \"%1\"").arg(QString::fromStdString(device)).toStdString();
     if (!recorder_.SelectDevice(found)) {
       view_->DeviceChosen(false);
-      return Tr("无法选择设备 \"%1\"").arg(QString::fromStdString(device)).toStdString();
+      return QCoreApplication::translate("RecordingEngine", "无法选择设备 \"%1\"").arg(QString::fromStdString(device)).toStdString();
     }
     view_->DeviceChosen(true);
   }
   if (line && !recorder_.SelectMixerLine(*line)) {
-    return Tr("无法选择线路 %1").arg(*line).toStdString();
+    return QCoreApplication::translate("RecordingEngine", "无法选择线路 %1").arg(*line).toStdString();
   }
   return std::nullopt;
 }
@@ -168,7 +167,7 @@ std::optional<std::string> RecordingEngine::ChooseDevice(const std::string& devi
 std::optional<std::string> RecordingEngine::ChooseType(const std::string& type, bool fileNamed) {
   const auto found = std::find(kTypeNames.begin(), kTypeNames.end(), type);
   if (found == kTypeNames.end()) {
-    return Tr("未知的文件类型 \"%1\", 可用: wav, flac, opus, mp3").arg(QString::fromStdString(type)).toStdString();
+    return QCoreApplication::translate("RecordingEngine", "未知的文件类型 \"%1\", 可用: wav, flac, opus, mp3").arg(QString::fromStdString(type)).toStdString();
   }
   const auto asked = static_cast<EncoderSelection::FileType>(found - kTypeNames.begin());
   // A file named in the request keeps its name: a type that differs from its extension is refused.
@@ -198,7 +197,7 @@ RecorderControl::Result RecordingEngine::Stop() {
   const int64_t mark = recorder_.MarkReceived();
   const RecorderState was = monitor_.StopRequested(mark);
   if (was == RecorderState::Finishing) return Finishing();
-  if (was != RecorderState::Starting && !TakeRuns(was)) return Refused(Tr("没有可停止的录音"));
+  if (was != RecorderState::Starting && !TakeRuns(was)) return Refused(QCoreApplication::translate("RecordingEngine", "没有可停止的录音"));
   // Not started yet: whatever it captures before the stop is kept.
   StopUpTo(was == RecorderState::Starting ? INT64_MAX : mark);
   return Done();
@@ -218,15 +217,15 @@ RecorderControl::Result RecordingEngine::Toggle() {
 }
 
 RecorderControl::Result RecordingEngine::Pause() {
-  if (State() == RecorderState::Paused) return Refused(Tr("录音已暂停"));
-  if (!TakeRuns(State())) return Refused(Tr("没有可暂停的录音"));
+  if (State() == RecorderState::Paused) return Refused(QCoreApplication::translate("RecordingEngine", "录音已暂停"));
+  if (!TakeRuns(State())) return Refused(QCoreApplication::translate("RecordingEngine", "没有可暂停的录音"));
   return SetPaused(true);
 }
 
 RecorderControl::Result RecordingEngine::Resume() {
   const RecorderState state = State();
-  if (state == RecorderState::Recording || state == RecorderState::WaitingForSound) return Refused(Tr("录音没有暂停"));
-  if (state != RecorderState::Paused) return Refused(Tr("没有可继续的录音"));
+  if (state == RecorderState::Recording || state == RecorderState::WaitingForSound) return Refused(QCoreApplication::translate("RecordingEngine", "录音没有暂停"));
+  if (state != RecorderState::Paused) return Refused(QCoreApplication::translate("RecordingEngine", "没有可继续的录音"));
   return SetPaused(false);
 }
 
@@ -238,11 +237,11 @@ RecorderControl::Result RecordingEngine::SetPaused(bool pause) {
 }
 
 RecorderControl::Result RecordingEngine::Mark(const std::string& name) {
-  if (!TakeRuns(State())) return Refused(Tr("没有正在进行的录音"));
+  if (!TakeRuns(State())) return Refused(QCoreApplication::translate("RecordingEngine", "没有正在进行的录音"));
   // Counted here rather than in the file's markers, so the answer is known at once; a take
   // split into parts counts them all, so no part holds more of the user's.
   if (markersAsked_ >= TakeMarkers::kAskedLimit) {
-    return Refused(Tr("这次录音的标记已达上限 (%1 个), 没有再加").arg(TakeMarkers::kAskedLimit));
+    return Refused(QCoreApplication::translate("RecordingEngine", "这次录音的标记已达上限 (%1 个), 没有再加").arg(TakeMarkers::kAskedLimit));
   }
   ++markersAsked_;
   thread_->Post([this, mark = recorder_.MarkReceived(), name = PlainText::OneLine(name)] {
@@ -311,7 +310,7 @@ void RecordingEngine::StopIfEnded() {
     // The input stopped coming: the file keeps what arrived, and the user is told why it is short.
     const int64_t upTo = recorder_.MarkReceived();
     if (!TakeRuns(monitor_.StopRequested(upTo))) return;
-    StopUpTo(upTo, Tr("输入已停止, 录音已结束 (短于要求的时长, 收到的声音都在文件中)!").toStdString());
+    StopUpTo(upTo, QCoreApplication::translate("RecordingEngine", "输入已停止, 录音已结束 (短于要求的时长, 收到的声音都在文件中)!").toStdString());
   } else {
     return;
   }

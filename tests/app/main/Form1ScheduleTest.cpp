@@ -92,7 +92,7 @@ TEST_F(Form1ScheduleTest, DelayedStartAndStopAfterDurationRecordExactlyWhatWasFe
   feeder_->Feed(fed, 8.0);
   ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
   EXPECT_TRUE(messages_.shown.empty()) << messages_.shown[0].text;
-  EXPECT_FALSE(form_->Schedule().Schedule().Armed());
+  EXPECT_TRUE(WaitFor([&] { return !form_->Schedule().Schedule().Armed(); })) << "done once the recording ended";
   EXPECT_TRUE(Countdown().isEmpty());
   const auto recorded = DecodeWithSox((folder_.Path() + "/file/录音0.wav").toStdString());
   ASSERT_TRUE(recorded.has_value());
@@ -107,7 +107,7 @@ TEST_F(Form1ScheduleTest, AToggleFromTheCommandLineCancelsAPendingStartAsTheButt
   form_->Schedule().Apply(DelayedStart(10s), HandsFreeSettings{});
   RemoteRequest toggle;
   toggle.verb = RemoteRequest::Verb::Toggle;
-  const QByteArray answer = RecorderRequests::Answer(form_->Engine(), toggle.Encode().trimmed());
+  const QByteArray answer = RecorderRequests::Answer(form_->Engine(), toggle.Encode().chopped(1));
   EXPECT_TRUE(answer.startsWith("ok")) << answer.toStdString();
   EXPECT_FALSE(form_->Schedule().Schedule().Armed());
   EXPECT_TRUE(Countdown().isEmpty());

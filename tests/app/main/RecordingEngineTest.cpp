@@ -354,7 +354,7 @@ TEST_F(RecordingEngineTest, TheCommandLineSeesTheWindowsTakeAndItsStopShowsOnThe
   const auto ask = [&](RemoteRequest::Verb verb) {
     RemoteRequest request;
     request.verb = verb;
-    return QString::fromUtf8(RecorderRequests::Answer(form_->Engine(), request.Encode().trimmed()));
+    return QString::fromUtf8(RecorderRequests::Answer(form_->Engine(), request.Encode().chopped(1)));
   };
   const QString status = ask(RemoteRequest::Verb::Status);
   const QString file = folder_.Path() + "/file/录音0.flac";
