@@ -254,7 +254,7 @@ RecorderControl::Status RecordingEngine::CurrentStatus() const {
   const RecordingMonitor::Snapshot shown = monitor_.Read();
   const bool running = TakeRuns(shown.state);
   Status status{.state = shown.state,
-                .lengthMs = shown.lengthMs,
+                .lengthMs = shown.takeLengthMs,
                 .file = shown.file.empty() ? view_->OutputFile() : shown.file,
                 .inputLost = shown.lostCount,
                 .fileBytes = running ? shown.fileBytes : -1,

@@ -72,6 +72,7 @@ void RecordingMonitor::Read(Snapshot& into) const {
   into.clips = clips_;
   into.fileBytes = fileBytes_;
   into.lengthMs = lengthMs_;
+  into.takeLengthMs = takeLengthMs_;
   into.lostCount = lostCount_;
   into.secondsToWrite = 0;
   into.waitingForSound = waitingForSound_;
@@ -155,6 +156,8 @@ void RecordingMonitor::PublishFileBytes(int64_t bytes) {
 void RecordingMonitor::PublishCounts(int32_t lengthMs, int64_t lostCount) {
   std::lock_guard lock(mutex_);
   lengthMs_ = lengthMs;
+  // The idle state's 0 is no take's length: the last one stays until the next start.
+  if (lengthMs > 0 || state_ == RecorderState::Starting) takeLengthMs_ = lengthMs;
   lostCount_ = lostCount;
 }
 

@@ -33,6 +33,7 @@ class RecordingMonitor {
     std::array<int64_t, 2> clips{};         // per channel, this recording (mono: the same twice)
     int64_t fileBytes = -1;                 // size of the file being recorded; -1: none or unknown
     int32_t lengthMs = 0;                   // recorded length; 0 when idle
+    int32_t takeLengthMs = 0;               // of the running take, else of the last one
     int64_t lostCount = 0;                  // input lost during this recording
     std::string file;                       // being written, else the last written; empty: none yet
 
@@ -115,6 +116,7 @@ class RecordingMonitor {
   std::array<int64_t, 2> clips_{};
   int64_t fileBytes_ = -1;
   int32_t lengthMs_ = 0;
+  int32_t takeLengthMs_ = 0;
   int64_t lostCount_ = 0;
   std::string file_;
 };
