@@ -271,11 +271,12 @@ TEST_F(RecordingEngineTest, SoundActivatedTakesHoldTheirBurstsWithThePreRoll) {
   form_->Engine().HandsFreeChanged(settings);
   auto* length = form_->findChild<QLabel*>("sbarPanel2");
   Click();
-  ASSERT_TRUE(WaitUntilState(RecorderState::Recording)) << Shown();
+  ASSERT_TRUE(WaitUntilState(RecorderState::WaitingForSound)) << Shown();
   EXPECT_TRUE(WaitFor([&] { return length->text().contains("等待声音…"); })) << length->text().toStdString();
   const auto fedAt = std::chrono::steady_clock::now();
   feeder_->Feed(fed, 2.0);
   EXPECT_TRUE(WaitFor([&] { return length->text().contains("第 1 段"); })) << length->text().toStdString();
+  EXPECT_TRUE(WaitUntilState(RecorderState::Recording)) << "a take runs";
   const auto shown = std::chrono::steady_clock::now() - fedAt - 750ms;  // the burst is fed 0.75 s in
   std::cout << "take 1 shown " << std::chrono::duration_cast<std::chrono::milliseconds>(shown).count()
             << " ms after its onset was fed\n";
