@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <cmath>
@@ -365,6 +366,22 @@ TEST_F(RecordingEngineTest, TheCommandLineSeesTheWindowsTakeAndItsStopShowsOnThe
   ASSERT_TRUE(WaitFor([&] { return form_->findChild<QPushButton*>("cmdDo")->text() == "开始录音"; }));
   EXPECT_EQ(form_->Engine().State(), RecorderState::Idle);
   EXPECT_TRUE(QFileInfo(file).size() > 0);
+}
+
+// A start from another door that names the device and the type: the window
+// follows, showing what is recorded, and its own next start keeps them.
+TEST_F(RecordingEngineTest, TheWindowFollowsTheChoicesOfAnotherDoorsStart) {
+  auto* device = form_->findChild<QComboBox*>("cboDev");
+  device->setCurrentIndex(-1);
+  const RecorderControl::Result started =
+      form_->Engine().Start({.device = feeder_->SourceName(), .type = "flac"});
+  ASSERT_TRUE(started.ok) << started.reason;
+  EXPECT_EQ(device->currentText().toStdString(), feeder_->Description());
+  EXPECT_EQ(form_->findChild<QComboBox*>("cboFileType")->currentIndex(), EncoderSelection::TYPE_FLAC);
+  EXPECT_EQ(form_->Engine().CurrentStatus().file, (folder_.Path() + "/file/录音0.flac").toStdString());
+  EXPECT_TRUE(form_->Engine().Stop().ok);
+  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  EXPECT_TRUE(form_->findChild<QLineEdit*>("txtFile")->text().endsWith("录音1.flac"));
 }
 
 }  // namespace
