@@ -211,10 +211,10 @@ std::string RecordingController::Start(int64_t endAfterBytes) {
   take_.Begin(view_.OutputFile(), rate, channels);
   if (monitor_) monitor_->PublishFile(view_.OutputFile());
   // Before the first block arrives: from now on a crash leaves the file to the next start's repair.
-  Publish();
   const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
   if (!journalError.empty()) Warn(journalError);
   SaveCounter();
+  Publish();  // recording, once all of the start is done
   return {};
 }
 
