@@ -23,9 +23,8 @@
 #include "app/platform/TerminationSignals.h"
 #include "app/recording/RecorderRequests.h"
 #include "app/recording/TerminalRecorder.h"
-#include "app/windows/NoticedMessageBoxes.h"
+#include "app/recording/RecordingEngine.h"
 #include "app/windows/QtMessageBoxService.h"
-#include "app/windows/WindowRecorderControl.h"
 
 namespace {
 
@@ -39,10 +38,12 @@ int RecordWithoutWindow(int argc, char** argv, const CommandLine::Choices& choic
                  qPrintable(QCoreApplication::translate("main", "Tamblin 已在此文件夹运行")));
     return 1;
   }
-  // No verbs here: a later start hears so at once instead of waiting for an answer.
-  instance.RefuseRequests(QCoreApplication::translate("main", "此文件夹中正在进行终端录音"));
   const RemoteRequest& start = *choices.request;
   TerminalRecorder recorder({start.device, start.type, start.duration, choices.file.toStdString(), choices.handsFree});
+  // No window to show: a later start that asks for one hears so at once; its verbs reach the recorder.
+  instance.RefuseShowRequests(QCoreApplication::translate("main", "此文件夹中正在进行终端录音"));
+  instance.OnCommandRequested(
+      [&recorder](const QByteArray& line) { return RecorderRequests::Answer(recorder.Control(), line); });
   const TerminationSignals termination([&recorder] { recorder.Finish(); });
   return recorder.Run();
 }
@@ -101,8 +102,7 @@ int main(int argc, char** argv) {
   SystemSleepInhibitor sleepInhibitor;
   RecordingSleepGuard sleepGuard(sleepInhibitor);
   QtMessageBoxService boxes;
-  NoticedMessageBoxes noticedBoxes(boxes);  // a refused start's message goes to the caller
-  Form1 window(Form1::Services{.messages = &noticedBoxes, .questions = &boxes});
+  Form1 window(Form1::Services{.messages = &boxes, .questions = &boxes});
   boxes.Owner(&window);
   // Logout, shutdown, kill or Ctrl+C: a recording is finished as by the stop button, then the program ends.
   // Heard from before the load (which already answers later starts), acted on once the program's loop runs.
@@ -111,13 +111,11 @@ int main(int argc, char** argv) {
   if (!termination.ErrorText().isEmpty()) {
     std::fprintf(stderr, "tamblin: termination signals not handled (%s)\n", qPrintable(termination.ErrorText()));
   }
-  // The start-up repair's message waits until the doors are open: later starts wait for them, not for its OK.
-  noticedBoxes.Hold();
+  // The start-up repair's message waits until the doors are open (Load shows it from the loop).
   window.Load();
-  WindowRecorderControl control(window, noticedBoxes);
+  RecorderControl& control = window.Engine();
   instance.OnShowRequested([&window] { window.BringToFront(); });
   instance.OnCommandRequested([&control](const QByteArray& line) { return RecorderRequests::Answer(control, line); });
-  noticedBoxes.ReleaseLater();
   sleepGuard.Follow(control);
   window.Schedule().StartWaitChanged = [&sleepGuard](bool waiting) {
     if (waiting) {
@@ -127,15 +125,19 @@ int main(int argc, char** argv) {
     }
   };
   DBusRecorderService busService(control);
-  busService.WarningsUnanswered = [&noticedBoxes](const std::vector<std::string>& warnings) {
-    noticedBoxes.ShowLater("Tamblin", warnings);
+  busService.WarningsUnanswered = [&window, &boxes](const std::vector<std::string>& warnings) {
+    // Shown once the bus's call has returned: a box waits for the user.
+    QTimer::singleShot(0, &window, [&boxes, warnings] {
+      for (const std::string& warning : warnings) boxes.ShowWarning("Tamblin", warning);
+    });
   };
   if (!busService.Publish()) {
     std::fprintf(stderr, "tamblin: not on the session bus (%s)\n", qPrintable(busService.ErrorText()));
   }
   if (choices.request) {
     QTimer::singleShot(0, &window, [&control, request = *choices.request] {
-      const RecorderControl::Result result = control.Start({request.device, request.type, request.duration});
+      const RecorderControl::Result result =
+          control.Start({.device = request.device, .type = request.type, .duration = request.duration});
       if (!result.ok) std::fprintf(stderr, "tamblin: %s\n", result.reason.c_str());
     });
   }

@@ -258,6 +258,13 @@
     </message>
 </context>
 <context>
+    <name>DBusRecorderService</name>
+    <message>
+        <source>录音未能开始</source>
+        <translation>The recording did not start</translation>
+    </message>
+</context>
+<context>
     <name>DialogButtons</name>
     <message>
         <source>确定</source>
@@ -609,16 +616,28 @@
         <translation>Finishing the file</translation>
     </message>
     <message>
-        <source>%1, 长度 %2, 文件 %3, 输入丢失 %4</source>
-        <translation>%1, length %2, file %3, input lost %4</translation>
-    </message>
-    <message>
         <source>已加标记</source>
         <translation>Marker added</translation>
     </message>
     <message>
         <source>; 警告: %1</source>
         <translation>; warning: %1</translation>
+    </message>
+    <message>
+        <source>录音未能开始</source>
+        <translation>The recording did not start</translation>
+    </message>
+    <message>
+        <source>监听中</source>
+        <translation>Monitoring</translation>
+    </message>
+    <message>
+        <source>等待声音</source>
+        <translation>Waiting for sound</translation>
+    </message>
+    <message>
+        <source>%1, 长度 %2, 文件 %3, 输入丢失 %4, 大小 %5, 设备 %6, 类型 %7, 电平 %8 dBFS</source>
+        <translation>%1, length %2, file %3, input lost %4, size %5, device %6, type %7, level %8 dBFS</translation>
     </message>
 </context>
 <context>
@@ -784,14 +803,62 @@
     </message>
     <message>
         <source>无法测量文件的响度: %1</source>
-        <translation>Cannot measure the loudness of the file %1</translation>
+        <translation>Cannot measure the loudness of the file: %1</translation>
+    </message>
+    <message>
+        <source>录音未能开始</source>
+        <translation>The recording did not start</translation>
     </message>
 </context>
 <context>
     <name>RecordingEngine</name>
     <message>
-        <source>输入已停止, 录音已结束 (短于要求的时长, 收到的声音都在文件中)!</source>
-        <translation>The input stopped, so the recording has ended (shorter than the duration asked for; all the sound received is in the file)!</translation>
+        <source>上一个录音的文件还在完成中</source>
+        <translation>The last recording&apos;s file is still being finished</translation>
+    </message>
+    <message>
+        <source>录音未能开始</source>
+        <translation>The recording did not start</translation>
+    </message>
+    <message>
+        <source>录音已在进行中</source>
+        <translation>A recording is already running</translation>
+    </message>
+    <message>
+        <source>找不到设备 &quot;%1&quot;</source>
+        <translation>Device &quot;%1&quot; not found</translation>
+    </message>
+    <message>
+        <source>无法选择设备 &quot;%1&quot;</source>
+        <translation>Cannot select device &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>无法选择线路 %1</source>
+        <translation>Cannot select line %1</translation>
+    </message>
+    <message>
+        <source>未知的文件类型 &quot;%1&quot;, 可用: wav, flac, opus, mp3</source>
+        <translation>Unknown file type &quot;%1&quot;, available: wav, flac, opus, mp3</translation>
+    </message>
+    <message>
+        <source>没有可停止的录音</source>
+        <translation>No recording to stop</translation>
+    </message>
+    <message>
+        <source>录音已暂停</source>
+        <translation>The recording is already paused</translation>
+    </message>
+    <message>
+        <source>没有可暂停的录音</source>
+        <translation>No recording to pause</translation>
+    </message>
+    <message>
+        <source>录音没有暂停</source>
+        <translation>The recording is not paused</translation>
+    </message>
+    <message>
+        <source>没有可继续的录音</source>
+        <translation>No paused recording to resume</translation>
     </message>
     <message>
         <source>没有正在进行的录音</source>
@@ -800,6 +867,10 @@
     <message>
         <source>这次录音的标记已达上限 (%1 个), 没有再加</source>
         <translation>This recording holds the most markers it can take (%1); none was added</translation>
+    </message>
+    <message>
+        <source>输入已停止, 录音已结束 (短于要求的时长, 收到的声音都在文件中)!</source>
+        <translation>The input stopped, so the recording has ended (shorter than the duration asked for; all the sound received is in the file)!</translation>
     </message>
 </context>
 <context>
@@ -966,16 +1037,8 @@
 <context>
     <name>TerminalRecorder</name>
     <message>
-        <source>录音未能开始</source>
-        <translation>The recording did not start</translation>
-    </message>
-    <message>
         <source>找不到设备 &quot;%1&quot;</source>
         <translation>Device &quot;%1&quot; not found</translation>
-    </message>
-    <message>
-        <source>未知的文件类型 &quot;%1&quot;</source>
-        <translation>Unknown file type &quot;%1&quot;</translation>
     </message>
     <message>
         <source>%1  %2  电平 %3 dB</source>
@@ -1072,57 +1135,6 @@
     <message>
         <source>取样率或声道数无效</source>
         <translation>Invalid sample rate or channel count</translation>
-    </message>
-</context>
-<context>
-    <name>WindowRecorderControl</name>
-    <message>
-        <source>上一个录音的文件还在完成中</source>
-        <translation>The last recording&apos;s file is still being finished</translation>
-    </message>
-    <message>
-        <source>录音已在进行中</source>
-        <translation>A recording is already running</translation>
-    </message>
-    <message>
-        <source>无法选择设备 &quot;%1&quot;</source>
-        <translation>Cannot select device &quot;%1&quot;</translation>
-    </message>
-    <message>
-        <source>找不到设备 &quot;%1&quot;</source>
-        <translation>Device &quot;%1&quot; not found</translation>
-    </message>
-    <message>
-        <source>未知的文件类型 &quot;%1&quot;, 可用: wav, flac, opus, mp3</source>
-        <translation>Unknown file type &quot;%1&quot;, available: wav, flac, opus, mp3</translation>
-    </message>
-    <message>
-        <source>无法使用文件类型 %1</source>
-        <translation>Cannot use file type %1</translation>
-    </message>
-    <message>
-        <source>录音未能开始</source>
-        <translation>The recording did not start</translation>
-    </message>
-    <message>
-        <source>没有可停止的录音</source>
-        <translation>No recording to stop</translation>
-    </message>
-    <message>
-        <source>录音已暂停</source>
-        <translation>The recording is already paused</translation>
-    </message>
-    <message>
-        <source>没有可暂停的录音</source>
-        <translation>No recording to pause</translation>
-    </message>
-    <message>
-        <source>录音没有暂停</source>
-        <translation>The recording is not paused</translation>
-    </message>
-    <message>
-        <source>没有可继续的录音</source>
-        <translation>No paused recording to resume</translation>
     </message>
 </context>
 <context>

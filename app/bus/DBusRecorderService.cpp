@@ -11,6 +11,8 @@ DBusRecorderService::DBusRecorderService(RecorderControl& control, QDBusConnecti
   control_.OnStateChanged([self](RecorderState state) {
     if (self) self->AnnounceState(state);
   });
+  progress_.setInterval(kProgressInterval);
+  connect(&progress_, &QTimer::timeout, this, &DBusRecorderService::AnnounceProgress);
 }
 
 DBusRecorderService::~DBusRecorderService() {
@@ -42,7 +44,9 @@ QString DBusRecorderService::ErrorText() const { return errorText_; }
 QString DBusRecorderService::StateName(RecorderState state) {
   switch (state) {
     case RecorderState::Idle: return QStringLiteral("idle");
+    case RecorderState::Monitoring: return QStringLiteral("monitoring");
     case RecorderState::Starting: return QStringLiteral("starting");
+    case RecorderState::WaitingForSound: return QStringLiteral("waiting-for-sound");
     case RecorderState::Recording: return QStringLiteral("recording");
     case RecorderState::Paused: return QStringLiteral("paused");
     case RecorderState::Finishing: return QStringLiteral("finishing");
@@ -54,33 +58,60 @@ QString DBusRecorderService::State() const { return StateName(control_.CurrentSt
 int DBusRecorderService::Length() const { return control_.CurrentStatus().lengthMs; }
 QString DBusRecorderService::File() const { return QString::fromStdString(control_.CurrentStatus().file); }
 qlonglong DBusRecorderService::InputLost() const { return control_.CurrentStatus().inputLost; }
+qlonglong DBusRecorderService::Size() const { return control_.CurrentStatus().fileBytes; }
+QString DBusRecorderService::Device() const { return QString::fromStdString(control_.CurrentStatus().device); }
+QString DBusRecorderService::Type() const { return QString::fromStdString(control_.CurrentStatus().type); }
+double DBusRecorderService::Level() const { return control_.CurrentStatus().levelDbfs; }
 
 void DBusRecorderService::Start() { Answer(control_.Start({})); }
 void DBusRecorderService::Stop() { Answer(control_.Stop()); }
 void DBusRecorderService::Pause() { Answer(control_.Pause()); }
 void DBusRecorderService::Resume() { Answer(control_.Resume()); }
 void DBusRecorderService::Toggle() { Answer(control_.Toggle()); }
+void DBusRecorderService::Mark(const QString& name) { Answer(control_.Mark(name.toStdString())); }
 
 void DBusRecorderService::Answer(const RecorderControl::Result& result) {
   // Called from the window itself (not over the bus) there is nobody to answer.
   if (!calledFromDBus()) return;
-  if (!result.ok) sendErrorReply(kRefusedError, QString::fromStdString(result.reason));
+  if (!result.ok) {
+    sendErrorReply(kRefusedError, result.reason.empty() ? tr("录音未能开始") : QString::fromStdString(result.reason));
+  }
   if (result.ok && !result.warnings.empty() && WarningsUnanswered) WarningsUnanswered(result.warnings);
 }
 
 void DBusRecorderService::AnnounceState(RecorderState state) {
   emit StateChanged(StateName(state));
-  if (!registered_) return;
+  if (TakeRuns(state)) {
+    progress_.start();
+  } else {
+    progress_.stop();
+  }
   const RecorderControl::Status status = control_.CurrentStatus();
-  QDBusMessage changed =
+  announced_ = {{"Length", status.lengthMs}, {"Level", status.levelDbfs}, {"InputLost", qlonglong(status.inputLost)}};
+  QVariantMap changed = announced_;
+  changed.insert({{"State", StateName(state)},
+                  {"File", QString::fromStdString(status.file)},
+                  {"Size", qlonglong(status.fileBytes)},
+                  {"Device", QString::fromStdString(status.device)},
+                  {"Type", QString::fromStdString(status.type)}});
+  SendPropertiesChanged(changed);
+}
+
+void DBusRecorderService::AnnounceProgress() {
+  const RecorderControl::Status status = control_.CurrentStatus();
+  const QVariantMap now{
+      {"Length", status.lengthMs}, {"Level", status.levelDbfs}, {"InputLost", qlonglong(status.inputLost)}};
+  if (now == announced_) return;
+  announced_ = now;
+  SendPropertiesChanged(now);
+}
+
+void DBusRecorderService::SendPropertiesChanged(const QVariantMap& changed) {
+  if (!registered_) return;
+  QDBusMessage message =
       QDBusMessage::createSignal(kObjectPath, QStringLiteral("org.freedesktop.DBus.Properties"), "PropertiesChanged");
-  changed << QString(kInterfaceName)
-          << QVariantMap{{"State", StateName(state)},
-                         {"Length", status.lengthMs},
-                         {"File", QString::fromStdString(status.file)},
-                         {"InputLost", qlonglong(status.inputLost)}}
-          << QStringList();
-  bus_.send(changed);
+  message << QString(kInterfaceName) << changed << QStringList();
+  bus_.send(message);
 }
 
 bool DBusRecorderService::Fail(const QString& why) {

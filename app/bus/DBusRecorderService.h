@@ -1,16 +1,22 @@
 // DBusRecorderService: the recorder on the session bus, so that scripts and
 // desktop shortcuts can run it: name and interface org.tamblin.Tamblin at
-// /org/tamblin/Tamblin. Methods Start, Stop, Pause, Resume, Toggle (a refusal
-// is the error org.tamblin.Tamblin.Error.Refused with the recorder's one-line
-// reason; a start's warnings go to WarningsUnanswered); properties State,
-// Length (ms), File, InputLost; signal StateChanged(state) and the standard
-// PropertiesChanged. Window's thread only.
+// /org/tamblin/Tamblin. Methods Start, Stop, Pause, Resume, Toggle, Mark(name)
+// (a refusal is the error org.tamblin.Tamblin.Error.Refused with the
+// recorder's one-line reason; a start's warnings go to WarningsUnanswered);
+// properties State, Length (ms), File, Size (bytes, -1: none), Device, Type,
+// InputLost, Level (dBFS); signal StateChanged(state) and the standard
+// PropertiesChanged: with every change of state, and while a take runs for
+// Length, Level and InputLost at most every kProgressInterval.
+// Window's thread only.
 #pragma once
 
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QObject>
 #include <QString>
+#include <QTimer>
+#include <QVariantMap>
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -25,12 +31,17 @@ class DBusRecorderService : public QObject, protected QDBusContext {
   Q_PROPERTY(int Length READ Length)
   Q_PROPERTY(QString File READ File)
   Q_PROPERTY(qlonglong InputLost READ InputLost)
+  Q_PROPERTY(qlonglong Size READ Size)
+  Q_PROPERTY(QString Device READ Device)
+  Q_PROPERTY(QString Type READ Type)
+  Q_PROPERTY(double Level READ Level)
 
  public:
   static constexpr auto kServiceName = "org.tamblin.Tamblin";
   static constexpr auto kObjectPath = "/org/tamblin/Tamblin";
   static constexpr auto kInterfaceName = "org.tamblin.Tamblin";
   static constexpr auto kRefusedError = "org.tamblin.Tamblin.Error.Refused";
+  static constexpr std::chrono::milliseconds kProgressInterval{500};
 
   // `control` must outlive the service.
   explicit DBusRecorderService(RecorderControl& control, QDBusConnection bus = QDBusConnection::sessionBus(),
@@ -52,6 +63,10 @@ class DBusRecorderService : public QObject, protected QDBusContext {
   int Length() const;
   QString File() const;
   qlonglong InputLost() const;
+  qlonglong Size() const;
+  QString Device() const;
+  QString Type() const;
+  double Level() const;
 
  public slots:
   void Start();
@@ -59,6 +74,7 @@ class DBusRecorderService : public QObject, protected QDBusContext {
   void Pause();
   void Resume();
   void Toggle();
+  void Mark(const QString& name);
 
  signals:
   void StateChanged(const QString& state);
@@ -66,6 +82,9 @@ class DBusRecorderService : public QObject, protected QDBusContext {
  private:
   void Answer(const RecorderControl::Result& result);
   void AnnounceState(RecorderState state);
+  // While a take runs: Length, Level and InputLost, when any of them moved.
+  void AnnounceProgress();
+  void SendPropertiesChanged(const QVariantMap& changed);
   bool Fail(const QString& why);
 
   RecorderControl& control_;
@@ -73,4 +92,6 @@ class DBusRecorderService : public QObject, protected QDBusContext {
   bool registered_ = false;
   bool ownsName_ = false;
   QString errorText_;
+  QTimer progress_;
+  QVariantMap announced_;  // what AnnounceProgress sent last
 };

@@ -79,17 +79,17 @@ void SingleInstance::OnCommandRequested(std::function<QByteArray(const QByteArra
   server_.AnswerWaiting();
 }
 
-void SingleInstance::RefuseRequests(const QString& reason) {
+void SingleInstance::RefuseShowRequests(const QString& reason) {
   refusal_ = reason;
   server_.AnswerWaiting();
 }
 
 std::optional<QByteArray> SingleInstance::OnRequest(const QByteArray& request) {
-  if (!refusal_.isEmpty()) return RemoteRequest::Reply(false, refusal_);
   if (request + '\n' != kShowRequest) {
     if (!commandRequested_) return std::nullopt;
     return commandRequested_(request);
   }
+  if (!refusal_.isEmpty()) return RemoteRequest::Reply(false, refusal_);
   if (!showRequested_) return std::nullopt;
   showRequested_();
   return kShownReply;

@@ -78,9 +78,9 @@ class SingleInstance : public QObject {
   // `handler` returns the answer line, empty for none (the connection is just
   // closed). It may run event loops of its own.
   void OnCommandRequested(std::function<QByteArray(const QByteArray& request)> handler);
-  // From now on every request, the window's too, is refused at once with
-  // `reason` (a copy with no window and no verbs of its own).
-  void RefuseRequests(const QString& reason);
+  // From now on a request for the window is refused at once with `reason`
+  // (a copy with no window); other requests go to OnCommandRequested's handler.
+  void RefuseShowRequests(const QString& reason);
 
   // The socket name for `programFolder` (its canonical path, hashed with the
   // user id): the same for every path to one folder.
@@ -96,7 +96,7 @@ class SingleInstance : public QObject {
 
   std::function<void()> showRequested_;
   std::function<QByteArray(const QByteArray& request)> commandRequested_;
-  QString refusal_;  // RefuseRequests' reason
+  QString refusal_;  // RefuseShowRequests' reason
   bool delivered_ = false;
 
   QString folderError_;  // why there is no SocketPath

@@ -6,7 +6,10 @@
 namespace {
 
 QByteArray ReplyTo(const RecorderControl::Result& result, const QString& done) {
-  if (!result.ok) return RemoteRequest::Reply(false, QString::fromStdString(result.reason));
+  if (!result.ok) {
+    return RemoteRequest::Reply(false, result.reason.empty() ? RecorderRequests::tr("录音未能开始")
+                                                             : QString::fromStdString(result.reason));
+  }
   QString text = done;
   for (const std::string& warning : result.warnings) {
     text += RecorderRequests::tr("; 警告: %1").arg(QString::fromStdString(warning));
@@ -21,7 +24,8 @@ QByteArray RecorderRequests::Answer(RecorderControl& control, const QByteArray& 
   if (!request) return {};
   switch (request->verb) {
     case RemoteRequest::Verb::Start:
-      return ReplyTo(control.Start({request->device, request->type, request->duration}), tr("已开始录音"));
+      return ReplyTo(control.Start({.device = request->device, .type = request->type, .duration = request->duration}),
+                     tr("已开始录音"));
     case RemoteRequest::Verb::Stop: return ReplyTo(control.Stop(), tr("已停止录音"));
     case RemoteRequest::Verb::Pause: return ReplyTo(control.Pause(), tr("已暂停"));
     case RemoteRequest::Verb::Resume: return ReplyTo(control.Resume(), tr("已继续录音"));
@@ -38,7 +42,9 @@ QByteArray RecorderRequests::Answer(RecorderControl& control, const QByteArray& 
 QString RecorderRequests::StateName(RecorderState state) {
   switch (state) {
     case RecorderState::Idle: return tr("空闲");
+    case RecorderState::Monitoring: return tr("监听中");
     case RecorderState::Starting: return tr("正在开始");
+    case RecorderState::WaitingForSound: return tr("等待声音");
     case RecorderState::Recording: return tr("录音中");
     case RecorderState::Paused: return tr("已暂停");
     case RecorderState::Finishing: return tr("正在完成文件");
@@ -47,8 +53,13 @@ QString RecorderRequests::StateName(RecorderState state) {
 }
 
 QString RecorderRequests::StatusLine(const RecorderControl::Status& status) {
-  return tr("%1, 长度 %2, 文件 %3, 输入丢失 %4")
+  const QString size = status.fileBytes < 0 ? QStringLiteral("-")
+                                            : QString::fromStdString(RecordingController::FormatSize(
+                                                  static_cast<double>(status.fileBytes)));
+  return tr("%1, 长度 %2, 文件 %3, 输入丢失 %4, 大小 %5, 设备 %6, 类型 %7, 电平 %8 dBFS")
       .arg(StateName(status.state), QString::fromStdString(RecordingController::FormatLength(status.lengthMs)),
            QString::fromStdString(status.file))
-      .arg(status.inputLost);
+      .arg(status.inputLost)
+      .arg(size, QString::fromStdString(status.device), QString::fromStdString(status.type))
+      .arg(status.levelDbfs, 0, 'f', 1);
 }

@@ -16,7 +16,7 @@ class RecorderRequests {
  public:
   // `line` without its newline; empty for a line that is no request of ours.
   static QByteArray Answer(RecorderControl& control, const QByteArray& line);
-  // "录音中, 长度 0:05, 文件 /path/录音3.wav, 输入丢失 0".
+  // "录音中, 长度 0:05, 文件 /path/录音3.wav, 输入丢失 0, 大小 862 KB, 设备 Mic, 类型 wav, 电平 -12.0 dBFS".
   static QString StatusLine(const RecorderControl::Status& status);
   static QString StateName(RecorderState state);
 };

@@ -1,14 +1,21 @@
-// RecorderState: the one state of the recorder as the window shows it, and its
-// transitions:
+// RecorderState: the one state of the recorder, stored by RecordingMonitor and
+// moved only through CanMove's table, which every door and view reads.
 //
-//   Idle ──start clicked──> Starting ──capture runs──> Recording ⇄ Paused (pause/resume, cut to the sample)
+//   Idle ──start──> Starting ──capture runs──> Recording ⇄ Paused (pause/resume, cut to the sample)
+//                   Starting ──sound gate armed──> WaitingForSound ⇄ Recording (a take begins / ends)
 //   Starting ──refused (no device, no file, ...)──> Idle
-//   Recording, Paused ──stop clicked, quit, signal──> Finishing ──queue written, file closed,
-//                                                                next numbered file prepared──> Idle
-//   Recording, Paused ──write failure, full disk, device lost──> Idle (finished on the spot, then reported)
+//   Idle ⇄ Monitoring (input open, nothing written); Monitoring ──start──> Starting
+//   Starting, Recording, Paused, WaitingForSound ──stop, quit, signal, failure, device lost──> Finishing
+//   Finishing ──queue written, file closed, next numbered file prepared──> Idle
+//   WaitingForSound ⇄ Paused (a pause while no take runs)
 //
-// Starting and Finishing come from the window (a request is on its way to the
-// recording thread); Recording, Paused and Idle from the recording thread.
+// A stop is taken in one step from any running state, so a stop that meets a
+// failure's own stop finds Finishing and never becomes a start.
 #pragma once
 
-enum class RecorderState { Idle, Starting, Recording, Paused, Finishing };
+enum class RecorderState { Idle, Monitoring, Starting, WaitingForSound, Recording, Paused, Finishing };
+
+// Whether the table above allows `from` -> `to` (staying put is always allowed).
+bool CanMove(RecorderState from, RecorderState to);
+// A take is open: Recording, Paused or WaitingForSound.
+bool TakeRuns(RecorderState state);

@@ -1,6 +1,7 @@
-// RecorderView: what the recording controller reads from and writes to the main
-// window (output file box, rate box, stereo box, device list, start/stop button,
-// settings frames). Form1 implements it; controller tests use a plain fake.
+// RecorderView: the recording controller's side of the choices a start uses
+// (output file, rate, stereo, device chosen). RecorderViewRelay holds them for
+// the recording thread; the window and the terminal fill it. Controller tests
+// use a plain fake.
 #pragma once
 
 #include <string>
@@ -14,8 +15,4 @@ class RecorderView {
   virtual std::string RateText() const = 0;  // text of cboSamplerate
   virtual bool Stereo() const = 0;           // chkStereo ticked
   virtual bool DeviceChosen() const = 0;     // cboDev has a selection
-  virtual void ButtonCaption(const std::string& caption) = 0;  // cmdDo
-  virtual void PauseButton(bool enabled, const std::string& caption) = 0;  // cmdPause
-  // Enables or disables frmOut, then frmInp, with everything inside them.
-  virtual void SetSettingsEnabled(bool enabled) = 0;
 };

@@ -3,13 +3,17 @@
 #include <QMetaObject>
 #include <QThread>
 
-RecorderViewRelay::RecorderViewRelay(RecorderView& window, QObject& context) : window_(window), context_(context) {}
+RecorderViewRelay::RecorderViewRelay() = default;
 
-void RecorderViewRelay::TakeChoices() {
+void RecorderViewRelay::Format(const std::string& rateText, bool stereo) {
   std::lock_guard lock(mutex_);
-  rateText_ = window_.RateText();
-  stereo_ = window_.Stereo();
-  deviceChosen_ = window_.DeviceChosen();
+  rateText_ = rateText;
+  stereo_ = stereo;
+}
+
+void RecorderViewRelay::DeviceChosen(bool chosen) {
+  std::lock_guard lock(mutex_);
+  deviceChosen_ = chosen;
 }
 
 void RecorderViewRelay::OutputFileChosen(const std::string& path) {
@@ -23,11 +27,13 @@ std::string RecorderViewRelay::OutputFile() const {
 }
 
 void RecorderViewRelay::OutputFile(const std::string& path) {
-  {
-    std::lock_guard lock(mutex_);
-    outputFile_ = path;
+  OutputFileChosen(path);
+  if (QThread::currentThread() == home_->thread()) {
+    if (OutputFileShown) OutputFileShown(path);
+    return;
   }
-  ToWindow([path](RecorderView& window) { window.OutputFile(path); });
+  QMetaObject::invokeMethod(
+      home_.get(), [this, path] { if (OutputFileShown) OutputFileShown(path); }, Qt::QueuedConnection);
 }
 
 std::string RecorderViewRelay::RateText() const {
@@ -43,25 +49,4 @@ bool RecorderViewRelay::Stereo() const {
 bool RecorderViewRelay::DeviceChosen() const {
   std::lock_guard lock(mutex_);
   return deviceChosen_;
-}
-
-void RecorderViewRelay::ButtonCaption(const std::string& caption) {
-  ToWindow([caption](RecorderView& window) { window.ButtonCaption(caption); });
-}
-
-void RecorderViewRelay::PauseButton(bool enabled, const std::string& caption) {
-  ToWindow([enabled, caption](RecorderView& window) { window.PauseButton(enabled, caption); });
-}
-
-void RecorderViewRelay::SetSettingsEnabled(bool enabled) {
-  ToWindow([enabled](RecorderView& window) { window.SetSettingsEnabled(enabled); });
-}
-
-void RecorderViewRelay::ToWindow(std::function<void(RecorderView&)> change) {
-  if (QThread::currentThread() == context_.thread()) {
-    change(window_);
-    return;
-  }
-  QMetaObject::invokeMethod(&context_, [this, change = std::move(change)] { change(window_); },
-                            Qt::QueuedConnection);
 }

@@ -1,43 +1,43 @@
-// RecorderViewRelay: the window as the recording controller sees it from the
-// recording thread. The output file, rate, stereo and device choices are kept
-// here under a lock (the window copies its choices in before it sends a
-// request, and reports an output file the user picked); what the controller
-// writes (output file, captions, enabled frames) is kept and queued to the
-// window, which shows it on its own thread. So neither thread waits for the other.
+// RecorderViewRelay: the choices a start uses, as the recording controller
+// reads them on the recording thread. The window (or the terminal) hands its
+// choices in when the user changes them, and the recorder when a door's
+// request names them; an output file the controller sets (the next numbered
+// one, a new part) is reported to OutputFileShown on the thread that made the
+// relay (the window's), never after the relay is gone.
+// Every value under one lock, so neither thread waits for the other.
 #pragma once
 
 #include <QObject>
+#include <functional>
+#include <memory>
 #include <mutex>
 
 #include "app/recording/RecorderView.h"
 
 class RecorderViewRelay : public RecorderView {
  public:
-  // `window` is the real view, used on the thread of `context` (the window's).
-  RecorderViewRelay(RecorderView& window, QObject& context);
+  RecorderViewRelay();
 
-  // Window's thread: the rate, stereo and device choices as they are now.
-  void TakeChoices();
-  // Window's thread: the user picked (or typed) `path` as the output file.
+  // Any thread: the format and device choices as they are now.
+  void Format(const std::string& rateText, bool stereo);
+  void DeviceChosen(bool chosen);
+  // The user (or a door) picked `path` as the output file.
   void OutputFileChosen(const std::string& path);
+
+  // Heard on the context's thread; set before the recording thread runs.
+  std::function<void(const std::string& path)> OutputFileShown;
 
   std::string OutputFile() const override;
   void OutputFile(const std::string& path) override;
   std::string RateText() const override;
   bool Stereo() const override;
   bool DeviceChosen() const override;
-  void ButtonCaption(const std::string& caption) override;
-  void PauseButton(bool enabled, const std::string& caption) override;
-  void SetSettingsEnabled(bool enabled) override;
 
  private:
-  void ToWindow(std::function<void(RecorderView&)> change);
-
-  RecorderView& window_;
-  QObject& context_;
+  std::unique_ptr<QObject> home_ = std::make_unique<QObject>();  // the making thread's; takes the reports
   mutable std::mutex mutex_;
   std::string outputFile_;
-  std::string rateText_;
+  std::string rateText_ = "44100";
   bool stereo_ = true;
   bool deviceChosen_ = false;
 };

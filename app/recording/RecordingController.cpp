@@ -70,19 +70,21 @@ RecordingController::RecordingController(CaptureEngine& clsRecorder, Encoder& cl
                                          RecorderView& view, MessageBoxService& messages)
     : clsRecorder_(clsRecorder), clsEncoder_(clsEncoder), clsEffects_(clsEffects), view_(view), messages_(messages) {}
 
-void RecordingController::StartUp() {
+void RecordingController::StartUp(std::vector<std::string>* warnings) {
+  collecting_ = warnings;
   if (!FileCounter::EnsureOutputFolder()) {
-    messages_.ShowWarning(kAppCaption, ToUtf8(tr("无法创建输出文件夹 %1 !").arg(ProgramFolder::OutputFolder())));
+    Warn(ToUtf8(tr("无法创建输出文件夹 %1 !").arg(ProgramFolder::OutputFolder())));
   }
   // Recordings a killed process left behind are mended before anything else.
   const auto recovery = RecordingRecovery::Scan(RecordingJournal());
-  if (!recovery.Empty()) messages_.ShowWarning(kAppCaption, RecordingRecovery::Message(recovery));
+  if (!recovery.Empty()) Warn(RecordingRecovery::Message(recovery));
   // From now on the files made on the way to a tagged take or a cut are noted for the next start.
   static JournalPendingFiles pendingFiles;
   PendingFiles::Install(&pendingFiles);
   counter_.Load();
   counter_.ChangeExtension(Q(clsEncoder_.Extension()));
   PrepareNextFile();
+  collecting_ = nullptr;
   Publish();
 }
 
@@ -102,12 +104,12 @@ void RecordingController::Toggle() {
   if (clsRecorder_.IsRecording()) {
     Stop();
   } else {
-    Start();
+    StartShowingRefusal(INT64_MAX);
   }
 }
 
 void RecordingController::StartIfIdle(int64_t endAfterBytes) {
-  if (!clsRecorder_.IsRecording()) Start(endAfterBytes);
+  if (!clsRecorder_.IsRecording()) StartShowingRefusal(endAfterBytes);
 }
 
 void RecordingController::StopIfRecording(int64_t upTo) {
@@ -119,27 +121,46 @@ void RecordingController::Shutdown() {
 }
 
 
-void RecordingController::Start(int64_t endAfterBytes) {
+RecordingController::StartResult RecordingController::TryStart(int64_t endAfterBytes) {
+  StartResult result;
+  // Starting, whoever asked (a door has moved there already); a refusal goes back to Idle.
+  if (monitor_) monitor_->StartRequested();
+  collecting_ = &result.warnings;
+  declined_ = false;
+  result.refusal = Start(endAfterBytes);
+  result.declined = declined_;
+  collecting_ = nullptr;
+  result.started = result.refusal.empty() && clsRecorder_.IsRecording();
+  if (!result.started && monitor_) monitor_->StartHandled();
+  return result;
+}
+
+void RecordingController::StartShowingRefusal(int64_t endAfterBytes) {
+  const StartResult result = TryStart(endAfterBytes);
+  if (!result.refusal.empty() && !result.declined) messages_.ShowWarning(CheckCaption(), result.refusal);
+  for (const std::string& warning : result.warnings) messages_.ShowWarning(kAppCaption, warning);
+}
+
+void RecordingController::Warn(const std::string& text) {
+  if (collecting_) {
+    collecting_->push_back(text);
+  } else {
+    messages_.ShowWarning(kAppCaption, text);
+  }
+}
+
+std::string RecordingController::Start(int64_t endAfterBytes) {
   endAfterBytes_ = endAfterBytes;
-  if (view_.OutputFile().empty()) {
-    messages_.ShowWarning(CheckCaption(), ToUtf8(tr("没有指定输出文件!")));
-    return;
-  }
-  if (!view_.DeviceChosen()) {
-    messages_.ShowWarning(CheckCaption(), ToUtf8(tr("没有选择硬件设备!")));
-    return;
-  }
+  endAtFileBytes_ = INT64_MAX;
+  if (view_.OutputFile().empty()) return ToUtf8(tr("没有指定输出文件!"));
+  if (!view_.DeviceChosen()) return ToUtf8(tr("没有选择硬件设备!"));
   // Never one type under another's extension: every door sets the type from the name first.
   if (const auto named = EncoderSelection::TypeOfFile(view_.OutputFile());
       named && *named != TypeOfExtension(clsEncoder_.Extension())) {
-    messages_.ShowWarning(CheckCaption(), TypeMismatchMessage(view_.OutputFile(), clsEncoder_.Extension()));
-    return;
+    return TypeMismatchMessage(view_.OutputFile(), clsEncoder_.Extension());
   }
   const std::optional<RecordingFormat> format = RecordingFormat::FromChoices(view_.RateText(), view_.Stereo());
-  if (!format) {
-    messages_.ShowWarning(CheckCaption(), BadRateMessage());
-    return;
-  }
+  if (!format) return BadRateMessage();
   const int32_t rate = format->rate;
   const int16_t channels = format->channels;
 
@@ -147,15 +168,14 @@ void RecordingController::Start(int64_t endAfterBytes) {
   const int64_t outputBytesPerSecond =
       clsEncoder_.TargetBytesPerSecond() > 0 ? clsEncoder_.TargetBytesPerSecond() : int64_t{rate} * 2 * channels;
   if (!diskGuard_.RoomToStart(view_.OutputFile(), outputBytesPerSecond)) {
-    messages_.ShowWarning(CheckCaption(), ToUtf8(tr("磁盘空间不足, 无法开始录音!")));
-    return;
+    return ToUtf8(tr("磁盘空间不足, 无法开始录音!"));
   }
 
   lngBytesPerSec_ = format->BytesPerSecond();
   format_ = *format;
-  if (!OpenOutput(rate, channels)) {
+  if (std::string why = OpenOutput(rate, channels); !why.empty()) {
     lngBytesPerSec_ = 0;
-    return;
+    return why;
   }
   numberedTake_ = OutputIsNumbered();
   // Never throw: the rate passed ParseRateText (1000..96000), the channels are 1 or 2.
@@ -174,8 +194,7 @@ void RecordingController::Start(int64_t endAfterBytes) {
     clsEncoder_.EncoderDiscard();
     if (OutputIsNumbered()) PrepareNextFile();
     lngBytesPerSec_ = 0;
-    messages_.ShowWarning(CheckCaption(), WithCause(ToUtf8(tr("不能启动录音功能!")), clsRecorder_.StartFailure()));
-    return;
+    return WithCause(ToUtf8(tr("不能启动录音功能!")), clsRecorder_.StartFailure());
   }
   diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
   parts_ = {view_.OutputFile()};
@@ -183,25 +202,24 @@ void RecordingController::Start(int64_t endAfterBytes) {
   BeginPart();
   StartHandsFree(rate, channels);
   take_.Begin(view_.OutputFile(), rate, channels);
-  view_.ButtonCaption(ToUtf8(tr("停止录音")));
-  ShowPauseState();
-  view_.SetSettingsEnabled(false);
+  if (monitor_) monitor_->PublishFile(view_.OutputFile());
   // Before the first block arrives: from now on a crash leaves the file to the next start's repair.
-  Publish();
   const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
-  if (!journalError.empty()) messages_.ShowWarning(kAppCaption, journalError);
+  if (!journalError.empty()) Warn(journalError);
   SaveCounter();
+  Publish();  // recording, once all of the start is done
+  return {};
 }
 
-bool RecordingController::OpenOutput(int32_t rate, int16_t channels) {
+std::string RecordingController::OpenOutput(int32_t rate, int16_t channels) {
   const EncoderResult result = OutputIsNumbered() ? OpenNumberedFile(rate, channels) : OpenChosenFile(rate, channels);
-  if (result == ENC_OK || result == ENC_CANCELLED) return result == ENC_OK;
-  if (result == ENC_TARGET_HOLDS_DATA) {
-    messages_.ShowWarning(CheckCaption(), ToUtf8(tr("文件 %1 已有内容, 不会覆盖!").arg(Path(view_.OutputFile()))));
-  } else {
-    messages_.ShowWarning(CheckCaption(), WithCause(ToUtf8(tr("无法初始化编码器!")), clsEncoder_.InitError()));
+  if (result == ENC_OK) return {};
+  if (result == ENC_CANCELLED) {
+    declined_ = true;  // the user chose to keep the file: nothing more to tell the window
+    return ToUtf8(tr("录音未能开始"));
   }
-  return false;
+  if (result == ENC_TARGET_HOLDS_DATA) return ToUtf8(tr("文件 %1 已有内容, 不会覆盖!").arg(Path(view_.OutputFile())));
+  return WithCause(ToUtf8(tr("无法初始化编码器!")), clsEncoder_.InitError());
 }
 
 bool RecordingController::OutputIsNumbered() const { return view_.OutputFile() == ToUtf8(counter_.NextFileName()); }
@@ -248,7 +266,6 @@ void RecordingController::Stop(int64_t upTo) {
   const int64_t lostToQueue = clsRecorder_.LostToQueueCount();
   stopping_ = false;
   paused_ = false;
-  ShowPauseState();
   finalLoudness_ = loudness_.Final();
   const bool recorded = FinishOutput();
   diskGuard_.End();
@@ -256,12 +273,10 @@ void RecordingController::Stop(int64_t upTo) {
   lngBytesPerSec_ = 0;
   if (recorded && (numberedTake_ || namedTakesAdvance_)) counter_.Advance();
   PrepareNextFile();
-  view_.SetSettingsEnabled(true);
   SaveCounter();
+  // Only now is the recorder idle and a start taken: a start asked before (the
+  // counter's sync may take long) is refused while the stop finishes.
   Publish();
-  // Only now is a start taken: a click on the caption before (the counter's
-  // sync may take long) would be dropped while the stop finishes.
-  view_.ButtonCaption(ToUtf8(tr("开始录音")));
   // Reported last: the box keeps dispatching events, and the stop is complete by now.
   if (!stopped) messages_.ShowWarning(CheckCaption(), ToUtf8(tr("此时无法停止录音!")));
   ReportLosses(lost, lostToQueue);
@@ -297,31 +312,31 @@ void RecordingController::Publish(bool block) {
   const bool measuring = clsRecorder_.IsRecording() || stopping_;
   monitor_->PublishMeters(measuring ? loudness_.Live() : finalLoudness_, {clips_.Clips(0), clips_.Clips(1)});
   monitor_->PublishCounts(lngRecMS_, clsRecorder_.LostInputCount());
-  monitor_->PublishRunning(clsRecorder_.IsRecording() && !stopping_, paused_, stopping_, lngBytesPerSec_);
   const SoundActivation& sound = clsRecorder_.IsRecording() ? running_.sound : handsFree_.sound;
   const bool armed = clsRecorder_.IsRecording() && sound.enabled;
+  monitor_->PublishRunning(clsRecorder_.IsRecording() && !stopping_, paused_, armed && !gate_.InTake(), stopping_,
+                           lngBytesPerSec_);
   monitor_->PublishHandsFree(armed && !gate_.InTake(), armed && gate_.InTake() ? gate_.Takes() : 0,
                              sound.enabled ? SoundGate::ThresholdAmplitude(sound.thresholdDbfs) / 32768.0 : 0.0);
 }
 
 void RecordingController::PrepareNextFile() {
-  if (!counter_.PrepareNextFile()) {
-    messages_.ShowWarning(kAppCaption, CannotCreateMessage(counter_.NextFileName()));
-  }
+  if (!counter_.PrepareNextFile()) Warn(CannotCreateMessage(counter_.NextFileName()));
   view_.OutputFile(ToUtf8(counter_.NextFileName()));
 }
 
 void RecordingController::SaveCounter() {
   if (QString why; !counter_.Save(&why)) {
-    messages_.ShowWarning(kAppCaption,
-                          WithCause(ToUtf8(tr("无法写入设置文件 %1 !").arg(ProgramFolder::SettingsFile())), ToUtf8(why)));
+    Warn(WithCause(ToUtf8(tr("无法写入设置文件 %1 !").arg(ProgramFolder::SettingsFile())), ToUtf8(why)));
   }
 }
 
 void RecordingController::TogglePause() { TogglePause(INT64_MAX); }
 
-void RecordingController::TogglePause(int64_t mark) {
-  if (!clsRecorder_.IsRecording()) return;
+void RecordingController::TogglePause(int64_t mark) { Pause(!paused_, mark); }
+
+void RecordingController::Pause(bool pause, int64_t mark) {
+  if (!clsRecorder_.IsRecording() || stopping_ || pause == paused_) return;
   // Input received up to the click belongs to the side of the click it came on.
   if (mark == INT64_MAX) {
     clsRecorder_.DeliverReceived();
@@ -330,7 +345,7 @@ void RecordingController::TogglePause(int64_t mark) {
   }
   // An encoder failure in those blocks may have ended the recording.
   if (!clsRecorder_.IsRecording()) return;
-  paused_ = !paused_;
+  paused_ = pause;
   // The level bars show the last recorded block until live input arrives.
   if (paused_) pausedSamples_ = intVisSamples_;
   // A pause may last long: what was recorded before it goes to the disk now,
@@ -339,12 +354,7 @@ void RecordingController::TogglePause(int64_t mark) {
   if (paused_ && outputOpen_) clsEncoder_.Checkpoint();
   if (outputOpen_) markers_.Add(paused_ ? ToUtf8(tr("暂停")) : ToUtf8(tr("继续")));
   if (paused_) gate_.ForgetPreRoll();
-  ShowPauseState();
   Publish(true);
-}
-
-void RecordingController::ShowPauseState() {
-  view_.PauseButton(clsRecorder_.IsRecording() && !stopping_, paused_ ? ResumeCaption() : PauseCaption());
 }
 
 void RecordingController::KeepPausedInput(std::span<const int16_t> intBuffer) {
@@ -375,7 +385,11 @@ void RecordingController::GotData(std::span<const int16_t> intBuffer, int32_t ln
     ProcessBlock(intBuffer, lngLen);
   }
   Publish(true);
-  if (deliveredBytes_ >= endAfterBytes_ && !stopping_) Toggle();
+  if (stopping_ || !clsRecorder_.IsRecording()) return;
+  if (deliveredBytes_ >= endAfterBytes_ ||
+      (endAtFileBytes_ != INT64_MAX && OutputFileBytes() >= endAtFileBytes_)) {
+    Toggle();
+  }
 }
 
 void RecordingController::ProcessBlock(std::span<const int16_t> intBuffer, int32_t lngLen) {
@@ -472,13 +486,14 @@ bool RecordingController::MoveToNextPart(const std::string& failure) {
   outputOpen_ = true;
   samplesInPart_ = 0;
   parts_.push_back(view_.OutputFile());
+  if (monitor_) monitor_->PublishFile(view_.OutputFile());
   BeginPart();
   // The first part's loudness is the whole recording's so far; every later part needs a meter of its own.
   if (!LoudnessFromFile()) partLoudnessRunning_ = partLoudness_.Begin(format_.rate, format_.channels);
   // The review row offers the last part: the file its length and markers are of.
   take_.Begin(view_.OutputFile(), format_.rate, format_.channels);
   const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
-  if (!journalError.empty()) messages_.ShowWarning(kAppCaption, journalError);
+  if (!journalError.empty()) Warn(journalError);
   return true;
 }
 
@@ -676,6 +691,8 @@ std::string RecordingController::ContinuedMarkerName() { return ToUtf8(tr("续�
 
 std::string RecordingController::CheckCaption() { return ToUtf8(tr("提示")); }
 std::string RecordingController::BadRateMessage() { return ToUtf8(tr("取样率无效! 请输入 1000 到 96000 之间的数字.")); }
+std::string RecordingController::StartCaption() { return ToUtf8(tr("开始录音")); }
+std::string RecordingController::StopCaption() { return ToUtf8(tr("停止录音")); }
 std::string RecordingController::PauseCaption() { return ToUtf8(tr("暂停")); }
 std::string RecordingController::ResumeCaption() { return ToUtf8(tr("继续")); }
 

@@ -7,9 +7,10 @@
 // on, from the refused block on, in the next part: the next numbered file, or
 // for a file the user named, "<name> (2).<ext>", " (3)" ... (never one that
 // holds data); after the stop the user is told which files hold it.
-// Two states, given by CaptureEngine::IsRecording alone: Idle and Recording;
-// a recording may be paused (nothing written, the length stands still).
-// Messages: "提示" for the start and stop checks, "Tamblin" for everything else.
+// It publishes what it does to the RecordingMonitor, which holds the one
+// RecorderState; a recording may be paused (nothing written, the length stands
+// still). Messages: "提示" for the start and stop checks, "Tamblin" for
+// everything else; a start asked through TryStart returns them instead.
 //
 // Runs on the recording thread (RecordingEngine posts the window's requests
 // to it), so a slow disk holds up only this thread; the window reads what it
@@ -98,8 +99,21 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   const SoundGate& Gate() const { return gate_; }
 
   // After the window is shown: output folder, counter from nu.ini, next numbered
-  // file created empty, output box set.
-  void StartUp();
+  // file created empty, output box set. Its warnings go into `warnings` when
+  // given (the caller shows them once it can), else to the message boxes.
+  void StartUp(std::vector<std::string>* warnings = nullptr);
+
+  // A start with its outcome: why it was refused (empty when it runs; the
+  // user's "no" to replacing a file is `declined`, already answered), and
+  // what a start that runs warned of.
+  struct StartResult {
+    bool started = false;
+    std::string refusal;
+    bool declined = false;
+    std::vector<std::string> warnings;
+  };
+  // Starts unless a recording runs, ending by itself after `endAfterBytes` (as StartIfIdle).
+  StartResult TryStart(int64_t endAfterBytes = INT64_MAX);
 
   // The start/stop button (cmdDo): starts when idle, stops when recording.
   void Toggle();
@@ -115,6 +129,9 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   // were captured (input received while paused counts); input after that is
   // left out, to the sample. Until the next start.
   void EndAfter(int64_t bytes) { endAfterBytes_ = bytes; }
+  // The running recording is stopped as by the button at the block that
+  // brings its file to `bytes` or more. Until the next start.
+  void EndAtFileSize(int64_t bytes) { endAtFileBytes_ = bytes; }
 
   // The pause button (cmdPause, enabled only while recording): pauses the
   // recording or goes on with it in the same file. The cut falls at the input
@@ -123,6 +140,8 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   void TogglePause();
   // The same with the cut at `mark`, taken at the click (CaptureEngine::MarkReceived).
   void TogglePause(int64_t mark);
+  // Pauses (`pause`) or goes on, cut at `mark` as TogglePause; nothing when it is so already.
+  void Pause(bool pause, int64_t mark);
   bool IsPaused() const { return paused_; }
   // A marker at the input received up to `mark` (CaptureEngine::MarkReceived,
   // INT64_MAX: all delivered so far), named `name` ("标记 N" when empty).
@@ -130,6 +149,8 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   bool AddMarker(int64_t mark, const std::string& name);
   // The markers of the file being recorded, or of the last one finished.
   const TakeMarkers& Markers() const { return markers_; }
+  static std::string StartCaption();   // "开始录音"
+  static std::string StopCaption();    // "停止录音"
   static std::string PauseCaption();   // "暂停"
   static std::string ResumeCaption();  // "继续"
 
@@ -193,10 +214,14 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
 
  private:
   static std::string CannotCreateMessage(const QString& file);
-  void Start(int64_t endAfterBytes = INT64_MAX);
-  // Opens the encoder on the output box's file. False when no recording can
-  // start there (reported, unless the user chose to keep the file).
-  bool OpenOutput(int32_t rate, int16_t channels);
+  // Why it did not start; empty when it runs.
+  std::string Start(int64_t endAfterBytes);
+  // TryStart, its refusal and warnings shown in the boxes.
+  void StartShowingRefusal(int64_t endAfterBytes);
+  // A warning ("Tamblin"), collected while a caller takes them (collecting_).
+  void Warn(const std::string& text);
+  // Opens the encoder on the output box's file; why no recording can start there, empty when open.
+  std::string OpenOutput(int32_t rate, int16_t channels);
   EncoderResult OpenNumberedFile(int32_t rate, int16_t channels);
   EncoderResult OpenChosenFile(int32_t rate, int16_t channels);
   bool OutputIsNumbered() const;
@@ -208,7 +233,6 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   void Publish(bool block = false);
   void SaveCounter();
   void StopAfterEncoderFailure(const std::string& message);
-  void ShowPauseState();
   void KeepPausedInput(std::span<const int16_t> intBuffer);
   // Effects, length and encoder for one recorded block.
   void ProcessBlock(std::span<const int16_t> intBuffer, int32_t lngLen);
@@ -254,6 +278,8 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   clsDSP& clsEffects_;
   RecorderView& view_;
   MessageBoxService& messages_;
+  std::vector<std::string>* collecting_ = nullptr;  // where Warn puts warnings; none: the boxes
+  bool declined_ = false;  // the running start's file was kept at the user's word
   QuestionService* questions_ = nullptr;
   RecordingMonitor* monitor_ = nullptr;
   int64_t deliveredBytes_ = 0;  // every captured byte handed to GotData in this recording
@@ -293,4 +319,5 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   int64_t endAfterBytes_ = INT64_MAX;  // EndAfter's limit on deliveredBytes_
   bool namedTakesAdvance_ = true;
   bool numberedTake_ = false;  // the running recording began in the numbered file
+  int64_t endAtFileBytes_ = INT64_MAX;  // EndAtFileSize's limit
 };

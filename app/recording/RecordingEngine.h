@@ -1,32 +1,36 @@
-// RecordingEngine: the recording's work on a thread of its own, and the one
-// place that wires it. The window forwards the user's actions here and shows
-// what the monitor holds; it never waits on the disk.
+// RecordingEngine: the recorder. It owns the recording's work on a thread of
+// its own and its one state (RecordingMonitor), and offers the verbs every door
+// calls (RecorderControl): the window's buttons and keys, the tray, the
+// command-line socket, the session bus, the schedule and the terminal. Doors
+// hand their choices in and render the state; none drives another's widgets.
 //
 //   capture (audio server thread) ─queue of 60 s─> WaveInRecorder ─GotData─> RecordingController
-//     ─> clsDSP (effects) ─> Encoder (file writes, syncs) ─> RecordingMonitor ─> window (25 ms tick)
+//     ─> clsDSP (effects) ─> Encoder (file writes, syncs) ─> RecordingMonitor ─> doors and views
 //
 // Everything right of the queue runs on the recording thread. The window's
 // thread owns the device, rate, file type and effect choices while idle and
-// hands them over with each request; from a start until the stop's file is
-// finished, the encoder and the capture engine are the recording thread's.
-// Window's thread only.
+// hands them over here; from a start until the stop's file is finished, the
+// encoder and the capture engine are the recording thread's.
+// Window's thread only (the thread that made it).
 #pragma once
 
+#include <QObject>
 #include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/recording/HandsFreeSettings.h"
+#include "app/recording/RecorderControl.h"
 #include "app/recording/RecordingMonitor.h"
 #include "app/recording/TakeTexts.h"
 #include "effects/clsDSP.h"
 
 class EncoderSelection;
 class MessageBoxService;
-class QObject;
+class QTimer;
 class QuestionService;
-class RecorderView;
 class RecorderViewRelay;
 class RecordingController;
 class RecordingThread;
@@ -34,53 +38,66 @@ class WaveInCapture;
 class WaveInRecorder;
 class WindowThreadDialogs;
 
-class RecordingEngine {
+class RecordingEngine : public RecorderControl {
  public:
-  // `window` is the view on `windowObject`'s thread; `effects` the window's
-  // model of the effect settings. All must outlive the engine.
-  RecordingEngine(WaveInRecorder& recorder, EncoderSelection& encoder, const clsDSP& effects, RecorderView& window,
-                  QObject& windowObject, MessageBoxService& messages, QuestionService* questions);
-  ~RecordingEngine();  // finishes a running recording first (Shutdown)
+  // `effects` is the window's model of the effect settings; `messages` and
+  // `questions` are shown on the thread that makes the engine. All must
+  // outlive the engine.
+  RecordingEngine(WaveInRecorder& recorder, EncoderSelection& encoder, const clsDSP& effects,
+                  MessageBoxService& messages, QuestionService* questions);
+  ~RecordingEngine() override;  // finishes a running recording first (Shutdown)
 
-  // Output folder, start-up repair, counter, next numbered file; returns when done.
-  void StartUp();
-  // The start/stop button: starts when idle, stops a running (or starting)
-  // recording with everything captured up to now. Returns at once.
-  void ToggleRecording();
+  // Output folder, start-up repair, counter, next numbered file; returns when
+  // done, with what it warned of (shown by the caller once its doors are open).
+  std::vector<std::string> StartUp();
+
+  // RecorderControl ---------------------------------------------------------
+  // A start returns once it runs or was refused.
+  Result Start(const RecordingRequest& request) override;
+  // Returns at once: the queue is written and the file finished meanwhile.
+  Result Stop() override;
+  Result Pause() override;   // returns once the cut is made
+  Result Resume() override;  // the same
+  Result Toggle() override;
+  Result Mark(const std::string& name) override;
+  Status CurrentStatus() const override;
+  void OnStateChanged(StateListener listener) override;
+
+  // A scheduled start that waits: Toggle calls `cancel` first, and a true
+  // answer (it was waiting and is cancelled now) is all the toggle does.
+  void ScheduledStart(std::function<bool()> cancel) { cancelScheduledStart_ = std::move(cancel); }
+  // Heard (window's thread) when a door's request changed the chosen device,
+  // type, format or output file, so the window shows them.
+  std::function<void()> ChoicesChanged;
+  // Heard (window's thread) with every output file the recorder prepares or opens.
+  std::function<void(const std::string& path)> OutputFileShown;
+
   // How much input a recording takes before it ends by itself: `bytes` of
   // input captured (see RecordingController::EndAfter), which is `duration`.
   struct Length {
     int64_t bytes;
     std::chrono::milliseconds duration;
   };
-  // Starts as ToggleRecording does when idle and returns once the start was
-  // handled, with the warnings it sent this way shown. True when it runs.
-  // With `length`, the recording ends by itself after it; set with the start,
-  // so no input captured before it is written past it.
-  bool StartAndWait(std::optional<Length> length = std::nullopt);
-  // Polled (the window's tick): once the device has received StartAndWait's
-  // bytes, stops as the button does, cut there. The input's last piece may
-  // fill no whole capture buffer, and only a stop delivers it. An input that
-  // stops coming ends it on the clock, InputStopMargin after the duration,
-  // with all that was received, and the user is told the input stopped.
-  void StopIfEnded();
   // 5 s and 1 % of `duration`: a device's clock may run that much slower.
   static std::chrono::milliseconds InputStopMargin(std::chrono::milliseconds duration);
-  // The pause button: the cut falls at the input received up to now.
-  void TogglePause();
-  // A marker at the input received up to now, named `name` made plain
-  // (PlainText; "标记 N" when empty). Every door's markers come this way.
-  // Why none was added: nothing runs, or the take holds
-  // TakeMarkers::kAskedLimit markers of the user's already.
-  std::optional<std::string> AddMarker(const std::string& name);
+  // The running recording ends by itself after `duration` more of input,
+  // counted from what was received now, to the sample. False when none runs.
+  bool EndAfterMore(std::chrono::milliseconds duration);
+  // The running recording ends at the block that brings its file to `bytes`.
+  void EndAtFileSize(int64_t bytes);
+
+  // The window's choices, handed in when the user changes them.
+  void FormatChosen(const std::string& rateText, bool stereo);
+  void DeviceChosen(bool chosen);
+  void OutputFileChosen(const std::string& path);
+  // The chosen output file as the recorder has it.
+  std::string OutputFile() const;
   // The effect settings of the window's model changed: the chain follows from the next block.
   void EffectsChanged();
   // The hands-free choices changed: they apply from the next block.
   void HandsFreeChanged(const HandsFreeSettings& settings);
   // The texts the next recordings are tagged with changed: they apply from the next start.
   void TextsChanged(const TakeTexts& texts);
-  // The user picked (or typed) the output file.
-  void OutputFileChosen(const std::string& path);
   // The user agreed to replace `path` (see RecordingController::ReplaceConfirmed).
   void ReplaceConfirmed(const std::string& path);
   // The file type changed while idle; returns when the next file is prepared.
@@ -99,22 +116,36 @@ class RecordingEngine {
   RecordingController& Controller() { return *controller_; }
 
  private:
+  // The start once the state is Starting: the request's choices, then the controller's start.
+  Result RunStart(const RecordingRequest& request);
+  // Why the request's choices cannot be made; nothing when made (or none asked for).
+  std::optional<std::string> ApplyChoices(const RecordingRequest& request);
+  std::optional<std::string> ChooseDevice(const std::string& device, std::optional<int32_t> line);
+  // `fileNamed`: the request named the output file, whose extension must then fit.
+  std::optional<std::string> ChooseType(const std::string& type, bool fileNamed);
   // A stop of the running recording with what was received up to `upTo` (a
   // MarkReceived position); `warning`, if any, is shown after it.
   void StopUpTo(int64_t upTo, std::string warning = {});
-  // The start of ToggleRecording, ending by itself after `length` when given.
-  void Start(std::optional<Length> length);
+  // Once the device has received the start's Length, stops as the button
+  // does, cut there (the input's last piece may fill no whole capture buffer,
+  // and only a stop delivers it). An input that stops coming ends it on the
+  // clock, InputStopMargin after the duration, and the user is told so.
+  void StopIfEnded();
+  Result SetPaused(bool pause);
+  void HeardStateChange();
 
   WaveInRecorder& recorder_;
   EncoderSelection& encoder_;
   const clsDSP& effectsModel_;
   RecordingMonitor monitor_;
   clsDSP effects_;  // the running chain: recording thread
+  std::unique_ptr<QObject> home_;  // the window's thread: takes the state changes and the end check
   std::unique_ptr<RecorderViewRelay> view_;
   std::unique_ptr<WindowThreadDialogs> dialogs_;
   std::unique_ptr<WaveInCapture> capture_;
   std::unique_ptr<RecordingController> controller_;
   std::unique_ptr<RecordingThread> thread_;  // last member: ends first, before what its work uses
+  QTimer* endCheck_ = nullptr;  // child of home_: runs while a start's Length is out
   bool shutDown_ = false;
   struct End {
     int64_t bytes;                                   // the start's Length
@@ -122,4 +153,9 @@ class RecordingEngine {
   };
   std::optional<End> endAfter_;  // of the running recording
   size_t markersAsked_ = 0;      // the user's markers in the running take
+  std::vector<StateListener> listeners_;
+  RecorderState heard_ = RecorderState::Idle;  // what the listeners heard last
+  std::function<bool()> cancelScheduledStart_;
+  std::string device_;  // recorded by the running (or last) take
+  std::string type_;    // written by the running (or last) take
 };

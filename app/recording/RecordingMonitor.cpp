@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -22,22 +24,32 @@ std::string RecordingMonitor::Snapshot::LengthWithHandsFree() const {
   return lengthText;
 }
 
+double RecordingMonitor::Snapshot::LevelDbfs() const {
+  int32_t peak = 0;
+  for (const int16_t sample : levelBlock) peak = std::max(peak, std::abs(static_cast<int32_t>(sample)));
+  return peak == 0 ? -99.0 : 20.0 * std::log10(peak / 32768.0);
+}
+
 RecordingMonitor::RecordingMonitor() : block_(1024, 0), levelBlock_(1024, 0) {}
 
-RecorderState RecordingMonitor::StateLocked() const {
-  if (stopRequested_ || finishing_) return RecorderState::Finishing;
-  if (recording_) return paused_ ? RecorderState::Paused : RecorderState::Recording;
-  return startRequested_ ? RecorderState::Starting : RecorderState::Idle;
+bool RecordingMonitor::MoveLocked(RecorderState to) {
+  if (state_ == to || !CanMove(state_, to)) return false;
+  state_ = to;
+  return true;
+}
+
+void RecordingMonitor::Heard(bool changed) const {
+  if (changed && changed_) changed_();
 }
 
 RecorderState RecordingMonitor::State() const {
   std::lock_guard lock(mutex_);
-  return StateLocked();
+  return state_;
 }
 
 RecordingMonitor::Progress RecordingMonitor::ReadProgress() const {
   std::lock_guard lock(mutex_);
-  return {StateLocked(), fileBytes_, lengthMs_};
+  return {state_, fileBytes_, lengthMs_};
 }
 
 RecordingMonitor::Snapshot RecordingMonitor::Read() const {
@@ -48,7 +60,8 @@ RecordingMonitor::Snapshot RecordingMonitor::Read() const {
 
 void RecordingMonitor::Read(Snapshot& into) const {
   std::lock_guard lock(mutex_);
-  into.state = StateLocked();
+  into.state = state_;
+  into.file = file_;
   into.blockSerial = serial_;
   CopyInto(into.block, block_);
   CopyInto(into.levelBlock, levelBlock_);
@@ -59,6 +72,7 @@ void RecordingMonitor::Read(Snapshot& into) const {
   into.clips = clips_;
   into.fileBytes = fileBytes_;
   into.lengthMs = lengthMs_;
+  into.takeLengthMs = takeLengthMs_;
   into.lostCount = lostCount_;
   into.secondsToWrite = 0;
   into.waitingForSound = waitingForSound_;
@@ -69,15 +83,47 @@ void RecordingMonitor::Read(Snapshot& into) const {
   }
 }
 
-void RecordingMonitor::StartRequested() {
-  std::lock_guard lock(mutex_);
-  startRequested_ = true;
+bool RecordingMonitor::StartRequested() {
+  bool changed = false;
+  {
+    std::lock_guard lock(mutex_);
+    changed = (state_ == RecorderState::Idle || state_ == RecorderState::Monitoring) &&
+              MoveLocked(RecorderState::Starting);
+  }
+  Heard(changed);
+  return changed;
 }
 
-void RecordingMonitor::StopRequested(int64_t upTo) {
-  std::lock_guard lock(mutex_);
-  stopRequested_ = true;
-  stopAt_ = upTo;
+RecorderState RecordingMonitor::StopRequested(int64_t upTo) {
+  RecorderState was = RecorderState::Idle;
+  bool changed = false;
+  {
+    std::lock_guard lock(mutex_);
+    was = state_;
+    if (was == RecorderState::Starting || TakeRuns(was)) {
+      stopAt_ = upTo;
+      changed = MoveLocked(RecorderState::Finishing);
+    }
+  }
+  Heard(changed);
+  return was;
+}
+
+RecorderState RecordingMonitor::ToggleRequested(int64_t upTo) {
+  RecorderState was = RecorderState::Idle;
+  bool changed = false;
+  {
+    std::lock_guard lock(mutex_);
+    was = state_;
+    if (was == RecorderState::Idle || was == RecorderState::Monitoring) {
+      changed = MoveLocked(RecorderState::Starting);
+    } else if (was == RecorderState::Starting || TakeRuns(was)) {
+      stopAt_ = upTo;
+      changed = MoveLocked(RecorderState::Finishing);
+    }
+  }
+  Heard(changed);
+  return was;
 }
 
 void RecordingMonitor::PublishBlock(std::span<const int16_t> block, std::span<const int16_t> levelBlock,
@@ -110,18 +156,33 @@ void RecordingMonitor::PublishFileBytes(int64_t bytes) {
 void RecordingMonitor::PublishCounts(int32_t lengthMs, int64_t lostCount) {
   std::lock_guard lock(mutex_);
   lengthMs_ = lengthMs;
+  // The idle state's 0 is no take's length: the last one stays until the next start.
+  if (lengthMs > 0 || state_ == RecorderState::Starting) takeLengthMs_ = lengthMs;
   lostCount_ = lostCount;
 }
 
-void RecordingMonitor::PublishRunning(bool recording, bool paused, bool finishing, int32_t bytesPerSecond) {
+void RecordingMonitor::PublishRunning(bool recording, bool paused, bool waitingForSound, bool finishing,
+                                      int32_t bytesPerSecond) {
+  RecorderState to = RecorderState::Idle;
+  if (finishing) {
+    to = RecorderState::Finishing;
+  } else if (recording) {
+    to = paused ? RecorderState::Paused : waitingForSound ? RecorderState::WaitingForSound : RecorderState::Recording;
+  }
+  bool changed = false;
+  {
+    std::lock_guard lock(mutex_);
+    if (recording) bytesPerSecond_ = bytesPerSecond;
+    // A start on its way ends in StartHandled (refused) or a running take, never
+    // in the idle state published while it prepares.
+    if (!(state_ == RecorderState::Starting && to == RecorderState::Idle)) changed = MoveLocked(to);
+  }
+  Heard(changed);
+}
+
+void RecordingMonitor::PublishFile(const std::string& path) {
   std::lock_guard lock(mutex_);
-  recording_ = recording;
-  paused_ = paused;
-  finishing_ = finishing;
-  // Neither recording nor finishing: no stop is left to wait for, whoever asked
-  // for one, so a start asked from now on is taken.
-  if (!recording && !finishing) stopRequested_ = false;
-  if (recording) bytesPerSecond_ = bytesPerSecond;
+  file_ = path;
 }
 
 void RecordingMonitor::PublishHandsFree(bool waitingForSound, int32_t take, double levelThreshold) {
@@ -132,11 +193,19 @@ void RecordingMonitor::PublishHandsFree(bool waitingForSound, int32_t take, doub
 }
 
 void RecordingMonitor::StartHandled() {
-  std::lock_guard lock(mutex_);
-  startRequested_ = false;
+  bool changed = false;
+  {
+    std::lock_guard lock(mutex_);
+    changed = state_ == RecorderState::Starting && MoveLocked(RecorderState::Idle);
+  }
+  Heard(changed);
 }
 
 void RecordingMonitor::StopHandled() {
-  std::lock_guard lock(mutex_);
-  stopRequested_ = false;
+  bool changed = false;
+  {
+    std::lock_guard lock(mutex_);
+    changed = state_ == RecorderState::Finishing && MoveLocked(RecorderState::Idle);
+  }
+  Heard(changed);
 }

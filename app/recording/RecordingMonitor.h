@@ -1,12 +1,14 @@
-// RecordingMonitor: what the recording thread publishes for the window to show
-// (state, newest processed block, status texts, how far the queue is written),
-// and the requests the window has sent on their way. One mutex, held only to
-// copy a block or a few values: the recording thread never waits for the
-// window, nor the window for the disk. Any thread.
+// RecordingMonitor: the recorder's one stored state (RecorderState, moved only
+// as CanMove allows), and what the recording thread publishes for the doors and
+// views (newest processed block, status texts, the file being written, how far
+// the queue is written). One mutex, held only to copy a block or a few values:
+// the recording thread never waits for the window, nor the window for the disk.
+// Any thread.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <span>
 #include <string>
@@ -31,10 +33,14 @@ class RecordingMonitor {
     std::array<int64_t, 2> clips{};         // per channel, this recording (mono: the same twice)
     int64_t fileBytes = -1;                 // size of the file being recorded; -1: none or unknown
     int32_t lengthMs = 0;                   // recorded length; 0 when idle
+    int32_t takeLengthMs = 0;               // of the running take, else of the last one
     int64_t lostCount = 0;                  // input lost during this recording
+    std::string file;                       // being written, else the last written; empty: none yet
 
     // lengthText with sound activation's state: armed and waiting, or the running take.
     std::string LengthWithHandsFree() const;
+    // levelBlock's loudest sample in dB below full scale; -99 for silence.
+    double LevelDbfs() const;
   };
 
   // The few figures that watchers of a recording (schedules, remote control) follow.
@@ -52,11 +58,19 @@ class RecordingMonitor {
   void Read(Snapshot& into) const;
   RecorderState State() const;
   Progress ReadProgress() const;
-  // A start is on its way (Idle -> Starting).
-  void StartRequested();
+  // `heard` runs after every change of state, on the thread that made it
+  // (without the lock held). Set before the recording starts.
+  void OnChange(std::function<void()> heard) { changed_ = std::move(heard); }
+  // A start is on its way (Idle or Monitoring -> Starting); false, and no
+  // change, from any other state.
+  bool StartRequested();
   // A stop is on its way; `upTo` the received-byte position it cuts at
-  // (Recording/Paused -> Finishing).
-  void StopRequested(int64_t upTo);
+  // (Starting or a running take -> Finishing). The state it was in, taken in
+  // the same step; nothing changed unless that is Starting or TakeRuns.
+  RecorderState StopRequested(int64_t upTo);
+  // The start/stop button decided in one step: a start from Idle or
+  // Monitoring, else a stop as StopRequested. The state it was in.
+  RecorderState ToggleRequested(int64_t upTo);
 
   // Recording thread side ----------------------------------------------------
   // The newest block; `received` counts every captured byte delivered so far.
@@ -66,26 +80,28 @@ class RecordingMonitor {
   void PublishMeters(const LoudnessReading& loudness, std::array<int64_t, 2> clips);
   void PublishFileBytes(int64_t bytes);
   void PublishCounts(int32_t lengthMs, int64_t lostCount);
-  // `recording`, `paused`: the recorder as it is now; `finishing`: a stop is
-  // finishing the file (whoever asked for it); `bytesPerSecond` of the capture.
-  void PublishRunning(bool recording, bool paused, bool finishing, int32_t bytesPerSecond);
+  // `recording`, `paused`, `waitingForSound`: the recorder as it is now;
+  // `finishing`: a stop is finishing the file (whoever asked for it);
+  // `bytesPerSecond` of the capture. Moves the state where the table allows.
+  void PublishRunning(bool recording, bool paused, bool waitingForSound, bool finishing, int32_t bytesPerSecond);
+  // The file the recording writes now (a new part, a new take's file).
+  void PublishFile(const std::string& path);
   // Sound activation: armed and waiting, the running take (0: none), the
   // threshold as a fraction of full scale (0: off).
   void PublishHandsFree(bool waitingForSound, int32_t take, double levelThreshold);
-  // The start request was handled (whatever came of it).
+  // The start request was handled: still Starting means refused (-> Idle).
   void StartHandled();
-  // The stop request was handled: the file is finished.
+  // The stop request was handled: the file is finished (Finishing -> Idle).
   void StopHandled();
 
  private:
-  RecorderState StateLocked() const;
+  // Under the lock: moves to `to` when the table allows; true when it changed.
+  bool MoveLocked(RecorderState to);
+  void Heard(bool changed) const;
 
   mutable std::mutex mutex_;
-  bool recording_ = false;
-  bool paused_ = false;
-  bool finishing_ = false;
-  bool startRequested_ = false;
-  bool stopRequested_ = false;
+  RecorderState state_ = RecorderState::Idle;
+  std::function<void()> changed_;
   int64_t stopAt_ = 0;
   int64_t received_ = 0;
   int32_t bytesPerSecond_ = 0;
@@ -100,5 +116,7 @@ class RecordingMonitor {
   std::array<int64_t, 2> clips_{};
   int64_t fileBytes_ = -1;
   int32_t lengthMs_ = 0;
+  int32_t takeLengthMs_ = 0;
   int64_t lostCount_ = 0;
+  std::string file_;
 };

@@ -33,7 +33,7 @@ void RecordingSchedule::Cancel() {
   plan_ = Plan{};
 }
 
-RecordingSchedule::Action RecordingSchedule::Tick(RecorderState state, int64_t fileBytes) {
+RecordingSchedule::Action RecordingSchedule::Tick(RecorderState state) {
   switch (phase_) {
     case Phase::Off: return Action::None;
     case Phase::WaitingToStart: return clock_() >= startTarget_ ? StartDue(state) : Action::None;
@@ -44,8 +44,8 @@ RecordingSchedule::Action RecordingSchedule::Tick(RecorderState state, int64_t f
         return Action::None;
       }
       BeginRunning();
-      return RunningTick(state, fileBytes);
-    case Phase::Running: return RunningTick(state, fileBytes);
+      return RunningTick(state);
+    case Phase::Running: return RunningTick(state);
   }
   return Action::None;
 }
@@ -60,8 +60,9 @@ RecordingSchedule::Action RecordingSchedule::StartDue(RecorderState state) {
     phase_ = Phase::Starting;
   } else {
     BeginRunning();
+    // A recording started by hand meanwhile goes on, and ends as planned.
+    return Action::HandOverEnd;
   }
-  // A recording started by hand meanwhile goes on: a click now would stop it.
   return idle ? Action::Start : Action::None;
 }
 
@@ -70,29 +71,27 @@ void RecordingSchedule::BeginRunning() {
   phase_ = Phase::Running;
 }
 
-RecordingSchedule::Action RecordingSchedule::RunningTick(RecorderState state, int64_t fileBytes) {
+RecordingSchedule::Action RecordingSchedule::RunningTick(RecorderState state) {
   if (!Runs(state)) {
     Cancel();  // stopped by hand, by a failure or finishing: the schedule is done
     return Action::None;
   }
-  if (!StopDue(fileBytes)) return Action::None;
+  if (!StopDue()) return Action::None;
   Cancel();
   return Action::Stop;
 }
 
-bool RecordingSchedule::StopDue(int64_t fileBytes) const {
+bool RecordingSchedule::StopDue() const {
   switch (plan_.stop) {
-    case Plan::Stop::Never: return false;
-    case Plan::Stop::After:
+    case Plan::Stop::Never:
+    case Plan::Stop::After:  // the recorder's own, to the sample
+    case Plan::Stop::Size: return false;
     case Plan::Stop::At: return clock_() >= stopTarget_;
-    case Plan::Stop::Size: return fileBytes >= plan_.stopBytes;
   }
   return false;
 }
 
-bool RecordingSchedule::Runs(RecorderState state) {
-  return state == RecorderState::Recording || state == RecorderState::Paused;
-}
+bool RecordingSchedule::Runs(RecorderState state) { return TakeRuns(state); }
 
 std::optional<seconds> RecordingSchedule::Remaining() const {
   const auto left = [this](TimePoint target) {

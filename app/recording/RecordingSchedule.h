@@ -1,8 +1,11 @@
 // RecordingSchedule: when a recording starts and stops without a click, as set
 // on the "定时/触发" page. Pure logic on an injectable clock: the window calls
 // Tick with the recorder's state and the file's size, and performs the action
-// it returns as the start/stop button would. Kept in memory only: a restart
-// forgets it. Window's thread only.
+// it returns through the recorder's verbs. A stop after a duration or at a size
+// is the recorder's own, to the sample: handed over with the start (or to a
+// recording already running, HandOverEnd); only a stop at a time of day comes
+// from the clock here. Kept in memory only: a restart forgets it. Window's
+// thread only.
 #pragma once
 
 #include <chrono>
@@ -34,7 +37,8 @@ class RecordingSchedule {
     friend bool operator==(const Plan&, const Plan&) = default;
   };
 
-  enum class Action { None, Start, Stop };
+  // HandOverEnd: a recording started by hand runs already; it is to end as the plan's stop says.
+  enum class Action { None, Start, Stop, HandOverEnd };
   enum class Phase { Off, WaitingToStart, Starting, Running };
 
   explicit RecordingSchedule(Clock clock = std::chrono::system_clock::now);
@@ -49,10 +53,10 @@ class RecordingSchedule {
   // Replaces any schedule; an empty plan just cancels.
   void Arm(const Plan& plan);
   void Cancel();
-  // What to do now, given the recorder's state and the open file's size
-  // (negative: not known). A start that comes back to Idle clears the
-  // schedule, so a refused start (no device, full disk) is reported once.
-  Action Tick(RecorderState state, int64_t fileBytes);
+  // What to do now, given the recorder's state. A start that comes back to
+  // Idle clears the schedule, so a refused start (no device, full disk) is
+  // reported once.
+  Action Tick(RecorderState state);
 
   Phase CurrentPhase() const { return phase_; }
   bool Armed() const { return phase_ != Phase::Off; }
@@ -64,8 +68,8 @@ class RecordingSchedule {
  private:
   Action StartDue(RecorderState state);
   void BeginRunning();
-  Action RunningTick(RecorderState state, int64_t fileBytes);
-  bool StopDue(int64_t fileBytes) const;
+  Action RunningTick(RecorderState state);
+  bool StopDue() const;
   static bool Runs(RecorderState state);
 
   Clock clock_;

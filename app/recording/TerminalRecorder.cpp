@@ -6,46 +6,33 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/platform/RemoteRequest.h"
 #include "app/recording/HandsFreeSettings.h"
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingEngine.h"
-#include "app/recording/RecordingFormat.h"
 #include "app/recording/WindowThreadDialogs.h"
 #include "capture/WaveInRecorder.h"
 #include "common/AppError.h"
 #include "encoding/EncoderSelection.h"
 
-namespace {
-
-constexpr auto kTypeNames = RemoteRequest::kTypeNames;
-static_assert(kTypeNames.size() == EncoderSelection::kTypeCount);
-
-// The block's loudest sample in dB below full scale; -99 for silence.
-double PeakDbfs(const std::vector<int16_t>& block) {
-  int32_t peak = 0;
-  for (const int16_t sample : block) peak = std::max(peak, std::abs(static_cast<int32_t>(sample)));
-  return peak == 0 ? -99.0 : 20.0 * std::log10(peak / 32768.0);
-}
-
-}  // namespace
 
 TerminalRecorder::TerminalRecorder(Options options)
     : options_(std::move(options)),
       hookDialogs_(std::make_unique<WindowThreadDialogs>(messages_, nullptr, context_)),
       recorder_(std::make_unique<WaveInRecorder>(hookDialogs_.get())),
       encoder_(std::make_unique<EncoderSelection>()),
-      engine_(
-          std::make_unique<RecordingEngine>(*recorder_, *encoder_, effects_, *this, context_, messages_, &messages_)) {
+      engine_(std::make_unique<RecordingEngine>(*recorder_, *encoder_, effects_, messages_, &messages_)) {
   progress_.setInterval(kProgressInterval);
   progress_.callOnTimeout([this] { ShowProgress(); });
 }
 
 TerminalRecorder::~TerminalRecorder() = default;
 
+RecorderControl& TerminalRecorder::Control() { return *engine_; }
+
 int TerminalRecorder::Run() {
   engine_->Controller().NamedTakesAdvanceCounter(false);  // before the recording thread's first request
-  engine_->StartUp();  // the journal's repairs, the counter, the next numbered file
+  // The journal's repairs, the counter, the next numbered file.
+  for (const std::string& warning : engine_->StartUp()) messages_.ShowWarning(RecordingController::kAppCaption, warning);
   if (const auto why = Begin()) {
     Fail(*why);
     return 1;
@@ -65,59 +52,23 @@ int TerminalRecorder::Run() {
 void TerminalRecorder::Finish() {
   if (finishing_) return;
   finishing_ = true;
-  const RecorderState state = engine_->State();
-  if (state != RecorderState::Idle && state != RecorderState::Finishing) engine_->ToggleRecording();
+  engine_->Stop();  // refused when nothing runs (before the start, or already finishing)
 }
 
 std::optional<QString> TerminalRecorder::Begin() {
-  if (auto why = ChooseDevice()) return why;
-  if (auto why = ChooseType()) return why;
   if (auto why = ChooseHandsFree()) return why;
-  if (!options_.file.empty()) {
-    outputFile_ = QFileInfo(QString::fromStdString(options_.file)).absoluteFilePath().toStdString();
-    engine_->OutputFileChosen(outputFile_);
-  }
   // Ctrl+C during the start-up (its syncs may take long on a slow disk): nothing is started.
   if (finishing_) return tr("录音开始之前已被中断");
-  std::optional<RecordingEngine::Length> length;
-  if (options_.duration) {
-    const auto format = RecordingFormat::FromChoices(RateText(), Stereo());
-    length = RecordingEngine::Length{format->BytesIn(*options_.duration), *options_.duration};
-  }
-  if (!engine_->StartAndWait(length)) return tr("录音未能开始");
-  return std::nullopt;
-}
-
-std::optional<QString> TerminalRecorder::ChooseDevice() {
-  const int32_t count = recorder_->DeviceCount();
-  for (int32_t index = 0; index < count; ++index) {
-    if (recorder_->DeviceName(index) != options_.device && recorder_->DeviceSourceName(index) != options_.device) {
-      continue;
-    }
-    if (!recorder_->SelectDevice(index)) break;
-    deviceChosen_ = true;
-    return std::nullopt;
-  }
-  return tr("找不到设备 \"%1\"").arg(QString::fromStdString(options_.device));
-}
-
-std::optional<QString> TerminalRecorder::ChooseType() {
-  const std::string& asked = options_.type;
-  const auto found = std::find(kTypeNames.begin(), kTypeNames.end(), asked);
-  if (!asked.empty() && found == kTypeNames.end()) return tr("未知的文件类型 \"%1\"").arg(QString::fromStdString(asked));
-  const auto askedType = asked.empty() ? std::nullopt
-                                       : std::optional(static_cast<EncoderSelection::FileType>(found - kTypeNames.begin()));
-  // A known extension decides; a --type that differs from it is refused.
-  const auto named = EncoderSelection::TypeOfFile(options_.file);
-  if (named && askedType && *named != *askedType) {
-    return QString::fromStdString(RecordingController::TypeMismatchMessage(options_.file, asked));
-  }
-  try {
-    encoder_->Type(named.value_or(askedType.value_or(EncoderSelection::TYPE_WAV)));
-  } catch (const AppError& error) {
-    return QString::fromStdString(error.description());
-  }
-  engine_->FileTypeChanged();  // the numbered file takes the type's extension
+  // The device by its name alone: the terminal has no chosen one; the type WAV unless the file or --type says.
+  if (options_.device.empty()) return tr("找不到设备 \"%1\"").arg(QString());
+  RecordingRequest request{.device = options_.device,
+                           .type = options_.type.empty() && !EncoderSelection::TypeOfFile(options_.file) ? "wav"
+                                                                                                      : options_.type,
+                           .file = options_.file,
+                           .duration = options_.duration};
+  const RecorderControl::Result started = engine_->Start(request);
+  for (const std::string& warning : started.warnings) messages_.ShowWarning(RecordingController::kAppCaption, warning);
+  if (!started.ok) return QString::fromStdString(started.reason);
   return std::nullopt;
 }
 
@@ -160,7 +111,6 @@ QString TerminalRecorder::OutOfRange(const char* option, double lowest, double h
 }
 
 void TerminalRecorder::ShowProgress() {
-  engine_->StopIfEnded();
   const RecordingMonitor::Snapshot shown = engine_->Observe();
   if (shown.state == RecorderState::Idle) {
     QCoreApplication::exit(0);
@@ -172,7 +122,7 @@ void TerminalRecorder::ShowProgress() {
   }
   PrintProgress(tr("%1  %2  电平 %3 dB")
                     .arg(QString::fromStdString(shown.LengthWithHandsFree()), QString::fromStdString(shown.sizeText))
-                    .arg(PeakDbfs(shown.levelBlock), 0, 'f', 1));
+                    .arg(shown.LevelDbfs(), 0, 'f', 1));
 }
 
 void TerminalRecorder::PrintProgress(const QString& line) {

@@ -1,6 +1,7 @@
 // TerminalRecorder: records without a window (--no-window), for scripts and
 // machines without a desktop: the same RecordingEngine as the window, so the
-// same journal, crash safety and start-up repair. The device is chosen by its
+// same journal, crash safety and start-up repair, and the same verbs for a
+// later start's --stop, --pause, --status ... (Control). The device is chosen by its
 // name or description; the file type by the given file's extension (a
 // --type that differs is refused), else by --type, else WAV; the output is
 // the given file, else the next numbered one. Hands-free options as on the
@@ -21,16 +22,16 @@
 #include <string>
 
 #include "app/platform/CommandLine.h"
-#include "app/recording/RecorderView.h"
 #include "app/recording/TerminalMessages.h"
 #include "effects/clsDSP.h"
 
 class EncoderSelection;
+class RecorderControl;
 class RecordingEngine;
 class WaveInRecorder;
 class WindowThreadDialogs;
 
-class TerminalRecorder : public RecorderView {
+class TerminalRecorder {
   Q_DECLARE_TR_FUNCTIONS(TerminalRecorder)
 
  public:
@@ -45,7 +46,7 @@ class TerminalRecorder : public RecorderView {
   };
 
   explicit TerminalRecorder(Options options);
-  ~TerminalRecorder() override;
+  ~TerminalRecorder();
 
   // Records until the duration is over, Finish is called or the recording
   // fails; returns the exit status: 0 when the file was finished and nothing
@@ -54,21 +55,12 @@ class TerminalRecorder : public RecorderView {
   // Stops the recording as the button does; Run returns once the file is finished.
   void Finish();
 
-  // RecorderView: the terminal's "window" holds the choices the options made.
-  std::string OutputFile() const override { return outputFile_; }
-  void OutputFile(const std::string& path) override { outputFile_ = path; }
-  std::string RateText() const override { return "44100"; }
-  bool Stereo() const override { return true; }
-  bool DeviceChosen() const override { return deviceChosen_; }
-  void ButtonCaption(const std::string&) override {}
-  void PauseButton(bool, const std::string&) override {}
-  void SetSettingsEnabled(bool) override {}
+  // The recorder's verbs, for the requests of later starts.
+  RecorderControl& Control();
 
  private:
   // Why the recording cannot start; nothing when it runs.
   std::optional<QString> Begin();
-  std::optional<QString> ChooseDevice();
-  std::optional<QString> ChooseType();
   std::optional<QString> ChooseHandsFree();
   static QString OutOfRange(const char* option, double lowest, double highest);
   void ShowProgress();
@@ -76,12 +68,10 @@ class TerminalRecorder : public RecorderView {
   void Fail(const QString& reason);
 
   Options options_;
-  std::string outputFile_;
-  bool deviceChosen_ = false;
   bool finishing_ = false;
   bool progressOutput_ = true;  // standard output takes the progress line (until a write there fails)
   TerminalMessages messages_;
-  QObject context_;  // the "window's" thread for the engine's relays
+  QObject context_;  // this thread, where the capture engine's reports are shown
   std::unique_ptr<WindowThreadDialogs> hookDialogs_;
   std::unique_ptr<WaveInRecorder> recorder_;
   std::unique_ptr<EncoderSelection> encoder_;

@@ -36,6 +36,7 @@
 #include "app/windows/PictureView.h"
 #include "app/windows/QtMessageBoxService.h"
 #include "app/windows/QtOutputFileDialog.h"
+#include "app/windows/RecorderButtons.h"
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingEngine.h"
 #include "app/recording/WindowThreadDialogs.h"
@@ -435,6 +436,7 @@ void Form1::ConnectHandlers() {
   connect(cboRecLine_, &QComboBox::activated, this, &Form1::OnLineChosen);
   connect(sldVol_, &QSlider::valueChanged, this, &Form1::ApplyVolume);
   connect(cboSamplerate_, &QComboBox::activated, this, &Form1::OnRateChosen);
+  connect(cboSamplerate_, &QComboBox::editTextChanged, this, &Form1::HandChoicesToRecorder);
   connect(chkStereo_, &QCheckBox::toggled, this, &Form1::OnStereoClicked);
   for (int k = 0; k < 4; ++k) {
     connect(chkFX_[k], &QCheckBox::toggled, this, [this, k] { OnEffectClicked(k); });
@@ -462,9 +464,7 @@ void Form1::ConnectHandlers() {
     if (tray_) tray_->HideWindow();
   });
   connect(tmrVis_, &QTimer::timeout, this, &Form1::OnTick);
-  connect(cmdPause_, &QPushButton::clicked, this, [this] {
-    if (engine_) engine_->TogglePause();
-  });
+  connect(cmdPause_, &QPushButton::clicked, this, &Form1::OnPausePressed);
   AddRecordingShortcuts();
 }
 
@@ -473,9 +473,7 @@ void Form1::AddRecordingShortcuts() {
   auto* startStop = new QShortcut(kStartStopKey, this);
   connect(startStop, &QShortcut::activated, this, &Form1::OnStartStopPressed);
   auto* pause = new QShortcut(kPauseKey, this);
-  connect(pause, &QShortcut::activated, this, [this] {
-    if (engine_) engine_->TogglePause();
-  });
+  connect(pause, &QShortcut::activated, this, &Form1::OnPausePressed);
   cmdDo_->setToolTip(tr("开始/停止录音 (%1)").arg(kStartStopKey.toString(QKeySequence::NativeText)));
   cmdPause_->setToolTip(tr("暂停/继续录音 (%1)").arg(kPauseKey.toString(QKeySequence::NativeText)));
   auto* mark = new QShortcut(kMarkKey, this);
@@ -491,23 +489,67 @@ void Form1::AddRecordingShortcuts() {
 }
 
 void Form1::ConnectTrayRecordingItems() {
-  tray_->AddRecordingItems(
-      [this] { OnStartStopPressed(); },
-      [this] {
-        if (engine_) engine_->TogglePause();
-      },
-      [this] { AddMarker(); });
-  ShowRecordingStateInTray();
+  tray_->AddRecordingItems([this] { OnStartStopPressed(); }, [this] { OnPausePressed(); }, [this] { AddMarker(); });
+  tray_->ShowRecordingState(engine_->State());
 }
 
 void Form1::AddMarker() {
   // No prompt: the moment matters, the name can wait ("标记 N").
   if (!engine_ || !cmdMark_->isEnabled()) return;  // the key does what the button does
-  if (const auto why = engine_->AddMarker({})) services_.messages->ShowWarning("Tamblin", *why);
+  const RecorderControl::Result result = engine_->Mark({});
+  if (!result.ok) services_.messages->ShowWarning("Tamblin", result.reason);
 }
 
-void Form1::ShowRecordingStateInTray() {
-  if (tray_) tray_->ShowRecordingState(cmdDo_->text(), cmdPause_->isEnabled(), cmdPause_->text());
+void Form1::OnPausePressed() {
+  if (!engine_) return;
+  ++waitingOnEngine_;
+  if (engine_->State() == RecorderState::Paused) {
+    engine_->Resume();
+  } else {
+    engine_->Pause();
+  }
+  --waitingOnEngine_;
+}
+
+void Form1::ShowState(RecorderState state) {
+  const RecorderButtons shown = RecorderButtons::For(state);
+  cmdDo_->setText(shown.startStop);
+  cmdPause_->setEnabled(shown.pauseEnabled);
+  cmdMark_->setEnabled(shown.pauseEnabled);
+  cmdPause_->setText(shown.pause);
+  frmOut_->setEnabled(shown.settingsEnabled);
+  frmInp_->setEnabled(shown.settingsEnabled);
+  if (tray_) tray_->ShowRecordingState(state);
+}
+
+void Form1::HandChoicesToRecorder() {
+  if (!engine_) return;
+  engine_->FormatChosen(RateText(), Stereo());
+  engine_->DeviceChosen(DeviceChosen());
+}
+
+void Form1::FollowRecorderChoices() {
+  const int32_t device = clsRecorder_->SelectedDevice();
+  if (device != cboDev_->currentIndex()) {
+    {
+      const QSignalBlocker blocker(cboDev_);
+      cboDev_->setCurrentIndex(device);
+    }
+    FillLines();
+  }
+  if (cboFileType_->currentIndex() != clsEncoder_->Type()) {
+    const QSignalBlocker blocker(cboFileType_);
+    cboFileType_->setCurrentIndex(clsEncoder_->Type());
+    ShowFormat();
+  }
+  txtFile_->setText(Q(engine_->OutputFile()));
+}
+
+void Form1::ShowResult(const RecorderControl::Result& result) {
+  if (!result.ok && !result.reason.empty()) {
+    services_.messages->ShowWarning(RecordingController::CheckCaption(), result.reason);
+  }
+  for (const std::string& warning : result.warnings) ShowWarning(warning);
 }
 
 void Form1::Load() {
@@ -517,9 +559,12 @@ void Form1::Load() {
   hookDialogs_ = std::make_unique<WindowThreadDialogs>(*services_.messages, nullptr, *this);
   clsRecorder_ = std::make_unique<WaveInRecorder>(hookDialogs_.get());
   clsEncoder_ = std::make_unique<EncoderSelection>();
-  engine_ = std::make_unique<RecordingEngine>(*clsRecorder_, *clsEncoder_, clsEffects_, *this, *this,
-                                              *services_.messages, services_.questions);
-  schedule_ = std::make_unique<ScheduleKeeper>(*engine_, *sbar_, *this);
+  engine_ = std::make_unique<RecordingEngine>(*clsRecorder_, *clsEncoder_, clsEffects_, *services_.messages,
+                                              services_.questions);
+  engine_->OutputFileShown = [this](const std::string& path) { txtFile_->setText(Q(path)); };
+  engine_->ChoicesChanged = [this] { FollowRecorderChoices(); };
+  engine_->OnStateChanged([this](RecorderState state) { ShowState(state); });
+  schedule_ = std::make_unique<ScheduleKeeper>(*engine_, *sbar_, *this, *services_.messages);
   tags_ = std::make_unique<TakeTagsKeeper>(*services_.messages, *this);
   tags_->NextTextsChanged = [this](const TakeTexts& texts) { engine_->TextsChanged(texts); };
   tags_->BusyChanged = [this](bool busy) { review_->TagsBusy(busy); };
@@ -533,6 +578,7 @@ void Form1::Load() {
   RefreshDevices();
   RestoreDevice();
   WatchChoices();
+  HandChoicesToRecorder();
   sourceWatcher_ = std::make_unique<SourceWatcher>();
   sourceWatcher_->SourcesChanged = [this] { RefreshDevices(); };
   ShowFormatInEffects();
@@ -540,8 +586,14 @@ void Form1::Load() {
   show();
   tmrVis_->start();
   ++waitingOnEngine_;
-  engine_->StartUp();
+  const std::vector<std::string> warnings = engine_->StartUp();
   --waitingOnEngine_;
+  // Shown once the loop runs: the doors opened after the load answer meanwhile, not after an OK.
+  if (!warnings.empty()) {
+    QTimer::singleShot(0, this, [this, warnings] {
+      for (const std::string& warning : warnings) ShowWarning(warning);
+    });
+  }
   if (services_.trayIcon) {
     tray_ = std::make_unique<TrayIcon>(this, [this] { close(); });
     ConnectTrayRecordingItems();
@@ -691,31 +743,14 @@ void Form1::ShowNotice(const QString& text) {
   sbarNotice_->setVisible(!text.isEmpty());
 }
 
-// ---------------------------------------------------------------- RecorderView
+// ---------------------------------------------------------------- choices
 
 std::string Form1::OutputFile() const { return S(txtFile_->text()); }
-void Form1::OutputFile(const std::string& path) { txtFile_->setText(Q(path)); }
 std::string Form1::RateText() const { return S(cboSamplerate_->currentText()); }
 bool Form1::Stereo() const { return chkStereo_->isChecked(); }
 bool Form1::DeviceChosen() const {
   // Only the device shown may be recorded: with none selected the recorder would take the default input.
   return cboDev_->currentIndex() >= 0 && clsRecorder_->SelectedDevice() == cboDev_->currentIndex();
-}
-void Form1::ButtonCaption(const std::string& caption) {
-  cmdDo_->setText(Q(caption));
-  ShowRecordingStateInTray();
-}
-
-void Form1::PauseButton(bool enabled, const std::string& caption) {
-  cmdPause_->setEnabled(enabled);
-  cmdMark_->setEnabled(enabled);
-  cmdPause_->setText(Q(caption));
-  ShowRecordingStateInTray();
-}
-
-void Form1::SetSettingsEnabled(bool enabled) {
-  frmOut_->setEnabled(enabled);
-  frmInp_->setEnabled(enabled);
 }
 
 // ---------------------------------------------------------------- input
@@ -740,15 +775,18 @@ void Form1::RefreshDevices() {
   } else if (!chosen.isEmpty() && engine_->State() == RecorderState::Idle) {
     cboRecLine_->clear();  // its device is gone; a running recording is stopped by DeviceLost
   }
+  HandChoicesToRecorder();
 }
 
 void Form1::OnDeviceChosen() {
   cboRecLine_->clear();
   if (!clsRecorder_->SelectDevice(cboDev_->currentIndex())) {
     ShowNoDevice();
+    HandChoicesToRecorder();
     ShowWarning(S(tr("Couldn't select device!")));
     return;
   }
+  HandChoicesToRecorder();
   FillLines();
 }
 
@@ -789,12 +827,14 @@ void Form1::ApplyVolume() {
 
 void Form1::OnRateChosen() {
   if (!blnLoaded_) return;
+  HandChoicesToRecorder();
   ChooseFormat();
   ShowFormatInEffects();
 }
 
 void Form1::OnStereoClicked() {
   if (!blnLoaded_) return;
+  HandChoicesToRecorder();
   ChooseFormat();
   ShowFormatInEffects();
 }
@@ -945,8 +985,12 @@ void Form1::OnEffectClicked(int Index) {
 }
 
 void Form1::OnStartStopPressed() {
-  if (schedule_ && schedule_->CancelPendingStart()) return;
-  if (engine_) engine_->ToggleRecording();
+  // While the file is finished the button does nothing, as before any verb existed.
+  if (!engine_ || engine_->State() == RecorderState::Finishing) return;
+  ++waitingOnEngine_;
+  const RecorderControl::Result result = engine_->Toggle();
+  --waitingOnEngine_;
+  ShowResult(result);
 }
 
 void Form1::ShowEffectsDialog() {

@@ -1,9 +1,11 @@
 // Form1: the main window "TamblinV3.3". It owns the capture engine, the encoder,
-// the effects chain, the displays and the recording controller; it forwards the
-// user's choices (device, line, level, rate, stereo, format, output file,
-// effects) and redraws waveform, spectrum, level bars and status texts on its own
-// 25 ms timer from the newest processed block; while a recording is paused only
-// the level bars move. Ctrl+R starts and stops, Ctrl+P pauses and goes on.
+// the effects chain, the displays and the recorder (RecordingEngine); it hands
+// the user's choices (device, line, level, rate, stereo, format, output file,
+// effects) to the recorder, calls its verbs for the buttons and keys, shows the
+// recorder's state (buttons, tray items, frames) and follows the choices other
+// doors made; it redraws waveform, spectrum, level bars and status texts on its
+// own 25 ms timer from the newest processed block; while a recording is paused
+// only the level bars move. Ctrl+R starts and stops, Ctrl+P pauses and goes on.
 //
 // Every control's objectName is its name: cmdDo, cmdPause, frmInp, cboDev, cboRecLine,
 // sldVol, lblVolPer, frmOut, picOutXP, txtFile, cmdBrowse, Command1..Command4,
@@ -23,7 +25,7 @@
 #include <span>
 #include <string>
 
-#include "app/recording/RecorderView.h"
+#include "app/recording/RecorderControl.h"
 #include "app/recording/RecordingFormat.h"
 #include "app/recording/RecordingMonitor.h"
 #include "app/windows/TextPace.h"
@@ -68,7 +70,7 @@ class WindowThreadDialogs;
 class frmFXOpts;
 class SteadyLabel;
 
-class Form1 : public QMainWindow, public RecorderView {
+class Form1 : public QMainWindow {
   Q_OBJECT
 
  public:
@@ -113,15 +115,11 @@ class Form1 : public QMainWindow, public RecorderView {
   EncoderSelection& Encoders() { return *clsEncoder_; }  // every type, the chosen one recording
   WaveInRecorder& Recorder() { return *clsRecorder_; }
 
-  // RecorderView
-  std::string OutputFile() const override;
-  void OutputFile(const std::string& path) override;
-  std::string RateText() const override;
-  bool Stereo() const override;
-  bool DeviceChosen() const override;
-  void ButtonCaption(const std::string& caption) override;
-  void PauseButton(bool enabled, const std::string& caption) override;
-  void SetSettingsEnabled(bool enabled) override;
+  // The choices as the window shows them.
+  std::string OutputFile() const;
+  std::string RateText() const;
+  bool Stereo() const;
+  bool DeviceChosen() const;
 
  signals:
   // Every 25 ms once loaded, after the displays were brought up to date.
@@ -143,7 +141,16 @@ class Form1 : public QMainWindow, public RecorderView {
   // cmdDo's and cmdPause's keys, also heard while another control has focus.
   void AddRecordingShortcuts();
   void ConnectTrayRecordingItems();
-  void ShowRecordingStateInTray();
+  // The recorder's state on the buttons, the tray's items and the frames.
+  void ShowState(RecorderState state);
+  // The rate, stereo and device choices go to the recorder.
+  void HandChoicesToRecorder();
+  // Another door chose a device, type or file: the boxes show them.
+  void FollowRecorderChoices();
+  // cmdPause, its key and the tray item.
+  void OnPausePressed();
+  // A refusal or warnings of a verb the window's own controls asked for, in its boxes.
+  void ShowResult(const RecorderControl::Result& result);
   // cmdMark, Ctrl+M and the tray item: a marker at the current sample.
   void AddMarker();
   void PlaceOverlays();

@@ -7,6 +7,7 @@
 
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingEngine.h"
+#include "common/MessageBoxService.h"
 #include "app/windows/TrayIcon.h"
 #include "app/windows/frmSchedule.h"
 
@@ -16,8 +17,10 @@ constexpr int kTickMs = 200;  // fine enough for a countdown in seconds
 
 }  // namespace
 
-ScheduleKeeper::ScheduleKeeper(RecordingEngine& engine, QStatusBar& statusBar, QWidget& window)
-    : engine_(engine), window_(window) {
+ScheduleKeeper::ScheduleKeeper(RecordingEngine& engine, QStatusBar& statusBar, QWidget& window,
+                               MessageBoxService& messages)
+    : engine_(engine), window_(window), messages_(messages) {
+  engine_.ScheduledStart([this] { return CancelPendingStart(); });
   panel_ = new QLabel(&statusBar);
   panel_->setObjectName(QStringLiteral("sbarSchedule"));
   statusBar.addPermanentWidget(panel_);
@@ -28,6 +31,7 @@ ScheduleKeeper::ScheduleKeeper(RecordingEngine& engine, QStatusBar& statusBar, Q
 }
 
 ScheduleKeeper::~ScheduleKeeper() {
+  engine_.ScheduledStart(nullptr);
   // The panel is the status bar's and may outlive this object; it must not show a stale countdown.
   panel_->hide();
   if (tray_) tray_->ShowSchedule({});
@@ -83,14 +87,35 @@ bool ScheduleKeeper::CancelPendingStart() {
 }
 
 void ScheduleKeeper::Tick() {
-  const RecordingMonitor::Progress progress = engine_.Progress();
-  switch (schedule_.Tick(progress.state, progress.fileBytes)) {
+  switch (schedule_.Tick(engine_.State())) {
     case RecordingSchedule::Action::None: break;
     case RecordingSchedule::Action::Start:
-    case RecordingSchedule::Action::Stop: engine_.ToggleRecording(); break;
+      if (!StartRecording()) return;
+      break;
+    case RecordingSchedule::Action::Stop: engine_.Stop(); break;
+    case RecordingSchedule::Action::HandOverEnd: HandOverEnd(); break;
   }
   if (!schedule_.Armed()) timer_->stop();
   ShowCountdown();
+}
+
+bool ScheduleKeeper::StartRecording() {
+  const RecordingSchedule::Plan plan = schedule_.ArmedPlan();
+  RecordingRequest request;
+  if (plan.stop == RecordingSchedule::Plan::Stop::After) request.duration = plan.stopAfter;
+  const QPointer<ScheduleKeeper> alive(this);  // the start's wait turns the event loop: the window may close
+  const RecorderControl::Result result = engine_.Start(request);
+  if (!alive) return false;
+  if (result.ok && plan.stop == RecordingSchedule::Plan::Stop::Size) engine_.EndAtFileSize(plan.stopBytes);
+  if (!result.ok) messages_.ShowWarning(RecordingController::CheckCaption(), result.reason);
+  for (const std::string& warning : result.warnings) messages_.ShowWarning(RecordingController::kAppCaption, warning);
+  return alive;
+}
+
+void ScheduleKeeper::HandOverEnd() {
+  const RecordingSchedule::Plan& plan = schedule_.ArmedPlan();
+  if (plan.stop == RecordingSchedule::Plan::Stop::After) engine_.EndAfterMore(plan.stopAfter);
+  if (plan.stop == RecordingSchedule::Plan::Stop::Size) engine_.EndAtFileSize(plan.stopBytes);
 }
 
 void ScheduleKeeper::ShowCountdown() {

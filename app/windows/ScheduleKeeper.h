@@ -1,9 +1,11 @@
 // ScheduleKeeper: the window's side of scheduled and hands-free recording. Opens
 // the "定时/触发" page, hands its sound-activation and split choices to the
 // recording thread, and runs the schedule on a timer of its own, so it goes on
-// while the window is hidden in the tray: a due start or stop toggles the
-// recording as the start/stop button does. While a schedule waits, the status
-// bar and the tray icon's tip show the countdown. UI thread only.
+// while the window is hidden in the tray: a due start calls the recorder's
+// Start with the plan's end (a duration or a size, which the recorder keeps to
+// the sample), a stop at a time of day its Stop. A toggle from any door
+// cancels a start that waits. While a schedule waits, the status bar and the
+// tray icon's tip show the countdown. UI thread only.
 #pragma once
 
 #include <QObject>
@@ -17,6 +19,7 @@
 class QLabel;
 class QStatusBar;
 class QTimer;
+class MessageBoxService;
 class QWidget;
 class RecordingEngine;
 class TrayIcon;
@@ -26,8 +29,9 @@ class ScheduleKeeper : public QObject {
   Q_OBJECT
 
  public:
-  // `statusBar` gets a panel of its own for the countdown; `window` owns the page.
-  ScheduleKeeper(RecordingEngine& engine, QStatusBar& statusBar, QWidget& window);
+  // `statusBar` gets a panel of its own for the countdown; `window` owns the
+  // page; a refused start is told in `messages`.
+  ScheduleKeeper(RecordingEngine& engine, QStatusBar& statusBar, QWidget& window, MessageBoxService& messages);
   ~ScheduleKeeper() override;
 
   // The tray icon whose tip shows the countdown (nullptr: none). Not owned.
@@ -38,8 +42,8 @@ class ScheduleKeeper : public QObject {
   // thread, the plan replaces any schedule (an empty one cancels it).
   void Apply(const RecordingSchedule::Plan& plan, const HandsFreeSettings& handsFree);
   void Cancel();
-  // The start/stop button was pressed: a pending start is cancelled and the
-  // press goes no further (true); otherwise false, and the button does its work.
+  // A toggle (any door's): a pending start is cancelled and the toggle goes
+  // no further (true); otherwise false, and the toggle does its work.
   bool CancelPendingStart();
   // One step of the schedule (the timer calls it).
   void Tick();
@@ -60,9 +64,14 @@ class ScheduleKeeper : public QObject {
  private:
   void ShowCountdown();
   QString CountdownCaption() const;
+  // False when this object is gone meanwhile (the window closed during the start).
+  bool StartRecording();
+  // The plan's duration or size stop, for a recording that runs already.
+  void HandOverEnd();
 
   RecordingEngine& engine_;
   QWidget& window_;
+  MessageBoxService& messages_;
   RecordingSchedule schedule_;
   HandsFreeSettings handsFree_;
   RecordingSchedule::Plan lastPlan_;  // shown again when the page reopens

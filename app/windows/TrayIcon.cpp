@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include "app/platform/ApplicationIdentity.h"
+#include "app/windows/RecorderButtons.h"
 
 TrayIcon::TrayIcon(QWidget* window, std::function<void()> exitAction)
     : QObject(window), window_(window), exitAction_(std::move(exitAction)) {
@@ -79,12 +80,13 @@ void TrayIcon::AddRecordingItems(std::function<void()> startStop, std::function<
   connect(mark_, &QAction::triggered, this, std::move(mark));
 }
 
-void TrayIcon::ShowRecordingState(const QString& startStopCaption, bool pauseEnabled, const QString& pauseCaption) {
+void TrayIcon::ShowRecordingState(RecorderState state) {
   if (startStop_ == nullptr) return;
-  startStop_->setText(startStopCaption);
-  pause_->setEnabled(pauseEnabled);
-  mark_->setEnabled(pauseEnabled);
-  pause_->setText(pauseCaption);
+  const RecorderButtons shown = RecorderButtons::For(state);
+  startStop_->setText(shown.startStop);
+  pause_->setEnabled(shown.pauseEnabled);
+  mark_->setEnabled(shown.pauseEnabled);
+  pause_->setText(shown.pause);
 }
 
 void TrayIcon::AddScheduleItem(std::function<void()> open) {

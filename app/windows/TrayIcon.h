@@ -11,6 +11,8 @@
 #include <functional>
 #include <memory>
 
+#include "app/recording/RecorderState.h"
+
 class QAction;
 class QEventLoopLocker;
 class QMenu;
@@ -41,8 +43,8 @@ class TrayIcon : public QObject {
   // enables it) runs `pause`.
   // "添加标记" (enabled with "暂停") runs `mark`.
   void AddRecordingItems(std::function<void()> startStop, std::function<void()> pause, std::function<void()> mark);
-  // Mirrors the window's buttons: cmdDo's caption, cmdPause's state and caption.
-  void ShowRecordingState(const QString& startStopCaption, bool pauseEnabled, const QString& pauseCaption);
+  // The recorder's state on the recording items (as RecorderButtons says, like the window's buttons).
+  void ShowRecordingState(RecorderState state);
   // Puts "定时/触发..." (runs `open`) below "显示Tamblin".
   void AddScheduleItem(std::function<void()> open);
   // A waiting schedule's countdown as a second line of the tip; empty: the tip alone.

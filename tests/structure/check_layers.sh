@@ -3,6 +3,7 @@
 #   app/windows -> app/recording -> {capture, effects, encoding, display} -> common
 #   app/platform sits below app/recording and app/windows; capture/compat below capture;
 #   app/bus sits beside app/windows, above app/recording.
+# And the doors (bus, socket, terminal, schedule, tray) never reach into a window.
 # Each rule: a folder and the include prefixes its sources must not use.
 set -uo pipefail
 root="${1:?source folder}"
@@ -33,5 +34,34 @@ for rule in "${rules[@]}"; do
     fi
   done
 done
+# The doors are thin clients of the recorder's verbs: none includes a window's
+# header (the schedule and the tray live beside the window, never on it), and
+# no code outside the windows reaches into a widget by name.
+doors=(app/bus/DBusRecorderService app/platform/SingleInstance app/recording/RecorderRequests
+       app/recording/TerminalRecorder app/recording/RecordingSleepGuard)
+window_doors=(app/windows/ScheduleKeeper app/windows/TrayIcon)
+for door in "${doors[@]}"; do
+  hits=$(grep -n '#include "app/windows/' "$door".h "$door".cpp 2>/dev/null)
+  if [ -n "$hits" ]; then
+    echo "$door is a door and must not include a window header:"
+    echo "$hits"
+    status=1
+  fi
+done
+for door in "${window_doors[@]}"; do
+  hits=$(grep -n '#include "app/windows/Form1.h"' "$door".h "$door".cpp 2>/dev/null)
+  if [ -n "$hits" ]; then
+    echo "$door is a door and must not include the main window's header:"
+    echo "$hits"
+    status=1
+  fi
+done
+hits=$(find app common capture encoding tagging effects display \( -name '*.h' -o -name '*.cpp' \) |
+       grep -v '^app/windows/' | sort | xargs grep -n 'findChild' 2>/dev/null)
+if [ -n "$hits" ]; then
+  echo "only the windows may look up their widgets by name (findChild):"
+  echo "$hits"
+  status=1
+fi
 [ $status -eq 0 ] && echo "library layers: every include points downward"
 exit $status

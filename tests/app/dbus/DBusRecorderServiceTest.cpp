@@ -52,12 +52,19 @@ TEST_F(DBusRecorderServiceTest, MethodsReachTheRecorderAndRefusalsCarryItsReason
   ASSERT_EQ(refused.type(), QDBusMessage::ErrorMessage);
   EXPECT_EQ(refused.errorName(), DBusRecorderService::kRefusedError);
   EXPECT_EQ(refused.errorMessage(), "没有正在进行的录音");
-  EXPECT_EQ(control.requests, (std::vector<std::string>{"Start", "Pause", "Resume", "Toggle", "Stop"}));
+  EXPECT_EQ(Call("Mark", DBusRecorderService::kInterfaceName, {QString("副歌")}).type(), QDBusMessage::ReplyMessage);
+  EXPECT_EQ(control.requests, (std::vector<std::string>{"Start", "Pause", "Resume", "Toggle", "Stop", "Mark"}));
+  EXPECT_EQ(control.marks, (std::vector<std::string>{"副歌"}));
 }
 
 TEST_F(DBusRecorderServiceTest, PropertiesShowTheRecordersStatusWithTheirBusTypes) {
-  control.status = {RecorderState::Paused, 61500, "/home/u/音乐/Tamblin/录音3.wav", 5000000000};
+  control.status = {RecorderState::Paused, 61500, "/home/u/音乐/Tamblin/录音3.wav", 5000000000, 3000000000, "Mic",
+                    "flac", -12.5};
   const QVariantMap properties = AllProperties();
+  EXPECT_EQ(properties.value("Size").toLongLong(), 3000000000);
+  EXPECT_EQ(properties.value("Device").toString(), "Mic");
+  EXPECT_EQ(properties.value("Type").toString(), "flac");
+  EXPECT_EQ(properties.value("Level").toDouble(), -12.5);
   EXPECT_EQ(properties.value("State").toString(), "paused");
   EXPECT_EQ(properties.value("Length").metaType(), QMetaType::fromType<int>());
   EXPECT_EQ(properties.value("Length").toInt(), 61500);
@@ -93,6 +100,15 @@ TEST_F(DBusRecorderServiceTest, StateChangeIsSignalledWithTheNewValues) {
   const QVariantMap changed = qdbus_cast<QVariantMap>(arguments[1]);
   EXPECT_EQ(changed.value("State").toString(), "recording");
   EXPECT_EQ(changed.value("File").toString(), "/tmp/录音1.flac");
+
+  // While it records, the length, level and lost input are announced as they move, with no change of state.
+  control.status.lengthMs = 2500;
+  control.status.levelDbfs = -6;
+  ASSERT_TRUE(WaitFor([&] { return propertiesChanged.heard.size() == 3; }));
+  const QVariantMap moved = qdbus_cast<QVariantMap>(propertiesChanged.heard[2].arguments()[1]);
+  EXPECT_EQ(moved.value("Length").toInt(), 2500);
+  EXPECT_EQ(moved.value("Level").toDouble(), -6);
+  EXPECT_FALSE(moved.contains("State"));
 }
 
 TEST_F(DBusRecorderServiceTest, SecondCopyFindsTheNameTakenAndTheFirstKeepsIt) {

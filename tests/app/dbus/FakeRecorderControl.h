@@ -10,10 +10,13 @@
 
 class FakeRecorderControl : public RecorderControl {
  public:
-  Result Start(const StartOptions&) override { return Answer("Start"); }
+  Result Start(const RecordingRequest&) override { return Answer("Start"); }
   Result Stop() override { return Answer("Stop"); }
   Result Pause() override { return Answer("Pause"); }
-  Result Mark(const std::string&) override { return Answer("Mark"); }
+  Result Mark(const std::string& name) override {
+    marks.push_back(name);
+    return Answer("Mark");
+  }
   Result Resume() override { return Answer("Resume"); }
   Result Toggle() override { return Answer("Toggle"); }
   Status CurrentStatus() const override { return status; }
@@ -27,6 +30,7 @@ class FakeRecorderControl : public RecorderControl {
   Status status;
   std::map<std::string, std::string> refusals;  // request -> reason
   std::vector<std::string> requests;
+  std::vector<std::string> marks;  // the names Mark was given
   std::vector<StateListener> listeners;
 
  private:

@@ -1,7 +1,7 @@
 // Scheduled recording through the real window on a clock the test turns: a
-// delayed start and a stop after a duration record exactly what a pipe source
-// was fed; the start button cancels a pending start; a start with no device is
-// reported once. And the "定时/触发" page: its defaults change nothing, and what
+// delayed start and a stop after 30 s record exactly the first 30 s of what a
+// pipe source was fed; the start button, and a toggle from the command line,
+// cancel a pending start; a start with no device is reported once. And the "定时/触发" page: its defaults change nothing, and what
 // it shows is what it gives back.
 #include "app/windows/ScheduleKeeper.h"
 
@@ -15,6 +15,8 @@
 #include <random>
 
 #include "TestDoubles.h"
+#include "app/platform/RemoteRequest.h"
+#include "app/recording/RecorderRequests.h"
 #include "app/recording/RecordingEngine.h"
 #include "app/windows/Form1.h"
 #include "app/windows/frmSchedule.h"
@@ -82,21 +84,36 @@ TEST_F(Form1ScheduleTest, DelayedStartAndStopAfterDurationRecordExactlyWhatWasFe
 
   now_ += 1s;
   ASSERT_TRUE(WaitUntilState(RecorderState::Recording)) << (messages_.shown.empty() ? "" : messages_.shown[0].text);
-  std::minstd_rand generator(7);
-  std::vector<int16_t> fed(3 * kRate * 2 + 2 * 333);
-  for (int16_t& sample : fed) sample = static_cast<int16_t>(generator() % 65536 - 32768);
-  feeder_->Feed(fed, 4.0);
-  ASSERT_TRUE(WaitFor([&] { return form_->Recorder().ReceivedBytes() >= static_cast<int64_t>(fed.size() * 2); }));
   EXPECT_TRUE(WaitFor([&] { return Countdown().contains("0:00:30"); })) << Countdown().toStdString();
-
-  now_ += 30s;
+  // The stop after 30 s is the recorder's, to the sample; the clock the schedule counts down on stands still.
+  std::minstd_rand generator(7);
+  std::vector<int16_t> fed(31 * kRate * 2 + 2 * 333);
+  for (int16_t& sample : fed) sample = static_cast<int16_t>(generator() % 65536 - 32768);
+  feeder_->Feed(fed, 8.0);
   ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
   EXPECT_TRUE(messages_.shown.empty()) << messages_.shown[0].text;
-  EXPECT_FALSE(form_->Schedule().Schedule().Armed());
+  EXPECT_TRUE(WaitFor([&] { return !form_->Schedule().Schedule().Armed(); })) << "done once the recording ended";
   EXPECT_TRUE(Countdown().isEmpty());
   const auto recorded = DecodeWithSox((folder_.Path() + "/file/录音0.wav").toStdString());
   ASSERT_TRUE(recorded.has_value());
+  fed.resize(size_t(30) * kRate * 2);
   EXPECT_TRUE(*recorded == fed) << recorded->size() << " of " << fed.size() << " samples";
+}
+
+// A toggle from any door does what the start/stop button does: a start that
+// waits is cancelled, and nothing is started.
+TEST_F(Form1ScheduleTest, AToggleFromTheCommandLineCancelsAPendingStartAsTheButtonDoes) {
+  ChooseFedDevice();
+  form_->Schedule().Apply(DelayedStart(10s), HandsFreeSettings{});
+  RemoteRequest toggle;
+  toggle.verb = RemoteRequest::Verb::Toggle;
+  const QByteArray answer = RecorderRequests::Answer(form_->Engine(), toggle.Encode().chopped(1));
+  EXPECT_TRUE(answer.startsWith("ok")) << answer.toStdString();
+  EXPECT_FALSE(form_->Schedule().Schedule().Armed());
+  EXPECT_TRUE(Countdown().isEmpty());
+  now_ += 1h;
+  form_->Schedule().Tick();
+  EXPECT_EQ(form_->Engine().State(), RecorderState::Idle) << "the toggle only cancelled";
 }
 
 TEST_F(Form1ScheduleTest, StartButtonCancelsAPendingStartAndAStartWithNoDeviceIsReportedOnce) {

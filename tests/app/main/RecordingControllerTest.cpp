@@ -30,7 +30,7 @@ class RecordingControllerTest : public ::testing::Test, protected ControllerRig 
   void SetUp() override {
     messages.onShow = [this] {
       recordingAtMessage.push_back(capture.recording);
-      captionAtMessage.push_back(view.buttonCaption);
+      captionAtMessage.push_back(Buttons().startStop.toStdString());
     };
   }
 
@@ -62,15 +62,15 @@ TEST_F(RecordingControllerTest, RecordAndStopAdvancesCounterAndReservesTheNextNu
   EXPECT_EQ(effects.samplerate(), 44100);
   EXPECT_EQ(effects.Channels(), 2);
   EXPECT_EQ(controller.lngBytesPerSec(), 176400);
-  EXPECT_EQ(view.buttonCaption, "停止录音");
-  EXPECT_FALSE(view.settingsEnabled);
+  EXPECT_EQ(Buttons().startStop.toStdString(), "停止录音");
+  EXPECT_FALSE(Buttons().settingsEnabled);
   EXPECT_EQ(ReadAll(Settings()), QByteArray("5\r\n"));
 
   controller.Toggle();
   EXPECT_FALSE(capture.recording);
   EXPECT_EQ(encoder.closes, 1);
-  EXPECT_EQ(view.buttonCaption, "开始录音");
-  EXPECT_TRUE(view.settingsEnabled);
+  EXPECT_EQ(Buttons().startStop.toStdString(), "开始录音");
+  EXPECT_TRUE(Buttons().settingsEnabled);
   EXPECT_EQ(controller.lngBytesPerSec(), 0);
   EXPECT_EQ(controller.lngRecMS(), 0);
   EXPECT_EQ(view.outputFile, Utf8(Numbered(6)));
@@ -191,8 +191,8 @@ TEST_F(RecordingControllerTest, StartChecksRefuseBeforeAnythingChanges) {
     EXPECT_EQ(messages.shown[0].text, refusal.message) << refusal.name;
     EXPECT_FALSE(capture.recording) << refusal.name;
     EXPECT_TRUE(encoder.initOutput.empty()) << refusal.name;
-    EXPECT_EQ(view.buttonCaption, "开始录音") << refusal.name;
-    EXPECT_TRUE(view.settingsEnabled) << refusal.name;
+    EXPECT_EQ(Buttons().startStop.toStdString(), "开始录音") << refusal.name;
+    EXPECT_TRUE(Buttons().settingsEnabled) << refusal.name;
     EXPECT_EQ(ReadAll(Settings()), QByteArray("9 untouched\r\n")) << refusal.name;
   }
 }
@@ -206,7 +206,7 @@ TEST_F(RecordingControllerTest, EncoderThatCannotStartLeavesIdle) {
   EXPECT_EQ(messages.shown[0].text, "无法初始化编码器!");
   EXPECT_EQ(capture.startedRate, 0);  // capture never asked
   EXPECT_EQ(controller.lngBytesPerSec(), 0);
-  EXPECT_EQ(view.buttonCaption, "开始录音");
+  EXPECT_EQ(Buttons().startStop.toStdString(), "开始录音");
   EXPECT_EQ(ReadAll(Settings()), QByteArray("9\r\n"));
 
   encoder.initError = "open: Permission denied";
@@ -226,8 +226,8 @@ TEST_F(RecordingControllerTest, FailedCaptureStartDiscardsTheFileAndStaysIdle) {
   EXPECT_FALSE(encoder.open);
   EXPECT_EQ(encoder.discards, 1) << "a start that failed leaves no header-only file";
   EXPECT_EQ(encoder.closes, 0);
-  EXPECT_EQ(view.buttonCaption, "开始录音");
-  EXPECT_TRUE(view.settingsEnabled);
+  EXPECT_EQ(Buttons().startStop.toStdString(), "开始录音");
+  EXPECT_TRUE(Buttons().settingsEnabled);
   EXPECT_EQ(controller.lngBytesPerSec(), 0);
   EXPECT_EQ(ReadAll(Settings()), QByteArray("9 untouched\r\n"));
   // The next press takes the start path again.
@@ -247,7 +247,7 @@ TEST_F(RecordingControllerTest, RefusedStopIsReportedAndTheStopCompletes) {
   EXPECT_EQ(encoder.closes, 1);
   EXPECT_EQ(view.outputFile, Utf8(Numbered(2)));
   EXPECT_EQ(ReadAll(Settings()), QByteArray("2\r\n"));
-  EXPECT_TRUE(view.settingsEnabled);
+  EXPECT_TRUE(Buttons().settingsEnabled);
 }
 
 TEST_F(RecordingControllerTest, DroppedInputIsReportedAfterTheStop) {
@@ -407,14 +407,14 @@ TEST_F(RecordingControllerTest, FailureStopWritesNothingMore) {
 // of a paused recording are not written either.
 TEST_F(RecordingControllerTest, PausedBlocksAreNeitherWrittenNorCounted) {
   StartWithCounter("1\r\n");
-  EXPECT_FALSE(view.pauseEnabled);
+  EXPECT_FALSE(Buttons().pauseEnabled);
   controller.TogglePause();
   EXPECT_EQ(capture.deliverCalls, 0) << "idle: nothing to pause";
   EXPECT_FALSE(controller.IsPaused());
 
   controller.Toggle();
-  EXPECT_TRUE(view.pauseEnabled);
-  EXPECT_EQ(view.pauseCaption, "暂停");
+  EXPECT_TRUE(Buttons().pauseEnabled);
+  EXPECT_EQ(Buttons().pause.toStdString(), "暂停");
   effects.EffectsUsed(FX_AMPLIFY);
   effects.AmplifyDB(6);
   const std::vector<int16_t> before = TestBlock(100), during = TestBlock(200), after = TestBlock(300);
@@ -424,8 +424,8 @@ TEST_F(RecordingControllerTest, PausedBlocksAreNeitherWrittenNorCounted) {
   ASSERT_EQ(encoder.encoded.size(), 1u) << "received before the click: written";
   EXPECT_EQ(encoder.checkpoints, 1) << "and handed to the disk for the length of the pause";
   const int32_t length = controller.lngRecMS();
-  EXPECT_EQ(view.pauseCaption, "继续");
-  EXPECT_TRUE(view.pauseEnabled);
+  EXPECT_EQ(Buttons().pause.toStdString(), "继续");
+  EXPECT_TRUE(Buttons().pauseEnabled);
   EXPECT_EQ(controller.StatusLengthText(), "长度: 0:00 (已暂停)");
 
   capture.onDeliverReceived = [&] { controller.GotData(during, 400); };
@@ -435,7 +435,7 @@ TEST_F(RecordingControllerTest, PausedBlocksAreNeitherWrittenNorCounted) {
   EXPECT_FALSE(controller.IsPaused());
   EXPECT_EQ(encoder.encoded.size(), 1u) << "received while paused: not written";
   EXPECT_EQ(controller.lngRecMS(), length);
-  EXPECT_EQ(view.pauseCaption, "暂停");
+  EXPECT_EQ(Buttons().pause.toStdString(), "暂停");
   EXPECT_EQ(capture.deliverCalls, 2);
   EXPECT_EQ(encoder.checkpoints, 1) << "going on needs none";
 
@@ -451,8 +451,8 @@ TEST_F(RecordingControllerTest, PausedBlocksAreNeitherWrittenNorCounted) {
   EXPECT_EQ(encoder.encoded.size(), 2u) << "the stop's last block came while paused";
   EXPECT_EQ(encoder.closes, 1);
   EXPECT_FALSE(controller.IsPaused());
-  EXPECT_FALSE(view.pauseEnabled);
-  EXPECT_EQ(view.pauseCaption, "暂停");
+  EXPECT_FALSE(Buttons().pauseEnabled);
+  EXPECT_EQ(Buttons().pause.toStdString(), "暂停");
   EXPECT_EQ(controller.StatusLengthText(), "长度: 0:00");
 
   controller.Toggle();
@@ -472,8 +472,8 @@ TEST_F(RecordingControllerTest, FailureWhilePausingStopsInstead) {
   controller.TogglePause();
   EXPECT_FALSE(capture.recording);
   EXPECT_FALSE(controller.IsPaused());
-  EXPECT_FALSE(view.pauseEnabled);
-  EXPECT_EQ(view.pauseCaption, "暂停");
+  EXPECT_FALSE(Buttons().pauseEnabled);
+  EXPECT_EQ(Buttons().pause.toStdString(), "暂停");
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].text, "Write error (no disk space left?)!");
 }
@@ -720,6 +720,25 @@ TEST_F(RecordingControllerTest, EndAfterRecordsExactlyThatMuchInputAndStops) {
   for (int i = 0; i < 4; ++i) controller.GotData(TestBlock(), 10240);
   EXPECT_TRUE(controller.IsRecording());
   EXPECT_EQ(encoder.encoded.size(), 7u);
+}
+
+// A door's stop or toggle that arrives while a write failure stops the
+// recording finds it finishing, and never turns into a start.
+TEST_F(RecordingControllerTest, ADoorsStopThatMeetsAFailuresStopNeverStartsARecording) {
+  StartWithCounter("1\r\n");
+  controller.Toggle();
+  ASSERT_EQ(monitor.State(), RecorderState::Recording);
+  std::vector<RecorderState> found;
+  capture.onStop = [&] {
+    found.push_back(monitor.ToggleRequested(0));
+    found.push_back(monitor.StopRequested(0));
+  };
+  encoder.encodeResult = ENC_WRITE_ERROR;
+  const std::vector<int16_t> block = TestBlock();
+  controller.GotData(block, static_cast<int32_t>(block.size() * 2));
+  EXPECT_EQ(found, (std::vector<RecorderState>{RecorderState::Finishing, RecorderState::Finishing}));
+  EXPECT_EQ(monitor.State(), RecorderState::Idle);
+  EXPECT_FALSE(capture.recording);
 }
 
 }  // namespace

@@ -7,8 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <cmath>
@@ -19,7 +21,10 @@
 #include "TestDoubles.h"
 #include "app/recording/RecordingController.h"
 #include "app/recording/TakeMarkers.h"
+#include "app/platform/RemoteRequest.h"
+#include "app/recording/RecorderRequests.h"
 #include "app/windows/Form1.h"
+#include "encoding/EncoderSelection.h"
 #include "capture/WaveInRecorder.h"
 #include "tests/encoding/AudioProbe.h"
 #include "tests/support/PipeSourceFeeder.h"
@@ -242,11 +247,12 @@ TEST_F(RecordingEngineTest, SoundActivatedTakesHoldTheirBurstsWithThePreRoll) {
   form_->Engine().HandsFreeChanged(settings);
   auto* length = form_->findChild<QLabel*>("sbarPanel2");
   Click();
-  ASSERT_TRUE(WaitUntilState(RecorderState::Recording)) << Shown();
+  ASSERT_TRUE(WaitUntilState(RecorderState::WaitingForSound)) << Shown();
   EXPECT_TRUE(WaitFor([&] { return length->text().contains("等待声音…"); })) << length->text().toStdString();
   const auto fedAt = std::chrono::steady_clock::now();
   feeder_->Feed(fed, 2.0);
   EXPECT_TRUE(WaitFor([&] { return length->text().contains("第 1 段"); })) << length->text().toStdString();
+  EXPECT_TRUE(WaitUntilState(RecorderState::Recording)) << "a take runs";
   const auto shown = std::chrono::steady_clock::now() - fedAt - 750ms;  // the burst is fed 0.75 s in
   std::cout << "take 1 shown " << std::chrono::duration_cast<std::chrono::milliseconds>(shown).count()
             << " ms after its onset was fed\n";
@@ -292,18 +298,17 @@ TEST_F(RecordingEngineTest, MarkerNamesArePlainAndTheUsersLimitIsSaid) {
   ASSERT_TRUE(WaitUntilState(RecorderState::Recording)) << Shown();
   feeder_->Feed(NoiseSamples(kSamplesPerSecond / 10, 6), 4.0);
   ASSERT_TRUE(WaitUntilReceived(kSamplesPerSecond / 10));
-  EXPECT_EQ(form_->Engine().AddMarker(std::string("a\0b\vc\xE2\x80\xA8" "d\xC0\xAF", 11)), std::nullopt);
-  for (size_t i = 1; i < TakeMarkers::kAskedLimit; ++i) ASSERT_EQ(form_->Engine().AddMarker({}), std::nullopt);
-  const auto refused = form_->Engine().AddMarker("one too many");
-  ASSERT_TRUE(refused.has_value());
-  EXPECT_NE(refused->find(std::to_string(TakeMarkers::kAskedLimit)), std::string::npos) << *refused;
+  EXPECT_TRUE(form_->Engine().Mark(std::string("a\0b\vc\xE2\x80\xA8" "d\xC0\xAF", 11)).ok);
+  for (size_t i = 1; i < TakeMarkers::kAskedLimit; ++i) ASSERT_TRUE(form_->Engine().Mark({}).ok);
+  const RecorderControl::Result refused = form_->Engine().Mark("one too many");
+  ASSERT_FALSE(refused.ok);
+  EXPECT_NE(refused.reason.find(std::to_string(TakeMarkers::kAskedLimit)), std::string::npos) << refused.reason;
   auto* mark = form_->findChild<QPushButton*>("cmdMark");
   ASSERT_TRUE(WaitFor([&] { return mark->isEnabled(); }));
   mark->click();
-  EXPECT_EQ(Shown(), *refused);
-  form_->Engine().TogglePause();
-  form_->Engine().WaitUntilHandled();
-  form_->Engine().TogglePause();
+  EXPECT_EQ(Shown(), refused.reason);
+  EXPECT_TRUE(form_->Engine().Pause().ok);
+  EXPECT_TRUE(form_->Engine().Resume().ok);
   Click();
   ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
 
@@ -312,6 +317,46 @@ TEST_F(RecordingEngineTest, MarkerNamesArePlainAndTheUsersLimitIsSaid) {
   EXPECT_TRUE(labels.front().endsWith("\ta b c d\xEF\xBF\xBD\xEF\xBF\xBD")) << labels.front().toStdString();
   EXPECT_TRUE(labels[labels.size() - 3].endsWith("\t暂停"));
   EXPECT_TRUE(labels[labels.size() - 2].endsWith("\t继续"));
+}
+
+// Every door reads the one state: a take started by the window's button in a
+// type chosen there is the file the command line's status names, and a stop
+// from the command line shows on the window's buttons.
+TEST_F(RecordingEngineTest, TheCommandLineSeesTheWindowsTakeAndItsStopShowsOnTheWindow) {
+  auto* type = form_->findChild<QComboBox*>("cboFileType");
+  type->setCurrentIndex(EncoderSelection::TYPE_FLAC);
+  emit type->activated(EncoderSelection::TYPE_FLAC);
+  Click();
+  ASSERT_TRUE(WaitUntilState(RecorderState::Recording)) << Shown();
+  const auto ask = [&](RemoteRequest::Verb verb) {
+    RemoteRequest request;
+    request.verb = verb;
+    return QString::fromUtf8(RecorderRequests::Answer(form_->Engine(), request.Encode().chopped(1)));
+  };
+  const QString status = ask(RemoteRequest::Verb::Status);
+  const QString file = folder_.Path() + "/file/录音0.flac";
+  EXPECT_TRUE(status.contains("录音中") && status.contains("文件 " + file + ",")) << status.toStdString();
+  EXPECT_EQ(form_->findChild<QPushButton*>("cmdDo")->text(), "停止录音");
+  EXPECT_TRUE(ask(RemoteRequest::Verb::Stop).startsWith("ok")) << "stopped";
+  ASSERT_TRUE(WaitFor([&] { return form_->findChild<QPushButton*>("cmdDo")->text() == "开始录音"; }));
+  EXPECT_EQ(form_->Engine().State(), RecorderState::Idle);
+  EXPECT_TRUE(QFileInfo(file).size() > 0);
+}
+
+// A start from another door that names the device and the type: the window
+// follows, showing what is recorded, and its own next start keeps them.
+TEST_F(RecordingEngineTest, TheWindowFollowsTheChoicesOfAnotherDoorsStart) {
+  auto* device = form_->findChild<QComboBox*>("cboDev");
+  device->setCurrentIndex(-1);
+  const RecorderControl::Result started =
+      form_->Engine().Start({.device = feeder_->SourceName(), .type = "flac"});
+  ASSERT_TRUE(started.ok) << started.reason;
+  EXPECT_EQ(device->currentText().toStdString(), feeder_->Description());
+  EXPECT_EQ(form_->findChild<QComboBox*>("cboFileType")->currentIndex(), EncoderSelection::TYPE_FLAC);
+  EXPECT_EQ(form_->Engine().CurrentStatus().file, (folder_.Path() + "/file/录音0.flac").toStdString());
+  EXPECT_TRUE(form_->Engine().Stop().ok);
+  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  EXPECT_TRUE(form_->findChild<QLineEdit*>("txtFile")->text().endsWith("录音1.flac"));
 }
 
 }  // namespace

@@ -30,9 +30,9 @@ class RecordingScheduleTest : public ::testing::Test {
 
   // Ticks as the window does until the recorder runs: the start is clicked, then capture runs.
   void StartAndRun() {
-    ASSERT_EQ(schedule_.Tick(State::Idle, -1), Action::Start);
-    EXPECT_EQ(schedule_.Tick(State::Starting, -1), Action::None);
-    EXPECT_EQ(schedule_.Tick(State::Recording, 0), Action::None);
+    ASSERT_EQ(schedule_.Tick(State::Idle), Action::Start);
+    EXPECT_EQ(schedule_.Tick(State::Starting), Action::None);
+    EXPECT_EQ(schedule_.Tick(State::Recording), Action::None);
   }
 
   RecordingSchedule::TimePoint now_{std::chrono::hours{500000}};
@@ -46,39 +46,39 @@ TEST_F(RecordingScheduleTest, StartsAtTheTimeAndNotBefore) {
   schedule_.Arm(at);
   EXPECT_EQ(schedule_.Remaining(), 90s);
   now_ += 89500ms;
-  EXPECT_EQ(schedule_.Tick(State::Idle, -1), Action::None);
+  EXPECT_EQ(schedule_.Tick(State::Idle), Action::None);
   EXPECT_EQ(schedule_.Remaining(), 1s);  // rounded up
   now_ += 500ms;
-  EXPECT_EQ(schedule_.Tick(State::Idle, -1), Action::Start);
+  EXPECT_EQ(schedule_.Tick(State::Idle), Action::Start);
   EXPECT_FALSE(schedule_.Armed()) << "stop by hand: nothing left to do";
 }
 
 TEST_F(RecordingScheduleTest, StopsAfterTheDurationCountedFromTheRecordingsStart) {
   schedule_.Arm(Delayed(5s, 60s));
   now_ += 5s;
-  ASSERT_EQ(schedule_.Tick(State::Idle, -1), Action::Start);
+  ASSERT_EQ(schedule_.Tick(State::Idle), Action::Start);
   now_ += 2s;  // the start took a while
-  EXPECT_EQ(schedule_.Tick(State::Starting, -1), Action::None);
-  EXPECT_EQ(schedule_.Tick(State::Recording, 0), Action::None);
+  EXPECT_EQ(schedule_.Tick(State::Starting), Action::None);
+  EXPECT_EQ(schedule_.Tick(State::Recording), Action::None);
   EXPECT_EQ(schedule_.Remaining(), 60s);
   now_ += 59s;
-  EXPECT_EQ(schedule_.Tick(State::Paused, 1000), Action::None) << "a pause does not end the schedule";
+  EXPECT_EQ(schedule_.Tick(State::Paused), Action::None) << "a pause does not end the schedule";
   now_ += 1s;
-  EXPECT_EQ(schedule_.Tick(State::Recording, 1000), Action::Stop);
+  EXPECT_EQ(schedule_.Tick(State::Recording), Action::None) << "the recorder ends it, to the sample";
+  EXPECT_EQ(schedule_.Tick(State::Finishing), Action::None);
   EXPECT_FALSE(schedule_.Armed());
-  EXPECT_EQ(schedule_.Tick(State::Finishing, 1000), Action::None) << "stops once";
 }
 
-TEST_F(RecordingScheduleTest, StopsAtTheTimeOfDayAndAtTheFileSize) {
+TEST_F(RecordingScheduleTest, StopsAtTheTimeOfDayAndLeavesTheSizeToTheRecorder) {
   Plan at;
   at.stop = Plan::Stop::At;
   at.stopAt = now_ + 30s;
   schedule_.Arm(at);
   StartAndRun();
   now_ += 29s;
-  EXPECT_EQ(schedule_.Tick(State::Recording, 0), Action::None);
+  EXPECT_EQ(schedule_.Tick(State::Recording), Action::None);
   now_ += 1s;
-  EXPECT_EQ(schedule_.Tick(State::Recording, 0), Action::Stop);
+  EXPECT_EQ(schedule_.Tick(State::Recording), Action::Stop);
 
   Plan size;
   size.stop = Plan::Stop::Size;
@@ -87,16 +87,15 @@ TEST_F(RecordingScheduleTest, StopsAtTheTimeOfDayAndAtTheFileSize) {
   StartAndRun();
   EXPECT_FALSE(schedule_.Remaining()) << "no countdown for a size";
   now_ += 24h;
-  EXPECT_EQ(schedule_.Tick(State::Recording, -1), Action::None) << "size not known";
-  EXPECT_EQ(schedule_.Tick(State::Recording, 999999), Action::None);
-  EXPECT_EQ(schedule_.Tick(State::Recording, 1000000), Action::Stop);
+  EXPECT_EQ(schedule_.Tick(State::Recording), Action::None) << "the recorder ends it at the size";
+  EXPECT_TRUE(schedule_.Armed());
 }
 
 TEST_F(RecordingScheduleTest, CancelAnEmptyPlanAndARefusedStartLeaveNothingToDo) {
   schedule_.Arm(Delayed(1s));
   schedule_.Cancel();
   now_ += 1h;
-  EXPECT_EQ(schedule_.Tick(State::Idle, -1), Action::None);
+  EXPECT_EQ(schedule_.Tick(State::Idle), Action::None);
 
   schedule_.Arm(Delayed(1s));
   schedule_.Arm(Plan{});  // start now, stop by hand: the program as without a schedule
@@ -104,11 +103,11 @@ TEST_F(RecordingScheduleTest, CancelAnEmptyPlanAndARefusedStartLeaveNothingToDo)
 
   schedule_.Arm(Delayed(1s, 10s));
   now_ += 1s;
-  ASSERT_EQ(schedule_.Tick(State::Idle, -1), Action::Start);
-  EXPECT_EQ(schedule_.Tick(State::Idle, -1), Action::None) << "no device or a full disk: back to Idle";
+  ASSERT_EQ(schedule_.Tick(State::Idle), Action::Start);
+  EXPECT_EQ(schedule_.Tick(State::Idle), Action::None) << "no device or a full disk: back to Idle";
   EXPECT_FALSE(schedule_.Armed()) << "its message came once; no retry";
   now_ += 1h;
-  EXPECT_EQ(schedule_.Tick(State::Idle, -1), Action::None);
+  EXPECT_EQ(schedule_.Tick(State::Idle), Action::None);
 }
 
 TEST_F(RecordingScheduleTest, RecordingRunByHandIsNeverToggledTheWrongWay) {
@@ -116,21 +115,21 @@ TEST_F(RecordingScheduleTest, RecordingRunByHandIsNeverToggledTheWrongWay) {
   schedule_.Arm(plan);
   now_ += 10s;
   // Started by hand meanwhile: a click now would stop it; its stop follows the schedule.
-  EXPECT_EQ(schedule_.Tick(State::Recording, 0), Action::None);
+  EXPECT_EQ(schedule_.Tick(State::Recording), Action::HandOverEnd);
   EXPECT_EQ(schedule_.Remaining(), 20s);
   now_ += 5s;
   // Stopped by hand before the timed stop: a later click would start a new recording.
-  EXPECT_EQ(schedule_.Tick(State::Finishing, 0), Action::None);
+  EXPECT_EQ(schedule_.Tick(State::Finishing), Action::None);
   EXPECT_FALSE(schedule_.Armed());
   now_ += 1h;
-  EXPECT_EQ(schedule_.Tick(State::Idle, -1), Action::None);
+  EXPECT_EQ(schedule_.Tick(State::Idle), Action::None);
 
   schedule_.Arm(plan);
   now_ += 10s;
   // The previous file still finishing: the start waits for it instead of being lost.
-  EXPECT_EQ(schedule_.Tick(State::Finishing, -1), Action::None);
+  EXPECT_EQ(schedule_.Tick(State::Finishing), Action::None);
   EXPECT_TRUE(schedule_.StartPending());
-  EXPECT_EQ(schedule_.Tick(State::Idle, -1), Action::Start);
+  EXPECT_EQ(schedule_.Tick(State::Idle), Action::Start);
 }
 
 }  // namespace

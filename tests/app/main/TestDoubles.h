@@ -18,6 +18,8 @@
 #include "app/windows/OutputFileDialog.h"
 #include "app/platform/ProgramFolder.h"
 #include "app/recording/RecorderView.h"
+#include "app/recording/RecordingMonitor.h"
+#include "app/windows/RecorderButtons.h"
 #include "app/recording/RecordingController.h"
 #include "common/MessageBoxService.h"
 #include "common/QuestionService.h"
@@ -169,21 +171,11 @@ class FakeView : public RecorderView {
   std::string RateText() const override { return rateText; }
   bool Stereo() const override { return stereo; }
   bool DeviceChosen() const override { return deviceChosen; }
-  void ButtonCaption(const std::string& caption) override { buttonCaption = caption; }
-  void SetSettingsEnabled(bool enabled) override { settingsEnabled = enabled; }
-  void PauseButton(bool enabled, const std::string& caption) override {
-    pauseEnabled = enabled;
-    pauseCaption = caption;
-  }
 
   std::string outputFile;
   std::string rateText = "44100";
   bool stereo = true;
   bool deviceChosen = true;
-  std::string buttonCaption = "开始录音";
-  bool settingsEnabled = true;
-  bool pauseEnabled = false;
-  std::string pauseCaption = "暂停";
 };
 
 
@@ -201,7 +193,12 @@ class TempProgramFolder {
 // A recording controller wired to the fakes above, in a temporary program folder
 // that already has its output folder.
 struct ControllerRig {
-  ControllerRig() { QDir(folder.Path()).mkpath("file"); }
+  ControllerRig() {
+    QDir(folder.Path()).mkpath("file");
+    controller.Monitor(&monitor);
+  }
+  // The buttons as the window shows the recorder's state.
+  RecorderButtons Buttons() const { return RecorderButtons::For(monitor.State()); }
 
   TempProgramFolder folder;
   FakeCapture capture;
@@ -209,6 +206,7 @@ struct ControllerRig {
   clsDSP effects;
   FakeView view;
   RecordingMessages messages;
+  RecordingMonitor monitor;
   RecordingController controller{capture, encoder, effects, view, messages};
 };
 

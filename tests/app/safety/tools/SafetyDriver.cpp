@@ -188,6 +188,7 @@ int main(int argc, char** argv) {
   services.trayIcon = false;
   Form1 window(services);
   window.Load();
+  QCoreApplication::processEvents();  // the start-up's messages, shown once the loop runs
   Driver driver(window);
   driver.NoteFile();
   // As the program wires them (main.cpp).
