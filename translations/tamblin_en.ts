@@ -823,15 +823,15 @@
     <name>ScheduleKeeper</name>
     <message>
         <source>定时: %1 后开始录音</source>
-        <translation>Scheduled: recording starts in %1</translation>
+        <translation>Scheduled: starts in %1</translation>
     </message>
     <message>
         <source>定时: %1 后停止录音</source>
-        <translation>Scheduled: recording stops in %1</translation>
+        <translation>Scheduled: stops in %1</translation>
     </message>
     <message>
         <source>定时: 文件达到 %1 时停止录音</source>
-        <translation>Scheduled: recording stops when the file reaches %1</translation>
+        <translation>Scheduled: stops at %1</translation>
     </message>
 </context>
 <context>

@@ -932,6 +932,11 @@ void Form1::ShowStatusTexts(const RecordingMonitor::Snapshot& shown) {
   }
   ShowText(*sbarPanel2_, shown.LengthWithHandsFree());
   ShowText(*sbarPanel3_, shown.lostText);
+  // A stop's wide texts ("finishing", paused takes) leave with it: the room goes
+  // back to the schedule's countdown, which comes between recordings.
+  if (shown.state == RecorderState::Idle) {
+    for (SteadyLabel* panel : {sbarPanel1_, sbarPanel2_, sbarPanel3_}) panel->Settle();
+  }
 }
 
 void Form1::ShowText(SteadyLabel& label, const std::string& text) { label.Show(Q(text)); }
