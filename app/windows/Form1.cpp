@@ -427,8 +427,8 @@ void Form1::ConnectHandlers() {
     }
   });
   connect(Command1_, &QPushButton::clicked, this, [] { About::ShowInstance(); });
-  connect(Command2_, &QPushButton::clicked, this, [] { ShellServices::OpenHelp(); });
-  connect(Command3_, &QPushButton::clicked, this, [] { ShellServices::OpenOutputFolder(); });
+  connect(Command2_, &QPushButton::clicked, this, [this] { ShellServices::OpenHelp(*services_.messages); });
+  connect(Command3_, &QPushButton::clicked, this, [this] { ShellServices::OpenOutputFolder(*services_.messages); });
   connect(Command4_, &QPushButton::clicked, this, [this] {
     if (tray_) tray_->HideWindow();
   });
