@@ -458,6 +458,10 @@
         <source>下次录音的标题、软件和备注 (%1)</source>
         <translation>Title, program and comment of the next recordings (%1)</translation>
     </message>
+    <message>
+        <source>请在上方&quot;设备&quot;框中选择录音设备.</source>
+        <translation>Choose the recording device in the &quot;Device&quot; box above.</translation>
+    </message>
 </context>
 <context>
     <name>FormatChooserDialog</name>
@@ -850,6 +854,21 @@
     </message>
 </context>
 <context>
+    <name>ShellServices</name>
+    <message>
+        <source>没有程序能打开帮助页, 请手动打开:
+%1</source>
+        <translation>No program here opens the help page; open it yourself:
+%1</translation>
+    </message>
+    <message>
+        <source>没有程序能打开录音文件夹, 请手动打开:
+%1</source>
+        <translation>No program here opens the recordings folder; open it yourself:
+%1</translation>
+    </message>
+</context>
+<context>
     <name>TakeMarkers</name>
     <message>
         <source>标记 %1</source>
@@ -947,6 +966,22 @@
         <source>正在完成文件, 还有 %1 秒的录音待写入…</source>
         <translation>Finishing the file, %1 s of the recording still to write…</translation>
     </message>
+    <message>
+        <source>没有可用的录音设备</source>
+        <translation>No recording device is available</translation>
+    </message>
+    <message>
+        <source>可用的设备 (--device 取名称或描述):</source>
+        <translation>Devices (--device takes the name or the description):</translation>
+    </message>
+    <message>
+        <source>录音文件: %1</source>
+        <translation>Recording to: %1</translation>
+    </message>
+    <message>
+        <source>长度 %1 秒, 大小 %2, 输入丢失 %3, 综合响度 %4 LUFS</source>
+        <translation>Length %1 s, size %2, input lost %3, integrated loudness %4 LUFS</translation>
+    </message>
 </context>
 <context>
     <name>TrayIcon</name>
@@ -1028,10 +1063,6 @@
         <translation>Cannot select device &quot;%1&quot;</translation>
     </message>
     <message>
-        <source>找不到设备 &quot;%1&quot;</source>
-        <translation>Device &quot;%1&quot; not found</translation>
-    </message>
-    <message>
         <source>未知的文件类型 &quot;%1&quot;, 可用: wav, flac, opus, mp3</source>
         <translation>Unknown file type &quot;%1&quot;, available: wav, flac, opus, mp3</translation>
     </message>
@@ -1062,6 +1093,10 @@
     <message>
         <source>没有可继续的录音</source>
         <translation>No paused recording to resume</translation>
+    </message>
+    <message>
+        <source>找不到设备 &quot;%1&quot;, 可用: %2</source>
+        <translation>Device &quot;%1&quot; not found; available: %2</translation>
     </message>
 </context>
 <context>

@@ -135,7 +135,7 @@ void RecordingController::Start(int64_t endAfterBytes) {
     return;
   }
   if (!view_.DeviceChosen()) {
-    messages_.ShowWarning(CheckCaption(), ToUtf8(tr("没有选择硬件设备!")));
+    messages_.ShowWarning(CheckCaption(), NoDeviceMessage());
     return;
   }
   // Never one type under another's extension: every door sets the type from the name first.
@@ -174,6 +174,7 @@ void RecordingController::Start(int64_t endAfterBytes) {
   loudness_.Begin(rate, channels);
   clips_.Begin(channels);
   finalLoudness_ = {};
+  finalLengthMs_ = 0;
 
   if (!clsRecorder_.StartRecord(rate, channels)) {
     // Nothing is captured: the file goes back to how it was (a numbered one
@@ -261,6 +262,7 @@ void RecordingController::Stop(int64_t upTo) {
   const bool recorded = FinishOutput();
   closingLoudness_.reset();
   diskGuard_.End();
+  finalLengthMs_ = lngRecMS_;
   lngRecMS_ = 0;
   lngBytesPerSec_ = 0;
   if (recorded) counter_.Advance();
@@ -663,6 +665,7 @@ std::string RecordingController::FormatLength(int32_t ms) {
 std::string RecordingController::ContinuedMarkerName() { return ToUtf8(tr("续接上一个文件")); }
 
 std::string RecordingController::CheckCaption() { return ToUtf8(tr("提示")); }
+std::string RecordingController::NoDeviceMessage() { return ToUtf8(tr("没有选择硬件设备!")); }
 std::string RecordingController::BadRateMessage() { return ToUtf8(tr("取样率无效! 请输入 1000 到 96000 之间的数字.")); }
 std::string RecordingController::PauseCaption() { return ToUtf8(tr("暂停")); }
 std::string RecordingController::ResumeCaption() { return ToUtf8(tr("继续")); }

@@ -151,6 +151,8 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   // The loudness of the last finished recording (integrated, range, true peak,
   // the largest momentary and short-term values), kept until the next start.
   const LoudnessReading& FinalLoudness() const { return finalLoudness_; }
+  // The recorded length of the last finished recording, every part of it; kept until the next start.
+  int32_t FinalLengthMs() const { return finalLengthMs_; }
   // The newest block after effects (1024 zeros until the first block).
   std::span<const int16_t> intVisSamples() const { return intVisSamples_; }
   // For the level bars: the newest captured block, while paused too (then as
@@ -183,6 +185,7 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   // Message box titles and texts, in the interface's language.
   static std::string CheckCaption();  // "提示"
   static std::string ContinuedMarkerName();  // the marker at the start of a continued file
+  static std::string NoDeviceMessage();  // "没有选择硬件设备!"
   static std::string BadRateMessage();
   static constexpr const char* kAppCaption = "Tamblin";
 
@@ -275,6 +278,7 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   LoudnessMeter loudness_;
   ClipCounter clips_;
   LoudnessReading finalLoudness_;
+  int32_t finalLengthMs_ = 0;
   TakeOverview take_;
   TakeMarkers markers_;  // of the part being written
   std::chrono::system_clock::time_point partStart_;

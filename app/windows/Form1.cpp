@@ -806,7 +806,17 @@ void Form1::OnEffectClicked(int Index) {
 
 void Form1::OnStartStopPressed() {
   if (schedule_ && schedule_->CancelPendingStart()) return;
-  if (engine_) engine_->ToggleRecording();
+  if (!engine_) return;
+  // The recorder refuses it too, but only the window knows where the choice is made.
+  if (engine_->State() == RecorderState::Idle && !DeviceChosen()) return PointAtDeviceBox();
+  engine_->ToggleRecording();
+}
+
+void Form1::PointAtDeviceBox() {
+  cboDev_->setFocus();  // where the focus returns once the box is closed
+  services_.messages->ShowWarning(RecordingController::CheckCaption(),
+                                  RecordingController::NoDeviceMessage() + "\n" +
+                                      S(tr("请在上方\"设备\"框中选择录音设备.")));
 }
 
 void Form1::ShowEffectsDialog() {
@@ -853,8 +863,25 @@ void Form1::OnTick() {
   ShowStatusTexts(shown);
   meters_->ShowMeters(shown);
   FollowTakeReview(shown.state);
-  if (shown.state == RecorderState::Recording || shown.state == RecorderState::Paused) DrawDisplays(shown);
+  if (shown.state == RecorderState::Recording || shown.state == RecorderState::Paused) {
+    DrawDisplays(shown);
+    displaysLive_ = true;
+  } else if (displaysLive_ && shown.state != RecorderState::Starting) {
+    ShowIdleDisplays();
+    displaysLive_ = false;
+  }
   emit Ticked();
+}
+
+void Form1::ShowIdleDisplays() {
+  // A stopped input shows no level: the bars and the spectrum as before any
+  // recording. The waveform keeps the take's last block, the loudness line its figures.
+  for (QImageSurface* surface : {surfFreq_.get(), surfVUL_.get(), surfVUR_.get()}) surface->Cls();
+  for (PictureView* view : {picFreq_, picVUL_, picVUR_}) view->ShowIfChanged();
+  for (int channel = 0; channel < 2; ++channel) meters_->ShowLevel(channel, 0.0f);
+  // The next take's bars rise from nothing, not from this one's last level.
+  clsSmoothL_->SmoothNew(kSmoothHistory);
+  clsSmoothR_->SmoothNew(kSmoothHistory);
 }
 
 void Form1::DrawDisplays(const RecordingMonitor::Snapshot& shown) {

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "app/platform/RemoteRequest.h"
+#include "app/recording/DeviceNames.h"
 #include "app/recording/RecordingEngine.h"
 #include "app/recording/RecordingFormat.h"
 #include "app/windows/Form1.h"
@@ -61,7 +62,10 @@ std::optional<std::string> WindowRecorderControl::ChooseDevice(const std::string
     if (recorder.SelectedDevice() == index) return std::nullopt;
     return tr("无法选择设备 \"%1\"").arg(QString::fromStdString(device)).toStdString();
   }
-  return tr("找不到设备 \"%1\"").arg(QString::fromStdString(device)).toStdString();
+  // One line, as every answer: the names that would work after the refusal.
+  return tr("找不到设备 \"%1\", 可用: %2")
+      .arg(QString::fromStdString(device), DeviceNames::Listed(recorder).join("; "))
+      .toStdString();
 }
 
 std::optional<std::string> WindowRecorderControl::ChooseType(const std::string& type) {
