@@ -170,11 +170,12 @@ void RecordingController::Start(int64_t endAfterBytes) {
   clsEffects_.samplerate(rate);
   clsEffects_.Channels(channels);
   lngRecMS_ = 0;
+  recordedBytes_ = 0;
   deliveredBytes_ = 0;
   loudness_.Begin(rate, channels);
   clips_.Begin(channels);
   finalLoudness_ = {};
-  finalLengthMs_ = 0;
+  finalSeconds_ = 0;
 
   if (!clsRecorder_.StartRecord(rate, channels)) {
     // Nothing is captured: the file goes back to how it was (a numbered one
@@ -262,7 +263,7 @@ void RecordingController::Stop(int64_t upTo) {
   const bool recorded = FinishOutput();
   closingLoudness_.reset();
   diskGuard_.End();
-  finalLengthMs_ = lngRecMS_;
+  finalSeconds_ = static_cast<double>(recordedBytes_) / lngBytesPerSec_;
   lngRecMS_ = 0;
   lngBytesPerSec_ = 0;
   if (recorded) counter_.Advance();
@@ -428,6 +429,7 @@ void RecordingController::EncodeRecorded(const int16_t* data, int32_t bytes) {
   if (!stopFailure_.empty() || !outputOpen_) return;
   lngRecMS_ = static_cast<int32_t>(
       std::nearbyint(static_cast<double>(bytes) / lngBytesPerSec_ * 1000.0 + lngRecMS_));
+  recordedBytes_ += bytes;
 
   take_.Add(std::span(data, static_cast<size_t>(bytes) / sizeof(int16_t)));
   int32_t buffer_used = 0;

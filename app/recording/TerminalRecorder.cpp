@@ -206,7 +206,7 @@ QString TerminalRecorder::Summary() {
   for (const std::string& file : written_) bytes += QFileInfo(QString::fromStdString(file)).size();
   const double integrated = finished.FinalLoudness().integrated;
   return tr("长度 %1 秒, 大小 %2, 输入丢失 %3, 综合响度 %4 LUFS")
-      .arg(finished.FinalLengthMs() / 1000.0, 0, 'f', 3)
+      .arg(finished.FinalSeconds(), 0, 'f', 3)
       .arg(QString::fromStdString(RecordingController::FormatSize(static_cast<double>(bytes))))
       .arg(recorder_->LostInputCount())
       .arg(std::isfinite(integrated) ? QString::number(integrated, 'f', 1) : QStringLiteral("-inf"));
