@@ -492,6 +492,10 @@
         <source>上次使用的录音设备 &quot;%1&quot; 已不在, 请在&quot;设备&quot;框中另选一个</source>
         <translation>The last recording device &quot;%1&quot; is gone; choose another in the Device box</translation>
     </message>
+    <message>
+        <source>请在上方&quot;设备&quot;框中选择录音设备.</source>
+        <translation>Choose the recording device in the &quot;Device&quot; box above.</translation>
+    </message>
 </context>
 <context>
     <name>FormatChooserDialog</name>
@@ -940,15 +944,15 @@
     <name>ScheduleKeeper</name>
     <message>
         <source>定时: %1 后开始录音</source>
-        <translation>Scheduled: recording starts in %1</translation>
+        <translation>Scheduled: starts in %1</translation>
     </message>
     <message>
         <source>定时: %1 后停止录音</source>
-        <translation>Scheduled: recording stops in %1</translation>
+        <translation>Scheduled: stops in %1</translation>
     </message>
     <message>
         <source>定时: 文件达到 %1 时停止录音</source>
-        <translation>Scheduled: recording stops when the file reaches %1</translation>
+        <translation>Scheduled: stops at %1</translation>
     </message>
 </context>
 <context>
@@ -964,6 +968,21 @@
     <message>
         <source>格式:</source>
         <translation>Format:</translation>
+    </message>
+</context>
+<context>
+    <name>ShellServices</name>
+    <message>
+        <source>没有程序能打开帮助页, 请手动打开:
+%1</source>
+        <translation>No program here opens the help page; open it yourself:
+%1</translation>
+    </message>
+    <message>
+        <source>没有程序能打开录音文件夹, 请手动打开:
+%1</source>
+        <translation>No program here opens the recordings folder; open it yourself:
+%1</translation>
     </message>
 </context>
 <context>
@@ -1055,6 +1074,22 @@
     <message>
         <source>正在完成文件, 还有 %1 秒的录音待写入…</source>
         <translation>Finishing the file, %1 s of the recording still to write…</translation>
+    </message>
+    <message>
+        <source>没有可用的录音设备</source>
+        <translation>No recording device is available</translation>
+    </message>
+    <message>
+        <source>可用的设备 (--device 取名称或描述):</source>
+        <translation>Devices (--device takes the name or the description):</translation>
+    </message>
+    <message>
+        <source>录音文件: %1</source>
+        <translation>Recording to: %1</translation>
+    </message>
+    <message>
+        <source>长度 %1 秒, 大小 %2, 输入丢失 %3, 综合响度 %4 LUFS</source>
+        <translation>Length %1 s, size %2, input lost %3, integrated loudness %4 LUFS</translation>
     </message>
 </context>
 <context>

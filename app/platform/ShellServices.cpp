@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 
 #include "app/platform/ProgramFolder.h"
+#include "common/MessageBoxService.h"
 
 namespace {
 
@@ -11,20 +12,27 @@ ShellServices::UrlOpener& Opener() {
   return opener;
 }
 
-void OpenLocalPath(const QString& path) {
+// True when the desktop took the path.
+bool OpenLocalPath(const QString& path) {
   // A file URL carries the path as one argument: no quoting, no shell.
   const QUrl url = QUrl::fromLocalFile(path);
-  if (Opener()) {
-    Opener()(url);
-  } else {
-    QDesktopServices::openUrl(url);
-  }
+  return Opener() ? Opener()(url) : QDesktopServices::openUrl(url);
+}
+
+void Unopened(MessageBoxService& messages, const QString& text) {
+  messages.ShowWarning("Tamblin", text.toStdString());
 }
 
 }  // namespace
 
-void ShellServices::OpenHelp() { OpenLocalPath(ProgramFolder::HelpPage()); }
+void ShellServices::OpenHelp(MessageBoxService& messages) {
+  const QString page = ProgramFolder::HelpPage();
+  if (!OpenLocalPath(page)) Unopened(messages, tr("没有程序能打开帮助页, 请手动打开:\n%1").arg(page));
+}
 
-void ShellServices::OpenOutputFolder() { OpenLocalPath(ProgramFolder::OutputFolder()); }
+void ShellServices::OpenOutputFolder(MessageBoxService& messages) {
+  const QString folder = ProgramFolder::OutputFolder();
+  if (!OpenLocalPath(folder)) Unopened(messages, tr("没有程序能打开录音文件夹, 请手动打开:\n%1").arg(folder));
+}
 
 void ShellServices::SetUrlOpener(UrlOpener opener) { Opener() = std::move(opener); }

@@ -153,7 +153,7 @@ std::string RecordingController::Start(int64_t endAfterBytes) {
   endAfterBytes_ = endAfterBytes;
   endAtFileBytes_ = INT64_MAX;
   if (view_.OutputFile().empty()) return ToUtf8(tr("没有指定输出文件!"));
-  if (!view_.DeviceChosen()) return ToUtf8(tr("没有选择硬件设备!"));
+  if (!view_.DeviceChosen()) return NoDeviceMessage();
   // Never one type under another's extension: every door sets the type from the name first.
   if (const auto named = EncoderSelection::TypeOfFile(view_.OutputFile());
       named && *named != TypeOfExtension(clsEncoder_.Extension())) {
@@ -182,11 +182,13 @@ std::string RecordingController::Start(int64_t endAfterBytes) {
   clsEffects_.samplerate(rate);
   clsEffects_.Channels(channels);
   lngRecMS_ = 0;
+  recordedBytes_ = 0;
   deliveredBytes_ = 0;
   loudness_.Begin(rate, channels);
   partLoudnessRunning_ = false;
   clips_.Begin(channels);
   finalLoudness_ = {};
+  finalSeconds_ = 0;
 
   if (!clsRecorder_.StartRecord(rate, channels)) {
     // Nothing is captured: the file goes back to how it was (a numbered one
@@ -269,6 +271,7 @@ void RecordingController::Stop(int64_t upTo) {
   finalLoudness_ = loudness_.Final();
   const bool recorded = FinishOutput();
   diskGuard_.End();
+  finalSeconds_ = static_cast<double>(recordedBytes_) / lngBytesPerSec_;
   lngRecMS_ = 0;
   lngBytesPerSec_ = 0;
   if (recorded && (numberedTake_ || namedTakesAdvance_)) counter_.Advance();
@@ -431,6 +434,7 @@ void RecordingController::EncodeRecorded(const int16_t* data, int32_t bytes) {
   if (!stopFailure_.empty() || !outputOpen_) return;
   lngRecMS_ = static_cast<int32_t>(
       std::nearbyint(static_cast<double>(bytes) / lngBytesPerSec_ * 1000.0 + lngRecMS_));
+  recordedBytes_ += bytes;
 
   take_.Add(std::span(data, static_cast<size_t>(bytes) / sizeof(int16_t)));
   int32_t buffer_used = 0;
@@ -690,6 +694,7 @@ std::string RecordingController::FormatLength(int32_t ms) {
 std::string RecordingController::ContinuedMarkerName() { return ToUtf8(tr("续接上一个文件")); }
 
 std::string RecordingController::CheckCaption() { return ToUtf8(tr("提示")); }
+std::string RecordingController::NoDeviceMessage() { return ToUtf8(tr("没有选择硬件设备!")); }
 std::string RecordingController::BadRateMessage() { return ToUtf8(tr("取样率无效! 请输入 1000 到 96000 之间的数字.")); }
 std::string RecordingController::StartCaption() { return ToUtf8(tr("开始录音")); }
 std::string RecordingController::StopCaption() { return ToUtf8(tr("停止录音")); }

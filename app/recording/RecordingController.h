@@ -177,6 +177,9 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   // The loudness of the last finished recording (integrated, range, true peak,
   // the largest momentary and short-term values), kept until the next start.
   const LoudnessReading& FinalLoudness() const { return finalLoudness_; }
+  // The recorded length of the last finished recording in seconds, every part
+  // of it, to the sample (lngRecMS rounds at every block); kept until the next start.
+  double FinalSeconds() const { return finalSeconds_; }
   // The newest block after effects (1024 zeros until the first block).
   std::span<const int16_t> intVisSamples() const { return intVisSamples_; }
   // For the level bars: the newest captured block, while paused too (then as
@@ -209,6 +212,7 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   // Message box titles and texts, in the interface's language.
   static std::string CheckCaption();  // "提示"
   static std::string ContinuedMarkerName();  // the marker at the start of a continued file
+  static std::string NoDeviceMessage();  // "没有选择硬件设备!"
   static std::string BadRateMessage();
   static constexpr const char* kAppCaption = "Tamblin";
 
@@ -313,6 +317,8 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   bool partLoudnessRunning_ = false;
   ClipCounter clips_;
   LoudnessReading finalLoudness_;
+  double finalSeconds_ = 0;
+  int64_t recordedBytes_ = 0;  // of the input, into the file: what lngRecMS counts
   TakeOverview take_;
   TakeMarkers markers_;  // of the part being written
   std::chrono::system_clock::time_point partStart_;

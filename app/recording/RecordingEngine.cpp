@@ -1,5 +1,7 @@
 #include "app/recording/RecordingEngine.h"
 
+#include "app/recording/DeviceNames.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QMetaObject>
@@ -147,12 +149,14 @@ std::optional<std::string> RecordingEngine::ApplyChoices(const RecordingRequest&
 
 std::optional<std::string> RecordingEngine::ChooseDevice(const std::string& device, std::optional<int32_t> line) {
   if (!device.empty()) {
-    int32_t found = -1;
-    for (int32_t index = 0; index < recorder_.DeviceCount() && found < 0; ++index) {
-      if (recorder_.DeviceName(index) == device || recorder_.DeviceSourceName(index) == device) found = index;
+    const std::optional<int32_t> found = DeviceNames::IndexOf(recorder_, device);
+    // One line, as every answer: the names that would work after the refusal.
+    if (!found) {
+      return QCoreApplication::translate("RecordingEngine", "找不到设备 \"%1\", 可用: %2")
+          .arg(QString::fromStdString(device), DeviceNames::Listed(recorder_).join("; "))
+          .toStdString();
     }
-    if (found < 0) return QCoreApplication::translate("RecordingEngine", "找不到设备 \"%1\"").arg(QString::fromStdString(device)).toStdString();
-    if (!recorder_.SelectDevice(found)) {
+    if (!recorder_.SelectDevice(*found)) {
       view_->DeviceChosen(false);
       return QCoreApplication::translate("RecordingEngine", "无法选择设备 \"%1\"").arg(QString::fromStdString(device)).toStdString();
     }

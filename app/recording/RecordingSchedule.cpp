@@ -25,6 +25,7 @@ RecordingSchedule::TimePoint RecordingSchedule::StartTime(const Plan& plan, Time
 
 bool RecordingSchedule::StopsBeforeItStarts(const Plan& plan, TimePoint now) {
   // A start time already past starts at once.
+  if (plan.stop == Plan::Stop::After) return plan.stopAfter <= seconds{0};
   return plan.stop == Plan::Stop::At && plan.stopAt <= std::max(StartTime(plan, now), now);
 }
 

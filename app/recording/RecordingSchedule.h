@@ -45,8 +45,8 @@ class RecordingSchedule {
 
   // When `plan`, armed at `now`, is due to start (a due time already past starts it at once).
   static TimePoint StartTime(const Plan& plan, TimePoint now);
-  // True when `plan`, armed at `now`, stops at a time no later than its start:
-  // it would record nothing or a moment, so it is refused.
+  // True when `plan`, armed at `now`, stops at a time no later than its start,
+  // or after no time at all: it would record nothing or a moment, so it is refused.
   static bool StopsBeforeItStarts(const Plan& plan, TimePoint now);
 
   void SetClock(Clock clock) { clock_ = std::move(clock); }

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/recording/DeviceNames.h"
 #include "app/recording/HandsFreeSettings.h"
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingEngine.h"
@@ -44,7 +45,7 @@ int TerminalRecorder::Run() {
   progress_.stop();
   if (progressOutput_) {
     std::printf("\n");
-    std::fflush(stdout);
+    PrintLine(Summary());
   }
   return messages_.Count() > warningsBefore ? 1 : 0;
 }
@@ -60,7 +61,7 @@ std::optional<QString> TerminalRecorder::Begin() {
   // Ctrl+C during the start-up (its syncs may take long on a slow disk): nothing is started.
   if (finishing_) return tr("录音开始之前已被中断");
   // The device by its name alone: the terminal has no chosen one; the type WAV unless the file or --type says.
-  if (options_.device.empty()) return tr("找不到设备 \"%1\"").arg(QString());
+  if (options_.device.empty() || !DeviceNames::IndexOf(*recorder_, options_.device)) return UnknownDevice();
   RecordingRequest request{.device = options_.device,
                            .type = options_.type.empty() && !EncoderSelection::TypeOfFile(options_.file) ? "wav"
                                                                                                       : options_.type,
@@ -70,6 +71,13 @@ std::optional<QString> TerminalRecorder::Begin() {
   for (const std::string& warning : started.warnings) messages_.ShowWarning(RecordingController::kAppCaption, warning);
   if (!started.ok) return QString::fromStdString(started.reason);
   return std::nullopt;
+}
+
+QString TerminalRecorder::UnknownDevice() {
+  const QString refusal = tr("找不到设备 \"%1\"").arg(QString::fromStdString(options_.device));
+  const QStringList names = DeviceNames::Listed(*recorder_);
+  if (names.isEmpty()) return refusal + "\n" + tr("没有可用的录音设备");
+  return refusal + "\n" + tr("可用的设备 (--device 取名称或描述):") + "\n  " + names.join("\n  ");
 }
 
 std::optional<QString> TerminalRecorder::ChooseHandsFree() {
@@ -116,6 +124,7 @@ void TerminalRecorder::ShowProgress() {
     QCoreApplication::exit(0);
     return;
   }
+  if (shown.state == RecorderState::Recording || shown.state == RecorderState::Paused) AnnounceFile();
   if (shown.state == RecorderState::Finishing) {
     PrintProgress(tr("正在完成文件, 还有 %1 秒的录音待写入…").arg(std::ceil(shown.secondsToWrite)));
     return;
@@ -130,6 +139,33 @@ void TerminalRecorder::PrintProgress(const QString& line) {
   // Padded, so a shorter line covers the longer one before it.
   std::printf("\r%-60s", qPrintable(line));
   // A reader that went away (`| head`): the progress stops, the recording goes on.
+  if (std::fflush(stdout) != 0) progressOutput_ = false;
+}
+
+void TerminalRecorder::AnnounceFile() {
+  // Only a running recording's file is the one written: the next numbered one
+  // is shown from the stop on.
+  if (!written_.empty() && written_.back() == outputFile_) return;
+  written_.push_back(outputFile_);
+  if (progressOutput_) PrintLine(tr("录音文件: %1").arg(QString::fromStdString(outputFile_)));
+}
+
+QString TerminalRecorder::Summary() {
+  const RecordingController& finished = engine_->Controller();  // idle now
+  if (written_.empty()) written_.push_back(finished.Take().Path());  // stopped before a progress tick
+  int64_t bytes = 0;
+  for (const std::string& file : written_) bytes += QFileInfo(QString::fromStdString(file)).size();
+  const double integrated = finished.FinalLoudness().integrated;
+  return tr("长度 %1 秒, 大小 %2, 输入丢失 %3, 综合响度 %4 LUFS")
+      .arg(finished.FinalSeconds(), 0, 'f', 3)
+      .arg(QString::fromStdString(RecordingController::FormatSize(static_cast<double>(bytes))))
+      .arg(recorder_->LostInputCount())
+      .arg(std::isfinite(integrated) ? QString::number(integrated, 'f', 1) : QStringLiteral("-inf"));
+}
+
+void TerminalRecorder::PrintLine(const QString& line) {
+  // Over the progress line, which goes on below it.
+  std::printf("\r%-60s\n", qPrintable(line));
   if (std::fflush(stdout) != 0) progressOutput_ = false;
 }
 

@@ -7,7 +7,8 @@
 // the given file, else the next numbered one. Hands-free options as on the
 // "定时/触发" page, checked against its limits. Progress (length, size, level;
 // while the file is finished, what is left to write) is rewritten in place on
-// standard output every kProgressInterval; messages go to standard error.
+// standard output every kProgressInterval, below a line with the file being
+// written, and a summary line ends it; messages go to standard error.
 // Finish (Ctrl+C, SIGTERM) stops as the stop button does; before the start,
 // nothing is started.
 // Needs a QCoreApplication; its thread only.
@@ -20,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/platform/CommandLine.h"
 #include "app/recording/TerminalMessages.h"
@@ -61,15 +63,23 @@ class TerminalRecorder {
  private:
   // Why the recording cannot start; nothing when it runs.
   std::optional<QString> Begin();
+  // The refusal of --device, with the names that would work on the lines after it.
+  QString UnknownDevice();
   std::optional<QString> ChooseHandsFree();
   static QString OutOfRange(const char* option, double lowest, double highest);
   void ShowProgress();
   void PrintProgress(const QString& line);
+  // The file being recorded, once on a line of its own (again for each next part).
+  void AnnounceFile();
+  // After the stop: length, size of the files, input lost, integrated loudness.
+  QString Summary();
+  void PrintLine(const QString& line);
   void Fail(const QString& reason);
 
   Options options_;
   bool finishing_ = false;
   bool progressOutput_ = true;  // standard output takes the progress line (until a write there fails)
+  std::vector<std::string> written_;  // the files of the recording, as announced
   TerminalMessages messages_;
   QObject context_;  // this thread, where the capture engine's reports are shown
   std::unique_ptr<WindowThreadDialogs> hookDialogs_;

@@ -9,6 +9,7 @@
 
 #include "app/platform/ApplicationIdentity.h"
 #include "app/platform/ShellServices.h"
+#include "app/windows/QtMessageBoxService.h"
 
 namespace {
 
@@ -46,7 +47,10 @@ About::About(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(ok, &QPushButton::clicked, this, &QWidget::close);
   auto* help = new QPushButton(tr("帮助(&H)"), this);
   help->setObjectName(QStringLiteral("Command2"));
-  connect(help, &QPushButton::clicked, this, [] { ShellServices::OpenHelp(); });
+  connect(help, &QPushButton::clicked, this, [this] {
+    QtMessageBoxService boxes(this);
+    ShellServices::OpenHelp(boxes);
+  });
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();

@@ -458,8 +458,8 @@ void Form1::ConnectHandlers() {
     }
   });
   connect(Command1_, &QPushButton::clicked, this, [] { About::ShowInstance(); });
-  connect(Command2_, &QPushButton::clicked, this, [] { ShellServices::OpenHelp(); });
-  connect(Command3_, &QPushButton::clicked, this, [] { ShellServices::OpenOutputFolder(); });
+  connect(Command2_, &QPushButton::clicked, this, [this] { ShellServices::OpenHelp(*services_.messages); });
+  connect(Command3_, &QPushButton::clicked, this, [this] { ShellServices::OpenOutputFolder(*services_.messages); });
   connect(Command4_, &QPushButton::clicked, this, [this] {
     if (tray_) tray_->HideWindow();
   });
@@ -987,10 +987,21 @@ void Form1::OnEffectClicked(int Index) {
 void Form1::OnStartStopPressed() {
   // While the file is finished the button does nothing, as before any verb existed.
   if (!engine_ || engine_->State() == RecorderState::Finishing) return;
+  // The recorder refuses it too, but only the window knows where the choice is made.
+  if (engine_->State() == RecorderState::Idle && !schedule_->Schedule().StartPending() && !DeviceChosen()) {
+    return PointAtDeviceBox();
+  }
   ++waitingOnEngine_;
   const RecorderControl::Result result = engine_->Toggle();
   --waitingOnEngine_;
   ShowResult(result);
+}
+
+void Form1::PointAtDeviceBox() {
+  cboDev_->setFocus();  // where the focus returns once the box is closed
+  services_.messages->ShowWarning(RecordingController::CheckCaption(),
+                                  RecordingController::NoDeviceMessage() + "\n" +
+                                      S(tr("请在上方\"设备\"框中选择录音设备.")));
 }
 
 void Form1::ShowEffectsDialog() {
@@ -1040,8 +1051,25 @@ void Form1::OnTick() {
   ShowStatusTexts(shown);
   meters_->ShowMeters(shown);
   FollowTakeReview(shown.state);
-  if (shown.state == RecorderState::Recording || shown.state == RecorderState::Paused) DrawDisplays(shown);
+  if (shown.state == RecorderState::Recording || shown.state == RecorderState::Paused) {
+    DrawDisplays(shown);
+    displaysLive_ = true;
+  } else if (displaysLive_ && shown.state != RecorderState::Starting) {
+    ShowIdleDisplays();
+    displaysLive_ = false;
+  }
   emit Ticked();
+}
+
+void Form1::ShowIdleDisplays() {
+  // A stopped input shows no level: the bars and the spectrum as before any
+  // recording. The waveform keeps the take's last block, the loudness line its figures.
+  for (QImageSurface* surface : {surfFreq_.get(), surfVUL_.get(), surfVUR_.get()}) surface->Cls();
+  for (PictureView* view : {picFreq_, picVUL_, picVUR_}) view->ShowIfChanged();
+  for (int channel = 0; channel < 2; ++channel) meters_->ShowLevel(channel, 0.0f);
+  // The next take's bars rise from nothing, not from this one's last level.
+  clsSmoothL_->SmoothNew(kSmoothHistory);
+  clsSmoothR_->SmoothNew(kSmoothHistory);
 }
 
 void Form1::DrawDisplays(const RecordingMonitor::Snapshot& shown) {
@@ -1119,6 +1147,11 @@ void Form1::ShowStatusTexts(const RecordingMonitor::Snapshot& shown) {
   }
   ShowText(*sbarPanel2_, shown.LengthWithHandsFree());
   ShowText(*sbarPanel3_, shown.lostText);
+  // A stop's wide texts ("finishing", paused takes) leave with it: the room goes
+  // back to the schedule's countdown, which comes between recordings.
+  if (shown.state == RecorderState::Idle) {
+    for (SteadyLabel* panel : {sbarPanel1_, sbarPanel2_, sbarPanel3_}) panel->Settle();
+  }
 }
 
 void Form1::ShowText(SteadyLabel& label, const std::string& text) { label.Show(Q(text)); }

@@ -186,12 +186,16 @@ class Form1 : public QMainWindow {
   void ShowEffectsDialog();
   // cmdDo, its key and the tray item: a pending scheduled start is cancelled, else start/stop.
   void OnStartStopPressed();
+  // A start with no device chosen: the focus goes to cboDev and the message says to choose there.
+  void PointAtDeviceBox();
   void OnTick();
   void NoteTickLateness();
   // Stops playback when a recording starts and shows the take once it is finished.
   void FollowTakeReview(RecorderState state);
   void ShowStatusTexts(const RecordingMonitor::Snapshot& shown);
   void DrawDisplays(const RecordingMonitor::Snapshot& shown);
+  // Once a recording has stopped: the level bars and the spectrum at rest.
+  void ShowIdleDisplays();
   // Shows `path` in the output box as the user's choice.
   void ChooseOutput(const QString& path);
   static void ShowText(SteadyLabel& label, const std::string& text);
@@ -253,6 +257,7 @@ class Form1 : public QMainWindow {
   bool unloaded_ = false;
   TakeReviewPanel* review_ = nullptr;  // the last take: play, overview, cut
   bool reviewIdle_ = true;  // the state the review panel last followed
+  bool displaysLive_ = false;  // the pictures show a recording's blocks, not their look at rest
   int waitingOnEngine_ = 0;  // handlers now waiting for the recording thread
 
   std::unique_ptr<QImageSurface> surfVUL_, surfVUR_, surfAmpl_, surfFreq_;

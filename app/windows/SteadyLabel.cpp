@@ -5,6 +5,7 @@
 SteadyLabel::SteadyLabel(const QString& text, const QString& widest, QWidget* parent)
     : QLabel(parent), widest_(widest) {
   FitTo(widest_, {});
+  usual_ = size();
   FitTo(text, size());
   setText(text);
 }
@@ -12,10 +13,17 @@ SteadyLabel::SteadyLabel(const QString& text, const QString& widest, QWidget* pa
 void SteadyLabel::Show(const QString& text) {
   if (text == this->text()) return;
   setText(text);
-  // The advance alone: a size hint would lay the text out once more.
+  if (!Holds(text, width())) FitTo(text, size());
+}
+
+void SteadyLabel::Settle() {
+  if (size() != usual_ && Holds(text(), usual_.width())) setFixedSize(usual_);
+}
+
+bool SteadyLabel::Holds(const QString& text, int width) const {
   const QMargins frame = contentsMargins();
-  const int room = width() - frame.left() - frame.right() - 2 * margin();
-  if (text.contains('\n') || fontMetrics().horizontalAdvance(text) > room) FitTo(text, size());
+  const int room = width - frame.left() - frame.right() - 2 * margin();
+  return !text.contains('\n') && fontMetrics().horizontalAdvance(text) <= room;
 }
 
 void SteadyLabel::changeEvent(QEvent* event) {
@@ -26,6 +34,7 @@ void SteadyLabel::changeEvent(QEvent* event) {
     setMinimumSize(0, 0);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     FitTo(widest_, {});
+    usual_ = size();
     FitTo(shown, size());
     setText(shown);
   }

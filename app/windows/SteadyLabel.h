@@ -1,7 +1,9 @@
 // SteadyLabel: a label for a text that changes while a recording runs (its
 // size, length, loudness). It keeps a fixed size, which grows when a text
 // needs more room and never shrinks, so a new text costs a repaint of the
-// label alone instead of a new layout of the whole window.
+// label alone instead of a new layout of the whole window. Settle brings it
+// back to the size of its widest usual text once a rare wide one (a stop's
+// "finishing" line) has gone, so its neighbours get their room again.
 #pragma once
 
 #include <QLabel>
@@ -15,6 +17,9 @@ class SteadyLabel : public QLabel {
 
   // Shows `text`; an unchanged text costs nothing.
   void Show(const QString& text);
+  // Back to the size `widest` needs when the text shown fits it (one new
+  // layout); nothing otherwise. For a moment when a jump disturbs nobody.
+  void Settle();
 
  protected:
   void changeEvent(QEvent* event) override;
@@ -22,6 +27,10 @@ class SteadyLabel : public QLabel {
  private:
   // Fixed at the larger of what `text` needs and `atLeast`.
   void FitTo(const QString& text, QSize atLeast);
+  // `text` fits on one line in a label `width` wide. The advance alone: a size
+  // hint would lay the text out once more.
+  bool Holds(const QString& text, int width) const;
 
   QString widest_;
+  QSize usual_;  // the size `widest_` needs
 };

@@ -141,8 +141,9 @@ void TakeReviewPanel::ShowTake(const TakeOverview& take) {
 }
 
 void TakeReviewPanel::RecordingStarted() {
-  player_->Stop();
-  Offer(false);
+  // The last take and its cut's notice would pass for the one being recorded.
+  ShowTake(TakeOverview{});
+  Markers({});
 }
 
 void TakeReviewPanel::Markers(std::vector<int64_t> frames) { strip_->Markers(std::move(frames)); }

@@ -35,7 +35,8 @@ class TakeReviewPanel : public QWidget {
 
   // The take just finished: its file and overview (copied).
   void ShowTake(const TakeOverview& take);
-  // A recording starts: playback stops, nothing is offered until its take is shown.
+  // A recording starts: playback stops, the strip and the last outcome are
+  // cleared, nothing is offered until its take is shown.
   void RecordingStarted();
   // Frame positions of the take to mark on the strip.
   void Markers(std::vector<int64_t> frames);

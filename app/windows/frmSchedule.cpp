@@ -78,7 +78,9 @@ QTimeEdit* frmSchedule::MakeDurationEdit(const char* name) {
   auto* edit = new QTimeEdit(this);
   edit->setObjectName(QString::fromLatin1(name));
   edit->setDisplayFormat(QString::fromLatin1(kDurationFormat));
-  edit->setMinimumTime(QTime(0, 0, 1));
+  // From zero: a minimum of a second would refuse "00" typed into the hours of
+  // 01:00:00 on its way to 00:30:00. A stop after zero time is refused at OK.
+  edit->setMinimumTime(QTime(0, 0));
   return edit;
 }
 

@@ -1,5 +1,5 @@
 // The About window (one at a time, not modal) and the shell services that open
-// the help page and the output folder.
+// the help page and the output folder, or say which path nothing could open.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,8 +10,15 @@
 #include "app/windows/About.h"
 #include "app/platform/ProgramFolder.h"
 #include "app/platform/ShellServices.h"
+#include "common/MessageBoxService.h"
 
 namespace {
+
+class KeptMessages : public MessageBoxService {
+ public:
+  void ShowWarning(const std::string&, const std::string& text) override { texts.push_back(text); }
+  std::vector<std::string> texts;
+};
 
 class AboutTest : public ::testing::Test {
  protected:
@@ -19,7 +26,7 @@ class AboutTest : public ::testing::Test {
     ProgramFolder::Override(QStringLiteral("/tmp/Tam blin test/my programs"));
     ShellServices::SetUrlOpener([this](const QUrl& url) {
       opened_.push_back(url);
-      return true;
+      return handled_;
     });
   }
   void TearDown() override {
@@ -40,6 +47,8 @@ class AboutTest : public ::testing::Test {
   }
 
   std::vector<QUrl> opened_;
+  bool handled_ = true;  // the desktop has a program for the URL
+  KeptMessages messages_;
 };
 
 TEST_F(AboutTest, ShowingTwiceLeavesOneWindowThatIsNotModal) {
@@ -80,7 +89,7 @@ TEST_F(AboutTest, CarriesItsTextsAndOkClosesIt) {
 TEST_F(AboutTest, HelpButtonOpensTheSamePageAsTheMainWindowsHelp) {
   About::ShowInstance();
   About::Instance()->findChild<QPushButton*>("Command2")->click();
-  ShellServices::OpenHelp();
+  ShellServices::OpenHelp(messages_);
   ASSERT_EQ(opened_.size(), 2u);
   EXPECT_EQ(opened_[0], opened_[1]);
   EXPECT_TRUE(opened_[0].isLocalFile());
@@ -88,13 +97,24 @@ TEST_F(AboutTest, HelpButtonOpensTheSamePageAsTheMainWindowsHelp) {
 }
 
 TEST_F(AboutTest, OutputFolderWithSpacesInThePathStaysOneFileUrl) {
-  ShellServices::OpenOutputFolder();
+  ShellServices::OpenOutputFolder(messages_);
   ASSERT_EQ(opened_.size(), 1u);
   const QUrl& url = opened_[0];
   EXPECT_EQ(url.scheme(), QStringLiteral("file"));
   EXPECT_EQ(url.toLocalFile(), QStringLiteral("/tmp/Tam blin test/my programs/file"));
   EXPECT_EQ(url.toString(QUrl::FullyEncoded),
             QStringLiteral("file:///tmp/Tam%20blin%20test/my%20programs/file"));
+}
+
+TEST_F(AboutTest, APathNothingOpensIsToldWithThePath) {
+  ShellServices::OpenHelp(messages_);
+  EXPECT_TRUE(messages_.texts.empty()) << "opened";
+  handled_ = false;
+  ShellServices::OpenHelp(messages_);
+  ShellServices::OpenOutputFolder(messages_);
+  ASSERT_EQ(messages_.texts.size(), 2u);
+  EXPECT_NE(messages_.texts[0].find("\n/tmp/Tam blin test/my programs/bangzhu.htm"), std::string::npos) << messages_.texts[0];
+  EXPECT_NE(messages_.texts[1].find("\n/tmp/Tam blin test/my programs/file"), std::string::npos) << messages_.texts[1];
 }
 
 }  // namespace

@@ -13,10 +13,12 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
+#include <cmath>
 #include <memory>
 
 #include "tests/support/PipeSourceFeeder.h"
@@ -131,7 +133,9 @@ TEST_F(RecorderCommandLineTest, EveryVerbAnswersWithItsStatusAndARefusalSaysWhy)
   refused({"--pause"}, "没有可暂停的录音");
   refused({"--resume"}, "没有可继续的录音");
   refused({"--mark"}, "没有正在进行的录音");
-  refused({"--start", "--device", "no-such-source"}, "找不到设备");
+  // An unknown device: the names that would work, on the one line.
+  refused({"--start", "--device", "no-such-source"}, "找不到设备 \"no-such-source\", 可用: ");
+  refused({"--start", "--device", "no-such-source"}, "tamblin_tone (Test-Tone-440Hz)");
   // No device chosen yet: the recorder's own message comes back, and no box is left waiting on the window.
   const Answer unchosen = Ask({"--start"});
   EXPECT_EQ(unchosen.status, 1);
@@ -269,7 +273,8 @@ TEST_F(RecorderCommandLineTest, WithoutAWindowAFedSourceIsRecordedForExactlyTheD
   ASSERT_TRUE(feeder.Loaded());
   const QString file = folder_.path() + "/take.wav";
   StartProgram({"--no-window", "--device", QString::fromStdString(feeder.SourceName()), "--for", "3", file});
-  EXPECT_TRUE(OutputHolding(" dB").startsWith('\r'));  // the progress line, rewritten in place
+  const QByteArray output = OutputHolding(" dB");
+  EXPECT_TRUE(output.startsWith('\r'));  // the progress line, rewritten in place
 
   std::vector<int16_t> samples(size_t(3) * kRate * 2);
   for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int16_t>(i % 30000 - 15000);
@@ -279,6 +284,12 @@ TEST_F(RecorderCommandLineTest, WithoutAWindowAFedSourceIsRecordedForExactlyTheD
   EXPECT_EQ(program_->exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(program_->exitCode(), 0);
   EXPECT_EQ(SampleCount(file), 3 * kRate);
+  // The file first, and at the end what was recorded.
+  const QString printed = QString::fromUtf8(output + program_->readAllStandardOutput());
+  EXPECT_TRUE(printed.contains("\r录音文件: " + file + " ")) << printed.toStdString();
+  const auto summary = QRegularExpression("长度 3\\.000 秒, 大小 (\\d+) KB, 输入丢失 0, 综合响度 -\\d+\\.\\d LUFS").match(printed);
+  ASSERT_TRUE(summary.hasMatch()) << printed.toStdString();
+  EXPECT_EQ(summary.captured(1).toLongLong(), std::llround(QFileInfo(file).size() / 1024.0));
   QFile journal(folder_.path() + "/recording.journal");
   const QByteArray entries = journal.open(QIODevice::ReadOnly) ? journal.readAll() : QByteArray();
   EXPECT_FALSE(entries.contains("take.wav")) << "a finished recording leaves nothing to repair";
@@ -422,10 +433,11 @@ TEST_F(RecorderCommandLineTest, WithoutAWindowSigtermFinishesTheFile) {
   ASSERT_TRUE(flac.open(QIODevice::ReadOnly));
   EXPECT_EQ(flac.read(4), QByteArray("fLaC"));
 
-  // A device that is not there: refused with the reason, nothing recorded.
+  // A device that is not there: refused with the reason and the names that work, nothing recorded.
   const Answer missing = Ask({"--no-window", "--device", "no-such-source", folder_.path() + "/none.wav"});
   EXPECT_EQ(missing.status, 1);
-  EXPECT_THAT(missing.err, HasSubstr("找不到设备"));
+  EXPECT_THAT(missing.err, HasSubstr("找不到设备 \"no-such-source\"\n"));
+  EXPECT_THAT(missing.err, HasSubstr("\n  tamblin_tone (Test-Tone-440Hz)"));
   EXPECT_FALSE(QFile::exists(folder_.path() + "/none.wav"));
 }
 

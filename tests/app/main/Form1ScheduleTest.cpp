@@ -9,6 +9,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -191,6 +192,31 @@ TEST(frmScheduleTest, AStopTimeNotAfterTheStartIsRefusedWithTheReason) {
     page.findChild<QPushButton*>("cmdOK")->click();
     EXPECT_EQ(accepted, 1) << "a stop after the start is taken";
   }
+}
+
+// Each part of a duration takes what is typed into it, "00" hours of the
+// hour shown at first included; a stop after no time at all is refused.
+TEST(frmScheduleTest, TypedDurationPartsAreTakenAndAStopAfterNothingIsRefused) {
+  frmSchedule page;
+  page.show();
+  page.findChild<QAbstractButton*>("optStopAfter")->click();
+  const auto type = [&](const char* field, QDateTimeEdit::Section section, const char* digits) {
+    auto* edit = page.findChild<QDateTimeEdit*>(field);
+    edit->setFocus();
+    edit->setSelectedSection(section);
+    QTest::keyClicks(edit, digits);
+  };
+  type("timStopAfter", QDateTimeEdit::HourSection, "00");  // of 01:00:00
+  type("timStopAfter", QDateTimeEdit::MinuteSection, "30");
+  EXPECT_EQ(page.ChosenPlan().stopAfter, 30min);
+
+  int accepted = 0;
+  QObject::connect(&page, &QDialog::accepted, [&] { ++accepted; });
+  type("timStopAfter", QDateTimeEdit::MinuteSection, "00");
+  EXPECT_EQ(page.ChosenPlan().stopAfter, 0s);
+  page.findChild<QPushButton*>("cmdOK")->click();
+  EXPECT_EQ(accepted, 0) << "a recording of no length";
+  EXPECT_FALSE(page.findChild<QLabel*>("lblScheduleProblem")->isHidden());
 }
 
 }  // namespace

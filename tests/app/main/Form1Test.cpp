@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -277,12 +278,16 @@ TEST_F(Form1Test, RateAndStereoChoicesAskForAFormatThenUpdateTheChain) {
   EXPECT_EQ(form->Effects().Channels(), 1);
 }
 
-TEST_F(Form1Test, StartWithoutDeviceIsRefused) {
+// Refused with where to choose one: the message says, and the focus is there.
+TEST_F(Form1Test, StartWithoutDeviceIsRefusedAndPointsAtTheDeviceBox) {
+  form->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
   QTest::mouseClick(Find<QPushButton>("cmdDo"), Qt::LeftButton);
   form->Engine().WaitUntilHandled();
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0].title, "提示");
-  EXPECT_EQ(messages.shown[0].text, "没有选择硬件设备!");
+  EXPECT_EQ(messages.shown[0].text, "没有选择硬件设备!\n请在上方\"设备\"框中选择录音设备.");
+  EXPECT_EQ(QApplication::focusWidget(), Find<QComboBox>("cboDev"));
   EXPECT_EQ(Find<QPushButton>("cmdDo")->text(), "开始录音");
 }
 
@@ -313,7 +318,7 @@ TEST_F(Form1Test, DeviceTheServerRefusedIsNotShownAndNotReplacedByTheDefault) {
   QTest::mouseClick(Find<QPushButton>("cmdDo"), Qt::LeftButton);
   form->Engine().WaitUntilHandled();
   EXPECT_FALSE(form->Controller().IsRecording()) << "recording an input that is not shown";
-  EXPECT_EQ(messages.shown.back().text, "没有选择硬件设备!");
+  EXPECT_EQ(messages.shown.back().text.rfind("没有选择硬件设备!\n", 0), 0u);
   form.reset();  // before its server goes
 }
 
@@ -452,6 +457,10 @@ TEST_F(Form1Test, WholeRecordingFromAPipeSourceThroughTheChosenEffects) {
   }
 
   const auto delivered = [&] { return static_cast<size_t>(form->Recorder().DeliveredBytes()); };
+  const auto picture = [&](const char* name) { return Find<QWidget>(name)->grab().toImage(); };
+  const char* const atRest[] = {"picVUL", "picVUR", "picFreq"};
+  std::vector<QImage> restLook;
+  for (const char* name : atRest) restLook.push_back(picture(name));
 
   auto* start = Find<QPushButton>("cmdDo");
   QTest::mouseClick(start, Qt::LeftButton);
@@ -496,6 +505,10 @@ TEST_F(Form1Test, WholeRecordingFromAPipeSourceThroughTheChosenEffects) {
   EXPECT_FALSE(form->Controller().IsRecording());
   EXPECT_EQ(start->text(), "开始录音");
   EXPECT_TRUE(messages.shown.empty());
+  // The bars and the spectrum stop showing a level the input no longer has.
+  const auto rested = [&](size_t k) { return picture(atRest[k]) == restLook[k]; };
+  WaitFor([&] { return rested(0) && rested(1) && rested(2); });
+  for (size_t k = 0; k < std::size(atRest); ++k) EXPECT_TRUE(rested(k)) << atRest[k] << " stays on the last block";
 
   // The numbered file, read back by sox.
   const QString recorded = Numbered(0);

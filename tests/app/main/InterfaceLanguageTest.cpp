@@ -21,6 +21,7 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 #include <algorithm>
 
 #include "TestDoubles.h"
@@ -30,6 +31,8 @@
 #include "app/windows/FormatChooserDialog.h"
 #include "app/windows/LevelMeterView.h"
 #include "app/windows/LevelScale.h"
+#include "app/windows/MeterPanel.h"
+#include "app/windows/SteadyLabel.h"
 #include "app/windows/ScheduleKeeper.h"
 #include "app/platform/ProgramFolder.h"
 #include "app/recording/RecordingController.h"
@@ -41,6 +44,7 @@
 #include "effects/clsDSP.h"
 #include "encoding/EncoderFLAC.h"
 #include "encoding/EncoderWAV.h"
+#include "tests/support/EventLoopWait.h"
 #include "tests/support/PipeSourceFeeder.h"
 #include "tests/support/PrivatePulseDaemon.h"
 
@@ -284,6 +288,48 @@ TEST_P(InterfaceTextFitTest, MainWindowIdleRecordingAndPausedWithItsTrayMenu) {
   for (const auto& shown : messages.shown) {
     EXPECT_EQ(English() && HasChinese(QString::fromStdString(shown.title + shown.text)), false) << shown.text;
   }
+}
+
+// The status bar with each panel at the widest text it holds, beside the
+// schedule's countdown: during a recording with a stop coming, and between
+// recordings with a start waiting, after a take that showed its widest texts.
+TEST_P(InterfaceTextFitTest, StatusBarShowsTheCountdownBesideEveryPanelsWidestText) {
+  ASSERT_TRUE(EnsurePulseServer());
+  Form1 form(Form1::Services{&messages, &fileDialog, &chooser, false, &questions});
+  form.Load();
+  const auto text = [](const char* context, const char* source) { return QCoreApplication::translate(context, source); };
+  const QString size = QString::fromStdString(RecordingController::FormatSize(1073741823.0));
+  RecordingMonitor::Snapshot pausedTake;
+  pausedTake.lengthText = text("RecordingController", "长度: %1 (已暂停)").arg("600:00").toStdString();
+  pausedTake.take = 99;
+  const std::pair<const char*, QString> recording[] = {
+      {"sbarPanel1", text("RecordingController", "文件大小: %1").arg(size)},
+      {"sbarPanel2", QString::fromStdString(pausedTake.LengthWithHandsFree())},
+      {"sbarPanel3", text("RecordingController", "输入丢失: %1").arg(9999)},
+      {"sbarClips", MeterPanel::ClipsText({9999, 9999})},
+  };
+  auto* countdown = form.findChild<QLabel*>("sbarSchedule");
+  ASSERT_NE(countdown, nullptr);
+  auto* bar = form.findChild<QWidget*>("sbar");
+  const auto auditCountdown = [&](const QString& caption, const char* when) {
+    countdown->setText(caption);
+    countdown->show();
+    EXPECT_EQ(Listed(Audit(&form)), "") << when << ": " << caption.toStdString();
+    // Panels wider than the window run past its edge, the countdown last.
+    EXPECT_LE(bar->width(), form.width()) << when << ": " << caption.toStdString();
+  };
+
+  auto* ticks = form.findChild<QTimer*>("tmrVis");
+  ticks->stop();  // the idle texts stay away
+  for (const auto& [name, widest] : recording) form.findChild<SteadyLabel*>(name)->Show(widest);
+  auditCountdown(text("ScheduleKeeper", "定时: %1 后停止录音").arg("23:59:59"), "recording");
+  auditCountdown(text("ScheduleKeeper", "定时: 文件达到 %1 时停止录音").arg(size), "recording");
+
+  auto* sizePanel = form.findChild<SteadyLabel*>("sbarPanel1");
+  sizePanel->Show(text("Form1", "正在完成文件, 还有 %1 秒的录音待写入…").arg(60));
+  ticks->start();
+  ASSERT_TRUE(WaitFor([&] { return sizePanel->text() == text("RecordingController", "文件大小: %1").arg("0 Bytes"); }));
+  auditCountdown(text("ScheduleKeeper", "定时: %1 后开始录音").arg("23:59:59"), "after a take");
 }
 
 TEST_P(InterfaceTextFitTest, EffectsDialogOnEveryPage) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QDateTimeEdit>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -85,14 +86,21 @@ class TakeReviewPanelTest : public ::testing::Test {
   TakeReviewPanel panel_{std::make_unique<SilentOutput>()};
 };
 
+// A new recording also clears the last take's strip and its cut's notice.
 TEST_F(TakeReviewPanelTest, OffersPlayAndCutOnlyForAFinishedTake) {
   EXPECT_FALSE(Button("cmdPlay").isEnabled());
   panel_.ShowTake(overview_);
   EXPECT_TRUE(Button("cmdPlay").isEnabled());
   EXPECT_TRUE(Button("cmdTrim").isEnabled());
+  Cut();
   panel_.RecordingStarted();
   EXPECT_FALSE(Button("cmdPlay").isEnabled());
   EXPECT_FALSE(Button("cmdTrim").isEnabled());
+  EXPECT_FALSE(TrimResult().isVisible()) << TrimResult().text().toStdString();
+  const QImage strip = Strip().grab().toImage();
+  QImage empty(strip.size(), strip.format());
+  empty.fill(Qt::black);
+  EXPECT_EQ(strip, empty) << "the last take's strip";
 }
 
 TEST_F(TakeReviewPanelTest, DraggedHandlesChooseTheFramesTheCutKeeps) {

@@ -1,13 +1,18 @@
 // Drives the real main window through one recording, for the screenshot and the
 // whole-program benchmark:
 //   form1_driver --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--type TYPE] [--png PATH] [--lang zh|en]
+//                [--schedule start|stop] [--grab WIDGET]
 // Loads Form1 as main.cpp does, picks the input device by name, ticks the effect
 // boxes given by index (chkFX0..chkFX3), optionally picks the first output format
 // of FAMILY for the current rate and channels (as the format chooser would)
 // or the file type TYPE as the "文件类型" box lists it ("Ogg Opus"),
 // presses cmdDo, and after N seconds (default 3) saves the live window as PNG
-// (if asked) and closes it, which stops the recording. The recordings go to
-// TAMBLIN_SHOT_FOLDER (default: a temporary folder). Meant for a real X server.
+// (if asked) and closes it, which stops the recording. With --schedule start a
+// start 23 hours away waits instead of a recording; with --schedule stop the
+// schedule starts the recording, to stop in 23 hours: the status bar shows the
+// countdown. --grab saves only the named part of the window (the status bar:
+// "sbar"). The recordings go to TAMBLIN_SHOT_FOLDER (default: a temporary
+// folder). Meant for a real X server.
 #include <QApplication>
 #include <csignal>
 #include <QComboBox>
@@ -21,6 +26,7 @@
 
 #include "app/windows/AppFont.h"
 #include "app/windows/Form1.h"
+#include "app/windows/ScheduleKeeper.h"
 #include "app/recording/RecordingEngine.h"
 #include "app/platform/ProgramFolder.h"
 #include "app/platform/InterfaceLanguage.h"
@@ -39,6 +45,8 @@ struct Options {
   QString type;
   QString png;
   QString lang = QStringLiteral("zh");
+  QString schedule;  // "start", "stop" or empty
+  QString grab;      // a widget's objectName; empty: the whole window
 };
 
 bool Parse(int argc, char** argv, Options& options) {
@@ -52,9 +60,32 @@ bool Parse(int argc, char** argv, Options& options) {
     else if (key == "--type") options.type = QString::fromUtf8(value);
     else if (key == "--png") options.png = QString::fromLocal8Bit(value);
     else if (key == "--lang") options.lang = QString::fromUtf8(value);
+    else if (key == "--schedule") options.schedule = QString::fromUtf8(value);
+    else if (key == "--grab") options.grab = QString::fromUtf8(value);
     else return false;
   }
-  return !options.device.isEmpty() && argc % 2 == 1;
+  const bool knownSchedule = options.schedule.isEmpty() || options.schedule == "start" || options.schedule == "stop";
+  return !options.device.isEmpty() && argc % 2 == 1 && knownSchedule;
+}
+
+// Presses cmdDo, or arms the schedule --schedule names. False when a recording
+// should run and does not.
+bool Begin(Form1& window, const QString& schedule) {
+  RecordingSchedule::Plan plan;
+  if (schedule == "start") {
+    plan.start = RecordingSchedule::Plan::Start::After;
+    plan.startDelay = std::chrono::hours{23};
+  } else if (schedule == "stop") {
+    plan.stop = RecordingSchedule::Plan::Stop::After;
+    plan.stopAfter = std::chrono::hours{23};
+  }
+  if (schedule.isEmpty()) {
+    window.findChild<QPushButton*>("cmdDo")->click();
+  } else {
+    window.Schedule().Apply(plan, window.Schedule().HandsFree());
+  }
+  window.Engine().WaitUntilHandled();
+  return schedule == "start" || window.Controller().IsRecording();
 }
 
 // Picks `text` in the window's combo box `name` as the user would.
@@ -98,7 +129,8 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Tamblin");
   Options options;
   if (!Parse(argc, argv, options)) {
-    std::fprintf(stderr, "usage: %s --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--type TYPE] [--png PATH] [--lang zh|en]\n",
+    std::fprintf(stderr, "usage: %s --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--type TYPE] [--png PATH] [--lang zh|en] "
+                 "[--schedule start|stop] [--grab WIDGET]\n",
                  argv[0]);
     return 2;
   }
@@ -123,16 +155,15 @@ int main(int argc, char** argv) {
   }
   if (!options.type.isEmpty() && !Choose(window, "cboFileType", options.type)) return 1;
   if (!options.family.empty()) window.findChild<QPushButton*>("cmdSelFmt")->click();
-  window.findChild<QPushButton*>("cmdDo")->click();
-  window.Engine().WaitUntilHandled();
-  if (!window.Controller().IsRecording()) {
+  if (!Begin(window, options.schedule)) {
     std::fprintf(stderr, "recording did not start\n");
     return 1;
   }
 
   int result = 0;
   QTimer::singleShot(options.seconds * 1000, &window, [&] {
-    if (!options.png.isEmpty() && !window.grab().save(options.png)) {
+    QWidget* shown = options.grab.isEmpty() ? &window : window.findChild<QWidget*>(options.grab);
+    if (!options.png.isEmpty() && (shown == nullptr || !shown->grab().save(options.png))) {
       std::fprintf(stderr, "cannot write %s\n", qPrintable(options.png));
       result = 1;
     }
