@@ -829,10 +829,6 @@
         <translation>A recording is already running</translation>
     </message>
     <message>
-        <source>找不到设备 &quot;%1&quot;</source>
-        <translation>Device &quot;%1&quot; not found</translation>
-    </message>
-    <message>
         <source>无法选择设备 &quot;%1&quot;</source>
         <translation>Cannot select device &quot;%1&quot;</translation>
     </message>
@@ -875,6 +871,10 @@
     <message>
         <source>输入已停止, 录音已结束 (短于要求的时长, 收到的声音都在文件中)!</source>
         <translation>The input stopped, so the recording has ended (shorter than the duration asked for; all the sound received is in the file)!</translation>
+    </message>
+    <message>
+        <source>找不到设备 &quot;%1&quot;, 可用: %2</source>
+        <translation>Device &quot;%1&quot; not found; available: %2</translation>
     </message>
 </context>
 <context>
