@@ -124,7 +124,7 @@ void TerminalRecorder::ShowProgress() {
     QCoreApplication::exit(0);
     return;
   }
-  if (shown.state == RecorderState::Recording || shown.state == RecorderState::Paused) AnnounceFile();
+  if (shown.state == RecorderState::Recording || shown.state == RecorderState::Paused) AnnounceFile(shown.file);
   if (shown.state == RecorderState::Finishing) {
     PrintProgress(tr("正在完成文件, 还有 %1 秒的录音待写入…").arg(std::ceil(shown.secondsToWrite)));
     return;
@@ -142,12 +142,11 @@ void TerminalRecorder::PrintProgress(const QString& line) {
   if (std::fflush(stdout) != 0) progressOutput_ = false;
 }
 
-void TerminalRecorder::AnnounceFile() {
-  // Only a running recording's file is the one written: the next numbered one
-  // is shown from the stop on.
-  if (!written_.empty() && written_.back() == outputFile_) return;
-  written_.push_back(outputFile_);
-  if (progressOutput_) PrintLine(tr("录音文件: %1").arg(QString::fromStdString(outputFile_)));
+void TerminalRecorder::AnnounceFile(const std::string& file) {
+  // Only a running recording's file is the one written.
+  if (file.empty() || (!written_.empty() && written_.back() == file)) return;
+  written_.push_back(file);
+  if (progressOutput_) PrintLine(tr("录音文件: %1").arg(QString::fromStdString(file)));
 }
 
 QString TerminalRecorder::Summary() {

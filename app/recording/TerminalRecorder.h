@@ -70,7 +70,7 @@ class TerminalRecorder {
   void ShowProgress();
   void PrintProgress(const QString& line);
   // The file being recorded, once on a line of its own (again for each next part).
-  void AnnounceFile();
+  void AnnounceFile(const std::string& file);
   // After the stop: length, size of the files, input lost, integrated loudness.
   QString Summary();
   void PrintLine(const QString& line);
