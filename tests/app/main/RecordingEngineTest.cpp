@@ -356,7 +356,9 @@ TEST_F(RecordingEngineTest, TheWindowFollowsTheChoicesOfAnotherDoorsStart) {
   EXPECT_EQ(form_->Engine().CurrentStatus().file, (folder_.Path() + "/file/录音0.flac").toStdString());
   EXPECT_TRUE(form_->Engine().Stop().ok);
   ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
-  EXPECT_TRUE(form_->findChild<QLineEdit*>("txtFile")->text().endsWith("录音1.flac"));
+  // The next numbered file reaches the box through the window's event queue, just after the state.
+  auto* file = form_->findChild<QLineEdit*>("txtFile");
+  EXPECT_TRUE(WaitFor([&] { return file->text().endsWith("录音1.flac"); })) << file->text().toStdString();
 }
 
 }  // namespace
