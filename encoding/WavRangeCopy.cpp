@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/FileDescriptor.h"
 #include "encoding/RegularFileInput.h"
 #include "encoding/WavHeader.h"
 
@@ -50,19 +51,6 @@ bool WriteAll(int fd, const uint8_t* bytes, size_t count) {
   return true;
 }
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 }  // namespace
 
 std::string WavRangeCopy::ReadLayout(int fd, int64_t fileLength, Layout& layout) {
@@ -127,7 +115,7 @@ std::string WavRangeCopy::Copy(const std::string& take, const TrimRange& range, 
   const int64_t headerBytes = WavHeader::Size(static_cast<int64_t>(layout.format.size()));
   if (headerBytes + dataBytes > WavHeader::kMaxFileLength) return target + ": " + std::strerror(EFBIG);
 
-  const Descriptor out(::open(target.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  const FileDescriptor out(::open(target.c_str(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (out.get() < 0) return SystemError(target);
   std::vector<uint8_t> header(static_cast<size_t>(headerBytes));
   WavHeader::Build(layout.format, headerBytes + dataBytes, header);

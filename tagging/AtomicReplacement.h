@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "tagging/FileDescriptor.h"
+#include "common/FileDescriptor.h"
 
 class AtomicReplacement {
  public:

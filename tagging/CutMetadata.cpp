@@ -7,7 +7,7 @@
 #include <cctype>
 #include <filesystem>
 
-#include "tagging/FileDescriptor.h"
+#include "common/FileDescriptor.h"
 #include "tagging/TagLibMetadataReader.h"
 #include "tagging/WavMetadataReader.h"
 

@@ -11,7 +11,7 @@
 #include <taglib/xiphcomment.h>
 #include <unistd.h>
 
-#include "tagging/FileDescriptor.h"
+#include "common/FileDescriptor.h"
 #include "tagging/MetadataTexts.h"
 #include "tagging/TakeMetadataWriter.h"
 

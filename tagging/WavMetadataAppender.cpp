@@ -10,7 +10,7 @@
 #include "encoding/WavFileRepair.h"
 #include "encoding/WavHeader.h"
 #include "tagging/AtomicReplacement.h"
-#include "tagging/FileDescriptor.h"
+#include "common/FileDescriptor.h"
 #include "tagging/TakeMetadataWriter.h"
 
 namespace {

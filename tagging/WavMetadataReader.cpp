@@ -12,7 +12,7 @@
 #include <map>
 #include <vector>
 
-#include "tagging/FileDescriptor.h"
+#include "common/FileDescriptor.h"
 #include "tagging/MetadataTexts.h"
 #include "tagging/TakeMetadataWriter.h"
 

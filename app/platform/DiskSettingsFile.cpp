@@ -10,25 +10,11 @@
 #include <cstring>
 
 #include "app/platform/FolderMaker.h"
+#include "common/FileDescriptor.h"
 
 namespace {
 
 QString SystemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
-
-// Closes the descriptor on every way out.
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ != -1) ::close(fd_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 }  // namespace
 
@@ -43,7 +29,7 @@ QString DiskSettingsFile::NotOurs() const {
 SettingsFile::Contents DiskSettingsFile::Read() const {
   if (const QString why = NotOurs(); !why.isEmpty()) return {std::nullopt, why};
   // O_NOFOLLOW and O_NONBLOCK: what was swapped in since the look is neither followed nor waited on.
-  const Descriptor file(::open(QFile::encodeName(path_).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  const FileDescriptor file(::open(QFile::encodeName(path_).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (file.get() == -1) return {std::nullopt, errno == ENOENT ? QString() : SystemReason(errno)};
   struct stat st{};
   if (::fstat(file.get(), &st) != 0) return {std::nullopt, SystemReason(errno)};

@@ -1,4 +1,4 @@
-#include "tagging/FileDescriptor.h"
+#include "common/FileDescriptor.h"
 
 #include <unistd.h>
 

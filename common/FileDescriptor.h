@@ -1,5 +1,5 @@
 // FileDescriptor: an owned POSIX descriptor (closed with its owner) and the
-// few whole-buffer operations the tagging does on it, failures in the
+// few whole-buffer operations done on it, failures in the
 // system's words ("<call>: <strerror>").
 #pragma once
 
