@@ -45,6 +45,8 @@ int TerminalRecorder::Run() {
   progress_.stop();
   if (progressOutput_) {
     std::printf("\n");
+    // A take that ended before a progress tick saw it running is named here.
+    if (written_.empty()) AnnounceFile(engine_->Controller().Take().Path());
     PrintLine(Summary());
   }
   return messages_.Count() > warningsBefore ? 1 : 0;
@@ -151,7 +153,6 @@ void TerminalRecorder::AnnounceFile(const std::string& file) {
 
 QString TerminalRecorder::Summary() {
   const RecordingController& finished = engine_->Controller();  // idle now
-  if (written_.empty()) written_.push_back(finished.Take().Path());  // stopped before a progress tick
   int64_t bytes = 0;
   for (const std::string& file : written_) bytes += QFileInfo(QString::fromStdString(file)).size();
   const double integrated = finished.FinalLoudness().integrated;

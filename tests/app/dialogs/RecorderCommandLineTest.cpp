@@ -203,6 +203,8 @@ TEST_F(RecorderCommandLineTest, ADurationShorterThanTheFirstBlockIsExact) {
   const Answer done = Ask({"--no-window", "--device", "Test-Tone-440Hz", "--for", "1", terminal});
   EXPECT_EQ(done.status, 0) << done.err;
   EXPECT_EQ(SampleCount(terminal), 44100);
+  // Over before the progress line could see it run, and still named.
+  EXPECT_NE(done.out.find("录音文件: " + terminal.toStdString() + " "), std::string::npos) << done.out;
   const QDir numbered(folder_.path() + "/file");
   EXPECT_EQ(numbered.entryList(QDir::Files), QStringList{}) << "a named take makes no numbered file";
 
