@@ -22,7 +22,7 @@ constexpr qsizetype kLongestValue = 1000;  // a device name is far shorter
 // text's default and the values it takes ("a|b"; nullptr: any text). The
 // effects and hands-free numbers have no default here: theirs are the chain's
 // and HandsFreeSettings' own.
-struct Spec {
+struct KeyRule {
   Key key;
   const char* name;
   double lowest = kNone, highest = kNone, fallback = kNone;
@@ -31,7 +31,7 @@ struct Spec {
 };
 
 // Flags are numbers 0 or 1.
-constexpr Spec kSpecs[] = {
+constexpr KeyRule kKeyRules[] = {
     {Key::Device, "device", kNone, kNone, kNone, ""},
     {Key::DeviceName, "deviceName", kNone, kNone, kNone, ""},
     {Key::Line, "line", kNone, kNone, kNone, ""},
@@ -70,18 +70,18 @@ constexpr Spec kSpecs[] = {
     {Key::MonitorInput, "monitorInput", 0, 1, 1},
     {Key::PreRecordSeconds, "preRecord", 0, 600, 0},
 };
-static_assert(std::size(kSpecs) == RecorderSettings::kKeyCount);
+static_assert(std::size(kKeyRules) == RecorderSettings::kKeyCount);
 
 constexpr bool InKeyOrder() {
   for (int i = 0; i < RecorderSettings::kKeyCount; ++i) {
-    if (static_cast<int>(kSpecs[i].key) != i) return false;
+    if (static_cast<int>(kKeyRules[i].key) != i) return false;
   }
   return true;
 }
-static_assert(InKeyOrder(), "kSpecs is indexed by Key");
+static_assert(InKeyOrder(), "kKeyRules is indexed by Key");
 
-const Spec& SpecOf(Key key) { return kSpecs[static_cast<int>(key)]; }
-bool IsText(const Spec& spec) { return spec.text != nullptr; }
+const KeyRule& RuleOf(Key key) { return kKeyRules[static_cast<int>(key)]; }
+bool IsText(const KeyRule& rule) { return rule.text != nullptr; }
 
 template <typename T>
 T FromNumber(double value) {
@@ -95,8 +95,8 @@ T FromNumber(double value) {
 Key BandKey(size_t band) { return static_cast<Key>(static_cast<int>(Key::Band1) + static_cast<int>(band)); }
 
 std::optional<Key> KeyNamed(QStringView name) {
-  for (const Spec& spec : kSpecs) {
-    if (name == QLatin1StringView(spec.name)) return spec.key;
+  for (const KeyRule& rule : kKeyRules) {
+    if (name == QLatin1StringView(rule.name)) return rule.key;
   }
   return std::nullopt;
 }
@@ -147,8 +147,8 @@ bool RecorderSettings::Parse(const QByteArray& bytes) {
 
 QByteArray RecorderSettings::Serialized() const {
   QByteArray out = QByteArray(kHeader) + "\n";
-  for (const Spec& spec : kSpecs) {
-    if (const auto& value = values_[static_cast<size_t>(spec.key)]) out += QByteArray(spec.name) + "=" + value->toUtf8() + "\n";
+  for (const KeyRule& rule : kKeyRules) {
+    if (const auto& value = values_[static_cast<size_t>(rule.key)]) out += QByteArray(rule.name) + "=" + value->toUtf8() + "\n";
   }
   return out + kEnd + "\n";
 }
@@ -159,16 +159,16 @@ QString RecorderSettings::Save() {
 }
 
 std::optional<double> RecorderSettings::Stored(Key key) const {
-  const Spec& spec = SpecOf(key);
+  const KeyRule& rule = RuleOf(key);
   const auto& value = values_[static_cast<size_t>(key)];
-  if (IsText(spec) || !value) return std::nullopt;
+  if (IsText(rule) || !value) return std::nullopt;
   bool ok = false;
   const double number = value->toDouble(&ok);
   if (!ok || !std::isfinite(number)) return std::nullopt;
-  return std::clamp(number, spec.lowest, spec.highest);
+  return std::clamp(number, rule.lowest, rule.highest);
 }
 
-double RecorderSettings::Number(Key key) const { return Stored(key).value_or(SpecOf(key).fallback); }
+double RecorderSettings::Number(Key key) const { return Stored(key).value_or(RuleOf(key).fallback); }
 
 template <typename T>
 void RecorderSettings::Over(Key key, T& field) const {
@@ -180,10 +180,10 @@ int32_t RecorderSettings::Whole(Key key) const { return static_cast<int32_t>(std
 bool RecorderSettings::Flag(Key key) const { return Whole(key) != 0; }
 
 QString RecorderSettings::Text(Key key) const {
-  const Spec& spec = SpecOf(key);
+  const KeyRule& rule = RuleOf(key);
   const auto& value = values_[static_cast<size_t>(key)];
-  if (!value) return QString::fromUtf8(spec.text);
-  if (spec.choices && !QString::fromLatin1(spec.choices).split(u'|').contains(*value)) return QString::fromUtf8(spec.text);
+  if (!value) return QString::fromUtf8(rule.text);
+  if (rule.choices && !QString::fromLatin1(rule.choices).split(u'|').contains(*value)) return QString::fromUtf8(rule.text);
   return *value;
 }
 
