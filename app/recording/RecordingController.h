@@ -3,10 +3,7 @@
 // the displays, makes the status texts, and numbers the output files.
 //
 // Per block: copy -> clsDSP::ProcessSamples (in place) -> Encode(exactly lngLen bytes).
-// A file that reaches its type's size limit is finished and the recording goes
-// on, from the refused block on, in the next part: the next numbered file, or
-// for a file the user named, "<name> (2).<ext>", " (3)" ... (never one that
-// holds data); after the stop the user is told which files hold it.
+// The take's files (opening, the next part, metadata, the counter) are TakeFiles'.
 // It publishes what it does to the RecordingMonitor, which holds the one
 // RecorderState; a recording may be paused (nothing written, the length stands
 // still). Messages: "提示" for the start and stop checks, "Tamblin" for
@@ -19,27 +16,23 @@
 #pragma once
 
 #include <QCoreApplication>
-#include <chrono>
 #include <climits>
-#include <optional>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "app/recording/ClipCounter.h"
 #include "app/recording/DiskSpaceGuard.h"
 #include "capture/CaptureSink.h"
 #include "app/recording/FileCounter.h"
 #include "app/recording/HandsFreeSettings.h"
-#include "app/recording/LoudnessMeter.h"
-#include "app/recording/RecordingFormat.h"
+#include "app/recording/LoudnessReading.h"
 #include "app/recording/SoundGate.h"
+#include "app/recording/TakeFiles.h"
 #include "app/recording/TakeMarkers.h"
 #include "app/recording/TakeOverview.h"
 #include "app/recording/TakeTexts.h"
 #include "encoding/Encoder.h"
-#include "tagging/TakeMetadata.h"
 
 class CaptureEngine;
 class clsDSP;
@@ -48,7 +41,7 @@ class QuestionService;
 class RecorderView;
 class RecordingMonitor;
 
-class RecordingController : public CaptureSink, private SoundGate::Listener {
+class RecordingController : public CaptureSink, private SoundGate::Listener, private TakeFiles::Listener {
   Q_DECLARE_TR_FUNCTIONS(RecordingController)
 
  public:
@@ -63,12 +56,12 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
 
   // Where a start asks before replacing a file that holds data; without it
   // such a file is never replaced. Not owned.
-  void Questions(QuestionService* questions) { questions_ = questions; }
+  void Questions(QuestionService* questions) { files_.Questions(questions); }
   // The user agreed (in the save dialog) to replace `path`: the next start
   // into exactly that file replaces it without asking again.
-  void ReplaceConfirmed(const std::string& path) { confirmedReplacement_ = path; }
+  void ReplaceConfirmed(const std::string& path) { files_.ReplaceConfirmed(path); }
   // The question before replacing `path`.
-  static std::string ReplaceQuestion(const std::string& path);
+  static std::string ReplaceQuestion(const std::string& path) { return TakeFiles::ReplaceQuestion(path); }
   // Why a file named `path` is not written as `type` ("wav" ...): its extension names another type.
   static std::string TypeMismatchMessage(const std::string& path, const std::string& type);
 
@@ -94,7 +87,7 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   // false: a take into a file the user named leaves the counter as it is (the
   // terminal's named files are no part of the numbered series); the window's
   // named takes move it on, as they always have.
-  void NamedTakesAdvanceCounter(bool value) { namedTakesAdvance_ = value; }
+  void NamedTakesAdvanceCounter(bool value) { files_.NamedTakesAdvanceCounter(value); }
   // The running recording's sound gate (where the takes were decided).
   const SoundGate& Gate() const { return gate_; }
 
@@ -148,7 +141,7 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   // Nothing while idle. False when the file holds the most markers it may.
   bool AddMarker(int64_t mark, const std::string& name);
   // The markers of the file being recorded, or of the last one finished.
-  const TakeMarkers& Markers() const { return markers_; }
+  const TakeMarkers& Markers() const { return files_.Markers(); }
   static std::string StartCaption();   // "开始录音"
   static std::string StopCaption();    // "停止录音"
   static std::string PauseCaption();   // "暂停"
@@ -189,9 +182,9 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   uint64_t BlockSerial() const { return blockSerial_; }
   int32_t lngRecMS() const { return lngRecMS_; }  // recorded length, 0 when idle
   int32_t lngBytesPerSec() const { return lngBytesPerSec_; }  // 0 when idle
-  FileCounter& Counter() { return counter_; }
-  // The last (or running) take's first file and overview.
-  const TakeOverview& Take() const { return take_; }
+  FileCounter& Counter() { return files_.Counter(); }
+  // The last (or running) take's last part and overview.
+  const TakeOverview& Take() const { return files_.Take(); }
 
   // Status bar panels: "文件大小: ..." and "长度: m:ss" ("长度: m:ss (已暂停)"
   // while paused), the idle texts when idle.
@@ -211,71 +204,37 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
 
   // Message box titles and texts, in the interface's language.
   static std::string CheckCaption();  // "提示"
-  static std::string ContinuedMarkerName();  // the marker at the start of a continued file
   static std::string NoDeviceMessage();  // "没有选择硬件设备!"
   static std::string BadRateMessage();
   static constexpr const char* kAppCaption = "Tamblin";
 
  private:
-  static std::string CannotCreateMessage(const QString& file);
   // Why it did not start; empty when it runs.
   std::string Start(int64_t endAfterBytes);
   // TryStart, its refusal and warnings shown in the boxes.
   void StartShowingRefusal(int64_t endAfterBytes);
-  // A warning ("Tamblin"), collected while a caller takes them (collecting_).
-  void Warn(const std::string& text);
-  // Opens the encoder on the output box's file; why no recording can start there, empty when open.
-  std::string OpenOutput(int32_t rate, int16_t channels);
-  EncoderResult OpenNumberedFile(int32_t rate, int16_t channels);
-  EncoderResult OpenChosenFile(int32_t rate, int16_t channels);
-  bool OutputIsNumbered() const;
+  // TakeFiles::Listener: a warning ("Tamblin"), collected while a caller takes them (collecting_).
+  void Warn(const std::string& text) override;
+  void PartOpened(const std::string& path) override;
+  void WritingFailed() override;
   void Stop(int64_t upTo = INT64_MAX);
   // The messages about input lost during the recording that just stopped.
   void ReportLosses(int64_t lost, int64_t lostToQueue);
-  void PrepareNextFile();
   // The window's copy of the recorder's state and texts (with the newest block when `block`).
   void Publish(bool block = false);
-  void SaveCounter();
-  void StopAfterEncoderFailure(const std::string& message);
   void KeepPausedInput(std::span<const int16_t> intBuffer);
   // Effects, length and encoder for one recorded block.
   void ProcessBlock(std::span<const int16_t> intBuffer, int32_t lngLen);
-  // Loudness and clips of the `bytes` at `data` that went into the file.
-  void MeasureWritten(const int16_t* data, int32_t bytes);
-  // The file is full; the block of `bytes` it refused starts the next part.
-  void ContinueInNextPart(const int16_t* data, int32_t bytes);
-  // Finishes the current part (when open) and opens the next one; false when
-  // that failed and the recording is ending with `failure` as the reason.
-  bool MoveToNextPart(const std::string& failure);
-  // Encodes `bytes` of recorded audio, with the length, the size limit and the disk check.
+  // `bytes` of recorded audio: its length counts, and it goes into the take's files.
   void EncodeRecorded(const int16_t* data, int32_t bytes);
   // Recorded audio of a hands-free recording: split into parts by time.
   void RecordSamples(std::span<const int16_t> samples);
   void RecordHandsFree(std::span<const int16_t> recorded);
-  // The part being written is complete.
-  void CloseOutput();
-  // A part was opened: its markers and start time begin.
-  void BeginPart();
-  // The closed part's markers and tags go into it (and its label file).
-  void WriteMetadata();
-  // Whether the file type's loudness is measured on the finished file, decoded (a lossy type whose
-  // encoder changes it), instead of on the samples handed to the encoder.
-  bool LoudnessFromFile() const;
-  // The loudness of exactly the samples the part being closed holds; none for silence.
-  std::optional<TakeMetadata::Loudness> PartLoudness();
-  // At the stop: false when an armed recording never started a take (its file
-  // went back to how it was), so nothing was recorded.
-  bool FinishOutput();
   void StartHandsFree(int32_t rate, int16_t channels);
   // SoundGate::Listener
   void TakeStarts() override;
   void TakeAudio(std::span<const int16_t> samples) override;
   void TakeEnds() override;
-  EncoderResult OpenNextPart();
-  // "<name> (n).<ext>" beside the first part, from the next n on.
-  EncoderResult OpenNumberedSibling();
-  // After a stop: which files hold a recording of more than one part.
-  void ReportParts();
 
   CaptureEngine& clsRecorder_;
   Encoder& clsEncoder_;
@@ -284,12 +243,10 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   MessageBoxService& messages_;
   std::vector<std::string>* collecting_ = nullptr;  // where Warn puts warnings; none: the boxes
   bool declined_ = false;  // the running start's file was kept at the user's word
-  QuestionService* questions_ = nullptr;
   RecordingMonitor* monitor_ = nullptr;
   int64_t deliveredBytes_ = 0;  // every captured byte handed to GotData in this recording
-  std::string confirmedReplacement_;
-  FileCounter counter_;
   DiskSpaceGuard diskGuard_;
+  TakeFiles files_;  // after diskGuard_, which it checks
 
   std::vector<int16_t> intVisSamples_ = std::vector<int16_t>(1024, 0);
   int32_t lngRecMS_ = 0;
@@ -298,32 +255,17 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   bool stopping_ = false;    // inside Stop: the engine delivers the rest
   bool paused_ = false;      // kept through Stop, so the rest it delivers is not written
   std::vector<int16_t> pausedSamples_;  // the newest block captured while paused
-  std::string stopFailure_;  // an encoder failure ending the recording, told after the stop
-  RecordingFormat format_;   // of the running recording
-  std::vector<std::string> parts_;  // the running recording's files, first to current
   HandsFreeSettings handsFree_;
   HandsFreeSettings running_;     // what the running recording started with
   TakeTexts texts_;
-  TakeTexts runningTexts_;        // what the running recording started with
   SoundGate gate_;
   int64_t framesPerPart_ = 0;
   int64_t samplesPerPart_ = 0;    // 0: no split by time
   int64_t samplesInPart_ = 0;
-  bool outputOpen_ = false;       // a part is open for writing
-  bool sizeLimited_ = false;      // a part was full: the user is told where the rest went
   bool inHandsFreeBlock_ = false;  // a failure's stop waits for the block's end
-  LoudnessMeter loudness_;       // the whole recording
-  LoudnessMeter partLoudness_;   // the part being written, from the second part on
-  bool partLoudnessRunning_ = false;
-  ClipCounter clips_;
   LoudnessReading finalLoudness_;
   double finalSeconds_ = 0;
   int64_t recordedBytes_ = 0;  // of the input, into the file: what lngRecMS counts
-  TakeOverview take_;
-  TakeMarkers markers_;  // of the part being written
-  std::chrono::system_clock::time_point partStart_;
   int64_t endAfterBytes_ = INT64_MAX;  // EndAfter's limit on deliveredBytes_
-  bool namedTakesAdvance_ = true;
-  bool numberedTake_ = false;  // the running recording began in the numbered file
   int64_t endAtFileBytes_ = INT64_MAX;  // EndAtFileSize's limit
 };
