@@ -662,22 +662,6 @@
 <context>
     <name>RecordingController</name>
     <message>
-        <source>Write error (no disk space left?)!</source>
-        <translation>Write error (no disk space left?)!</translation>
-    </message>
-    <message>
-        <source>编码转换失败, 录音已停止!</source>
-        <translation>Encoding failed, the recording has stopped!</translation>
-    </message>
-    <message>
-        <source>文件已达到 WAV 格式的 4 GB 上限, 录音已停止!</source>
-        <translation>The file has reached the WAV format&apos;s 4 GB limit, the recording has stopped!</translation>
-    </message>
-    <message>
-        <source>编码器出错 (代码 %1), 录音已停止!</source>
-        <translation>Encoder error (code %1), the recording has stopped!</translation>
-    </message>
-    <message>
         <source>无法创建输出文件夹 %1 !</source>
         <translation>Cannot create the output folder %1!</translation>
     </message>
@@ -702,18 +686,6 @@
         <translation>Stop Recording</translation>
     </message>
     <message>
-        <source>文件 %1 已有内容, 不会覆盖!</source>
-        <translation>The file %1 already holds data and will not be overwritten!</translation>
-    </message>
-    <message>
-        <source>无法初始化编码器!</source>
-        <translation>Cannot initialize the encoder!</translation>
-    </message>
-    <message>
-        <source>文件 %1 已存在, 要替换它吗?</source>
-        <translation>The file %1 already exists. Replace it?</translation>
-    </message>
-    <message>
         <source>开始录音</source>
         <translation>Start Recording</translation>
     </message>
@@ -726,24 +698,8 @@
         <translation>Input was lost %1 time(s) during the recording (the system was too busy); the file has gaps there!</translation>
     </message>
     <message>
-        <source>无法写入设置文件 %1 !</source>
-        <translation>Cannot write the settings file %1!</translation>
-    </message>
-    <message>
-        <source>磁盘空间即将用完, 录音已停止!</source>
-        <translation>The disk is almost full, the recording has stopped!</translation>
-    </message>
-    <message>
-        <source>文件已满, 无法创建下一个文件, 录音已停止!</source>
-        <translation>The file is full and the next file cannot be created, the recording has stopped!</translation>
-    </message>
-    <message>
         <source>无法创建下一个文件, 录音已停止!</source>
         <translation>The next file cannot be created, the recording has stopped!</translation>
-    </message>
-    <message>
-        <source>录音超过单个文件的大小上限, 已分别保存在以下文件中:</source>
-        <translation>The recording exceeded one file&apos;s size limit and was saved in these files:</translation>
     </message>
     <message>
         <source>录音设备已断开, 录音已停止!</source>
@@ -782,10 +738,6 @@
         <translation>Resume</translation>
     </message>
     <message>
-        <source>无法创建输出文件 %1 !</source>
-        <translation>Cannot create the output file %1!</translation>
-    </message>
-    <message>
         <source>录音中有 %1 处输入丢失 (磁盘写入跟不上: %2), 文件在这些地方有间断!</source>
         <translation>Input was lost %1 time(s) during the recording (the disk did not keep up: %2); the file has gaps there!</translation>
     </message>
@@ -794,24 +746,8 @@
         <translation>Input lost</translation>
     </message>
     <message>
-        <source>无法写入文件的标记和标签: %1</source>
-        <translation>Cannot write the markers and tags of the file %1</translation>
-    </message>
-    <message>
-        <source>续接上一个文件</source>
-        <translation>Continued from the previous file</translation>
-    </message>
-    <message>
         <source>文件 %1 的扩展名与文件类型 %2 不符!</source>
         <translation>The extension of file %1 does not match the file type %2!</translation>
-    </message>
-    <message>
-        <source>无法测量文件的响度: %1</source>
-        <translation>Cannot measure the loudness of the file: %1</translation>
-    </message>
-    <message>
-        <source>录音未能开始</source>
-        <translation>The recording did not start</translation>
     </message>
 </context>
 <context>
@@ -983,6 +919,77 @@
 %1</source>
         <translation>No program here opens the recordings folder; open it yourself:
 %1</translation>
+    </message>
+</context>
+<context>
+    <name>TakeFiles</name>
+    <message>
+        <source>Write error (no disk space left?)!</source>
+        <translation>Write error (no disk space left?)!</translation>
+    </message>
+    <message>
+        <source>编码转换失败, 录音已停止!</source>
+        <translation>Encoding failed, the recording has stopped!</translation>
+    </message>
+    <message>
+        <source>文件已达到 WAV 格式的 4 GB 上限, 录音已停止!</source>
+        <translation>The file has reached the WAV format&apos;s 4 GB limit, the recording has stopped!</translation>
+    </message>
+    <message>
+        <source>编码器出错 (代码 %1), 录音已停止!</source>
+        <translation>Encoder error (code %1), the recording has stopped!</translation>
+    </message>
+    <message>
+        <source>录音未能开始</source>
+        <translation>The recording did not start</translation>
+    </message>
+    <message>
+        <source>文件 %1 已有内容, 不会覆盖!</source>
+        <translation>The file %1 already holds data and will not be overwritten!</translation>
+    </message>
+    <message>
+        <source>无法初始化编码器!</source>
+        <translation>Cannot initialize the encoder!</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notice</translation>
+    </message>
+    <message>
+        <source>文件 %1 已存在, 要替换它吗?</source>
+        <translation>The file %1 already exists. Replace it?</translation>
+    </message>
+    <message>
+        <source>无法写入设置文件 %1 !</source>
+        <translation>Cannot write the settings file %1!</translation>
+    </message>
+    <message>
+        <source>磁盘空间即将用完, 录音已停止!</source>
+        <translation>The disk is almost full, the recording has stopped!</translation>
+    </message>
+    <message>
+        <source>文件已满, 无法创建下一个文件, 录音已停止!</source>
+        <translation>The file is full and the next file cannot be created, the recording has stopped!</translation>
+    </message>
+    <message>
+        <source>无法写入文件的标记和标签: %1</source>
+        <translation>Cannot write the markers and tags of the file %1</translation>
+    </message>
+    <message>
+        <source>无法测量文件的响度: %1</source>
+        <translation>Cannot measure the loudness of the file: %1</translation>
+    </message>
+    <message>
+        <source>录音超过单个文件的大小上限, 已分别保存在以下文件中:</source>
+        <translation>The recording exceeded one file&apos;s size limit and was saved in these files:</translation>
+    </message>
+    <message>
+        <source>续接上一个文件</source>
+        <translation>Continued from the previous file</translation>
+    </message>
+    <message>
+        <source>无法创建输出文件 %1 !</source>
+        <translation>Cannot create the output file %1!</translation>
     </message>
 </context>
 <context>
