@@ -6,20 +6,16 @@
 #include <cmath>
 
 #include "app/recording/CaptureEngine.h"
-#include "app/platform/InterfaceLanguage.h"
 #include "app/platform/ProgramFolder.h"
 #include "app/recording/JournalPendingFiles.h"
-#include "app/recording/LoudnessTags.h"
 #include "app/recording/RecordingJournal.h"
 #include "app/recording/RecordingRecovery.h"
 #include "app/recording/RecorderView.h"
 #include "app/recording/RecordingMonitor.h"
 #include "common/MessageBoxService.h"
-#include "common/QuestionService.h"
 #include "effects/clsDSP.h"
 #include "encoding/Encoder.h"
 #include "encoding/EncoderSelection.h"
-#include "tagging/TakeMetadataWriter.h"
 
 namespace {
 

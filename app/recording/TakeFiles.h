@@ -63,7 +63,7 @@ class TakeFiles {
   void Questions(QuestionService* questions) { questions_ = questions; }
   // The next open of exactly `path` replaces it without asking (the user agreed already).
   void ReplaceConfirmed(const std::string& path) { confirmedReplacement_ = path; }
-  // Whether a take into a file the user named moves the counter on (see RecordingController).
+  // Whether a take into a file the user named moves the counter on (true) or leaves it as it is.
   void NamedTakesAdvanceCounter(bool value) { namedTakesAdvance_ = value; }
   // The question before replacing `path`.
   static std::string ReplaceQuestion(const std::string& path);
