@@ -12,7 +12,7 @@
 // It owns the file counter (the numbered series and nu.ini), the whole
 // recording's loudness meter and clip counter, and a meter per later part.
 // A failure to write ends the recording: the listener hears of it and the
-// reason waits in Failure() until the stop tells the user.
+// reason waits in TakeFailure() until the stop tells the user.
 //
 // Recording thread only, like the controller that owns it.
 #pragma once
@@ -51,7 +51,7 @@ class TakeFiles {
     virtual void Warn(const std::string& text) = 0;
     // A next part was opened at `path` (the output box shows it already).
     virtual void PartOpened(const std::string& path) = 0;
-    // Writing failed and the recording is to end; Failure() says why.
+    // Writing failed and the recording is to end; TakeFailure() says why.
     virtual void WritingFailed() = 0;
   };
 
