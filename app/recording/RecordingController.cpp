@@ -269,6 +269,8 @@ void RecordingController::Monitoring(bool on, double preRecordSeconds) {
   Publish();
 }
 
+bool RecordingController::MonitorOpen() const { return clsRecorder_.InputHeld() && !clsRecorder_.IsRecording(); }
+
 void RecordingController::ReopenMonitor(bool deviceChanged) {
   deviceLost_ = false;
   if (clsRecorder_.IsRecording() || !monitorWanted_) return;

@@ -126,7 +126,7 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   // a take); `deviceChanged` reopens it even at the same format.
   void ReopenMonitor(bool deviceChanged = false);
   // The monitor's input is open with no take.
-  bool MonitorOpen() const { return clsRecorder_.InputHeld() && !clsRecorder_.IsRecording(); }
+  bool MonitorOpen() const;
   // The next start over an open monitor begins at `pressMark` (a
   // CaptureEngine::MarkReceived position taken at the press), with up to
   // `preRecordSeconds` of the kept input before it. Without it a start over
