@@ -82,6 +82,10 @@
         <source>状态栏</source>
         <translation>Status bar</translation>
     </message>
+    <message>
+        <source>预录秒数</source>
+        <translation>Pre-record seconds</translation>
+    </message>
 </context>
 <context>
     <name>AppErrorBox</name>
@@ -173,10 +177,6 @@
         <translation>Give only one command at a time</translation>
     </message>
     <message>
-        <source>--device, --type 和 --for 只能与 --start 一起使用</source>
-        <translation>--device, --type and --for go only with --start</translation>
-    </message>
-    <message>
         <source>设备名称太长或含有无效字符</source>
         <translation>The device name is too long or holds invalid characters</translation>
     </message>
@@ -255,6 +255,18 @@
     <message>
         <source>--sound-activated, --threshold, --pre-roll, --hang, --after-silence 和 --split 只能与 --no-window 一起使用</source>
         <translation>--sound-activated, --threshold, --pre-roll, --hang, --after-silence and --split can only be used with --no-window</translation>
+    </message>
+    <message>
+        <source>配合 --start: 录音从按下之前这么多秒开始 (0 到 600, 最多为监听时保留的预录秒数)</source>
+        <translation>with --start: the recording begins this many seconds before the request (0 to 600; at most the pre-record kept while monitoring)</translation>
+    </message>
+    <message>
+        <source>--pre-record 必须是 0 到 600 之间的整数秒, 不是 &quot;%1&quot;</source>
+        <translation>--pre-record must be whole seconds from 0 to 600, not &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>--device, --type, --for 和 --pre-record 只能与 --start 一起使用</source>
+        <translation>--device, --type, --for and --pre-record go only with --start</translation>
     </message>
 </context>
 <context>
@@ -365,22 +377,6 @@
         <translation>Input lost: %1</translation>
     </message>
     <message>
-        <source>输入</source>
-        <translation>Input</translation>
-    </message>
-    <message>
-        <source>设备:</source>
-        <translation>Device:</translation>
-    </message>
-    <message>
-        <source>线路:</source>
-        <translation>Line:</translation>
-    </message>
-    <message>
-        <source>声音:</source>
-        <translation>Volume:</translation>
-    </message>
-    <message>
         <source>输出</source>
         <translation>Output</translation>
     </message>
@@ -449,14 +445,6 @@
         <translation>Pause/resume recording (%1)</translation>
     </message>
     <message>
-        <source>Couldn&apos;t select device!</source>
-        <translation>Couldn&apos;t select device!</translation>
-    </message>
-    <message>
-        <source>Couldn&apos;t select mixer line!</source>
-        <translation>Couldn&apos;t select mixer line!</translation>
-    </message>
-    <message>
         <source>文件类型:</source>
         <translation>File type:</translation>
     </message>
@@ -487,10 +475,6 @@
     <message>
         <source>下次录音的标题、软件和备注 (%1)</source>
         <translation>Title, program and comment of the next recordings (%1)</translation>
-    </message>
-    <message>
-        <source>上次使用的录音设备 &quot;%1&quot; 已不在, 请在&quot;设备&quot;框中另选一个</source>
-        <translation>The last recording device &quot;%1&quot; is gone; choose another in the Device box</translation>
     </message>
     <message>
         <source>请在上方&quot;设备&quot;框中选择录音设备.</source>
@@ -526,6 +510,57 @@
     <message>
         <source>单声道</source>
         <translation>Mono</translation>
+    </message>
+</context>
+<context>
+    <name>InputChooser</name>
+    <message>
+        <source>输入</source>
+        <translation>Input</translation>
+    </message>
+    <message>
+        <source>设备:</source>
+        <translation>Device:</translation>
+    </message>
+    <message>
+        <source>线路:</source>
+        <translation>Line:</translation>
+    </message>
+    <message>
+        <source>声音:</source>
+        <translation>Volume:</translation>
+    </message>
+    <message>
+        <source>监听输入</source>
+        <translation>Monitor input</translation>
+    </message>
+    <message>
+        <source>选好设备后就打开输入, 录音前即可看到电平</source>
+        <translation>Opens the input once a device is chosen, so the level shows before recording</translation>
+    </message>
+    <message>
+        <source> 秒</source>
+        <translation> s</translation>
+    </message>
+    <message>
+        <source>开始录音时, 文件从按下之前这么多秒开始 (需要监听输入)</source>
+        <translation>A recording begins this many seconds before Start is pressed (needs Monitor input)</translation>
+    </message>
+    <message>
+        <source>预录:</source>
+        <translation>Pre-record:</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t select device!</source>
+        <translation>Couldn&apos;t select device!</translation>
+    </message>
+    <message>
+        <source>Couldn&apos;t select mixer line!</source>
+        <translation>Couldn&apos;t select mixer line!</translation>
+    </message>
+    <message>
+        <source>上次使用的录音设备 &quot;%1&quot; 已不在, 请在&quot;设备&quot;框中另选一个</source>
+        <translation>The last recording device &quot;%1&quot; is gone; choose another in the Device box</translation>
     </message>
 </context>
 <context>

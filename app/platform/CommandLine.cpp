@@ -17,6 +17,7 @@ const QString kLangName = QStringLiteral("lang");
 const QString kDeviceName = QStringLiteral("device");
 const QString kTypeName = QStringLiteral("type");
 const QString kForName = QStringLiteral("for");
+const QString kPreRecordName = QStringLiteral("pre-record");
 const QString kNoWindowName = QStringLiteral("no-window");
 const QString kSoundActivatedName = QStringLiteral("sound-activated");
 const QString kThresholdName = QStringLiteral("threshold");
@@ -69,6 +70,11 @@ void AddRemoteOptions(QCommandLineParser& parser) {
       Tr(QT_TRANSLATE_NOOP("CommandLine", "配合 --start: 录音时长后自动停止, 如 90, 90s, 5m, 1h30m (最长 24h)")),
       Tr(QT_TRANSLATE_NOOP("CommandLine", "时长"))));
   parser.addOption(QCommandLineOption(
+      kPreRecordName,
+      Tr(QT_TRANSLATE_NOOP("CommandLine",
+                           "配合 --start: 录音从按下之前这么多秒开始 (0 到 600, 最多为监听时保留的预录秒数)")),
+      Tr(QT_TRANSLATE_NOOP("CommandLine", "秒"))));
+  parser.addOption(QCommandLineOption(
       kNoWindowName, Tr(QT_TRANSLATE_NOOP("CommandLine",
                                           "不打开窗口, 在终端上录音 (需要 --device; 可加 --type, --for, 声音触发, --split "
                                           "和文件名, 文件名的扩展名决定文件类型); Ctrl+C 结束录音并完成文件"))));
@@ -90,6 +96,15 @@ RemoteRequest StartRequest(const QCommandLineParser& parser) {
     if (!request.duration)
       Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "无效的时长 \"%1\", 例如: 90, 90s, 5m, 1h30m"))
                  .arg(parser.value(kForName)));
+  }
+  if (parser.isSet(kPreRecordName)) {
+    bool number = false;
+    const int seconds = parser.value(kPreRecordName).toInt(&number);
+    if (!number || seconds < 0 || seconds > RemoteRequest::kLongestPreRecord) {
+      Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--pre-record 必须是 0 到 600 之间的整数秒, 不是 \"%1\""))
+                 .arg(parser.value(kPreRecordName)));
+    }
+    request.preRecordSeconds = seconds;
   }
   return request;
 }
@@ -165,9 +180,12 @@ std::optional<RemoteRequest> RequestedVerb(const QCommandLineParser& parser) {
   }
   if (asked.size() > 1) Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "一次只能给出一个命令")));
   const bool startOptions =
-      !parser.isSet(kNoWindowName) && (parser.isSet(kDeviceName) || parser.isSet(kTypeName) || parser.isSet(kForName));
+      !parser.isSet(kNoWindowName) && (parser.isSet(kDeviceName) || parser.isSet(kTypeName) || parser.isSet(kForName) ||
+                                       parser.isSet(kPreRecordName));
   if (asked.empty() || asked.front() != RemoteRequest::Verb::Start) {
-    if (startOptions) Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--device, --type 和 --for 只能与 --start 一起使用")));
+    if (startOptions) {
+      Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--device, --type, --for 和 --pre-record 只能与 --start 一起使用")));
+    }
     if (asked.empty()) return std::nullopt;
     RemoteRequest request{asked.front(), {}, {}, std::nullopt};
     if (request.verb == RemoteRequest::Verb::Mark) request.text = parser.positionalArguments().join(' ').toStdString();

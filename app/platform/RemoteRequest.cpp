@@ -45,15 +45,17 @@ QString RemoteRequest::Name(Verb verb) {
 QByteArray RemoteRequest::Encode() const {
   if (!Clean(device) || !Clean(type) || !Clean(text)) return {};
   const QByteArray milliseconds = duration ? QByteArray::number(static_cast<qint64>(duration->count())) : "";
+  const QByteArray preRecord = preRecordSeconds ? QByteArray::number(*preRecordSeconds) : "";
   const QByteArray line = kTag + '\t' + Name(verb).toLatin1() + '\t' + QByteArray::fromStdString(device) + '\t' +
                           QByteArray::fromStdString(type) + '\t' + milliseconds + '\t' +
-                          QByteArray::fromStdString(text) + '\n';
+                          QByteArray::fromStdString(text) + '\t' + preRecord + '\n';
   return line.size() <= LocalRequestServer::kMaxRequestBytes ? line : QByteArray();
 }
 
 std::optional<RemoteRequest> RemoteRequest::Decode(const QByteArray& line) {
   const QList<QByteArray> fields = line.split('\t');
-  if (fields.size() != 6 || fields[0] != kTag) return std::nullopt;
+  // The pre-record field is the last and may be left out.
+  if ((fields.size() != 6 && fields.size() != 7) || fields[0] != kTag) return std::nullopt;
   const auto verb = VerbNamed(fields[1]);
   if (!verb) return std::nullopt;
   RemoteRequest request{*verb, Plain(fields[2]), Plain(fields[3]), std::nullopt, Plain(fields[5])};
@@ -64,6 +66,12 @@ std::optional<RemoteRequest> RemoteRequest::Decode(const QByteArray& line) {
       return std::nullopt;
     }
     request.duration = std::chrono::milliseconds(milliseconds);
+  }
+  if (fields.size() == 7 && !fields[6].trimmed().isEmpty()) {
+    bool number = false;
+    const int seconds = fields[6].trimmed().toInt(&number);
+    if (!number || seconds < 0 || seconds > kLongestPreRecord) return std::nullopt;
+    request.preRecordSeconds = seconds;
   }
   return request;
 }

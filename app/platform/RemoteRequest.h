@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QString>
 #include <array>
+#include <cstdint>
 #include <chrono>
 #include <optional>
 #include <string>
@@ -24,6 +25,8 @@ struct RemoteRequest {
   std::string type;                                   // Start: "wav", "flac", "opus" or "mp3"; empty: the chosen one
   std::optional<std::chrono::milliseconds> duration;  // Start: stop after this long
   std::string text;                                   // Mark: the marker's name; empty: "标记 N"
+  std::optional<int32_t> preRecordSeconds;            // Start: 0 .. kLongestPreRecord s from before it; none: as set
+  static constexpr int32_t kLongestPreRecord = 600;
 
   // The request line, its newline included; empty when a field holds a tab or
   // newline or the line would be longer than the channel takes.

@@ -12,14 +12,27 @@ class CaptureEngine {
  public:
   virtual ~CaptureEngine() = default;
 
-  // The one "recording" flag of the program.
+  // The one "recording" flag of the program: a take runs (an input open for
+  // monitoring alone is not recording; its blocks reach the sink all the same).
   virtual bool IsRecording() const = 0;
   // True when capture runs at samplerate Hz with Channels (1 or 2) channels.
+  // An input held open at that format goes on into the take with no gap, from
+  // the first sample not yet delivered; one at another format is reopened.
   virtual bool StartRecord(int32_t samplerate, int16_t Channels) = 0;
+  // Opens the input for monitoring at that format, with no take (an open one
+  // at another format is reopened), and holds it open past the stops of the
+  // takes started over it, until CloseInput. False, with the cause in
+  // StartFailure, when the device refuses.
+  virtual bool OpenInput(int32_t samplerate, int16_t Channels) = 0;
+  // The input is no longer held: closed now when no take runs, else at its stop.
+  virtual void CloseInput() = 0;
+  // The input is held open for monitoring.
+  virtual bool InputHeld() const = 0;
   // Why the last StartRecord failed (the device's or server's words); empty
   // when it gave none.
   virtual std::string StartFailure() const = 0;
-  // Capture is over after this call whatever it returns; False only reports
+  // The take is over after this call whatever it returns (the input stays
+  // open when held); False only reports
   // that the device refused part of the teardown. The rest of the recording
   // is delivered (GotData) before it returns, IsRecording still true.
   virtual bool StopRecord() = 0;

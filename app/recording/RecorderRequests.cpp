@@ -24,7 +24,10 @@ QByteArray RecorderRequests::Answer(RecorderControl& control, const QByteArray& 
   if (!request) return {};
   switch (request->verb) {
     case RemoteRequest::Verb::Start:
-      return ReplyTo(control.Start({.device = request->device, .type = request->type, .duration = request->duration}),
+      return ReplyTo(control.Start({.device = request->device,
+                                    .type = request->type,
+                                    .duration = request->duration,
+                                    .preRecordSeconds = request->preRecordSeconds}),
                      tr("已开始录音"));
     case RemoteRequest::Verb::Stop: return ReplyTo(control.Stop(), tr("已停止录音"));
     case RemoteRequest::Verb::Pause: return ReplyTo(control.Pause(), tr("已暂停"));

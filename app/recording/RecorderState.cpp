@@ -7,12 +7,13 @@ namespace {
 
 using S = RecorderState;
 
-constexpr std::array<std::pair<S, S>, 18> kMoves{{
+constexpr std::array<std::pair<S, S>, 20> kMoves{{
     {S::Idle, S::Starting},
     {S::Idle, S::Monitoring},
     {S::Monitoring, S::Idle},
     {S::Monitoring, S::Starting},
     {S::Starting, S::Idle},
+    {S::Starting, S::Monitoring},
     {S::Starting, S::Recording},
     {S::Starting, S::WaitingForSound},
     {S::Starting, S::Finishing},
@@ -26,6 +27,7 @@ constexpr std::array<std::pair<S, S>, 18> kMoves{{
     {S::WaitingForSound, S::Paused},
     {S::WaitingForSound, S::Finishing},
     {S::Finishing, S::Idle},
+    {S::Finishing, S::Monitoring},
 }};
 
 }  // namespace
@@ -41,3 +43,5 @@ bool CanMove(RecorderState from, RecorderState to) {
 bool TakeRuns(RecorderState state) {
   return state == S::Recording || state == S::Paused || state == S::WaitingForSound;
 }
+
+bool AtRest(RecorderState state) { return state == S::Idle || state == S::Monitoring; }

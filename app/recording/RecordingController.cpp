@@ -93,7 +93,9 @@ void RecordingController::StopIfRecording(int64_t upTo) {
 }
 
 void RecordingController::Shutdown() {
+  monitorWanted_ = false;
   if (clsRecorder_.IsRecording()) Toggle();
+  CloseMonitor();
 }
 
 
@@ -139,6 +141,7 @@ std::string RecordingController::Start(int64_t endAfterBytes) {
   if (!format) return BadRateMessage();
   const int32_t rate = format->rate;
   const int16_t channels = format->channels;
+  const TakeStart from = CatchUpToPress(*format);
 
   // Room for ten seconds of the chosen format; unknown formats count as the input.
   const int64_t outputBytesPerSecond =
@@ -169,12 +172,121 @@ std::string RecordingController::Start(int64_t endAfterBytes) {
     lngBytesPerSec_ = 0;
     return WithCause(ToUtf8(tr("不能启动录音功能!")), clsRecorder_.StartFailure());
   }
+  takeStart_ = from.position;
+  deliveredBytes_ = takeStart_ - static_cast<int64_t>(from.preRecordSamples * sizeof(int16_t));
+  if (endAfterBytes != INT64_MAX) endAfterBytes_ = takeStart_ + endAfterBytes;
   diskGuard_.Begin(view_.OutputFile(), outputBytesPerSecond, lngBytesPerSec_);
   StartHandsFree(rate, channels);
   if (monitor_) monitor_->PublishFile(view_.OutputFile());
   files_.Begin(texts_);
+  ReplayPreRecord(from.preRecordSamples);
   Publish();  // recording, once all of the start is done
   return {};
+}
+
+RecordingController::TakeStart RecordingController::CatchUpToPress(const RecordingFormat& format) {
+  const int64_t press = pressMark_ != INT64_MAX ? pressMark_ : clsRecorder_.MarkReceived();
+  const double preRecordSeconds = std::min(pressPreRecord_.value_or(preRecordSeconds_), preRecordSeconds_);
+  pressMark_ = INT64_MAX;
+  pressPreRecord_.reset();
+  // Another format reopens the input, which then counts from 0 and keeps nothing from before.
+  if (!MonitorOpen() || format.rate != monitorFormat_.rate || format.channels != monitorFormat_.channels) {
+    preRecord_.Clear();
+    return {};
+  }
+  clsRecorder_.DeliverReceived(press);
+  // A sound-activated take keeps the gate's own pre-roll.
+  if (handsFree_.sound.enabled) return {press, 0};
+  const auto frames = static_cast<size_t>(std::llround(preRecordSeconds * format.rate));
+  return {press, std::min(preRecord_.Size(), frames * static_cast<size_t>(format.channels))};
+}
+
+void RecordingController::ReplayPreRecord(size_t samples) {
+  // Kept after effects: it goes to the file as the live blocks would have.
+  inHandsFreeBlock_ = true;  // a failure's stop waits for the replay's end
+  preRecord_.ForNewest(samples, [this](std::span<const int16_t> piece) {
+    deliveredBytes_ += static_cast<int64_t>(piece.size_bytes());
+    RecordSamples(piece);
+  });
+  inHandsFreeBlock_ = false;
+  // The take holds it now; the monitor keeps afresh after the stop.
+  preRecord_.Clear();
+  if (files_.Failed() && clsRecorder_.IsRecording()) Toggle();
+}
+
+void RecordingController::StartFrom(int64_t pressMark, double preRecordSeconds) {
+  pressMark_ = pressMark;
+  pressPreRecord_ = preRecordSeconds;
+}
+
+void RecordingController::Monitoring(bool on, double preRecordSeconds) {
+  monitorWanted_ = on;
+  deviceLost_ = false;
+  const bool capacityChanged = preRecordSeconds != preRecordSeconds_;
+  preRecordSeconds_ = std::clamp(preRecordSeconds, 0.0, 600.0);
+  if (clsRecorder_.IsRecording()) {
+    if (!on) clsRecorder_.CloseInput();  // closed at the take's stop
+    return;
+  }
+  if (!on) return CloseMonitor();
+  OpenMonitor(capacityChanged);
+  Publish();
+}
+
+bool RecordingController::MonitorOpen() const { return clsRecorder_.InputHeld() && !clsRecorder_.IsRecording(); }
+
+void RecordingController::ReopenMonitor(bool deviceChanged) {
+  deviceLost_ = false;
+  if (clsRecorder_.IsRecording() || !monitorWanted_) return;
+  if (deviceChanged) clsRecorder_.CloseInput();
+  OpenMonitor();
+  Publish();
+}
+
+std::string RecordingController::OpenMonitor(bool afresh) {
+  const std::optional<RecordingFormat> format = RecordingFormat::FromChoices(view_.RateText(), view_.Stereo());
+  std::string why = !view_.DeviceChosen() ? NoDeviceMessage() : !format ? BadRateMessage() : std::string();
+  const bool open = MonitorOpen();
+  if (why.empty() && !clsRecorder_.OpenInput(format->rate, format->channels)) {
+    why = WithCause(ToUtf8(tr("不能启动录音功能!")), clsRecorder_.StartFailure());
+  }
+  if (!why.empty()) {
+    CloseMonitor();
+    return why;
+  }
+  if (afresh || !open || format->rate != monitorFormat_.rate || format->channels != monitorFormat_.channels) {
+    BeginMonitoring(*format);
+  }
+  return {};
+}
+
+void RecordingController::CloseMonitor() {
+  if (!clsRecorder_.IsRecording()) clsRecorder_.CloseInput();
+  preRecord_.Clear();
+  Publish();
+}
+
+void RecordingController::BeginMonitoring(const RecordingFormat& format) {
+  monitorFormat_ = format;
+  // Never throw: FromChoices took the rate (1000..96000), the channels are 1 or 2.
+  clsEffects_.samplerate(format.rate);
+  clsEffects_.Channels(format.channels);
+  monitorLoudness_.Begin(format.rate, format.channels);
+  monitorClips_.Begin(format.channels);
+  const auto frames = static_cast<size_t>(std::llround(preRecordSeconds_ * format.rate));
+  preRecord_.Capacity(frames * static_cast<size_t>(format.channels));
+}
+
+void RecordingController::MonitorBlock(std::span<const int16_t> intBuffer, int32_t lngLen) {
+  TakeBlock(intBuffer);
+  if (MonitorOpen()) {
+    const auto bytes = std::clamp<int32_t>(lngLen, 0, static_cast<int32_t>(intVisSamples_.size() * sizeof(int16_t)));
+    const std::span<const int16_t> block(intVisSamples_.data(), static_cast<size_t>(bytes) / sizeof(int16_t));
+    preRecord_.Add(block);
+    monitorLoudness_.Add(block);
+    monitorClips_.Add(block, [this](int16_t channel) { return monitorLoudness_.BlockTruePeakOverLimit(channel); });
+  }
+  Publish(true);
 }
 
 std::string RecordingController::TypeMismatchMessage(const std::string& path, const std::string& type) {
@@ -199,6 +311,8 @@ void RecordingController::Stop(int64_t upTo) {
   lngRecMS_ = 0;
   lngBytesPerSec_ = 0;
   files_.ReserveNextFile(recorded);
+  // The input goes on for the meters (reopened when the choices changed meanwhile).
+  if (monitorWanted_ && !deviceLost_) OpenMonitor(true);
   // Only now is the recorder idle and a start taken: a start asked before (the
   // counter's sync may take long) is refused while the stop finishes.
   Publish();
@@ -230,13 +344,19 @@ void RecordingController::Publish(bool block) {
   const int64_t bytes = OutputFileBytes();
   monitor_->PublishTexts(StatusSizeText(bytes), StatusLengthText(), StatusLostText());
   monitor_->PublishFileBytes(bytes);
+  const bool monitoring = MonitorOpen() && !stopping_;
   const bool measuring = clsRecorder_.IsRecording() || stopping_;
-  monitor_->PublishMeters(measuring ? files_.LiveLoudness() : finalLoudness_, {files_.Clips().Clips(0), files_.Clips().Clips(1)});
+  if (monitoring) {
+    monitor_->PublishMeters(monitorLoudness_.Live(), {monitorClips_.Clips(0), monitorClips_.Clips(1)});
+  } else {
+    monitor_->PublishMeters(measuring ? files_.LiveLoudness() : finalLoudness_,
+                            {files_.Clips().Clips(0), files_.Clips().Clips(1)});
+  }
   monitor_->PublishCounts(lngRecMS_, clsRecorder_.LostInputCount());
   const SoundActivation& sound = clsRecorder_.IsRecording() ? running_.sound : handsFree_.sound;
   const bool armed = clsRecorder_.IsRecording() && sound.enabled;
   monitor_->PublishRunning(clsRecorder_.IsRecording() && !stopping_, paused_, armed && !gate_.InTake(), stopping_,
-                           lngBytesPerSec_);
+                           lngBytesPerSec_, monitoring);
   monitor_->PublishHandsFree(armed && !gate_.InTake(), armed && gate_.InTake() ? gate_.Takes() : 0,
                              sound.enabled ? SoundGate::ThresholdAmplitude(sound.thresholdDbfs) / 32768.0 : 0.0);
 }
@@ -286,6 +406,7 @@ void RecordingController::InputLost(InputLoss) {
 }
 
 void RecordingController::GotData(std::span<const int16_t> intBuffer, int32_t lngLen) {
+  if (!clsRecorder_.IsRecording()) return MonitorBlock(intBuffer, lngLen);
   if (deliveredBytes_ >= endAfterBytes_) return;  // the rest its stop delivers
   if (endAfterBytes_ - deliveredBytes_ < lngLen) lngLen = static_cast<int32_t>(endAfterBytes_ - deliveredBytes_);
   deliveredBytes_ += std::max(lngLen, 0);
@@ -302,7 +423,7 @@ void RecordingController::GotData(std::span<const int16_t> intBuffer, int32_t ln
   }
 }
 
-void RecordingController::ProcessBlock(std::span<const int16_t> intBuffer, int32_t lngLen) {
+void RecordingController::TakeBlock(std::span<const int16_t> intBuffer) {
   // Same length as last time (the usual case): copy without allocating.
   if (intVisSamples_.size() == intBuffer.size()) {
     std::copy(intBuffer.begin(), intBuffer.end(), intVisSamples_.begin());
@@ -311,6 +432,10 @@ void RecordingController::ProcessBlock(std::span<const int16_t> intBuffer, int32
   }
   clsEffects_.ProcessSamples(intVisSamples_);
   ++blockSerial_;
+}
+
+void RecordingController::ProcessBlock(std::span<const int16_t> intBuffer, int32_t lngLen) {
+  TakeBlock(intBuffer);
   if (!clsRecorder_.IsRecording() || lngBytesPerSec_ <= 0) return;
   // A failure is ending the recording: what its stop still delivers is not written.
   if (files_.Failed()) return;
@@ -406,8 +531,16 @@ void RecordingController::TakeEnds() {
 }
 
 void RecordingController::DeviceLost(const std::string& reason) {
-  if (!clsRecorder_.IsRecording()) return;
-  Toggle();
+  // No monitor on a device that is gone, until the user chooses one again.
+  deviceLost_ = true;
+  if (clsRecorder_.IsRecording()) {
+    clsRecorder_.CloseInput();  // the take's stop closes it
+    Toggle();
+  } else if (MonitorOpen()) {
+    CloseMonitor();
+  } else {
+    return;
+  }
   messages_.ShowWarning(kAppCaption, WithCause(ToUtf8(tr("录音设备已断开, 录音已停止!")), reason));
 }
 

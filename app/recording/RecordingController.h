@@ -26,7 +26,10 @@
 #include "capture/CaptureSink.h"
 #include "app/recording/FileCounter.h"
 #include "app/recording/HandsFreeSettings.h"
-#include "app/recording/LoudnessReading.h"
+#include "app/recording/ClipCounter.h"
+#include "app/recording/LoudnessMeter.h"
+#include "app/recording/PreRecordRing.h"
+#include "app/recording/RecordingFormat.h"
 #include "app/recording/SoundGate.h"
 #include "app/recording/TakeFiles.h"
 #include "app/recording/TakeMarkers.h"
@@ -107,6 +110,27 @@ class RecordingController : public CaptureSink, private SoundGate::Listener, pri
   };
   // Starts unless a recording runs, ending by itself after `endAfterBytes` (as StartIfIdle).
   StartResult TryStart(int64_t endAfterBytes = INT64_MAX);
+
+  // Monitoring: while no take runs, the chosen device's input is open and its
+  // blocks go through the effects to the displays and meters as a take's do,
+  // with nothing written; the newest `preRecordSeconds` (0 .. 600) of them are
+  // kept for the next start. `on` false closes the input. A running take keeps
+  // its input; the choice holds from its stop.
+  void Monitoring(bool on, double preRecordSeconds);
+  // The device, line or format changed: the monitor follows them (not during
+  // a take); `deviceChanged` reopens it even at the same format.
+  void ReopenMonitor(bool deviceChanged = false);
+  // The monitor's input is open with no take.
+  bool MonitorOpen() const;
+  // The next start over an open monitor begins at `pressMark` (a
+  // CaptureEngine::MarkReceived position taken at the press), with up to
+  // `preRecordSeconds` of the kept input before it. Without it a start over
+  // an open monitor begins with the first block not yet delivered.
+  void StartFrom(int64_t pressMark, double preRecordSeconds);
+  // Where the running (or last) take's live input begins, as a MarkReceived position.
+  int64_t TakeStartPosition() const { return takeStart_; }
+  // Memory the kept input takes now.
+  size_t PreRecordBytes() const { return preRecord_.AllocatedBytes(); }
 
   // The start/stop button (cmdDo): starts when idle, stops when recording.
   void Toggle();
@@ -218,6 +242,26 @@ class RecordingController : public CaptureSink, private SoundGate::Listener, pri
   void PartOpened(const std::string& path) override;
   void WritingFailed() override;
   void Stop(int64_t upTo = INT64_MAX);
+  // Opens the monitor's input at the chosen format (its meters and kept input
+  // afresh when it opens, or always when `afresh`); why it did not, empty when open.
+  std::string OpenMonitor(bool afresh = false);
+  // Up to where the next take begins over the open monitor: its input up to the
+  // press goes to the monitor. Where the take's live input begins, and how many
+  // kept samples go before it.
+  struct TakeStart {
+    int64_t position = 0;
+    size_t preRecordSamples = 0;
+  };
+  TakeStart CatchUpToPress(const RecordingFormat& format);
+  void CloseMonitor();
+  // The monitor's meters and kept input start afresh at `format`.
+  void BeginMonitoring(const RecordingFormat& format);
+  // A block of the open monitor: effects, meters and the kept input.
+  void MonitorBlock(std::span<const int16_t> intBuffer, int32_t lngLen);
+  // The take begins with up to `samples` of the kept input, as recorded audio.
+  void ReplayPreRecord(size_t samples);
+  // intVisSamples_ becomes the block after effects.
+  void TakeBlock(std::span<const int16_t> intBuffer);
   // The messages about input lost during the recording that just stopped.
   void ReportLosses(int64_t lost, int64_t lostToQueue);
   // The window's copy of the recorder's state and texts (with the newest block when `block`).
@@ -268,4 +312,14 @@ class RecordingController : public CaptureSink, private SoundGate::Listener, pri
   int64_t recordedBytes_ = 0;  // of the input, into the file: what lngRecMS counts
   int64_t endAfterBytes_ = INT64_MAX;  // EndAfter's limit on deliveredBytes_
   int64_t endAtFileBytes_ = INT64_MAX;  // EndAtFileSize's limit
+  bool monitorWanted_ = false;
+  bool deviceLost_ = false;           // the monitor stays closed until the next choice
+  double preRecordSeconds_ = 0;       // kept while monitoring
+  PreRecordRing preRecord_;           // the monitor's newest input, after effects
+  RecordingFormat monitorFormat_;     // of the open monitor
+  LoudnessMeter monitorLoudness_;     // of the monitored input: what the meters show before a take
+  ClipCounter monitorClips_;
+  int64_t pressMark_ = INT64_MAX;     // StartFrom's, for the next start
+  std::optional<double> pressPreRecord_;
+  int64_t takeStart_ = 0;
 };

@@ -87,7 +87,9 @@ RecorderControl::Result RecordingEngine::Start(const RecordingRequest& request) 
 }
 
 RecorderControl::Result RecordingEngine::RunStart(const RecordingRequest& request) {
-  if (const auto why = ApplyChoices(request)) {
+  const int64_t press = recorder_.MarkReceived();  // where a start over the monitor begins
+  bool deviceChanged = false;
+  if (const auto why = ApplyChoices(request, deviceChanged)) {
     monitor_.StartHandled();
     return {false, *why};
   }
@@ -101,13 +103,22 @@ RecorderControl::Result RecordingEngine::RunStart(const RecordingRequest& reques
   device_ = recorder_.SelectedDevice() >= 0 ? recorder_.DeviceName(recorder_.SelectedDevice()) : std::string();
   type_ = kTypeNames[encoder_.Type()];
   RecordingController::StartResult result;
+  int64_t takeStart = 0;
+  const double preRecordSeconds = request.preRecordSeconds.value_or(preRecordSeconds_);
   // The limit goes with the start: a first block larger than it is cut too.
-  thread_->Run([this, &result, &request, settings = effectsModel_.Settings(),
-                endAfterBytes = endAfter_ ? endAfter_->bytes : INT64_MAX] {
+  thread_->Run([this, &result, &request, &takeStart, settings = effectsModel_.Settings(), press, deviceChanged,
+                preRecordSeconds, endAfterBytes = endAfter_ ? endAfter_->bytes : INT64_MAX] {
+    // Another device's input has none of this one's history: the take begins at its reopening.
+    if (deviceChanged) {
+      controller_->ReopenMonitor(true);
+    } else {
+      controller_->StartFrom(press, preRecordSeconds);
+    }
     effects_.Apply(settings);
     const TakeTexts next = controller_->Texts();
     if (request.tags) controller_->Texts(*request.tags);
     result = controller_->TryStart(endAfterBytes);
+    takeStart = controller_->TakeStartPosition();
     controller_->Texts(next);
     monitor_.StartHandled();
   });
@@ -117,14 +128,19 @@ RecorderControl::Result RecordingEngine::RunStart(const RecordingRequest& reques
     if (result.declined) return {false, {}};
     return {false, result.refusal.empty() ? NotStarted() : result.refusal};
   }
-  if (endAfter_) endCheck_->start();
+  if (endAfter_) {
+    endAfter_->bytes += takeStart;  // counted from the press over an open monitor
+    endCheck_->start();
+  }
   return {true, {}, std::move(result.warnings)};
 }
 
-std::optional<std::string> RecordingEngine::ApplyChoices(const RecordingRequest& request) {
+std::optional<std::string> RecordingEngine::ApplyChoices(const RecordingRequest& request, bool& deviceChanged) {
   bool changed = false;
   if (!request.device.empty() || request.line) {
+    const int32_t was = recorder_.SelectedDevice();
     if (auto why = ChooseDevice(request.device, request.line)) return why;
+    deviceChanged = recorder_.SelectedDevice() != was;
     changed = true;
   }
   if (request.format) {
@@ -264,7 +280,7 @@ RecorderControl::Status RecordingEngine::CurrentStatus() const {
                 .fileBytes = running ? shown.fileBytes : -1,
                 .device = device_,
                 .type = type_,
-                .levelDbfs = running ? shown.LevelDbfs() : -99.0};
+                .levelDbfs = running || shown.state == RecorderState::Monitoring ? shown.LevelDbfs() : -99.0};
   if (!running && shown.state != RecorderState::Finishing) {
     status.device = recorder_.SelectedDevice() >= 0 ? recorder_.DeviceName(recorder_.SelectedDevice()) : "";
     status.type = kTypeNames[encoder_.Type()];
@@ -332,6 +348,15 @@ void RecordingEngine::StopUpTo(int64_t upTo, std::string warning) {
 
 // ---------------------------------------------------------------- choices
 
+void RecordingEngine::Monitor(bool on, double preRecordSeconds) {
+  preRecordSeconds_ = preRecordSeconds;
+  thread_->Run([this, on, preRecordSeconds] { controller_->Monitoring(on, preRecordSeconds); });
+}
+
+void RecordingEngine::InputChanged(bool deviceChanged) {
+  thread_->Run([this, deviceChanged] { controller_->ReopenMonitor(deviceChanged); });
+}
+
 void RecordingEngine::FormatChosen(const std::string& rateText, bool stereo) { view_->Format(rateText, stereo); }
 void RecordingEngine::DeviceChosen(bool chosen) { view_->DeviceChosen(chosen); }
 void RecordingEngine::OutputFileChosen(const std::string& path) { view_->OutputFileChosen(path); }
@@ -361,7 +386,7 @@ void RecordingEngine::Shutdown() {
   if (shutDown_) return;
   shutDown_ = true;
   const RecorderState state = State();
-  if (state != RecorderState::Idle && state != RecorderState::Finishing) Stop();
+  if (!AtRest(state) && state != RecorderState::Finishing) Stop();
   thread_->Run([this] { controller_->Shutdown(); });
 }
 

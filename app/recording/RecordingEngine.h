@@ -86,6 +86,13 @@ class RecordingEngine : public RecorderControl {
   // The running recording ends at the block that brings its file to `bytes`.
   void EndAtFileSize(int64_t bytes);
 
+  // Monitoring before a take (RecordingController::Monitoring): the input
+  // opens on the recording thread once a device is chosen, and the newest
+  // `preRecordSeconds` are kept for a start; returns when done.
+  void Monitor(bool on, double preRecordSeconds);
+  // The window changed the device, line, rate or stereo: the monitor follows.
+  void InputChanged(bool deviceChanged);
+
   // The window's choices, handed in when the user changes them.
   void FormatChosen(const std::string& rateText, bool stereo);
   void DeviceChosen(bool chosen);
@@ -119,7 +126,8 @@ class RecordingEngine : public RecorderControl {
   // The start once the state is Starting: the request's choices, then the controller's start.
   Result RunStart(const RecordingRequest& request);
   // Why the request's choices cannot be made; nothing when made (or none asked for).
-  std::optional<std::string> ApplyChoices(const RecordingRequest& request);
+  // `deviceChanged` is set when the request chose another device (a monitor on the old one reopens).
+  std::optional<std::string> ApplyChoices(const RecordingRequest& request, bool& deviceChanged);
   std::optional<std::string> ChooseDevice(const std::string& device, std::optional<int32_t> line);
   // `fileNamed`: the request named the output file, whose extension must then fit.
   std::optional<std::string> ChooseType(const std::string& type, bool fileNamed);
@@ -158,4 +166,5 @@ class RecordingEngine : public RecorderControl {
   std::function<bool()> cancelScheduledStart_;
   std::string device_;  // recorded by the running (or last) take
   std::string type_;    // written by the running (or last) take
+  double preRecordSeconds_ = 0;  // as the window set it (Monitor)
 };

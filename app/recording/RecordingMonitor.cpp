@@ -162,8 +162,9 @@ void RecordingMonitor::PublishCounts(int32_t lengthMs, int64_t lostCount) {
 }
 
 void RecordingMonitor::PublishRunning(bool recording, bool paused, bool waitingForSound, bool finishing,
-                                      int32_t bytesPerSecond) {
-  RecorderState to = RecorderState::Idle;
+                                      int32_t bytesPerSecond, bool monitoring) {
+  const RecorderState rest = monitoring ? RecorderState::Monitoring : RecorderState::Idle;
+  RecorderState to = rest;
   if (finishing) {
     to = RecorderState::Finishing;
   } else if (recording) {
@@ -173,9 +174,10 @@ void RecordingMonitor::PublishRunning(bool recording, bool paused, bool waitingF
   {
     std::lock_guard lock(mutex_);
     if (recording) bytesPerSecond_ = bytesPerSecond;
+    rest_ = rest;
     // A start on its way ends in StartHandled (refused) or a running take, never
-    // in the idle state published while it prepares.
-    if (!(state_ == RecorderState::Starting && to == RecorderState::Idle)) changed = MoveLocked(to);
+    // in the resting state published while it prepares.
+    if (!(state_ == RecorderState::Starting && AtRest(to))) changed = MoveLocked(to);
   }
   Heard(changed);
 }
@@ -196,7 +198,7 @@ void RecordingMonitor::StartHandled() {
   bool changed = false;
   {
     std::lock_guard lock(mutex_);
-    changed = state_ == RecorderState::Starting && MoveLocked(RecorderState::Idle);
+    changed = state_ == RecorderState::Starting && MoveLocked(rest_);
   }
   Heard(changed);
 }
@@ -205,7 +207,7 @@ void RecordingMonitor::StopHandled() {
   bool changed = false;
   {
     std::lock_guard lock(mutex_);
-    changed = state_ == RecorderState::Finishing && MoveLocked(RecorderState::Idle);
+    changed = state_ == RecorderState::Finishing && MoveLocked(rest_);
   }
   Heard(changed);
 }

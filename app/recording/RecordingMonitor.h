@@ -82,16 +82,20 @@ class RecordingMonitor {
   void PublishCounts(int32_t lengthMs, int64_t lostCount);
   // `recording`, `paused`, `waitingForSound`: the recorder as it is now;
   // `finishing`: a stop is finishing the file (whoever asked for it);
-  // `bytesPerSecond` of the capture. Moves the state where the table allows.
-  void PublishRunning(bool recording, bool paused, bool waitingForSound, bool finishing, int32_t bytesPerSecond);
+  // `bytesPerSecond` of the capture; `monitoring`: the input is open with no
+  // take (where a refused start or a finished stop comes back to). Moves the
+  // state where the table allows.
+  void PublishRunning(bool recording, bool paused, bool waitingForSound, bool finishing, int32_t bytesPerSecond,
+                      bool monitoring = false);
   // The file the recording writes now (a new part, a new take's file).
   void PublishFile(const std::string& path);
   // Sound activation: armed and waiting, the running take (0: none), the
   // threshold as a fraction of full scale (0: off).
   void PublishHandsFree(bool waitingForSound, int32_t take, double levelThreshold);
-  // The start request was handled: still Starting means refused (-> Idle).
+  // The start request was handled: still Starting means refused (-> Idle, or
+  // Monitoring while the input is open).
   void StartHandled();
-  // The stop request was handled: the file is finished (Finishing -> Idle).
+  // The stop request was handled: the file is finished (Finishing -> Idle or Monitoring).
   void StopHandled();
 
  private:
@@ -101,6 +105,7 @@ class RecordingMonitor {
 
   mutable std::mutex mutex_;
   RecorderState state_ = RecorderState::Idle;
+  RecorderState rest_ = RecorderState::Idle;  // Idle, or Monitoring while the input is open
   std::function<void()> changed_;
   int64_t stopAt_ = 0;
   int64_t received_ = 0;

@@ -21,6 +21,8 @@ struct RecordingRequest {
   std::string type;                      // "wav", "flac", "opus" or "mp3"; empty: the chosen type
   std::string file;                      // the target file; empty: the output box's (the next numbered one)
   std::optional<std::chrono::milliseconds> duration;  // ends by itself after this much input, to the sample
-  double preRecordSeconds = 0;           // input from before the start to include; 0 until monitoring keeps any
+  // Seconds of the monitor's input from before the press the take begins with
+  // (at most what it keeps); none: as set for monitoring.
+  std::optional<double> preRecordSeconds;
   std::optional<TakeTexts> tags;         // for this take; none: the texts of the next takes
 };

@@ -54,7 +54,7 @@ RecordingSchedule::Action RecordingSchedule::Tick(RecorderState state) {
 RecordingSchedule::Action RecordingSchedule::StartDue(RecorderState state) {
   // A start or stop on its way: wait until it has settled.
   if (state == RecorderState::Starting || state == RecorderState::Finishing) return Action::None;
-  const bool idle = state == RecorderState::Idle;
+  const bool idle = AtRest(state);
   if (plan_.stop == Plan::Stop::Never) {
     Cancel();  // nothing left to do once started
   } else if (idle) {

@@ -31,7 +31,7 @@ void RecordingSleepGuard::Release() {
 bool RecordingSleepGuard::Holding() const { return holding_; }
 
 void RecordingSleepGuard::OnRecorderState(RecorderState state) {
-  recording_ = state != RecorderState::Idle;
+  recording_ = !AtRest(state);
   Update(QCoreApplication::translate("RecordingSleepGuard", "正在录音"));
 }
 

@@ -18,6 +18,7 @@ constexpr Named kNames[] = {
     {"cboDev", QT_TRANSLATE_NOOP("AccessibleNames", "输入设备"), "lblDev"},
     {"cboRecLine", QT_TRANSLATE_NOOP("AccessibleNames", "输入线路"), "lblLine"},
     {"sldVol", QT_TRANSLATE_NOOP("AccessibleNames", "录音音量"), "lblVol"},
+    {"spnPreRecord", QT_TRANSLATE_NOOP("AccessibleNames", "预录秒数"), "lblPreRecord"},
     {"txtFile", QT_TRANSLATE_NOOP("AccessibleNames", "输出文件"), "lblFile"},
     {"cmdBrowse", QT_TRANSLATE_NOOP("AccessibleNames", "选择输出文件")},
     {"txtWAVFmt", QT_TRANSLATE_NOOP("AccessibleNames", "输出格式"), "lblWAVFmt"},

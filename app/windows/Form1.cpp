@@ -29,6 +29,7 @@
 #include "app/windows/AppErrorBox.h"
 #include "app/platform/ApplicationIdentity.h"
 #include "app/windows/FormatChooserDialog.h"
+#include "app/windows/InputChooser.h"
 #include "app/windows/LevelMeterView.h"
 #include "app/windows/LevelScale.h"
 #include "app/windows/MeterPanel.h"
@@ -66,7 +67,6 @@ constexpr int kTickMs = 25;
 constexpr int kSmoothHistory = 3;        // ticks of level readings averaged
 constexpr int kMaxRateDigits = 5;
 constexpr int32_t kThresholdColour = 0xFFFFFF;  // white, on every level colour
-constexpr int32_t kFullLevel = 65536;    // record level of 100 %, raw
 // The spectrum's bars sit on a fixed 4-pixel pitch (22 bars from x = 4): its
 // surface keeps that width and the view stretches it across the window.
 constexpr int kSpectrumWidth = 96;
@@ -92,11 +92,6 @@ bool RateKeyAccepted(const QString& boxText, const QKeyEvent& key) {
   if (ch == QChar(8)) return true;
   if (ch >= '0' && ch <= '9') return boxText.size() != kMaxRateDigits;
   return false;
-}
-
-// The level label's percentage of a slider position (whole percent, rounded down).
-int VolumePercent(int32_t value, int32_t maximum) {
-  return static_cast<int>(static_cast<double>(value) / maximum * 100.0);
 }
 
 template <typename T>
@@ -157,7 +152,8 @@ void Form1::BuildControls() {
 
   auto* settings = new QHBoxLayout;
   settings->setSpacing(8);
-  frmInp_ = BuildInputFrame();
+  input_ = new InputChooser(*central);
+  frmInp_ = input_->Frame();
   frmOut_ = BuildOutputFrame();
   settings->addWidget(frmInp_, 4);
   settings->addWidget(frmOut_, 5);
@@ -211,69 +207,25 @@ void Form1::BuildControls() {
   tmrVis_->setTimerType(Qt::PreciseTimer);
 
   // The line list and the level slider belong to the window, not to frmInp, so
-  // disabling the frame during a recording leaves them usable. They follow the
-  // slots that frmInp's layout keeps free for them.
-  cboRecLine_ = Named(new QComboBox(central), "cboRecLine");
-  sldVol_ = Named(new QSlider(Qt::Horizontal, central), "sldVol");
-  sldVol_->setRange(0, 65535);
-  sldVol_->setSingleStep(1);
-  sldVol_->setPageStep(2000);
-  sldVol_->setTickPosition(QSlider::NoTicks);
-  sldVol_->setValue(0);
-  lineSlot_->setFixedHeight(cboRecLine_->sizeHint().height());
-  volSlot_->setFixedHeight(std::max(sldVol_->sizeHint().height(), cboRecLine_->sizeHint().height()));
-  for (QObject* watched : {static_cast<QObject*>(frmInp_), static_cast<QObject*>(lineSlot_),
-                           static_cast<QObject*>(volSlot_)}) {
-    watched->installEventFilter(this);
-  }
+  // disabling the frame during a recording leaves them usable.
+  input_->AddOverlays();
   AccessibleNames::Apply(*this);
-  DescribeVolume();
   OrderTabs();
 
   resize(800, 650);  // 90 of it for the take review panel
   setMinimumSize(720, 590);
 }
 
-void Form1::DescribeVolume() {
-  // Spoken as the label beside it reads: a percentage, 100 % before a device is chosen.
-  const int32_t maximum = sldVol_->maximum();
-  SpokenSlider::Units percent{[maximum](int step) { return VolumePercent(step, maximum); }, 0, QStringLiteral("%"),
-                              [this] { return lblVolPer_->text().chopped(1).toDouble(); }};
-  SpokenSlider::Describe(*sldVol_, std::move(percent));
-}
-
 void Form1::OrderTabs() {
   // Reading order: the input frame, the output frame, the clip lamps, the take
   // review, the effects row, then the buttons from left to right.
-  QList<QWidget*> order{cboDev_, cboRecLine_, sldVol_, txtFile_, cmdBrowse_, Command3_, txtWAVFmt_, cmdSelFmt_,
-                        cboSamplerate_, chkStereo_, cboFileType_, meters_->Lamp(0), meters_->Lamp(1)};
+  QList<QWidget*> order = input_->TabOrder();
+  order += {txtFile_, cmdBrowse_, Command3_, txtWAVFmt_, cmdSelFmt_,
+            cboSamplerate_, chkStereo_, cboFileType_, meters_->Lamp(0), meters_->Lamp(1)};
   order += review_->TabOrder();
   for (QCheckBox* effect : chkFX_) order.append(effect);
   order += {cmdFXOpts_, cmdSchedule_, Command2_, cmdDo_, cmdPause_, cmdMark_, cmdTags_, Command1_, Command4_};
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
-}
-
-QGroupBox* Form1::BuildInputFrame() {
-  auto* frame = Named(new QGroupBox(tr("输入")), "frmInp");
-  auto* grid = new QGridLayout(frame);
-  grid->setHorizontalSpacing(8);
-  cboDev_ = Named(new QComboBox(frame), "cboDev");
-  cboDev_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  cboDev_->setMinimumContentsLength(16);
-  lblVolPer_ = Named(new QLabel("100%", frame), "lblVolPer");
-  lblVolPer_->setMinimumWidth(lblVolPer_->fontMetrics().horizontalAdvance("100%") + 4);
-  lblVolPer_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  lineSlot_ = new QWidget(frame);
-  volSlot_ = new QWidget(frame);
-  grid->addWidget(Named(new QLabel(tr("设备:"), frame), "lblDev"), 0, 0);
-  grid->addWidget(cboDev_, 0, 1, 1, 2);
-  grid->addWidget(Named(new QLabel(tr("线路:"), frame), "lblLine"), 1, 0);
-  grid->addWidget(lineSlot_, 1, 1, 1, 2);
-  grid->addWidget(Named(new QLabel(tr("声音:"), frame), "lblVol"), 2, 0);
-  grid->addWidget(volSlot_, 2, 1);
-  grid->addWidget(lblVolPer_, 2, 2);
-  grid->setColumnStretch(1, 1);
-  return frame;
 }
 
 QGroupBox* Form1::BuildOutputFrame() {
@@ -396,24 +348,11 @@ QWidget* Form1::BuildDisplays() {
   return box;
 }
 
-void Form1::PlaceOverlays() {
-  QWidget* central = centralWidget();
-  cboRecLine_->setGeometry(QRect(lineSlot_->mapTo(central, QPoint(0, 0)), lineSlot_->size()));
-  const QSize volSize(volSlot_->width(), sldVol_->sizeHint().height());
-  const QPoint volTop = volSlot_->mapTo(central, QPoint(0, (volSlot_->height() - volSize.height()) / 2));
-  sldVol_->setGeometry(QRect(volTop, volSize));
-  cboRecLine_->raise();
-  sldVol_->raise();
-}
-
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   if (cboSamplerate_ && watched == cboSamplerate_->lineEdit() && type == QEvent::KeyPress) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if (!RateKeyAccepted(cboSamplerate_->lineEdit()->text(), *key)) return true;  // discarded
-  } else if ((watched == frmInp_ || watched == lineSlot_ || watched == volSlot_) &&
-             (type == QEvent::Move || type == QEvent::Resize || type == QEvent::Show)) {
-    PlaceOverlays();
   } else if (type == QEvent::Resize && watched == picFreq_) {
     surfFreq_->Resize(kSpectrumWidth, std::max(1, picFreq_->height()));
   } else if (type == QEvent::Resize) {
@@ -432,9 +371,6 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
 void Form1::ConnectHandlers() {
   connect(cmdDo_, &QPushButton::clicked, this, &Form1::OnStartStopPressed);
-  connect(cboDev_, &QComboBox::activated, this, &Form1::OnDeviceChosen);
-  connect(cboRecLine_, &QComboBox::activated, this, &Form1::OnLineChosen);
-  connect(sldVol_, &QSlider::valueChanged, this, &Form1::ApplyVolume);
   connect(cboSamplerate_, &QComboBox::activated, this, &Form1::OnRateChosen);
   connect(cboSamplerate_, &QComboBox::editTextChanged, this, &Form1::HandChoicesToRecorder);
   connect(chkStereo_, &QCheckBox::toggled, this, &Form1::OnStereoClicked);
@@ -526,17 +462,11 @@ void Form1::HandChoicesToRecorder() {
   if (!engine_) return;
   engine_->FormatChosen(RateText(), Stereo());
   engine_->DeviceChosen(DeviceChosen());
+  engine_->InputChanged(false);  // the monitor follows the rate and stereo
 }
 
 void Form1::FollowRecorderChoices() {
-  const int32_t device = clsRecorder_->SelectedDevice();
-  if (device != cboDev_->currentIndex()) {
-    {
-      const QSignalBlocker blocker(cboDev_);
-      cboDev_->setCurrentIndex(device);
-    }
-    FillLines();
-  }
+  input_->FollowRecorderDevice();
   if (cboFileType_->currentIndex() != clsEncoder_->Type()) {
     const QSignalBlocker blocker(cboFileType_);
     cboFileType_->setCurrentIndex(clsEncoder_->Type());
@@ -563,6 +493,7 @@ void Form1::Load() {
                                               services_.questions);
   engine_->OutputFileShown = [this](const std::string& path) { txtFile_->setText(Q(path)); };
   engine_->ChoicesChanged = [this] { FollowRecorderChoices(); };
+  input_->Attach(*clsRecorder_, *engine_, *services_.messages);
   engine_->OnStateChanged([this](RecorderState state) { ShowState(state); });
   schedule_ = std::make_unique<ScheduleKeeper>(*engine_, *sbar_, *this, *services_.messages);
   tags_ = std::make_unique<TakeTagsKeeper>(*services_.messages, *this);
@@ -575,18 +506,19 @@ void Form1::Load() {
   RestoreChoices();  // before blnLoaded_: their handlers do nothing yet
   blnLoaded_ = true;
   ShowFormat();
-  RefreshDevices();
-  RestoreDevice();
+  input_->RefreshDevices();
+  input_->RestoreDevice(settings_->Values());
   WatchChoices();
   HandChoicesToRecorder();
   sourceWatcher_ = std::make_unique<SourceWatcher>();
-  sourceWatcher_->SourcesChanged = [this] { RefreshDevices(); };
+  sourceWatcher_->SourcesChanged = [this] { input_->RefreshDevices(); };
   ShowFormatInEffects();
 
   show();
   tmrVis_->start();
   ++waitingOnEngine_;
   const std::vector<std::string> warnings = engine_->StartUp();
+  input_->Monitor();  // the remembered device's input opens for the meters
   --waitingOnEngine_;
   // Shown once the loop runs: the doors opened after the load answer meanwhile, not after an OK.
   if (!warnings.empty()) {
@@ -646,6 +578,7 @@ void Form1::RestoreChoices() {
   RestoreWavFormat();
   RestoreEffects();
   schedule_->HandsFree(remembered.HandsFree());
+  input_->RestoreMonitoring(remembered);
 }
 
 void Form1::RestoreFileType(const QString& name) {
@@ -675,34 +608,11 @@ void Form1::RestoreEffects() {
   engine_->EffectsChanged();
 }
 
-void Form1::RestoreDevice() {
-  const RecorderSettings& remembered = settings_->Values();
-  const QString source = remembered.Text(RecorderSettings::Key::Device);
-  if (source.isEmpty()) return;
-  for (int32_t i = 0; i < cboDev_->count(); ++i) {
-    if (Q(clsRecorder_->DeviceSourceName(i)) != source) continue;
-    cboDev_->setCurrentIndex(i);
-    OnDeviceChosen();
-    RestoreLine(remembered.Text(RecorderSettings::Key::Line));
-    return;
-  }
-  const QString name = remembered.Text(RecorderSettings::Key::DeviceName);
-  ShowNotice(tr("上次使用的录音设备 \"%1\" 已不在, 请在\"设备\"框中另选一个").arg(name.isEmpty() ? source : name));
-}
-
-void Form1::RestoreLine(const QString& name) {
-  const int line = cboRecLine_->findText(name);
-  if (line < 0 || line == cboRecLine_->currentIndex()) return;
-  cboRecLine_->setCurrentIndex(line);
-  OnLineChosen();
-}
-
 void Form1::WatchChoices() {
   // Connected after the handlers, so the choice is made when it is kept.
   const auto remember = [this] { RememberChoices(); };
-  connect(cboDev_, &QComboBox::activated, this, remember);
-  connect(cboDev_, &QComboBox::activated, this, [this] { ShowNotice({}); });  // a device gone is news no more
-  connect(cboRecLine_, &QComboBox::activated, this, remember);
+  input_->Chosen = remember;
+  input_->Notice = [this](const QString& text) { ShowNotice(text); };
   connect(cboSamplerate_, &QComboBox::activated, this, remember);
   connect(chkStereo_, &QCheckBox::toggled, this, remember);
   connect(cboFileType_, &QComboBox::activated, this, remember);
@@ -716,12 +626,7 @@ void Form1::RememberChoices() {
   if (!blnLoaded_ || unloaded_) return;
   RecorderSettings& remembered = settings_->Values();
   using Key = RecorderSettings::Key;
-  // A device that is gone stays remembered until another one is chosen.
-  if (DeviceChosen()) {
-    remembered.Set(Key::Device, Q(clsRecorder_->DeviceSourceName(cboDev_->currentIndex())));
-    remembered.Set(Key::DeviceName, cboDev_->currentText());
-    remembered.Set(Key::Line, cboRecLine_->currentText());
-  }
+  input_->Remember(remembered);
   if (const std::optional<RecordingFormat> format = ChosenFormat()) remembered.Set(Key::Rate, format->rate);
   remembered.SetFlag(Key::Stereo, Stereo());
   remembered.Set(Key::FileType, QString::fromLatin1(RemoteRequest::kTypeNames[clsEncoder_->Type()]));
@@ -748,79 +653,12 @@ void Form1::ShowNotice(const QString& text) {
 std::string Form1::OutputFile() const { return S(txtFile_->text()); }
 std::string Form1::RateText() const { return S(cboSamplerate_->currentText()); }
 bool Form1::Stereo() const { return chkStereo_->isChecked(); }
-bool Form1::DeviceChosen() const {
-  // Only the device shown may be recorded: with none selected the recorder would take the default input.
-  return cboDev_->currentIndex() >= 0 && clsRecorder_->SelectedDevice() == cboDev_->currentIndex();
-}
+bool Form1::DeviceChosen() const { return input_->DeviceChosen(); }
 
 // ---------------------------------------------------------------- input
 
 void Form1::ShowWarning(const std::string& text) {
   services_.messages->ShowWarning(RecordingController::kAppCaption, text);
-}
-
-void Form1::RefreshDevices() {
-  const QString chosen = cboDev_->currentIndex() >= 0 ? cboDev_->currentText() : QString();
-  const QSignalBlocker blocker(cboDev_);
-  const int32_t count = clsRecorder_->DeviceCount();
-  cboDev_->clear();
-  for (int32_t i = 0; i < count; ++i) cboDev_->addItem(Q(clsRecorder_->DeviceName(i)));
-  const int found = chosen.isEmpty() ? -1 : cboDev_->findText(chosen);
-  cboDev_->setCurrentIndex(found);
-  if (found >= 0) {
-    // Positions may have moved; the engine records by the source itself.
-    // Refused while idle: nothing is shown, so nothing else is recorded (DeviceChosen refuses too).
-    const bool refused = clsRecorder_->SelectedDevice() != found && !clsRecorder_->SelectDevice(found);
-    if (refused && engine_->State() == RecorderState::Idle) ShowNoDevice();
-  } else if (!chosen.isEmpty() && engine_->State() == RecorderState::Idle) {
-    cboRecLine_->clear();  // its device is gone; a running recording is stopped by DeviceLost
-  }
-  HandChoicesToRecorder();
-}
-
-void Form1::OnDeviceChosen() {
-  cboRecLine_->clear();
-  if (!clsRecorder_->SelectDevice(cboDev_->currentIndex())) {
-    ShowNoDevice();
-    HandChoicesToRecorder();
-    ShowWarning(S(tr("Couldn't select device!")));
-    return;
-  }
-  HandChoicesToRecorder();
-  FillLines();
-}
-
-void Form1::ShowNoDevice() {
-  // The recorder has none selected now: the box says so, and a start is refused until one is chosen.
-  const QSignalBlocker blocker(cboDev_);
-  cboDev_->setCurrentIndex(-1);
-  cboRecLine_->clear();
-}
-
-void Form1::FillLines() {
-  cboRecLine_->clear();
-  const int32_t count = clsRecorder_->MixerLineCount();
-  for (int32_t i = 0; i < count; ++i) cboRecLine_->addItem(Q(clsRecorder_->MixerLineName(i)));
-  const int32_t selected = clsRecorder_->SelectedMixerLine();
-  cboRecLine_->setCurrentIndex(selected);
-  if (selected >= 0 && selected < count) OnLineChosen();  // as the user's choice would
-}
-
-void Form1::OnLineChosen() {
-  if (!clsRecorder_->SelectMixerLine(cboRecLine_->currentIndex())) ShowWarning(S(tr("Couldn't select mixer line!")));
-  {
-    const QSignalBlocker blocker(sldVol_);  // ApplyVolume runs once, below
-    sldVol_->setValue(std::clamp<int32_t>(clsRecorder_->MixerLineVolume(), sldVol_->minimum(), sldVol_->maximum()));
-  }
-  ApplyVolume();
-}
-
-void Form1::ApplyVolume() {
-  // The slider's maximum means full level: the server's unity is 65536, one
-  // above the slider's range, and 65535 would scale every sample slightly.
-  const int32_t value = sldVol_->value();
-  if (clsRecorder_) clsRecorder_->MixerLineVolume(value == sldVol_->maximum() ? kFullLevel : value);
-  lblVolPer_->setText(QString::number(VolumePercent(sldVol_->value(), sldVol_->maximum())) + "%");
 }
 
 // ---------------------------------------------------------------- output
@@ -902,7 +740,7 @@ void Form1::OnFileTypeChosen(int index) {
   // The encoder refuses while its file is open: the monitor shows Idle while a stop the recording
   // thread began itself (encoder failure, device lost) still finishes the file.
   const auto type = static_cast<EncoderSelection::FileType>(index);
-  if (engine_->State() != RecorderState::Idle ||
+  if (!AtRest(engine_->State()) ||
       !AppErrorBox::Run(*services_.messages, [&] { clsEncoder_->Type(type); })) {
     const QSignalBlocker blocker(cboFileType_);
     cboFileType_->setCurrentIndex(clsEncoder_->Type());
@@ -988,7 +826,7 @@ void Form1::OnStartStopPressed() {
   // While the file is finished the button does nothing, as before any verb existed.
   if (!engine_ || engine_->State() == RecorderState::Finishing) return;
   // The recorder refuses it too, but only the window knows where the choice is made.
-  if (engine_->State() == RecorderState::Idle && !schedule_->Schedule().StartPending() && !DeviceChosen()) {
+  if (AtRest(engine_->State()) && !schedule_->Schedule().StartPending() && !DeviceChosen()) {
     return PointAtDeviceBox();
   }
   ++waitingOnEngine_;
@@ -998,7 +836,7 @@ void Form1::OnStartStopPressed() {
 }
 
 void Form1::PointAtDeviceBox() {
-  cboDev_->setFocus();  // where the focus returns once the box is closed
+  input_->FocusDevice();  // where the focus returns once the box is closed
   services_.messages->ShowWarning(RecordingController::CheckCaption(),
                                   RecordingController::NoDeviceMessage() + "\n" +
                                       S(tr("请在上方\"设备\"框中选择录音设备.")));
@@ -1051,7 +889,8 @@ void Form1::OnTick() {
   ShowStatusTexts(shown);
   meters_->ShowMeters(shown);
   FollowTakeReview(shown.state);
-  if (shown.state == RecorderState::Recording || shown.state == RecorderState::Paused) {
+  if (shown.state == RecorderState::Recording || shown.state == RecorderState::Paused ||
+      shown.state == RecorderState::Monitoring) {
     DrawDisplays(shown);
     displaysLive_ = true;
   } else if (displaysLive_ && shown.state != RecorderState::Starting) {
@@ -1090,7 +929,7 @@ void Form1::DrawDisplays(const RecordingMonitor::Snapshot& shown) {
 }
 
 void Form1::FollowTakeReview(RecorderState state) {
-  const bool idle = state == RecorderState::Idle;
+  const bool idle = AtRest(state);
   // Playback never runs beside a recording; a finished take is offered for review.
   if (!idle && reviewIdle_) review_->RecordingStarted();
   if (idle && !reviewIdle_) {
@@ -1149,7 +988,7 @@ void Form1::ShowStatusTexts(const RecordingMonitor::Snapshot& shown) {
   ShowText(*sbarPanel3_, shown.lostText);
   // A stop's wide texts ("finishing", paused takes) leave with it: the room goes
   // back to the schedule's countdown, which comes between recordings.
-  if (shown.state == RecorderState::Idle) {
+  if (AtRest(shown.state)) {
     for (SteadyLabel* panel : {sbarPanel1_, sbarPanel2_, sbarPanel3_}) panel->Settle();
   }
 }

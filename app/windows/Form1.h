@@ -1,14 +1,14 @@
 // Form1: the main window "TamblinV3.3". It owns the capture engine, the encoder,
 // the effects chain, the displays and the recorder (RecordingEngine); it hands
-// the user's choices (device, line, level, rate, stereo, format, output file,
-// effects) to the recorder, calls its verbs for the buttons and keys, shows the
+// the user's choices (rate, stereo, format, output file, effects; the input's
+// through its InputChooser) to the recorder, calls its verbs for the buttons and keys, shows the
 // recorder's state (buttons, tray items, frames) and follows the choices other
 // doors made; it redraws waveform, spectrum, level bars and status texts on its
 // own 25 ms timer from the newest processed block; while a recording is paused
 // only the level bars move. Ctrl+R starts and stops, Ctrl+P pauses and goes on.
 //
 // Every control's objectName is its name: cmdDo, cmdPause, frmInp, cboDev, cboRecLine,
-// sldVol, lblVolPer, frmOut, picOutXP, txtFile, cmdBrowse, Command1..Command4,
+// sldVol, lblVolPer, chkMonitor, spnPreRecord (InputChooser), frmOut, picOutXP, txtFile, cmdBrowse, Command1..Command4,
 // txtWAVFmt, cmdSelFmt, cboSamplerate, cboFileType (WAV, FLAC, Ogg Opus, MP3), chkStereo, frmEffects, chkFX0..chkFX3 (the
 // control array chkFX, Index 0..3), cmdFXOpts, picVUL, picVUR, picAmpl, picFreq,
 // sbar (panels sbarPanel1, sbarPanel2) and tmrVis; beside the bars (MeterPanel) lampClipL,
@@ -38,6 +38,7 @@ class EncoderWAV;
 class MuxedEncoder;
 class FormatChooser;
 class FormatChooserDialog;
+class InputChooser;
 class MessageBoxService;
 class MeterPanel;
 class OutputFileDialog;
@@ -130,10 +131,8 @@ class Form1 : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void DescribeVolume();
   void OrderTabs();
   void BuildControls();
-  QGroupBox* BuildInputFrame();
   QGroupBox* BuildOutputFrame();
   QGroupBox* BuildEffectsFrame();
   QWidget* BuildDisplays();
@@ -153,19 +152,9 @@ class Form1 : public QMainWindow {
   void ShowResult(const RecorderControl::Result& result);
   // cmdMark, Ctrl+M and the tray item: a marker at the current sample.
   void AddMarker();
-  void PlaceOverlays();
   PictureView* AddPicture(const char* name, QImageSurface& surface, QWidget* parent);
   PictureView* ShowSurface(PictureView* view, QImageSurface& surface);
 
-  // The device list as the server has it now; the chosen device stays chosen
-  // while it exists (at start-up none is chosen: the user picks one).
-  void RefreshDevices();
-  void FillLines();
-  void OnDeviceChosen();
-  // No device is selected (a choice the server refused): none is shown.
-  void ShowNoDevice();
-  void OnLineChosen();
-  void ApplyVolume();
   void OnRateChosen();
   void OnStereoClicked();
   // The rate and stereo boxes as one format; nothing for a rate no recording can use.
@@ -210,10 +199,6 @@ class Form1 : public QMainWindow {
   void RestoreFileType(const QString& name);
   void RestoreWavFormat();
   void RestoreEffects();
-  // The remembered device when the server has it (by its source name), else
-  // the box stays empty and the status bar names the device that is gone.
-  void RestoreDevice();
-  void RestoreLine(const QString& name);
   void WatchChoices();
   void RememberChoices();
   // A one-line notice in the status bar (empty: none), never a box.
@@ -267,12 +252,7 @@ class Form1 : public QMainWindow {
   QPushButton* cmdMark_ = nullptr;
   QPushButton* cmdTags_ = nullptr;  // the texts of the next takes
   QGroupBox* frmInp_ = nullptr;
-  QComboBox* cboDev_ = nullptr;
-  QComboBox* cboRecLine_ = nullptr;
-  QSlider* sldVol_ = nullptr;
-  QLabel* lblVolPer_ = nullptr;
-  QWidget* lineSlot_ = nullptr;  // where cboRecLine is placed over frmInp
-  QWidget* volSlot_ = nullptr;   // where sldVol is placed over frmInp
+  InputChooser* input_ = nullptr;  // frmInp: device, line, level, monitor, pre-record
   QGroupBox* frmOut_ = nullptr;
   QLineEdit* txtFile_ = nullptr;
   QPushButton* cmdBrowse_ = nullptr;

@@ -24,15 +24,17 @@ SHIFT = 50  # the X key code of the left Shift key
 
 # The main window's Tab order, as the controls sit on the screen (English names).
 READING_ORDER = [
-    "Input device", "Input line", "Recording level", "Output file", "Choose output file", "Open Folder",
-    "Output format", "Choose output format", "Sample rate", "Stereo", "File type", "Left clip lamp",
+    "Input device", "Input line", "Recording level", "Monitor input", "Pre-record seconds", "Output file",
+    "Choose output file", "Open Folder", "Output format", "Choose output format", "Sample rate", "Stereo", "File type",
+    "Left clip lamp",
     "Right clip lamp", "Cut start", "Cut end", "Play", "Playback position", "Cut", "Tags…", "Echo",
     "Phase Shift", "Amplifier", "Equalizer", "Settings", "Schedule/Trigger", "Help", "Start Recording",
     "Next tags…", "About", "Minimize to Tray"]
 
 # Ranges in the user's units (English names): the raw steps would differ.
 UNITS = {
-    "Recording level": (0, 100), "Left level": (-60, 0), "Right level": (-60, 0),
+    "Recording level": (0, 100), "Pre-record seconds": (0, 600), "Left level": (-60, 0),
+    "Right level": (-60, 0),
     "Length (ms)": (1, 1000), "Effect strength": (10, 90), "Dry": (-100, 100), "Wet": (-100, 100),
     "Feedback": (-90, 90), "Sweep rate": (0.1, 1.5), "Sweep range": (3, 6), "Frequency": (-10, 150),
     "Gain": (-12, 12), "Equalizer": (-12, 12)}

@@ -155,7 +155,7 @@ TEST_F(RecorderCommandLineTest, EveryVerbAnswersWithItsStatusAndARefusalSaysWhy)
   EXPECT_EQ(Ask({"--resume"}).status, 0);
   refused({"--resume"}, "录音没有暂停");
   EXPECT_EQ(Ask({"--stop"}).status, 0);
-  EXPECT_EQ(FileOf(StatusHolding("空闲")), file);
+  EXPECT_EQ(FileOf(StatusHolding("监听中")), file);
   QFile flac(file);
   ASSERT_TRUE(flac.open(QIODevice::ReadOnly)) << file.toStdString();
   EXPECT_EQ(flac.read(4), QByteArray("fLaC"));
@@ -174,7 +174,7 @@ TEST_F(RecorderCommandLineTest, EveryVerbAnswersWithItsStatusAndARefusalSaysWhy)
   EXPECT_NE(second, file);
   EXPECT_TRUE(second.endsWith(".flac"));
   EXPECT_EQ(Ask({"--toggle"}).status, 0);
-  StatusHolding("空闲");
+  StatusHolding("监听中");
   EXPECT_TRUE(EndsCleanly());
 }
 
@@ -189,7 +189,7 @@ TEST_F(RecorderCommandLineTest, AStartWithNothingRunningBecomesTheProgramAndReco
   std::vector<int16_t> samples(size_t(2) * kRate * 2);
   for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int16_t>(i % 20000);
   feeder.Feed(samples, 4.0);
-  EXPECT_THAT(StatusHolding("空闲"), Not(HasSubstr("0:00")));
+  EXPECT_THAT(StatusHolding("监听中"), Not(HasSubstr("0:00")));
   feeder.WaitFed();
 
   EXPECT_EQ(SampleCount(file), 2 * kRate) << file.toStdString();
@@ -212,7 +212,7 @@ TEST_F(RecorderCommandLineTest, ADurationShorterThanTheFirstBlockIsExact) {
   StatusHolding("空闲");
   const Answer started = Ask({"--start", "--device", "Test-Tone-440Hz", "--type", "wav", "--for", "1"});
   EXPECT_EQ(started.status, 0) << started.err;
-  StatusHolding("空闲");  // over before a status could see it run
+  StatusHolding("监听中");  // over before a status could see it run; the chosen input stays open
   const QFileInfoList takes = QDir(folder_.path() + "/file").entryInfoList({"*.wav"}, QDir::Files);
   ASSERT_FALSE(takes.isEmpty());
   const auto take = std::max_element(takes.begin(), takes.end(), [](const auto& a, const auto& b) {
@@ -243,7 +243,7 @@ TEST_F(RecorderCommandLineTest, VerbsThatTakeLongerThanTheRequestLineRunOnce) {
   StatusHolding("已暂停");
   EXPECT_EQ(Ask({"--resume"}).status, 0);
   EXPECT_EQ(Ask({"--toggle"}).status, 0);
-  EXPECT_EQ(FileOf(StatusHolding("空闲")), file);
+  EXPECT_EQ(FileOf(StatusHolding("监听中")), file);
   QFile labels(file.chopped(4) + ".txt");
   ASSERT_TRUE(labels.open(QIODevice::ReadOnly)) << labels.fileName().toStdString();
   const QString labelText = QString::fromUtf8(labels.readAll());
@@ -265,7 +265,7 @@ TEST_F(RecorderCommandLineTest, AStartUpMessageHoldsUpNoVerbAndAStartsWarningRea
   EXPECT_THAT(started.out, HasSubstr("无法读取录音日志"));
   StatusHolding("录音中");
   EXPECT_EQ(Ask({"--stop"}).status, 0);
-  StatusHolding("空闲");
+  StatusHolding("监听中");
   EXPECT_TRUE(EndsCleanly());
 }
 
@@ -388,7 +388,7 @@ TEST_F(RecorderCommandLineTest, WithoutAWindowTheNameDecidesTheTypeAndAStoppedIn
   StartProgram({"--start", "--device", device, "--for", "3"});
   const QString window = FileOf(StatusHolding("录音中"));
   feeder.Feed(second, 4.0);
-  StatusHolding("空闲");
+  StatusHolding("监听中");
   feeder.WaitFed();
   EXPECT_EQ(SampleCount(window), kRate) << window.toStdString();
 }

@@ -81,7 +81,7 @@ TEST_F(Form1ScheduleTest, DelayedStartAndStopAfterDurationRecordExactlyWhatWasFe
   EXPECT_TRUE(Countdown().contains("0:01:00")) << Countdown().toStdString();
   now_ += 59s;
   EXPECT_TRUE(WaitFor([&] { return Countdown().contains("0:00:01"); })) << Countdown().toStdString();
-  EXPECT_EQ(form_->Engine().State(), RecorderState::Idle);
+  EXPECT_EQ(form_->Engine().State(), RecorderState::Monitoring);
 
   now_ += 1s;
   ASSERT_TRUE(WaitUntilState(RecorderState::Recording)) << (messages_.shown.empty() ? "" : messages_.shown[0].text);
@@ -91,7 +91,7 @@ TEST_F(Form1ScheduleTest, DelayedStartAndStopAfterDurationRecordExactlyWhatWasFe
   std::vector<int16_t> fed(31 * kRate * 2 + 2 * 333);
   for (int16_t& sample : fed) sample = static_cast<int16_t>(generator() % 65536 - 32768);
   feeder_->Feed(fed, 8.0);
-  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  ASSERT_TRUE(WaitUntilState(RecorderState::Monitoring));
   EXPECT_TRUE(messages_.shown.empty()) << messages_.shown[0].text;
   EXPECT_TRUE(WaitFor([&] { return !form_->Schedule().Schedule().Armed(); })) << "done once the recording ended";
   EXPECT_TRUE(Countdown().isEmpty());
@@ -114,7 +114,7 @@ TEST_F(Form1ScheduleTest, AToggleFromTheCommandLineCancelsAPendingStartAsTheButt
   EXPECT_TRUE(Countdown().isEmpty());
   now_ += 1h;
   form_->Schedule().Tick();
-  EXPECT_EQ(form_->Engine().State(), RecorderState::Idle) << "the toggle only cancelled";
+  EXPECT_EQ(form_->Engine().State(), RecorderState::Monitoring) << "the toggle only cancelled";
 }
 
 TEST_F(Form1ScheduleTest, StartButtonCancelsAPendingStartAndAStartWithNoDeviceIsReportedOnce) {

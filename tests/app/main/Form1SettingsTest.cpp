@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <unistd.h>
 
@@ -75,6 +76,8 @@ TEST_F(Form1SettingsTest, ARestartKeepsEveryChoiceAndNamesARememberedDeviceThatI
                      .hangSeconds = 12, .afterSilence = SoundActivation::AfterSilence::NewFile};
   handsFree.splitMinutes = 15;
   form->Schedule().Apply({}, handsFree);
+  Find<QSpinBox>("spnPreRecord")->setValue(7);
+  QTest::mouseClick(Find<QCheckBox>("chkMonitor"), Qt::LeftButton);
   const EffectSettings effects = form->Effects().Settings();
   ASSERT_TRUE(messages.shown.empty()) << messages.shown[0].text;
 
@@ -94,6 +97,9 @@ TEST_F(Form1SettingsTest, ARestartKeepsEveryChoiceAndNamesARememberedDeviceThatI
   EXPECT_EQ(restored.bandGainsDB, effects.bandGainsDB);
   EXPECT_EQ(restored.phaseShiftFrequency, effects.phaseShiftFrequency);
   EXPECT_EQ(form->Schedule().HandsFree(), handsFree);
+  EXPECT_FALSE(Find<QCheckBox>("chkMonitor")->isChecked());
+  EXPECT_EQ(Find<QSpinBox>("spnPreRecord")->value(), 7);
+  EXPECT_EQ(form->Engine().State(), RecorderState::Idle) << "not monitored";
   EXPECT_TRUE(messages.shown.empty()) << messages.shown[0].text;
 
   // The first start with the remembered device present just records.

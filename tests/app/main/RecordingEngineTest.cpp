@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QCheckBox>
+#include <QSpinBox>
 #include <QTimer>
 #include <cmath>
 #include <numbers>
@@ -104,6 +106,10 @@ class RecordingEngineTest : public ::testing::Test {
   bool WaitUntilState(RecorderState state, int ms = 120000) {
     return WaitFor([&] { return form_->Engine().State() == state; }, ms);
   }
+  // A stop ends in Monitoring while the chosen device's input stays open, else in Idle.
+  bool WaitUntilAtRest() {
+    return WaitFor([&] { return AtRest(form_->Engine().State()); }, 120000);
+  }
   bool WaitUntilReceived(size_t samples) {
     return WaitFor([&] { return form_->Recorder().ReceivedBytes() >= static_cast<int64_t>(samples * 2); });
   }
@@ -137,7 +143,7 @@ TEST_F(RecordingEngineTest, SlowSyncsLoseNothingAndTheWindowKeepsTicking) {
   EXPECT_EQ(form_->Engine().State(), RecorderState::Finishing);
   EXPECT_TRUE(WaitFor([&] { return form_->findChild<QLabel*>("sbarPanel1")->text().contains("秒"); }))
       << "the status bar tells what is left to write";
-  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  ASSERT_TRUE(WaitUntilAtRest());
   EXPECT_LE(form_->MaxTickLatenessMs(), 100);
   EXPECT_GE(SlowSync::Count(), 4) << "the syncs were slowed";
   SlowSync::Delay(0ms);
@@ -157,7 +163,7 @@ TEST_F(RecordingEngineTest, SlowFirstSyncHoldsUpNoneOfTheLiveInput) {
   EXPECT_EQ(feeder_->Dropped(), 0u) << "input went by before the capture ran";
   ASSERT_TRUE(WaitUntilReceived(fed.size() - feeder_->Dropped() / 2)) << "received " << form_->Recorder().ReceivedBytes();
   Click();
-  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  ASSERT_TRUE(WaitUntilAtRest());
   EXPECT_GE(SlowSync::Count(), 1);
   EXPECT_TRUE(messages_.shown.empty()) << Shown();
   EXPECT_TRUE(Recorded() == fed) << Recorded().size() << " of " << fed.size() << " samples";
@@ -176,7 +182,7 @@ TEST_F(RecordingEngineTest, StartOfferedByTheButtonAfterAStopIsTaken) {
   EXPECT_TRUE(WaitUntilState(RecorderState::Recording, 60000)) << "the click was dropped";
   SlowSync::Delay(0ms);
   Click();
-  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  ASSERT_TRUE(WaitUntilAtRest());
 }
 
 // The window's thread held up for 5 s in the middle of a recording.
@@ -184,7 +190,7 @@ TEST_F(RecordingEngineTest, BusyWindowThreadLosesNothing) {
   const std::vector<int16_t> fed = NoiseSamples(8 * kSamplesPerSecond, 2);
   QTimer::singleShot(300, form_.get(), [] { std::this_thread::sleep_for(5s); });
   RecordAndStop(fed, 1.0);
-  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  ASSERT_TRUE(WaitUntilAtRest());
   EXPECT_TRUE(messages_.shown.empty()) << Shown();
   EXPECT_EQ(form_->Recorder().LostInputCount(), 0);
   EXPECT_TRUE(Recorded() == fed) << Recorded().size() << " of " << fed.size() << " samples";
@@ -200,7 +206,7 @@ TEST_F(RecordingEngineTest, DiskThatCannotKeepUpIsNamedAsTheCauseAndTheFileStays
   feeder_->Feed(NoiseSamples(12 * kSamplesPerSecond, 3), 1.0);
   feeder_->WaitFed();  // what the full queue drops is never received
   Click();
-  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  ASSERT_TRUE(WaitUntilAtRest());
   SlowSync::Delay(0ms);
   ASSERT_TRUE(WaitFor([&] { return !messages_.shown.empty(); }));
   const std::string& text = messages_.shown.back().text;
@@ -261,7 +267,7 @@ TEST_F(RecordingEngineTest, SoundActivatedTakesHoldTheirBurstsWithThePreRoll) {
   ASSERT_TRUE(WaitUntilReceived(fed.size()));
   EXPECT_TRUE(WaitFor([&] { return length->text().contains("等待声音…"); })) << "the hang ended take 2";
   Click();
-  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  ASSERT_TRUE(WaitUntilAtRest());
   EXPECT_TRUE(messages_.shown.empty()) << Shown();
   for (int k = 0; k < 2; ++k) {
     // From the pre-roll on to the hang's end, which a 10 ms level window may delay.
@@ -278,7 +284,7 @@ TEST_F(RecordingEngineTest, SoundActivatedTakesHoldTheirBurstsWithThePreRoll) {
 TEST_F(RecordingEngineTest, LoudnessOfTheRecordingMatchesAnIndependentMeterOfTheFile) {
   const std::vector<int16_t> fed = MusicLikeSamples(15.0, 5);
   RecordAndStop(fed, 4.0);
-  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  ASSERT_TRUE(WaitUntilAtRest());
   ASSERT_TRUE(Recorded() == fed) << Recorded().size() << " of " << fed.size() << " samples";
   const auto reference = MeasureWithFfmpeg((folder_.Path() + "/file/录音0.wav").toStdString());
   ASSERT_TRUE(reference.has_value());
@@ -310,7 +316,7 @@ TEST_F(RecordingEngineTest, MarkerNamesArePlainAndTheUsersLimitIsSaid) {
   EXPECT_TRUE(form_->Engine().Pause().ok);
   EXPECT_TRUE(form_->Engine().Resume().ok);
   Click();
-  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  ASSERT_TRUE(WaitUntilAtRest());
 
   const QList<QByteArray> labels = ReadAll(folder_.Path() + "/file/录音0.txt").split('\n');
   ASSERT_EQ(labels.size(), static_cast<qsizetype>(TakeMarkers::kAskedLimit + 3));  // and the empty piece after the last
@@ -339,7 +345,7 @@ TEST_F(RecordingEngineTest, TheCommandLineSeesTheWindowsTakeAndItsStopShowsOnThe
   EXPECT_EQ(form_->findChild<QPushButton*>("cmdDo")->text(), "停止录音");
   EXPECT_TRUE(ask(RemoteRequest::Verb::Stop).startsWith("ok")) << "stopped";
   ASSERT_TRUE(WaitFor([&] { return form_->findChild<QPushButton*>("cmdDo")->text() == "开始录音"; }));
-  EXPECT_EQ(form_->Engine().State(), RecorderState::Idle);
+  EXPECT_EQ(form_->Engine().State(), RecorderState::Monitoring);
   EXPECT_TRUE(QFileInfo(file).size() > 0);
 }
 
@@ -355,10 +361,61 @@ TEST_F(RecordingEngineTest, TheWindowFollowsTheChoicesOfAnotherDoorsStart) {
   EXPECT_EQ(form_->findChild<QComboBox*>("cboFileType")->currentIndex(), EncoderSelection::TYPE_FLAC);
   EXPECT_EQ(form_->Engine().CurrentStatus().file, (folder_.Path() + "/file/录音0.flac").toStdString());
   EXPECT_TRUE(form_->Engine().Stop().ok);
-  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  ASSERT_TRUE(WaitUntilAtRest());
   // The next numbered file reaches the box through the window's event queue, just after the state.
   auto* file = form_->findChild<QLineEdit*>("txtFile");
   EXPECT_TRUE(WaitFor([&] { return file->text().endsWith("录音1.flac"); })) << file->text().toStdString();
+}
+
+// Before Start the chosen device's input is open: its level reaches the
+// status; unticking the monitor closes it.
+TEST_F(RecordingEngineTest, TheLevelMovesBeforeStartUntilMonitoringIsTurnedOff) {
+  ASSERT_TRUE(WaitUntilState(RecorderState::Monitoring)) << Shown();
+  feeder_->Feed(NoiseSamples(kSamplesPerSecond, 9), 4.0);
+  EXPECT_TRUE(WaitFor([&] { return form_->Engine().CurrentStatus().levelDbfs > -20.0; }))
+      << form_->Engine().CurrentStatus().levelDbfs;
+  EXPECT_EQ(form_->Engine().State(), RecorderState::Monitoring) << "nothing written";
+  form_->findChild<QCheckBox*>("chkMonitor")->click();
+  EXPECT_EQ(form_->Engine().State(), RecorderState::Idle);
+  EXPECT_FALSE(form_->Recorder().IsRecording()) << "the input is closed";
+  EXPECT_TRUE(messages_.shown.empty()) << Shown();
+}
+
+// A take begins the pre-record's seconds of fed input before the press, to
+// the sample, and goes on with the live input with nothing lost or repeated at
+// the seam; with 0 it begins at the press.
+TEST_F(RecordingEngineTest, PreRecordBeginsTheTakeThatLongBeforeThePressToTheSample) {
+  auto* preRecord = form_->findChild<QSpinBox*>("spnPreRecord");
+  for (const int seconds : {5, 0}) {
+    preRecord->setValue(seconds);
+    ASSERT_TRUE(WaitUntilState(RecorderState::Monitoring)) << Shown();
+    const int64_t before = form_->Recorder().ReceivedBytes() / 2;
+    const std::vector<int16_t> early = NoiseSamples(7 * kSamplesPerSecond + 333 * 2, 10 + seconds);
+    feeder_->Feed(early, 4.0);
+    ASSERT_TRUE(WaitUntilReceived(before + early.size()));
+    Click();
+    ASSERT_TRUE(WaitUntilState(RecorderState::Recording)) << Shown();
+    const std::vector<int16_t> live = NoiseSamples(3 * kSamplesPerSecond + 55 * 2, 20 + seconds);
+    feeder_->Feed(live, 4.0);
+    ASSERT_TRUE(WaitUntilReceived(before + early.size() + live.size()));
+    Click();
+    ASSERT_TRUE(WaitUntilState(RecorderState::Monitoring)) << Shown();
+    std::vector<int16_t> expected(early.end() - seconds * kSamplesPerSecond, early.end());
+    expected.insert(expected.end(), live.begin(), live.end());
+    const std::vector<int16_t> recorded = Recorded(seconds == 5 ? 0 : 1);
+    EXPECT_TRUE(recorded == expected) << seconds << " s: " << recorded.size() << " of " << expected.size();
+  }
+  EXPECT_EQ(form_->Engine().Controller().PreRecordBytes(), 0u) << "pre-record 0 keeps nothing";
+  EXPECT_TRUE(messages_.shown.empty()) << Shown();
+}
+
+// The monitored source goes away: the lost device's message, and Idle.
+TEST_F(RecordingEngineTest, ASourceRemovedWhileMonitoringIsToldAndTheRecorderIsIdle) {
+  ASSERT_TRUE(WaitUntilState(RecorderState::Monitoring)) << Shown();
+  feeder_.reset();
+  ASSERT_TRUE(WaitUntilState(RecorderState::Idle));
+  EXPECT_TRUE(WaitFor([&] { return !messages_.shown.empty(); }));
+  EXPECT_NE(Shown().find("录音设备已断开"), std::string::npos) << Shown();
 }
 
 }  // namespace

@@ -76,6 +76,9 @@ class FakeCapture : public CaptureEngine {
     recording = startResult;
     return startResult;
   }
+  bool OpenInput(int32_t, int16_t) override { return held = startResult; }
+  void CloseInput() override { held = false; }
+  bool InputHeld() const override { return held; }
   std::string StartFailure() const override { return startFailure; }
   bool StopRecord(int64_t upTo) override {
     stoppedUpTo = upTo;
@@ -106,6 +109,7 @@ class FakeCapture : public CaptureEngine {
   int deliverCalls = 0;
   std::function<void()> onDeliverReceived;
   bool recording = false;
+  bool held = false;
   bool startResult = true;
   std::string startFailure;
   bool stopResult = true;

@@ -1,7 +1,7 @@
 // Drives the real main window through one recording, for the screenshot and the
 // whole-program benchmark:
 //   form1_driver --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--type TYPE] [--png PATH] [--lang zh|en]
-//                [--schedule start|stop] [--grab WIDGET]
+//                [--schedule start|stop|none] [--grab WIDGET]
 // Loads Form1 as main.cpp does, picks the input device by name, ticks the effect
 // boxes given by index (chkFX0..chkFX3), optionally picks the first output format
 // of FAMILY for the current rate and channels (as the format chooser would)
@@ -10,7 +10,8 @@
 // (if asked) and closes it, which stops the recording. With --schedule start a
 // start 23 hours away waits instead of a recording; with --schedule stop the
 // schedule starts the recording, to stop in 23 hours: the status bar shows the
-// countdown. --grab saves only the named part of the window (the status bar:
+// countdown; with --schedule none nothing is pressed and the window monitors
+// the device (meters before Start). --grab saves only the named part of the window (the status bar:
 // "sbar"). The recordings go to TAMBLIN_SHOT_FOLDER (default: a temporary
 // folder). Meant for a real X server.
 #include <QApplication>
@@ -45,7 +46,7 @@ struct Options {
   QString type;
   QString png;
   QString lang = QStringLiteral("zh");
-  QString schedule;  // "start", "stop" or empty
+  QString schedule;  // "start", "stop", "none" or empty
   QString grab;      // a widget's objectName; empty: the whole window
 };
 
@@ -64,7 +65,8 @@ bool Parse(int argc, char** argv, Options& options) {
     else if (key == "--grab") options.grab = QString::fromUtf8(value);
     else return false;
   }
-  const bool knownSchedule = options.schedule.isEmpty() || options.schedule == "start" || options.schedule == "stop";
+  const bool knownSchedule = options.schedule.isEmpty() || options.schedule == "start" || options.schedule == "stop" ||
+                             options.schedule == "none";
   return !options.device.isEmpty() && argc % 2 == 1 && knownSchedule;
 }
 
@@ -79,6 +81,7 @@ bool Begin(Form1& window, const QString& schedule) {
     plan.stop = RecordingSchedule::Plan::Stop::After;
     plan.stopAfter = std::chrono::hours{23};
   }
+  if (schedule == "none") return window.Engine().State() == RecorderState::Monitoring;
   if (schedule.isEmpty()) {
     window.findChild<QPushButton*>("cmdDo")->click();
   } else {
@@ -130,7 +133,7 @@ int main(int argc, char** argv) {
   Options options;
   if (!Parse(argc, argv, options)) {
     std::fprintf(stderr, "usage: %s --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--type TYPE] [--png PATH] [--lang zh|en] "
-                 "[--schedule start|stop] [--grab WIDGET]\n",
+                 "[--schedule start|stop|none] [--grab WIDGET]\n",
                  argv[0]);
     return 2;
   }
