@@ -44,6 +44,12 @@ int RecordWithoutWindow(int argc, char** argv, const CommandLine::Choices& choic
   instance.RefuseShowRequests(QCoreApplication::translate("main", "此文件夹中正在进行终端录音"));
   instance.OnCommandRequested(
       [&recorder](const QByteArray& line) { return RecorderRequests::Answer(recorder.Control(), line); });
+  // Scripts reach it on the session bus as they reach the window; without a bus it records all the same.
+  DBusRecorderService busService(recorder.Control());
+  busService.WarningsUnanswered = [](const std::vector<std::string>& warnings) {
+    for (const std::string& warning : warnings) std::fprintf(stderr, "tamblin: %s\n", warning.c_str());
+  };
+  busService.Publish();
   const TerminationSignals termination([&recorder] { recorder.Finish(); });
   return recorder.Run();
 }

@@ -29,10 +29,15 @@ SettingsKeeper::~SettingsKeeper() {
 
 QString SettingsKeeper::Load() { return settings_->Load(); }
 
-void SettingsKeeper::SaveSoon() { timer_->start(); }
+void SettingsKeeper::SaveSoon() {
+  pending_ = true;
+  timer_->start();
+}
 
 void SettingsKeeper::SaveNow() {
-  if (!timer_->isActive()) return;
+  // Not the timer's isActive: a single-shot timer is no longer active when its timeout calls here.
+  if (!pending_) return;
+  pending_ = false;
   timer_->stop();
   if (const QString notice = settings_->Save(); !notice.isEmpty() && SaveFailed) SaveFailed(notice);
 }

@@ -37,4 +37,5 @@ class SettingsKeeper : public QObject {
   std::unique_ptr<SettingsFile> file_;
   std::unique_ptr<RecorderSettings> settings_;
   QTimer* timer_ = nullptr;
+  bool pending_ = false;  // a change not yet written
 };
