@@ -25,6 +25,10 @@ TerminalRecorder::TerminalRecorder(Options options)
       engine_(std::make_unique<RecordingEngine>(*recorder_, *encoder_, effects_, messages_, &messages_)) {
   progress_.setInterval(kProgressInterval);
   progress_.callOnTimeout([this] { ShowProgress(); });
+  // Nobody watches the input live: fewer, larger deliveries from the server
+  // (one per progress line), and no block kept for pictures.
+  recorder_->FragmentsPerSecond(kFragmentsPerSecond);
+  engine_->WatchSamples(false);
 }
 
 TerminalRecorder::~TerminalRecorder() = default;
