@@ -165,9 +165,8 @@ TEST_F(MeterPanelTest, StopShowsTheFinalLoudnessAtOnceAndTheMeterTellsLevelAndCl
   EXPECT_TRUE(panel.LoudnessLabel()->text().contains(QString(QChar(0x2212)) + "23.0")) << panel.LoudnessLabel()->text().toStdString();
   EXPECT_EQ(panel.ClipsLabel()->text(), MeterPanel::ClipsText({0, 3}));
 
-  panel.ShowLevel(1, 0.25f);
+  panel.ShowLevels({1, 8192}, 0.0);
   EXPECT_EQ(panel.Meter(1)->SpokenValue(), QString(QChar(0x2212)) + "12 dB, 已削波");
-  panel.ShowLevel(0, 1.0f / 32768);
   EXPECT_EQ(panel.Meter(0)->SpokenValue(), "低于 " + QString(QChar(0x2212)) + "60 dB");
 }
 
