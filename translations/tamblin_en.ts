@@ -750,22 +750,6 @@
         <translation>The recording device was disconnected, the recording has stopped!</translation>
     </message>
     <message>
-        <source>文件大小: %1</source>
-        <translation>File size: %1</translation>
-    </message>
-    <message>
-        <source>长度: %1</source>
-        <translation>Length: %1</translation>
-    </message>
-    <message>
-        <source>长度: %1 (已暂停)</source>
-        <translation>Length: %1 (paused)</translation>
-    </message>
-    <message>
-        <source>输入丢失: %1</source>
-        <translation>Input lost: %1</translation>
-    </message>
-    <message>
         <source>提示</source>
         <translation>Notice</translation>
     </message>
@@ -893,17 +877,6 @@
     </message>
 </context>
 <context>
-    <name>RecordingMonitor</name>
-    <message>
-        <source>等待声音…</source>
-        <translation>Waiting for sound…</translation>
-    </message>
-    <message>
-        <source>第 %1 段</source>
-        <translation>Take %1</translation>
-    </message>
-</context>
-<context>
     <name>RecordingRecovery</name>
     <message>
         <source>上次录音没有正常结束, 以下文件已修复:</source>
@@ -983,6 +956,33 @@
 %1</source>
         <translation>No program here opens the recordings folder; open it yourself:
 %1</translation>
+    </message>
+</context>
+<context>
+    <name>StatusTexts</name>
+    <message>
+        <source>文件大小: %1</source>
+        <translation>File size: %1</translation>
+    </message>
+    <message>
+        <source>长度: %1</source>
+        <translation>Length: %1</translation>
+    </message>
+    <message>
+        <source>长度: %1 (已暂停)</source>
+        <translation>Length: %1 (paused)</translation>
+    </message>
+    <message>
+        <source>等待声音…</source>
+        <translation>Waiting for sound…</translation>
+    </message>
+    <message>
+        <source>第 %1 段</source>
+        <translation>Take %1</translation>
+    </message>
+    <message>
+        <source>输入丢失: %1</source>
+        <translation>Input lost: %1</translation>
     </message>
 </context>
 <context>

@@ -65,17 +65,15 @@ measure() {
 }
 
 run_for=$(( warmup + seconds + 5 ))
-window() {
-  TAMBLIN_SHOT_FOLDER="$state/program" "$build/tests/app/main/form1_driver" --device "$device" \
-    --seconds "$run_for" --effects 0123 --type FLAC --window "$1"
-}
+window=(env TAMBLIN_SHOT_FOLDER="$state/program" "$build/tests/app/main/form1_driver" --device "$device"
+        --seconds "$run_for" --effects 0123 --type FLAC --window)
 mkdir -p "$state/program"
 cases=(visible minimized hidden no-window floor repaint)
 run_case() {
   case "$1" in
-    visible) measure visible window shown ;;
-    minimized) measure minimized window minimized ;;
-    hidden) measure hidden window hidden ;;
+    visible) measure visible "${window[@]}" shown ;;
+    minimized) measure minimized "${window[@]}" minimized ;;
+    hidden) measure hidden "${window[@]}" hidden ;;
     no-window) measure no-window "$build/app/tamblin" --no-window --device "$device" --for "${run_for}s" \
                  "$state/terminal.flac" ;;
     floor) measure floor bash -c 'parec --device=tamblin_null.monitor --rate=44100 --channels=2 --format=s16le --raw |
