@@ -332,7 +332,7 @@ TEST_P(InterfaceTextFitTest, StatusBarShowsTheCountdownBesideEveryPanelsWidestTe
   auto* sizePanel = form.findChild<SteadyLabel*>("sbarPanel1");
   sizePanel->Show(text("Form1", "正在完成文件, 还有 %1 秒的录音待写入…").arg(60));
   ticks->start();
-  ASSERT_TRUE(WaitFor([&] { return sizePanel->text() == text("RecordingController", "文件大小: %1").arg("0 Bytes"); }));
+  ASSERT_TRUE(WaitFor([&] { return sizePanel->text() == text("StatusTexts", "文件大小: %1").arg("0 Bytes"); }));
   auditCountdown(text("ScheduleKeeper", "定时: %1 后开始录音").arg("23:59:59"), "after a take");
 }
 
