@@ -53,7 +53,7 @@ MMRESULT PulseWaveInDriver::Open(const std::string& sourceName, const WAVEFORMAT
   corked_ = true;
   pa_buffer_attr attr;
   attr.maxlength = std::max(bytesPerSecond * kServerBufferSeconds, kMinReserveBytes);
-  attr.fragsize = std::max<uint32_t>(format.nBlockAlign, bytesPerSecond / kFragmentsPerSecond /
+  attr.fragsize = std::max<uint32_t>(format.nBlockAlign, bytesPerSecond / fragmentsPerSecond_ /
                                                              format.nBlockAlign * format.nBlockAlign);
   attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
   // DONT_MOVE: a vanished source ends the recording instead of silently

@@ -21,6 +21,7 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <memory>
@@ -41,7 +42,8 @@ class PulseWaveInDriver : public WaveInDriver {
   static constexpr uint32_t kServerBufferSeconds = 3;
   // Cuts waiting at once (pauses, resumes and a stop behind a held-up thread).
   static constexpr size_t kMaxMarks = 64;
-  // Latency asked of the server per delivery: 1 / kFragmentsPerSecond s.
+  // Latency asked of the server per delivery: 1 / FragmentsPerSecond s, by
+  // default 1 / kFragmentsPerSecond s (the live displays' pace).
   static constexpr uint32_t kFragmentsPerSecond = 20;
 
   explicit PulseWaveInDriver(std::shared_ptr<PulseConnection> connection);
@@ -62,6 +64,7 @@ class PulseWaveInDriver : public WaveInDriver {
   int64_t OverflowCount() const override { return overflows_ + queueOverflows_; }
   int64_t QueueOverflowCount() const override { return queueOverflows_; }
   void QueueSeconds(uint32_t seconds) override { queueSeconds_ = seconds; }
+  void FragmentsPerSecond(uint32_t perSecond) override { fragmentsPerSecond_ = std::max(perSecond, 1u); }
   // Bytes of queue memory held now.
   size_t QueueHeldBytes();
   std::string LostReason() const override;
@@ -107,6 +110,7 @@ class PulseWaveInDriver : public WaveInDriver {
   bool corked_ = true;             // main loop lock
   std::string lastError_;          // filling thread
   uint32_t queueSeconds_ = kReserveSeconds;  // filling thread
+  uint32_t fragmentsPerSecond_ = kFragmentsPerSecond;  // filling thread
   std::string lostReason_;         // main loop lock
 
   // The reserve, the marks and the buffer queue, shared by the main loop

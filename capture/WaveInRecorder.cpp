@@ -116,6 +116,7 @@ bool WaveInRecorder::StartRecord(int32_t samplerate, int16_t Channels) {
 
   const WAVEFORMATEX format = Pcm16Format(samplerate, Channels);
   if (queueSeconds_ > 0) driver_->QueueSeconds(queueSeconds_);
+  if (fragmentsPerSecond_ > 0) driver_->FragmentsPerSecond(fragmentsPerSecond_);
   buffers_.clear();
   buffers_.resize(static_cast<size_t>(bufferCount_));
   CreateCallbackWindow();

@@ -58,6 +58,9 @@ class WaveInRecorder : private HookOwner {
   // Seconds of input kept for a recording thread that falls behind (the
   // disk), from the next StartRecord; the driver bounds it by its memory cap.
   void QueueSeconds(uint32_t seconds);
+  // How often the driver is handed input, from the next start (see
+  // WaveInDriver::FragmentsPerSecond); 0: the driver's default.
+  void FragmentsPerSecond(uint32_t perSecond) { fragmentsPerSecond_ = perSecond; }
 
   bool IsRecording() const;
   // Bytes of input the device received since StartRecord, delivered or not yet.
@@ -173,4 +176,5 @@ class WaveInRecorder : private HookOwner {
   std::vector<SourceDescription> devices_;  // as last enumerated
   std::string selectedSource_;              // server name of the selected device
   uint32_t queueSeconds_ = 0;               // 0: the driver's own choice
+  uint32_t fragmentsPerSecond_ = 0;         // 0: the driver's own choice
 };

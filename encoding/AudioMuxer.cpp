@@ -83,6 +83,7 @@ struct AudioMuxer::Session {
   int64_t writePosition = 0;        // where the I/O context writes next
   int64_t fileEnd = 0;              // bytes the file holds
   int64_t committedEnd = 0;         // file length after the last successful Write
+  int64_t tailEnd = -1;             // where it ends
   int64_t tailStart = -1;           // where a checkpoint's tail begins; -1 without one
   bool ogg = false;                 // the container is Ogg: its pages are followed
   OggPageScanner pages;             // what the Ogg muxer wrote
@@ -385,6 +386,7 @@ struct AudioMuxer::Session {
     const EncoderResult built = codec->codec_id == AV_CODEC_ID_FLAC ? FlacTail(tail) : CatchUpTail(tail);
     if (!tail.empty()) {
       tailStart = fileEnd;
+      tailEnd = fileEnd + static_cast<int64_t>(tail.size());
       if (!file.WriteAt(fileEnd, tail.data(), static_cast<int64_t>(tail.size()))) {
         std::string why = file.LastError();
         const EncoderResult dropped = DropTail();
@@ -482,6 +484,11 @@ AudioMuxer::~AudioMuxer() { Abort(); }
 EncoderResult AudioMuxer::Fail(EncoderResult result, std::string why) {
   lastError_ = std::move(why);
   return result;
+}
+
+int64_t AudioMuxer::FileBytes() const {
+  if (session_ == nullptr) return -1;
+  return session_->tailStart >= 0 ? session_->tailEnd : session_->fileEnd;
 }
 
 std::string AudioMuxer::Path() const { return session_ != nullptr ? session_->file.path() : std::string(); }

@@ -76,6 +76,8 @@ class AudioMuxer {
   bool Discard();
 
   bool IsOpen() const { return session_ != nullptr; }
+  // Bytes the open file holds (a checkpoint's tail included), counted; -1 when none is open.
+  int64_t FileBytes() const;
   // Path of the open file; empty when closed.
   std::string Path() const;
   // Why the last failed call failed, in the libraries' or the system's words.

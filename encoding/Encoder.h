@@ -63,4 +63,7 @@ class Encoder {
   // Whether the closed file is one whose markers and tags can be written
   // afterwards (a real file of its type, not a stand-in).
   virtual bool WritesTaggableFile() const { return false; }
+  // Bytes the open file holds, as counted by the writes (no file system call,
+  // so it may be asked after every block); -1 when none is open or unknown.
+  virtual int64_t FileBytes() const { return -1; }
 };

@@ -71,5 +71,6 @@ void EncoderSelection::OutputRules(TargetRules rules) {
 EncoderResult EncoderSelection::EncoderDiscard() { return Chosen().EncoderDiscard(); }
 int64_t EncoderSelection::TargetBytesPerSecond() const { return Chosen().TargetBytesPerSecond(); }
 std::string EncoderSelection::InitError() const { return Chosen().InitError(); }
+int64_t EncoderSelection::FileBytes() const { return Chosen().FileBytes(); }
 
 bool EncoderSelection::WritesTaggableFile() const { return Chosen().WritesTaggableFile(); }

@@ -53,6 +53,7 @@ class EncoderSelection : public Encoder {
   EncoderResult EncoderDiscard() override;
   int64_t TargetBytesPerSecond() const override;
   std::string InitError() const override;
+  int64_t FileBytes() const override;
   bool WritesTaggableFile() const override;
 
  private:

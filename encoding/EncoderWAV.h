@@ -87,6 +87,7 @@ class EncoderWAV : public Encoder {
   int64_t TargetBytesPerSecond() const override;  // nAvgBytesPerSec of the target format
   std::string InitError() const override;
   bool WritesTaggableFile() const override { return true; }
+  int64_t FileBytes() const override { return Running() ? fileLength_ : -1; }
 
  private:
   bool Running() const { return file_.IsOpen(); }

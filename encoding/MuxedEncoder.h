@@ -64,6 +64,7 @@ class MuxedEncoder : public Encoder {
   int64_t TargetBytesPerSecond() const override;
   std::string InitError() const override;
   bool WritesTaggableFile() const override { return true; }
+  int64_t FileBytes() const override { return muxer_.FileBytes(); }
 
  protected:
   // Rate assumed for TargetBytesPerSecond while no recording runs.

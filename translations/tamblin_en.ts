@@ -741,22 +741,6 @@
         <translation>The recording device was disconnected, the recording has stopped!</translation>
     </message>
     <message>
-        <source>文件大小: %1</source>
-        <translation>File size: %1</translation>
-    </message>
-    <message>
-        <source>长度: %1</source>
-        <translation>Length: %1</translation>
-    </message>
-    <message>
-        <source>长度: %1 (已暂停)</source>
-        <translation>Length: %1 (paused)</translation>
-    </message>
-    <message>
-        <source>输入丢失: %1</source>
-        <translation>Input lost: %1</translation>
-    </message>
-    <message>
         <source>提示</source>
         <translation>Notice</translation>
     </message>
@@ -861,17 +845,6 @@
 %2</source>
         <translation>Cannot write the recording journal %1!
 %2</translation>
-    </message>
-</context>
-<context>
-    <name>RecordingMonitor</name>
-    <message>
-        <source>等待声音…</source>
-        <translation>Waiting for sound…</translation>
-    </message>
-    <message>
-        <source>第 %1 段</source>
-        <translation>Take %1</translation>
     </message>
 </context>
 <context>
@@ -1025,6 +998,30 @@
     <message>
         <source>无法创建输出文件 %1 !</source>
         <translation>Cannot create the output file %1!</translation>
+    <name>StatusTexts</name>
+    <message>
+        <source>文件大小: %1</source>
+        <translation>File size: %1</translation>
+    </message>
+    <message>
+        <source>长度: %1</source>
+        <translation>Length: %1</translation>
+    </message>
+    <message>
+        <source>长度: %1 (已暂停)</source>
+        <translation>Length: %1 (paused)</translation>
+    </message>
+    <message>
+        <source>等待声音…</source>
+        <translation>Waiting for sound…</translation>
+    </message>
+    <message>
+        <source>第 %1 段</source>
+        <translation>Take %1</translation>
+    </message>
+    <message>
+        <source>输入丢失: %1</source>
+        <translation>Input lost: %1</translation>
     </message>
 </context>
 <context>

@@ -1,7 +1,7 @@
 #include "app/recording/RecorderRequests.h"
 
 #include "app/platform/RemoteRequest.h"
-#include "app/recording/RecordingController.h"
+#include "app/recording/StatusTexts.h"
 
 namespace {
 
@@ -57,10 +57,10 @@ QString RecorderRequests::StateName(RecorderState state) {
 
 QString RecorderRequests::StatusLine(const RecorderControl::Status& status) {
   const QString size = status.fileBytes < 0 ? QStringLiteral("-")
-                                            : QString::fromStdString(RecordingController::FormatSize(
+                                            : QString::fromStdString(StatusTexts::FormatSize(
                                                   static_cast<double>(status.fileBytes)));
   return tr("%1, 长度 %2, 文件 %3, 输入丢失 %4, 大小 %5, 设备 %6, 类型 %7, 电平 %8 dBFS")
-      .arg(StateName(status.state), QString::fromStdString(RecordingController::FormatLength(status.lengthMs)),
+      .arg(StateName(status.state), QString::fromStdString(StatusTexts::FormatLength(status.lengthMs)),
            QString::fromStdString(status.file))
       .arg(status.inputLost)
       .arg(size, QString::fromStdString(status.device), QString::fromStdString(status.type))

@@ -6,6 +6,8 @@
 #include <cmath>
 
 #include "app/recording/CaptureEngine.h"
+#include "app/recording/ChannelPeaks.h"
+#include "app/platform/InterfaceLanguage.h"
 #include "app/platform/ProgramFolder.h"
 #include "app/recording/JournalPendingFiles.h"
 #include "app/recording/RecordingJournal.h"
@@ -34,12 +36,6 @@ std::string WithCause(const std::string& message, const std::string& cause) {
 // The tagging layer's name for the type our encoder writes.
 EncoderSelection::FileType TypeOfExtension(const std::string& extension) {
   return EncoderSelection::TypeOfFile("." + extension).value_or(EncoderSelection::TYPE_WAV);
-}
-
-// Whole number rounded half to even, with exactly one decimal: 1023.95 -> "1024.0".
-std::string OneDecimal(double value) {
-  const auto tenths = static_cast<int64_t>(std::nearbyint(value * 10.0));
-  return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10);
 }
 
 }  // namespace
@@ -340,10 +336,10 @@ void RecordingController::ReportLosses(int64_t lost, int64_t lostToQueue) {
 
 void RecordingController::Publish(bool block) {
   if (monitor_ == nullptr) return;
-  if (block) monitor_->PublishBlock(intVisSamples_, LevelSamples(), blockSerial_, deliveredBytes_);
-  const int64_t bytes = OutputFileBytes();
-  monitor_->PublishTexts(StatusSizeText(bytes), StatusLengthText(), StatusLostText());
-  monitor_->PublishFileBytes(bytes);
+  if (block) {
+    monitor_->PublishBlock(intVisSamples_, ChannelPeaks(LevelSamples(), clsEffects_.Channels()), blockSerial_,
+                           deliveredBytes_);
+  }
   const bool monitoring = MonitorOpen() && !stopping_;
   const bool measuring = clsRecorder_.IsRecording() || stopping_;
   if (monitoring) {
@@ -352,7 +348,11 @@ void RecordingController::Publish(bool block) {
     monitor_->PublishMeters(measuring ? files_.LiveLoudness() : finalLoudness_,
                             {files_.Clips().Clips(0), files_.Clips().Clips(1)});
   }
-  monitor_->PublishCounts(lngRecMS_, clsRecorder_.LostInputCount());
+  monitor_->PublishCounts({.capturing = clsRecorder_.IsRecording(),
+                           .paused = paused_,
+                           .fileBytes = OutputFileBytes(),
+                           .lengthMs = lngRecMS_,
+                           .lostCount = clsRecorder_.LostInputCount()});
   const SoundActivation& sound = clsRecorder_.IsRecording() ? running_.sound : handsFree_.sound;
   const bool armed = clsRecorder_.IsRecording() && sound.enabled;
   monitor_->PublishRunning(clsRecorder_.IsRecording() && !stopping_, paused_, armed && !gate_.InTake(), stopping_,
@@ -544,42 +544,8 @@ void RecordingController::DeviceLost(const std::string& reason) {
   messages_.ShowWarning(kAppCaption, WithCause(ToUtf8(tr("录音设备已断开, 录音已停止!")), reason));
 }
 
-std::string RecordingController::StatusSizeText() const { return StatusSizeText(OutputFileBytes()); }
-
-std::string RecordingController::StatusSizeText(int64_t bytes) const {
-  if (!clsRecorder_.IsRecording()) return ToUtf8(tr("文件大小: %1").arg("0 Bytes"));
-  return ToUtf8(tr("文件大小: %1").arg(Q(FormatSize(static_cast<double>(bytes)))));
-}
-
 int64_t RecordingController::OutputFileBytes() const {
-  if (!clsRecorder_.IsRecording()) return -1;
-  const QFileInfo info(QString::fromStdString(view_.OutputFile()));
-  return info.exists() ? info.size() : -1;
-}
-
-std::string RecordingController::StatusLengthText() const {
-  if (!clsRecorder_.IsRecording()) return ToUtf8(tr("长度: %1").arg("0:00"));
-  const QString length = Q(FormatLength(lngRecMS_));
-  return ToUtf8(paused_ ? tr("长度: %1 (已暂停)").arg(length) : tr("长度: %1").arg(length));
-}
-
-std::string RecordingController::StatusLostText() const {
-  const int64_t lost = clsRecorder_.IsRecording() ? clsRecorder_.LostInputCount() : 0;
-  return ToUtf8(tr("输入丢失: %1").arg(lost));
-}
-
-std::string RecordingController::FormatSize(double S) {
-  if (S < 0) return {};
-  if (S <= 1023) return std::to_string(static_cast<int64_t>(S)) + " bytes";
-  if (S <= 1048575) return std::to_string(static_cast<int64_t>(std::nearbyint(S / 1024))) + " KB";
-  if (S <= 1073741823) return OneDecimal(S / 1048576) + " MB";
-  return OneDecimal(S / 1073741824) + " GB";
-}
-
-std::string RecordingController::FormatLength(int32_t ms) {
-  const auto s = static_cast<int64_t>(std::nearbyint(ms / 1000.0));
-  const int64_t r = s % 60;
-  return std::to_string(s / 60) + ":" + (r < 10 && r > -10 ? "0" : "") + std::to_string(r);
+  return clsRecorder_.IsRecording() ? clsEncoder_.FileBytes() : -1;
 }
 
 std::string RecordingController::CheckCaption() { return ToUtf8(tr("提示")); }

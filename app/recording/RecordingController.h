@@ -1,6 +1,7 @@
 // RecordingController: starts and stops a recording, routes every captured block
 // through the effects chain into the encoder, keeps the newest processed block for
-// the displays, makes the status texts, and numbers the output files.
+// the displays, publishes the numbers the status texts are made of, and
+// numbers the output files.
 //
 // Per block: copy -> clsDSP::ProcessSamples (in place) -> Encode(exactly lngLen bytes).
 // The take's files (opening, the next part, metadata, the counter) are TakeFiles'.
@@ -210,21 +211,8 @@ class RecordingController : public CaptureSink, private SoundGate::Listener, pri
   // The last (or running) take's last part and overview.
   const TakeOverview& Take() const { return files_.Take(); }
 
-  // Status bar panels: "文件大小: ..." and "长度: m:ss" ("长度: m:ss (已暂停)"
-  // while paused), the idle texts when idle.
-  std::string StatusSizeText() const;
-  std::string StatusSizeText(int64_t bytes) const;
-  std::string StatusLengthText() const;
-  // Size of the file being recorded as it is on the disk; -1 when idle or not there.
+  // Bytes in the file being recorded, as its encoder counted them; -1 when idle or unknown.
   int64_t OutputFileBytes() const;
-  // Third panel: input the server had to drop during this recording, "输入丢失: N".
-  std::string StatusLostText() const;
-
-  // Byte count as "N bytes", "N KB", "N.N MB" or "N.N GB"; empty when negative.
-  static std::string FormatSize(double S);
-  // Milliseconds as minutes ":" two-digit seconds, seconds rounded half to even.
-  static std::string FormatLength(int32_t ms);
-
 
   // Message box titles and texts, in the interface's language.
   static std::string CheckCaption();  // "提示"

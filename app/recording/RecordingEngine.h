@@ -116,7 +116,9 @@ class RecordingEngine : public RecorderControl {
   void WaitUntilHandled();
 
   RecordingMonitor::Snapshot Observe() const { return monitor_.Read(); }
-  void Observe(RecordingMonitor::Snapshot& into) const { monitor_.Read(into); }
+  void Observe(RecordingMonitor::Snapshot& into, bool withBlock) const { monitor_.Read(into, withBlock); }
+  // Whether a view draws the newest block (see RecordingMonitor::WatchSamples).
+  void WatchSamples(bool watched) { monitor_.WatchSamples(watched); }
   RecorderState State() const { return monitor_.State(); }
   RecordingMonitor::Progress Progress() const { return monitor_.ReadProgress(); }
   // The controller lives on the recording thread: read it only while idle.

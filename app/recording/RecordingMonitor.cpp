@@ -1,9 +1,7 @@
 #include "app/recording/RecordingMonitor.h"
 
-#include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 namespace {
 
@@ -18,19 +16,12 @@ void CopyInto(std::vector<int16_t>& to, std::span<const int16_t> from) {
 
 }  // namespace
 
-std::string RecordingMonitor::Snapshot::LengthWithHandsFree() const {
-  if (waitingForSound) return lengthText + "  " + QCoreApplication::translate("RecordingMonitor", "等待声音…").toStdString();
-  if (take > 0) return lengthText + "  " + QCoreApplication::translate("RecordingMonitor", "第 %1 段").arg(take).toStdString();
-  return lengthText;
-}
-
 double RecordingMonitor::Snapshot::LevelDbfs() const {
-  int32_t peak = 0;
-  for (const int16_t sample : levelBlock) peak = std::max(peak, std::abs(static_cast<int32_t>(sample)));
+  const int32_t peak = std::max(peaks[0], peaks[1]);
   return peak == 0 ? -99.0 : 20.0 * std::log10(peak / 32768.0);
 }
 
-RecordingMonitor::RecordingMonitor() : block_(1024, 0), levelBlock_(1024, 0) {}
+RecordingMonitor::RecordingMonitor() : block_(1024, 0) {}
 
 bool RecordingMonitor::MoveLocked(RecorderState to) {
   if (state_ == to || !CanMove(state_, to)) return false;
@@ -54,20 +45,19 @@ RecordingMonitor::Progress RecordingMonitor::ReadProgress() const {
 
 RecordingMonitor::Snapshot RecordingMonitor::Read() const {
   Snapshot snapshot;
-  Read(snapshot);
+  Read(snapshot, false);
   return snapshot;
 }
 
-void RecordingMonitor::Read(Snapshot& into) const {
+void RecordingMonitor::Read(Snapshot& into, bool withBlock) const {
   std::lock_guard lock(mutex_);
   into.state = state_;
   into.file = file_;
   into.blockSerial = serial_;
-  CopyInto(into.block, block_);
-  CopyInto(into.levelBlock, levelBlock_);
-  into.sizeText = sizeText_;
-  into.lengthText = lengthText_;
-  into.lostText = lostText_;
+  if (withBlock) CopyInto(into.block, block_);
+  into.peaks = peaks_;
+  into.capturing = capturing_;
+  into.paused = paused_;
   into.loudness = loudness_;
   into.clips = clips_;
   into.fileBytes = fileBytes_;
@@ -126,20 +116,13 @@ RecorderState RecordingMonitor::ToggleRequested(int64_t upTo) {
   return was;
 }
 
-void RecordingMonitor::PublishBlock(std::span<const int16_t> block, std::span<const int16_t> levelBlock,
-                                    uint64_t serial, int64_t received) {
+void RecordingMonitor::PublishBlock(std::span<const int16_t> block, std::array<int32_t, 2> peaks, uint64_t serial,
+                                    int64_t received) {
   std::lock_guard lock(mutex_);
-  CopyInto(block_, block);
-  CopyInto(levelBlock_, levelBlock);
+  if (samplesWatched_) CopyInto(block_, block);
+  peaks_ = peaks;
   serial_ = serial;
   received_ = received;
-}
-
-void RecordingMonitor::PublishTexts(std::string size, std::string length, std::string lost) {
-  std::lock_guard lock(mutex_);
-  sizeText_ = std::move(size);
-  lengthText_ = std::move(length);
-  lostText_ = std::move(lost);
 }
 
 void RecordingMonitor::PublishMeters(const LoudnessReading& loudness, std::array<int64_t, 2> clips) {
@@ -148,17 +131,15 @@ void RecordingMonitor::PublishMeters(const LoudnessReading& loudness, std::array
   clips_ = clips;
 }
 
-void RecordingMonitor::PublishFileBytes(int64_t bytes) {
+void RecordingMonitor::PublishCounts(const Counts& counts) {
   std::lock_guard lock(mutex_);
-  fileBytes_ = bytes;
-}
-
-void RecordingMonitor::PublishCounts(int32_t lengthMs, int64_t lostCount) {
-  std::lock_guard lock(mutex_);
-  lengthMs_ = lengthMs;
+  capturing_ = counts.capturing;
+  paused_ = counts.paused;
+  fileBytes_ = counts.fileBytes;
+  lengthMs_ = counts.lengthMs;
   // The idle state's 0 is no take's length: the last one stays until the next start.
-  if (lengthMs > 0 || state_ == RecorderState::Starting) takeLengthMs_ = lengthMs;
-  lostCount_ = lostCount;
+  if (counts.lengthMs > 0 || state_ == RecorderState::Starting) takeLengthMs_ = counts.lengthMs;
+  lostCount_ = counts.lostCount;
 }
 
 void RecordingMonitor::PublishRunning(bool recording, bool paused, bool waitingForSound, bool finishing,

@@ -1,12 +1,15 @@
 // RecordingMonitor: the recorder's one stored state (RecorderState, moved only
 // as CanMove allows), and what the recording thread publishes for the doors and
-// views (newest processed block, status texts, the file being written, how far
-// the queue is written). One mutex, held only to copy a block or a few values:
-// the recording thread never waits for the window, nor the window for the disk.
+// views: the few numbers they show (level peaks, length, bytes written, losses,
+// loudness), the newest processed block only while a view draws it, the file
+// being written, how far the queue is written. Texts are made by the readers
+// (StatusTexts). One mutex, held only to copy a block or a few values: the
+// recording thread never waits for the window, nor the window for the disk.
 // Any thread.
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -22,24 +25,27 @@ class RecordingMonitor {
   struct Snapshot {
     RecorderState state = RecorderState::Idle;
     uint64_t blockSerial = 0;               // changes with every delivered block
-    std::vector<int16_t> block;             // newest block after effects (1024 zeros at first)
-    std::vector<int16_t> levelBlock;        // for the level bars: as captured while paused
-    std::string sizeText, lengthText, lostText;  // status bar panels
+    // Newest block after effects (1024 zeros at first), copied only by
+    // Read(into, true) and published only while WatchSamples is on.
+    std::vector<int16_t> block;
+    // Loudest sample per channel (0..32768) of the newest block as the level
+    // bars show it (as captured while paused); mono: the same twice.
+    std::array<int32_t, 2> peaks{};
+    bool capturing = false;                 // the input is open for a recording (the texts' idle values otherwise)
+    bool paused = false;                    // the recording is paused (kept while a paused one finishes)
     double secondsToWrite = 0;              // while Finishing: captured input not yet in the file
     bool waitingForSound = false;           // sound activation armed, no take running
     int32_t take = 0;                       // the running take, from 1; 0: none
     double levelThreshold = 0;              // sound activation's threshold, of full scale; 0: off
     LoudnessReading loudness;               // of the recording so far; after a stop its final values
     std::array<int64_t, 2> clips{};         // per channel, this recording (mono: the same twice)
-    int64_t fileBytes = -1;                 // size of the file being recorded; -1: none or unknown
+    int64_t fileBytes = -1;                 // bytes in the file being recorded; -1: none or unknown
     int32_t lengthMs = 0;                   // recorded length; 0 when idle
     int32_t takeLengthMs = 0;               // of the running take, else of the last one
     int64_t lostCount = 0;                  // input lost during this recording
     std::string file;                       // being written, else the last written; empty: none yet
 
-    // lengthText with sound activation's state: armed and waiting, or the running take.
-    std::string LengthWithHandsFree() const;
-    // levelBlock's loudest sample in dB below full scale; -99 for silence.
+    // The loudest of peaks in dB below full scale; -99 for silence.
     double LevelDbfs() const;
   };
 
@@ -53,9 +59,14 @@ class RecordingMonitor {
   RecordingMonitor();
 
   // Window side ------------------------------------------------------------
+  // Everything but the block (the numbers the doors and texts need).
   Snapshot Read() const;
-  // The same into `into`, reusing its buffers (the window's 25 ms tick).
-  void Read(Snapshot& into) const;
+  // The same into `into`, reusing its buffers (the window's 25 ms tick);
+  // the block only `withBlock` (it is left as it was otherwise).
+  void Read(Snapshot& into, bool withBlock = true) const;
+  // Whether a view draws the newest block (the waveform and spectrum are on
+  // screen): without one the recording thread does not copy it.
+  void WatchSamples(bool watched) { samplesWatched_ = watched; }
   RecorderState State() const;
   Progress ReadProgress() const;
   // `heard` runs after every change of state, on the thread that made it
@@ -73,13 +84,20 @@ class RecordingMonitor {
   RecorderState ToggleRequested(int64_t upTo);
 
   // Recording thread side ----------------------------------------------------
-  // The newest block; `received` counts every captured byte delivered so far.
-  void PublishBlock(std::span<const int16_t> block, std::span<const int16_t> levelBlock, uint64_t serial,
+  // The newest block (kept only while WatchSamples) and the level bars'
+  // `peaks` of it; `received` counts every captured byte delivered so far.
+  void PublishBlock(std::span<const int16_t> block, std::array<int32_t, 2> peaks, uint64_t serial,
                     int64_t received);
-  void PublishTexts(std::string size, std::string length, std::string lost);
   void PublishMeters(const LoudnessReading& loudness, std::array<int64_t, 2> clips);
-  void PublishFileBytes(int64_t bytes);
-  void PublishCounts(int32_t lengthMs, int64_t lostCount);
+  // What the status texts say: see the Snapshot's fields of these names.
+  struct Counts {
+    bool capturing = false;
+    bool paused = false;
+    int64_t fileBytes = -1;
+    int32_t lengthMs = 0;
+    int64_t lostCount = 0;
+  };
+  void PublishCounts(const Counts& counts);
   // `recording`, `paused`, `waitingForSound`: the recorder as it is now;
   // `finishing`: a stop is finishing the file (whoever asked for it);
   // `bytesPerSecond` of the capture; `monitoring`: the input is open with no
@@ -114,9 +132,11 @@ class RecordingMonitor {
   int32_t take_ = 0;
   double levelThreshold_ = 0;
   uint64_t serial_ = 0;
+  std::atomic<bool> samplesWatched_{true};
   std::vector<int16_t> block_;
-  std::vector<int16_t> levelBlock_;
-  std::string sizeText_, lengthText_, lostText_;
+  std::array<int32_t, 2> peaks_{};
+  bool capturing_ = false;
+  bool paused_ = false;
   LoudnessReading loudness_;
   std::array<int64_t, 2> clips_{};
   int64_t fileBytes_ = -1;

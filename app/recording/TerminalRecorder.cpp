@@ -10,6 +10,7 @@
 #include "app/recording/HandsFreeSettings.h"
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingEngine.h"
+#include "app/recording/StatusTexts.h"
 #include "app/recording/WindowThreadDialogs.h"
 #include "capture/WaveInRecorder.h"
 #include "common/AppError.h"
@@ -24,6 +25,10 @@ TerminalRecorder::TerminalRecorder(Options options)
       engine_(std::make_unique<RecordingEngine>(*recorder_, *encoder_, effects_, messages_, &messages_)) {
   progress_.setInterval(kProgressInterval);
   progress_.callOnTimeout([this] { ShowProgress(); });
+  // Nobody watches the input live: fewer, larger deliveries from the server
+  // (one per progress line), and no block kept for pictures.
+  recorder_->FragmentsPerSecond(kFragmentsPerSecond);
+  engine_->WatchSamples(false);
 }
 
 TerminalRecorder::~TerminalRecorder() = default;
@@ -132,7 +137,8 @@ void TerminalRecorder::ShowProgress() {
     return;
   }
   PrintProgress(tr("%1  %2  电平 %3 dB")
-                    .arg(QString::fromStdString(shown.LengthWithHandsFree()), QString::fromStdString(shown.sizeText))
+                    .arg(QString::fromStdString(StatusTexts::LengthWithHandsFree(shown)),
+                         QString::fromStdString(StatusTexts::Size(shown)))
                     .arg(shown.LevelDbfs(), 0, 'f', 1));
 }
 
@@ -158,7 +164,7 @@ QString TerminalRecorder::Summary() {
   const double integrated = finished.FinalLoudness().integrated;
   return tr("长度 %1 秒, 大小 %2, 输入丢失 %3, 综合响度 %4 LUFS")
       .arg(finished.FinalSeconds(), 0, 'f', 3)
-      .arg(QString::fromStdString(RecordingController::FormatSize(static_cast<double>(bytes))))
+      .arg(QString::fromStdString(StatusTexts::FormatSize(static_cast<double>(bytes))))
       .arg(recorder_->LostInputCount())
       .arg(std::isfinite(integrated) ? QString::number(integrated, 'f', 1) : QStringLiteral("-inf"));
 }

@@ -40,6 +40,7 @@
 #include "app/windows/RecorderButtons.h"
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingEngine.h"
+#include "app/recording/StatusTexts.h"
 #include "app/recording/WindowThreadDialogs.h"
 #include "app/windows/ScheduleKeeper.h"
 #include "app/windows/RememberedFormat.h"
@@ -64,9 +65,7 @@
 namespace {
 
 constexpr int kTickMs = 25;
-constexpr int kSmoothHistory = 3;        // ticks of level readings averaged
 constexpr int kMaxRateDigits = 5;
-constexpr int32_t kThresholdColour = 0xFFFFFF;  // white, on every level colour
 // The spectrum's bars sit on a fixed 4-pixel pitch (22 bars from x = 4): its
 // surface keeps that width and the view stretches it across the window.
 constexpr int kSpectrumWidth = 96;
@@ -129,8 +128,6 @@ Form1::Form1(Services services, QWidget* parent) : QMainWindow(parent), services
   // Before any control exists: Qt keeps the first reading it makes of each.
   AccessibleComboBox::Install();
   SpokenSlider::Install();
-  surfVUL_ = std::make_unique<QImageSurface>(300, 14);
-  surfVUR_ = std::make_unique<QImageSurface>(300, 14);
   surfAmpl_ = std::make_unique<QImageSurface>(340, 120);
   surfFreq_ = std::make_unique<QImageSurface>(kSpectrumWidth, 120);
   BuildControls();
@@ -322,23 +319,17 @@ QWidget* Form1::BuildDisplays() {
   picFreq_ = AddPicture("picFreq", *surfFreq_, box);
   picFreq_->Stretch(true);
   meters_ = new MeterPanel(box, this);
-  picVUL_ = ShowSurface(meters_->Meter(0), *surfVUL_);
-  picVUR_ = ShowSurface(meters_->Meter(1), *surfVUR_);
   picAmpl_->setMinimumSize(260, 110);
   picFreq_->setMinimumSize(260, 110);
-  for (PictureView* bar : {picVUL_, picVUR_}) {
-    bar->setFixedHeight(14);
-    bar->setMinimumWidth(200);
-  }
   auto* pictures = new QHBoxLayout;
   pictures->setSpacing(8);
   pictures->addWidget(picAmpl_, 1);
   pictures->addWidget(picFreq_, 1);
   grid->addLayout(pictures, 0, 0, 1, 2);
   grid->addWidget(Named(new QLabel(tr("左声道:"), box), "lblVUchL"), 1, 0);
-  grid->addWidget(picVUL_, 1, 1);
+  grid->addWidget(meters_->Meter(0), 1, 1);
   grid->addWidget(Named(new QLabel(tr("右声道:"), box), "lblVUchR"), 2, 0);
-  grid->addWidget(picVUR_, 2, 1);
+  grid->addWidget(meters_->Meter(1), 2, 1);
   grid->addWidget(meters_->Lamp(0), 1, 2);
   grid->addWidget(meters_->Lamp(1), 2, 2);
   grid->addWidget(meters_->Scale(), 3, 1);
@@ -357,12 +348,10 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     surfFreq_->Resize(kSpectrumWidth, std::max(1, picFreq_->height()));
   } else if (type == QEvent::Resize) {
     auto* view = qobject_cast<PictureView*>(watched);
-    QImageSurface* surface = view == picAmpl_  ? surfAmpl_.get()
-                             : view == picVUL_ ? surfVUL_.get()
-                             : view == picVUR_ ? surfVUR_.get()
-                                               : nullptr;
-    if (surface) surface->Resize(std::max(1, view->width()), std::max(1, view->height()));
-    if (view == picAmpl_) drawnBlock_ = UINT64_MAX;  // the cleared surface needs the waveform again
+    if (watched == picAmpl_) {
+      surfAmpl_->Resize(std::max(1, picAmpl_->width()), std::max(1, picAmpl_->height()));
+      drawnBlock_ = UINT64_MAX;  // the cleared surface needs the waveform again
+    }
   }
   return QMainWindow::eventFilter(watched, event);
 }
@@ -483,8 +472,6 @@ void Form1::ShowResult(const RecorderControl::Result& result) {
 }
 
 void Form1::Load() {
-  clsSmoothL_ = std::make_unique<clsSmooth>();
-  clsSmoothR_ = std::make_unique<clsSmooth>();
   // The capture engine's hook reports from the recording thread: its boxes are queued to this one.
   hookDialogs_ = std::make_unique<WindowThreadDialogs>(*services_.messages, nullptr, *this);
   clsRecorder_ = std::make_unique<WaveInRecorder>(hookDialogs_.get());
@@ -500,9 +487,6 @@ void Form1::Load() {
   tags_->NextTextsChanged = [this](const TakeTexts& texts) { engine_->TextsChanged(texts); };
   tags_->BusyChanged = [this](bool busy) { review_->TagsBusy(busy); };
   review_->TagsRequested = [this](const std::string& path, int32_t rate) { tags_->EditTake(path, rate); };
-  clsSmoothL_->SmoothNew(kSmoothHistory);
-  clsSmoothR_->SmoothNew(kSmoothHistory);
-
   RestoreChoices();  // before blnLoaded_: their handlers do nothing yet
   blnLoaded_ = true;
   ShowFormat();
@@ -855,40 +839,21 @@ void Form1::ShowEffectsDialog() {
 
 // ---------------------------------------------------------------- display
 
-int32_t Form1::ChannelPeak(std::span<const int16_t> block, int32_t first, int32_t step) {
-  int32_t peak = 0;
-  for (size_t i = static_cast<size_t>(std::max(first, 0)); i < block.size(); i += static_cast<size_t>(step)) {
-    peak = std::max(peak, std::abs(static_cast<int32_t>(block[i])));
-  }
-  return peak;
-}
-
-void Form1::DrawLevel(QImageSurface& surface, float L, float held) {
-  surface.Cls();
-  const int32_t colour = modDraw::GradientColor(1, L, modDraw::kGreen, modDraw::kOrange, modDraw::kRed);
-  const auto height = static_cast<int32_t>(std::nearbyint(surface.ScaleHeight()));
-  clsVis_.DrawRect(surface, 0, 0, static_cast<int32_t>(std::nearbyint(surface.ScaleWidth() * L)), height, colour);
-  // Sound activation's threshold: a level right of the line starts a take.
-  if (shown_.levelThreshold > 0) {
-    const auto width = static_cast<int32_t>(std::nearbyint(surface.ScaleWidth()));
-    const int32_t x = std::min(static_cast<int32_t>(std::nearbyint(width * shown_.levelThreshold)), width - 1);
-    clsVis_.DrawRect(surface, x, 0, x + 1, height, kThresholdColour);
-  }
-  // The peak-hold mark: two pixels in the colour of its level.
-  const auto heldX = static_cast<int32_t>(std::nearbyint((surface.ScaleWidth() - 2) * std::min(held, 1.0f)));
-  if (heldX <= 0) return;
-  clsVis_.DrawRect(surface, heldX, 0, heldX + 2, height,
-                   modDraw::GradientColor(1, held, modDraw::kGreen, modDraw::kOrange, modDraw::kRed));
-}
-
 void Form1::OnTick() {
   if (!engine_) return;
   NoteTickLateness();
-  engine_->Observe(shown_);
+  const bool seen = DisplaysSeen();
+  engine_->WatchSamples(seen);
+  engine_->Observe(shown_, seen);
   const RecordingMonitor::Snapshot& shown = shown_;
   ShowStatusTexts(shown);
   meters_->ShowMeters(shown);
   FollowTakeReview(shown.state);
+  // Minimized or hidden in the tray: no spectrum worked out, no picture drawn.
+  if (!seen) {
+    emit Ticked();
+    return;
+  }
   if (shown.state == RecorderState::Recording || shown.state == RecorderState::Paused ||
       shown.state == RecorderState::Monitoring) {
     DrawDisplays(shown);
@@ -900,15 +865,14 @@ void Form1::OnTick() {
   emit Ticked();
 }
 
+bool Form1::DisplaysSeen() const { return isVisible() && !isMinimized(); }
+
 void Form1::ShowIdleDisplays() {
   // A stopped input shows no level: the bars and the spectrum as before any
   // recording. The waveform keeps the take's last block, the loudness line its figures.
-  for (QImageSurface* surface : {surfFreq_.get(), surfVUL_.get(), surfVUR_.get()}) surface->Cls();
-  for (PictureView* view : {picFreq_, picVUL_, picVUR_}) view->ShowIfChanged();
-  for (int channel = 0; channel < 2; ++channel) meters_->ShowLevel(channel, 0.0f);
-  // The next take's bars rise from nothing, not from this one's last level.
-  clsSmoothL_->SmoothNew(kSmoothHistory);
-  clsSmoothR_->SmoothNew(kSmoothHistory);
+  surfFreq_->Cls();
+  picFreq_->ShowIfChanged();
+  meters_->ShowIdleLevels();
 }
 
 void Form1::DrawDisplays(const RecordingMonitor::Snapshot& shown) {
@@ -925,7 +889,7 @@ void Form1::DrawDisplays(const RecordingMonitor::Snapshot& shown) {
     clsVis_.DrawFrequencies(shown.block, *surfFreq_);
     picFreq_->ShowIfChanged();
   }
-  DrawLevels(shown.levelBlock);  // the live input, paused or not
+  meters_->ShowLevels(shown.peaks, shown.levelThreshold);  // the live input, paused or not
 }
 
 void Form1::FollowTakeReview(RecorderState state) {
@@ -955,37 +919,19 @@ void Form1::NoteTickLateness() {
   if (!recording) lastTick_.invalidate();
 }
 
-void Form1::DrawLevels(std::span<const int16_t> block) {
-  int32_t L = 0;
-  int32_t R = 0;
-  if (Stereo()) {
-    L = ChannelPeak(block, 0, 2);
-    R = ChannelPeak(block, 1, 2);
-  } else {
-    L = R = ChannelPeak(block, 0, 1);
-  }
-  clsSmoothL_->SmoothAdd(static_cast<float>(L == 0 ? 1 : L));
-  clsSmoothR_->SmoothAdd(static_cast<float>(R == 0 ? 1 : R));
-  const float levelL = clsSmoothL_->SmoothGetMax() / 32768.0f;
-  const float levelR = clsSmoothR_->SmoothGetMax() / 32768.0f;
-  DrawLevel(*surfVUL_, levelL, meters_->ShowLevel(0, levelL));
-  DrawLevel(*surfVUR_, levelR, meters_->ShowLevel(1, levelR));
-  for (PictureView* view : {picVUL_, picVUR_}) view->ShowIfChanged();
-}
-
 void Form1::ShowStatusTexts(const RecordingMonitor::Snapshot& shown) {
   // Size and length change with every block; the rest is news, shown at once.
-  const StatusMeaning meaning{shown.state, shown.waitingForSound, shown.take, shown.lostText};
+  const StatusMeaning meaning{shown.state, shown.waitingForSound, shown.take, shown.capturing ? shown.lostCount : 0};
   const bool changed = statusMeaning_ != meaning;
   statusMeaning_ = meaning;
   if (!statusPace_.Due(changed)) return;
   if (shown.state == RecorderState::Finishing) {
     ShowText(*sbarPanel1_, S(tr("正在完成文件, 还有 %1 秒的录音待写入…").arg(std::ceil(shown.secondsToWrite))));
   } else {
-    ShowText(*sbarPanel1_, shown.sizeText);
+    ShowText(*sbarPanel1_, StatusTexts::Size(shown));
   }
-  ShowText(*sbarPanel2_, shown.LengthWithHandsFree());
-  ShowText(*sbarPanel3_, shown.lostText);
+  ShowText(*sbarPanel2_, StatusTexts::LengthWithHandsFree(shown));
+  ShowText(*sbarPanel3_, StatusTexts::Lost(shown));
   // A stop's wide texts ("finishing", paused takes) leave with it: the room goes
   // back to the schedule's countdown, which comes between recordings.
   if (AtRest(shown.state)) {

@@ -30,7 +30,6 @@
 #include "app/recording/RecordingMonitor.h"
 #include "app/windows/TextPace.h"
 #include "display/clsDraw.h"
-#include "display/clsSmooth.h"
 #include "effects/clsDSP.h"
 
 class EncoderSelection;
@@ -95,10 +94,6 @@ class Form1 : public QMainWindow {
   // The start-up sequence: objects, defaults, device list, window shown, next
   // numbered file, tray icon.
   void Load();
-
-  // The largest |block[first + k * step]| over the whole array, as 32-bit values
-  // (-32768 counts 32768); 0 when first is beyond the last index.
-  static int32_t ChannelPeak(std::span<const int16_t> block, int32_t first, int32_t step);
 
   // A later start of the program asked for this window: shown (out of the
   // tray too), restored from minimised, raised and activated.
@@ -188,8 +183,8 @@ class Form1 : public QMainWindow {
   // Shows `path` in the output box as the user's choice.
   void ChooseOutput(const QString& path);
   static void ShowText(SteadyLabel& label, const std::string& text);
-  void DrawLevel(QImageSurface& surface, float L, float held);
-  void DrawLevels(std::span<const int16_t> block);
+  // The waveform and spectrum can be seen: the window is shown and not minimized.
+  bool DisplaysSeen() const;
   void Unload();
   void ShowWarning(const std::string& text);
 
@@ -211,7 +206,6 @@ class Form1 : public QMainWindow {
   std::unique_ptr<SettingChooserDialog> ownSettingChooser_;
 
   // The system's objects, created by Load and released by the shutdown.
-  std::unique_ptr<clsSmooth> clsSmoothL_, clsSmoothR_;
   std::unique_ptr<WindowThreadDialogs> hookDialogs_;  // before clsRecorder_, which uses it
   std::unique_ptr<WaveInRecorder> clsRecorder_;
   std::unique_ptr<EncoderSelection> clsEncoder_;
@@ -232,7 +226,7 @@ class Form1 : public QMainWindow {
     RecorderState state = RecorderState::Idle;
     bool waitingForSound = false;
     int32_t take = 0;
-    std::string lost;
+    int64_t lost = 0;
     bool operator==(const StatusMeaning&) const = default;
   };
   std::optional<StatusMeaning> statusMeaning_;
@@ -245,7 +239,7 @@ class Form1 : public QMainWindow {
   bool displaysLive_ = false;  // the pictures show a recording's blocks, not their look at rest
   int waitingOnEngine_ = 0;  // handlers now waiting for the recording thread
 
-  std::unique_ptr<QImageSurface> surfVUL_, surfVUR_, surfAmpl_, surfFreq_;
+  std::unique_ptr<QImageSurface> surfAmpl_, surfFreq_;
 
   QPushButton* cmdDo_ = nullptr;
   QPushButton* cmdPause_ = nullptr;
@@ -269,8 +263,6 @@ class Form1 : public QMainWindow {
   QPushButton* Command2_ = nullptr;
   QPushButton* Command1_ = nullptr;
   QPushButton* Command4_ = nullptr;
-  PictureView* picVUL_ = nullptr;
-  PictureView* picVUR_ = nullptr;
   PictureView* picAmpl_ = nullptr;
   PictureView* picFreq_ = nullptr;
   QStatusBar* sbar_ = nullptr;

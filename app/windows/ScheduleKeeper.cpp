@@ -7,6 +7,7 @@
 
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingEngine.h"
+#include "app/recording/StatusTexts.h"
 #include "common/MessageBoxService.h"
 #include "app/windows/TrayIcon.h"
 #include "app/windows/frmSchedule.h"
@@ -138,7 +139,7 @@ QString ScheduleKeeper::CountdownCaption() const {
   }
   const RecordingSchedule::Plan& plan = schedule_.ArmedPlan();
   if (schedule_.CurrentPhase() == RecordingSchedule::Phase::Running && plan.stop == RecordingSchedule::Plan::Stop::Size) {
-    const std::string size = RecordingController::FormatSize(static_cast<double>(plan.stopBytes));
+    const std::string size = StatusTexts::FormatSize(static_cast<double>(plan.stopBytes));
     return tr("定时: 文件达到 %1 时停止录音").arg(QString::fromStdString(size));
   }
   return {};

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QImage>
 #include <QTest>
@@ -322,13 +323,6 @@ TEST_F(Form1Test, DeviceTheServerRefusedIsNotShownAndNotReplacedByTheDefault) {
   form.reset();  // before its server goes
 }
 
-TEST_F(Form1Test, ChannelPeakScansEveryStepOfTheWholeBlock) {
-  const std::vector<int16_t> block = {1, -32768, 300, 5, -400, 6, 7};
-  EXPECT_EQ(Form1::ChannelPeak(block, 0, 2), 400);
-  EXPECT_EQ(Form1::ChannelPeak(block, 1, 2), 32768);
-  EXPECT_EQ(Form1::ChannelPeak(block, 0, 1), 32768);
-  EXPECT_EQ(Form1::ChannelPeak(block, 7, 2), 0);
-}
 
 // The rate box by every way text comes in: keys, an input method, the clipboard.
 class Form1RateBoxTest : public Form1Test {
@@ -548,6 +542,43 @@ std::vector<int16_t> DistinctSamples(size_t count) {
   std::vector<int16_t> samples(count);
   std::generate(samples.begin(), samples.end(), [&] { return static_cast<int16_t>(value(generator)); });
   return samples;
+}
+
+// Minimized or hidden in the tray, nobody sees the pictures: none is drawn
+// while noise records, and the status bar still follows the recording.
+TEST_F(Form1Test, AHiddenWindowDrawsNoPictureAndKeepsItsStatusBar) {
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("form1_hidden"), 44100, 2,
+                          "Form1-Hidden-" + std::to_string(getpid()));
+  ASSERT_TRUE(feeder.Loaded());
+  ASSERT_TRUE(LoadWithSource(feeder, false)) << "pipe source not listed";
+  QTest::mouseClick(Find<QPushButton>("cmdDo"), Qt::LeftButton);
+  form->Engine().WaitUntilHandled();
+  ASSERT_TRUE(form->Controller().IsRecording()) << (messages.shown.empty() ? "" : messages.shown[0].text);
+  const auto pictures = [&] {
+    std::vector<QImage> shown;
+    for (const char* name : {"picAmpl", "picFreq", "picVUL", "picVUR"}) {
+      shown.push_back(Find<QWidget>(name)->grab().toImage());
+    }
+    return shown;
+  };
+  QSignalSpy ticks(form.get(), &Form1::Ticked);
+  for (const bool minimized : {false, true}) {
+    form->showNormal();
+    minimized ? form->showMinimized() : form->hide();
+    ticks.clear();
+    ASSERT_TRUE(ticks.wait());
+    const std::vector<QImage> before = pictures();
+    const int64_t received = form->Recorder().ReceivedBytes();
+    feeder.Feed(DistinctSamples(44100 * 2), 4.0);
+    feeder.WaitFed();
+    // Half of it through the chain is many blocks (each would be drawn).
+    ASSERT_TRUE(WaitFor([&] { return form->Recorder().DeliveredBytes() >= received + 44100 * 2; }));
+    ticks.clear();
+    ASSERT_TRUE(ticks.wait());
+    EXPECT_TRUE(pictures() == before) << "drawn while nobody sees it";
+  }
+  EXPECT_TRUE(WaitFor([&] { return Find<QLabel>("sbarPanel2")->text() != "长度: 0:00"; }));
+  EXPECT_TRUE(Find<QLabel>("sbarPanel1")->text().endsWith(" KB"));
 }
 
 // Record 2 s, pause while 2 s more are fed, go on for 2 s, pause for 2 s more

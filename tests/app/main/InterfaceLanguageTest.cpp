@@ -27,6 +27,7 @@
 #include "TestDoubles.h"
 #include "app/windows/About.h"
 #include "app/windows/Form1.h"
+#include "app/recording/StatusTexts.h"
 #include "app/recording/RecordingEngine.h"
 #include "app/windows/FormatChooserDialog.h"
 #include "app/windows/LevelMeterView.h"
@@ -298,14 +299,17 @@ TEST_P(InterfaceTextFitTest, StatusBarShowsTheCountdownBesideEveryPanelsWidestTe
   Form1 form(Form1::Services{&messages, &fileDialog, &chooser, false, &questions});
   form.Load();
   const auto text = [](const char* context, const char* source) { return QCoreApplication::translate(context, source); };
-  const QString size = QString::fromStdString(RecordingController::FormatSize(1073741823.0));
+  const QString size = QString::fromStdString(StatusTexts::FormatSize(1073741823.0));
   RecordingMonitor::Snapshot pausedTake;
-  pausedTake.lengthText = text("RecordingController", "长度: %1 (已暂停)").arg("600:00").toStdString();
+  pausedTake.capturing = pausedTake.paused = true;
+  pausedTake.fileBytes = 1073741823;
+  pausedTake.lengthMs = 36000000;
+  pausedTake.lostCount = 9999;
   pausedTake.take = 99;
   const std::pair<const char*, QString> recording[] = {
-      {"sbarPanel1", text("RecordingController", "文件大小: %1").arg(size)},
-      {"sbarPanel2", QString::fromStdString(pausedTake.LengthWithHandsFree())},
-      {"sbarPanel3", text("RecordingController", "输入丢失: %1").arg(9999)},
+      {"sbarPanel1", QString::fromStdString(StatusTexts::Size(pausedTake))},
+      {"sbarPanel2", QString::fromStdString(StatusTexts::LengthWithHandsFree(pausedTake))},
+      {"sbarPanel3", QString::fromStdString(StatusTexts::Lost(pausedTake))},
       {"sbarClips", MeterPanel::ClipsText({9999, 9999})},
   };
   auto* countdown = form.findChild<QLabel*>("sbarSchedule");
@@ -328,7 +332,7 @@ TEST_P(InterfaceTextFitTest, StatusBarShowsTheCountdownBesideEveryPanelsWidestTe
   auto* sizePanel = form.findChild<SteadyLabel*>("sbarPanel1");
   sizePanel->Show(text("Form1", "正在完成文件, 还有 %1 秒的录音待写入…").arg(60));
   ticks->start();
-  ASSERT_TRUE(WaitFor([&] { return sizePanel->text() == text("RecordingController", "文件大小: %1").arg("0 Bytes"); }));
+  ASSERT_TRUE(WaitFor([&] { return sizePanel->text() == text("StatusTexts", "文件大小: %1").arg("0 Bytes"); }));
   auditCountdown(text("ScheduleKeeper", "定时: %1 后开始录音").arg("23:59:59"), "after a take");
 }
 

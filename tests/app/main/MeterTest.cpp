@@ -6,10 +6,12 @@
 #include <QLabel>
 #include <QTest>
 #include <QWidget>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <vector>
 
+#include "app/recording/ChannelPeaks.h"
 #include "app/recording/ClipCounter.h"
 #include "app/recording/LoudnessMeter.h"
 #include "app/windows/ClipLamp.h"
@@ -163,10 +165,16 @@ TEST_F(MeterPanelTest, StopShowsTheFinalLoudnessAtOnceAndTheMeterTellsLevelAndCl
   EXPECT_TRUE(panel.LoudnessLabel()->text().contains(QString(QChar(0x2212)) + "23.0")) << panel.LoudnessLabel()->text().toStdString();
   EXPECT_EQ(panel.ClipsLabel()->text(), MeterPanel::ClipsText({0, 3}));
 
-  panel.ShowLevel(1, 0.25f);
+  panel.ShowLevels({1, 8192}, 0.0);
   EXPECT_EQ(panel.Meter(1)->SpokenValue(), QString(QChar(0x2212)) + "12 dB, 已削波");
-  panel.ShowLevel(0, 1.0f / 32768);
   EXPECT_EQ(panel.Meter(0)->SpokenValue(), "低于 " + QString(QChar(0x2212)) + "60 dB");
+}
+
+TEST(ChannelPeaksTest, ScanEveryFrameOfTheWholeBlock) {
+  const std::vector<int16_t> block = {1, -32768, 300, 5, -400, 6, 7};
+  EXPECT_EQ(ChannelPeaks(block, 2), (std::array<int32_t, 2>{400, 32768})) << "the odd last sample is no frame";
+  EXPECT_EQ(ChannelPeaks(block, 1), (std::array<int32_t, 2>{32768, 32768}));
+  EXPECT_EQ(ChannelPeaks({}, 2), (std::array<int32_t, 2>{0, 0}));
 }
 
 }  // namespace

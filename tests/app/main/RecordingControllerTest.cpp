@@ -1,6 +1,7 @@
 // RecordingController without widgets: numbering and nu.ini, start and stop
 // checks, the block path into the encoder, encoder failures, status texts, and
 // (with the real WAV encoder) files that hold data at the moment of the start.
+#include "app/recording/StatusTexts.h"
 #include "app/recording/RecordingController.h"
 
 #include <gtest/gtest.h>
@@ -272,7 +273,7 @@ TEST_F(RecordingControllerTest, RecordedLengthRoundsEachBlockHalfToEven) {
   controller.Toggle();
   for (int i = 0; i < 100; ++i) controller.GotData(block, 10240);
   EXPECT_EQ(controller.lngRecMS(), 5800);  // 58 per block, not 5805
-  EXPECT_EQ(controller.StatusLengthText(), "长度: 0:06");
+  EXPECT_EQ(StatusTexts::Length(monitor.Read()), "长度: 0:06");
   controller.Toggle();
 
   view.rateText = "8000";
@@ -426,7 +427,7 @@ TEST_F(RecordingControllerTest, PausedBlocksAreNeitherWrittenNorCounted) {
   const int32_t length = controller.lngRecMS();
   EXPECT_EQ(Buttons().pause.toStdString(), "继续");
   EXPECT_TRUE(Buttons().pauseEnabled);
-  EXPECT_EQ(controller.StatusLengthText(), "长度: 0:00 (已暂停)");
+  EXPECT_EQ(StatusTexts::Length(monitor.Read()), "长度: 0:00 (已暂停)");
 
   capture.onDeliverReceived = [&] { controller.GotData(during, 400); };
   controller.GotData(during, 400);
@@ -453,7 +454,7 @@ TEST_F(RecordingControllerTest, PausedBlocksAreNeitherWrittenNorCounted) {
   EXPECT_FALSE(controller.IsPaused());
   EXPECT_FALSE(Buttons().pauseEnabled);
   EXPECT_EQ(Buttons().pause.toStdString(), "暂停");
-  EXPECT_EQ(controller.StatusLengthText(), "长度: 0:00");
+  EXPECT_EQ(StatusTexts::Length(monitor.Read()), "长度: 0:00");
 
   controller.Toggle();
   capture.onStop = nullptr;
@@ -515,16 +516,28 @@ TEST_F(RecordingControllerTest, ShutdownStopsARunningRecordingLikeTheButton) {
   EXPECT_EQ(ReadAll(Settings()), QByteArray("5\r\n"));
 }
 
-TEST_F(RecordingControllerTest, StatusTextsShowIdleOrTheFileOnDisk) {
+// The recording thread publishes numbers; the status bar's texts are made from
+// them as they always read. The size is the encoder's count, not the disk's.
+TEST_F(RecordingControllerTest, StatusTextsAreMadeFromThePublishedNumbers) {
   StartWithCounter("1\r\n");
-  EXPECT_EQ(controller.StatusSizeText(), "文件大小: 0 Bytes");
-  EXPECT_EQ(controller.StatusLengthText(), "长度: 0:00");
+  const auto texts = [&] {
+    const RecordingMonitor::Snapshot shown = monitor.Read();
+    return std::vector<std::string>{StatusTexts::Size(shown), StatusTexts::LengthWithHandsFree(shown),
+                                    StatusTexts::Lost(shown)};
+  };
+  EXPECT_EQ(texts(), (std::vector<std::string>{"文件大小: 0 Bytes", "长度: 0:00", "输入丢失: 0"}));
   controller.Toggle();
-  WriteAll(Numbered(1), QByteArray(3000, 'x'));
-  EXPECT_EQ(controller.StatusSizeText(), "文件大小: 3 KB");
-  QFile::remove(Numbered(1));
-  EXPECT_EQ(controller.StatusSizeText(), "文件大小: ");
-  EXPECT_EQ(controller.StatusLengthText(), "长度: 0:00");
+  encoder.fileBytes = 3000;
+  capture.lostInputs = 3;
+  const std::vector<int16_t> block = TestBlock();
+  for (int i = 0; i < 22; ++i) controller.GotData(block, 10240);
+  EXPECT_EQ(texts(), (std::vector<std::string>{"文件大小: 3 KB", "长度: 0:01", "输入丢失: 3"}))
+      << "the file on the disk is still empty: its size comes from the count";
+  encoder.fileBytes = -1;
+  controller.TogglePause();
+  EXPECT_EQ(texts(), (std::vector<std::string>{"文件大小: ", "长度: 0:01 (已暂停)", "输入丢失: 3"}));
+  controller.Toggle();
+  EXPECT_EQ(texts(), (std::vector<std::string>{"文件大小: 0 Bytes", "长度: 0:00", "输入丢失: 0"}));
 }
 
 // The controller with the real WAV encoder writing real files; capture is faked.
@@ -631,18 +644,18 @@ TEST_F(RecordingControllerFilesTest, FailedStartLeavesNoHeaderOnlyFile) {
 }
 
 TEST(RecordingControllerFormat, SizeBoundaries) {
-  EXPECT_EQ(RecordingController::FormatSize(0), "0 bytes");
-  EXPECT_EQ(RecordingController::FormatSize(1023), "1023 bytes");
-  EXPECT_EQ(RecordingController::FormatSize(1024), "1 KB");
-  EXPECT_EQ(RecordingController::FormatSize(1536), "2 KB");  // 1.5 rounds to even
-  EXPECT_EQ(RecordingController::FormatSize(2560), "2 KB");  // 2.5 rounds to even
-  EXPECT_EQ(RecordingController::FormatSize(1048575), "1024 KB");
-  EXPECT_EQ(RecordingController::FormatSize(1048576), "1.0 MB");
-  EXPECT_EQ(RecordingController::FormatSize(1572864), "1.5 MB");
-  EXPECT_EQ(RecordingController::FormatSize(1073741823), "1024.0 MB");
-  EXPECT_EQ(RecordingController::FormatSize(1073741824), "1.0 GB");
-  EXPECT_EQ(RecordingController::FormatSize(5.0 * 1073741824), "5.0 GB");  // beyond 32 bits
-  EXPECT_EQ(RecordingController::FormatSize(-1), "");
+  EXPECT_EQ(StatusTexts::FormatSize(0), "0 bytes");
+  EXPECT_EQ(StatusTexts::FormatSize(1023), "1023 bytes");
+  EXPECT_EQ(StatusTexts::FormatSize(1024), "1 KB");
+  EXPECT_EQ(StatusTexts::FormatSize(1536), "2 KB");  // 1.5 rounds to even
+  EXPECT_EQ(StatusTexts::FormatSize(2560), "2 KB");  // 2.5 rounds to even
+  EXPECT_EQ(StatusTexts::FormatSize(1048575), "1024 KB");
+  EXPECT_EQ(StatusTexts::FormatSize(1048576), "1.0 MB");
+  EXPECT_EQ(StatusTexts::FormatSize(1572864), "1.5 MB");
+  EXPECT_EQ(StatusTexts::FormatSize(1073741823), "1024.0 MB");
+  EXPECT_EQ(StatusTexts::FormatSize(1073741824), "1.0 GB");
+  EXPECT_EQ(StatusTexts::FormatSize(5.0 * 1073741824), "5.0 GB");  // beyond 32 bits
+  EXPECT_EQ(StatusTexts::FormatSize(-1), "");
 }
 
 TEST(RecordingControllerFormat, RateRangeIsWhatTheEncoderAndTheChainTake) {
@@ -653,13 +666,13 @@ TEST(RecordingControllerFormat, RateRangeIsWhatTheEncoderAndTheChainTake) {
 }
 
 TEST(RecordingControllerFormat, LengthBoundaries) {
-  EXPECT_EQ(RecordingController::FormatLength(0), "0:00");
-  EXPECT_EQ(RecordingController::FormatLength(9499), "0:09");
-  EXPECT_EQ(RecordingController::FormatLength(59499), "0:59");
-  EXPECT_EQ(RecordingController::FormatLength(59500), "1:00");
-  EXPECT_EQ(RecordingController::FormatLength(60500), "1:00");
-  EXPECT_EQ(RecordingController::FormatLength(61500), "1:02");
-  EXPECT_EQ(RecordingController::FormatLength(3600000), "60:00");
+  EXPECT_EQ(StatusTexts::FormatLength(0), "0:00");
+  EXPECT_EQ(StatusTexts::FormatLength(9499), "0:09");
+  EXPECT_EQ(StatusTexts::FormatLength(59499), "0:59");
+  EXPECT_EQ(StatusTexts::FormatLength(59500), "1:00");
+  EXPECT_EQ(StatusTexts::FormatLength(60500), "1:00");
+  EXPECT_EQ(StatusTexts::FormatLength(61500), "1:02");
+  EXPECT_EQ(StatusTexts::FormatLength(3600000), "60:00");
 }
 
 }  // namespace

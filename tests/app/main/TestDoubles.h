@@ -157,6 +157,8 @@ class FakeEncoder : public Encoder {
   int discards = 0;
   int checkpoints = 0;
   std::string InitError() const override { return initError; }
+  int64_t FileBytes() const override { return open ? fileBytes : -1; }
+  int64_t fileBytes = -1;  // FileBytes' answer while open
   EncoderResult initResult = ENC_OK;
   std::string initError;  // InitError's answer
   EncoderResult encodeResult = ENC_OK;

@@ -8,6 +8,7 @@
 
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingJournal.h"
+#include "app/recording/StatusTexts.h"
 #include "effects/clsDSP.h"
 #include "encoding/EncoderWAV.h"
 #include "tests/app/main/TestDoubles.h"
@@ -92,12 +93,13 @@ TEST_F(SafetyControllerTest, RecordingStopsLikeTheButtonWhileTheReserveStillFits
 
 TEST_F(SafetyControllerTest, LostInputPanelShowsTheEnginesCountWhileRecording) {
   controller.StartUp();
-  EXPECT_EQ(controller.StatusLostText(), "输入丢失: 0");
+  EXPECT_EQ(StatusTexts::Lost(monitor.Read()), "输入丢失: 0");
   controller.Toggle();
   capture.lostInputs = 3;
-  EXPECT_EQ(controller.StatusLostText(), "输入丢失: 3");
+  controller.GotData(std::vector<int16_t>(5120, 0), 10240);  // published with the next block
+  EXPECT_EQ(StatusTexts::Lost(monitor.Read()), "输入丢失: 3");
   controller.Toggle();
-  EXPECT_EQ(controller.StatusLostText(), "输入丢失: 0") << "idle";
+  EXPECT_EQ(StatusTexts::Lost(monitor.Read()), "输入丢失: 0") << "idle";
 }
 
 }  // namespace

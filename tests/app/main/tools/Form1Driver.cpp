@@ -1,7 +1,7 @@
 // Drives the real main window through one recording, for the screenshot and the
 // whole-program benchmark:
 //   form1_driver --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--type TYPE] [--png PATH] [--lang zh|en]
-//                [--schedule start|stop|none] [--grab WIDGET]
+//                [--schedule start|stop|none] [--grab WIDGET] [--window shown|minimized|hidden]
 // Loads Form1 as main.cpp does, picks the input device by name, ticks the effect
 // boxes given by index (chkFX0..chkFX3), optionally picks the first output format
 // of FAMILY for the current rate and channels (as the format chooser would)
@@ -12,7 +12,8 @@
 // schedule starts the recording, to stop in 23 hours: the status bar shows the
 // countdown; with --schedule none nothing is pressed and the window monitors
 // the device (meters before Start). --grab saves only the named part of the window (the status bar:
-// "sbar"). The recordings go to TAMBLIN_SHOT_FOLDER (default: a temporary
+// "sbar"). --window minimized or hidden (as in the tray) once the recording
+// runs, for the display's cost when nobody sees it. The recordings go to TAMBLIN_SHOT_FOLDER (default: a temporary
 // folder). Meant for a real X server.
 #include <QApplication>
 #include <csignal>
@@ -48,6 +49,7 @@ struct Options {
   QString lang = QStringLiteral("zh");
   QString schedule;  // "start", "stop", "none" or empty
   QString grab;      // a widget's objectName; empty: the whole window
+  QString window = QStringLiteral("shown");
 };
 
 bool Parse(int argc, char** argv, Options& options) {
@@ -63,11 +65,13 @@ bool Parse(int argc, char** argv, Options& options) {
     else if (key == "--lang") options.lang = QString::fromUtf8(value);
     else if (key == "--schedule") options.schedule = QString::fromUtf8(value);
     else if (key == "--grab") options.grab = QString::fromUtf8(value);
+    else if (key == "--window") options.window = QString::fromUtf8(value);
     else return false;
   }
   const bool knownSchedule = options.schedule.isEmpty() || options.schedule == "start" || options.schedule == "stop" ||
                              options.schedule == "none";
-  return !options.device.isEmpty() && argc % 2 == 1 && knownSchedule;
+  const bool knownWindow = options.window == "shown" || options.window == "minimized" || options.window == "hidden";
+  return !options.device.isEmpty() && argc % 2 == 1 && knownSchedule && knownWindow;
 }
 
 // Presses cmdDo, or arms the schedule --schedule names. False when a recording
@@ -133,7 +137,7 @@ int main(int argc, char** argv) {
   Options options;
   if (!Parse(argc, argv, options)) {
     std::fprintf(stderr, "usage: %s --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--type TYPE] [--png PATH] [--lang zh|en] "
-                 "[--schedule start|stop|none] [--grab WIDGET]\n",
+                 "[--schedule start|stop|none] [--grab WIDGET] [--window shown|minimized|hidden]\n",
                  argv[0]);
     return 2;
   }
@@ -162,6 +166,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "recording did not start\n");
     return 1;
   }
+  if (options.window == "minimized") window.showMinimized();
+  if (options.window == "hidden") window.hide();
 
   int result = 0;
   QTimer::singleShot(options.seconds * 1000, &window, [&] {
