@@ -481,6 +481,7 @@ void Form1::Load() {
   engine_->OutputFileShown = [this](const std::string& path) { txtFile_->setText(Q(path)); };
   engine_->ChoicesChanged = [this] { FollowRecorderChoices(); };
   input_->Attach(*clsRecorder_, *engine_, *services_.messages);
+  input_->Notice = [this](const QString& text) { ShowNotice(text); };
   engine_->OnStateChanged([this](RecorderState state) { ShowState(state); });
   schedule_ = std::make_unique<ScheduleKeeper>(*engine_, *sbar_, *this, *services_.messages);
   tags_ = std::make_unique<TakeTagsKeeper>(*services_.messages, *this);
@@ -596,7 +597,6 @@ void Form1::WatchChoices() {
   // Connected after the handlers, so the choice is made when it is kept.
   const auto remember = [this] { RememberChoices(); };
   input_->Chosen = remember;
-  input_->Notice = [this](const QString& text) { ShowNotice(text); };
   connect(cboSamplerate_, &QComboBox::activated, this, remember);
   connect(chkStereo_, &QCheckBox::toggled, this, remember);
   connect(cboFileType_, &QComboBox::activated, this, remember);

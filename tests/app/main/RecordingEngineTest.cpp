@@ -200,6 +200,9 @@ TEST_F(RecordingEngineTest, BusyWindowThreadLosesNothing) {
 // the disk and the folder as its cause; the file stays a valid WAV.
 TEST_F(RecordingEngineTest, DiskThatCannotKeepUpIsNamedAsTheCauseAndTheFileStaysValid) {
   form_->Recorder().QueueSeconds(2);
+  auto* monitor = form_->findChild<QCheckBox*>("chkMonitor");
+  monitor->click();  // the input reopens with the shorter queue
+  monitor->click();
   SlowSync::Delay(4000ms);
   Click();
   ASSERT_TRUE(WaitUntilState(RecorderState::Recording)) << Shown();
