@@ -930,6 +930,33 @@
     </message>
 </context>
 <context>
+    <name>StatusTexts</name>
+    <message>
+        <source>文件大小: %1</source>
+        <translation>File size: %1</translation>
+    </message>
+    <message>
+        <source>长度: %1</source>
+        <translation>Length: %1</translation>
+    </message>
+    <message>
+        <source>长度: %1 (已暂停)</source>
+        <translation>Length: %1 (paused)</translation>
+    </message>
+    <message>
+        <source>等待声音…</source>
+        <translation>Waiting for sound…</translation>
+    </message>
+    <message>
+        <source>第 %1 段</source>
+        <translation>Take %1</translation>
+    </message>
+    <message>
+        <source>输入丢失: %1</source>
+        <translation>Input lost: %1</translation>
+    </message>
+</context>
+<context>
     <name>TakeFiles</name>
     <message>
         <source>Write error (no disk space left?)!</source>
@@ -998,30 +1025,6 @@
     <message>
         <source>无法创建输出文件 %1 !</source>
         <translation>Cannot create the output file %1!</translation>
-    <name>StatusTexts</name>
-    <message>
-        <source>文件大小: %1</source>
-        <translation>File size: %1</translation>
-    </message>
-    <message>
-        <source>长度: %1</source>
-        <translation>Length: %1</translation>
-    </message>
-    <message>
-        <source>长度: %1 (已暂停)</source>
-        <translation>Length: %1 (paused)</translation>
-    </message>
-    <message>
-        <source>等待声音…</source>
-        <translation>Waiting for sound…</translation>
-    </message>
-    <message>
-        <source>第 %1 段</source>
-        <translation>Take %1</translation>
-    </message>
-    <message>
-        <source>输入丢失: %1</source>
-        <translation>Input lost: %1</translation>
     </message>
 </context>
 <context>
