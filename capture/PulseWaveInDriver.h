@@ -62,8 +62,6 @@ class PulseWaveInDriver : public WaveInDriver {
   int64_t OverflowCount() const override { return overflows_ + queueOverflows_; }
   int64_t QueueOverflowCount() const override { return queueOverflows_; }
   void QueueSeconds(uint32_t seconds) override { queueSeconds_ = seconds; }
-  // Bytes of queue memory held now.
-  size_t QueueHeldBytes();
   std::string LostReason() const override;
   std::string LastError() const override { return lastError_; }
   // Bytes of input taken from the server since Open (stored in the reserve).

@@ -95,8 +95,6 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   // terminal's named files are no part of the numbered series); the window's
   // named takes move it on, as they always have.
   void NamedTakesAdvanceCounter(bool value) { namedTakesAdvance_ = value; }
-  // The running recording's sound gate (where the takes were decided).
-  const SoundGate& Gate() const { return gate_; }
 
   // After the window is shown: output folder, counter from nu.ini, next numbered
   // file created empty, output box set. Its warnings go into `warnings` when
@@ -185,8 +183,6 @@ class RecordingController : public CaptureSink, private SoundGate::Listener {
   // For the level bars: the newest captured block, while paused too (then as
   // captured: no effects run on audio that is not recorded).
   std::span<const int16_t> LevelSamples() const { return paused_ ? pausedSamples_ : intVisSamples_; }
-  // Counts delivered blocks; changes whenever intVisSamples does.
-  uint64_t BlockSerial() const { return blockSerial_; }
   int32_t lngRecMS() const { return lngRecMS_; }  // recorded length, 0 when idle
   int32_t lngBytesPerSec() const { return lngBytesPerSec_; }  // 0 when idle
   FileCounter& Counter() { return counter_; }
