@@ -161,10 +161,6 @@
         <translation>[file]</translation>
     </message>
     <message>
-        <source>未知的文件类型 &quot;%1&quot;, 可用: wav, flac, opus, mp3</source>
-        <translation>Unknown file type &quot;%1&quot;, available: wav, flac, opus, mp3</translation>
-    </message>
-    <message>
         <source>无效的时长 &quot;%1&quot;, 例如: 90, 90s, 5m, 1h30m</source>
         <translation>Invalid duration &quot;%1&quot;, for example: 90, 90s, 5m, 1h30m</translation>
     </message>
@@ -255,6 +251,10 @@
     <message>
         <source>--sound-activated, --threshold, --pre-roll, --hang, --after-silence 和 --split 只能与 --no-window 一起使用</source>
         <translation>--sound-activated, --threshold, --pre-roll, --hang, --after-silence and --split can only be used with --no-window</translation>
+    </message>
+    <message>
+        <source>未知的文件类型 &quot;%1&quot;, 可用: %2</source>
+        <translation>Unknown file type &quot;%1&quot;, available: %2</translation>
     </message>
 </context>
 <context>
@@ -837,10 +837,6 @@
         <translation>Cannot select line %1</translation>
     </message>
     <message>
-        <source>未知的文件类型 &quot;%1&quot;, 可用: wav, flac, opus, mp3</source>
-        <translation>Unknown file type &quot;%1&quot;, available: wav, flac, opus, mp3</translation>
-    </message>
-    <message>
         <source>没有可停止的录音</source>
         <translation>No recording to stop</translation>
     </message>
@@ -875,6 +871,10 @@
     <message>
         <source>找不到设备 &quot;%1&quot;, 可用: %2</source>
         <translation>Device &quot;%1&quot; not found; available: %2</translation>
+    </message>
+    <message>
+        <source>未知的文件类型 &quot;%1&quot;, 可用: %2</source>
+        <translation>Unknown file type &quot;%1&quot;, available: %2</translation>
     </message>
 </context>
 <context>

@@ -4,10 +4,12 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <limits>
 
 #include "app/platform/SettingsFile.h"
 #include "app/recording/RecordingFormat.h"
+#include "common/FileTypes.h"
 
 namespace {
 
@@ -30,6 +32,22 @@ struct KeyRule {
   const char* choices = nullptr;  // a text key's values
 };
 
+// The file types' names as a key's values: "wav|flac|opus|mp3".
+constexpr size_t kTypeChoicesSize = [] {
+  size_t size = 0;  // each name and a '|' or, after the last, the terminating 0
+  for (const FileTypes::Row& type : FileTypes::kRows) size += std::char_traits<char>::length(type.name) + 1;
+  return size;
+}();
+constexpr std::array<char, kTypeChoicesSize> kTypeChoices = [] {
+  std::array<char, kTypeChoicesSize> text{};
+  size_t at = 0;
+  for (const FileTypes::Row& type : FileTypes::kRows) {
+    if (at > 0) text[at++] = '|';
+    for (const char* c = type.name; *c != 0; ++c) text[at++] = *c;
+  }
+  return text;
+}();
+
 // Flags are numbers 0 or 1.
 constexpr KeyRule kKeyRules[] = {
     {Key::Device, "device", kNone, kNone, kNone, ""},
@@ -37,7 +55,7 @@ constexpr KeyRule kKeyRules[] = {
     {Key::Line, "line", kNone, kNone, kNone, ""},
     {Key::Rate, "rate", RecordingFormat::kMinRate, RecordingFormat::kMaxRate, 44100},
     {Key::Stereo, "stereo", 0, 1, 1},
-    {Key::FileType, "type", kNone, kNone, kNone, "wav", "wav|flac|opus|mp3"},
+    {Key::FileType, "type", kNone, kNone, kNone, FileTypes::kRows[FileTypes::TYPE_WAV].name, kTypeChoices.data()},
     {Key::WavFormatTag, "wavFormatTag", kNone, kNone, kNone, ""},
     {Key::WavFormat, "wavFormat", kNone, kNone, kNone, ""},
     {Key::EffectsUsed, "effects", 0, 15, 0},

@@ -33,7 +33,7 @@ class RecorderSettings {
     Line,        // the line's name
     Rate,        // Hz
     Stereo,
-    FileType,       // "wav", "flac", "opus", "mp3"
+    FileType,       // a FileTypes name
     WavFormatTag,   // the WAV format's family ("IMA ADPCM"), as the catalogue names it
     WavFormat,      // its description ("22.050 kHz, 4 Bit, Mono")
     EffectsUsed,    // EffectsUsedBits

@@ -14,6 +14,7 @@
 #include "app/recording/RecordingRecovery.h"
 #include "app/recording/RecorderView.h"
 #include "app/recording/RecordingMonitor.h"
+#include "common/FileTypes.h"
 #include "common/MessageBoxService.h"
 #include "common/QuestionService.h"
 #include "effects/clsDSP.h"
@@ -55,7 +56,7 @@ std::string EncoderFailureMessage(EncoderResult result) {
 
 // The tagging layer's name for the type our encoder writes.
 EncoderSelection::FileType TypeOfExtension(const std::string& extension) {
-  return EncoderSelection::TypeOfFile("." + extension).value_or(EncoderSelection::TYPE_WAV);
+  return FileTypes::OfPath("." + extension).value_or(FileTypes::TYPE_WAV);
 }
 
 // Whole number rounded half to even, with exactly one decimal: 1023.95 -> "1024.0".
@@ -155,7 +156,7 @@ std::string RecordingController::Start(int64_t endAfterBytes) {
   if (view_.OutputFile().empty()) return ToUtf8(tr("没有指定输出文件!"));
   if (!view_.DeviceChosen()) return NoDeviceMessage();
   // Never one type under another's extension: every door sets the type from the name first.
-  if (const auto named = EncoderSelection::TypeOfFile(view_.OutputFile());
+  if (const auto named = FileTypes::OfPath(view_.OutputFile());
       named && *named != TypeOfExtension(clsEncoder_.Extension())) {
     return TypeMismatchMessage(view_.OutputFile(), clsEncoder_.Extension());
   }

@@ -11,7 +11,6 @@
 #include <climits>
 
 #include "app/platform/PlainText.h"
-#include "app/platform/RemoteRequest.h"
 #include "app/recording/RecorderViewRelay.h"
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingThread.h"
@@ -19,12 +18,11 @@
 #include "app/recording/WindowThreadDialogs.h"
 #include "capture/WaveInRecorder.h"
 #include "common/AppError.h"
+#include "common/FileTypes.h"
 #include "encoding/EncoderSelection.h"
 
 namespace {
 
-constexpr auto kTypeNames = RemoteRequest::kTypeNames;
-static_assert(kTypeNames.size() == EncoderSelection::kTypeCount);
 constexpr std::chrono::milliseconds kEndCheck{50};  // how often a start's Length is looked at
 
 RecorderControl::Result Done() { return {true, {}}; }
@@ -99,7 +97,7 @@ RecorderControl::Result RecordingEngine::RunStart(const RecordingRequest& reques
   }
   markersAsked_ = 0;
   device_ = recorder_.SelectedDevice() >= 0 ? recorder_.DeviceName(recorder_.SelectedDevice()) : std::string();
-  type_ = kTypeNames[encoder_.Type()];
+  type_ = FileTypes::Of(encoder_.Type()).name;
   RecordingController::StartResult result;
   // The limit goes with the start: a first block larger than it is cut too.
   thread_->Run([this, &result, &request, settings = effectsModel_.Settings(),
@@ -137,8 +135,8 @@ std::optional<std::string> RecordingEngine::ApplyChoices(const RecordingRequest&
     changed = true;
   }
   // After the file: a named file's extension decides the type, and a type that differs is refused.
-  const auto named = EncoderSelection::TypeOfFile(request.file);
-  const std::string type = !request.type.empty() || !named ? request.type : std::string(kTypeNames[*named]);
+  const auto named = FileTypes::OfPath(request.file);
+  const std::string type = !request.type.empty() || !named ? request.type : std::string(FileTypes::Of(*named).name);
   if (!type.empty()) {
     if (auto why = ChooseType(type, !request.file.empty())) return why;
     changed = true;
@@ -169,14 +167,16 @@ std::optional<std::string> RecordingEngine::ChooseDevice(const std::string& devi
 }
 
 std::optional<std::string> RecordingEngine::ChooseType(const std::string& type, bool fileNamed) {
-  const auto found = std::find(kTypeNames.begin(), kTypeNames.end(), type);
-  if (found == kTypeNames.end()) {
-    return QCoreApplication::translate("RecordingEngine", "未知的文件类型 \"%1\", 可用: wav, flac, opus, mp3").arg(QString::fromStdString(type)).toStdString();
+  const std::optional<FileTypes::FileType> found = FileTypes::Named(type);
+  if (!found) {
+    return QCoreApplication::translate("RecordingEngine", "未知的文件类型 \"%1\", 可用: %2")
+        .arg(QString::fromStdString(type), QString::fromStdString(FileTypes::Names(", ")))
+        .toStdString();
   }
-  const auto asked = static_cast<EncoderSelection::FileType>(found - kTypeNames.begin());
+  const FileTypes::FileType asked = *found;
   // A file named in the request keeps its name: a type that differs from its extension is refused.
   const std::string file = view_->OutputFile();
-  if (const auto named = EncoderSelection::TypeOfFile(file); fileNamed && named && *named != asked) {
+  if (const auto named = FileTypes::OfPath(file); fileNamed && named && *named != asked) {
     return RecordingController::TypeMismatchMessage(file, type);
   }
   if (asked == encoder_.Type()) return std::nullopt;
@@ -267,7 +267,7 @@ RecorderControl::Status RecordingEngine::CurrentStatus() const {
                 .levelDbfs = running ? shown.LevelDbfs() : -99.0};
   if (!running && shown.state != RecorderState::Finishing) {
     status.device = recorder_.SelectedDevice() >= 0 ? recorder_.DeviceName(recorder_.SelectedDevice()) : "";
-    status.type = kTypeNames[encoder_.Type()];
+    status.type = FileTypes::Of(encoder_.Type()).name;
   }
   return status;
 }

@@ -45,7 +45,6 @@
 #include "app/windows/SettingChooserDialog.h"
 #include "app/windows/SpokenSlider.h"
 #include "app/windows/SettingsKeeper.h"
-#include "app/platform/RemoteRequest.h"
 #include "app/platform/ShellServices.h"
 #include "capture/PulsePlaybackOutput.h"
 #include "capture/SourceWatcher.h"
@@ -451,7 +450,7 @@ void Form1::ConnectHandlers() {
     if (!engine_) return;
     engine_->OutputFileChosen(S(text));
     // A typed name's extension decides the type, as a chosen type decides a picked name's.
-    const auto named = EncoderSelection::TypeOfFile(S(text));
+    const auto named = FileTypes::OfPath(S(text));
     if (named && *named != clsEncoder_->Type()) {
       cboFileType_->setCurrentIndex(*named);
       OnFileTypeChosen(*named);
@@ -649,12 +648,10 @@ void Form1::RestoreChoices() {
 }
 
 void Form1::RestoreFileType(const QString& name) {
-  const auto& names = RemoteRequest::kTypeNames;
-  const auto found = std::find(names.begin(), names.end(), name.toStdString());
-  if (found == names.end()) return;
-  const auto type = static_cast<EncoderSelection::FileType>(found - names.begin());
-  clsEncoder_->Type(type);  // idle, no file open: never refused
-  cboFileType_->setCurrentIndex(type);
+  const std::optional<FileTypes::FileType> type = FileTypes::Named(name.toStdString());
+  if (!type) return;
+  clsEncoder_->Type(*type);  // idle, no file open: never refused
+  cboFileType_->setCurrentIndex(*type);
 }
 
 void Form1::RestoreWavFormat() {
@@ -724,7 +721,7 @@ void Form1::RememberChoices() {
   }
   if (const std::optional<RecordingFormat> format = ChosenFormat()) remembered.Set(Key::Rate, format->rate);
   remembered.SetFlag(Key::Stereo, Stereo());
-  remembered.Set(Key::FileType, QString::fromLatin1(RemoteRequest::kTypeNames[clsEncoder_->Type()]));
+  remembered.Set(Key::FileType, QString::fromLatin1(FileTypes::Of(clsEncoder_->Type()).name));
   remembered.Set(Key::WavFormatTag, Q(Encoder().FormatTag()));
   remembered.Set(Key::WavFormat, Q(Encoder().FormatID()));
   remembered.Effects(clsEffects_.Settings());
@@ -869,7 +866,7 @@ void Form1::ChooseFormat() {
 }
 
 void Form1::ShowFormat() {
-  const std::string type = EncoderSelection::TypeName(clsEncoder_->Type());
+  const std::string type = FileTypes::Of(clsEncoder_->Type()).caption;
   // "WAV 格式:" as always for WAV; the other types name themselves the same way.
   if (auto* label = findChild<QLabel*>("lblWAVFmt")) label->setText(tr("%1 格式:").arg(Q(type)));
   if (MuxedEncoder* compressed = clsEncoder_->Compressed()) {
@@ -883,9 +880,7 @@ EncoderWAV& Form1::Encoder() { return clsEncoder_->WAV(); }
 
 void Form1::AddFileTypeRow(QGridLayout* grid, QWidget* panel, int row) {
   cboFileType_ = Named(new QComboBox(panel), "cboFileType");
-  for (int32_t type = 0; type < EncoderSelection::kTypeCount; ++type) {
-    cboFileType_->addItem(Q(EncoderSelection::TypeName(static_cast<EncoderSelection::FileType>(type))));
-  }
+  for (const FileTypes::Row& type : FileTypes::kRows) cboFileType_->addItem(QString::fromLatin1(type.caption));
   cboFileType_->setCurrentIndex(EncoderSelection::TYPE_WAV);
   auto* line = new QHBoxLayout;
   line->addWidget(cboFileType_);
