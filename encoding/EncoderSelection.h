@@ -37,6 +37,8 @@ class EncoderSelection : public Encoder {
   EncoderWAV& WAV() { return *wav_; }
   // The chosen compressed type's encoder; nullptr while WAV is chosen.
   MuxedEncoder* Compressed();
+  // The encoder of compressed `type`, chosen or not; nullptr for WAV.
+  MuxedEncoder* Compressed(FileType type) { return compressed_.at(static_cast<size_t>(type)).get(); }
 
   // Encoder, of the chosen type
   std::string Description() const override;

@@ -160,7 +160,7 @@ std::string RecordingController::Start(int64_t endAfterBytes) {
       named && *named != TypeOfExtension(clsEncoder_.Extension())) {
     return TypeMismatchMessage(view_.OutputFile(), clsEncoder_.Extension());
   }
-  const std::optional<RecordingFormat> format = RecordingFormat::FromChoices(view_.RateText(), view_.Stereo());
+  const std::optional<RecordingFormat> format = view_.Format();
   if (!format) return BadRateMessage();
   const int32_t rate = format->rate;
   const int16_t channels = format->channels;
@@ -179,7 +179,7 @@ std::string RecordingController::Start(int64_t endAfterBytes) {
     return why;
   }
   numberedTake_ = OutputIsNumbered();
-  // Never throw: the rate passed ParseRateText (1000..96000), the channels are 1 or 2.
+  // Never throw: the rate passed RecordingFormat::ParseRate (1000..96000), the channels are 1 or 2.
   clsEffects_.samplerate(rate);
   clsEffects_.Channels(channels);
   lngRecMS_ = 0;

@@ -89,7 +89,7 @@ RecorderControl::Result RecordingEngine::RunStart(const RecordingRequest& reques
     monitor_.StartHandled();
     return {false, *why};
   }
-  const auto format = request.format ? request.format : RecordingFormat::FromChoices(view_->RateText(), view_->Stereo());
+  const auto format = request.format ? request.format : view_->Format();
   endAfter_.reset();
   if (request.duration && format) {
     endAfter_ = End{format->BytesIn(*request.duration),
@@ -126,7 +126,7 @@ std::optional<std::string> RecordingEngine::ApplyChoices(const RecordingRequest&
     changed = true;
   }
   if (request.format) {
-    view_->Format(std::to_string(request.format->rate), request.format->channels == 2);
+    view_->Format(request.format);
     changed = true;
   }
   if (!request.file.empty()) {
@@ -289,7 +289,7 @@ std::chrono::milliseconds RecordingEngine::InputStopMargin(std::chrono::millisec
 }
 
 bool RecordingEngine::EndAfterMore(std::chrono::milliseconds duration) {
-  const auto format = RecordingFormat::FromChoices(view_->RateText(), view_->Stereo());
+  const auto format = view_->Format();
   if (!format || !TakeRuns(State())) return false;
   const int64_t from = recorder_.MarkReceived();
   endAfter_ = End{from + format->BytesIn(duration), std::chrono::steady_clock::now() + duration + InputStopMargin(duration)};
@@ -332,7 +332,7 @@ void RecordingEngine::StopUpTo(int64_t upTo, std::string warning) {
 
 // ---------------------------------------------------------------- choices
 
-void RecordingEngine::FormatChosen(const std::string& rateText, bool stereo) { view_->Format(rateText, stereo); }
+void RecordingEngine::FormatChosen(std::optional<RecordingFormat> format) { view_->Format(format); }
 void RecordingEngine::DeviceChosen(bool chosen) { view_->DeviceChosen(chosen); }
 void RecordingEngine::OutputFileChosen(const std::string& path) { view_->OutputFileChosen(path); }
 std::string RecordingEngine::OutputFile() const { return view_->OutputFile(); }

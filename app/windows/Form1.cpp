@@ -27,6 +27,7 @@
 #include "app/windows/AccessibleComboBox.h"
 #include "app/windows/AccessibleNames.h"
 #include "app/windows/AppErrorBox.h"
+#include "common/AppError.h"
 #include "app/platform/ApplicationIdentity.h"
 #include "app/windows/FormatChooserDialog.h"
 #include "app/windows/LevelMeterView.h"
@@ -523,7 +524,7 @@ void Form1::ShowState(RecorderState state) {
 
 void Form1::HandChoicesToRecorder() {
   if (!engine_) return;
-  engine_->FormatChosen(RateText(), Stereo());
+  engine_->FormatChosen(ChosenFormat());
   engine_->DeviceChosen(DeviceChosen());
 }
 
@@ -643,6 +644,7 @@ void Form1::RestoreChoices() {
   chkStereo_->setChecked(remembered.Flag(RecorderSettings::Key::Stereo));
   RestoreFileType(remembered.Text(RecorderSettings::Key::FileType));
   RestoreWavFormat();
+  RestoreCompressedSettings();
   RestoreEffects();
   schedule_->HandsFree(remembered.HandsFree());
 }
@@ -661,6 +663,19 @@ void Form1::RestoreWavFormat() {
   if (tag.isEmpty() || !format) return;
   RememberedFormat chooser(S(tag), S(remembered.Text(RecorderSettings::Key::WavFormat)));
   Encoder().SelectFormat(format->rate, format->channels, chooser, {});  // not listed now: the default stays
+}
+
+void Form1::RestoreCompressedSettings() {
+  for (const FileTypes::Row& type : FileTypes::kRows) {
+    MuxedEncoder* encoder = clsEncoder_->Compressed(type.type);
+    const std::optional<int32_t> setting = settings_->Values().CompressedSetting(type.type);
+    if (!encoder || !setting) continue;
+    try {
+      encoder->Setting(*setting);  // idle, no file open
+    } catch (const AppError&) {
+      // Not one of the type's choices (another version's, or edited): its default stays.
+    }
+  }
 }
 
 void Form1::RestoreEffects() {
@@ -724,6 +739,11 @@ void Form1::RememberChoices() {
   remembered.Set(Key::FileType, QString::fromLatin1(FileTypes::Of(clsEncoder_->Type()).name));
   remembered.Set(Key::WavFormatTag, Q(Encoder().FormatTag()));
   remembered.Set(Key::WavFormat, Q(Encoder().FormatID()));
+  for (const FileTypes::Row& type : FileTypes::kRows) {
+    if (const MuxedEncoder* encoder = clsEncoder_->Compressed(type.type)) {
+      remembered.CompressedSetting(type.type, encoder->ChosenSetting());
+    }
+  }
   remembered.Effects(clsEffects_.Settings());
   remembered.HandsFree(schedule_->HandsFree());
   settings_->SaveSoon();

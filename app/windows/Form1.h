@@ -210,6 +210,7 @@ class Form1 : public QMainWindow {
   void RestoreChoices();
   void RestoreFileType(const QString& name);
   void RestoreWavFormat();
+  void RestoreCompressedSettings();
   void RestoreEffects();
   // The remembered device when the server has it (by its source name), else
   // the box stays empty and the status bar names the device that is gone.
