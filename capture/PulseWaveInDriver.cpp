@@ -195,11 +195,6 @@ void PulseWaveInDriver::AddMark() {
   }
 }
 
-size_t PulseWaveInDriver::QueueHeldBytes() {
-  std::lock_guard buffers(bufferMutex_);
-  return reserve_.HeldBytes();
-}
-
 MMRESULT PulseWaveInDriver::Close() {
   PulseConnection::Lock lock(*connection_);
   if (stream_ == nullptr) return MMSYSERR_INVALHANDLE;

@@ -65,8 +65,6 @@ class PulseWaveInDriver : public WaveInDriver {
   int64_t QueueOverflowCount() const override { return queueOverflows_; }
   void QueueSeconds(uint32_t seconds) override { queueSeconds_ = seconds; }
   void FragmentsPerSecond(uint32_t perSecond) override { fragmentsPerSecond_ = std::max(perSecond, 1u); }
-  // Bytes of queue memory held now.
-  size_t QueueHeldBytes();
   std::string LostReason() const override;
   std::string LastError() const override { return lastError_; }
   // Bytes of input taken from the server since Open (stored in the reserve).

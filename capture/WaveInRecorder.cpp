@@ -1,5 +1,5 @@
 // WaveInRecorder: the capture engine (buffer ring over a wave-in driver, GotData
-// on the UI thread through a hooked callback window) and the device and line
+// on the recording thread through a hooked callback window) and the device and line
 // members over a source mixer.
 #include "capture/WaveInRecorder.h"
 

@@ -8,7 +8,9 @@ class MessageBoxService {
  public:
   virtual ~MessageBoxService() = default;
 
-  // Shows `text` in a modal box with the exclamation icon, an OK button and the
-  // caption `title`; returns when the user has closed it. UI thread only.
+  // Shows `text` in a box with the exclamation icon, an OK button and the
+  // caption `title`. The Qt box is modal and returns once closed, on the
+  // window's thread only; WindowThreadDialogs takes calls from the recording
+  // thread and returns at once, so a caller never waits for the user.
   virtual void ShowWarning(const std::string& title, const std::string& text) = 0;
 };

@@ -9,7 +9,9 @@ class clsSmooth {
  public:
   void SmoothNew(int32_t size);     // restart with a history of `size` (>= 1) readings
   void SmoothAdd(float sample);     // one reading
-  float SmoothGetMax() const;       // mean of the readings held; 0 before the first
+  // The mean of the readings held, not their maximum: the name is the one the
+  // level bars have always called. 0 before the first reading.
+  float SmoothGetMax() const;
   // SmoothNew with a size below 1 uses 1; SmoothAdd before any SmoothNew is ignored.
 
  private:

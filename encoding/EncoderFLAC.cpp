@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "common/FileTypes.h"
 #include "encoding/FlacFileRepair.h"
 
 namespace {
@@ -26,12 +27,13 @@ std::vector<EncoderSetting> EncoderFLAC::SettingChoices() const {
 }
 
 std::string EncoderFLAC::Description() const { return Tr(QT_TRANSLATE_NOOP("EncoderFLAC", "FLAC 无损音频")); }
-std::string EncoderFLAC::Extension() const { return "flac"; }
+std::string EncoderFLAC::Extension() const { return FileTypes::Of(FileTypes::TYPE_FLAC).extension; }
 
 int32_t EncoderFLAC::DefaultSetting(int16_t) const { return kDefaultLevel; }
 
 MuxerPlan EncoderFLAC::Plan(int32_t samplerate, int16_t, int32_t setting) const {
-  return {.container = "flac", .codec = "flac", .outputRate = samplerate, .compressionLevel = setting};
+  const FileTypes::Row& flac = FileTypes::Of(FileTypes::TYPE_FLAC);
+  return {.container = flac.muxer, .codec = flac.codec, .outputRate = samplerate, .compressionLevel = setting};
 }
 
 int64_t EncoderFLAC::BytesPerSecond(int32_t samplerate, int16_t Channels, int32_t) const {

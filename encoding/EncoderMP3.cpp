@@ -4,6 +4,8 @@
 #include <array>
 #include <span>
 
+#include "common/FileTypes.h"
+
 namespace {
 constexpr std::array<int32_t, 10> kBitRates = {64, 80, 96, 112, 128, 160, 192, 224, 256, 320};  // kbit/s
 constexpr int32_t kDefaultBitRate = 192;
@@ -18,7 +20,7 @@ std::vector<EncoderSetting> EncoderMP3::SettingChoices() const { return BitRateC
 std::string EncoderMP3::Description() const {
   return QCoreApplication::translate("EncoderMP3", "MP3 音频").toStdString();
 }
-std::string EncoderMP3::Extension() const { return "mp3"; }
+std::string EncoderMP3::Extension() const { return FileTypes::Of(FileTypes::TYPE_MP3).extension; }
 
 int32_t EncoderMP3::DefaultSetting(int16_t) const { return kDefaultBitRate; }
 
@@ -28,8 +30,9 @@ int32_t EncoderMP3::OutputRate(int32_t samplerate, int32_t kbits) {
 }
 
 MuxerPlan EncoderMP3::Plan(int32_t samplerate, int16_t, int32_t setting) const {
-  return {.container = "mp3",
-          .codec = "libmp3lame",
+  const FileTypes::Row& mp3 = FileTypes::Of(FileTypes::TYPE_MP3);
+  return {.container = mp3.muxer,
+          .codec = mp3.codec,
           .outputRate = OutputRate(samplerate, setting),
           .bitRate = int64_t{setting} * 1000,
           .containerOptions = {{"id3v2_version", "0"}},  // a plain file: no tag before the frames

@@ -1,8 +1,5 @@
 #include "encoding/EncoderSelection.h"
 
-#include <algorithm>
-#include <cctype>
-
 #include "common/AppError.h"
 #include "encoding/EncoderFLAC.h"
 #include "encoding/EncoderMP3.h"
@@ -26,24 +23,6 @@ void EncoderSelection::Type(FileType value) {
   // A running file must be finished by the encoder that opened it.
   if (Chosen().EncoderMetrics(0) != -1) throw AppError(90, "Encoder already running!");
   type_ = value;
-}
-
-std::string EncoderSelection::TypeName(FileType type) {
-  static const char* const kNames[kTypeCount] = {"WAV", "FLAC", "Ogg Opus", "MP3"};
-  return type >= 0 && type < kTypeCount ? kNames[type] : "";
-}
-
-std::optional<EncoderSelection::FileType> EncoderSelection::TypeOfFile(const std::string& path) {
-  // As each type's encoder names its extension.
-  static const char* const kExtensions[kTypeCount] = {".wav", ".flac", ".opus", ".mp3"};
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || path.find('/', dot) != std::string::npos) return std::nullopt;
-  std::string suffix = path.substr(dot);
-  std::ranges::transform(suffix, suffix.begin(), [](unsigned char c) { return std::tolower(c); });
-  for (int32_t type = 0; type < kTypeCount; ++type) {
-    if (suffix == kExtensions[type]) return static_cast<FileType>(type);
-  }
-  return std::nullopt;
 }
 
 MuxedEncoder* EncoderSelection::Compressed() { return compressed_[type_].get(); }

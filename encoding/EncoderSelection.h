@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "common/FileTypes.h"
 #include "encoding/Encoder.h"
 
 class EncoderWAV;
@@ -19,8 +20,9 @@ class MuxedEncoder;
 
 class EncoderSelection : public Encoder {
  public:
-  enum FileType : int32_t { TYPE_WAV = 0, TYPE_FLAC = 1, TYPE_OPUS = 2, TYPE_MP3 = 3 };
-  static constexpr int32_t kTypeCount = 4;
+  using FileType = FileTypes::FileType;
+  using enum FileTypes::FileType;
+  static constexpr int32_t kTypeCount = FileTypes::kCount;
 
   EncoderSelection();
   // With another WAV encoder (tests: a low file length limit).
@@ -31,15 +33,12 @@ class EncoderSelection : public Encoder {
   // Throws AppError(90, "Encoder already running!") while a file is open,
   // AppError(32000, "invalid file type") for a value outside the types.
   void Type(FileType value);
-  // The name a type box lists: "WAV", "FLAC", "Ogg Opus", "MP3".
-  static std::string TypeName(FileType type);
-  // The type whose extension ends `path` ("x.flac", "X.FLAC"); none for any
-  // other extension or none at all.
-  static std::optional<FileType> TypeOfFile(const std::string& path);
 
   EncoderWAV& WAV() { return *wav_; }
   // The chosen compressed type's encoder; nullptr while WAV is chosen.
   MuxedEncoder* Compressed();
+  // The encoder of compressed `type`, chosen or not; nullptr for WAV.
+  MuxedEncoder* Compressed(FileType type) { return compressed_.at(static_cast<size_t>(type)).get(); }
 
   // Encoder, of the chosen type
   std::string Description() const override;

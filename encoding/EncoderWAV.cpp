@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/AppError.h"
+#include "common/FileTypes.h"
 #include "common/SampleMath.h"
 #include "encoding/CodecConversionStream.h"
 #include "encoding/FormatRecord.h"
@@ -97,7 +98,7 @@ EncoderResult EncoderWAV::SelectFormat(int32_t samplerate, int16_t Channels, For
 }
 
 std::string EncoderWAV::Description() const { return "Wave ACM Encoder"; }
-std::string EncoderWAV::Extension() const { return "wav"; }
+std::string EncoderWAV::Extension() const { return FileTypes::Of(FileTypes::TYPE_WAV).extension; }
 
 int64_t EncoderWAV::TargetBytesPerSecond() const {
   return WAVEFORMATEX::FromBytes(TargetFormat()).nAvgBytesPerSec;

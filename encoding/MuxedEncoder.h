@@ -38,6 +38,8 @@ class MuxedEncoder : public Encoder {
   // The setting a recording with `Channels` (1 or 2) uses: the chosen one, or the
   // type's default for that channel count while none was chosen.
   int32_t SettingFor(int16_t Channels) const;
+  // The value chosen; nothing while the type's default for the channel count holds.
+  std::optional<int32_t> ChosenSetting() const { return chosen_; }
   // Chooses a value of SettingChoices(). Throws AppError(90, "Encoder already
   // running!") while a file is open, AppError(32000, "invalid setting") for a
   // value that is not a choice.

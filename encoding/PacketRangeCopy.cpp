@@ -6,6 +6,7 @@ extern "C" {
 
 #include <memory>
 
+#include "common/FileTypes.h"
 #include "encoding/CodecLibraryError.h"
 #include "encoding/RegularFileInput.h"
 
@@ -28,9 +29,11 @@ using Output = std::unique_ptr<AVFormatContext, OutputCloser>;
 
 std::string Failed(const char* call, int code) { return CodecLibraryError::Text(call, code); }
 
-// The muxer that wrote the take: "opus" for Ogg Opus, "mp3".
+// The muxer that wrote the take: Ogg Opus's or MP3's.
 const char* MuxerFor(const AVCodecParameters& codec) {
-  return codec.codec_id == AV_CODEC_ID_OPUS ? "opus" : codec.codec_id == AV_CODEC_ID_MP3 ? "mp3" : nullptr;
+  if (codec.codec_id == AV_CODEC_ID_OPUS) return FileTypes::Of(FileTypes::TYPE_OPUS).muxer;
+  if (codec.codec_id == AV_CODEC_ID_MP3) return FileTypes::Of(FileTypes::TYPE_MP3).muxer;
+  return nullptr;
 }
 
 std::string OpenOutput(const AVStream& from, const std::string& target, Output& output) {

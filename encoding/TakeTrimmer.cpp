@@ -4,12 +4,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <vector>
 
+#include "common/FileTypes.h"
 #include "encoding/AudioMuxer.h"
 #include "encoding/PacketRangeCopy.h"
 #include "encoding/PendingFiles.h"
@@ -21,11 +21,6 @@ constexpr int kMostCutNames = 1000;
 constexpr int64_t kFramesPerWrite = 4096;
 constexpr int32_t kFlacLevel = 5;
 
-std::string Extension(const std::string& path) {
-  std::string ext = std::filesystem::path(path).extension().string();
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
-}
 }  // namespace
 
 std::string TakeTrimmer::CutName(const std::string& take, int number) {
@@ -63,11 +58,11 @@ TakeTrimmer::Result TakeTrimmer::Trim(const std::string& take, const TrimRange& 
   }
   const std::string target = ClaimCutFile(take, result.error);
   if (target.empty()) return result;
-  const std::string ext = Extension(take);
+  const auto type = FileTypes::OfPath(take);
   result.kept = range;
-  if (ext == ".wav") {
+  if (type == FileTypes::TYPE_WAV) {
     result.error = WavRangeCopy::Copy(take, range, target);
-  } else if (ext == ".flac") {
+  } else if (type == FileTypes::TYPE_FLAC) {
     result.error = TrimFlac(take, range, target);
   } else {
     result.error = PacketRangeCopy::Copy(take, range, target, &result.kept);
@@ -88,7 +83,9 @@ std::string TakeTrimmer::TrimFlac(const std::string& take, const TrimRange& rang
   const int64_t first = range.FirstAt(decoder.Rate());
   const int64_t end = range.EndAt(decoder.Rate());
   AudioMuxer muxer;
-  const MuxerPlan plan{.container = "flac", .codec = "flac", .outputRate = decoder.Rate(), .compressionLevel = kFlacLevel};
+  const FileTypes::Row& flac = FileTypes::Of(FileTypes::TYPE_FLAC);
+  const MuxerPlan plan{
+      .container = flac.muxer, .codec = flac.codec, .outputRate = decoder.Rate(), .compressionLevel = kFlacLevel};
   // The claimed file is empty and ours; nothing else may be written through.
   if (muxer.Open(plan, decoder.Rate(), decoder.Channels(), target, {.replaceData = false, .followLinks = false}) !=
       ENC_OK) {

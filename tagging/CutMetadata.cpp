@@ -4,10 +4,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cctype>
-#include <filesystem>
 
 #include "common/FileDescriptor.h"
+#include "common/FileTypes.h"
 #include "tagging/TagLibMetadataReader.h"
 #include "tagging/WavMetadataReader.h"
 
@@ -20,12 +19,7 @@ TakeMetadata CutMetadata::Kept(TakeMetadata take, const TrimRange& kept,
 }
 
 EncoderSelection::FileType CutMetadata::TypeOfPath(const std::string& path) {
-  std::string ext = std::filesystem::path(path).extension().string();
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (ext == ".flac") return EncoderSelection::TYPE_FLAC;
-  if (ext == ".opus") return EncoderSelection::TYPE_OPUS;
-  if (ext == ".mp3") return EncoderSelection::TYPE_MP3;
-  return EncoderSelection::TYPE_WAV;
+  return FileTypes::OfPath(path).value_or(FileTypes::TYPE_WAV);
 }
 
 std::string CutMetadata::Read(const std::string& take, EncoderSelection::FileType type, int32_t rate,

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <filesystem>
 
+#include "common/FileTypes.h"
 #include "tagging/AtomicReplacement.h"
 #include "tagging/MetadataTexts.h"
 
@@ -52,7 +53,8 @@ std::string Lower(std::string text) {
 // which may own "<stem>.txt".
 bool AnotherTypeBeside(const std::filesystem::path& recording) {
   const std::string own = Lower(recording.extension().string());
-  for (const char* extension : {".wav", ".flac", ".opus", ".mp3"}) {
+  for (const FileTypes::Row& type : FileTypes::kRows) {
+    const std::string extension = std::string(".") + type.extension;
     if (own == extension) continue;
     struct stat status {};
     if (::lstat(std::filesystem::path(recording).replace_extension(extension).c_str(), &status) == 0) return true;

@@ -165,10 +165,6 @@
         <translation>[file]</translation>
     </message>
     <message>
-        <source>未知的文件类型 &quot;%1&quot;, 可用: wav, flac, opus, mp3</source>
-        <translation>Unknown file type &quot;%1&quot;, available: wav, flac, opus, mp3</translation>
-    </message>
-    <message>
         <source>无效的时长 &quot;%1&quot;, 例如: 90, 90s, 5m, 1h30m</source>
         <translation>Invalid duration &quot;%1&quot;, for example: 90, 90s, 5m, 1h30m</translation>
     </message>
@@ -267,6 +263,10 @@
     <message>
         <source>--device, --type, --for 和 --pre-record 只能与 --start 一起使用</source>
         <translation>--device, --type, --for and --pre-record go only with --start</translation>
+    </message>
+    <message>
+        <source>未知的文件类型 &quot;%1&quot;, 可用: %2</source>
+        <translation>Unknown file type &quot;%1&quot;, available: %2</translation>
     </message>
 </context>
 <context>
@@ -792,10 +792,6 @@
         <translation>Cannot select line %1</translation>
     </message>
     <message>
-        <source>未知的文件类型 &quot;%1&quot;, 可用: wav, flac, opus, mp3</source>
-        <translation>Unknown file type &quot;%1&quot;, available: wav, flac, opus, mp3</translation>
-    </message>
-    <message>
         <source>没有可停止的录音</source>
         <translation>No recording to stop</translation>
     </message>
@@ -830,6 +826,10 @@
     <message>
         <source>找不到设备 &quot;%1&quot;, 可用: %2</source>
         <translation>Device &quot;%1&quot; not found; available: %2</translation>
+    </message>
+    <message>
+        <source>未知的文件类型 &quot;%1&quot;, 可用: %2</source>
+        <translation>Unknown file type &quot;%1&quot;, available: %2</translation>
     </message>
 </context>
 <context>

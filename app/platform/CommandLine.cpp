@@ -10,6 +10,7 @@
 
 #include "app/platform/ApplicationIdentity.h"
 #include "app/platform/ProgramFolder.h"
+#include "common/FileTypes.h"
 
 namespace {
 
@@ -29,7 +30,6 @@ const QString kSplitName = QStringLiteral("split");
 const QStringList kSoundOptionNames = {kThresholdName, kPreRollName, kHangName, kAfterSilenceName};
 const QStringList kTerminalOptionNames = {kSoundActivatedName, kThresholdName,     kPreRollName,
                                           kHangName,           kAfterSilenceName, kSplitName};
-constexpr auto kTypes = RemoteRequest::kTypeNames;
 constexpr auto kVerbs = RemoteRequest::kVerbs;
 
 // The text, marked with QT_TRANSLATE_NOOP where it is written, in the interface's language.
@@ -64,7 +64,7 @@ void AddRemoteOptions(QCommandLineParser& parser) {
                                       Tr(QT_TRANSLATE_NOOP("CommandLine", "配合 --start: 按名称或描述选择输入设备")),
                                       Tr(QT_TRANSLATE_NOOP("CommandLine", "名称"))));
   parser.addOption(QCommandLineOption(kTypeName, Tr(QT_TRANSLATE_NOOP("CommandLine", "配合 --start: 文件类型")),
-                                      QStringLiteral("wav|flac|opus|mp3")));
+                                      QString::fromStdString(FileTypes::Names("|"))));
   parser.addOption(QCommandLineOption(
       kForName,
       Tr(QT_TRANSLATE_NOOP("CommandLine", "配合 --start: 录音时长后自动停止, 如 90, 90s, 5m, 1h30m (最长 24h)")),
@@ -87,9 +87,9 @@ void AddRemoteOptions(QCommandLineParser& parser) {
 RemoteRequest StartRequest(const QCommandLineParser& parser) {
   RemoteRequest request{RemoteRequest::Verb::Start, parser.value(kDeviceName).toStdString(),
                         parser.value(kTypeName).toLower().toStdString(), std::nullopt};
-  if (!request.type.empty() && std::find(kTypes.begin(), kTypes.end(), request.type) == kTypes.end()) {
-    Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "未知的文件类型 \"%1\", 可用: wav, flac, opus, mp3"))
-               .arg(parser.value(kTypeName)));
+  if (!request.type.empty() && !FileTypes::Named(request.type)) {
+    Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "未知的文件类型 \"%1\", 可用: %2"))
+               .arg(parser.value(kTypeName), QString::fromStdString(FileTypes::Names(", "))));
   }
   if (parser.isSet(kForName)) {
     request.duration = RemoteRequest::ParseDuration(parser.value(kForName));

@@ -17,12 +17,10 @@ struct RemoteRequest {
   enum class Verb { Start, Stop, Pause, Resume, Toggle, Status, Mark };
   static constexpr std::array kVerbs = {Verb::Start,  Verb::Stop,   Verb::Pause, Verb::Resume,
                                         Verb::Toggle, Verb::Status, Verb::Mark};
-  // The file types a start may name, in the order of the window's type list.
-  static constexpr std::array kTypeNames = {"wav", "flac", "opus", "mp3"};
 
   Verb verb = Verb::Status;
   std::string device;                                 // Start: a device's name or description; empty: the chosen one
-  std::string type;                                   // Start: "wav", "flac", "opus" or "mp3"; empty: the chosen one
+  std::string type;                                   // Start: a FileTypes name; empty: the chosen one
   std::optional<std::chrono::milliseconds> duration;  // Start: stop after this long
   std::string text;                                   // Mark: the marker's name; empty: "标记 N"
   std::optional<int32_t> preRecordSeconds;            // Start: 0 .. kLongestPreRecord s from before it; none: as set

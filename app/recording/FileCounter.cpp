@@ -8,6 +8,7 @@
 
 #include "app/platform/FolderMaker.h"
 #include "app/platform/ProgramFolder.h"
+#include "common/FileTypes.h"
 
 namespace {
 
@@ -56,8 +57,11 @@ QString FileCounter::NumberedFile(const QString& extension) const {
 }
 
 const QStringList& FileCounter::RecordedExtensions() {
-  static const QStringList extensions = {QStringLiteral("wav"), QStringLiteral("flac"), QStringLiteral("opus"),
-                                         QStringLiteral("mp3")};
+  static const QStringList extensions = [] {
+    QStringList all;
+    for (const FileTypes::Row& type : FileTypes::kRows) all << QString::fromLatin1(type.extension);
+    return all;
+  }();
   return extensions;
 }
 

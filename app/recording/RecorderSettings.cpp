@@ -4,10 +4,12 @@
 #include <QStringDecoder>
 #include <algorithm>
 #include <cmath>
+#include <string>
 #include <limits>
 
 #include "app/platform/SettingsFile.h"
 #include "app/recording/RecordingFormat.h"
+#include "common/FileTypes.h"
 
 namespace {
 
@@ -30,6 +32,22 @@ struct KeyRule {
   const char* choices = nullptr;  // a text key's values
 };
 
+// The file types' names as a key's values: "wav|flac|opus|mp3".
+constexpr size_t kTypeChoicesSize = [] {
+  size_t size = 0;  // each name and a '|' or, after the last, the terminating 0
+  for (const FileTypes::Row& type : FileTypes::kRows) size += std::char_traits<char>::length(type.name) + 1;
+  return size;
+}();
+constexpr std::array<char, kTypeChoicesSize> kTypeChoices = [] {
+  std::array<char, kTypeChoicesSize> text{};
+  size_t at = 0;
+  for (const FileTypes::Row& type : FileTypes::kRows) {
+    if (at > 0) text[at++] = '|';
+    for (const char* c = type.name; *c != 0; ++c) text[at++] = *c;
+  }
+  return text;
+}();
+
 // Flags are numbers 0 or 1.
 constexpr KeyRule kKeyRules[] = {
     {Key::Device, "device", kNone, kNone, kNone, ""},
@@ -37,9 +55,12 @@ constexpr KeyRule kKeyRules[] = {
     {Key::Line, "line", kNone, kNone, kNone, ""},
     {Key::Rate, "rate", RecordingFormat::kMinRate, RecordingFormat::kMaxRate, 44100},
     {Key::Stereo, "stereo", 0, 1, 1},
-    {Key::FileType, "type", kNone, kNone, kNone, "wav", "wav|flac|opus|mp3"},
+    {Key::FileType, "type", kNone, kNone, kNone, FileTypes::kRows[FileTypes::TYPE_WAV].name, kTypeChoices.data()},
     {Key::WavFormatTag, "wavFormatTag", kNone, kNone, kNone, ""},
     {Key::WavFormat, "wavFormat", kNone, kNone, kNone, ""},
+    {Key::FlacLevel, "flacLevel", 0, 12},
+    {Key::OpusKbits, "opusBitRate", 6, 510},
+    {Key::Mp3Kbits, "mp3BitRate", 8, 320},
     {Key::EffectsUsed, "effects", 0, 15, 0},
     {Key::EchoLength, "echoLength", 1, 1000},
     {Key::EchoAmp, "echoAmp", 0.1, 0.9},
@@ -109,6 +130,16 @@ bool IsKeyName(QStringView name) {
 
 bool HasControlCharacters(QStringView text) {
   return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+}
+
+std::optional<Key> SettingKeyOf(FileTypes::FileType type) {
+  switch (type) {
+    case FileTypes::TYPE_FLAC: return Key::FlacLevel;
+    case FileTypes::TYPE_OPUS: return Key::OpusKbits;
+    case FileTypes::TYPE_MP3: return Key::Mp3Kbits;
+    case FileTypes::TYPE_WAV: break;  // its format has keys of its own
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -230,6 +261,23 @@ void RecorderSettings::Effects(const EffectSettings& settings) {
   Set(Key::ShiftFrequency, settings.phaseShiftFrequency);
   for (size_t band = 0; band < std::min<size_t>(settings.bandGainsDB.size(), kMaxBands); ++band) {
     Set(BandKey(band), settings.bandGainsDB[band]);
+  }
+}
+
+std::optional<int32_t> RecorderSettings::CompressedSetting(FileTypes::FileType type) const {
+  const std::optional<Key> key = SettingKeyOf(type);
+  const std::optional<double> stored = key ? Stored(*key) : std::nullopt;
+  if (!stored) return std::nullopt;
+  return static_cast<int32_t>(std::nearbyint(*stored));
+}
+
+void RecorderSettings::CompressedSetting(FileTypes::FileType type, std::optional<int32_t> value) {
+  const std::optional<Key> key = SettingKeyOf(type);
+  if (!key) return;
+  if (value) {
+    Set(*key, *value);
+  } else {
+    values_[static_cast<size_t>(*key)].reset();
   }
 }
 

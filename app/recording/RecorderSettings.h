@@ -19,6 +19,7 @@
 #include <optional>
 
 #include "app/recording/HandsFreeSettings.h"
+#include "common/FileTypes.h"
 #include "effects/EffectSettings.h"
 
 class SettingsFile;
@@ -33,9 +34,10 @@ class RecorderSettings {
     Line,        // the line's name
     Rate,        // Hz
     Stereo,
-    FileType,       // "wav", "flac", "opus", "mp3"
+    FileType,       // a FileTypes name
     WavFormatTag,   // the WAV format's family ("IMA ADPCM"), as the catalogue names it
     WavFormat,      // its description ("22.050 kHz, 4 Bit, Mono")
+    FlacLevel, OpusKbits, Mp3Kbits,  // the compressed types' settings; unset: the type's default
     EffectsUsed,    // EffectsUsedBits
     EchoLength, EchoAmp, AmplifyDb,
     ShiftWet, ShiftDry, ShiftFeedback, ShiftSweepRate, ShiftSweepRange, ShiftFrequency,
@@ -70,6 +72,11 @@ class RecorderSettings {
   // `base` with the stored effect settings put over it (its band count stays).
   EffectSettings EffectsOver(EffectSettings base) const;
   void Effects(const EffectSettings& settings);
+  // The setting chosen for a compressed type (FLAC level, Opus or MP3 kbit/s),
+  // clamped to the range its codec takes; nothing for WAV or when none was
+  // chosen (the encoder checks it is one of its choices).
+  std::optional<int32_t> CompressedSetting(FileTypes::FileType type) const;
+  void CompressedSetting(FileTypes::FileType type, std::optional<int32_t> value);
   HandsFreeSettings HandsFree() const;
   void HandsFree(const HandsFreeSettings& settings);
   // Kept for the input monitor and the pre-record buffer: on by default; 0 ... 600 s, 0 by default.

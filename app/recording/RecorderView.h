@@ -4,7 +4,10 @@
 // use a plain fake.
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "app/recording/RecordingFormat.h"
 
 class RecorderView {
  public:
@@ -12,7 +15,8 @@ class RecorderView {
 
   virtual std::string OutputFile() const = 0;  // txtFile, UTF-8 path
   virtual void OutputFile(const std::string& path) = 0;
-  virtual std::string RateText() const = 0;  // text of cboSamplerate
-  virtual bool Stereo() const = 0;           // chkStereo ticked
+  // cboSamplerate and chkStereo, parsed where they were chosen; nothing for a
+  // rate no recording can use.
+  virtual std::optional<RecordingFormat> Format() const = 0;
   virtual bool DeviceChosen() const = 0;     // cboDev has a selection
 };

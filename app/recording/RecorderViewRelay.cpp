@@ -5,10 +5,9 @@
 
 RecorderViewRelay::RecorderViewRelay() = default;
 
-void RecorderViewRelay::Format(const std::string& rateText, bool stereo) {
+void RecorderViewRelay::Format(std::optional<RecordingFormat> format) {
   std::lock_guard lock(mutex_);
-  rateText_ = rateText;
-  stereo_ = stereo;
+  format_ = format;
 }
 
 void RecorderViewRelay::DeviceChosen(bool chosen) {
@@ -36,14 +35,9 @@ void RecorderViewRelay::OutputFile(const std::string& path) {
       home_.get(), [this, path] { if (OutputFileShown) OutputFileShown(path); }, Qt::QueuedConnection);
 }
 
-std::string RecorderViewRelay::RateText() const {
+std::optional<RecordingFormat> RecorderViewRelay::Format() const {
   std::lock_guard lock(mutex_);
-  return rateText_;
-}
-
-bool RecorderViewRelay::Stereo() const {
-  std::lock_guard lock(mutex_);
-  return stereo_;
+  return format_;
 }
 
 bool RecorderViewRelay::DeviceChosen() const {

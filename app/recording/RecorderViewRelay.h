@@ -19,7 +19,7 @@ class RecorderViewRelay : public RecorderView {
   RecorderViewRelay();
 
   // Any thread: the format and device choices as they are now.
-  void Format(const std::string& rateText, bool stereo);
+  void Format(std::optional<RecordingFormat> format);
   void DeviceChosen(bool chosen);
   // The user (or a door) picked `path` as the output file.
   void OutputFileChosen(const std::string& path);
@@ -29,15 +29,13 @@ class RecorderViewRelay : public RecorderView {
 
   std::string OutputFile() const override;
   void OutputFile(const std::string& path) override;
-  std::string RateText() const override;
-  bool Stereo() const override;
+  std::optional<RecordingFormat> Format() const override;
   bool DeviceChosen() const override;
 
  private:
   std::unique_ptr<QObject> home_ = std::make_unique<QObject>();  // the making thread's; takes the reports
   mutable std::mutex mutex_;
   std::string outputFile_;
-  std::string rateText_ = "44100";
-  bool stereo_ = true;
+  std::optional<RecordingFormat> format_ = RecordingFormat{.rate = 44100, .channels = 2};
   bool deviceChosen_ = false;
 };

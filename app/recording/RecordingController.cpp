@@ -14,6 +14,7 @@
 #include "app/recording/RecordingRecovery.h"
 #include "app/recording/RecorderView.h"
 #include "app/recording/RecordingMonitor.h"
+#include "common/FileTypes.h"
 #include "common/MessageBoxService.h"
 #include "effects/clsDSP.h"
 #include "encoding/Encoder.h"
@@ -33,10 +34,6 @@ std::string WithCause(const std::string& message, const std::string& cause) {
   return cause.empty() ? message : message + "\n" + cause;
 }
 
-// The tagging layer's name for the type our encoder writes.
-EncoderSelection::FileType TypeOfExtension(const std::string& extension) {
-  return EncoderSelection::TypeOfFile("." + extension).value_or(EncoderSelection::TYPE_WAV);
-}
 
 }  // namespace
 
@@ -129,11 +126,11 @@ std::string RecordingController::Start(int64_t endAfterBytes) {
   if (view_.OutputFile().empty()) return ToUtf8(tr("没有指定输出文件!"));
   if (!view_.DeviceChosen()) return NoDeviceMessage();
   // Never one type under another's extension: every door sets the type from the name first.
-  if (const auto named = EncoderSelection::TypeOfFile(view_.OutputFile());
-      named && *named != TypeOfExtension(clsEncoder_.Extension())) {
+  if (const auto named = FileTypes::OfPath(view_.OutputFile());
+      named && *named != FileTypes::OfExtension(clsEncoder_.Extension()).value_or(FileTypes::TYPE_WAV)) {
     return TypeMismatchMessage(view_.OutputFile(), clsEncoder_.Extension());
   }
-  const std::optional<RecordingFormat> format = RecordingFormat::FromChoices(view_.RateText(), view_.Stereo());
+  const std::optional<RecordingFormat> format = view_.Format();
   if (!format) return BadRateMessage();
   const int32_t rate = format->rate;
   const int16_t channels = format->channels;
@@ -152,7 +149,7 @@ std::string RecordingController::Start(int64_t endAfterBytes) {
     lngBytesPerSec_ = 0;
     return why;
   }
-  // Never throw: the rate passed ParseRateText (1000..96000), the channels are 1 or 2.
+  // Never throw: the rate passed RecordingFormat::ParseRate (1000..96000), the channels are 1 or 2.
   clsEffects_.samplerate(rate);
   clsEffects_.Channels(channels);
   lngRecMS_ = 0;
@@ -240,7 +237,7 @@ void RecordingController::ReopenMonitor(bool deviceChanged) {
 }
 
 std::string RecordingController::OpenMonitor(bool afresh) {
-  const std::optional<RecordingFormat> format = RecordingFormat::FromChoices(view_.RateText(), view_.Stereo());
+  const std::optional<RecordingFormat> format = view_.Format();
   std::string why = !view_.DeviceChosen() ? NoDeviceMessage() : !format ? BadRateMessage() : std::string();
   const bool open = MonitorOpen();
   if (why.empty() && !clsRecorder_.OpenInput(format->rate, format->channels)) {
@@ -264,7 +261,7 @@ void RecordingController::CloseMonitor() {
 
 void RecordingController::BeginMonitoring(const RecordingFormat& format) {
   monitorFormat_ = format;
-  // Never throw: FromChoices took the rate (1000..96000), the channels are 1 or 2.
+  // Never throw: RecordingFormat::ParseRate took the rate (1000..96000), the channels are 1 or 2.
   clsEffects_.samplerate(format.rate);
   clsEffects_.Channels(format.channels);
   monitorLoudness_.Begin(format.rate, format.channels);

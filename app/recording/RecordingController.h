@@ -92,8 +92,6 @@ class RecordingController : public CaptureSink, private SoundGate::Listener, pri
   // terminal's named files are no part of the numbered series); the window's
   // named takes move it on, as they always have.
   void NamedTakesAdvanceCounter(bool value) { files_.NamedTakesAdvanceCounter(value); }
-  // The running recording's sound gate (where the takes were decided).
-  const SoundGate& Gate() const { return gate_; }
 
   // After the window is shown: output folder, counter from nu.ini, next numbered
   // file created empty, output box set. Its warnings go into `warnings` when
@@ -203,8 +201,6 @@ class RecordingController : public CaptureSink, private SoundGate::Listener, pri
   // For the level bars: the newest captured block, while paused too (then as
   // captured: no effects run on audio that is not recorded).
   std::span<const int16_t> LevelSamples() const { return paused_ ? pausedSamples_ : intVisSamples_; }
-  // Counts delivered blocks; changes whenever intVisSamples does.
-  uint64_t BlockSerial() const { return blockSerial_; }
   int32_t lngRecMS() const { return lngRecMS_; }  // recorded length, 0 when idle
   int32_t lngBytesPerSec() const { return lngBytesPerSec_; }  // 0 when idle
   FileCounter& Counter() { return files_.Counter(); }

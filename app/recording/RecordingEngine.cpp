@@ -11,7 +11,6 @@
 #include <climits>
 
 #include "app/platform/PlainText.h"
-#include "app/platform/RemoteRequest.h"
 #include "app/recording/RecorderViewRelay.h"
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingThread.h"
@@ -19,12 +18,11 @@
 #include "app/recording/WindowThreadDialogs.h"
 #include "capture/WaveInRecorder.h"
 #include "common/AppError.h"
+#include "common/FileTypes.h"
 #include "encoding/EncoderSelection.h"
 
 namespace {
 
-constexpr auto kTypeNames = RemoteRequest::kTypeNames;
-static_assert(kTypeNames.size() == EncoderSelection::kTypeCount);
 constexpr std::chrono::milliseconds kEndCheck{50};  // how often a start's Length is looked at
 
 RecorderControl::Result Done() { return {true, {}}; }
@@ -93,7 +91,7 @@ RecorderControl::Result RecordingEngine::RunStart(const RecordingRequest& reques
     monitor_.StartHandled();
     return {false, *why};
   }
-  const auto format = request.format ? request.format : RecordingFormat::FromChoices(view_->RateText(), view_->Stereo());
+  const auto format = request.format ? request.format : view_->Format();
   endAfter_.reset();
   if (request.duration && format) {
     endAfter_ = End{format->BytesIn(*request.duration),
@@ -101,7 +99,7 @@ RecorderControl::Result RecordingEngine::RunStart(const RecordingRequest& reques
   }
   markersAsked_ = 0;
   device_ = recorder_.SelectedDevice() >= 0 ? recorder_.DeviceName(recorder_.SelectedDevice()) : std::string();
-  type_ = kTypeNames[encoder_.Type()];
+  type_ = FileTypes::Of(encoder_.Type()).name;
   RecordingController::StartResult result;
   int64_t takeStart = 0;
   const double preRecordSeconds = request.preRecordSeconds.value_or(preRecordSeconds_);
@@ -144,7 +142,7 @@ std::optional<std::string> RecordingEngine::ApplyChoices(const RecordingRequest&
     changed = true;
   }
   if (request.format) {
-    view_->Format(std::to_string(request.format->rate), request.format->channels == 2);
+    view_->Format(request.format);
     changed = true;
   }
   if (!request.file.empty()) {
@@ -153,8 +151,8 @@ std::optional<std::string> RecordingEngine::ApplyChoices(const RecordingRequest&
     changed = true;
   }
   // After the file: a named file's extension decides the type, and a type that differs is refused.
-  const auto named = EncoderSelection::TypeOfFile(request.file);
-  const std::string type = !request.type.empty() || !named ? request.type : std::string(kTypeNames[*named]);
+  const auto named = FileTypes::OfPath(request.file);
+  const std::string type = !request.type.empty() || !named ? request.type : std::string(FileTypes::Of(*named).name);
   if (!type.empty()) {
     if (auto why = ChooseType(type, !request.file.empty())) return why;
     changed = true;
@@ -185,14 +183,16 @@ std::optional<std::string> RecordingEngine::ChooseDevice(const std::string& devi
 }
 
 std::optional<std::string> RecordingEngine::ChooseType(const std::string& type, bool fileNamed) {
-  const auto found = std::find(kTypeNames.begin(), kTypeNames.end(), type);
-  if (found == kTypeNames.end()) {
-    return QCoreApplication::translate("RecordingEngine", "未知的文件类型 \"%1\", 可用: wav, flac, opus, mp3").arg(QString::fromStdString(type)).toStdString();
+  const std::optional<FileTypes::FileType> found = FileTypes::Named(type);
+  if (!found) {
+    return QCoreApplication::translate("RecordingEngine", "未知的文件类型 \"%1\", 可用: %2")
+        .arg(QString::fromStdString(type), QString::fromStdString(FileTypes::Names(", ")))
+        .toStdString();
   }
-  const auto asked = static_cast<EncoderSelection::FileType>(found - kTypeNames.begin());
+  const FileTypes::FileType asked = *found;
   // A file named in the request keeps its name: a type that differs from its extension is refused.
   const std::string file = view_->OutputFile();
-  if (const auto named = EncoderSelection::TypeOfFile(file); fileNamed && named && *named != asked) {
+  if (const auto named = FileTypes::OfPath(file); fileNamed && named && *named != asked) {
     return RecordingController::TypeMismatchMessage(file, type);
   }
   if (asked == encoder_.Type()) return std::nullopt;
@@ -283,7 +283,7 @@ RecorderControl::Status RecordingEngine::CurrentStatus() const {
                 .levelDbfs = running || shown.state == RecorderState::Monitoring ? shown.LevelDbfs() : -99.0};
   if (!running && shown.state != RecorderState::Finishing) {
     status.device = recorder_.SelectedDevice() >= 0 ? recorder_.DeviceName(recorder_.SelectedDevice()) : "";
-    status.type = kTypeNames[encoder_.Type()];
+    status.type = FileTypes::Of(encoder_.Type()).name;
   }
   return status;
 }
@@ -305,7 +305,7 @@ std::chrono::milliseconds RecordingEngine::InputStopMargin(std::chrono::millisec
 }
 
 bool RecordingEngine::EndAfterMore(std::chrono::milliseconds duration) {
-  const auto format = RecordingFormat::FromChoices(view_->RateText(), view_->Stereo());
+  const auto format = view_->Format();
   if (!format || !TakeRuns(State())) return false;
   const int64_t from = recorder_.MarkReceived();
   endAfter_ = End{from + format->BytesIn(duration), std::chrono::steady_clock::now() + duration + InputStopMargin(duration)};
@@ -357,7 +357,7 @@ void RecordingEngine::InputChanged(bool deviceChanged) {
   thread_->Run([this, deviceChanged] { controller_->ReopenMonitor(deviceChanged); });
 }
 
-void RecordingEngine::FormatChosen(const std::string& rateText, bool stereo) { view_->Format(rateText, stereo); }
+void RecordingEngine::FormatChosen(std::optional<RecordingFormat> format) { view_->Format(format); }
 void RecordingEngine::DeviceChosen(bool chosen) { view_->DeviceChosen(chosen); }
 void RecordingEngine::OutputFileChosen(const std::string& path) { view_->OutputFileChosen(path); }
 std::string RecordingEngine::OutputFile() const { return view_->OutputFile(); }

@@ -23,6 +23,7 @@
 
 #include "app/recording/HandsFreeSettings.h"
 #include "app/recording/RecorderControl.h"
+#include "app/recording/RecordingFormat.h"
 #include "app/recording/RecordingMonitor.h"
 #include "app/recording/TakeTexts.h"
 #include "effects/clsDSP.h"
@@ -93,8 +94,9 @@ class RecordingEngine : public RecorderControl {
   // The window changed the device, line, rate or stereo: the monitor follows.
   void InputChanged(bool deviceChanged);
 
-  // The window's choices, handed in when the user changes them.
-  void FormatChosen(const std::string& rateText, bool stereo);
+  // The window's choices, handed in when the user changes them; the format as
+  // parsed from the rate and stereo boxes (nothing: a rate no recording can use).
+  void FormatChosen(std::optional<RecordingFormat> format);
   void DeviceChosen(bool chosen);
   void OutputFileChosen(const std::string& path);
   // The chosen output file as the recorder has it.

@@ -84,28 +84,17 @@ bool RecordingMonitor::StartRequested() {
   return changed;
 }
 
-RecorderState RecordingMonitor::StopRequested(int64_t upTo) {
-  RecorderState was = RecorderState::Idle;
-  bool changed = false;
-  {
-    std::lock_guard lock(mutex_);
-    was = state_;
-    if (was == RecorderState::Starting || TakeRuns(was)) {
-      stopAt_ = upTo;
-      changed = MoveLocked(RecorderState::Finishing);
-    }
-  }
-  Heard(changed);
-  return was;
-}
+RecorderState RecordingMonitor::StopRequested(int64_t upTo) { return StopOrStartRequested(upTo, false); }
 
-RecorderState RecordingMonitor::ToggleRequested(int64_t upTo) {
+RecorderState RecordingMonitor::ToggleRequested(int64_t upTo) { return StopOrStartRequested(upTo, true); }
+
+RecorderState RecordingMonitor::StopOrStartRequested(int64_t upTo, bool startsAtRest) {
   RecorderState was = RecorderState::Idle;
   bool changed = false;
   {
     std::lock_guard lock(mutex_);
     was = state_;
-    if (was == RecorderState::Idle || was == RecorderState::Monitoring) {
+    if (startsAtRest && (was == RecorderState::Idle || was == RecorderState::Monitoring)) {
       changed = MoveLocked(RecorderState::Starting);
     } else if (was == RecorderState::Starting || TakeRuns(was)) {
       stopAt_ = upTo;

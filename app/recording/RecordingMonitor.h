@@ -120,6 +120,8 @@ class RecordingMonitor {
   // Under the lock: moves to `to` when the table allows; true when it changed.
   bool MoveLocked(RecorderState to);
   void Heard(bool changed) const;
+  // StopRequested, and with `startsAtRest` ToggleRequested: decided under one lock.
+  RecorderState StopOrStartRequested(int64_t upTo, bool startsAtRest);
 
   mutable std::mutex mutex_;
   RecorderState state_ = RecorderState::Idle;

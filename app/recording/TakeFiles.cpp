@@ -9,6 +9,7 @@
 #include "app/recording/LoudnessTags.h"
 #include "app/recording/RecorderView.h"
 #include "app/recording/RecordingJournal.h"
+#include "common/FileTypes.h"
 #include "common/MessageBoxService.h"
 #include "common/QuestionService.h"
 #include "encoding/EncoderSelection.h"
@@ -48,10 +49,6 @@ std::string EncoderFailureMessage(EncoderResult result) {
   }
 }
 
-// The tagging layer's name for the type our encoder writes.
-EncoderSelection::FileType TypeOfExtension(const std::string& extension) {
-  return EncoderSelection::TypeOfFile("." + extension).value_or(EncoderSelection::TYPE_WAV);
-}
 
 }  // namespace
 
@@ -259,7 +256,7 @@ void TakeFiles::WriteMetadata() {
                         .language = InterfaceLanguage::Iso639_2(),
                         .loudness = PartLoudness()};
   for (const TakeMarkers::Marker& marker : markers_.Markers()) metadata.markers.push_back({marker.frame, marker.name});
-  const auto written = TakeMetadataWriter::Write(view_.OutputFile(), TypeOfExtension(clsEncoder_.Extension()),
+  const auto written = TakeMetadataWriter::Write(view_.OutputFile(), FileTypes::OfExtension(clsEncoder_.Extension()).value_or(FileTypes::TYPE_WAV),
                                                  format_.rate, std::move(metadata));
   // The audio is complete either way; only its markers or tags are missing.
   if (!written.ok()) {
@@ -269,7 +266,7 @@ void TakeFiles::WriteMetadata() {
 }
 
 bool TakeFiles::LoudnessFromFile() const {
-  return TypeOfExtension(clsEncoder_.Extension()) == EncoderSelection::TYPE_MP3;
+  return FileTypes::OfExtension(clsEncoder_.Extension()).value_or(FileTypes::TYPE_WAV) == EncoderSelection::TYPE_MP3;
 }
 
 std::optional<TakeMetadata::Loudness> TakeFiles::PartLoudness() {

@@ -14,6 +14,7 @@
 #include "app/recording/WindowThreadDialogs.h"
 #include "capture/WaveInRecorder.h"
 #include "common/AppError.h"
+#include "common/FileTypes.h"
 #include "encoding/EncoderSelection.h"
 
 
@@ -70,7 +71,7 @@ std::optional<QString> TerminalRecorder::Begin() {
   // The device by its name alone: the terminal has no chosen one; the type WAV unless the file or --type says.
   if (options_.device.empty() || !DeviceNames::IndexOf(*recorder_, options_.device)) return UnknownDevice();
   RecordingRequest request{.device = options_.device,
-                           .type = options_.type.empty() && !EncoderSelection::TypeOfFile(options_.file) ? "wav"
+                           .type = options_.type.empty() && !FileTypes::OfPath(options_.file) ? "wav"
                                                                                                       : options_.type,
                            .file = options_.file,
                            .duration = options_.duration};

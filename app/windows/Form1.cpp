@@ -27,6 +27,7 @@
 #include "app/windows/AccessibleComboBox.h"
 #include "app/windows/AccessibleNames.h"
 #include "app/windows/AppErrorBox.h"
+#include "common/AppError.h"
 #include "app/platform/ApplicationIdentity.h"
 #include "app/windows/FormatChooserDialog.h"
 #include "app/windows/InputChooser.h"
@@ -47,7 +48,6 @@
 #include "app/windows/SettingChooserDialog.h"
 #include "app/windows/SpokenSlider.h"
 #include "app/windows/SettingsKeeper.h"
-#include "app/platform/RemoteRequest.h"
 #include "app/platform/ShellServices.h"
 #include "capture/PulsePlaybackOutput.h"
 #include "capture/SourceWatcher.h"
@@ -376,7 +376,7 @@ void Form1::ConnectHandlers() {
     if (!engine_) return;
     engine_->OutputFileChosen(S(text));
     // A typed name's extension decides the type, as a chosen type decides a picked name's.
-    const auto named = EncoderSelection::TypeOfFile(S(text));
+    const auto named = FileTypes::OfPath(S(text));
     if (named && *named != clsEncoder_->Type()) {
       cboFileType_->setCurrentIndex(*named);
       OnFileTypeChosen(*named);
@@ -449,7 +449,7 @@ void Form1::ShowState(RecorderState state) {
 
 void Form1::HandChoicesToRecorder() {
   if (!engine_) return;
-  engine_->FormatChosen(RateText(), Stereo());
+  engine_->FormatChosen(ChosenFormat());
   engine_->DeviceChosen(DeviceChosen());
   engine_->InputChanged(false);  // the monitor follows the rate and stereo
 }
@@ -561,18 +561,17 @@ void Form1::RestoreChoices() {
   chkStereo_->setChecked(remembered.Flag(RecorderSettings::Key::Stereo));
   RestoreFileType(remembered.Text(RecorderSettings::Key::FileType));
   RestoreWavFormat();
+  RestoreCompressedSettings();
   RestoreEffects();
   schedule_->HandsFree(remembered.HandsFree());
   input_->RestoreMonitoring(remembered);
 }
 
 void Form1::RestoreFileType(const QString& name) {
-  const auto& names = RemoteRequest::kTypeNames;
-  const auto found = std::find(names.begin(), names.end(), name.toStdString());
-  if (found == names.end()) return;
-  const auto type = static_cast<EncoderSelection::FileType>(found - names.begin());
-  clsEncoder_->Type(type);  // idle, no file open: never refused
-  cboFileType_->setCurrentIndex(type);
+  const std::optional<FileTypes::FileType> type = FileTypes::Named(name.toStdString());
+  if (!type) return;
+  clsEncoder_->Type(*type);  // idle, no file open: never refused
+  cboFileType_->setCurrentIndex(*type);
 }
 
 void Form1::RestoreWavFormat() {
@@ -582,6 +581,19 @@ void Form1::RestoreWavFormat() {
   if (tag.isEmpty() || !format) return;
   RememberedFormat chooser(S(tag), S(remembered.Text(RecorderSettings::Key::WavFormat)));
   Encoder().SelectFormat(format->rate, format->channels, chooser, {});  // not listed now: the default stays
+}
+
+void Form1::RestoreCompressedSettings() {
+  for (const FileTypes::Row& type : FileTypes::kRows) {
+    MuxedEncoder* encoder = clsEncoder_->Compressed(type.type);
+    const std::optional<int32_t> setting = settings_->Values().CompressedSetting(type.type);
+    if (!encoder || !setting) continue;
+    try {
+      encoder->Setting(*setting);  // idle, no file open
+    } catch (const AppError&) {
+      // Not one of the type's choices (another version's, or edited): its default stays.
+    }
+  }
 }
 
 void Form1::RestoreEffects() {
@@ -613,9 +625,14 @@ void Form1::RememberChoices() {
   input_->Remember(remembered);
   if (const std::optional<RecordingFormat> format = ChosenFormat()) remembered.Set(Key::Rate, format->rate);
   remembered.SetFlag(Key::Stereo, Stereo());
-  remembered.Set(Key::FileType, QString::fromLatin1(RemoteRequest::kTypeNames[clsEncoder_->Type()]));
+  remembered.Set(Key::FileType, QString::fromLatin1(FileTypes::Of(clsEncoder_->Type()).name));
   remembered.Set(Key::WavFormatTag, Q(Encoder().FormatTag()));
   remembered.Set(Key::WavFormat, Q(Encoder().FormatID()));
+  for (const FileTypes::Row& type : FileTypes::kRows) {
+    if (const MuxedEncoder* encoder = clsEncoder_->Compressed(type.type)) {
+      remembered.CompressedSetting(type.type, encoder->ChosenSetting());
+    }
+  }
   remembered.Effects(clsEffects_.Settings());
   remembered.HandsFree(schedule_->HandsFree());
   settings_->SaveSoon();
@@ -691,7 +708,7 @@ void Form1::ChooseFormat() {
 }
 
 void Form1::ShowFormat() {
-  const std::string type = EncoderSelection::TypeName(clsEncoder_->Type());
+  const std::string type = FileTypes::Of(clsEncoder_->Type()).caption;
   // "WAV 格式:" as always for WAV; the other types name themselves the same way.
   if (auto* label = findChild<QLabel*>("lblWAVFmt")) label->setText(tr("%1 格式:").arg(Q(type)));
   if (MuxedEncoder* compressed = clsEncoder_->Compressed()) {
@@ -705,9 +722,7 @@ EncoderWAV& Form1::Encoder() { return clsEncoder_->WAV(); }
 
 void Form1::AddFileTypeRow(QGridLayout* grid, QWidget* panel, int row) {
   cboFileType_ = Named(new QComboBox(panel), "cboFileType");
-  for (int32_t type = 0; type < EncoderSelection::kTypeCount; ++type) {
-    cboFileType_->addItem(Q(EncoderSelection::TypeName(static_cast<EncoderSelection::FileType>(type))));
-  }
+  for (const FileTypes::Row& type : FileTypes::kRows) cboFileType_->addItem(QString::fromLatin1(type.caption));
   cboFileType_->setCurrentIndex(EncoderSelection::TYPE_WAV);
   auto* line = new QHBoxLayout;
   line->addWidget(cboFileType_);

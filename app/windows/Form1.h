@@ -1,5 +1,6 @@
-// Form1: the main window "TamblinV3.3". It owns the capture engine, the encoder,
-// the effects chain, the displays and the recorder (RecordingEngine); it hands
+// Form1: the main window "TamblinV3.3". It builds the capture engine, the encoder,
+// the effects chain, the displays and the recorder (RecordingEngine) that owns the
+// recording, its controller and its state, and keeps them alive; it hands
 // the user's choices (rate, stereo, format, output file, effects; the input's
 // through its InputChooser) to the recorder, calls its verbs for the buttons and keys, shows the
 // recorder's state (buttons, tray items, frames) and follows the choices other
@@ -193,6 +194,7 @@ class Form1 : public QMainWindow {
   void RestoreChoices();
   void RestoreFileType(const QString& name);
   void RestoreWavFormat();
+  void RestoreCompressedSettings();
   void RestoreEffects();
   void WatchChoices();
   void RememberChoices();
@@ -219,7 +221,7 @@ class Form1 : public QMainWindow {
   std::unique_ptr<SettingsKeeper> settings_;      // the remembered choices
   frmFXOpts* fxOpts_ = nullptr;  // created on first use, kept
   bool blnLoaded_ = false;
-  uint64_t drawnBlock_ = UINT64_MAX;  // BlockSerial of the waveform on screen; MAX: none
+  uint64_t drawnBlock_ = UINT64_MAX;  // Snapshot::blockSerial of the waveform on screen; MAX: none
   RecordingMonitor::Snapshot shown_;  // what the last tick showed, its buffers reused
   // What the status texts last told besides size and length: a change is shown at once.
   struct StatusMeaning {

@@ -209,12 +209,17 @@ void frmFXOpts::BuildEchoPage() {
                             QSlider::TicksBelow, 1770, 1170, 3615, 405);
   Speak(sldReverbAmp_, strength, 10, 0, QStringLiteral("%"));  // the echo's feedback, in tenths
 
-  connect(sldReverbLen_, &QSlider::valueChanged, this, [this](int value) {
-    Write([value](clsDSP& dsp) { dsp.EchoLength(value); });
-  });
-  connect(sldReverbAmp_, &QSlider::valueChanged, this, [this](int value) {
-    Write([value](clsDSP& dsp) { dsp.EchoAmp(Tenths(value)); });
-  });
+  Bind(sldReverbLen_, [](const clsDSP& dsp) { return dsp.EchoLength(); },
+       [](clsDSP& dsp, int value) { dsp.EchoLength(value); });
+  Bind(sldReverbAmp_, [](const clsDSP& dsp) { return FromTenths(dsp.EchoAmp()); },
+       [](clsDSP& dsp, int value) { dsp.EchoAmp(Tenths(value)); });
+}
+
+void frmFXOpts::Bind(QSlider* slider, std::function<int(const clsDSP&)> read,
+                     std::function<void(clsDSP&, int)> write) {
+  connect(slider, &QSlider::valueChanged, this,
+          [this, write](int value) { Write([&](clsDSP& dsp) { write(dsp, value); }); });
+  settingSliders_.push_back({slider, std::move(read)});
 }
 
 void frmFXOpts::BuildShiftPage() {
@@ -225,7 +230,7 @@ void frmFXOpts::BuildShiftPage() {
     const char* slider;
     int minimum, maximum, value;
     int top;
-    QSlider** member;
+    float (clsDSP::*read)() const;
     void (clsDSP::*write)(float);
     bool tenths;
     double spokenPerStep;  // the setting's spoken unit per step
@@ -233,17 +238,17 @@ void frmFXOpts::BuildShiftPage() {
     const char* spokenSuffix;
   };
   const Row rows[] = {
-      {"lblShDry", QT_TR_NOOP("Dry:"), 555, "sldShDry", -10, 10, 10, 255, &sldShDry_, &clsDSP::PhaseShiftDry,
-       true, 10, 0, "%"},
-      {"lblShWet", QT_TR_NOOP("Wet:"), 465, "sldShWet", -10, 10, 10, 570, &sldShWet_, &clsDSP::PhaseShiftWet,
-       true, 10, 0, "%"},
-      {"lblShFb", QT_TR_NOOP("回放:"), 825, "sldShFb", -9, 9, 5, 885, &sldShFb_, &clsDSP::PhaseShiftFeedback,
-       true, 10, 0, "%"},
-      {"lblSwpRt", QT_TR_NOOP("扫描速度:"), 930, "sldShSwpRate", 1, 15, 10, 1200, &sldShSwpRate_,
+      {"lblShDry", QT_TR_NOOP("Dry:"), 555, "sldShDry", -10, 10, 10, 255, &clsDSP::PhaseShiftDry,
+       &clsDSP::PhaseShiftDry, true, 10, 0, "%"},
+      {"lblShWet", QT_TR_NOOP("Wet:"), 465, "sldShWet", -10, 10, 10, 570, &clsDSP::PhaseShiftWet,
+       &clsDSP::PhaseShiftWet, true, 10, 0, "%"},
+      {"lblShFb", QT_TR_NOOP("回放:"), 825, "sldShFb", -9, 9, 5, 885, &clsDSP::PhaseShiftFeedback,
+       &clsDSP::PhaseShiftFeedback, true, 10, 0, "%"},
+      {"lblSwpRt", QT_TR_NOOP("扫描速度:"), 930, "sldShSwpRate", 1, 15, 10, 1200, &clsDSP::PhaseShiftSweepRate,
        &clsDSP::PhaseShiftSweepRate, true, 0.1, 1, " Hz"},
-      {"lblShSwpRange", QT_TR_NOOP("扫描范围:"), 1065, "sldShSwpRange", 30, 60, 40, 1515, &sldShSwpRange_,
-       &clsDSP::PhaseShiftSweepRange, true, 0.1, 1, QT_TR_NOOP(" 倍频程")},
-      {"lblShFreq", QT_TR_NOOP("频率:"), 1185, "sldShFreq", -10, 150, 100, 1830, &sldShFreq_,
+      {"lblShSwpRange", QT_TR_NOOP("扫描范围:"), 1065, "sldShSwpRange", 30, 60, 40, 1515,
+       &clsDSP::PhaseShiftSweepRange, &clsDSP::PhaseShiftSweepRange, true, 0.1, 1, QT_TR_NOOP(" 倍频程")},
+      {"lblShFreq", QT_TR_NOOP("频率:"), 1185, "sldShFreq", -10, 150, 100, 1830, &clsDSP::PhaseShiftFrequency,
        &clsDSP::PhaseShiftFrequency, false, 1, 0, " Hz"},
   };
   for (const Row& row : rows) {
@@ -252,12 +257,9 @@ void frmFXOpts::BuildShiftPage() {
         AddSlider(picShift_, QString::fromLatin1(row.slider), row.minimum, row.maximum, row.value,
                   Qt::Horizontal, QSlider::NoTicks, 1530, row.top, 4125, 270);
     Speak(slider, label, row.spokenPerStep, row.spokenDecimals, tr(row.spokenSuffix));
-    *row.member = slider;
-    const auto write = row.write;
-    const bool tenths = row.tenths;
-    connect(slider, &QSlider::valueChanged, this, [this, write, tenths](int value) {
-      Write([=](clsDSP& dsp) { (dsp.*write)(tenths ? Tenths(value) : static_cast<float>(value)); });
-    });
+    const auto [read, write, tenths] = std::tuple(row.read, row.write, row.tenths);
+    Bind(slider, [=](const clsDSP& dsp) { return tenths ? FromTenths((dsp.*read)()) : RoundToInt32((dsp.*read)()); },
+         [=](clsDSP& dsp, int value) { (dsp.*write)(tenths ? Tenths(value) : static_cast<float>(value)); });
   }
 }
 
@@ -281,7 +283,9 @@ void frmFXOpts::BuildAmplifierPage() {
                          QSlider::TicksBelow, 1560, 525, 3690, 390);
   Speak(sldAmplDB_, boost, 1, 0, QStringLiteral(" dB"));
   lblAmplDB_ = AddLabel(picAmpl_, "lblAmplDB", QString(), 5490, 525, 180, 195);
-  connect(sldAmplDB_, &QSlider::valueChanged, this, &frmFXOpts::OnAmplifierChanged);
+  Bind(sldAmplDB_, [](const clsDSP& dsp) { return dsp.AmplifyDB(); },
+       [](clsDSP& dsp, int value) { dsp.AmplifyDB(value); });
+  connect(sldAmplDB_, &QSlider::valueChanged, this, &frmFXOpts::ShowAmplification);
 }
 
 QSlider* frmFXOpts::CreateBandSlider(int index) {
@@ -343,22 +347,17 @@ void frmFXOpts::Load(clsDSP& dsp) {
   }
   OnTabChanged();
   FillSliders();
-  OnAmplifierChanged(sldAmplDB_->value());
   ClearExtraBands();
   LayoutEqualizer();
 }
 
 void frmFXOpts::FillSliders() {
   // Filling runs no change handler: nothing is written back except below.
-  SetQuietly(sldReverbAmp_, FromTenths(dsp_->EchoAmp()));
-  SetQuietly(sldReverbLen_, dsp_->EchoLength());
-  SetQuietly(sldShDry_, FromTenths(dsp_->PhaseShiftDry()));
-  SetQuietly(sldShWet_, FromTenths(dsp_->PhaseShiftWet()));
-  SetQuietly(sldShFb_, FromTenths(dsp_->PhaseShiftFeedback()));
-  SetQuietly(sldShFreq_, RoundToInt32(dsp_->PhaseShiftFrequency()));
-  SetQuietly(sldShSwpRange_, FromTenths(dsp_->PhaseShiftSweepRange()));
-  SetQuietly(sldShSwpRate_, FromTenths(dsp_->PhaseShiftSweepRate()));
-  SetQuietly(sldAmplDB_, dsp_->AmplifyDB());
+  for (const SettingSlider& bound : settingSliders_) SetQuietly(bound.slider, bound.read(*dsp_));
+  // The amplification is held to the slider's range and shown beside it.
+  const int amplification = sldAmplDB_->value();
+  Write([amplification](clsDSP& dsp) { dsp.AmplifyDB(amplification); });
+  ShowAmplification(amplification);
 }
 
 void frmFXOpts::OnTabChanged() {
@@ -389,8 +388,7 @@ void frmFXOpts::Write(const std::function<void(clsDSP&)>& change) {
   if (SettingsChanged) SettingsChanged();
 }
 
-void frmFXOpts::OnAmplifierChanged(int value) {
-  Write([value](clsDSP& dsp) { dsp.AmplifyDB(value); });
+void frmFXOpts::ShowAmplification(int value) {
   lblAmplDB_->setText(QString::number(value) + QStringLiteral(" dB"));
   lblAmplDB_->resize(std::max(Px(180), lblAmplDB_->sizeHint().width()), lblAmplDB_->height());
 }

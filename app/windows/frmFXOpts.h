@@ -74,8 +74,10 @@ class frmFXOpts : public QDialog {
 
   void OnTabChanged();
   void ShowPageOfKey(const QString& key);
+  // `slider` shows the setting `read` gives (in slider steps) and writes its moves through `write`.
+  void Bind(QSlider* slider, std::function<int(const clsDSP&)> read, std::function<void(clsDSP&, int)> write);
   void FillSliders();
-  void OnAmplifierChanged(int value);
+  void ShowAmplification(int value);  // lblAmplDB
   void OnBandChanged(int index);
 
   void LayoutEqualizer();
@@ -99,14 +101,14 @@ class frmFXOpts : public QDialog {
   QWidget* picEQ_ = nullptr;
   QWidget* picAmpl_ = nullptr;
 
+  // Every slider of one setting with how it reads it; the band sliders are the equalizer's own.
+  struct SettingSlider {
+    QSlider* slider;
+    std::function<int(const clsDSP&)> read;  // the setting in slider steps
+  };
+  std::vector<SettingSlider> settingSliders_;
   QSlider* sldReverbLen_ = nullptr;
   QSlider* sldReverbAmp_ = nullptr;
-  QSlider* sldShDry_ = nullptr;
-  QSlider* sldShWet_ = nullptr;
-  QSlider* sldShFb_ = nullptr;
-  QSlider* sldShSwpRate_ = nullptr;
-  QSlider* sldShSwpRange_ = nullptr;
-  QSlider* sldShFreq_ = nullptr;
   QSlider* sldAmplDB_ = nullptr;
   QLabel* lblAmplDB_ = nullptr;
 

@@ -14,7 +14,7 @@ class CallbackWindow::Queue {
 namespace {
 
 // Live windows by handle. Guarded by the mutex because drivers post from the
-// audio server's thread while the UI thread creates and destroys windows.
+// audio server's thread while the recording thread creates and destroys windows.
 std::mutex& RegistryMutex() {
   static std::mutex mutex;
   return mutex;

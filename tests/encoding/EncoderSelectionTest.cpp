@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "common/AppError.h"
+#include "common/FileTypes.h"
 #include "tests/encoding/AudioProbe.h"
 
 namespace {
@@ -46,7 +47,7 @@ TEST(EncoderSelectionTest, TheChosenTypeWritesAndARunningFileKeepsItsType) {
   EXPECT_EQ(ErrorNumberOf(encoders, EncoderSelection::TYPE_MP3), 0);
   EXPECT_EQ(encoders.Extension(), "mp3");
   EXPECT_EQ(ErrorNumberOf(encoders, static_cast<EncoderSelection::FileType>(4)), 32000);
-  EXPECT_EQ(EncoderSelection::TypeName(EncoderSelection::TYPE_OPUS), "Ogg Opus");
+  EXPECT_EQ(std::string(FileTypes::Of(EncoderSelection::TYPE_OPUS).caption), "Ogg Opus");
 }
 
 TEST(EncoderSelectionTest, OutputRulesHoldAcrossATypeChange) {
@@ -61,16 +62,21 @@ TEST(EncoderSelectionTest, OutputRulesHoldAcrossATypeChange) {
 }
 
 // Each type's own extension, in any case, names it; other names name none.
+// Every row of the table is the type it stands at, and its name finds it again.
 TEST(EncoderSelectionTest, AFileNamesTheTypeOfItsExtension) {
   EncoderSelection encoders;
   for (int32_t t = 0; t < EncoderSelection::kTypeCount; ++t) {
     const auto type = static_cast<EncoderSelection::FileType>(t);
     encoders.Type(type);
-    EXPECT_EQ(EncoderSelection::TypeOfFile("/a/take." + encoders.Extension()), type) << encoders.Extension();
+    EXPECT_EQ(FileTypes::OfPath("/a/take." + encoders.Extension()), type) << encoders.Extension();
+    EXPECT_EQ(FileTypes::Of(type).type, type);
+    EXPECT_EQ(FileTypes::Named(FileTypes::Of(type).name), type);
   }
-  EXPECT_EQ(EncoderSelection::TypeOfFile("Take.FLAC"), EncoderSelection::TYPE_FLAC);
+  EXPECT_EQ(FileTypes::Names("|"), "wav|flac|opus|mp3");
+  EXPECT_EQ(FileTypes::Named("FLAC"), std::nullopt) << "names are exact; only extensions take any case";
+  EXPECT_EQ(FileTypes::OfPath("Take.FLAC"), EncoderSelection::TYPE_FLAC);
   for (const char* other : {"take", "take.ogg", "take.wav.bak", "/a.wav/take", ".wav/x", "flac"}) {
-    EXPECT_EQ(EncoderSelection::TypeOfFile(other), std::nullopt) << other;
+    EXPECT_EQ(FileTypes::OfPath(other), std::nullopt) << other;
   }
 }
 

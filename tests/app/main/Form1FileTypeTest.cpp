@@ -29,24 +29,6 @@
 
 namespace {
 
-// Records each request; answers with `answer` (nullopt: cancelled).
-class ScriptedSettingChooser : public SettingChooser {
- public:
-  std::optional<int32_t> Choose(const std::vector<EncoderSetting>& choices, int32_t current,
-                                const std::string& Title) override {
-    offered = choices;
-    currents.push_back(current);
-    titles.push_back(Title);
-    if (whileOpen) whileOpen();
-    return answer;
-  }
-  std::optional<int32_t> answer;
-  std::function<void()> whileOpen;  // runs while the "dialog" is up
-  std::vector<EncoderSetting> offered;
-  std::vector<int32_t> currents;
-  std::vector<std::string> titles;
-};
-
 class Form1FileTypeTest : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -18,6 +18,7 @@
 #include "encoding/EncoderSelection.h"
 #include "encoding/EncoderWAV.h"
 #include "encoding/FormatCatalogue.h"
+#include "encoding/MuxedEncoder.h"
 #include "tests/support/PipeSourceFeeder.h"
 #include "tests/support/PrivatePulseDaemon.h"
 
@@ -30,7 +31,7 @@ class Form1SettingsTest : public ::testing::Test {
   // Closes the window there is (its choices are saved) and starts a new one.
   void Restart() {
     form.reset();
-    form = std::make_unique<Form1>(Form1::Services{&messages, &fileDialog, &chooser, false, &questions});
+    form = std::make_unique<Form1>(Form1::Services{&messages, &fileDialog, &chooser, false, &questions, &settings});
     form->Load();
   }
   template <typename T>
@@ -50,6 +51,7 @@ class Form1SettingsTest : public ::testing::Test {
   ScriptedQuestions questions;
   StubFileDialog fileDialog;
   ScriptedChooser chooser;
+  ScriptedSettingChooser settings;
   std::unique_ptr<Form1> form;
 };
 
@@ -67,6 +69,8 @@ TEST_F(Form1SettingsTest, ARestartKeepsEveryChoiceAndNamesARememberedDeviceThatI
   Choose("cboSamplerate", Find<QComboBox>("cboSamplerate")->findText("22050"));
   ASSERT_EQ(form->Encoder().FormatID(), adpcm.FormatID);
   Choose("cboFileType", EncoderSelection::TYPE_FLAC);
+  settings.answer = 8;
+  QTest::mouseClick(Find<QPushButton>("cmdSelFmt"), Qt::LeftButton);
   form->Effects().EchoLength(250);
   form->Effects().EqualizerBandGainDB(6, -7.5f);
   form->Effects().PhaseShiftFrequency(42);
@@ -88,6 +92,9 @@ TEST_F(Form1SettingsTest, ARestartKeepsEveryChoiceAndNamesARememberedDeviceThatI
   EXPECT_FALSE(Find<QCheckBox>("chkStereo")->isChecked());
   EXPECT_EQ(Find<QComboBox>("cboFileType")->currentIndex(), EncoderSelection::TYPE_FLAC);
   EXPECT_EQ(form->Encoders().Type(), EncoderSelection::TYPE_FLAC);
+  EXPECT_EQ(form->Encoders().Compressed()->ChosenSetting(), 8);
+  EXPECT_EQ(form->Encoders().Compressed(EncoderSelection::TYPE_MP3)->ChosenSetting(), std::nullopt)
+      << "a type whose setting was never chosen keeps its default";
   EXPECT_EQ(form->Encoder().FormatTag(), adpcm.FormatTag);
   EXPECT_EQ(form->Encoder().FormatID(), adpcm.FormatID);
   const EffectSettings restored = form->Effects().Settings();

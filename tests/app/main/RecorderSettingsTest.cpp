@@ -61,7 +61,8 @@ TEST(RecorderSettingsTest, NumbersOutsideTheirRangeAreClampedAndUnknownValuesTak
   const QString path = dir.path() + "/tamblin.ini";
   WriteAll(path,
            "[Tamblin]\nrate=200000\nstereo=0\ntype=aiff\nthreshold=-500\nhang=0\nsplitMinutes=99999\n"
-           "afterSilence=later\npreRecord=9999\nmonitorInput=0\nechoAmp=5\nband2=-40\nfromALaterVersion=1\n[end]\n");
+           "afterSilence=later\npreRecord=9999\nmonitorInput=0\nechoAmp=5\nband2=-40\nfromALaterVersion=1\n"
+           "flacLevel=99\nmp3BitRate=-3\nopusBitRate=many\n[end]\n");
   DiskSettingsFile file(path);
   RecorderSettings read(file);
   EXPECT_TRUE(read.Load().isEmpty()) << "a sane file, only its values are not";
@@ -75,6 +76,9 @@ TEST(RecorderSettingsTest, NumbersOutsideTheirRangeAreClampedAndUnknownValuesTak
   EXPECT_EQ(handsFree.sound.afterSilence, SoundActivation::AfterSilence::Pause);
   EXPECT_EQ(read.PreRecordSeconds(), 600);
   EXPECT_FALSE(read.MonitorInput());
+  EXPECT_EQ(read.CompressedSetting(FileTypes::TYPE_FLAC), 12);
+  EXPECT_EQ(read.CompressedSetting(FileTypes::TYPE_MP3), 8);
+  EXPECT_EQ(read.CompressedSetting(FileTypes::TYPE_OPUS), std::nullopt) << "no number: the type's default";
   const EffectSettings effects = read.EffectsOver(EffectSettings{.echoAmp = 0.4f, .bandGainsDB = {0, 0, 0}});
   EXPECT_FLOAT_EQ(effects.echoAmp, 0.9f);
   EXPECT_EQ(effects.bandGainsDB, (std::vector<float>{0, -12, 0}));

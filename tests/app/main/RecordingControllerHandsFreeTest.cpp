@@ -57,8 +57,7 @@ class RecordingControllerHandsFreeTest : public ::testing::Test {
   std::vector<int16_t> Read(int n) const { return DecodeWithSox(Utf8(Numbered(n))).value_or(std::vector<int16_t>{}); }
   // The format and file type of the next start.
   void Choose(int32_t rate, int16_t channels, EncoderSelection::FileType type) {
-    view.rateText = std::to_string(rate);
-    view.stereo = channels == 2;
+    view.format = RecordingFormat{.rate = rate, .channels = channels};
     encoder.Type(type);
     encoder.WAV().SetPCMFormat(rate, channels, "", "");  // as the window sets it: no conversion
     controller.FileTypeChanged();
@@ -70,7 +69,7 @@ class RecordingControllerHandsFreeTest : public ::testing::Test {
     controller.Toggle();
     EXPECT_TRUE(capture.recording);
     std::vector<int16_t> recorded;
-    const size_t blockSamples = kBlockFrames * (view.stereo ? 2 : 1);
+    const size_t blockSamples = kBlockFrames * static_cast<size_t>(view.format->channels);
     for (size_t at = 0, b = 0; at < samples.size(); at += blockSamples, ++b) {
       if (pauseFrom < pauseTo && (b == pauseFrom || b == pauseTo)) controller.TogglePause();
       const auto end = samples.begin() + static_cast<ptrdiff_t>(std::min(at + blockSamples, samples.size()));
@@ -137,8 +136,8 @@ class HandsFreeSettingsTest : public RecordingControllerHandsFreeTest {
   // frames in a lossy one; no other take and no message.
   void ExpectTakes(const std::vector<int16_t>& fed, SoundActivation sound,
                    const std::vector<std::pair<size_t, size_t>>& takes, const std::string& what) {
-    const int32_t rate = std::stoi(view.rateText);
-    const size_t channels = view.stereo ? 2 : 1;
+    const int32_t rate = view.format->rate;
+    const size_t channels = static_cast<size_t>(view.format->channels);
     const bool lossless = encoder.Type() == EncoderSelection::TYPE_WAV || encoder.Type() == EncoderSelection::TYPE_FLAC;
     int first = 0;
     while (view.outputFile != Utf8(Numbered(first)) && first < 100) ++first;

@@ -171,11 +171,11 @@ TEST_F(RecordingControllerTest, StartChecksRefuseBeforeAnythingChanges) {
   const std::vector<Refusal> refusals = {
       {"empty output box", [](FakeView& v) { v.outputFile.clear(); }, "没有指定输出文件!"},
       {"no device", [](FakeView& v) { v.deviceChosen = false; }, "没有选择硬件设备!"},
-      {"empty rate", [](FakeView& v) { v.rateText.clear(); }, "取样率无效! 请输入 1000 到 96000 之间的数字."},
-      {"zero rate", [](FakeView& v) { v.rateText = "0"; }, "取样率无效! 请输入 1000 到 96000 之间的数字."},
-      {"rate beyond the chain", [](FakeView& v) { v.rateText = "99999"; },
+      {"empty rate", [](FakeView& v) { v.format = RecordingFormat::FromChoices("", true); }, "取样率无效! 请输入 1000 到 96000 之间的数字."},
+      {"zero rate", [](FakeView& v) { v.format = RecordingFormat::FromChoices("0", true); }, "取样率无效! 请输入 1000 到 96000 之间的数字."},
+      {"rate beyond the chain", [](FakeView& v) { v.format = RecordingFormat::FromChoices("99999", true); },
        "取样率无效! 请输入 1000 到 96000 之间的数字."},
-      {"rate below the converter", [](FakeView& v) { v.rateText = "999"; },
+      {"rate below the converter", [](FakeView& v) { v.format = RecordingFormat::FromChoices("999", true); },
        "取样率无效! 请输入 1000 到 96000 之间的数字."},
       {"a name of another type", [](FakeView& v) { v.outputFile = "/nowhere/talk.FLAC"; },
        "文件 /nowhere/talk.FLAC 的扩展名与文件类型 wav 不符!"},
@@ -276,8 +276,7 @@ TEST_F(RecordingControllerTest, RecordedLengthRoundsEachBlockHalfToEven) {
   EXPECT_EQ(StatusTexts::Length(monitor.Read()), "长度: 0:06");
   controller.Toggle();
 
-  view.rateText = "8000";
-  view.stereo = false;
+  view.format = RecordingFormat{.rate = 8000, .channels = 1};
   controller.Toggle();
   EXPECT_EQ(controller.lngBytesPerSec(), 16000);
   controller.GotData(block, 10240);

@@ -20,6 +20,7 @@
 #include "app/recording/RecorderView.h"
 #include "app/recording/RecordingMonitor.h"
 #include "app/windows/RecorderButtons.h"
+#include "app/windows/SettingChooser.h"
 #include "app/recording/RecordingController.h"
 #include "common/MessageBoxService.h"
 #include "common/QuestionService.h"
@@ -174,13 +175,11 @@ class FakeView : public RecorderView {
  public:
   std::string OutputFile() const override { return outputFile; }
   void OutputFile(const std::string& path) override { outputFile = path; }
-  std::string RateText() const override { return rateText; }
-  bool Stereo() const override { return stereo; }
+  std::optional<RecordingFormat> Format() const override { return format; }
   bool DeviceChosen() const override { return deviceChosen; }
 
   std::string outputFile;
-  std::string rateText = "44100";
-  bool stereo = true;
+  std::optional<RecordingFormat> format = RecordingFormat{.rate = 44100, .channels = 2};
   bool deviceChosen = true;
 };
 
@@ -227,6 +226,24 @@ class StubFileDialog : public OutputFileDialog {
 };
 
 // Records each request; answers with `answer` (nullopt: cancelled).
+// A compressed type's setting chooser: records each request; answers with `answer` (nullopt: cancelled).
+class ScriptedSettingChooser : public SettingChooser {
+ public:
+  std::optional<int32_t> Choose(const std::vector<EncoderSetting>& choices, int32_t current,
+                                const std::string& Title) override {
+    offered = choices;
+    currents.push_back(current);
+    titles.push_back(Title);
+    if (whileOpen) whileOpen();
+    return answer;
+  }
+  std::optional<int32_t> answer;
+  std::function<void()> whileOpen;  // runs while the "dialog" is up
+  std::vector<EncoderSetting> offered;
+  std::vector<int32_t> currents;
+  std::vector<std::string> titles;
+};
+
 class ScriptedChooser : public FormatChooser {
  public:
   std::optional<FormatEntry> Choose(const WAVEFORMATEX& pcmInput, const std::string& Title) override {
