@@ -27,16 +27,16 @@
 #include <string>
 #include <vector>
 
-#include "app/recording/ClipCounter.h"
+#include "metering/ClipCounter.h"
 #include "app/recording/DiskSpaceGuard.h"
 #include "capture/CaptureSink.h"
 #include "app/recording/FileCounter.h"
-#include "app/recording/HandsFreeSettings.h"
-#include "app/recording/LoudnessMeter.h"
+#include "app/handsfree/HandsFreeSettings.h"
+#include "metering/LoudnessMeter.h"
 #include "app/recording/RecordingFormat.h"
-#include "app/recording/SoundGate.h"
+#include "app/handsfree/SoundGate.h"
 #include "app/recording/TakeMarkers.h"
-#include "app/recording/TakeOverview.h"
+#include "app/review/TakeOverview.h"
 #include "app/recording/TakeTexts.h"
 #include "encoding/Encoder.h"
 #include "tagging/TakeMetadata.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/recording/LoudnessReading.h"
+#include "metering/LoudnessReading.h"
 #include "app/recording/RecorderState.h"
 
 class RecordingMonitor {

@@ -10,13 +10,13 @@
 #include <numbers>
 #include <vector>
 
-#include "app/recording/ClipCounter.h"
-#include "app/recording/LoudnessMeter.h"
-#include "app/windows/ClipLamp.h"
-#include "app/windows/LevelMeterView.h"
-#include "app/windows/LevelScale.h"
-#include "app/windows/MeterPanel.h"
-#include "app/windows/PeakHold.h"
+#include "metering/ClipCounter.h"
+#include "metering/LoudnessMeter.h"
+#include "app/windows/meters/ClipLamp.h"
+#include "app/windows/meters/LevelMeterView.h"
+#include "app/windows/meters/LevelScale.h"
+#include "app/windows/meters/MeterPanel.h"
+#include "metering/PeakHold.h"
 
 namespace {
 
