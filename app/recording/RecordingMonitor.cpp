@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "metering/BlockPeak.h"
+
 namespace {
 
 // Copies without allocating when the size stays (the usual case).
@@ -24,11 +26,7 @@ std::string RecordingMonitor::Snapshot::LengthWithHandsFree() const {
   return lengthText;
 }
 
-double RecordingMonitor::Snapshot::LevelDbfs() const {
-  int32_t peak = 0;
-  for (const int16_t sample : levelBlock) peak = std::max(peak, std::abs(static_cast<int32_t>(sample)));
-  return peak == 0 ? -99.0 : 20.0 * std::log10(peak / 32768.0);
-}
+double RecordingMonitor::Snapshot::LevelDbfs() const { return BlockPeak::Dbfs(BlockPeak::Of(levelBlock)); }
 
 RecordingMonitor::RecordingMonitor() : block_(1024, 0), levelBlock_(1024, 0) {}
 

@@ -39,7 +39,7 @@ class RecordingMonitor {
 
     // lengthText with sound activation's state: armed and waiting, or the running take.
     std::string LengthWithHandsFree() const;
-    // levelBlock's loudest sample in dB below full scale; -99 for silence.
+    // levelBlock's loudest sample in dB below full scale; BlockPeak::kSilenceDbfs for silence.
     double LevelDbfs() const;
   };
 

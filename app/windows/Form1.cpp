@@ -58,6 +58,7 @@
 #include "display/modDraw.h"
 #include "encoding/EncoderSelection.h"
 #include "encoding/EncoderWAV.h"
+#include "metering/BlockPeak.h"
 #include "encoding/MuxedEncoder.h"
 
 namespace {
@@ -1017,14 +1018,6 @@ void Form1::ShowEffectsDialog() {
 
 // ---------------------------------------------------------------- display
 
-int32_t Form1::ChannelPeak(std::span<const int16_t> block, int32_t first, int32_t step) {
-  int32_t peak = 0;
-  for (size_t i = static_cast<size_t>(std::max(first, 0)); i < block.size(); i += static_cast<size_t>(step)) {
-    peak = std::max(peak, std::abs(static_cast<int32_t>(block[i])));
-  }
-  return peak;
-}
-
 void Form1::DrawLevel(QImageSurface& surface, float L, float held) {
   surface.Cls();
   const int32_t colour = modDraw::GradientColor(1, L, modDraw::kGreen, modDraw::kOrange, modDraw::kRed);
@@ -1120,10 +1113,10 @@ void Form1::DrawLevels(std::span<const int16_t> block) {
   int32_t L = 0;
   int32_t R = 0;
   if (Stereo()) {
-    L = ChannelPeak(block, 0, 2);
-    R = ChannelPeak(block, 1, 2);
+    L = BlockPeak::Of(block, 0, 2);
+    R = BlockPeak::Of(block, 1, 2);
   } else {
-    L = R = ChannelPeak(block, 0, 1);
+    L = R = BlockPeak::Of(block);
   }
   clsSmoothL_->SmoothAdd(static_cast<float>(L == 0 ? 1 : L));
   clsSmoothR_->SmoothAdd(static_cast<float>(R == 0 ? 1 : R));

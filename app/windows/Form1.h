@@ -95,10 +95,6 @@ class Form1 : public QMainWindow {
   // numbered file, tray icon.
   void Load();
 
-  // The largest |block[first + k * step]| over the whole array, as 32-bit values
-  // (-32768 counts 32768); 0 when first is beyond the last index.
-  static int32_t ChannelPeak(std::span<const int16_t> block, int32_t first, int32_t step);
-
   // A later start of the program asked for this window: shown (out of the
   // tray too), restored from minimised, raised and activated.
   void BringToFront();

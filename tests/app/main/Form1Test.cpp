@@ -322,14 +322,6 @@ TEST_F(Form1Test, DeviceTheServerRefusedIsNotShownAndNotReplacedByTheDefault) {
   form.reset();  // before its server goes
 }
 
-TEST_F(Form1Test, ChannelPeakScansEveryStepOfTheWholeBlock) {
-  const std::vector<int16_t> block = {1, -32768, 300, 5, -400, 6, 7};
-  EXPECT_EQ(Form1::ChannelPeak(block, 0, 2), 400);
-  EXPECT_EQ(Form1::ChannelPeak(block, 1, 2), 32768);
-  EXPECT_EQ(Form1::ChannelPeak(block, 0, 1), 32768);
-  EXPECT_EQ(Form1::ChannelPeak(block, 7, 2), 0);
-}
-
 // The rate box by every way text comes in: keys, an input method, the clipboard.
 class Form1RateBoxTest : public Form1Test {
  protected:
