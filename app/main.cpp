@@ -7,11 +7,11 @@
 #include <csignal>
 #include <cstdio>
 
-#include "app/bus/DBusRecorderService.h"
-#include "app/bus/SystemSleepInhibitor.h"
-#include "app/recording/RecordingSleepGuard.h"
+#include "app/control/DBusRecorderService.h"
+#include "app/control/SystemSleepInhibitor.h"
+#include "app/control/RecordingSleepGuard.h"
 #include "app/windows/AppFont.h"
-#include "app/windows/ScheduleKeeper.h"
+#include "app/handsfree/ScheduleKeeper.h"
 #include "app/platform/ApplicationIdentity.h"
 #include "app/platform/CommandLine.h"
 #include "app/windows/Form1.h"
@@ -21,8 +21,8 @@
 #include "app/platform/RemoteCommandLine.h"
 #include "app/platform/SingleInstance.h"
 #include "app/platform/TerminationSignals.h"
-#include "app/recording/RecorderRequests.h"
-#include "app/recording/TerminalRecorder.h"
+#include "app/control/RecorderRequests.h"
+#include "app/control/TerminalRecorder.h"
 #include "app/recording/RecordingEngine.h"
 #include "app/windows/QtMessageBoxService.h"
 

@@ -37,7 +37,8 @@ endfunction()
 # that checks the .ts is complete.
 function(tamblin_translations executable)
   file(GLOB translated CONFIGURE_DEPENDS
-       ${PROJECT_SOURCE_DIR}/app/*.cpp ${PROJECT_SOURCE_DIR}/app/*/*.cpp ${PROJECT_SOURCE_DIR}/capture/*.cpp
+       ${PROJECT_SOURCE_DIR}/app/*.cpp ${PROJECT_SOURCE_DIR}/app/*/*.cpp ${PROJECT_SOURCE_DIR}/app/*/*/*.cpp
+       ${PROJECT_SOURCE_DIR}/capture/*.cpp
        ${PROJECT_SOURCE_DIR}/capture/compat/*.cpp ${PROJECT_SOURCE_DIR}/encoding/*.cpp)
   set(ts ${PROJECT_SOURCE_DIR}/translations/tamblin_en.ts)
   set_source_files_properties(${ts} PROPERTIES OUTPUT_LOCATION ${CMAKE_CURRENT_BINARY_DIR})

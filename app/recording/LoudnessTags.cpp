@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/recording/LoudnessMeter.h"
+#include "metering/LoudnessMeter.h"
 #include "encoding/TakeDecoder.h"
 
 namespace {

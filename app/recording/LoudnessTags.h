@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "app/recording/LoudnessReading.h"
+#include "metering/LoudnessReading.h"
 #include "tagging/TakeMetadata.h"
 
 class LoudnessTags {

@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/recording/HandsFreeSettings.h"
+#include "app/handsfree/HandsFreeSettings.h"
 #include "common/FileTypes.h"
 #include "effects/EffectSettings.h"
 

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "app/recording/CaptureEngine.h"
-#include "app/recording/ChannelPeaks.h"
+#include "metering/BlockPeak.h"
 #include "app/platform/InterfaceLanguage.h"
 #include "app/platform/ProgramFolder.h"
 #include "app/recording/JournalPendingFiles.h"
@@ -334,7 +334,7 @@ void RecordingController::ReportLosses(int64_t lost, int64_t lostToQueue) {
 void RecordingController::Publish(bool block) {
   if (monitor_ == nullptr) return;
   if (block) {
-    monitor_->PublishBlock(intVisSamples_, ChannelPeaks(LevelSamples(), clsEffects_.Channels()), blockSerial_,
+    monitor_->PublishBlock(intVisSamples_, BlockPeak::OfChannels(LevelSamples(), clsEffects_.Channels()), blockSerial_,
                            deliveredBytes_);
   }
   const bool monitoring = MonitorOpen() && !stopping_;

@@ -20,6 +20,7 @@
 #include "common/AppError.h"
 #include "common/FileTypes.h"
 #include "encoding/EncoderSelection.h"
+#include "metering/BlockPeak.h"
 
 namespace {
 
@@ -280,7 +281,7 @@ RecorderControl::Status RecordingEngine::CurrentStatus() const {
                 .fileBytes = running ? shown.fileBytes : -1,
                 .device = device_,
                 .type = type_,
-                .levelDbfs = running || shown.state == RecorderState::Monitoring ? shown.LevelDbfs() : -99.0};
+                .levelDbfs = running || shown.state == RecorderState::Monitoring ? shown.LevelDbfs() : BlockPeak::kSilenceDbfs};
   if (!running && shown.state != RecorderState::Finishing) {
     status.device = recorder_.SelectedDevice() >= 0 ? recorder_.DeviceName(recorder_.SelectedDevice()) : "";
     status.type = FileTypes::Of(encoder_.Type()).name;

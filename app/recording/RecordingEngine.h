@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "app/recording/HandsFreeSettings.h"
+#include "app/handsfree/HandsFreeSettings.h"
 #include "app/recording/RecorderControl.h"
 #include "app/recording/RecordingFormat.h"
 #include "app/recording/RecordingMonitor.h"

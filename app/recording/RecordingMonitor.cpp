@@ -1,7 +1,8 @@
 #include "app/recording/RecordingMonitor.h"
 
 #include <algorithm>
-#include <cmath>
+
+#include "metering/BlockPeak.h"
 
 namespace {
 
@@ -16,10 +17,7 @@ void CopyInto(std::vector<int16_t>& to, std::span<const int16_t> from) {
 
 }  // namespace
 
-double RecordingMonitor::Snapshot::LevelDbfs() const {
-  const int32_t peak = std::max(peaks[0], peaks[1]);
-  return peak == 0 ? -99.0 : 20.0 * std::log10(peak / 32768.0);
-}
+double RecordingMonitor::Snapshot::LevelDbfs() const { return BlockPeak::Dbfs(std::max(peaks[0], peaks[1])); }
 
 RecordingMonitor::RecordingMonitor() : block_(1024, 0) {}
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/recording/LoudnessReading.h"
+#include "metering/LoudnessReading.h"
 #include "app/recording/RecorderState.h"
 
 class RecordingMonitor {
@@ -45,7 +45,7 @@ class RecordingMonitor {
     int64_t lostCount = 0;                  // input lost during this recording
     std::string file;                       // being written, else the last written; empty: none yet
 
-    // The loudest of peaks in dB below full scale; -99 for silence.
+    // The loudest of peaks in dB below full scale; BlockPeak::kSilenceDbfs for silence.
     double LevelDbfs() const;
   };
 

@@ -24,12 +24,12 @@
 #include <string>
 #include <vector>
 
-#include "app/recording/ClipCounter.h"
+#include "metering/ClipCounter.h"
 #include "app/recording/FileCounter.h"
-#include "app/recording/LoudnessMeter.h"
+#include "metering/LoudnessMeter.h"
 #include "app/recording/RecordingFormat.h"
 #include "app/recording/TakeMarkers.h"
-#include "app/recording/TakeOverview.h"
+#include "app/review/TakeOverview.h"
 #include "app/recording/TakeTexts.h"
 #include "encoding/Encoder.h"
 #include "tagging/TakeMetadata.h"

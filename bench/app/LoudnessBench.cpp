@@ -15,9 +15,9 @@
 #include <span>
 #include <vector>
 
-#include "app/recording/ClipCounter.h"
-#include "app/recording/LoudnessMeter.h"
-#include "app/recording/TruePeakDetector.h"
+#include "metering/ClipCounter.h"
+#include "metering/LoudnessMeter.h"
+#include "metering/TruePeakDetector.h"
 
 namespace {
 

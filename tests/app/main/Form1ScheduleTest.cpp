@@ -3,7 +3,7 @@
 // pipe source was fed; the start button, and a toggle from the command line,
 // cancel a pending start; a start with no device is reported once. And the "定时/触发" page: its defaults change nothing, and what
 // it shows is what it gives back.
-#include "app/windows/ScheduleKeeper.h"
+#include "app/handsfree/ScheduleKeeper.h"
 
 #include <gtest/gtest.h>
 
@@ -17,10 +17,10 @@
 
 #include "TestDoubles.h"
 #include "app/platform/RemoteRequest.h"
-#include "app/recording/RecorderRequests.h"
+#include "app/control/RecorderRequests.h"
 #include "app/recording/RecordingEngine.h"
 #include "app/windows/Form1.h"
-#include "app/windows/frmSchedule.h"
+#include "app/handsfree/frmSchedule.h"
 #include "capture/WaveInRecorder.h"
 #include "tests/encoding/AudioProbe.h"
 #include "tests/support/PipeSourceFeeder.h"

@@ -14,7 +14,7 @@
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingEngine.h"
 #include "app/windows/Form1.h"
-#include "app/windows/ScheduleKeeper.h"
+#include "app/handsfree/ScheduleKeeper.h"
 #include "encoding/EncoderSelection.h"
 #include "encoding/EncoderWAV.h"
 #include "encoding/FormatCatalogue.h"

@@ -11,14 +11,13 @@
 #include <numbers>
 #include <vector>
 
-#include "app/recording/ChannelPeaks.h"
-#include "app/recording/ClipCounter.h"
-#include "app/recording/LoudnessMeter.h"
-#include "app/windows/ClipLamp.h"
-#include "app/windows/LevelMeterView.h"
-#include "app/windows/LevelScale.h"
-#include "app/windows/MeterPanel.h"
-#include "app/windows/PeakHold.h"
+#include "metering/ClipCounter.h"
+#include "metering/LoudnessMeter.h"
+#include "app/windows/meters/ClipLamp.h"
+#include "app/windows/meters/LevelMeterView.h"
+#include "app/windows/meters/LevelScale.h"
+#include "app/windows/meters/MeterPanel.h"
+#include "metering/PeakHold.h"
 
 namespace {
 
@@ -170,11 +169,5 @@ TEST_F(MeterPanelTest, StopShowsTheFinalLoudnessAtOnceAndTheMeterTellsLevelAndCl
   EXPECT_EQ(panel.Meter(0)->SpokenValue(), "低于 " + QString(QChar(0x2212)) + "60 dB");
 }
 
-TEST(ChannelPeaksTest, ScanEveryFrameOfTheWholeBlock) {
-  const std::vector<int16_t> block = {1, -32768, 300, 5, -400, 6, 7};
-  EXPECT_EQ(ChannelPeaks(block, 2), (std::array<int32_t, 2>{400, 32768})) << "the odd last sample is no frame";
-  EXPECT_EQ(ChannelPeaks(block, 1), (std::array<int32_t, 2>{32768, 32768}));
-  EXPECT_EQ(ChannelPeaks({}, 2), (std::array<int32_t, 2>{0, 0}));
-}
 
 }  // namespace

@@ -24,7 +24,7 @@
 #include "app/recording/RecordingController.h"
 #include "app/recording/TakeMarkers.h"
 #include "app/platform/RemoteRequest.h"
-#include "app/recording/RecorderRequests.h"
+#include "app/control/RecorderRequests.h"
 #include "app/windows/Form1.h"
 #include "encoding/EncoderSelection.h"
 #include "capture/WaveInRecorder.h"

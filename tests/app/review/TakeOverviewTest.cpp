@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "app/recording/TakeOverview.h"
+#include "app/review/TakeOverview.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <random>
 #include <thread>
 
-#include "app/recording/TakePlayer.h"
+#include "app/review/TakePlayer.h"
 #include "capture/PlaybackOutput.h"
 #include "capture/PulsePlaybackOutput.h"
 #include "encoding/EncoderWAV.h"

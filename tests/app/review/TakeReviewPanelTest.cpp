@@ -15,11 +15,11 @@
 #include <cstring>
 #include <fstream>
 
-#include "app/recording/TakeOverview.h"
-#include "app/windows/TakeOverviewStrip.h"
-#include "app/windows/TakeReviewPanel.h"
-#include "app/windows/TakeTagsKeeper.h"
-#include "app/windows/frmTakeTags.h"
+#include "app/review/TakeOverview.h"
+#include "app/review/TakeOverviewStrip.h"
+#include "app/review/TakeReviewPanel.h"
+#include "app/review/TakeTagsKeeper.h"
+#include "app/review/frmTakeTags.h"
 #include "capture/PlaybackOutput.h"
 #include "encoding/EncoderWAV.h"
 #include "encoding/TakeDecoder.h"

@@ -15,8 +15,8 @@
 #include "app/windows/FormatChooserDialog.h"
 #include "app/platform/InterfaceLanguage.h"
 #include "app/windows/frmFXOpts.h"
-#include "app/windows/frmSchedule.h"
-#include "app/windows/frmTakeTags.h"
+#include "app/handsfree/frmSchedule.h"
+#include "app/review/frmTakeTags.h"
 #include "effects/clsDSP.h"
 #include "encoding/EncoderWAV.h"
 

@@ -28,7 +28,7 @@
 
 #include "app/windows/AppFont.h"
 #include "app/windows/Form1.h"
-#include "app/windows/ScheduleKeeper.h"
+#include "app/handsfree/ScheduleKeeper.h"
 #include "app/recording/RecordingEngine.h"
 #include "app/platform/ProgramFolder.h"
 #include "app/platform/InterfaceLanguage.h"

@@ -1,9 +1,0 @@
-#include "app/windows/PeakHold.h"
-
-float PeakHold::Update(float level, int64_t nowMs) {
-  if (level >= held_ || nowMs - heldSinceMs_ >= kHoldMs) {
-    held_ = level;
-    heldSinceMs_ = nowMs;
-  }
-  return held_;
-}

@@ -1,2 +1,0 @@
-// The signal log is header-only; this file gives its meta-object a home.
-#include "tests/app/dbus/BusSignalLog.h"
