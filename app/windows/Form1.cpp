@@ -926,7 +926,7 @@ void Form1::FollowTakeReview(RecorderState state) {
 }
 
 void Form1::NoteTickLateness() {
-  const bool recording = engine_->State() != RecorderState::Idle;
+  const bool recording = !AtRest(engine_->State());  // a take runs: monitoring alone is no recording
   if (recording && lastTick_.isValid()) {
     maxTickLatenessMs_ = std::max<int64_t>(maxTickLatenessMs_, lastTick_.restart() - kTickMs);
   } else {

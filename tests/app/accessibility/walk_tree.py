@@ -11,6 +11,7 @@ standard input); SUMMARY receives every control's role, name and value.
 Runs inside a private session bus and X display (accessibility_walk.sh).
 """
 import os
+import re
 import select
 import subprocess
 import sys
@@ -278,6 +279,9 @@ def walk(executable, plugins, language, summary):
             fail("the level meter %s has no value while recording" % meter.name)
         else:
             wait_for("the level meter to read the tone", lambda: meter.queryValue().currentValue > -60)
+        # The meters move before Start (the input is monitored): wait for the take itself to hold sound.
+        wait_for("the take to hold a second", lambda: find(frame, lambda n: n.getRoleName() == "label" and re.match(
+            r"(Length|长度): [0-9]+:[0-9]*[1-9]", n.name or "")))
         program.send("stop")
         program.expect("STATE idle")
 
