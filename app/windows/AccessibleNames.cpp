@@ -1,5 +1,6 @@
 #include "app/windows/AccessibleNames.h"
 
+#include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -40,8 +41,11 @@ void AccessibleNames::Apply(QWidget& window) {
     if (widget == nullptr) continue;
     const QString name = tr(named.name);
     widget->setAccessibleName(name);
-    // An editable box's text field takes the focus itself.
+    // An editable box's or a spin box's text field takes the focus itself.
     if (auto* box = qobject_cast<QComboBox*>(widget); box && box->lineEdit()) box->lineEdit()->setAccessibleName(name);
+    if (auto* spin = qobject_cast<QAbstractSpinBox*>(widget)) {
+      if (auto* edit = spin->findChild<QLineEdit*>()) edit->setAccessibleName(name);
+    }
     if (named.label == nullptr) continue;
     if (auto* label = window.findChild<QLabel*>(named.label)) label->setBuddy(widget);
   }

@@ -446,6 +446,7 @@ void Form1::ShowState(RecorderState state) {
   frmOut_->setEnabled(shown.settingsEnabled);
   frmInp_->setEnabled(shown.settingsEnabled);
   if (tray_) tray_->ShowRecordingState(state);
+  if (settings_) settings_->HoldWrites(!AtRest(state));
 }
 
 void Form1::HandChoicesToRecorder() {

@@ -19,7 +19,9 @@ SettingsKeeper::SettingsKeeper(std::unique_ptr<SettingsFile> file, QObject* pare
       timer_(new QTimer(this)) {
   timer_->setSingleShot(true);
   timer_->setInterval(kSaveDelayMs);
-  connect(timer_, &QTimer::timeout, this, &SettingsKeeper::SaveNow);
+  connect(timer_, &QTimer::timeout, this, [this] {
+    if (!held_) SaveNow();
+  });
 }
 
 SettingsKeeper::~SettingsKeeper() {
@@ -32,6 +34,11 @@ QString SettingsKeeper::Load() { return settings_->Load(); }
 void SettingsKeeper::SaveSoon() {
   pending_ = true;
   timer_->start();
+}
+
+void SettingsKeeper::HoldWrites(bool hold) {
+  held_ = hold;
+  if (!held_) SaveNow();
 }
 
 void SettingsKeeper::SaveNow() {

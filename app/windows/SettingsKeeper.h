@@ -1,7 +1,7 @@
 // SettingsKeeper: the window's remembered choices (RecorderSettings) in the
 // program's settings file: read once at start-up, saved a moment after a
 // change, so a run of changes (a slider dragged) is one write, and at once by
-// SaveNow (the window closing). UI thread only.
+// SaveNow (the window closing). The window's thread only.
 #pragma once
 
 #include <QObject>
@@ -29,6 +29,10 @@ class SettingsKeeper : public QObject {
   void SaveSoon();
   // Writes a pending change now.
   void SaveNow();
+  // While held (a take runs), a change waits instead of being written a moment
+  // later: the write syncs the disk, which the window's thread must not wait
+  // for while the take's own writes share that disk. Releasing writes it.
+  void HoldWrites(bool hold);
 
   // Heard with the notice when a save failed.
   std::function<void(const QString& notice)> SaveFailed;
@@ -38,4 +42,5 @@ class SettingsKeeper : public QObject {
   std::unique_ptr<RecorderSettings> settings_;
   QTimer* timer_ = nullptr;
   bool pending_ = false;  // a change not yet written
+  bool held_ = false;
 };

@@ -57,6 +57,13 @@ class Form1FileTypeTest : public ::testing::Test {
     box->setCurrentIndex(type);
     emit box->activated(type);
   }
+  // Capture buffers of `bytes` from the next input opened: the monitored input reopens for them.
+  void UseBufferSize(int32_t bytes) {
+    form->Recorder().BufferSize(bytes);
+    auto* monitor = Find<QCheckBox>("chkMonitor");
+    monitor->click();
+    monitor->click();
+  }
   // Opens the window again and picks `feeder`'s source as the user would.
   void OpenWithSource(const PipeSourceFeeder& feeder, bool trayIcon) {
     Open(trayIcon);
@@ -185,7 +192,7 @@ TEST_F(Form1FileTypeTest, ChoicesTheOpenFileRefusesAreShownAndNothingIsLost) {
   EXPECT_EQ(Find<QLineEdit>("txtFile")->text(), Numbered(0, "flac"));
 
   // The setting chooser while the tray menu starts a recording (0.1 s buffers).
-  form->Recorder().BufferSize(17640);
+  UseBufferSize(17640);
   QAction* startStop = form->findChild<TrayIcon*>()->Menu()->actions()[0];
   settings.answer = 8;
   settings.whileOpen = [&] {
@@ -240,7 +247,7 @@ TEST_P(Form1TypeRecordingTest, ThreeSecondsOfAFedSignalReachTheFileOfTheChosenTy
 
   // 0.1 s buffers: 3 s fill 30 of them, so every fed sample arrives before the stop.
   constexpr int32_t kBufferBytes = 17640;
-  form->Recorder().BufferSize(kBufferBytes);
+  UseBufferSize(kBufferBytes);
   const auto delivered = [&] { return static_cast<size_t>(form->Recorder().DeliveredBytes()); };
   QTest::mouseClick(Find<QPushButton>("cmdDo"), Qt::LeftButton);
   form->Engine().WaitUntilHandled();
