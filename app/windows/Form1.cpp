@@ -267,12 +267,9 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
   if (type == QEvent::Resize && watched == picFreq_) {
     surfFreq_->Resize(kSpectrumWidth, std::max(1, picFreq_->height()));
-  } else if (type == QEvent::Resize) {
-    auto* view = qobject_cast<PictureView*>(watched);
-    if (watched == picAmpl_) {
-      surfAmpl_->Resize(std::max(1, picAmpl_->width()), std::max(1, picAmpl_->height()));
-      drawnBlock_ = UINT64_MAX;  // the cleared surface needs the waveform again
-    }
+  } else if (type == QEvent::Resize && watched == picAmpl_) {
+    surfAmpl_->Resize(std::max(1, picAmpl_->width()), std::max(1, picAmpl_->height()));
+    drawnBlock_ = UINT64_MAX;  // the cleared surface needs the waveform again
   }
   return QMainWindow::eventFilter(watched, event);
 }
@@ -508,6 +505,7 @@ std::string Form1::OutputFile() const { return output_->OutputFile(); }
 std::string Form1::RateText() const { return output_->RateText(); }
 bool Form1::Stereo() const { return output_->Stereo(); }
 bool Form1::DeviceChosen() const { return input_->DeviceChosen(); }
+EncoderWAV& Form1::Encoder() { return clsEncoder_->WAV(); }
 
 // ---------------------------------------------------------------- input
 
