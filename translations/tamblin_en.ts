@@ -349,10 +349,6 @@
 <context>
     <name>Form1</name>
     <message>
-        <source>选择声音输出格式</source>
-        <translation>Choose Sound Output Format</translation>
-    </message>
-    <message>
         <source>开始录音</source>
         <translation>Start Recording</translation>
     </message>
@@ -375,30 +371,6 @@
     <message>
         <source>输入丢失: %1</source>
         <translation>Input lost: %1</translation>
-    </message>
-    <message>
-        <source>输出</source>
-        <translation>Output</translation>
-    </message>
-    <message>
-        <source>打开文件夹</source>
-        <translation>Open Folder</translation>
-    </message>
-    <message>
-        <source>立体声</source>
-        <translation>Stereo</translation>
-    </message>
-    <message>
-        <source>文件:</source>
-        <translation>File:</translation>
-    </message>
-    <message>
-        <source>%1 格式:</source>
-        <translation>%1 format:</translation>
-    </message>
-    <message>
-        <source>取样:</source>
-        <translation>Sample rate:</translation>
     </message>
     <message>
         <source>特效/滤镜</source>
@@ -443,10 +415,6 @@
     <message>
         <source>暂停/继续录音 (%1)</source>
         <translation>Pause/resume recording (%1)</translation>
-    </message>
-    <message>
-        <source>文件类型:</source>
-        <translation>File type:</translation>
     </message>
     <message>
         <source>正在完成文件, 还有 %1 秒的录音待写入…</source>
@@ -611,6 +579,41 @@
     <message>
         <source>削波: 左 %1, 右 %2</source>
         <translation>Clips: L %1, R %2</translation>
+    </message>
+</context>
+<context>
+    <name>OutputChooser</name>
+    <message>
+        <source>选择声音输出格式</source>
+        <translation>Choose Sound Output Format</translation>
+    </message>
+    <message>
+        <source>输出</source>
+        <translation>Output</translation>
+    </message>
+    <message>
+        <source>打开文件夹</source>
+        <translation>Open Folder</translation>
+    </message>
+    <message>
+        <source>立体声</source>
+        <translation>Stereo</translation>
+    </message>
+    <message>
+        <source>%1 格式:</source>
+        <translation>%1 format:</translation>
+    </message>
+    <message>
+        <source>文件:</source>
+        <translation>File:</translation>
+    </message>
+    <message>
+        <source>取样:</source>
+        <translation>Sample rate:</translation>
+    </message>
+    <message>
+        <source>文件类型:</source>
+        <translation>File type:</translation>
     </message>
 </context>
 <context>

@@ -2,19 +2,13 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QShortcut>
 #include <QSignalBlocker>
-#include <QSlider>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -26,11 +20,10 @@
 #include "app/windows/SteadyLabel.h"
 #include "app/windows/AccessibleComboBox.h"
 #include "app/windows/AccessibleNames.h"
-#include "app/windows/AppErrorBox.h"
-#include "common/AppError.h"
 #include "app/platform/ApplicationIdentity.h"
 #include "app/windows/FormatChooserDialog.h"
 #include "app/windows/InputChooser.h"
+#include "app/windows/OutputChooser.h"
 #include "app/windows/meters/LevelMeterView.h"
 #include "app/windows/meters/LevelScale.h"
 #include "app/windows/meters/MeterPanel.h"
@@ -44,7 +37,6 @@
 #include "app/recording/StatusTexts.h"
 #include "app/recording/WindowThreadDialogs.h"
 #include "app/handsfree/ScheduleKeeper.h"
-#include "app/windows/RememberedFormat.h"
 #include "app/windows/SettingChooserDialog.h"
 #include "app/windows/SpokenSlider.h"
 #include "app/windows/SettingsKeeper.h"
@@ -61,16 +53,13 @@
 #include "encoding/EncoderSelection.h"
 #include "encoding/EncoderWAV.h"
 #include "metering/BlockPeak.h"
-#include "encoding/MuxedEncoder.h"
 
 namespace {
 
 constexpr int kTickMs = 25;
-constexpr int kMaxRateDigits = 5;
 // The spectrum's bars sit on a fixed 4-pixel pitch (22 bars from x = 4): its
 // surface keeps that width and the view stretches it across the window.
 constexpr int kSpectrumWidth = 96;
-const char* const kFormatTitle = QT_TRANSLATE_NOOP("Form1", "选择声音输出格式");
 const QKeySequence kStartStopKey(Qt::CTRL | Qt::Key_R);
 const QKeySequence kPauseKey(Qt::CTRL | Qt::Key_P);
 const QKeySequence kMarkKey(Qt::CTRL | Qt::Key_M);
@@ -78,21 +67,6 @@ const QKeySequence kTagsKey(Qt::CTRL | Qt::Key_T);
 
 QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 std::string S(const QString& text) { return text.toUtf8().toStdString(); }
-
-// Typed keys: the rate box takes digits up to five characters and Backspace;
-// editing keys that type no character (arrows, Delete) keep their role. On X11
-// and Wayland Delete arrives with the text "\x7f", so it is let through by its
-// key code. Text that arrives otherwise (input method, paste, drop) is held to
-// the same digits by the box's validator.
-bool RateKeyAccepted(const QString& boxText, const QKeyEvent& key) {
-  if (key.key() == Qt::Key_Delete) return true;
-  const QString typed = key.text();
-  if (typed.isEmpty()) return true;
-  const QChar ch = typed.front();
-  if (ch == QChar(8)) return true;
-  if (ch >= '0' && ch <= '9') return boxText.size() != kMaxRateDigits;
-  return false;
-}
 
 template <typename T>
 T* Named(T* widget, const char* name) {
@@ -152,7 +126,9 @@ void Form1::BuildControls() {
   settings->setSpacing(8);
   input_ = new InputChooser(*central);
   frmInp_ = input_->Frame();
-  frmOut_ = BuildOutputFrame();
+  output_ = new OutputChooser(*central, {services_.messages, services_.fileDialog, services_.formatChooser,
+                                         services_.settingChooser, services_.questions});
+  frmOut_ = output_->Frame();
   settings->addWidget(frmInp_, 4);
   settings->addWidget(frmOut_, 5);
   layout->addLayout(settings);
@@ -218,65 +194,12 @@ void Form1::OrderTabs() {
   // Reading order: the input frame, the output frame, the clip lamps, the take
   // review, the effects row, then the buttons from left to right.
   QList<QWidget*> order = input_->TabOrder();
-  order += {txtFile_, cmdBrowse_, Command3_, txtWAVFmt_, cmdSelFmt_,
-            cboSamplerate_, chkStereo_, cboFileType_, meters_->Lamp(0), meters_->Lamp(1)};
+  order += output_->TabOrder();
+  order += {meters_->Lamp(0), meters_->Lamp(1)};
   order += review_->TabOrder();
   for (QCheckBox* effect : chkFX_) order.append(effect);
   order += {cmdFXOpts_, cmdSchedule_, Command2_, cmdDo_, cmdPause_, cmdMark_, cmdTags_, Command1_, Command4_};
   for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
-}
-
-QGroupBox* Form1::BuildOutputFrame() {
-  auto* frame = Named(new QGroupBox(tr("输出")), "frmOut");
-  auto* outer = new QVBoxLayout(frame);
-  outer->setContentsMargins(0, 0, 0, 0);
-  auto* panel = Named(new QWidget(frame), "picOutXP");
-  outer->addWidget(panel);
-  auto* grid = new QGridLayout(panel);
-  grid->setHorizontalSpacing(6);
-
-  txtFile_ = Named(new QLineEdit(panel), "txtFile");
-  cmdBrowse_ = Named(new QPushButton("...", panel), "cmdBrowse");
-  Command3_ = Named(new QPushButton(tr("打开文件夹"), panel), "Command3");
-  txtWAVFmt_ = Named(new QLineEdit(panel), "txtWAVFmt");
-  txtWAVFmt_->setReadOnly(true);
-  cmdSelFmt_ = Named(new QPushButton("...", panel), "cmdSelFmt");
-  for (QPushButton* small : {cmdBrowse_, cmdSelFmt_}) {
-    small->setFixedWidth(small->fontMetrics().horizontalAdvance("...") + 24);
-  }
-  cboSamplerate_ = Named(new QComboBox(panel), "cboSamplerate");
-  cboSamplerate_->setEditable(true);
-  cboSamplerate_->setInsertPolicy(QComboBox::NoInsert);
-  cboSamplerate_->addItems({"44100", "22050", "11025", "8000"});
-  // No inline completion: "1" would become "11025", and a typed 12000 a listed rate.
-  cboSamplerate_->setCompleter(nullptr);
-  cboSamplerate_->setValidator(new QRegularExpressionValidator(
-      QRegularExpression(QString("[0-9]{0,%1}").arg(kMaxRateDigits)), cboSamplerate_));
-  cboSamplerate_->lineEdit()->installEventFilter(this);
-  chkStereo_ = Named(new QCheckBox(tr("立体声"), panel), "chkStereo");
-
-  auto* file = new QHBoxLayout;
-  file->addWidget(txtFile_, 1);
-  file->addWidget(cmdBrowse_);
-  file->addWidget(Command3_);
-  auto* format = new QHBoxLayout;
-  format->addWidget(txtWAVFmt_, 1);
-  format->addWidget(cmdSelFmt_);
-  auto* rate = new QHBoxLayout;
-  rate->addWidget(cboSamplerate_);
-  rate->addSpacing(12);
-  rate->addWidget(chkStereo_);
-  rate->addStretch(1);
-
-  grid->addWidget(Named(new QLabel(tr("文件:"), panel), "lblFile"), 0, 0);
-  grid->addLayout(file, 0, 1);
-  grid->addWidget(Named(new QLabel(tr("%1 格式:").arg("WAV"), panel), "lblWAVFmt"), 1, 0);
-  grid->addLayout(format, 1, 1);
-  grid->addWidget(Named(new QLabel(tr("取样:"), panel), "lblSamplerate"), 2, 0);
-  grid->addLayout(rate, 2, 1);
-  AddFileTypeRow(grid, panel, 3);
-  grid->setColumnStretch(1, 1);
-  return frame;
 }
 
 QGroupBox* Form1::BuildEffectsFrame() {
@@ -342,17 +265,11 @@ QWidget* Form1::BuildDisplays() {
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
-  if (cboSamplerate_ && watched == cboSamplerate_->lineEdit() && type == QEvent::KeyPress) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    if (!RateKeyAccepted(cboSamplerate_->lineEdit()->text(), *key)) return true;  // discarded
-  } else if (type == QEvent::Resize && watched == picFreq_) {
+  if (type == QEvent::Resize && watched == picFreq_) {
     surfFreq_->Resize(kSpectrumWidth, std::max(1, picFreq_->height()));
-  } else if (type == QEvent::Resize) {
-    auto* view = qobject_cast<PictureView*>(watched);
-    if (watched == picAmpl_) {
-      surfAmpl_->Resize(std::max(1, picAmpl_->width()), std::max(1, picAmpl_->height()));
-      drawnBlock_ = UINT64_MAX;  // the cleared surface needs the waveform again
-    }
+  } else if (type == QEvent::Resize && watched == picAmpl_) {
+    surfAmpl_->Resize(std::max(1, picAmpl_->width()), std::max(1, picAmpl_->height()));
+    drawnBlock_ = UINT64_MAX;  // the cleared surface needs the waveform again
   }
   return QMainWindow::eventFilter(watched, event);
 }
@@ -361,9 +278,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
 
 void Form1::ConnectHandlers() {
   connect(cmdDo_, &QPushButton::clicked, this, &Form1::OnStartStopPressed);
-  connect(cboSamplerate_, &QComboBox::activated, this, &Form1::OnRateChosen);
-  connect(cboSamplerate_, &QComboBox::editTextChanged, this, &Form1::HandChoicesToRecorder);
-  connect(chkStereo_, &QCheckBox::toggled, this, &Form1::OnStereoClicked);
+  output_->FormatChanged = [this] { HandChoicesToRecorder(); };
   for (int k = 0; k < 4; ++k) {
     connect(chkFX_[k], &QCheckBox::toggled, this, [this, k] { OnEffectClicked(k); });
   }
@@ -371,21 +286,8 @@ void Form1::ConnectHandlers() {
   connect(cmdSchedule_, &QPushButton::clicked, this, [this] {
     if (schedule_) schedule_->ShowDialog();
   });
-  connect(cmdSelFmt_, &QPushButton::clicked, this, &Form1::OnSelectFormatClicked);
-  connect(cmdBrowse_, &QPushButton::clicked, this, &Form1::ChooseOutputFile);
-  connect(txtFile_, &QLineEdit::textEdited, this, [this](const QString& text) {
-    if (!engine_) return;
-    engine_->OutputFileChosen(S(text));
-    // A typed name's extension decides the type, as a chosen type decides a picked name's.
-    const auto named = FileTypes::OfPath(S(text));
-    if (named && *named != clsEncoder_->Type()) {
-      cboFileType_->setCurrentIndex(*named);
-      OnFileTypeChosen(*named);
-    }
-  });
   connect(Command1_, &QPushButton::clicked, this, [] { About::ShowInstance(); });
   connect(Command2_, &QPushButton::clicked, this, [this] { ShellServices::OpenHelp(*services_.messages); });
-  connect(Command3_, &QPushButton::clicked, this, [this] { ShellServices::OpenOutputFolder(*services_.messages); });
   connect(Command4_, &QPushButton::clicked, this, [this] {
     if (tray_) tray_->HideWindow();
   });
@@ -451,19 +353,14 @@ void Form1::ShowState(RecorderState state) {
 
 void Form1::HandChoicesToRecorder() {
   if (!engine_) return;
-  engine_->FormatChosen(ChosenFormat());
+  engine_->FormatChosen(output_->ChosenFormat());
   engine_->DeviceChosen(DeviceChosen());
   engine_->InputChanged(false);  // the monitor follows the rate and stereo
 }
 
 void Form1::FollowRecorderChoices() {
   input_->FollowRecorderDevice();
-  if (cboFileType_->currentIndex() != clsEncoder_->Type()) {
-    const QSignalBlocker blocker(cboFileType_);
-    cboFileType_->setCurrentIndex(clsEncoder_->Type());
-    ShowFormat();
-  }
-  txtFile_->setText(Q(engine_->OutputFile()));
+  output_->FollowRecorder();
 }
 
 void Form1::ShowResult(const RecorderControl::Result& result) {
@@ -480,9 +377,10 @@ void Form1::Load() {
   clsEncoder_ = std::make_unique<EncoderSelection>();
   engine_ = std::make_unique<RecordingEngine>(*clsRecorder_, *clsEncoder_, clsEffects_, *services_.messages,
                                               services_.questions);
-  engine_->OutputFileShown = [this](const std::string& path) { txtFile_->setText(Q(path)); };
+  engine_->OutputFileShown = [this](const std::string& path) { output_->ShowOutputFile(path); };
   engine_->ChoicesChanged = [this] { FollowRecorderChoices(); };
   input_->Attach(*clsRecorder_, *engine_, *services_.messages);
+  output_->Attach(*clsEncoder_, *engine_, clsEffects_);
   input_->Notice = [this](const QString& text) { ShowNotice(text); };
   engine_->OnStateChanged([this](RecorderState state) { ShowState(state); });
   schedule_ = std::make_unique<ScheduleKeeper>(*engine_, *sbar_, *this, *services_.messages);
@@ -492,14 +390,14 @@ void Form1::Load() {
   review_->TagsRequested = [this](const std::string& path, int32_t rate) { tags_->EditTake(path, rate); };
   RestoreChoices();  // before blnLoaded_: their handlers do nothing yet
   blnLoaded_ = true;
-  ShowFormat();
+  output_->GoLive();
   input_->RefreshDevices();
   input_->RestoreDevice(settings_->Values());
   WatchChoices();
   HandChoicesToRecorder();
   sourceWatcher_ = std::make_unique<SourceWatcher>();
   sourceWatcher_->SourcesChanged = [this] { input_->RefreshDevices(); };
-  ShowFormatInEffects();
+  output_->ShowFormatInEffects();
 
   show();
   tmrVis_->start();
@@ -522,7 +420,7 @@ void Form1::Load() {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-  if (waitingOnEngine_ > 0) {
+  if (waitingOnEngine_ > 0 || output_->WaitingOnEngine()) {
     // A handler below waits in a loop of its own for the recording thread and
     // uses the window when it returns: the close comes right after it.
     event->ignore();
@@ -536,9 +434,7 @@ void Form1::closeEvent(QCloseEvent* event) {
 void Form1::Unload() {
   if (unloaded_) return;
   unloaded_ = true;
-  // Hiding or destroying the window takes the focus from the rate box, which
-  // then reports a listed rate in its text as chosen: no format is chosen now.
-  cboSamplerate_->disconnect(this);
+  output_->Quiet();  // losing the focus, the rate box would report its text as chosen
   if (settings_) settings_->SaveNow();
   sourceWatcher_.reset();
   schedule_.reset();  // a schedule does not outlive the window
@@ -559,43 +455,10 @@ void Form1::RestoreChoices() {
   settings_->SaveFailed = [this](const QString& notice) { ShowNotice(notice); };
   ShowNotice(settings_->Load());
   const RecorderSettings& remembered = settings_->Values();
-  cboSamplerate_->setCurrentText(QString::number(remembered.Whole(RecorderSettings::Key::Rate)));
-  chkStereo_->setChecked(remembered.Flag(RecorderSettings::Key::Stereo));
-  RestoreFileType(remembered.Text(RecorderSettings::Key::FileType));
-  RestoreWavFormat();
-  RestoreCompressedSettings();
+  output_->Restore(remembered);
   RestoreEffects();
   schedule_->HandsFree(remembered.HandsFree());
   input_->RestoreMonitoring(remembered);
-}
-
-void Form1::RestoreFileType(const QString& name) {
-  const std::optional<FileTypes::FileType> type = FileTypes::Named(name.toStdString());
-  if (!type) return;
-  clsEncoder_->Type(*type);  // idle, no file open: never refused
-  cboFileType_->setCurrentIndex(*type);
-}
-
-void Form1::RestoreWavFormat() {
-  const RecorderSettings& remembered = settings_->Values();
-  const QString tag = remembered.Text(RecorderSettings::Key::WavFormatTag);
-  const std::optional<RecordingFormat> format = ChosenFormat();
-  if (tag.isEmpty() || !format) return;
-  RememberedFormat chooser(S(tag), S(remembered.Text(RecorderSettings::Key::WavFormat)));
-  Encoder().SelectFormat(format->rate, format->channels, chooser, {});  // not listed now: the default stays
-}
-
-void Form1::RestoreCompressedSettings() {
-  for (const FileTypes::Row& type : FileTypes::kRows) {
-    MuxedEncoder* encoder = clsEncoder_->Compressed(type.type);
-    const std::optional<int32_t> setting = settings_->Values().CompressedSetting(type.type);
-    if (!encoder || !setting) continue;
-    try {
-      encoder->Setting(*setting);  // idle, no file open
-    } catch (const AppError&) {
-      // Not one of the type's choices (another version's, or edited): its default stays.
-    }
-  }
 }
 
 void Form1::RestoreEffects() {
@@ -611,11 +474,7 @@ void Form1::WatchChoices() {
   // Connected after the handlers, so the choice is made when it is kept.
   const auto remember = [this] { RememberChoices(); };
   input_->Chosen = remember;
-  connect(cboSamplerate_, &QComboBox::activated, this, remember);
-  connect(chkStereo_, &QCheckBox::toggled, this, remember);
-  connect(cboFileType_, &QComboBox::activated, this, remember);
-  connect(txtFile_, &QLineEdit::textEdited, this, remember);  // a typed extension may change the type
-  connect(cmdSelFmt_, &QPushButton::clicked, this, remember);
+  output_->Chosen = remember;
   for (QCheckBox* box : chkFX_) connect(box, &QCheckBox::toggled, this, remember);
   schedule_->HandsFreeChosen = remember;
 }
@@ -623,18 +482,8 @@ void Form1::WatchChoices() {
 void Form1::RememberChoices() {
   if (!blnLoaded_ || unloaded_) return;
   RecorderSettings& remembered = settings_->Values();
-  using Key = RecorderSettings::Key;
   input_->Remember(remembered);
-  if (const std::optional<RecordingFormat> format = ChosenFormat()) remembered.Set(Key::Rate, format->rate);
-  remembered.SetFlag(Key::Stereo, Stereo());
-  remembered.Set(Key::FileType, QString::fromLatin1(FileTypes::Of(clsEncoder_->Type()).name));
-  remembered.Set(Key::WavFormatTag, Q(Encoder().FormatTag()));
-  remembered.Set(Key::WavFormat, Q(Encoder().FormatID()));
-  for (const FileTypes::Row& type : FileTypes::kRows) {
-    if (const MuxedEncoder* encoder = clsEncoder_->Compressed(type.type)) {
-      remembered.CompressedSetting(type.type, encoder->ChosenSetting());
-    }
-  }
+  output_->Remember(remembered);
   remembered.Effects(clsEffects_.Settings());
   remembered.HandsFree(schedule_->HandsFree());
   settings_->SaveSoon();
@@ -653,154 +502,16 @@ void Form1::ShowNotice(const QString& text) {
 
 // ---------------------------------------------------------------- choices
 
-std::string Form1::OutputFile() const { return S(txtFile_->text()); }
-std::string Form1::RateText() const { return S(cboSamplerate_->currentText()); }
-bool Form1::Stereo() const { return chkStereo_->isChecked(); }
+std::string Form1::OutputFile() const { return output_->OutputFile(); }
+std::string Form1::RateText() const { return output_->RateText(); }
+bool Form1::Stereo() const { return output_->Stereo(); }
 bool Form1::DeviceChosen() const { return input_->DeviceChosen(); }
+EncoderWAV& Form1::Encoder() { return clsEncoder_->WAV(); }
 
 // ---------------------------------------------------------------- input
 
 void Form1::ShowWarning(const std::string& text) {
   services_.messages->ShowWarning(RecordingController::kAppCaption, text);
-}
-
-// ---------------------------------------------------------------- output
-
-void Form1::OnRateChosen() {
-  if (!blnLoaded_) return;
-  HandChoicesToRecorder();
-  ChooseFormat();
-  ShowFormatInEffects();
-}
-
-void Form1::OnStereoClicked() {
-  if (!blnLoaded_) return;
-  HandChoicesToRecorder();
-  ChooseFormat();
-  ShowFormatInEffects();
-}
-
-void Form1::ShowFormatInEffects() {
-  // The effects dialog's model draws its bands for the chosen format; a rate
-  // no recording can use was refused by ChooseFormat and changes nothing. The
-  // format holds only values the chain takes, so neither setter throws.
-  const std::optional<RecordingFormat> format = ChosenFormat();
-  if (format) clsEffects_.samplerate(format->rate);
-  clsEffects_.Channels(Stereo() ? 2 : 1);
-}
-
-std::optional<RecordingFormat> Form1::ChosenFormat() const {
-  return RecordingFormat::FromChoices(RateText(), Stereo());
-}
-
-void Form1::ChooseFormat() {
-  // A compressed type's setting holds for every rate; the text may change with the channels.
-  if (clsEncoder_->Compressed()) {
-    ShowFormat();
-    return;
-  }
-  const std::optional<RecordingFormat> format = ChosenFormat();
-  if (!format) {
-    // A typed rate the chooser cannot list formats for, nor a recording use.
-    ShowWarning(RecordingController::BadRateMessage());
-    return;
-  }
-  Encoder().SelectFormat(format->rate, format->channels, *services_.formatChooser, S(tr(kFormatTitle)));
-  ShowFormat();
-}
-
-void Form1::ShowFormat() {
-  const std::string type = FileTypes::Of(clsEncoder_->Type()).caption;
-  // "WAV 格式:" as always for WAV; the other types name themselves the same way.
-  if (auto* label = findChild<QLabel*>("lblWAVFmt")) label->setText(tr("%1 格式:").arg(Q(type)));
-  if (MuxedEncoder* compressed = clsEncoder_->Compressed()) {
-    txtWAVFmt_->setText(Q(type + " - " + compressed->SettingText(Stereo() ? 2 : 1)));
-    return;
-  }
-  txtWAVFmt_->setText(Q(Encoder().FormatTag() + " - " + Encoder().FormatID()));
-}
-
-EncoderWAV& Form1::Encoder() { return clsEncoder_->WAV(); }
-
-void Form1::AddFileTypeRow(QGridLayout* grid, QWidget* panel, int row) {
-  cboFileType_ = Named(new QComboBox(panel), "cboFileType");
-  for (const FileTypes::Row& type : FileTypes::kRows) cboFileType_->addItem(QString::fromLatin1(type.caption));
-  cboFileType_->setCurrentIndex(EncoderSelection::TYPE_WAV);
-  auto* line = new QHBoxLayout;
-  line->addWidget(cboFileType_);
-  line->addStretch(1);
-  grid->addWidget(Named(new QLabel(tr("文件类型:"), panel), "lblFileType"), row, 0);
-  grid->addLayout(line, row, 1);
-  connect(cboFileType_, &QComboBox::activated, this, &Form1::OnFileTypeChosen);
-}
-
-void Form1::OnFileTypeChosen(int index) {
-  if (!blnLoaded_) return;
-  const QString oldSuffix = "." + Q(clsEncoder_->Extension());
-  // The box sits in frmOut, disabled while recording; a file is finished by the type that opened it.
-  // The encoder refuses while its file is open: the monitor shows Idle while a stop the recording
-  // thread began itself (encoder failure, device lost) still finishes the file.
-  const auto type = static_cast<EncoderSelection::FileType>(index);
-  if (!AtRest(engine_->State()) ||
-      !AppErrorBox::Run(*services_.messages, [&] { clsEncoder_->Type(type); })) {
-    const QSignalBlocker blocker(cboFileType_);
-    cboFileType_->setCurrentIndex(clsEncoder_->Type());
-    return;
-  }
-  ShowFormat();
-  ++waitingOnEngine_;
-  engine_->FileTypeChanged();
-  --waitingOnEngine_;
-  // A file the user named keeps its name, with the new type's extension for the old one.
-  const QString file = txtFile_->text();
-  if (file != engine_->Controller().Counter().NextFileName() && file.endsWith(oldSuffix, Qt::CaseInsensitive)) {
-    ChooseOutput(file.chopped(oldSuffix.size()) + "." + Q(clsEncoder_->Extension()));
-  }
-}
-
-void Form1::ChooseOutput(const QString& path) {
-  txtFile_->setText(path);
-  engine_->OutputFileChosen(S(path));
-}
-
-void Form1::OnSelectFormatClicked() {
-  if (MuxedEncoder* compressed = clsEncoder_->Compressed()) {
-    ChooseSetting(*compressed);
-  } else {
-    ChooseFormat();
-  }
-}
-
-void Form1::ChooseSetting(MuxedEncoder& encoder) {
-  const int16_t channels = Stereo() ? 2 : 1;
-  const auto chosen =
-      services_.settingChooser->Choose(encoder.SettingChoices(), encoder.SettingFor(channels), S(tr(kFormatTitle)));
-  // Refused while a file is open: a recording can start while the chooser is up (tray menu).
-  if (chosen) AppErrorBox::Run(*services_.messages, [&] { encoder.Setting(*chosen); });
-  ShowFormat();
-}
-
-void Form1::ChooseOutputFile() {
-  const std::string ext = "*." + clsEncoder_->Extension();
-  const std::string name = services_.fileDialog->AskFileName(clsEncoder_->Description() + " (" + ext + ")|" + ext);
-  if (name.empty()) return;
-  const QString path = WithSuffix(Q(name), Q(clsEncoder_->Extension()));
-  // Asked here, about the file that will be written, not by the dialog about the typed name.
-  const QFileInfo target(path);
-  if (target.exists() || target.isSymLink()) {
-    const std::string file = S(path);
-    if (!services_.questions ||
-        !services_.questions->AskYesNo(RecordingController::CheckCaption(), RecordingController::ReplaceQuestion(file))) {
-      return;
-    }
-    engine_->ReplaceConfirmed(file);
-  }
-  ChooseOutput(path);
-}
-
-QString Form1::WithSuffix(const QString& name, const QString& extension) {
-  const QString suffix = "." + extension;
-  return name.endsWith(suffix, Qt::CaseInsensitive) ? name : name + suffix;
 }
 
 void Form1::BringToFront() {

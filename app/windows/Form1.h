@@ -1,16 +1,17 @@
 // Form1: the main window "TamblinV3.3". It builds the capture engine, the encoder,
 // the effects chain, the displays and the recorder (RecordingEngine) that owns the
 // recording, its controller and its state, and keeps them alive; it hands
-// the user's choices (rate, stereo, format, output file, effects; the input's
-// through its InputChooser) to the recorder, calls its verbs for the buttons and keys, shows the
+// the user's choices (effects; the input's through its InputChooser, the output's
+// through its OutputChooser) to the recorder, calls its verbs for the buttons and keys, shows the
 // recorder's state (buttons, tray items, frames) and follows the choices other
 // doors made; it redraws waveform, spectrum, level bars and status texts on its
 // own 25 ms timer from the newest processed block; while a recording is paused
 // only the level bars move. Ctrl+R starts and stops, Ctrl+P pauses and goes on.
 //
 // Every control's objectName is its name: cmdDo, cmdPause, frmInp, cboDev, cboRecLine,
-// sldVol, lblVolPer, chkMonitor, spnPreRecord (InputChooser), frmOut, picOutXP, txtFile, cmdBrowse, Command1..Command4,
-// txtWAVFmt, cmdSelFmt, cboSamplerate, cboFileType (WAV, FLAC, Ogg Opus, MP3), chkStereo, frmEffects, chkFX0..chkFX3 (the
+// sldVol, lblVolPer, chkMonitor, spnPreRecord (InputChooser), frmOut, picOutXP, txtFile, cmdBrowse, Command3,
+// txtWAVFmt, cmdSelFmt, cboSamplerate, cboFileType (WAV, FLAC, Ogg Opus, MP3), chkStereo (OutputChooser),
+// Command1, Command2, Command4, frmEffects, chkFX0..chkFX3 (the
 // control array chkFX, Index 0..3), cmdFXOpts, picVUL, picVUR, picAmpl, picFreq,
 // sbar (panels sbarPanel1, sbarPanel2) and tmrVis; beside the bars (MeterPanel) lampClipL,
 // lampClipR, picVUScale, lblLoudness and the status panel sbarClips. cboRecLine and sldVol sit over
@@ -27,7 +28,6 @@
 #include <string>
 
 #include "app/recording/RecorderControl.h"
-#include "app/recording/RecordingFormat.h"
 #include "app/recording/RecordingMonitor.h"
 #include "app/windows/TextPace.h"
 #include "display/clsDraw.h"
@@ -35,24 +35,20 @@
 
 class EncoderSelection;
 class EncoderWAV;
-class MuxedEncoder;
 class FormatChooser;
 class FormatChooserDialog;
 class InputChooser;
 class MessageBoxService;
 class MeterPanel;
+class OutputChooser;
 class OutputFileDialog;
 class PictureSurface;
 class PictureView;
 class QCheckBox;
-class QComboBox;
-class QGridLayout;
 class QGroupBox;
 class QImageSurface;
 class QLabel;
-class QLineEdit;
 class QPushButton;
-class QSlider;
 class QStatusBar;
 class QTimer;
 class QuestionService;
@@ -129,7 +125,6 @@ class Form1 : public QMainWindow {
  private:
   void OrderTabs();
   void BuildControls();
-  QGroupBox* BuildOutputFrame();
   QGroupBox* BuildEffectsFrame();
   QWidget* BuildDisplays();
   void ConnectHandlers();
@@ -151,23 +146,7 @@ class Form1 : public QMainWindow {
   PictureView* AddPicture(const char* name, QImageSurface& surface, QWidget* parent);
   PictureView* ShowSurface(PictureView* view, QImageSurface& surface);
 
-  void OnRateChosen();
-  void OnStereoClicked();
-  // The rate and stereo boxes as one format; nothing for a rate no recording can use.
-  std::optional<RecordingFormat> ChosenFormat() const;
-  void ShowFormatInEffects();
   void OnEffectClicked(int Index);
-  void ChooseFormat();
-  void ShowFormat();
-  // The file type row of the output frame: cboFileType at `row` of `grid`.
-  void AddFileTypeRow(QGridLayout* grid, QWidget* panel, int row);
-  void OnFileTypeChosen(int index);
-  // cmdSelFmt: the WAV format chooser, or the chosen compressed type's settings.
-  void OnSelectFormatClicked();
-  void ChooseSetting(MuxedEncoder& encoder);
-  void ChooseOutputFile();
-  // `name` ending in "." + `extension` (any case), appended when missing.
-  static QString WithSuffix(const QString& name, const QString& extension);
   void ShowEffectsDialog();
   // cmdDo, its key and the tray item: a pending scheduled start is cancelled, else start/stop.
   void OnStartStopPressed();
@@ -181,8 +160,6 @@ class Form1 : public QMainWindow {
   void DrawDisplays(const RecordingMonitor::Snapshot& shown);
   // Once a recording has stopped: the level bars and the spectrum at rest.
   void ShowIdleDisplays();
-  // Shows `path` in the output box as the user's choice.
-  void ChooseOutput(const QString& path);
   static void ShowText(SteadyLabel& label, const std::string& text);
   // The waveform and spectrum can be seen: the window is shown and not minimized.
   bool DisplaysSeen() const;
@@ -192,9 +169,6 @@ class Form1 : public QMainWindow {
   // Remembered choices: put back at start-up (before the device list, with
   // their handlers quiet), kept whenever the user changes one.
   void RestoreChoices();
-  void RestoreFileType(const QString& name);
-  void RestoreWavFormat();
-  void RestoreCompressedSettings();
   void RestoreEffects();
   void WatchChoices();
   void RememberChoices();
@@ -250,14 +224,7 @@ class Form1 : public QMainWindow {
   QGroupBox* frmInp_ = nullptr;
   InputChooser* input_ = nullptr;  // frmInp: device, line, level, monitor, pre-record
   QGroupBox* frmOut_ = nullptr;
-  QLineEdit* txtFile_ = nullptr;
-  QPushButton* cmdBrowse_ = nullptr;
-  QPushButton* Command3_ = nullptr;
-  QLineEdit* txtWAVFmt_ = nullptr;
-  QPushButton* cmdSelFmt_ = nullptr;
-  QComboBox* cboSamplerate_ = nullptr;
-  QCheckBox* chkStereo_ = nullptr;
-  QComboBox* cboFileType_ = nullptr;
+  OutputChooser* output_ = nullptr;  // frmOut: file, format, rate, stereo, file type
   QGroupBox* frmEffects_ = nullptr;
   std::array<QCheckBox*, 4> chkFX_{};
   QPushButton* cmdFXOpts_ = nullptr;
