@@ -29,6 +29,7 @@
 #include "app/windows/AppErrorBox.h"
 #include "common/AppError.h"
 #include "app/platform/ApplicationIdentity.h"
+#include "app/windows/FollowingFormat.h"
 #include "app/windows/FormatChooserDialog.h"
 #include "app/windows/InputChooser.h"
 #include "app/windows/meters/LevelMeterView.h"
@@ -693,12 +694,13 @@ std::optional<RecordingFormat> Form1::ChosenFormat() const {
 }
 
 void Form1::ChooseFormat() {
+  const std::optional<RecordingFormat> format = ChosenFormat();
   // A compressed type's setting holds for every rate; the text may change with the channels.
   if (clsEncoder_->Compressed()) {
+    if (format) FollowWavFormat(*format);
     ShowFormat();
     return;
   }
-  const std::optional<RecordingFormat> format = ChosenFormat();
   if (!format) {
     // A typed rate the chooser cannot list formats for, nor a recording use.
     ShowWarning(RecordingController::BadRateMessage());
@@ -706,6 +708,12 @@ void Form1::ChooseFormat() {
   }
   Encoder().SelectFormat(format->rate, format->channels, *services_.formatChooser, S(tr(kFormatTitle)));
   ShowFormat();
+}
+
+void Form1::FollowWavFormat(const RecordingFormat& format) {
+  // Unasked, with the coding kept: a WAV take started later by any door records the rate and channels shown.
+  FollowingFormat chooser(Encoder().FormatTag(), Encoder().TargetFormat());
+  Encoder().SelectFormat(format.rate, format.channels, chooser, {});
 }
 
 void Form1::ShowFormat() {

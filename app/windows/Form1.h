@@ -158,6 +158,8 @@ class Form1 : public QMainWindow {
   void ShowFormatInEffects();
   void OnEffectClicked(int Index);
   void ChooseFormat();
+  // The WAV format's coding at `format`'s rate and channels, while another type is chosen.
+  void FollowWavFormat(const RecordingFormat& format);
   void ShowFormat();
   // The file type row of the output frame: cboFileType at `row` of `grid`.
   void AddFileTypeRow(QGridLayout* grid, QWidget* panel, int row);
