@@ -81,7 +81,8 @@ void DBusRecorderService::Answer(const RecorderControl::Result& result) {
 
 void DBusRecorderService::AnnounceState(RecorderState state) {
   emit StateChanged(StateName(state));
-  if (TakeRuns(state)) {
+  // Monitoring too: a client sees the microphone's level before Start.
+  if (TakeRuns(state) || state == RecorderState::Monitoring) {
     progress_.start();
   } else {
     progress_.stop();

@@ -5,8 +5,9 @@
 // recorder's one-line reason; a start's warnings go to WarningsUnanswered);
 // properties State, Length (ms), File, Size (bytes, -1: none), Device, Type,
 // InputLost, Level (dBFS); signal StateChanged(state) and the standard
-// PropertiesChanged: with every change of state, and while a take runs for
-// Length, Level and InputLost at most every kProgressInterval.
+// PropertiesChanged: with every change of state, and while a take runs or the
+// input is monitored for Length, Level and InputLost at most every
+// kProgressInterval.
 // Window's thread only.
 #pragma once
 
@@ -82,7 +83,8 @@ class DBusRecorderService : public QObject, protected QDBusContext {
  private:
   void Answer(const RecorderControl::Result& result);
   void AnnounceState(RecorderState state);
-  // While a take runs: Length, Level and InputLost, when any of them moved.
+  // While a take runs or the input is monitored: Length, Level and InputLost,
+  // when any of them moved.
   void AnnounceProgress();
   void SendPropertiesChanged(const QVariantMap& changed);
   bool Fail(const QString& why);

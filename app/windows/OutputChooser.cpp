@@ -20,6 +20,7 @@
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingEngine.h"
 #include "app/windows/AppErrorBox.h"
+#include "app/windows/FollowingFormat.h"
 #include "app/windows/OutputFileDialog.h"
 #include "app/windows/RememberedFormat.h"
 #include "app/windows/SettingChooser.h"
@@ -217,12 +218,13 @@ void OutputChooser::ShowFormatInEffects() {
 }
 
 void OutputChooser::ChooseFormat() {
+  const std::optional<RecordingFormat> format = ChosenFormat();
   // A compressed type's setting holds for every rate; the text may change with the channels.
   if (encoders_->Compressed()) {
+    if (format) FollowWavFormat(*format);
     ShowFormat();
     return;
   }
-  const std::optional<RecordingFormat> format = ChosenFormat();
   if (!format) {
     // A typed rate the chooser cannot list formats for, nor a recording use.
     ShowWarning(RecordingController::BadRateMessage());
@@ -230,6 +232,12 @@ void OutputChooser::ChooseFormat() {
   }
   Wav().SelectFormat(format->rate, format->channels, *dialogs_.formatChooser, S(tr(kFormatTitle)));
   ShowFormat();
+}
+
+void OutputChooser::FollowWavFormat(const RecordingFormat& format) {
+  // Unasked, with the coding kept: a WAV take started later by any door records the rate and channels shown.
+  FollowingFormat chooser(Wav().FormatTag(), Wav().TargetFormat());
+  Wav().SelectFormat(format.rate, format.channels, chooser, {});
 }
 
 void OutputChooser::ShowFormat() {

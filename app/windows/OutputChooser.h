@@ -101,6 +101,8 @@ class OutputChooser : public QObject {
   void WatchChoices();
   void OnFormatBoxChanged();
   void ChooseFormat();
+  // The WAV format's coding at `format`'s rate and channels, while another type is chosen.
+  void FollowWavFormat(const RecordingFormat& format);
   void OnFileTypeChosen(int index);
   void OnFileTyped(const QString& text);
   // cmdSelFmt: the WAV format chooser, or the chosen compressed type's settings.

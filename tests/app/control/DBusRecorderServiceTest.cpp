@@ -8,6 +8,7 @@
 #include <QDBusArgument>
 #include <QDBusMetaType>
 #include <QDBusPendingCall>
+#include <QTimer>
 
 #include "tests/app/control/BusSignalLog.h"
 #include "tests/app/control/FakeRecorderControl.h"
@@ -109,6 +110,35 @@ TEST_F(DBusRecorderServiceTest, StateChangeIsSignalledWithTheNewValues) {
   EXPECT_EQ(moved.value("Length").toInt(), 2500);
   EXPECT_EQ(moved.value("Level").toDouble(), -6);
   EXPECT_FALSE(moved.contains("State"));
+}
+
+// Before Start the monitored input's level is announced as it moves, so a
+// client sees the microphone; once the input is closed nothing more is.
+TEST_F(DBusRecorderServiceTest, MonitoringAnnouncesTheLevelAndIdleNothing) {
+  BusSignalLog propertiesChanged;
+  ASSERT_TRUE(client.connect(DBusRecorderService::kServiceName, DBusRecorderService::kObjectPath, kProperties,
+                             "PropertiesChanged", &propertiesChanged, SLOT(Hear(QDBusMessage))));
+  AllProperties();
+  const auto changed = [&](size_t k) { return qdbus_cast<QVariantMap>(propertiesChanged.heard[k].arguments()[1]); };
+
+  control.Enter(RecorderState::Monitoring);
+  ASSERT_TRUE(WaitFor([&] { return propertiesChanged.heard.size() == 1; }));
+  control.status.levelDbfs = -18;
+  ASSERT_TRUE(WaitFor([&] { return propertiesChanged.heard.size() == 2; }));
+  EXPECT_EQ(changed(1).value("Level").toDouble(), -18);
+
+  control.Enter(RecorderState::Idle);
+  ASSERT_TRUE(WaitFor([&] { return propertiesChanged.heard.size() == 3; }));
+  control.status.levelDbfs = -3;
+  // Had the service kept announcing, one of its ticks would fall within two of its intervals.
+  QTimer twoTicks;
+  twoTicks.setSingleShot(true);
+  twoTicks.start(2 * DBusRecorderService::kProgressInterval);
+  WaitFor([&] { return !twoTicks.isActive(); });
+  // Signals arrive in order: the next one heard is the next change of state.
+  control.Enter(RecorderState::Monitoring);
+  ASSERT_TRUE(WaitFor([&] { return propertiesChanged.heard.size() >= 4; }));
+  EXPECT_EQ(changed(3).value("State").toString(), "monitoring") << "announced while idle";
 }
 
 TEST_F(DBusRecorderServiceTest, SecondCopyFindsTheNameTakenAndTheFirstKeepsIt) {

@@ -218,6 +218,32 @@ TEST_F(Form1FileTypeTest, ChoicesTheOpenFileRefusesAreShownAndNothingIsLost) {
   EXPECT_EQ(form->Encoders().Compressed()->SettingFor(2), 8);
 }
 
+// A rate and stereo chosen under another type reach the WAV format unasked,
+// its coding kept: a start in WAV from another door records what is shown.
+TEST_F(Form1FileTypeTest, AWavStartFromAnotherDoorRecordsTheRateAndChannelsChosenUnderAnotherType) {
+  PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("form1_follow"), 44100, 2,
+                          "Form1-Follow-" + std::to_string(getpid()));
+  ASSERT_TRUE(feeder.Loaded());
+  ASSERT_NO_FATAL_FAILURE(OpenWithSource(feeder, false));
+  PickType(EncoderSelection::TYPE_OPUS);
+  auto* rate = Find<QComboBox>("cboSamplerate");
+  rate->setCurrentIndex(rate->findText("22050"));
+  emit rate->activated(rate->currentIndex());
+  QTest::mouseClick(Find<QCheckBox>("chkStereo"), Qt::LeftButton);
+  EXPECT_TRUE(formats.requests.empty()) << "nothing asked under Opus";
+
+  const RecorderControl::Result started = form->Engine().Start({.type = "wav"});
+  ASSERT_TRUE(started.ok) << started.reason;
+  EXPECT_EQ(Find<QLineEdit>("txtWAVFmt")->text(), "PCM - 22.050 kHz, 16 Bit, Mono");
+  ASSERT_TRUE(form->Engine().Stop().ok);
+  ASSERT_TRUE(WaitFor([&] { return AtRest(form->Engine().State()); }));
+  const auto probe = ProbeWithFfprobe(Numbered(0, "wav").toStdString());
+  ASSERT_TRUE(probe.has_value());
+  EXPECT_EQ(probe->codec, "pcm_s16le");
+  EXPECT_EQ(probe->rate, 22050);
+  EXPECT_EQ(probe->channels, 1);
+}
+
 // One recording per type of exactly 3 s of a known signal, no padding after it.
 struct TypeCase {
   EncoderSelection::FileType type;
