@@ -387,12 +387,12 @@ TEST_P(InterfaceTextFitTest, AboutFormatChooserAndSettingChooser) {
   About::Instance()->close();
 
   FormatChooserDialog formats;
-  formats.Fill(EncoderWAV::MakePCMFormat(22050, 1, 16), QCoreApplication::translate("Form1", "选择声音输出格式").toStdString());
+  formats.Fill(EncoderWAV::MakePCMFormat(22050, 1, 16), QCoreApplication::translate("OutputChooser", "选择声音输出格式").toStdString());
   EXPECT_EQ(Listed(Audit(&formats)), "");
 
   SettingChooserDialog settings;
   EncoderFLAC flac;
-  settings.Fill(flac.SettingChoices(), 5, QCoreApplication::translate("Form1", "选择声音输出格式").toStdString());
+  settings.Fill(flac.SettingChoices(), 5, QCoreApplication::translate("OutputChooser", "选择声音输出格式").toStdString());
   EXPECT_EQ(Listed(Audit(&settings)), "");
 }
 

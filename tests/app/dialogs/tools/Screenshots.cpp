@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
 
   FormatChooserDialog chooser;
   chooser.Fill(EncoderWAV::MakePCMFormat(44100, 2, 16),
-               QCoreApplication::translate("Form1", "选择声音输出格式").toStdString());
+               QCoreApplication::translate("OutputChooser", "选择声音输出格式").toStdString());
   chooser.show();
   ok = Save(&chooser, folder, "format-chooser.png") && ok;
 
