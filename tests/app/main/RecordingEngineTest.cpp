@@ -144,7 +144,8 @@ TEST_F(RecordingEngineTest, SlowSyncsLoseNothingAndTheWindowKeepsTicking) {
   EXPECT_TRUE(WaitFor([&] { return form_->findChild<QLabel*>("sbarPanel1")->text().contains("秒"); }))
       << "the status bar tells what is left to write";
   ASSERT_TRUE(WaitUntilAtRest());
-  EXPECT_LE(form_->MaxTickLatenessMs(), 100);
+  // A sync is 3 s here: a window that waited for one is late by seconds, a busy machine by far less.
+  EXPECT_LT(form_->MaxTickLatenessMs(), 1000) << "the window waited for a sync";
   EXPECT_GE(SlowSync::Count(), 4) << "the syncs were slowed";
   SlowSync::Delay(0ms);
   EXPECT_TRUE(messages_.shown.empty()) << Shown();
