@@ -25,6 +25,7 @@
 #include "app/recording/RecorderControl.h"
 #include "app/recording/RecordingFormat.h"
 #include "app/recording/RecordingMonitor.h"
+#include "app/recording/SecondInputSettings.h"
 #include "app/recording/TakeTexts.h"
 #include "effects/clsDSP.h"
 
@@ -103,6 +104,9 @@ class RecordingEngine : public RecorderControl {
   std::string OutputFile() const;
   // The effect settings of the window's model changed: the chain follows from the next block.
   void EffectsChanged();
+  // The second input and its tracks as the window chose them: they apply from the next start.
+  void SecondInputChosen(const SecondInputSettings& settings) { second_ = settings; }
+  const SecondInputSettings& SecondInputChoice() const { return second_; }
   // The hands-free choices changed: they apply from the next block.
   void HandsFreeChanged(const HandsFreeSettings& settings);
   // The texts the next recordings are tagged with changed: they apply from the next start.
@@ -171,4 +175,5 @@ class RecordingEngine : public RecorderControl {
   std::string device_;  // recorded by the running (or last) take
   std::string type_;    // written by the running (or last) take
   double preRecordSeconds_ = 0;  // as the window set it (Monitor)
+  SecondInputSettings second_;   // as the window chose it
 };

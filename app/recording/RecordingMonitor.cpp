@@ -54,6 +54,8 @@ void RecordingMonitor::Read(Snapshot& into, bool withBlock) const {
   into.blockSerial = serial_;
   if (withBlock) CopyInto(into.block, block_);
   into.peaks = peaks_;
+  into.secondInput = secondInput_;
+  into.secondPeaks = secondPeaks_;
   into.capturing = capturing_;
   into.paused = paused_;
   into.loudness = loudness_;
@@ -110,6 +112,12 @@ void RecordingMonitor::PublishBlock(std::span<const int16_t> block, std::array<i
   peaks_ = peaks;
   serial_ = serial;
   received_ = received;
+}
+
+void RecordingMonitor::PublishSecondPeaks(bool open, std::array<int32_t, 2> peaks) {
+  std::lock_guard lock(mutex_);
+  secondInput_ = open;
+  secondPeaks_ = open ? peaks : std::array<int32_t, 2>{};
 }
 
 void RecordingMonitor::PublishMeters(const LoudnessReading& loudness, std::array<int64_t, 2> clips) {

@@ -31,6 +31,9 @@ class RecordingMonitor {
     // Loudest sample per channel (0..32768) of the newest block as the level
     // bars show it (as captured while paused); mono: the same twice.
     std::array<int32_t, 2> peaks{};
+    // The same of the second input's newest stretch, while one records beside the first.
+    bool secondInput = false;
+    std::array<int32_t, 2> secondPeaks{};
     bool capturing = false;                 // the input is open for a recording (the texts' idle values otherwise)
     bool paused = false;                    // the recording is paused (kept while a paused one finishes)
     double secondsToWrite = 0;              // while Finishing: captured input not yet in the file
@@ -88,6 +91,8 @@ class RecordingMonitor {
   // `peaks` of it; `received` counts every captured byte delivered so far.
   void PublishBlock(std::span<const int16_t> block, std::array<int32_t, 2> peaks, uint64_t serial,
                     int64_t received);
+  // Whether a second input records beside the first, and its level bars' peaks.
+  void PublishSecondPeaks(bool open, std::array<int32_t, 2> peaks);
   void PublishMeters(const LoudnessReading& loudness, std::array<int64_t, 2> clips);
   // What the status texts say: see the Snapshot's fields of these names.
   struct Counts {
@@ -137,6 +142,8 @@ class RecordingMonitor {
   std::atomic<bool> samplesWatched_{true};
   std::vector<int16_t> block_;
   std::array<int32_t, 2> peaks_{};
+  bool secondInput_ = false;
+  std::array<int32_t, 2> secondPeaks_{};
   bool capturing_ = false;
   bool paused_ = false;
   LoudnessReading loudness_;

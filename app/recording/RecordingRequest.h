@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/recording/RecordingFormat.h"
+#include "app/recording/SecondInputSettings.h"
 #include "app/recording/TakeTexts.h"
 
 struct RecordingRequest {
@@ -25,4 +26,6 @@ struct RecordingRequest {
   // (at most what it keeps); none: as set for monitoring.
   std::optional<double> preRecordSeconds;
   std::optional<TakeTexts> tags;         // for this take; none: the texts of the next takes
+  // The second input and its tracks; none: as chosen (sourceName empty: one input).
+  std::optional<SecondInputSettings> second;
 };

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fails when a library includes the header of a library above it:
-#   app/windows -> app/recording -> {capture, effects, encoding, tagging, metering, display} -> common
+#   app/windows -> app/recording -> {capture, effects, encoding, tagging, metering, mixing, display} -> common
 #   app/platform sits below app/recording and app/windows; capture/compat below capture;
 #   app/control (the doors) sits beside app/windows, above app/recording.
 #   app/handsfree and app/review are rooms with recording parts (at app/recording's
@@ -16,15 +16,16 @@ room_windows=(app/handsfree/frmSchedule app/handsfree/ScheduleKeeper
               app/review/TakeTagsKeeper app/review/frmTakeTags)
 window_headers="app/windows/ display/ ${room_windows[*]}"
 rules=(
-  "common|app/ capture/ encoding/ effects/ display/ metering/"
-  "effects|app/ capture/ encoding/ display/ metering/"
-  "display|app/ capture/ encoding/ effects/ metering/"
-  "encoding|app/ capture/ effects/ display/ tagging/ metering/"
-  "tagging|app/ capture/ effects/ display/ metering/"
-  "capture|app/ encoding/ effects/ display/ metering/"
+  "common|app/ capture/ encoding/ effects/ display/ metering/ mixing/"
+  "effects|app/ capture/ encoding/ display/ metering/ mixing/"
+  "display|app/ capture/ encoding/ effects/ metering/ mixing/"
+  "encoding|app/ capture/ effects/ display/ tagging/ metering/ mixing/"
+  "tagging|app/ capture/ effects/ display/ metering/ mixing/"
+  "capture|app/ encoding/ effects/ display/ metering/ mixing/"
   "capture/compat|app/ encoding/ effects/ display/ metering/ capture/Pulse capture/WaveIn capture/Source"
-  "metering|app/ capture/ encoding/ effects/ display/ tagging/"
-  "app/platform|app/recording/ app/windows/ app/control/ app/handsfree/ app/review/ capture/ encoding/ effects/ display/ metering/"
+  "metering|app/ capture/ encoding/ effects/ display/ tagging/ mixing/"
+  "mixing|app/ capture/ encoding/ effects/ display/ tagging/ metering/"
+  "app/platform|app/recording/ app/windows/ app/control/ app/handsfree/ app/review/ capture/ encoding/ effects/ display/ metering/ mixing/"
   "app/recording|app/control/ $window_headers"
   "app/handsfree|app/control/"
   "app/review|app/control/"
