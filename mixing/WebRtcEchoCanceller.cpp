@@ -2,7 +2,9 @@
 
 #include <webrtc/modules/audio_processing/include/audio_processing.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <stdexcept>
 #include <string>
 
@@ -13,6 +15,8 @@ namespace {
 constexpr int32_t kMinRate = 8000;
 constexpr int32_t kMaxRate = 96000;
 constexpr float kFullScale = 32768.0f;
+constexpr int32_t kFramesPerDelayRead = 100;  // once a second: the library updates its figure as often
+constexpr double kNoDelay = std::numeric_limits<double>::quiet_NaN();
 // The library's delay median reads low and moves in steps of about 20 ms
 // (fed echoes of 30 .. 100 ms it reports 28, 28, 48, 68, 88 ms); this centres
 // it on the delays each step stands for.
@@ -67,6 +71,9 @@ int32_t MeasureLibraryLag(int32_t libraryRate) {
       }
     }
   }
+  if (loudestAt < kClickFrame * frameLength) {
+    throw std::runtime_error("The echo canceller lost a test click at " + std::to_string(libraryRate) + " Hz");
+  }
   return static_cast<int32_t>(loudestAt - kClickFrame * frameLength);
 }
 
@@ -115,7 +122,9 @@ WebRtcEchoCanceller::WebRtcEchoCanceller(int32_t rate, int16_t channels)
       lagFrames_(static_cast<int32_t>(frameLength_) + MeasureLibraryLag(libraryRate_)),
       reframer_(frameLength_ * channels_, [this](std::span<int16_t> near, std::span<const int16_t> far) {
         ProcessFrame(near, far);
-      }) {
+      }),
+      delayMs_(kNoDelay),
+      framesToDelayRead_(kFramesPerDelayRead) {
   for (auto& plane : nearPlanes_) nearPointers_.push_back(plane.data());
   for (auto& plane : farPlanes_) farPointers_.push_back(plane.data());
 }
@@ -138,14 +147,24 @@ void WebRtcEchoCanceller::ProcessFrame(std::span<int16_t> near, std::span<const 
       webrtc::AudioProcessing::kNoError) {
     Interleave(nearPlanes_, near);
   }
+  if (--framesToDelayRead_ == 0) {
+    delayMs_.store(AskDelayMs(), std::memory_order_relaxed);
+    framesToDelayRead_ = kFramesPerDelayRead;
+  }
 }
 
 std::optional<double> WebRtcEchoCanceller::DelayMs() const {
+  const double delay = delayMs_.load(std::memory_order_relaxed);
+  if (std::isnan(delay)) return std::nullopt;
+  return delay;
+}
+
+double WebRtcEchoCanceller::AskDelayMs() const {
   int median = 0;
   int deviation = 0;
   float poorFraction = 0.0f;
   if (processing_->echo_cancellation()->GetDelayMetrics(&median, &deviation, &poorFraction) != 0 || deviation < 0) {
-    return std::nullopt;
+    return kNoDelay;
   }
   // The library counts in its own milliseconds, those of libraryRate_.
   return (median + kDelayMedianOffsetMs) * libraryRate_ / rate_;

@@ -10,9 +10,12 @@
 // 16 kHz: 382 frames at 48 kHz), which it does not publish and which is
 // therefore measured once with a click at construction.
 //
-// Construct and use on one thread; Process does not allocate.
+// Construct and use on one thread; Process does not allocate. DelayMs may be
+// read from any thread (the window showing it): the library is asked once a
+// second on the processing thread and the figure kept.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -40,6 +43,8 @@ class WebRtcEchoCanceller : public EchoCanceller {
  private:
   // One 10 ms frame, interleaved, through the library.
   void ProcessFrame(std::span<int16_t> near, std::span<const int16_t> far);
+  // The library's current delay figure in ms of rate_; NaN while it has none.
+  double AskDelayMs() const;
 
   int32_t rate_;
   int16_t channels_;
@@ -52,4 +57,6 @@ class WebRtcEchoCanceller : public EchoCanceller {
   std::vector<float*> farPointers_;
   int32_t lagFrames_;
   BlockReframer reframer_;
+  std::atomic<double> delayMs_;  // NaN: no estimate yet
+  int32_t framesToDelayRead_;
 };
