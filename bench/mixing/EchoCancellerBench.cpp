@@ -27,8 +27,10 @@ std::vector<int16_t> Played(size_t frames) {
     noise = noise * 1103515245u + 12345u;
     const double t = double(n) / kRate;
     const double envelope = 0.5 + 0.5 * std::sin(2 * std::numbers::pi * 3 * t);
-    const double value = envelope * (4000 * std::sin(2 * std::numbers::pi * 310 * t) + double((noise >> 16) % 4001) - 2000);
-    for (int16_t channel = 0; channel < kChannels; ++channel) played[n * kChannels + channel] = int16_t(std::lround(value));
+    const double value =
+        envelope * (4000 * std::sin(2 * std::numbers::pi * 310 * t) + double((noise >> 16) % 4001) - 2000);
+    for (int16_t channel = 0; channel < kChannels; ++channel)
+      played[n * kChannels + channel] = int16_t(std::lround(value));
   }
   return played;
 }

@@ -34,9 +34,9 @@ std::vector<float> Speech(const std::string& voice, const std::string& text, int
   std::filesystem::create_directories(folder);
   const std::string spoken = (folder / (voice + ".wav")).string();
   const std::string atRate = (folder / (voice + "-rate.wav")).string();
-  const ShellResult made = RunShellCommand("espeak-ng -v " + ShellQuote(voice) + " -w " + ShellQuote(spoken) + " " +
-                                           ShellQuote(text) + " && sox " + ShellQuote(spoken) + " -r " +
-                                           std::to_string(rate) + " " + ShellQuote(atRate));
+  const ShellResult made =
+      RunShellCommand("espeak-ng -v " + ShellQuote(voice) + " -w " + ShellQuote(spoken) + " " + ShellQuote(text) +
+                      " && sox " + ShellQuote(spoken) + " -r " + std::to_string(rate) + " " + ShellQuote(atRate));
   if (made.exitCode != 0) throw std::runtime_error("espeak-ng or sox failed for voice " + voice);
   SF_INFO info{};
   SNDFILE* file = sf_open(atRate.c_str(), SFM_READ, &info);
@@ -83,13 +83,13 @@ std::vector<int16_t> Interleaved(const std::vector<float>& mono, int16_t channel
 }
 
 Scene MakeScene(int32_t rate, int16_t channels, bool withFarEnd) {
-  const std::vector<float> far = Speech("en-us",
-                                        "The quarterly report is due on Friday, and the figures from the northern office "
-                                        "still have not arrived. Could you remind them again before the meeting starts.",
-                                        rate);
-  const std::vector<float> near =
-      Speech("en-gb+f3", "I think we should move the launch to next month. The printer in the hallway keeps jamming.",
+  const std::vector<float> far =
+      Speech("en-us",
+             "The quarterly report is due on Friday, and the figures from the northern office "
+             "still have not arrived. Could you remind them again before the meeting starts.",
              rate);
+  const std::vector<float> near = Speech(
+      "en-gb+f3", "I think we should move the launch to next month. The printer in the hallway keeps jamming.", rate);
   const size_t gap = static_cast<size_t>(kGapSeconds * rate);
   const size_t nearStart = far.size() + gap;
   const size_t farAgainStart = nearStart + near.size() + gap;
@@ -107,8 +107,13 @@ Scene MakeScene(int32_t rate, int16_t channels, bool withFarEnd) {
   std::vector<float> heard(total);
   for (size_t i = 0; i < total; ++i) heard[i] = nearEnd[i] + static_cast<float>(kEchoGain) * echo[i];
   const size_t settled = static_cast<size_t>(kConvergenceSeconds * rate);
-  return Scene{rate, channels, Interleaved(heard, channels), Interleaved(played, channels),
-               {settled, far.size()}, {nearStart, nearStart + near.size()}, {farAgainStart, total}};
+  return Scene{rate,
+               channels,
+               Interleaved(heard, channels),
+               Interleaved(played, channels),
+               {settled, far.size()},
+               {nearStart, nearStart + near.size()},
+               {farAgainStart, total}};
 }
 
 // The microphone through the canceller in blocks of kBlockFrames, moved back
@@ -181,8 +186,7 @@ TEST_P(EchoCancellerTest, PassesTheMicrophoneWhenNothingPlaysAtItsStatedLag) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, EchoCancellerTest,
-                         ::testing::Values(Format{48000, 2}, Format{22050, 1}, Format{16000, 1}),
-                         [](const auto& info) {
+                         ::testing::Values(Format{48000, 2}, Format{22050, 1}, Format{16000, 1}), [](const auto& info) {
                            return std::to_string(info.param.rate) + "Hz" + std::to_string(info.param.channels) + "ch";
                          });
 
