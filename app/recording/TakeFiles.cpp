@@ -115,7 +115,8 @@ void TakeFiles::CancelOpen() {
 
 std::string TakeFiles::OpenCompanions() {
   for (const auto& companion : companions_) {
-    const EncoderResult result = companion->Open(view_.OutputFile(), format_, rules_);
+    // Replaced only where the user agreed to replace the take's main file; never through a link.
+    const EncoderResult result = companion->Open(view_.OutputFile(), format_, {.replaceData = rules_.replaceData, .followLinks = false});
     if (result == ENC_TARGET_HOLDS_DATA) return ToUtf8(tr("文件 %1 已有内容, 不会覆盖!").arg(Path(companion->Path())));
     if (result != ENC_OK) {
       return WithCause(CannotCreateMessage(Q(companion->Path())), companion->Writer().InitError());

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include "ScriptedSecondInput.h"
 #include "TestDoubles.h"
@@ -30,15 +31,13 @@ class SubtractingCanceller : public EchoCanceller {
   std::optional<double> DelayMs() const override { return std::nullopt; }
 };
 
-class TwoInputTakeTest : public ::testing::Test {
+class TwoInputTakeTest : public ::testing::Test, protected ControllerRigWith<EncoderSelection> {
  protected:
   using Marker = std::pair<int64_t, std::string>;
   static constexpr int32_t kBlockSamples = 4410;  // 50 ms of 44.1 kHz stereo
   static constexpr int kBlocks = 6;
 
   void SetUp() override {
-    QDir(folder.Path()).mkpath("file");
-    controller.Monitor(&monitor);
     controller.SecondInputMakers([this] { return std::make_unique<ScriptedSecondInput>(script); },
                                  [this](int32_t rate, int16_t channels) -> std::unique_ptr<EchoCanceller> {
                                    cancellerFormats.emplace_back(rate, channels);
@@ -92,14 +91,6 @@ class TwoInputTakeTest : public ::testing::Test {
     return markers;
   }
 
-  TempProgramFolder folder;
-  FakeCapture capture;
-  EncoderSelection encoder;
-  clsDSP effects;
-  FakeView view;
-  RecordingMessages messages;
-  RecordingMonitor monitor;
-  RecordingController controller{capture, encoder, effects, view, messages};
   SecondInputScript script;
   SecondInputSettings second;
   bool removeWith = false;
@@ -262,6 +253,22 @@ TEST_F(TwoInputTakeTest, BothFilesOfAKilledTakeAreRepairedAtTheNextStart) {
   const size_t kept = 4 * kBlockSamples;
   EXPECT_EQ(Decoded(Numbered(1)), std::vector<int16_t>(fed.begin(), fed.begin() + kept));
   EXPECT_EQ(Decoded(Numbered(1, "-2")), SecondFed(kept));
+}
+
+// A companion's name taken by a file with data: no take, and nothing of that file lost.
+TEST_F(TwoInputTakeTest, ACompanionNameHoldingDataRefusesTheStartAndKeepsTheFile) {
+  second.tracks = TrackLayout::Separate;
+  WriteAll(Numbered(1, "-2"), "someone's recording");
+  controller.SecondInput(second);
+  const RecordingController::StartResult result = controller.TryStart();
+
+  EXPECT_FALSE(result.started);
+  EXPECT_EQ(result.refusal, "文件 " + Utf8(Numbered(1, "-2")) + " 已有内容, 不会覆盖!");
+  EXPECT_FALSE(capture.recording);
+  EXPECT_EQ(ReadAll(Numbered(1, "-2")), QByteArray("someone's recording"));
+  EXPECT_EQ(QFileInfo(Numbered(1)).size(), 0) << "nothing written into the numbered file";
+  EXPECT_EQ(view.outputFile, Utf8(Numbered(1))) << "kept for the next try";
+  EXPECT_TRUE(RecordingJournal().Read().names.isEmpty());
 }
 
 // Sound activation hears the first input alone unless told to hear either.
