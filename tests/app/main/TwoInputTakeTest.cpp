@@ -82,10 +82,15 @@ class TwoInputTakeTest : public ::testing::Test, protected ControllerRigWith<Enc
     return samples.value_or(std::vector<int16_t>{});
   }
 
-  // The file's markers as frame and name.
-  static std::vector<Marker> MarkersOf(const QString& path) {
+  static TakeMetadata MetadataOf(const QString& path) {
     TakeMetadata metadata;
     EXPECT_EQ(WavMetadataReader::Read(Utf8(path), metadata), "") << Utf8(path);
+    return metadata;
+  }
+
+  // The file's markers as frame and name.
+  static std::vector<Marker> MarkersOf(const QString& path) {
+    const TakeMetadata metadata = MetadataOf(path);
     std::vector<Marker> markers;
     for (const auto& marker : metadata.markers) markers.emplace_back(marker.frame, marker.name);
     return markers;
@@ -122,6 +127,25 @@ TEST_F(TwoInputTakeTest, SeparateFilesHoldEachInputSampleForSampleWithTheSameMar
   EXPECT_EQ(view.outputFile, Utf8(Numbered(2)));
   EXPECT_FALSE(QFile::exists(Numbered(2, "-2"))) << "a companion is made with its take, not reserved";
   EXPECT_FALSE(monitor.Read().secondInput) << "its level bars go with the take";
+}
+
+TEST_F(TwoInputTakeTest, EachFileIsTaggedWithItsOwnLoudness) {
+  second.tracks = TrackLayout::Separate;
+  const int blocks = 40;  // 2 s: integrated loudness needs more than one 400 ms block
+  script.audio.resize(size_t{blocks} * kBlockSamples);
+  for (size_t i = 0; i < script.audio.size(); ++i) script.audio[i] = static_cast<int16_t>(i * 13 % 2000 - 1000);
+  Record(blocks);
+
+  double integrated[2] = {};
+  for (const int file : {0, 1}) {
+    const QString path = Numbered(1, file == 0 ? "" : "-2");
+    const auto tagged = MetadataOf(path).loudness;
+    const auto reference = MeasureWithFfmpeg(Utf8(path));
+    ASSERT_TRUE(tagged.has_value() && reference.has_value()) << Utf8(path);
+    EXPECT_NEAR(tagged->integratedLufs, reference->integrated, 0.15) << Utf8(path);
+    integrated[file] = tagged->integratedLufs;
+  }
+  EXPECT_GT(integrated[0] - integrated[1], 10.0) << "the quiet second input has a tag of its own";
 }
 
 TEST_F(TwoInputTakeTest, MixIsOneFileOfBothInputsAtTheirGains) {
