@@ -154,7 +154,8 @@ class TakeFiles {
   // "<name> (n).<ext>" beside the first part, from the next n on.
   EncoderResult OpenNumberedSibling();
   void PrepareNextFile();
-  // The main file's encoder takes `rules` for its next open; its companions follow them.
+  // The main file's encoder takes `rules` for its next open; its companions
+  // replace data only where it does, and never follow a link.
   void Rules(TargetRules rules);
   // The companions of the part just opened at the output box's file; why they did not open, empty when open.
   std::string OpenCompanions();
