@@ -15,6 +15,7 @@ std::string SecondTrack::Begin(const SecondInputSettings& settings, const Record
   if (!active_) return {};
   channels_ = format.channels;
   if (settings.removeComputerSound && cancellerMaker_) canceller_ = cancellerMaker_(format.rate, format.channels);
+  if (canceller_) referenceDelay_.emplace(canceller_->LagFrames(), format.channels);
   input_ = inputMaker_ ? inputMaker_() : nullptr;
   if (!input_) return {};
   std::string why = input_->Open(settings.sourceName, format.rate, format.channels);
@@ -26,8 +27,10 @@ void SecondTrack::End() {
   if (input_) input_->Close();
   input_.reset();
   canceller_.reset();
+  referenceDelay_.reset();
   active_ = false;
   stretch_.clear();
+  recorded_ = {};
 }
 
 std::span<const int16_t> SecondTrack::Pull(int64_t firstFrame, size_t samples) {
@@ -37,6 +40,7 @@ std::span<const int16_t> SecondTrack::Pull(int64_t firstFrame, size_t samples) {
   } else {
     std::fill(stretch_.begin(), stretch_.end(), int16_t{0});
   }
+  recorded_ = stretch_;
   return stretch_;
 }
 
@@ -46,9 +50,10 @@ void SecondTrack::CancelEcho(std::span<int16_t> first) {
   if (!canceller_) return;
   const size_t n = std::min(first.size(), stretch_.size());
   canceller_->Process(first.first(n), std::span<const int16_t>(stretch_).first(n));
+  recorded_ = referenceDelay_->Process(stretch_);
 }
 
-std::span<const int16_t> SecondTrack::Widen(std::span<const int16_t> first) { return Interleave(first, stretch_); }
+std::span<const int16_t> SecondTrack::Widen(std::span<const int16_t> first) { return Interleave(first, recorded_); }
 
 std::span<const int16_t> SecondTrack::WidenWithSilence(std::span<const int16_t> first) {
   if (silence_.size() < first.size()) silence_.assign(first.size(), 0);

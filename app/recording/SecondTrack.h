@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "app/recording/SecondInput.h"
 #include "app/recording/SecondInputSettings.h"
 #include "mixing/EchoCanceller.h"
+#include "mixing/FrameDelay.h"
 
 class SecondTrack {
  public:
@@ -46,7 +48,9 @@ class SecondTrack {
   // What the second input lost since the last call.
   std::vector<SecondInput::Loss> TakeLosses();
   // Takes the computer's sound out of the first input's block (as captured,
-  // before the effects), the pulled stretch being the reference.
+  // before the effects), the pulled stretch being the reference. The
+  // canceller hands the first input back late by its lag; the second input's
+  // recorded stretch is delayed as much, so the two stay aligned in the files.
   void CancelEcho(std::span<int16_t> first);
   // The recorded frames of the first input's block `first` (after effects)
   // and the pulled stretch; kept until the next call.
@@ -65,6 +69,8 @@ class SecondTrack {
   int16_t channels_ = 1;
   std::unique_ptr<SecondInput> input_;         // none: silence
   std::unique_ptr<EchoCanceller> canceller_;   // none: the first input as it is
+  std::optional<FrameDelay> referenceDelay_;   // the canceller's lag, with it
+  std::span<const int16_t> recorded_;          // the second input's stretch as recorded beside the first
   std::vector<int16_t> stretch_;               // the last pulled stretch
   std::vector<int16_t> silence_;
   std::vector<int16_t> wide_;

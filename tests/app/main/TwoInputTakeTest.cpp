@@ -14,6 +14,8 @@
 #include "app/recording/RecordingRecovery.h"
 #include "encoding/EncoderSelection.h"
 #include "encoding/EncoderWAV.h"
+#include "mixing/EchoCanceller.h"
+#include "mixing/FrameDelay.h"
 #include "mixing/TrackMix.h"
 #include "tagging/WavMetadataReader.h"
 #include "tests/encoding/AudioProbe.h"
@@ -23,12 +25,22 @@ namespace {
 std::string Utf8(const QString& s) { return s.toUtf8().toStdString(); }
 
 // Takes the reference out of the microphone, exactly.
+// Subtracts the reference and hands the result back kLag frames late, as a
+// real canceller's framing does.
 class SubtractingCanceller : public EchoCanceller {
  public:
+  static constexpr int32_t kLag = 7;
+  explicit SubtractingCanceller(int16_t channels) : late_(kLag, channels) {}
   void Process(std::span<int16_t> near, std::span<const int16_t> far) override {
     for (size_t i = 0; i < near.size(); ++i) near[i] = static_cast<int16_t>(near[i] - far[i]);
+    const auto delayed = late_.Process(near);
+    std::copy(delayed.begin(), delayed.end(), near.begin());
   }
   std::optional<double> DelayMs() const override { return std::nullopt; }
+  int32_t LagFrames() const override { return kLag; }
+
+ private:
+  FrameDelay late_;
 };
 
 class TwoInputTakeTest : public ::testing::Test, protected ControllerRigWith<EncoderSelection> {
@@ -41,7 +53,7 @@ class TwoInputTakeTest : public ::testing::Test, protected ControllerRigWith<Enc
     controller.SecondInputMakers([this] { return std::make_unique<ScriptedSecondInput>(script); },
                                  [this](int32_t rate, int16_t channels) -> std::unique_ptr<EchoCanceller> {
                                    cancellerFormats.emplace_back(rate, channels);
-                                   return removeWith ? std::make_unique<SubtractingCanceller>() : nullptr;
+                                   return removeWith ? std::make_unique<SubtractingCanceller>(channels) : nullptr;
                                  });
     second.sourceName = "monitor-of-speakers";
     second.removeComputerSound = false;
@@ -170,14 +182,19 @@ TEST_F(TwoInputTakeTest, BothGivesTheMixAndEachInputTheComputersSoundTakenOutOfT
   const auto fed = Record(kBlocks);
 
   EXPECT_EQ(cancellerFormats, (std::vector<std::pair<int32_t, int16_t>>{{44100, 2}}));
+  // The canceller's lag delays both inputs alike: they stay aligned in every file.
   const std::vector<int16_t> secondFed = SecondFed(fed.size());
-  std::vector<int16_t> cancelled(fed.size());
-  for (size_t i = 0; i < fed.size(); ++i) cancelled[i] = static_cast<int16_t>(fed[i] - secondFed[i]);
+  const size_t lag = size_t{SubtractingCanceller::kLag} * 2;
+  std::vector<int16_t> cancelled(fed.size()), secondLate(fed.size());
+  for (size_t i = lag; i < fed.size(); ++i) {
+    cancelled[i] = static_cast<int16_t>(fed[i - lag] - secondFed[i - lag]);
+    secondLate[i] = secondFed[i - lag];
+  }
   std::vector<int16_t> mixed(fed.size());
-  TrackMix(0, 0).Mix(cancelled, secondFed, mixed);
+  TrackMix(0, 0).Mix(cancelled, secondLate, mixed);
   EXPECT_EQ(Decoded(folder.Path() + "/Interview.wav"), mixed);
   EXPECT_EQ(Decoded(folder.Path() + "/Interview-1.wav"), cancelled);
-  EXPECT_EQ(Decoded(folder.Path() + "/Interview-2.wav"), secondFed);
+  EXPECT_EQ(Decoded(folder.Path() + "/Interview-2.wav"), secondLate);
 }
 
 TEST_F(TwoInputTakeTest, AVanishedSecondInputIsMarkedSilencedAndToldWhileTheTakeGoesOn) {
