@@ -39,6 +39,9 @@ class DriftCompensator {
   // Appends `frames` of silence (input known to be missing, or before the
   // second input began).
   void PushSilence(int64_t frames);
+  // Drops the next `frames` of input, pushed or still to come, as if consumed
+  // (the first input skipped that long).
+  void Skip(int64_t frames) { owed_ += frames; }
   // Fills `out` exactly (whole frames). `wantedEnd`: the second-input
   // position (frames pushed, counted from 0) that the block's end should reach.
   void Pull(std::span<int16_t> out, double wantedEnd);
