@@ -1,4 +1,4 @@
-// CaptureTimeline: a ring of reading origins and their median.
+// CaptureTimeline: a ring of reading origins and the earliest of them.
 #include "capture/CaptureTimeline.h"
 
 #include <algorithm>
@@ -13,7 +13,7 @@ void CaptureTimeline::Reset(int64_t bytesPerSecond, int64_t frameBytes) {
 
 int64_t CaptureTimeline::GapBefore(int64_t position, int64_t capturedAtUsec) const {
   std::lock_guard lock(mutex_);
-  const std::optional<double> origin = MedianOrigin();
+  const std::optional<double> origin = EarliestOrigin();
   if (!origin) return 0;
   const double late = OriginOf(position, capturedAtUsec) - *origin;
   if (late <= kGapUsec) return 0;
@@ -28,25 +28,22 @@ void CaptureTimeline::Note(int64_t position, int64_t capturedAtUsec) {
 
 std::optional<int64_t> CaptureTimeline::CapturedAtUsec(int64_t position) const {
   std::lock_guard lock(mutex_);
-  const std::optional<double> origin = MedianOrigin();
+  const std::optional<double> origin = EarliestOrigin();
   if (!origin) return std::nullopt;
   return std::llround(*origin + static_cast<double>(position) / bytesPerUsec_);
 }
 
 std::optional<double> CaptureTimeline::PositionAt(int64_t usec) const {
   std::lock_guard lock(mutex_);
-  const std::optional<double> origin = MedianOrigin();
+  const std::optional<double> origin = EarliestOrigin();
   if (!origin) return std::nullopt;
   return (static_cast<double>(usec) - *origin) * bytesPerUsec_;
 }
 
-std::optional<double> CaptureTimeline::MedianOrigin() const {
+std::optional<double> CaptureTimeline::EarliestOrigin() const {
   const size_t count = std::min(readings_, kWindow);
   if (count == 0) return std::nullopt;
-  std::array<double, kWindow> sorted = origins_;
-  const auto middle = sorted.begin() + static_cast<std::ptrdiff_t>(count / 2);
-  std::nth_element(sorted.begin(), middle, sorted.begin() + static_cast<std::ptrdiff_t>(count));
-  return *middle;
+  return *std::min_element(origins_.begin(), origins_.begin() + static_cast<std::ptrdiff_t>(count));
 }
 
 double CaptureTimeline::OriginOf(int64_t position, int64_t capturedAtUsec) const {

@@ -1,8 +1,9 @@
 // CaptureTimeline: when each received byte of an input was captured, from
 // readings taken as the input arrives ("what was received so far ends at byte
-// N, captured at t"). One reading jitters with the server's timing updates;
-// the median origin (t - N / rate) of the last kWindow readings does not, and
-// still follows the device clock's slow drift. A reading much later than the
+// N, captured at t"). Input comes in bursts, and a reading taken some time
+// after a burst's capture only ever errs late, by up to a burst's length; the
+// earliest origin (t - N / rate) of the last kWindow readings is close to the
+// truth, steady, and still follows the device clock's slow drift. A reading much later than the
 // origin says marks input that never came (a stalled device, data the server
 // dropped): GapBefore gives its length so the caller can fill it.
 // Thread-safe: the main loop thread notes, any thread asks (a short lock).
@@ -17,7 +18,7 @@
 
 class CaptureTimeline : public CaptureClock {
  public:
-  static constexpr size_t kWindow = 15;
+  static constexpr size_t kWindow = 20;
   // Beyond any jitter of a working input's timing.
   static constexpr int64_t kGapUsec = 40000;
 
@@ -35,7 +36,7 @@ class CaptureTimeline : public CaptureClock {
 
  private:
   // With mutex_ held.
-  std::optional<double> MedianOrigin() const;
+  std::optional<double> EarliestOrigin() const;
   double OriginOf(int64_t position, int64_t capturedAtUsec) const;
 
   mutable std::mutex mutex_;

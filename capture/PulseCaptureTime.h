@@ -1,8 +1,9 @@
-// PulseCaptureTime: when the audio server captured the end of what a record
-// stream has delivered so far, from its timing information: now minus the
-// stream's latency (the time since that byte was recorded). The stream needs
-// PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE.
-// Main loop thread (or with its lock held).
+// PulseCaptureTime: when the audio server captured a record stream's input,
+// from its latest timing information: the bytes it had queued for us (the
+// stream's write index) ended with one captured the source's latency before
+// the information was taken. Each call also asks for fresh information, so
+// readings fall at many points of the input's bursts.
+// Main loop thread (or with its lock held); the stream needs kStreamFlags.
 #pragma once
 
 #include <pulse/pulseaudio.h>
@@ -12,9 +13,12 @@
 
 class PulseCaptureTime {
  public:
-  static constexpr pa_stream_flags_t kStreamFlags =
-      static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+  static constexpr pa_stream_flags_t kStreamFlags = PA_STREAM_AUTO_TIMING_UPDATE;
 
-  // Microseconds of pa_rtclock_now; nothing before the first timing update.
-  static std::optional<int64_t> OfLastRead(pa_stream* stream);
+  struct Reading {
+    int64_t streamBytes = 0;     // the stream's write index
+    int64_t capturedAtUsec = 0;  // of its last byte, on pa_rtclock_now's clock
+  };
+  // Nothing before the first timing update.
+  static std::optional<Reading> Latest(pa_stream* stream);
 };

@@ -7,6 +7,8 @@
 #include "capture/PulseCaptureTime.h"
 #include "capture/PulseConnection.h"
 
+#include <pulse/rtclock.h>
+
 PulseTimedInput::PulseTimedInput(std::shared_ptr<PulseConnection> connection)
     : connection_(std::move(connection)) {}
 
@@ -26,6 +28,8 @@ std::string PulseTimedInput::Open(const std::string& sourceName, int32_t rate, i
   channels_ = channels;
   const int64_t frameBytes = int64_t{channels} * 2;
   timeline_.Reset(rate * frameBytes, frameBytes);
+  arrivals_.Reset(rate * frameBytes, frameBytes);
+  filledBytes_ = filledBefore_ = lastFillAt_ = streamBytes_ = 0;
   {
     std::lock_guard queue(mutex_);
     queue_.clear();
@@ -145,21 +149,34 @@ void PulseTimedInput::Drain() {
     }
     pa_stream_drop(stream_);
   }
+  const int64_t streamBefore = streamBytes_;
+  streamBytes_ += static_cast<int64_t>(scratch_.size() * sizeof(int16_t));
   if (scratch_.empty()) return;
-  const std::optional<int64_t> capturedAt = PulseCaptureTime::OfLastRead(stream_);
+  // A reading of the server's timing may predate a pause, so the pause shows
+  // in when the input arrives: late by far more than the input's bursts.
+  const auto arrivedAt = static_cast<int64_t>(pa_rtclock_now());
+  const std::optional<PulseCaptureTime::Reading> reading = PulseCaptureTime::Latest(stream_);
   const int64_t frameBytes = int64_t{channels_} * 2;
   {
     std::lock_guard queue(mutex_);
     int64_t end = (receivedFrames_ + static_cast<int64_t>(scratch_.size()) / channels_) * frameBytes;
-    const int64_t missing = capturedAt ? timeline_.GapBefore(end, *capturedAt) / frameBytes : 0;
+    const int64_t missing = arrivals_.GapBefore(end, arrivedAt) / frameBytes;
     if (missing > 0) {
       gaps_.push_back({receivedFrames_, missing});
       Store(nullptr, static_cast<size_t>(missing * channels_));
       end += missing * frameBytes;
+      filledBefore_ = filledBytes_;
+      filledBytes_ += missing * frameBytes;
+      lastFillAt_ = streamBefore;
     }
     for (Gap& hole : holes) gaps_.push_back({receivedFrames_ + hole.frame, hole.frames});
     Store(scratch_.data(), scratch_.size());
-    if (capturedAt) timeline_.Note(end, *capturedAt);
+    arrivals_.Note(end, arrivedAt);
+    if (reading) {
+      // A reading taken before the last fill does not count it.
+      const int64_t filled = reading->streamBytes > lastFillAt_ ? filledBytes_ : filledBefore_;
+      timeline_.Note(reading->streamBytes + filled, reading->capturedAtUsec);
+    }
   }
   arrived_.notify_all();
 }

@@ -79,7 +79,14 @@ class PulseTimedInput {
   pa_stream* stream_ = nullptr;  // changed on the owner's thread under the main loop lock
   int16_t channels_ = 1;
   std::vector<int16_t> scratch_;  // one read's input, main loop thread
-  CaptureTimeline timeline_;
+  CaptureTimeline timeline_;  // by the server's timing
+  CaptureTimeline arrivals_;  // by when the input arrived: finds gaps
+  // Main loop thread: silence put in for gaps, before and since the last
+  // one, and where in the stream's own bytes that went in.
+  int64_t filledBytes_ = 0;
+  int64_t filledBefore_ = 0;
+  int64_t lastFillAt_ = 0;
+  int64_t streamBytes_ = 0;  // read from the stream
 
   mutable std::mutex mutex_;
   std::condition_variable arrived_;

@@ -51,6 +51,7 @@ MMRESULT PulseWaveInDriver::Open(const std::string& sourceName, const WAVEFORMAT
     overflowing_ = running_ = lossPending_ = false;
   }
   receivedBytes_ = 0;
+  readBytes_ = 0;
   timeline_.Reset(bytesPerSecond, format.nBlockAlign);
   corked_ = true;
   pa_buffer_attr attr;
@@ -281,6 +282,7 @@ void PulseWaveInDriver::Drain() {
   bool stored = false;
   while (pa_stream_readable_size(stream_) > 0) {
     if (pa_stream_peek(stream_, &data, &bytes) < 0 || bytes == 0) break;
+    readBytes_ += static_cast<int64_t>(bytes);
     {
       std::lock_guard buffers(bufferMutex_);
       if (running_) StoreInReserve(static_cast<const char*>(data), bytes);
@@ -294,8 +296,10 @@ void PulseWaveInDriver::Drain() {
 }
 
 void PulseWaveInDriver::NoteCaptureTime() {
-  if (const std::optional<int64_t> capturedAt = PulseCaptureTime::OfLastRead(stream_)) {
-    timeline_.Note(receivedBytes_, *capturedAt);
+  // Input read but not kept (before the start, or with the reserve full)
+  // does not count among the received bytes.
+  if (const auto reading = PulseCaptureTime::Latest(stream_)) {
+    timeline_.Note(reading->streamBytes - (readBytes_ - receivedBytes_), reading->capturedAtUsec);
   }
 }
 

@@ -136,4 +136,5 @@ class PulseWaveInDriver : public WaveInDriver, public CaptureClock {
   std::atomic<int64_t> queueOverflows_{0};  // the reserve's
   std::atomic<int64_t> receivedBytes_{0};
   CaptureTimeline timeline_;  // noted by the main loop thread at each read
+  int64_t readBytes_ = 0;     // from the stream, kept or not; main loop thread
 };

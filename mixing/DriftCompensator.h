@@ -50,6 +50,10 @@ class DriftCompensator {
   double Position() const;
   // Frames pushed and not yet turned into output.
   int64_t Queued() const;
+  // The position the next pushed frame will have, were nothing owed.
+  int64_t PushedEnd() const { return skipped_ + fed_ + Queued(); }
+  // Frames of input still to come that will be dropped as late.
+  int64_t Owed() const { return owed_; }
   // Input frames per output frame, minus 1 (positive: the second input's clock is fast).
   double Correction() const { return correction_; }
   // Output frames made silent for want of input since the last call.

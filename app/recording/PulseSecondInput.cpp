@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "capture/CaptureClock.h"
 #include "capture/PulseConnection.h"
@@ -91,8 +92,13 @@ void PulseSecondInput::Feed(int64_t firstFrame) {
   const double position = compensator_->Position();
   const double pace = 1.0 + compensator_->Correction();
   for (const PulseTimedInput::Gap& gap : input_.TakeGaps()) {
-    const double ahead = static_cast<double>(gap.frame - origin_) - position;
-    losses_.push_back({firstFrame + std::llround(ahead / pace), gap.frames, false, {}});
+    // Silence for input already told as late (and owed) is no new loss.
+    const int64_t start = gap.frame - origin_;
+    const int64_t owedEnd = compensator_->PushedEnd() + compensator_->Owed();
+    const int64_t told = std::clamp<int64_t>(owedEnd - start, 0, gap.frames);
+    if (told == gap.frames) continue;
+    const double ahead = static_cast<double>(start + told) - position;
+    AddLoss({firstFrame + std::llround(ahead / pace), gap.frames - told, false, {}});
   }
   for (size_t taken = input_.Take(scratch_); taken > 0; taken = input_.Take(scratch_)) {
     compensator_->Push(std::span<const int16_t>(scratch_.data(), taken));
@@ -112,5 +118,15 @@ void PulseSecondInput::ReportShortfall(int64_t blockEnd) {
   const bool vanished = input_.Vanished();
   if (vanished && vanishedTold_) return;
   vanishedTold_ = vanished;
-  losses_.push_back({blockEnd - silent, silent, vanished, vanished ? input_.VanishedReason() : std::string()});
+  AddLoss({blockEnd - silent, silent, vanished, vanished ? input_.VanishedReason() : std::string()});
+}
+
+void PulseSecondInput::AddLoss(Loss loss) {
+  // Silence running on from the last loss is the same loss, longer.
+  if (!losses_.empty() && !loss.vanished && !losses_.back().vanished &&
+      losses_.back().firstFrame + losses_.back().frames == loss.firstFrame) {
+    losses_.back().frames += loss.frames;
+    return;
+  }
+  losses_.push_back(std::move(loss));
 }

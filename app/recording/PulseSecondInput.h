@@ -66,6 +66,7 @@ class PulseSecondInput : public SecondInput {
   void Feed(int64_t firstFrame);
   void SkipWhatTheFirstLost(int64_t firstFrame);
   void ReportShortfall(int64_t blockEnd);
+  void AddLoss(Loss loss);
 
   const CaptureClock& firstClock_;
   PulseTimedInput input_;
