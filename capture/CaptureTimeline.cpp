@@ -33,6 +33,11 @@ std::optional<int64_t> CaptureTimeline::CapturedAtUsec(int64_t position) const {
   return std::llround(*origin + static_cast<double>(position) / bytesPerUsec_);
 }
 
+size_t CaptureTimeline::Readings() const {
+  std::lock_guard lock(mutex_);
+  return readings_;
+}
+
 std::optional<double> CaptureTimeline::PositionAt(int64_t usec) const {
   std::lock_guard lock(mutex_);
   const std::optional<double> origin = EarliestOrigin();

@@ -30,6 +30,8 @@ class CaptureTimeline : public CaptureClock {
   void Note(int64_t position, int64_t capturedAtUsec);
 
   std::optional<int64_t> CapturedAtUsec(int64_t position) const override;
+  // Readings noted since Reset.
+  size_t Readings() const;
   // The byte position captured at `usec` (fractional; before 0 or past what
   // was received when `usec` is).
   std::optional<double> PositionAt(int64_t usec) const;

@@ -77,6 +77,12 @@ bool PulseTimedInput::WaitFor(int64_t frames, std::chrono::milliseconds limit) {
   return receivedFrames_ >= frames;
 }
 
+bool PulseTimedInput::WaitForTiming(size_t readings, std::chrono::milliseconds limit) {
+  std::unique_lock queue(mutex_);
+  return arrived_.wait_for(queue, limit, [&] { return timeline_.Readings() >= readings || vanished_; }) &&
+         !vanished_;
+}
+
 size_t PulseTimedInput::Take(std::span<int16_t> out) {
   std::lock_guard queue(mutex_);
   const size_t wholeFrames = out.size() / static_cast<size_t>(channels_) * static_cast<size_t>(channels_);

@@ -53,6 +53,9 @@ class PulseTimedInput {
   // Waits until `frames` frames have come since Open (silence for gaps
   // included), the input vanished, or `limit` passed. True when they have.
   bool WaitFor(int64_t frames, std::chrono::milliseconds limit);
+  // Waits until the server's timing was read `readings` times since Open,
+  // the input vanished, or `limit` passed. True when it was.
+  bool WaitForTiming(size_t readings, std::chrono::milliseconds limit);
   // Moves the oldest input not yet taken into `out` (whole frames); returns
   // the samples moved.
   size_t Take(std::span<int16_t> out);

@@ -81,16 +81,14 @@ int64_t DriftCompensator::Queued() const {
 int64_t DriftCompensator::TakeShortfall() { return std::exchange(shortfall_, 0); }
 
 void DriftCompensator::Steer(double wantedEnd, int64_t blockFrames) {
-  constexpr double kProportional = 2.0 / kTimeConstantSeconds;
-  constexpr double kIntegral = 1.0 / (kTimeConstantSeconds * kTimeConstantSeconds);
-  // Positive: more of the second input consumed than its timing asks for.
+  constexpr double kTau = kTimeConstantSeconds;
   const double step = static_cast<double>(blockFrames) / rate_;
   // The wanted positions jitter with the capture times; smoothed, they move
   // the ratio less from block to block.
   offset_ += ((Position() - wantedEnd) / rate_ - offset_) * std::min(1.0, step / kSmoothingSeconds);
-  const double offset = offset_;
-  const double integral = integral_ + offset * step;
-  const double wanted = -(kProportional * offset + kIntegral * integral);
+  // Positive offset: more of the second input consumed than its timing asks for.
+  const double integral = integral_ + offset_ * step / (kTau * kTau);
+  const double wanted = -(2.0 / kTau * offset_ + integral);
   correction_ = std::clamp(wanted, -kMaxCorrection, kMaxCorrection);
   // At the limit the integral stops growing, so it does not overshoot afterwards.
   if (correction_ == wanted) integral_ = integral;

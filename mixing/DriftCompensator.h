@@ -29,6 +29,7 @@ class DriftCompensator {
   // The largest correction: beyond any pair of working sound cards' clocks.
   static constexpr double kMaxCorrection = 0.002;
 
+
   DriftCompensator(int32_t rate, int16_t channels);
   ~DriftCompensator();
   DriftCompensator(const DriftCompensator&) = delete;
@@ -75,5 +76,5 @@ class DriftCompensator {
   int64_t shortfall_ = 0;
   double correction_ = 0;
   double offset_ = 0;        // smoothed, seconds
-  double integral_ = 0;      // of the offset, seconds * seconds
+  double integral_ = 0;      // the loop's integral term (a correction)
 };

@@ -67,7 +67,10 @@ std::optional<double> PulseSecondInput::WantedPosition(int64_t firstFrame) const
 }
 
 bool PulseSecondInput::Align(int64_t firstFrame) {
-  if (!input_.FrameCapturedAt(0)) input_.WaitFor(1, WaitLimit());
+  // The first readings of a new stream's timing run late by up to several
+  // ms; with a full window of them the start lands within a fraction of one.
+  // Until then the second input is silence (and the first is not held up).
+  if (!input_.WaitForTiming(kAlignReadings, std::chrono::milliseconds(0))) return false;
   origin_ = 0;
   const std::optional<double> start = WantedPosition(firstFrame);
   if (!start) return false;

@@ -4,7 +4,8 @@
 // for each stretch the first input's capture times say which of the second
 // input's frames belong to it, and the compensator steers towards them.
 //
-// Pull waits for the second input's stretch at most kWaitPeriods of its
+// The second input begins once its timing is known well (kAlignReadings);
+// before that it is silence, told as no Loss. Pull waits for the second input's stretch at most kWaitPeriods of its
 // delivery periods plus kWaitMargin; what has not come by then is silence
 // and a Loss (the late frames are dropped when they come). Gaps the server's
 // timing shows are silence and Losses too. An offset past kJumpSeconds is no
@@ -36,6 +37,9 @@ class PulseSecondInput : public SecondInput {
   // Input the resampler looks ahead, with room to spare.
   static constexpr int64_t kLookAheadFrames = 64;
   static constexpr double kJumpSeconds = 0.05;
+  // Readings of the second input's timing needed before its start is laid:
+  // one per delivery, so about a second at 20 deliveries a second.
+  static constexpr size_t kAlignReadings = CaptureTimeline::kWindow;
 
   // `firstClock`: the first input's (its WaveInRecorder), outliving this.
   // `fragmentsPerSecond`: how often the server hands over the second input.

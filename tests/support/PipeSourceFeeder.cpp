@@ -90,7 +90,8 @@ void PipeSourceFeeder::FeedLoop(std::vector<int16_t> samples, double speed, Mode
   // flag or kStallLimit.
   const int fd = ::open(fifoPath_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return;
-  const int mirror = mirrorPath_.empty() ? -1 : ::open(mirrorPath_.c_str(), O_WRONLY | O_CLOEXEC);
+  // A source nobody records may not read its pipe: what it cannot take is gone.
+  const int mirror = mirrorPath_.empty() ? -1 : ::open(mirrorPath_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   // A deep pipe rides out a feeder held up by a busy machine: a server that
   // fills an empty pipe with silence (PipeWire does) then sees no gap.
   ::fcntl(fd, F_SETPIPE_SZ, kPipeBytes);
@@ -110,7 +111,7 @@ void PipeSourceFeeder::FeedLoop(std::vector<int16_t> samples, double speed, Mode
     const ssize_t put = ::write(fd, bytes + at, chunk);
     if (put < 0 && errno != EAGAIN && errno != EINTR) break;  // EPIPE: the reader is gone
     const bool muted = at >= muteFrom_ && at < muteFrom_ + muteBytes_;
-    if (put > 0 && mirror >= 0 && !muted && ::write(mirror, bytes + at, static_cast<size_t>(put)) != put) break;
+    if (put > 0 && mirror >= 0 && !muted) (void)!::write(mirror, bytes + at, static_cast<size_t>(put));
     const auto now = std::chrono::steady_clock::now();
     size_t advanced = put > 0 ? static_cast<size_t>(put) : 0;
     if (live) {
