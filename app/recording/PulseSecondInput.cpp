@@ -29,6 +29,7 @@ std::string PulseSecondInput::Open(const std::string& sourceName, int32_t rate, 
   origin_ = 0;
   losses_.clear();
   vanishedTold_ = false;
+  stalledAt_ = -1;
   // Up to a few deliveries of the second input are taken at once.
   scratch_.assign(static_cast<size_t>(rate) * static_cast<size_t>(channels), 0);
   return {};
@@ -49,7 +50,7 @@ void PulseSecondInput::Pull(int64_t firstFrame, std::span<int16_t> out) {
   const std::optional<double> wantedEnd = WantedPosition(firstFrame + frames);
   const double end = wantedEnd.value_or(compensator_->Position() + static_cast<double>(frames));
   const auto needed = static_cast<int64_t>(std::ceil(end)) + origin_ + kLookAheadFrames;
-  if (input_.IsOpen() && !input_.Vanished()) input_.WaitFor(needed, WaitLimit());
+  if (input_.IsOpen() && !input_.Vanished()) WaitForInput(needed);
   Feed(firstFrame);
   SkipWhatTheFirstLost(firstFrame);
   compensator_->Pull(out, end);
@@ -84,6 +85,14 @@ bool PulseSecondInput::Align(int64_t firstFrame) {
     compensator_->Skip(startFrame);
   }
   return true;
+}
+
+void PulseSecondInput::WaitForInput(int64_t frames) {
+  // A second input that stalled is not waited for again until it moves:
+  // waits at every block would put the first input ever further behind.
+  const int64_t received = input_.ReceivedFrames();
+  if (stalledAt_ == received) return;
+  stalledAt_ = input_.WaitFor(frames, WaitLimit()) ? -1 : input_.ReceivedFrames();
 }
 
 std::chrono::milliseconds PulseSecondInput::WaitLimit() const {

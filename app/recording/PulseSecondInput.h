@@ -66,6 +66,7 @@ class PulseSecondInput : public SecondInput {
   // either has no timing yet.
   bool Align(int64_t firstFrame);
   std::chrono::milliseconds WaitLimit() const;
+  void WaitForInput(int64_t frames);
   // Moves what has come into the compensator; gaps become Losses.
   void Feed(int64_t firstFrame);
   void SkipWhatTheFirstLost(int64_t firstFrame);
@@ -82,4 +83,5 @@ class PulseSecondInput : public SecondInput {
   std::vector<int16_t> scratch_;
   std::vector<Loss> losses_;
   bool vanishedTold_ = false;
+  int64_t stalledAt_ = -1;  // received frames when a wait last ran out; -1: none did
 };

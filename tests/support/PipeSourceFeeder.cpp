@@ -38,11 +38,15 @@ PipeSourceFeeder::PipeSourceFeeder(std::string sourceName, int32_t rate, int32_t
 
 PipeSourceFeeder::~PipeSourceFeeder() {
   StopFeeding();
-  if (moduleIndex_ >= 0) {
-    RunShellCommand("pactl unload-module " + std::to_string(moduleIndex_) + " 2>/dev/null");
-  }
+  Unload();
   std::error_code ignored;
   std::filesystem::remove(fifoPath_, ignored);
+}
+
+void PipeSourceFeeder::Unload() {
+  if (moduleIndex_ < 0) return;
+  RunShellCommand("pactl unload-module " + std::to_string(moduleIndex_) + " 2>/dev/null");
+  moduleIndex_ = -1;
 }
 
 std::string PipeSourceFeeder::UniqueName(const std::string& prefix) {

@@ -40,6 +40,8 @@ class PipeSourceFeeder {
   PipeSourceFeeder& operator=(const PipeSourceFeeder&) = delete;
 
   bool Loaded() const { return moduleIndex_ >= 0; }
+  // Removes the source now, as a device unplugged (a feed to it ends).
+  void Unload();
   const std::string& SourceName() const { return sourceName_; }
   const std::string& Description() const { return description_; }
 

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -69,6 +70,10 @@ class PulseSecondInputTest : public ::testing::Test {
     ASSERT_TRUE(PumpUntil([&] { return firstSamples_.size() >= static_cast<size_t>(kSecondOpensAt * kChannels); }));
     input_ = PulseSecondInput::Create(recorder_, 20);
     ASSERT_EQ(input_->Open(second_.SourceName(), kRate, kChannels), "");
+    if (midway_) {
+      ASSERT_TRUE(PumpUntil([&] { return firstSamples_.size() >= static_cast<size_t>(frames / 2 * kChannels); }));
+      midway_();
+    }
     ASSERT_TRUE(PumpUntil([&] { return firstSamples_.size() >= static_cast<size_t>(frames * kChannels); }));
     recorder_.StopRecord();
     input_->Close();
@@ -103,6 +108,7 @@ class PulseSecondInputTest : public ::testing::Test {
   std::vector<int16_t> firstSamples_;
   std::vector<int16_t> secondSamples_;
   std::vector<SecondInput::Loss> losses_;
+  std::function<void()> midway_;  // done when the first input is half way
 };
 
 }  // namespace
@@ -155,4 +161,19 @@ TEST_F(PulseSecondInputTest, ASecondTheSecondInputMissedIsASecondOfSilenceAndALo
   const int64_t after = WorstOffset(kMuteFrame + kMutedFrames, kRate * 5 - kRate / 10);
   std::printf("after the loss: worst click offset %.3f ms\n", after * 1000.0 / kRate);
   EXPECT_LE(std::abs(after), kRate * 5 / 1000);
+}
+
+TEST_F(PulseSecondInputTest, AVanishedSecondInputIsSilenceFromThereOnAndEndsNothing) {
+  first_.Mirror(second_);
+  midway_ = [this] { second_.Unload(); };
+  Record(kRate * 4);  // the first input records to the end
+
+  ASSERT_EQ(losses_.size(), 1u);
+  EXPECT_TRUE(losses_[0].vanished);
+  EXPECT_FALSE(losses_[0].reason.empty());
+  EXPECT_GT(losses_[0].firstFrame, kRate * 2 - kRate / 2);
+  EXPECT_LT(losses_[0].firstFrame, kRate * 2 + kRate / 2);
+  for (int64_t i = losses_[0].firstFrame; i < kRate * 4; ++i) {
+    ASSERT_EQ(secondSamples_[i * kChannels], 0) << "frame " << i;
+  }
 }
