@@ -21,6 +21,9 @@ int64_t CaptureTimeline::GapBefore(int64_t position, int64_t capturedAtUsec) con
 }
 
 void CaptureTimeline::Note(int64_t position, int64_t capturedAtUsec) {
+  // Before any input (a stream not started yet) a reading's time is no
+  // capture's: it would pass for one far too early.
+  if (position <= 0) return;
   std::lock_guard lock(mutex_);
   origins_[readings_ % kWindow] = OriginOf(position, capturedAtUsec);
   ++readings_;

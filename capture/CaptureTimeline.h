@@ -27,6 +27,7 @@ class CaptureTimeline : public CaptureClock {
   // Bytes (whole frames) that went missing before input ending at `position`
   // captured at `capturedAtUsec`; 0 when none did.
   int64_t GapBefore(int64_t position, int64_t capturedAtUsec) const;
+  // Readings at position 0 or before (no input yet) are ignored.
   void Note(int64_t position, int64_t capturedAtUsec);
 
   std::optional<int64_t> CapturedAtUsec(int64_t position) const override;

@@ -23,6 +23,7 @@ TEST(CaptureTimelineTest, ReadingsThatOnlyErrLateGiveTheEarliestCaptureTime) {
   CaptureTimeline timeline;
   EXPECT_FALSE(timeline.CapturedAtUsec(0).has_value());
   NoteBurstyReadings(timeline, 30);
+  timeline.Note(0, 900'000);  // taken before the input began: no capture time
   // Byte 0 was captured at 1 s; no reading was on time, but one was close.
   EXPECT_NEAR(static_cast<double>(*timeline.CapturedAtUsec(0)), 1'000'000, 1'000);
   EXPECT_NEAR(*timeline.PositionAt(1'500'000), kBytesPerSecond / 2, kBytesPerSecond / 1000);
