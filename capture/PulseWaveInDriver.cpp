@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "capture/PulseCaptureTime.h"
 #include "capture/PulseConnection.h"
 
 namespace {
@@ -50,6 +51,8 @@ MMRESULT PulseWaveInDriver::Open(const std::string& sourceName, const WAVEFORMAT
     overflowing_ = running_ = lossPending_ = false;
   }
   receivedBytes_ = 0;
+  readBytes_ = 0;
+  timeline_.Reset(bytesPerSecond, format.nBlockAlign);
   corked_ = true;
   pa_buffer_attr attr;
   attr.maxlength = std::max(bytesPerSecond * kServerBufferSeconds, kMinReserveBytes);
@@ -58,8 +61,8 @@ MMRESULT PulseWaveInDriver::Open(const std::string& sourceName, const WAVEFORMAT
   attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
   // DONT_MOVE: a vanished source ends the recording instead of silently
   // switching it to another input.
-  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED |
-                                                    PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+  const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
+                                                    PA_STREAM_DONT_MOVE | PulseCaptureTime::kStreamFlags);
   const bool connected =
       pa_stream_connect_record(stream_, sourceName.empty() ? nullptr : sourceName.c_str(), &attr,
                                flags) == 0 &&
@@ -276,16 +279,28 @@ void PulseWaveInDriver::Drain() {
   const void* data = nullptr;
   size_t bytes = 0;
   bool wake = false;
+  bool stored = false;
   while (pa_stream_readable_size(stream_) > 0) {
     if (pa_stream_peek(stream_, &data, &bytes) < 0 || bytes == 0) break;
+    readBytes_ += static_cast<int64_t>(bytes);
     {
       std::lock_guard buffers(bufferMutex_);
       if (running_) StoreInReserve(static_cast<const char*>(data), bytes);
+      stored = stored || running_;
       wake = WakeWanted();
     }
     pa_stream_drop(stream_);
   }
+  if (stored) NoteCaptureTime();
   if (wake) Wake();
+}
+
+void PulseWaveInDriver::NoteCaptureTime() {
+  // Input read but not kept (before the start, or with the reserve full)
+  // does not count among the received bytes.
+  if (const auto reading = PulseCaptureTime::Latest(stream_)) {
+    timeline_.Note(reading->streamBytes - (readBytes_ - receivedBytes_), reading->capturedAtUsec);
+  }
 }
 
 void PulseWaveInDriver::Wake() {

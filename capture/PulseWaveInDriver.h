@@ -15,6 +15,9 @@
 // thread in the order they were filled. Mark may come from any thread: it only
 // notes a position under bufferMutex_ and wakes the filling thread.
 //
+// Each read also notes when the server captured the input received so far,
+// so the driver is the input's CaptureClock (any thread).
+//
 // If the source or the server vanishes, the data received so far is handed
 // back (a partly filled buffer too) and WIM_DEVICE_LOST is posted.
 #pragma once
@@ -29,11 +32,12 @@
 #include <vector>
 
 #include "capture/CaptureReserve.h"
+#include "capture/CaptureTimeline.h"
 #include "capture/WaveInDriver.h"
 
 class PulseConnection;
 
-class PulseWaveInDriver : public WaveInDriver {
+class PulseWaveInDriver : public WaveInDriver, public CaptureClock {
  public:
   static constexpr uint32_t kReserveSeconds = 60;
   static constexpr uint32_t kMinReserveBytes = 65536;
@@ -69,6 +73,10 @@ class PulseWaveInDriver : public WaveInDriver {
   std::string LastError() const override { return lastError_; }
   // Bytes of input taken from the server since Open (stored in the reserve).
   int64_t ReceivedBytes() const override { return receivedBytes_; }
+  const CaptureClock* Clock() const override { return this; }
+  std::optional<int64_t> CapturedAtUsec(int64_t position) const override {
+    return timeline_.CapturedAtUsec(position);
+  }
 
  private:
   // Posted to the driver's own window: buffers can be filled (no parameters).
@@ -84,6 +92,7 @@ class PulseWaveInDriver : public WaveInDriver {
   MMRESULT Fail(MMRESULT result, std::string reason);
   void SetRunning(bool running);  // takes bufferMutex_
   void Drain();  // stream -> reserve; main loop thread
+  void NoteCaptureTime();  // of the input received so far; main loop thread
   void CloseStream();
   // Main loop thread: asks the filling thread to run OnWake, unless already asked.
   void Wake();
@@ -126,4 +135,6 @@ class PulseWaveInDriver : public WaveInDriver {
   std::atomic<int64_t> overflows_{0};       // the server's
   std::atomic<int64_t> queueOverflows_{0};  // the reserve's
   std::atomic<int64_t> receivedBytes_{0};
+  CaptureTimeline timeline_;  // noted by the main loop thread at each read
+  int64_t readBytes_ = 0;     // from the stream, kept or not; main loop thread
 };

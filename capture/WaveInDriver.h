@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "capture/CaptureClock.h"
 #include "capture/compat/CallbackWindow.h"
 #include "capture/compat/WAVEHDR.h"
 #include "common/WAVEFORMATEX.h"
@@ -54,6 +55,8 @@ class WaveInDriver {
 
   // Bytes of input received since Open (handed back or not yet).
   virtual int64_t ReceivedBytes() const = 0;
+  // When the received bytes were captured; nullptr for a driver that cannot tell.
+  virtual const CaptureClock* Clock() const { return nullptr; }
   // Times the server had to drop input since Open because no buffer was free
   // to take it (kept after Close).
   virtual int64_t OverflowCount() const = 0;

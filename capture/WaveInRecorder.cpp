@@ -100,6 +100,12 @@ int64_t WaveInRecorder::MarkReceived() { return open_ ? driver_->Mark() : 0; }
 
 int64_t WaveInRecorder::ReceivedBytes() const { return driver_->ReceivedBytes(); }
 
+std::optional<int64_t> WaveInRecorder::CapturedAtUsec(int64_t position) const {
+  const CaptureClock* clock = driver_->Clock();
+  if (clock == nullptr) return std::nullopt;
+  return clock->CapturedAtUsec(position);
+}
+
 bool WaveInRecorder::StartRecord(int32_t samplerate, int16_t Channels) {
   // A second start would take the buffers away from the driver that holds them.
   if (open_) {

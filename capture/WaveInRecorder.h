@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "capture/CaptureClock.h"
 #include "capture/CaptureSink.h"
 #include "capture/compat/HookOwner.h"
 #include "capture/SourceMixer.h"
@@ -29,7 +30,7 @@ class MessageBoxService;
 class MessageHook;
 class WaveInDriver;
 
-class WaveInRecorder : private HookOwner {
+class WaveInRecorder : private HookOwner, public CaptureClock {
  public:
   // Real PulseAudio backend; hook errors are shown through `messageBoxes`
   // (nullptr: logged only) and written to the system log.
@@ -65,6 +66,10 @@ class WaveInRecorder : private HookOwner {
   bool IsRecording() const;
   // Bytes of input the device received since StartRecord, delivered or not yet.
   int64_t ReceivedBytes() const;
+  // Any thread: when received byte `position` (as ReceivedBytes and
+  // MarkReceived count) was captured, by the driver's clock; nothing when the
+  // driver cannot tell or has no timing yet.
+  std::optional<int64_t> CapturedAtUsec(int64_t position) const override;
   // Bytes handed to GotData since StartRecord.
   int64_t DeliveredBytes() const { return deliveredBytes_; }
   // Any thread: cuts the input at what was received so far, as the input goes

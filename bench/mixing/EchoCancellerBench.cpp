@@ -65,4 +65,3 @@ void BM_EchoCancellerOneSecond(benchmark::State& state) {
 
 BENCHMARK(BM_EchoCancellerOneSecond)->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();

@@ -38,11 +38,15 @@ PipeSourceFeeder::PipeSourceFeeder(std::string sourceName, int32_t rate, int32_t
 
 PipeSourceFeeder::~PipeSourceFeeder() {
   StopFeeding();
-  if (moduleIndex_ >= 0) {
-    RunShellCommand("pactl unload-module " + std::to_string(moduleIndex_) + " 2>/dev/null");
-  }
+  Unload();
   std::error_code ignored;
   std::filesystem::remove(fifoPath_, ignored);
+}
+
+void PipeSourceFeeder::Unload() {
+  if (moduleIndex_ < 0) return;
+  RunShellCommand("pactl unload-module " + std::to_string(moduleIndex_) + " 2>/dev/null");
+  moduleIndex_ = -1;
 }
 
 std::string PipeSourceFeeder::UniqueName(const std::string& prefix) {
@@ -90,6 +94,8 @@ void PipeSourceFeeder::FeedLoop(std::vector<int16_t> samples, double speed, Mode
   // flag or kStallLimit.
   const int fd = ::open(fifoPath_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return;
+  // A source nobody records may not read its pipe: what it cannot take is gone.
+  const int mirror = mirrorPath_.empty() ? -1 : ::open(mirrorPath_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
   // A deep pipe rides out a feeder held up by a busy machine: a server that
   // fills an empty pipe with silence (PipeWire does) then sees no gap.
   ::fcntl(fd, F_SETPIPE_SZ, kPipeBytes);
@@ -108,6 +114,8 @@ void PipeSourceFeeder::FeedLoop(std::vector<int16_t> samples, double speed, Mode
     // A chunk is at most PIPE_BUF bytes: written whole or not at all.
     const ssize_t put = ::write(fd, bytes + at, chunk);
     if (put < 0 && errno != EAGAIN && errno != EINTR) break;  // EPIPE: the reader is gone
+    const bool muted = at >= muteFrom_ && at < muteFrom_ + muteBytes_;
+    if (put > 0 && mirror >= 0 && !muted) (void)!::write(mirror, bytes + at, static_cast<size_t>(put));
     const auto now = std::chrono::steady_clock::now();
     size_t advanced = put > 0 ? static_cast<size_t>(put) : 0;
     if (live) {
@@ -130,4 +138,5 @@ void PipeSourceFeeder::FeedLoop(std::vector<int16_t> samples, double speed, Mode
     }
   }
   ::close(fd);
+  if (mirror >= 0) ::close(mirror);
 }

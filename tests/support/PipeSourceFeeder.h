@@ -40,11 +40,23 @@ class PipeSourceFeeder {
   PipeSourceFeeder& operator=(const PipeSourceFeeder&) = delete;
 
   bool Loaded() const { return moduleIndex_ >= 0; }
+  // Removes the source now, as a device unplugged (a feed to it ends).
+  void Unload();
   const std::string& SourceName() const { return sourceName_; }
   const std::string& Description() const { return description_; }
 
   // Starts feeding `samples` (a previous feed is waited for first).
   void Feed(std::vector<int16_t> samples, double speed = 1.0);
+  // From the next feed, every piece written here is written to `other`'s
+  // pipe at the same moment: one sound reaching two inputs at once. `other`
+  // has the same format and outlives the feed. The `muteBytes` from byte
+  // `muteFrom` of the feed (whole chunks) are kept from `other`: its input
+  // stops for that long.
+  void Mirror(const PipeSourceFeeder& other, size_t muteFrom = 0, size_t muteBytes = 0) {
+    mirrorPath_ = other.fifoPath_;
+    muteFrom_ = muteFrom;
+    muteBytes_ = muteBytes;
+  }
   // Feeds `samples` at real pace as a live input (a microphone) does: nothing
   // waits for the reader, and what the pipe cannot take when it is due is gone
   // (counted by Dropped). The pipe holds about 6 s for a reader that is late.
@@ -71,6 +83,9 @@ class PipeSourceFeeder {
   std::string sourceName_;
   std::string description_;
   std::string fifoPath_;
+  std::string mirrorPath_;  // empty: none
+  size_t muteFrom_ = 0;
+  size_t muteBytes_ = 0;
   int32_t rate_;
   int32_t channels_;
   int moduleIndex_ = -1;
