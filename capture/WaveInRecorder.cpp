@@ -372,3 +372,7 @@ void WaveInRecorder::MixerLineVolume(int32_t Volume) {
   if (deviceId_ < 0) return;
   mixer_->SetVolume(selectedSource_, static_cast<uint32_t>(Volume < 0 ? 0 : Volume));
 }
+
+uint32_t WaveInRecorder::FragmentsPerSecond() const {
+  return fragmentsPerSecond_ != 0 ? fragmentsPerSecond_ : PulseWaveInDriver::kFragmentsPerSecond;
+}

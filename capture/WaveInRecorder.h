@@ -62,6 +62,8 @@ class WaveInRecorder : private HookOwner, public CaptureClock {
   // How often the driver is handed input, from the next start (see
   // WaveInDriver::FragmentsPerSecond); 0: the driver's default.
   void FragmentsPerSecond(uint32_t perSecond) { fragmentsPerSecond_ = perSecond; }
+  // The pace the next start asks for, the driver's default resolved.
+  uint32_t FragmentsPerSecond() const;
 
   bool IsRecording() const;
   // Bytes of input the device received since StartRecord, delivered or not yet.

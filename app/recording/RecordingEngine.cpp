@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <stdexcept>
 
 #include "app/platform/PlainText.h"
 #include "app/recording/RecorderViewRelay.h"
 #include "app/recording/RecordingController.h"
+#include "app/recording/PulseSecondInput.h"
 #include "app/recording/RecordingThread.h"
 #include "app/recording/WaveInCapture.h"
 #include "app/recording/WindowThreadDialogs.h"
@@ -21,6 +23,7 @@
 #include "common/FileTypes.h"
 #include "encoding/EncoderSelection.h"
 #include "metering/BlockPeak.h"
+#include "mixing/MakeEchoCanceller.h"
 
 namespace {
 
@@ -57,6 +60,16 @@ RecordingEngine::RecordingEngine(WaveInRecorder& recorder, EncoderSelection& enc
   endCheck_->setInterval(kEndCheck);
   QObject::connect(endCheck_, &QTimer::timeout, [this] { StopIfEnded(); });
   recorder_.Sink(controller_.get());
+  controller_->SecondInputMakers(
+      [this] { return PulseSecondInput::Create(recorder_, recorder_.FragmentsPerSecond()); },
+      [](int32_t rate, int16_t channels) -> std::unique_ptr<EchoCanceller> {
+        // A rate the canceller cannot take records the microphone as it is.
+        try {
+          return MakeEchoCanceller(rate, channels);
+        } catch (const std::invalid_argument&) {
+          return nullptr;
+        }
+      });
   // Apply only throws for a band count outside 1..10, and every Settings() handed to it here
   // comes from a chain that holds that count itself; nothing else the posted work runs throws
   // AppError, so none can escape a posted function.
