@@ -179,12 +179,10 @@ TEST_F(RecorderCommandLineTest, EveryVerbAnswersWithItsStatusAndARefusalSaysWhy)
 }
 
 TEST_F(RecorderCommandLineTest, ASecondDeviceAndTheTracksAreListedReadAndRefusedWhenWrong) {
-  for (const char* language : {"zh", "en"}) {
-    const Answer help = Ask({"--lang", language, "--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_THAT(help.out, HasSubstr("--tracks <mix|separate|both>")) << language;
-  }
-  EXPECT_THAT(Ask({"--lang", "en", "--help"}).out, HasSubstr("second input"));
+  const Answer help = Ask({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_THAT(help.out, HasSubstr("--tracks <mix|separate|both>"));
+  EXPECT_THAT(help.out, HasSubstr("第二输入"));
   const auto refused = [&](const QStringList& arguments, const std::string& reason) {
     const Answer answer = Ask(arguments);
     EXPECT_EQ(answer.status, 1) << arguments.join(' ').toStdString();

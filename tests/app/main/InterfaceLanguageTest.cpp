@@ -254,6 +254,9 @@ TEST_P(InterfaceTextFitTest, MainWindowIdleRecordingAndPausedWithItsTrayMenu) {
   Form1 form(Form1::Services{&messages, &fileDialog, &chooser, true, &questions});
   form.Load();
   EXPECT_EQ(Listed(Audit(&form)), "") << "idle";
+  form.findChild<QPushButton*>("cmdComputerSound")->click();  // its rows and level bars stay for the take
+  ASSERT_TRUE(form.Engine().SecondInputChoice().Active());
+  EXPECT_EQ(Listed(Audit(&form)), "") << "a second input chosen";
   RecordingSchedule::Plan waiting;
   waiting.start = RecordingSchedule::Plan::Start::After;
   waiting.startDelay = std::chrono::hours{23};
