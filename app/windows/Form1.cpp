@@ -59,6 +59,7 @@
 namespace {
 
 constexpr int kTickMs = 25;
+constexpr int kMinimumWidth = 720, kMinimumHeight = 590;  // with one input
 // The spectrum's bars sit on a fixed 4-pixel pitch (22 bars from x = 4): its
 // surface keeps that width and the view stretches it across the window.
 constexpr int kSpectrumWidth = 96;
@@ -190,7 +191,7 @@ void Form1::BuildControls() {
   OrderTabs();
 
   resize(800, 650);  // 90 of it for the take review panel
-  setMinimumSize(720, 590);
+  setMinimumSize(kMinimumWidth, kMinimumHeight);
 }
 
 void Form1::OrderTabs() {
@@ -384,6 +385,15 @@ void Form1::ShowSecondBars(bool shown) {
     secondBarLabels_[channel]->setVisible(shown);
     meters_->Meter(MeterPanel::kSecondLeft + channel)->setVisible(shown);
   }
+  FitHeight();
+}
+
+void Form1::FitHeight() {
+  // The second input's rows and bars need more height than the one-input window has.
+  centralWidget()->layout()->activate();
+  const int needed = std::max(kMinimumHeight, minimumSizeHint().height());
+  setMinimumHeight(needed);
+  if (height() < needed) resize(width(), needed);
 }
 
 void Form1::FollowRecorderChoices() {

@@ -144,6 +144,8 @@ class Form1 : public QMainWindow {
   // The second input's choice (with the schedule page's gate) goes to the recorder; its bars show while one is chosen.
   void HandSecondInputToRecorder();
   void ShowSecondBars(bool shown);
+  // At least as tall as the controls shown need.
+  void FitHeight();
   // Another door chose a device, type or file: the boxes show them.
   void FollowRecorderChoices();
   // cmdPause, its key and the tray item.
