@@ -408,6 +408,8 @@ TEST_P(InterfaceTextFitTest, EveryControlHasAnAccessibleNameAndTheMetersTellThei
   form.Load();
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  form.findChild<QPushButton*>("cmdComputerSound")->click();  // the second input's controls and bars too
+  ASSERT_TRUE(form.findChild<QWidget*>("pnlSecondInput")->isVisible());
   QStringList unnamed;
   QList<QWidget*> controls;
   for (QWidget* widget : form.findChildren<QWidget*>()) {
