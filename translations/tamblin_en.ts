@@ -92,11 +92,11 @@
     </message>
     <message>
         <source>第一输入的增益</source>
-        <translation>First input's gain</translation>
+        <translation>First input&apos;s gain</translation>
     </message>
     <message>
         <source>第二输入的增益</source>
-        <translation>Second input's gain</translation>
+        <translation>Second input&apos;s gain</translation>
     </message>
     <message>
         <source>轨道</source>
@@ -274,7 +274,7 @@
     </message>
     <message>
         <source>配合 --start: 按名称或描述选择输入设备; 给两次时第二个是第二输入 (如电脑声音)</source>
-        <translation>with --start: the input device by name or description; given twice, the second is the second input (such as the computer's sound)</translation>
+        <translation>with --start: the input device by name or description; given twice, the second is the second input (such as the computer&apos;s sound)</translation>
     </message>
     <message>
         <source>两路输入的轨道: mix 混合为一个文件, separate 每路一个文件, both 两者都要</source>
@@ -970,7 +970,7 @@
     </message>
     <message>
         <source>选择默认输出的监听源: 电脑播放的一切声音</source>
-        <translation>Choose the default output's monitor: everything the computer plays</translation>
+        <translation>Choose the default output&apos;s monitor: everything the computer plays</translation>
     </message>
     <message>
         <source>第二输入:</source>
@@ -978,11 +978,11 @@
     </message>
     <message>
         <source>第一输入在混音中的增益</source>
-        <translation>The first input's gain in the mix</translation>
+        <translation>The first input&apos;s gain in the mix</translation>
     </message>
     <message>
         <source>第二输入在混音中的增益</source>
-        <translation>The second input's gain in the mix</translation>
+        <translation>The second input&apos;s gain in the mix</translation>
     </message>
     <message>
         <source>第一:</source>
@@ -1030,11 +1030,11 @@
     </message>
     <message>
         <source>电脑播放的声音 (第二输入) 从第一输入中去除, 如扬声器传进麦克风的回声</source>
-        <translation>What the computer plays (the second input) is removed from the first input, such as the speakers' echo in the microphone</translation>
+        <translation>What the computer plays (the second input) is removed from the first input, such as the speakers&apos; echo in the microphone</translation>
     </message>
     <message>
         <source>找不到默认输出的监听源, 请在&quot;第二输入&quot;框中选择</source>
-        <translation>The default output's monitor was not found; please choose in the &quot;Second input&quot; box</translation>
+        <translation>The default output&apos;s monitor was not found; please choose in the &quot;Second input&quot; box</translation>
     </message>
     <message>
         <source>上次的第二输入 &quot;%1&quot; 已不在, 请在&quot;第二输入&quot;框中另选一个</source>
