@@ -12,7 +12,7 @@
 #include <QTest>
 #include <unistd.h>
 
-#include "TestDoubles.h"
+#include "Form1Fixture.h"
 #include "app/control/RecorderRequests.h"
 #include "app/handsfree/ScheduleKeeper.h"
 #include "app/platform/RemoteRequest.h"
@@ -44,7 +44,7 @@ class StartKeeper : public RecorderControl {
   std::vector<RecordingRequest> starts;
 };
 
-class Form1SecondInputTest : public ::testing::Test {
+class Form1SecondInputTest : public Form1Fixture {
  protected:
   void SetUp() override {
     ASSERT_TRUE(daemon.Running()) << daemon.Log();
@@ -55,34 +55,12 @@ class Form1SecondInputTest : public ::testing::Test {
                   .exitCode,
               0);
   }
+  void TearDown() override { form.reset(); }  // before its daemon goes
 
-  void Restart() {
-    form.reset();
-    form = std::make_unique<Form1>(Form1::Services{&messages, &fileDialog, &chooser, false, &questions, &settings});
-    form->Load();
-  }
-  template <typename T>
-  T* Find(const char* name) const {
-    T* widget = form->findChild<T*>(name);
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-  }
-  void Choose(const char* box, int index) {
-    auto* combo = Find<QComboBox>(box);
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
-  }
   const SecondInputSettings& Chosen() { return form->Engine().SecondInputChoice(); }
 
   const std::string kSpeakers = "tamblin_speakers";
   PrivatePulseDaemon daemon;
-  TempProgramFolder folder;
-  RecordingMessages messages;
-  ScriptedQuestions questions;
-  StubFileDialog fileDialog;
-  ScriptedChooser chooser;
-  ScriptedSettingChooser settings;
-  std::unique_ptr<Form1> form;
 };
 
 TEST_F(Form1SecondInputTest, ComputerSoundChoosesTheDefaultOutputsMonitorAndTheChoiceSurvivesARestart) {
@@ -104,7 +82,8 @@ TEST_F(Form1SecondInputTest, ComputerSoundChoosesTheDefaultOutputsMonitorAndTheC
   EXPECT_FALSE(Find<QCheckBox>("chkOneFile")->isEnabled()) << "a mix is one pair anyway";
   Choose("cboTracks", 1);
   QTest::mouseClick(Find<QCheckBox>("chkOneFile"), Qt::LeftButton);
-  Find<QCheckBox>("chkRemoveComputer")->click();
+  auto* remove = Find<QCheckBox>("chkRemoveComputer");
+  QTest::mouseClick(remove, Qt::LeftButton, {}, QPoint(8, remove->height() / 2));  // on its box: the row is wider than its text
   form->Schedule().GateOnEither(true);
   form->Schedule().HandsFreeChosen();
   const SecondInputSettings expected{.sourceName = kSpeakers + ".monitor", .tracks = TrackLayout::Separate,
