@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "encoding/TargetRules.h"
@@ -66,4 +67,8 @@ class Encoder {
   // Bytes the open file holds, as counted by the writes (no file system call,
   // so it may be asked after every block); -1 when none is open or unknown.
   virtual int64_t FileBytes() const { return -1; }
+  // A new encoder, idle, writing the same type and format with the same
+  // settings: for another file of the same take (one per input). None when
+  // this encoder cannot make one.
+  virtual std::unique_ptr<Encoder> Sibling() const { return nullptr; }
 };

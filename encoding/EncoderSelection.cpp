@@ -5,6 +5,7 @@
 #include "encoding/EncoderMP3.h"
 #include "encoding/EncoderOpus.h"
 #include "encoding/EncoderWAV.h"
+#include "encoding/MuxedEncoder.h"
 
 EncoderSelection::EncoderSelection() : EncoderSelection(std::make_unique<EncoderWAV>()) {}
 
@@ -53,3 +54,15 @@ std::string EncoderSelection::InitError() const { return Chosen().InitError(); }
 int64_t EncoderSelection::FileBytes() const { return Chosen().FileBytes(); }
 
 bool EncoderSelection::WritesTaggableFile() const { return Chosen().WritesTaggableFile(); }
+
+std::unique_ptr<Encoder> EncoderSelection::Sibling() const {
+  auto sibling = std::make_unique<EncoderSelection>(wav_->Twin());
+  for (int32_t t = TYPE_FLAC; t < kTypeCount; ++t) {
+    const MuxedEncoder& mine = *compressed_[t];
+    MuxedEncoder& theirs = *sibling->compressed_[t];
+    if (const auto setting = mine.ChosenSetting()) theirs.Setting(*setting);
+    theirs.SyncInterval(mine.SyncInterval());
+  }
+  sibling->type_ = type_;
+  return sibling;
+}

@@ -54,6 +54,8 @@ class EncoderSelection : public Encoder {
   std::string InitError() const override;
   int64_t FileBytes() const override;
   bool WritesTaggableFile() const override;
+  // Of the chosen type, with every type's settings as chosen here.
+  std::unique_ptr<Encoder> Sibling() const override;
 
  private:
   Encoder& Chosen() const { return *encoders_[type_]; }

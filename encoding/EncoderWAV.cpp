@@ -39,6 +39,16 @@ EncoderWAV::EncoderWAV(std::unique_ptr<ConversionStream> stream, int64_t maxFile
 
 EncoderWAV::~EncoderWAV() { EncoderClose(); }
 
+std::unique_ptr<EncoderWAV> EncoderWAV::Twin() const {
+  auto twin = std::make_unique<EncoderWAV>(std::make_unique<CodecConversionStream>(), maxFileLength_);
+  const std::span<const uint8_t> format = TargetFormat();
+  twin->SetFormat(format.data(), static_cast<int32_t>(format.size()), formatID_, formatTag_);
+  twin->writeHeader_ = writeHeader_;
+  twin->HeaderRefreshInterval(HeaderRefreshInterval());
+  twin->OutputRules(outputRules_);
+  return twin;
+}
+
 bool EncoderWAV::WriteHeader() const { return writeHeader_; }
 
 void EncoderWAV::WriteHeader(bool bln) {

@@ -88,6 +88,10 @@ class EncoderWAV : public Encoder {
   std::string InitError() const override;
   bool WritesTaggableFile() const override { return true; }
   int64_t FileBytes() const override { return Running() ? fileLength_ : -1; }
+  // The same target format, header choice, refresh interval and file length
+  // limit, on a conversion stream of its own.
+  std::unique_ptr<Encoder> Sibling() const override { return Twin(); }
+  std::unique_ptr<EncoderWAV> Twin() const;
 
  private:
   bool Running() const { return file_.IsOpen(); }

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 packages=(
   cmake ninja-build ccache g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools qt6-l10n-tools qt6-tools-dev libgl-dev fonts-noto-cjk
-  libpulse-dev pulseaudio pulseaudio-utils libebur128-dev
+  libpulse-dev pulseaudio pulseaudio-utils libebur128-dev libwebrtc-audio-processing-dev espeak-ng
   libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libtag1-dev flac opus-tools lame
   sox libsox-fmt-all ffmpeg libsndfile1-dev libfftw3-dev mediainfo
   xvfb xauth imagemagick time

@@ -820,6 +820,18 @@
         <translation>Input lost</translation>
     </message>
     <message>
+        <source>输入 2 丢失</source>
+        <translation>Input 2 lost</translation>
+    </message>
+    <message>
+        <source>无法打开输入 2, 它的音轨是静音; 输入 1 照常录音!</source>
+        <translation>Cannot open input 2: its track is silent; input 1 records as usual!</translation>
+    </message>
+    <message>
+        <source>输入 2 已断开, 它的音轨此后是静音; 输入 1 照常录音!</source>
+        <translation>Input 2 was disconnected: its track is silent from here on; input 1 records as usual!</translation>
+    </message>
+    <message>
         <source>文件 %1 的扩展名与文件类型 %2 不符!</source>
         <translation>The extension of file %1 does not match the file type %2!</translation>
     </message>

@@ -17,8 +17,9 @@ int64_t Samples(double seconds, int32_t rate, int16_t channels) {
 
 double SoundGate::ThresholdAmplitude(double thresholdDbfs) { return 32768.0 * std::pow(10.0, thresholdDbfs / 20.0); }
 
-void SoundGate::Configure(const SoundActivation& settings, int32_t rate, int16_t channels) {
+void SoundGate::Configure(const SoundActivation& settings, int32_t rate, int16_t channels, int16_t listened) {
   channels_ = std::max<int16_t>(channels, 1);
+  listened_ = listened > 0 ? std::min(listened, channels_) : channels_;
   threshold_ = ThresholdAmplitude(settings.thresholdDbfs);
   windowSamples_ = int64_t{std::max(rate / kWindowsPerSecond, 1)} * channels_;
   holdSamples_ = Samples(settings.holdMs / 1000.0, rate, channels_);
@@ -76,7 +77,8 @@ void SoundGate::Feed(std::span<const int16_t> samples, Listener& listener) {
 
 void SoundGate::NoteFirstLoud(std::span<const int16_t> chunk) {
   for (size_t i = 0; firstLoud_ < 0 && i < chunk.size(); ++i) {
-    if (std::abs(static_cast<int32_t>(chunk[i])) >= threshold_) firstLoud_ = position_ + static_cast<int64_t>(i);
+    const int64_t at = position_ + static_cast<int64_t>(i);
+    if ((listened_ == channels_ || at % channels_ < listened_) && std::abs(static_cast<int32_t>(chunk[i])) >= threshold_) firstLoud_ = at;
   }
 }
 

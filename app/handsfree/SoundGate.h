@@ -30,7 +30,8 @@ class SoundGate {
   };
 
   // For a stream of `rate` frames per second of `channels` interleaved samples; arms.
-  void Configure(const SoundActivation& settings, int32_t rate, int16_t channels);
+  // Only the first `listened` channels of each frame are heard (0: all of them).
+  void Configure(const SoundActivation& settings, int32_t rate, int16_t channels, int16_t listened = 0);
   // Waiting for sound from the next sample on, with nothing kept before it.
   void Arm();
   // Drops the pre-roll kept while waiting: what comes after a pause is not
@@ -62,6 +63,7 @@ class SoundGate {
   void ReplayRingFrom(int64_t from, Listener& listener);
 
   int16_t channels_ = 1;
+  int16_t listened_ = 1;  // of each frame's channels, the first ones heard
   double threshold_ = 0;
   int64_t windowSamples_ = 1;
   int64_t holdSamples_ = 0;

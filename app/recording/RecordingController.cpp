@@ -135,10 +135,13 @@ std::string RecordingController::Start(int64_t endAfterBytes) {
   const int32_t rate = format->rate;
   const int16_t channels = format->channels;
   const TakeStart from = CatchUpToPress(*format);
+  files_.Tracks(second_.Active() ? TakeTracks(second_.tracks, channels, second_.firstGainDb, second_.secondGainDb)
+                                 : TakeTracks());
 
-  // Room for ten seconds of the chosen format; unknown formats count as the input.
+  // Room for ten seconds of the chosen format, in every file; unknown formats count as the input.
   const int64_t outputBytesPerSecond =
-      clsEncoder_.TargetBytesPerSecond() > 0 ? clsEncoder_.TargetBytesPerSecond() : int64_t{rate} * 2 * channels;
+      (clsEncoder_.TargetBytesPerSecond() > 0 ? clsEncoder_.TargetBytesPerSecond() : int64_t{rate} * 2 * channels) *
+      static_cast<int64_t>(files_.Files());
   if (!diskGuard_.RoomToStart(view_.OutputFile(), outputBytesPerSecond)) {
     return ToUtf8(tr("磁盘空间不足, 无法开始录音!"));
   }
@@ -165,6 +168,7 @@ std::string RecordingController::Start(int64_t endAfterBytes) {
     lngBytesPerSec_ = 0;
     return WithCause(ToUtf8(tr("不能启动录音功能!")), clsRecorder_.StartFailure());
   }
+  BeginSecondInput(*format);
   takeStart_ = from.position;
   deliveredBytes_ = takeStart_ - static_cast<int64_t>(from.preRecordSamples * sizeof(int16_t));
   if (endAfterBytes != INT64_MAX) endAfterBytes_ = takeStart_ + endAfterBytes;
@@ -172,9 +176,20 @@ std::string RecordingController::Start(int64_t endAfterBytes) {
   StartHandsFree(rate, channels);
   if (monitor_) monitor_->PublishFile(view_.OutputFile());
   files_.Begin(texts_);
+  if (secondLostTold_) files_.Mark(SecondInputLostMarkerName());
   ReplayPreRecord(from.preRecordSamples);
   Publish();  // recording, once all of the start is done
   return {};
+}
+
+void RecordingController::BeginSecondInput(const RecordingFormat& format) {
+  blockAlign_ = format.BlockAlign();
+  secondLostTold_ = false;
+  const std::string why = secondTrack_.Begin(second_, format);
+  if (why.empty()) return;
+  // Told once: the take goes on, its second track silent from the start.
+  secondLostTold_ = true;
+  Warn(WithCause(ToUtf8(tr("无法打开输入 2, 它的音轨是静音; 输入 1 照常录音!")), why));
 }
 
 RecordingController::TakeStart RecordingController::CatchUpToPress(const RecordingFormat& format) {
@@ -199,7 +214,8 @@ void RecordingController::ReplayPreRecord(size_t samples) {
   inHandsFreeBlock_ = true;  // a failure's stop waits for the replay's end
   preRecord_.ForNewest(samples, [this](std::span<const int16_t> piece) {
     deliveredBytes_ += static_cast<int64_t>(piece.size_bytes());
-    RecordSamples(piece);
+    // The second input opened at the press: nothing of it goes with what came before.
+    RecordSamples(secondTrack_.Active() ? secondTrack_.WidenWithSilence(piece) : piece);
   });
   inHandsFreeBlock_ = false;
   // The take holds it now; the monitor keeps afresh after the stop.
@@ -293,6 +309,8 @@ void RecordingController::Stop(int64_t upTo) {
   const bool stopped = upTo == INT64_MAX ? clsRecorder_.StopRecord() : clsRecorder_.StopRecord(upTo);
   const int64_t lost = clsRecorder_.LostInputCount();
   const int64_t lostToQueue = clsRecorder_.LostToQueueCount();
+  secondTrack_.End();
+  if (monitor_) monitor_->PublishSecondPeaks(false, {});
   stopping_ = false;
   paused_ = false;
   finalLoudness_ = files_.FinalLoudness();
@@ -407,6 +425,8 @@ void RecordingController::GotData(std::span<const int16_t> intBuffer, int32_t ln
   if (deliveredBytes_ >= endAfterBytes_) return;  // the rest its stop delivers
   if (endAfterBytes_ - deliveredBytes_ < lngLen) lngLen = static_cast<int32_t>(endAfterBytes_ - deliveredBytes_);
   deliveredBytes_ += std::max(lngLen, 0);
+  // Pulled while paused too: its stretches follow one another, and its level bars go on.
+  if (secondTrack_.Active()) PullSecondInput(std::max(lngLen, 0));
   if (paused_) {
     KeepPausedInput(intBuffer);
   } else {
@@ -427,6 +447,8 @@ void RecordingController::TakeBlock(std::span<const int16_t> intBuffer) {
   } else {
     intVisSamples_.assign(intBuffer.begin(), intBuffer.end());
   }
+  // Before the effects: the canceller's reference is the computer's sound as it was played.
+  if (secondTrack_.Active()) secondTrack_.CancelEcho(intVisSamples_);
   clsEffects_.ProcessSamples(intVisSamples_);
   ++blockSerial_;
 }
@@ -438,11 +460,12 @@ void RecordingController::ProcessBlock(std::span<const int16_t> intBuffer, int32
   if (files_.Failed()) return;
 
   const auto bytes = std::clamp<int32_t>(lngLen, 0, static_cast<int32_t>(intVisSamples_.size() * sizeof(int16_t)));
-  const std::span<const int16_t> recorded(intVisSamples_.data(), static_cast<size_t>(bytes) / sizeof(int16_t));
+  std::span<const int16_t> recorded(intVisSamples_.data(), static_cast<size_t>(bytes) / sizeof(int16_t));
+  if (secondTrack_.Active()) recorded = secondTrack_.Widen(recorded);
   if (running_.sound.enabled || samplesPerPart_ > 0) {
     RecordHandsFree(recorded);
   } else {
-    EncodeRecorded(intVisSamples_.data(), bytes);
+    EncodeRecorded(recorded.data(), static_cast<int32_t>(recorded.size_bytes()));
   }
 }
 
@@ -461,9 +484,10 @@ void RecordingController::RecordHandsFree(std::span<const int16_t> recorded) {
 
 void RecordingController::EncodeRecorded(const int16_t* data, int32_t bytes) {
   if (!files_.Writable()) return;
+  const int32_t inputBytes = bytes / files_.Inputs();  // of the first input: what the length counts
   lngRecMS_ = static_cast<int32_t>(
-      std::nearbyint(static_cast<double>(bytes) / lngBytesPerSec_ * 1000.0 + lngRecMS_));
-  recordedBytes_ += bytes;
+      std::nearbyint(static_cast<double>(inputBytes) / lngBytesPerSec_ * 1000.0 + lngRecMS_));
+  recordedBytes_ += inputBytes;
   files_.Write(data, bytes);
 }
 
@@ -490,14 +514,17 @@ bool RecordingController::AddMarker(int64_t mark, const std::string& name) {
 void RecordingController::StartHandsFree(int32_t rate, int16_t channels) {
   running_ = handsFree_;
   const int64_t frames = framesPerPart_ > 0 ? framesPerPart_ : int64_t{running_.splitMinutes} * 60 * rate;
-  samplesPerPart_ = std::max<int64_t>(frames, 0) * channels;
+  // Counted in recorded samples: a two-input take's frames hold both inputs.
+  const int16_t recordedChannels = static_cast<int16_t>(channels * files_.Inputs());
+  samplesPerPart_ = std::max<int64_t>(frames, 0) * recordedChannels;
   samplesInPart_ = 0;
-  if (running_.sound.enabled) gate_.Configure(running_.sound, rate, channels);
+  const int16_t listened = second_.gateOnEither ? recordedChannels : channels;
+  if (running_.sound.enabled) gate_.Configure(running_.sound, rate, recordedChannels, listened);
 }
 
 void RecordingController::RecordSamples(std::span<const int16_t> samples) {
   // The encoders take at most one second per block; a replayed pre-roll is up to 30.
-  const auto samplesPerSecond = static_cast<size_t>(lngBytesPerSec_) / sizeof(int16_t);
+  const auto samplesPerSecond = static_cast<size_t>(lngBytesPerSec_) / sizeof(int16_t) * static_cast<size_t>(files_.Inputs());
   while (!samples.empty() && !files_.Failed()) {
     if (samplesPerPart_ > 0 && samplesInPart_ >= samplesPerPart_) {
       if (!files_.MoveToNextPart(ToUtf8(tr("无法创建下一个文件, 录音已停止!")))) return;
@@ -523,7 +550,7 @@ void RecordingController::TakeEnds() {
     files_.Close();
   } else {
     // The wait for the next take may last long: the take goes to the disk now.
-    clsEncoder_.Checkpoint();
+    files_.Checkpoint();
   }
 }
 
@@ -541,10 +568,31 @@ void RecordingController::DeviceLost(const std::string& reason) {
   messages_.ShowWarning(kAppCaption, WithCause(ToUtf8(tr("录音设备已断开, 录音已停止!")), reason));
 }
 
+void RecordingController::PullSecondInput(int32_t lngLen) {
+  const int64_t blockFrame = (deliveredBytes_ - lngLen) / blockAlign_;
+  secondTrack_.Pull(blockFrame, static_cast<size_t>(lngLen) / sizeof(int16_t));
+  for (const SecondInput::Loss& loss : secondTrack_.TakeLosses()) SecondInputLost(loss, blockFrame, lngLen / blockAlign_);
+  if (monitor_) monitor_->PublishSecondPeaks(true, secondTrack_.Peaks());
+}
+
+void RecordingController::SecondInputLost(const SecondInput::Loss& loss, int64_t blockFrame, int64_t blockFrames) {
+  if (!paused_) {
+    // Where in the block it begins, when the block goes into the file as it is; else at the block.
+    const bool blockWrittenAsIs = !running_.sound.enabled && samplesPerPart_ == 0;
+    const int64_t ahead = blockWrittenAsIs ? std::clamp<int64_t>(loss.firstFrame - blockFrame, 0, blockFrames) : 0;
+    files_.Mark(SecondInputLostMarkerName(), ahead);
+  }
+  if (!loss.vanished || secondLostTold_) return;
+  secondLostTold_ = true;
+  messages_.ShowWarning(kAppCaption,
+                        WithCause(ToUtf8(tr("输入 2 已断开, 它的音轨此后是静音; 输入 1 照常录音!")), loss.reason));
+}
+
 int64_t RecordingController::OutputFileBytes() const {
   return clsRecorder_.IsRecording() ? clsEncoder_.FileBytes() : -1;
 }
 
+std::string RecordingController::SecondInputLostMarkerName() { return ToUtf8(tr("输入 2 丢失")); }
 std::string RecordingController::CheckCaption() { return ToUtf8(tr("提示")); }
 std::string RecordingController::NoDeviceMessage() { return ToUtf8(tr("没有选择硬件设备!")); }
 std::string RecordingController::BadRateMessage() { return ToUtf8(tr("取样率无效! 请输入 1000 到 96000 之间的数字.")); }

@@ -5,6 +5,9 @@
 //
 // Per block: copy -> clsDSP::ProcessSamples (in place) -> Encode(exactly lngLen bytes).
 // The take's files (opening, the next part, metadata, the counter) are TakeFiles'.
+// A take whose settings name a second device records it beside the first
+// (SecondTrack): the first input goes through the echo canceller, then the
+// effects; the files take the mix, the inputs apart, or both (TakeFiles).
 // It publishes what it does to the RecordingMonitor, which holds the one
 // RecorderState; a recording may be paused (nothing written, the length stands
 // still). Messages: "提示" for the start and stop checks, "Tamblin" for
@@ -31,6 +34,8 @@
 #include "metering/LoudnessMeter.h"
 #include "app/recording/PreRecordRing.h"
 #include "app/recording/RecordingFormat.h"
+#include "app/recording/SecondInputSettings.h"
+#include "app/recording/SecondTrack.h"
 #include "app/handsfree/SoundGate.h"
 #include "app/recording/TakeFiles.h"
 #include "app/recording/TakeMarkers.h"
@@ -85,6 +90,17 @@ class RecordingController : public CaptureSink, private SoundGate::Listener, pri
   // and every later start until changed); a running recording keeps its own.
   void Texts(const TakeTexts& texts) { texts_ = texts; }
   const TakeTexts& Texts() const { return texts_; }
+  // The second input and its tracks, for the next start; a running take keeps its own.
+  void SecondInput(const SecondInputSettings& settings) { second_ = settings; }
+  const SecondInputSettings& SecondInput() const { return second_; }
+  // Where a two-input take's second input and echo canceller come from (made
+  // at its start); none: its second track is silence, and nothing is removed
+  // from the first input.
+  void SecondInputMakers(SecondTrack::InputMaker input, SecondTrack::CancellerMaker canceller) {
+    secondTrack_.Makers(std::move(input), std::move(canceller));
+  }
+  // The marker where the second input lost audio ("输入 2 丢失").
+  static std::string SecondInputLostMarkerName();
   // Parts of this many frames instead of splitMinutes (for parts shorter than
   // a minute); 0: as the settings say.
   void FramesPerPart(int64_t frames) { framesPerPart_ = frames; }
@@ -248,6 +264,13 @@ class RecordingController : public CaptureSink, private SoundGate::Listener, pri
   void TakeBlock(std::span<const int16_t> intBuffer);
   // The messages about input lost during the recording that just stopped.
   void ReportLosses(int64_t lost, int64_t lostToQueue);
+  // The second input's stretch for the block of `lngLen` bytes just delivered:
+  // its losses marked, its level bars published.
+  void PullSecondInput(int32_t lngLen);
+  // `loss` of the second input, the block pulled beginning at the first input's frame `blockFrame`.
+  void SecondInputLost(const SecondInput::Loss& loss, int64_t blockFrame, int64_t blockFrames);
+  // The second input of the take that starts now; its warning when it did not open.
+  void BeginSecondInput(const RecordingFormat& format);
   // The window's copy of the recorder's state and texts (with the newest block when `block`).
   void Publish(bool block = false);
   void KeepPausedInput(std::span<const int16_t> intBuffer);
@@ -306,4 +329,8 @@ class RecordingController : public CaptureSink, private SoundGate::Listener, pri
   int64_t pressMark_ = INT64_MAX;     // StartFrom's, for the next start
   std::optional<double> pressPreRecord_;
   int64_t takeStart_ = 0;
+  SecondInputSettings second_;        // for the next start
+  SecondTrack secondTrack_;           // of the running take
+  int32_t blockAlign_ = 4;            // of the running take's first input
+  bool secondLostTold_ = false;  // the user heard the second input is gone
 };

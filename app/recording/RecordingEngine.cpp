@@ -114,6 +114,8 @@ RecorderControl::Result RecordingEngine::RunStart(const RecordingRequest& reques
       controller_->StartFrom(press, preRecordSeconds);
     }
     effects_.Apply(settings);
+    // A door's second input holds for this take; the window's choice for the next.
+    controller_->SecondInput(request.second.value_or(second_));
     const TakeTexts next = controller_->Texts();
     if (request.tags) controller_->Texts(*request.tags);
     result = controller_->TryStart(endAfterBytes);
@@ -365,6 +367,10 @@ std::string RecordingEngine::OutputFile() const { return view_->OutputFile(); }
 
 void RecordingEngine::EffectsChanged() {
   thread_->Post([this, settings = effectsModel_.Settings()] { effects_.Apply(settings); });
+}
+
+void RecordingEngine::SecondInputMakers(SecondTrack::InputMaker input, SecondTrack::CancellerMaker canceller) {
+  thread_->Run([this, &input, &canceller] { controller_->SecondInputMakers(std::move(input), std::move(canceller)); });
 }
 
 void RecordingEngine::HandsFreeChanged(const HandsFreeSettings& settings) {

@@ -26,6 +26,7 @@
 #include "app/recording/RecordingFormat.h"
 #include "app/recording/RecordingMonitor.h"
 #include "app/recording/SecondInputSettings.h"
+#include "app/recording/SecondTrack.h"
 #include "app/recording/TakeTexts.h"
 #include "effects/clsDSP.h"
 
@@ -104,6 +105,9 @@ class RecordingEngine : public RecorderControl {
   std::string OutputFile() const;
   // The effect settings of the window's model changed: the chain follows from the next block.
   void EffectsChanged();
+  // Where a two-input take's second input and echo canceller come from (see
+  // RecordingController::SecondInputMakers); returns when set.
+  void SecondInputMakers(SecondTrack::InputMaker input, SecondTrack::CancellerMaker canceller);
   // The second input and its tracks as the window chose them: they apply from the next start.
   void SecondInputChosen(const SecondInputSettings& settings) { second_ = settings; }
   const SecondInputSettings& SecondInputChoice() const { return second_; }

@@ -77,7 +77,20 @@ std::string TakeFiles::Open(const RecordingFormat& format) {
   const int32_t rate = format.rate;
   const int16_t channels = format.channels;
   const EncoderResult result = OutputIsNumbered() ? OpenNumberedFile(rate, channels) : OpenChosenFile(rate, channels);
+  companions_.clear();
+  for (size_t file = 1; result == ENC_OK && file < tracks_.Files(); ++file) {
+    std::unique_ptr<Encoder> sibling = clsEncoder_.Sibling();
+    if (!sibling) {
+      CancelOpen();
+      return ToUtf8(tr("无法初始化编码器!"));
+    }
+    companions_.push_back(std::make_unique<CompanionFile>(std::move(sibling), tracks_.Suffix(file)));
+  }
   if (result == ENC_OK) {
+    if (std::string why = OpenCompanions(); !why.empty()) {
+      CancelOpen();
+      return why;
+    }
     numberedTake_ = OutputIsNumbered();
     // The recording's meters start with its file.
     loudness_.Begin(rate, channels);
@@ -96,7 +109,34 @@ std::string TakeFiles::Open(const RecordingFormat& format) {
 void TakeFiles::CancelOpen() {
   // Nothing is captured: a numbered file stays empty for the next try, a new one goes.
   clsEncoder_.EncoderDiscard();
+  DiscardCompanions();
   if (OutputIsNumbered()) PrepareNextFile();
+}
+
+std::string TakeFiles::OpenCompanions() {
+  for (const auto& companion : companions_) {
+    // Replaced only where the user agreed to replace the take's main file; never through a link.
+    const EncoderResult result = companion->Open(view_.OutputFile(), format_, {.replaceData = rules_.replaceData, .followLinks = false});
+    if (result == ENC_TARGET_HOLDS_DATA) return ToUtf8(tr("文件 %1 已有内容, 不会覆盖!").arg(Path(companion->Path())));
+    if (result != ENC_OK) {
+      return WithCause(CannotCreateMessage(Q(companion->Path())), companion->Writer().InitError());
+    }
+  }
+  return {};
+}
+
+void TakeFiles::DiscardCompanions() {
+  for (const auto& companion : companions_) companion->Discard();
+}
+
+void TakeFiles::Rules(TargetRules rules) {
+  rules_ = rules;
+  clsEncoder_.OutputRules(rules);
+}
+
+void TakeFiles::JournalOpened(const std::string& path) {
+  const std::string journalError = RecordingJournal().Begin(path);
+  if (!journalError.empty()) listener_.Warn(journalError);
 }
 
 void TakeFiles::Begin(const TakeTexts& texts) {
@@ -106,16 +146,16 @@ void TakeFiles::Begin(const TakeTexts& texts) {
   outputOpen_ = true;
   sizeLimited_ = false;
   take_.Begin(view_.OutputFile(), format_.rate, format_.channels);
-  // Before the first block arrives: from now on a crash leaves the file to the next start's repair.
-  const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
-  if (!journalError.empty()) listener_.Warn(journalError);
+  // Before the first block arrives: from now on a crash leaves the files to the next start's repair.
+  JournalOpened(view_.OutputFile());
+  for (const auto& companion : companions_) JournalOpened(companion->Path());
   SaveCounter();
 }
 
 bool TakeFiles::OutputIsNumbered() const { return view_.OutputFile() == ToUtf8(counter_.NextFileName()); }
 
 EncoderResult TakeFiles::OpenNumberedFile(int32_t rate, int16_t channels) {
-  clsEncoder_.OutputRules({.replaceData = false, .followLinks = false});
+  Rules({.replaceData = false, .followLinks = false});
   for (int tries = 0; tries < kNumberedFileTries; ++tries) {
     const EncoderResult result = clsEncoder_.EncoderInit(rate, channels, view_.OutputFile());
     if (result != ENC_TARGET_HOLDS_DATA) return result;
@@ -131,11 +171,11 @@ EncoderResult TakeFiles::OpenChosenFile(int32_t rate, int16_t channels) {
   // A confirmation holds for one start: afterwards the file holds that recording.
   const bool confirmed = path == confirmedReplacement_;
   confirmedReplacement_.clear();
-  clsEncoder_.OutputRules({.replaceData = confirmed, .followLinks = true});
+  Rules({.replaceData = confirmed, .followLinks = true});
   const EncoderResult result = clsEncoder_.EncoderInit(rate, channels, path);
   if (result != ENC_TARGET_HOLDS_DATA || questions_ == nullptr) return result;
   if (!questions_->AskYesNo(ToUtf8(tr("提示")), ReplaceQuestion(path))) return ENC_CANCELLED;
-  clsEncoder_.OutputRules({.replaceData = true, .followLinks = true});
+  Rules({.replaceData = true, .followLinks = true});
   return clsEncoder_.EncoderInit(rate, channels, path);
 }
 
@@ -155,6 +195,22 @@ void TakeFiles::SaveCounter() {
 }
 
 void TakeFiles::Write(const int16_t* data, int32_t bytes) {
+  tracks_.Split(std::span(data, static_cast<size_t>(bytes) / sizeof(int16_t)));
+  const std::span<const int16_t> main = tracks_.File(0);
+  WriteMain(main.data(), static_cast<int32_t>(main.size_bytes()));
+  if (stopFailure_.empty()) WriteCompanions();
+}
+
+void TakeFiles::WriteCompanions() {
+  for (size_t file = 1; file < tracks_.Files() && stopFailure_.empty(); ++file) {
+    // The tracks share format and length: a size limit falls on the main file's block, which moved them all on.
+    if (const EncoderResult result = companions_[file - 1]->Write(tracks_.File(file)); result != ENC_OK) {
+      Fail(EncoderFailureMessage(result));
+    }
+  }
+}
+
+void TakeFiles::WriteMain(const int16_t* data, int32_t bytes) {
   take_.Add(std::span(data, static_cast<size_t>(bytes) / sizeof(int16_t)));
   int32_t buffer_used = 0;
   const EncoderResult result = clsEncoder_.Encode(data, bytes, buffer_used);
@@ -211,6 +267,12 @@ bool TakeFiles::MoveToNextPart(const std::string& failure) {
     Fail(WithCause(failure, cause));
     return false;
   }
+  if (std::string why = OpenCompanions(); !why.empty()) {
+    clsEncoder_.EncoderDiscard();
+    DiscardCompanions();
+    Fail(why);
+    return false;
+  }
   outputOpen_ = true;
   parts_.push_back(view_.OutputFile());
   listener_.PartOpened(view_.OutputFile());
@@ -219,8 +281,8 @@ bool TakeFiles::MoveToNextPart(const std::string& failure) {
   if (!LoudnessFromFile()) partLoudnessRunning_ = partLoudness_.Begin(format_.rate, format_.channels);
   // The review row offers the last part: the file its length and markers are of.
   take_.Begin(view_.OutputFile(), format_.rate, format_.channels);
-  const std::string journalError = RecordingJournal().Begin(view_.OutputFile());
-  if (!journalError.empty()) listener_.Warn(journalError);
+  JournalOpened(view_.OutputFile());
+  for (const auto& companion : companions_) JournalOpened(companion->Path());
   return true;
 }
 
@@ -231,14 +293,21 @@ void TakeFiles::Close() {
   clsEncoder_.EncoderClose();
   WriteMetadata();
   RecordingJournal().Finish(view_.OutputFile());
+  for (const auto& companion : companions_) {
+    companion->Close();
+    WriteMetadata(companion->Path(), PartLoudness(*companion));
+    RecordingJournal().Finish(companion->Path());
+  }
 }
 
 void TakeFiles::Checkpoint() {
-  if (outputOpen_) clsEncoder_.Checkpoint();
+  if (!outputOpen_) return;
+  clsEncoder_.Checkpoint();
+  for (const auto& companion : companions_) companion->Checkpoint();
 }
 
-void TakeFiles::Mark(const std::string& name) {
-  if (outputOpen_) markers_.Add(name);
+void TakeFiles::Mark(const std::string& name, int64_t ahead) {
+  if (outputOpen_) markers_.Add(name, ahead);
 }
 
 void TakeFiles::BeginPart() {
@@ -249,18 +318,23 @@ void TakeFiles::BeginPart() {
 void TakeFiles::WriteMetadata() {
   // After a write failure the disk has no room for them, and the user hears of that failure already.
   if (!clsEncoder_.WritesTaggableFile() || !stopFailure_.empty()) return;
+  WriteMetadata(view_.OutputFile(), PartLoudness());
+}
+
+void TakeFiles::WriteMetadata(const std::string& path, std::optional<TakeMetadata::Loudness> loudness) {
+  if (!clsEncoder_.WritesTaggableFile() || !stopFailure_.empty()) return;
   TakeMetadata metadata{.title = runningTexts_.title,
                         .start = partStart_,
                         .software = runningTexts_.software,
                         .comment = runningTexts_.comment,
                         .language = InterfaceLanguage::Iso639_2(),
-                        .loudness = PartLoudness()};
+                        .loudness = std::move(loudness)};
   for (const TakeMarkers::Marker& marker : markers_.Markers()) metadata.markers.push_back({marker.frame, marker.name});
-  const auto written = TakeMetadataWriter::Write(view_.OutputFile(), FileTypes::OfExtension(clsEncoder_.Extension()).value_or(FileTypes::TYPE_WAV),
+  const auto written = TakeMetadataWriter::Write(path, FileTypes::OfExtension(clsEncoder_.Extension()).value_or(FileTypes::TYPE_WAV),
                                                  format_.rate, std::move(metadata));
   // The audio is complete either way; only its markers or tags are missing.
   if (!written.ok()) {
-    messages_.ShowWarning(kAppCaption, WithCause(ToUtf8(tr("无法写入文件的标记和标签: %1").arg(Path(view_.OutputFile()))),
+    messages_.ShowWarning(kAppCaption, WithCause(ToUtf8(tr("无法写入文件的标记和标签: %1").arg(Path(path))),
                                                  written.reason));
   }
 }
@@ -271,12 +345,22 @@ bool TakeFiles::LoudnessFromFile() const {
 
 std::optional<TakeMetadata::Loudness> TakeFiles::PartLoudness() {
   if (!LoudnessFromFile()) return LoudnessTags::Of(partLoudnessRunning_ ? partLoudness_.Final() : loudness_.Final());
+  return FileLoudness(view_.OutputFile());
+}
+
+std::optional<TakeMetadata::Loudness> TakeFiles::PartLoudness(CompanionFile& companion) {
+  if (LoudnessFromFile()) return FileLoudness(companion.Path());
+  if (!companion.LoudnessMeasured()) return std::nullopt;
+  return LoudnessTags::Of(companion.PartLoudness().Final());
+}
+
+std::optional<TakeMetadata::Loudness> TakeFiles::FileLoudness(const std::string& path) {
   // The encoder's filters change the loudness by a few tenths of a dB; players
   // hear the decoded file. Bounded by what this part wrote.
   const LoudnessTags::Measured measured =
-      LoudnessTags::OfFile(view_.OutputFile(), static_cast<double>(markers_.Position()) / format_.rate);
+      LoudnessTags::OfFile(path, static_cast<double>(markers_.Position()) / format_.rate);
   if (!measured.error.empty()) {
-    messages_.ShowWarning(kAppCaption, WithCause(ToUtf8(tr("无法测量文件的响度: %1").arg(Path(view_.OutputFile()))),
+    messages_.ShowWarning(kAppCaption, WithCause(ToUtf8(tr("无法测量文件的响度: %1").arg(Path(path))),
                                                  measured.error));
   }
   return measured.loudness;
@@ -287,6 +371,10 @@ void TakeFiles::Finish(bool recorded) {
     outputOpen_ = false;
     clsEncoder_.EncoderDiscard();
     RecordingJournal().Finish(view_.OutputFile());
+    for (const auto& companion : companions_) {
+      companion->Discard();
+      RecordingJournal().Finish(companion->Path());
+    }
     return;
   }
   Close();
@@ -311,7 +399,7 @@ EncoderResult TakeFiles::OpenNumberedSibling() {
   const QString suffix = first.suffix().isEmpty() ? QString() : "." + first.suffix();
   const QString base = first.filePath().chopped(suffix.size());
   // Not named by the user: a link or a file with data there is someone else's.
-  clsEncoder_.OutputRules({.replaceData = false, .followLinks = false});
+  Rules({.replaceData = false, .followLinks = false});
   EncoderResult result = ENC_TARGET_HOLDS_DATA;
   for (int tries = 0; tries < kNumberedFileTries && result == ENC_TARGET_HOLDS_DATA; ++tries) {
     const auto number = static_cast<qsizetype>(parts_.size()) + 1 + tries;

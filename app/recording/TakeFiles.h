@@ -14,21 +14,28 @@
 // A failure to write ends the recording: the listener hears of it and the
 // reason waits in TakeFailure() until the stop tells the user.
 //
+// A two-input take (Tracks) writes more than one file per part: the main file
+// as above and its companions beside it (CompanionFile), every one journalled,
+// marked, tagged and measured like the main file, each part of them as long.
+//
 // Recording thread only, like the controller that owns it.
 #pragma once
 
 #include <QCoreApplication>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "metering/ClipCounter.h"
+#include "app/recording/CompanionFile.h"
 #include "app/recording/FileCounter.h"
 #include "metering/LoudnessMeter.h"
 #include "app/recording/RecordingFormat.h"
 #include "app/recording/TakeMarkers.h"
+#include "app/recording/TakeTracks.h"
 #include "app/review/TakeOverview.h"
 #include "app/recording/TakeTexts.h"
 #include "encoding/Encoder.h"
@@ -75,7 +82,15 @@ class TakeFiles {
   // The encoder's extension changed while idle: the reserved number takes it.
   void ExtensionChanged();
 
-  // Opens the encoder on the output box's file; why no recording can start there, empty when open.
+  // The files of the next Open: the main file alone (one input), or with companions.
+  void Tracks(TakeTracks tracks) { tracks_ = std::move(tracks); }
+  // Recorded frames per file frame: 1, or 2 for a two-input take (see TakeTracks).
+  int16_t Inputs() const { return tracks_.Inputs(); }
+  // Files per part: 1, or a two-input take's main file and companions.
+  size_t Files() const { return tracks_.Files(); }
+
+  // Opens the encoder on the output box's file (and the companions beside it);
+  // why no recording can start there, empty when open.
   std::string Open(const RecordingFormat& format);
   // Whether the last Open failed at the user's word (kept the file): nothing more to tell.
   bool Declined() const { return declined_; }
@@ -86,8 +101,8 @@ class TakeFiles {
 
   // Whether recorded audio still goes into a file: a part is open and nothing failed.
   bool Writable() const { return stopFailure_.empty() && outputOpen_; }
-  // Writes `bytes` of recorded audio at `data` (whole frames, at most a second),
-  // going on in the next part when the file is full.
+  // Writes `bytes` of recorded audio at `data` (whole recorded frames, at most
+  // a second), going on in the next part when the file is full.
   void Write(const int16_t* data, int32_t bytes);
   // Finishes the current part (when open) and opens the next one; false when
   // that failed and the recording is ending with `failure` as the reason.
@@ -98,8 +113,9 @@ class TakeFiles {
   // What was written so far goes to the disk (when a part is open).
   void Checkpoint();
 
-  // A marker named `name` where the open part's written audio ends; none when no part is open.
-  void Mark(const std::string& name);
+  // A marker named `name` where the open part's written audio ends, or
+  // `ahead` frames later (within the block about to be written); none when no part is open.
+  void Mark(const std::string& name, int64_t ahead = 0);
   // A marker the user asked for ("标记 N" when `name` is empty); false when the file holds the most it may.
   bool MarkAsked(const std::string& name) { return markers_.AddAsked(name); }
 
@@ -138,6 +154,16 @@ class TakeFiles {
   // "<name> (n).<ext>" beside the first part, from the next n on.
   EncoderResult OpenNumberedSibling();
   void PrepareNextFile();
+  // The main file's encoder takes `rules` for its next open; its companions
+  // replace data only where it does, and never follow a link.
+  void Rules(TargetRules rules);
+  // The companions of the part just opened at the output box's file; why they did not open, empty when open.
+  std::string OpenCompanions();
+  void DiscardCompanions();
+  // The main file's block of `bytes`: written, measured, or continued in the next part.
+  void WriteMain(const int16_t* data, int32_t bytes);
+  void WriteCompanions();
+  void JournalOpened(const std::string& path);
   void SaveCounter();
   // Writing failed: `message` is told after the stop, which the listener starts.
   void Fail(const std::string& message);
@@ -149,11 +175,16 @@ class TakeFiles {
   void BeginPart();
   // The closed part's markers and tags go into it (and its label file).
   void WriteMetadata();
+  void WriteMetadata(const std::string& path, std::optional<TakeMetadata::Loudness> loudness);
   // Whether the file type's loudness is measured on the finished file, decoded (a lossy type whose
   // encoder changes it), instead of on the samples handed to the encoder.
   bool LoudnessFromFile() const;
   // The loudness of exactly the samples the part being closed holds; none for silence.
   std::optional<TakeMetadata::Loudness> PartLoudness();
+  // The same of a companion's part.
+  std::optional<TakeMetadata::Loudness> PartLoudness(CompanionFile& companion);
+  // Measured on the finished file at `path` (see LoudnessFromFile).
+  std::optional<TakeMetadata::Loudness> FileLoudness(const std::string& path);
 
   Encoder& clsEncoder_;
   RecorderView& view_;
@@ -179,5 +210,8 @@ class TakeFiles {
   ClipCounter clips_;
   TakeOverview take_;
   TakeMarkers markers_;  // of the part being written
+  TakeTracks tracks_;    // the running (or next) take's files
+  std::vector<std::unique_ptr<CompanionFile>> companions_;  // of the running take, beside the main file
+  TargetRules rules_;    // the main file's, at its last open
   std::chrono::system_clock::time_point partStart_;
 };

@@ -9,9 +9,9 @@ void TakeMarkers::Begin() {
   asked_ = 0;
 }
 
-bool TakeMarkers::Add(const std::string& name) {
+bool TakeMarkers::Add(const std::string& name, int64_t ahead) {
   if (markers_.size() >= kLimit) return false;
-  markers_.push_back({position_, name});
+  markers_.push_back({position_ + ahead, name});
   return true;
 }
 

@@ -25,9 +25,10 @@ class TakeMarkers {
   void Begin();
   // `frames` more went into the file.
   void Written(int64_t frames) { position_ += frames; }
-  // The program's own marker at the current position. False when the file
-  // holds kLimit markers already.
-  bool Add(const std::string& name);
+  // The program's own marker at the current position, or `ahead` frames
+  // after it (within a block about to be written). False when the file holds
+  // kLimit markers already.
+  bool Add(const std::string& name, int64_t ahead = 0);
   // The user's marker at the current position; an empty `name` gives "标记 N".
   // False when the file holds kAskedLimit of them, or kLimit markers in all.
   bool AddAsked(const std::string& name);

@@ -6,10 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "common/AppError.h"
 #include "common/FileTypes.h"
+#include "encoding/EncoderWAV.h"
+#include "encoding/FormatRecord.h"
+#include "encoding/MuxedEncoder.h"
 #include "tests/encoding/AudioProbe.h"
 
 namespace {
@@ -81,3 +86,42 @@ TEST(EncoderSelectionTest, AFileNamesTheTypeOfItsExtension) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<char> FileBytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Writes `signal` (44.1 kHz stereo) through `encoder` into `file`.
+void WriteThrough(Encoder& encoder, const std::filesystem::path& file, const std::vector<int16_t>& signal) {
+  ASSERT_EQ(encoder.EncoderInit(44100, 2, file.string()), ENC_OK);
+  int32_t used = 0;
+  ASSERT_EQ(encoder.Encode(signal.data(), static_cast<int32_t>(signal.size() * 2), used), ENC_OK);
+  ASSERT_EQ(encoder.EncoderClose(), ENC_OK);
+}
+
+}  // namespace
+
+// A take's second file is written as its first: the type, the WAV target
+// format and every compressed type's setting go with a sibling.
+TEST(EncoderSelectionTest, ASiblingWritesWhatItsOriginalWritesWithTheSameSettings) {
+  TempDir dir;
+  EncoderSelection encoders;
+  const auto ima = FormatRecord::IMAADPCM(44100, 2);
+  encoders.WAV().SetFormat(ima.data(), static_cast<int32_t>(ima.size()), "ima", "IMA ADPCM");
+  encoders.Compressed(EncoderSelection::TYPE_MP3)->Setting(96);
+  const auto signal = TestSignal(44100, 2, 0.5);
+
+  const std::unique_ptr<Encoder> sibling = encoders.Sibling();
+  ASSERT_NE(sibling, nullptr);
+  WriteThrough(encoders, dir / "first.wav", signal);
+  WriteThrough(*sibling, dir / "second.wav", signal);
+  EXPECT_EQ(FileBytes(dir / "second.wav"), FileBytes(dir / "first.wav"));
+
+  encoders.Type(EncoderSelection::TYPE_MP3);
+  const std::unique_ptr<Encoder> mp3 = encoders.Sibling();
+  EXPECT_EQ(mp3->Extension(), "mp3");
+  EXPECT_EQ(mp3->TargetBytesPerSecond(), encoders.TargetBytesPerSecond()) << "96 kbit/s, not the default";
+}

@@ -20,6 +20,7 @@
 #include <random>
 #include <thread>
 
+#include "ScriptedSecondInput.h"
 #include "TestDoubles.h"
 #include "app/recording/RecordingController.h"
 #include "app/recording/TakeMarkers.h"
@@ -410,6 +411,50 @@ TEST_F(RecordingEngineTest, PreRecordBeginsTheTakeThatLongBeforeThePressToTheSam
     EXPECT_TRUE(recorded == expected) << seconds << " s: " << recorded.size() << " of " << expected.size();
   }
   EXPECT_EQ(form_->Engine().Controller().PreRecordBytes(), 0u) << "pre-record 0 keeps nothing";
+  EXPECT_TRUE(messages_.shown.empty()) << Shown();
+}
+
+// A door's second input holds for its take, the window's choice for the
+// next. Over the open monitor with pre-record, the second track begins with
+// silence for the pre-recorded second, then holds its input aligned: both
+// files as long as each other, to the sample.
+TEST_F(RecordingEngineTest, ADoorsSecondInputHoldsForItsTakeAndTheWindowsChoiceForTheNext) {
+  SecondInputScript script;
+  script.audio.assign(64 * kSamplesPerSecond, 1000);
+  form_->Engine().SecondInputMakers([&script] { return std::make_unique<ScriptedSecondInput>(script); }, {});
+  form_->Engine().SecondInputChosen({.sourceName = "window-choice", .tracks = TrackLayout::Mix});
+  form_->findChild<QSpinBox*>("spnPreRecord")->setValue(1);
+  ASSERT_TRUE(WaitUntilState(RecorderState::Monitoring)) << Shown();
+  const int64_t before = form_->Recorder().ReceivedBytes() / 2;
+  const std::vector<int16_t> early = NoiseSamples(2 * kSamplesPerSecond, 31);
+  feeder_->Feed(early, 4.0);
+  ASSERT_TRUE(WaitUntilReceived(before + early.size()));
+
+  const RecorderControl::Result started = form_->Engine().Start(
+      {.second = SecondInputSettings{.sourceName = "door-choice", .tracks = TrackLayout::Separate, .removeComputerSound = false}});
+  ASSERT_TRUE(started.ok) << started.reason;
+  const std::vector<int16_t> live = NoiseSamples(kSamplesPerSecond + 77 * 2, 32);
+  feeder_->Feed(live, 4.0);
+  ASSERT_TRUE(WaitUntilReceived(before + early.size() + live.size()));
+  EXPECT_TRUE(form_->Engine().Stop().ok);
+  ASSERT_TRUE(WaitUntilAtRest());
+  EXPECT_EQ(script.openedSource, "door-choice");
+  std::vector<int16_t> expected(early.end() - kSamplesPerSecond, early.end());
+  expected.insert(expected.end(), live.begin(), live.end());
+  EXPECT_TRUE(Recorded(0) == expected) << Recorded(0).size() << " of " << expected.size();
+  std::vector<int16_t> second(kSamplesPerSecond, 0);
+  second.resize(expected.size(), 1000);
+  const auto recordedSecond = DecodeWithSox((folder_.Path() + "/file/录音0-2.wav").toStdString());
+  ASSERT_TRUE(recordedSecond.has_value());
+  EXPECT_TRUE(*recordedSecond == second) << recordedSecond->size() << " of " << second.size();
+
+  Click();
+  ASSERT_TRUE(WaitUntilState(RecorderState::Recording)) << Shown();
+  Click();
+  ASSERT_TRUE(WaitUntilAtRest());
+  EXPECT_EQ(script.openedSource, "window-choice");
+  EXPECT_TRUE(QFileInfo::exists(folder_.Path() + "/file/录音1.wav"));
+  EXPECT_FALSE(QFileInfo::exists(folder_.Path() + "/file/录音1-2.wav")) << "the window chose the mix";
   EXPECT_TRUE(messages_.shown.empty()) << Shown();
 }
 

@@ -195,10 +195,12 @@ class TempProgramFolder {
   QTemporaryDir dir_;
 };
 
-// A recording controller wired to the fakes above, in a temporary program folder
-// that already has its output folder.
-struct ControllerRig {
-  ControllerRig() {
+// A recording controller wired to the fakes above and an `EncoderType` (a real
+// one writes real files), in a temporary program folder that already has its
+// output folder.
+template <typename EncoderType>
+struct ControllerRigWith {
+  ControllerRigWith() {
     QDir(folder.Path()).mkpath("file");
     controller.Monitor(&monitor);
   }
@@ -207,13 +209,14 @@ struct ControllerRig {
 
   TempProgramFolder folder;
   FakeCapture capture;
-  FakeEncoder encoder;
+  EncoderType encoder;
   clsDSP effects;
   FakeView view;
   RecordingMessages messages;
   RecordingMonitor monitor;
   RecordingController controller{capture, encoder, effects, view, messages};
 };
+using ControllerRig = ControllerRigWith<FakeEncoder>;
 
 class StubFileDialog : public OutputFileDialog {
  public:
