@@ -29,6 +29,7 @@ class SubtractingCanceller : public EchoCanceller {
     for (size_t i = 0; i < near.size(); ++i) near[i] = static_cast<int16_t>(near[i] - far[i]);
   }
   std::optional<double> DelayMs() const override { return std::nullopt; }
+  int32_t LagFrames() const override { return 0; }  // sample for sample
 };
 
 class TwoInputTakeTest : public ::testing::Test, protected ControllerRigWith<EncoderSelection> {
