@@ -24,6 +24,7 @@
 #include "app/control/RecorderRequests.h"
 #include "app/control/TerminalRecorder.h"
 #include "app/recording/RecordingEngine.h"
+#include "app/recording/SecondInputFinder.h"
 #include "app/windows/QtMessageBoxService.h"
 
 namespace {
@@ -39,13 +40,17 @@ int RecordWithoutWindow(int argc, char** argv, const CommandLine::Choices& choic
     return 1;
   }
   const RemoteRequest& start = *choices.request;
-  TerminalRecorder recorder({start.device, start.type, start.duration, choices.file.toStdString(), choices.handsFree});
+  TerminalRecorder recorder({start.device, start.secondDevice, start.tracks, start.type, start.duration,
+                            choices.file.toStdString(), choices.handsFree});
   // No window to show: a later start that asks for one hears so at once; its verbs reach the recorder.
   instance.RefuseShowRequests(QCoreApplication::translate("main", "此文件夹中正在进行终端录音"));
   instance.OnCommandRequested(
-      [&recorder](const QByteArray& line) { return RecorderRequests::Answer(recorder.Control(), line); });
+      [&recorder](const QByteArray& line) {
+        return RecorderRequests::Answer(recorder.Control(), recorder.SecondInputs(), line);
+      });
   // Scripts reach it on the session bus as they reach the window; without a bus it records all the same.
   DBusRecorderService busService(recorder.Control());
+  busService.SecondInputs(&recorder.SecondInputs());
   busService.WarningsUnanswered = [](const std::vector<std::string>& warnings) {
     for (const std::string& warning : warnings) std::fprintf(stderr, "tamblin: %s\n", warning.c_str());
   };
@@ -121,7 +126,10 @@ int main(int argc, char** argv) {
   window.Load();
   RecorderControl& control = window.Engine();
   instance.OnShowRequested([&window] { window.BringToFront(); });
-  instance.OnCommandRequested([&control](const QByteArray& line) { return RecorderRequests::Answer(control, line); });
+  const SecondInputFinder& secondInputs = window.SecondInputs();
+  instance.OnCommandRequested([&control, &secondInputs](const QByteArray& line) {
+    return RecorderRequests::Answer(control, secondInputs, line);
+  });
   sleepGuard.Follow(control);
   window.Schedule().StartWaitChanged = [&sleepGuard](bool waiting) {
     if (waiting) {
@@ -131,6 +139,7 @@ int main(int argc, char** argv) {
     }
   };
   DBusRecorderService busService(control);
+  busService.SecondInputs(&secondInputs);
   busService.WarningsUnanswered = [&window, &boxes](const std::vector<std::string>& warnings) {
     // Shown once the bus's call has returned: a box waits for the user.
     QTimer::singleShot(0, &window, [&boxes, warnings] {
@@ -141,9 +150,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tamblin: not on the session bus (%s)\n", qPrintable(busService.ErrorText()));
   }
   if (choices.request) {
-    QTimer::singleShot(0, &window, [&control, request = *choices.request] {
+    QTimer::singleShot(0, &window, [&control, &secondInputs, request = *choices.request] {
       const RecorderControl::Result result =
-          control.Start({.device = request.device, .type = request.type, .duration = request.duration});
+          secondInputs.Start(control, {.device = request.device, .type = request.type, .duration = request.duration},
+                             request.secondDevice, request.tracks);
       if (!result.ok) std::fprintf(stderr, "tamblin: %s\n", result.reason.c_str());
     });
   }

@@ -55,6 +55,24 @@ struct SourceCollector {
   }
 };
 
+// The default sink's name, then that sink's monitor source.
+struct MonitorFinder {
+  PulseConnection* connection;
+  std::string sink;
+  std::string monitor;
+
+  static void OnServer(pa_context*, const pa_server_info* info, void* self) {
+    auto* finder = static_cast<MonitorFinder*>(self);
+    if (info != nullptr && info->default_sink_name != nullptr) finder->sink = info->default_sink_name;
+    finder->connection->Signal();
+  }
+  static void OnSink(pa_context*, const pa_sink_info* info, int eol, void* self) {
+    auto* finder = static_cast<MonitorFinder*>(self);
+    if (eol == 0 && info != nullptr && info->monitor_source_name != nullptr) finder->monitor = info->monitor_source_name;
+    if (eol != 0) finder->connection->Signal();
+  }
+};
+
 // The success flag of a set operation; the connection is signalled by the
 // operation's state change.
 void OnSuccess(pa_context*, int success, void* result) { *static_cast<int*>(result) = success; }
@@ -114,4 +132,19 @@ bool PulseSourceMixer::SetVolume(const std::string& source, uint32_t volume) {
   return connection_->WaitOperation(pa_context_set_source_volume_by_name(
              connection_->Context(), source.c_str(), &levels, OnSuccess, &success)) &&
          success != 0;
+}
+
+std::string PulseSourceMixer::DefaultOutputMonitor() {
+  PulseConnection::Lock lock(*connection_);
+  if (!connection_->EnsureConnected()) return {};
+  MonitorFinder finder{connection_.get()};
+  if (!connection_->WaitOperation(pa_context_get_server_info(connection_->Context(), &MonitorFinder::OnServer, &finder)) ||
+      finder.sink.empty()) {
+    return {};
+  }
+  if (!connection_->WaitOperation(pa_context_get_sink_info_by_name(connection_->Context(), finder.sink.c_str(),
+                                                                   &MonitorFinder::OnSink, &finder))) {
+    return {};
+  }
+  return finder.monitor;
 }

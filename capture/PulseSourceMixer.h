@@ -16,6 +16,7 @@ class PulseSourceMixer : public SourceMixer {
   std::optional<SourceDescription> ReadSource(const std::string& name) override;
   bool SetActivePort(const std::string& source, const std::string& port) override;
   bool SetVolume(const std::string& source, uint32_t volume) override;
+  std::string DefaultOutputMonitor() override;
 
  private:
   std::shared_ptr<PulseConnection> connection_;

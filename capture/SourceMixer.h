@@ -42,4 +42,7 @@ class SourceMixer {
   virtual bool SetActivePort(const std::string& source, const std::string& port) = 0;
   // Sets every channel of the source to `volume` (raw, 65536 = 100 %).
   virtual bool SetVolume(const std::string& source, uint32_t volume) = 0;
+  // The source that hears the default output (the default sink's monitor): what
+  // the computer plays. Empty when there is none or no server answers.
+  virtual std::string DefaultOutputMonitor() = 0;
 };

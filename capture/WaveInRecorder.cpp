@@ -305,6 +305,19 @@ std::string WaveInRecorder::DeviceSourceName(int32_t Index) {
   return devices_[static_cast<size_t>(Index)].name;
 }
 
+bool WaveInRecorder::DeviceIsOutputMonitor(int32_t Index) {
+  if (Index < 0 || Index >= static_cast<int32_t>(devices_.size())) return false;
+  return devices_[static_cast<size_t>(Index)].componentType == MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT;
+}
+
+int32_t WaveInRecorder::DefaultOutputMonitorDevice() {
+  const std::string monitor = mixer_->DefaultOutputMonitor();
+  for (size_t i = 0; i < devices_.size(); ++i) {
+    if (!monitor.empty() && devices_[i].name == monitor) return static_cast<int32_t>(i);
+  }
+  return -1;
+}
+
 bool WaveInRecorder::SelectDevice(int32_t Index) {
   if (devices_.empty()) DeviceCount();
   if (Index < 0 || Index > static_cast<int32_t>(devices_.size()) - 1) return false;

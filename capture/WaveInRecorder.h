@@ -112,6 +112,11 @@ class WaveInRecorder : private HookOwner, public CaptureClock {
   int32_t DeviceCount();
   std::string DeviceName(int32_t Index);  // "" for an invalid id
   std::string DeviceSourceName(int32_t Index);  // the server's name for it; "" for an invalid id
+  // Whether the device hears an output (a monitor) rather than an input.
+  bool DeviceIsOutputMonitor(int32_t Index);
+  // The id of the monitor of the default output (what the computer plays);
+  // -1 when there is none or it is not in the list.
+  int32_t DefaultOutputMonitorDevice();
   // False (selection kept) for an id outside the list; false (nothing
   // selected) when the device is gone or the server does not answer.
   bool SelectDevice(int32_t Index);

@@ -86,6 +86,22 @@
         <source>预录秒数</source>
         <translation>Pre-record seconds</translation>
     </message>
+    <message>
+        <source>第二输入设备</source>
+        <translation>Second input device</translation>
+    </message>
+    <message>
+        <source>第一输入的增益</source>
+        <translation>First input&apos;s gain</translation>
+    </message>
+    <message>
+        <source>第二输入的增益</source>
+        <translation>Second input&apos;s gain</translation>
+    </message>
+    <message>
+        <source>轨道</source>
+        <translation>Tracks</translation>
+    </message>
 </context>
 <context>
     <name>AppErrorBox</name>
@@ -131,10 +147,6 @@
     <message>
         <source>显示一行状态: 状态, 长度, 文件, 输入丢失</source>
         <translation>Show one line of status: state, length, file, input lost</translation>
-    </message>
-    <message>
-        <source>配合 --start: 按名称或描述选择输入设备</source>
-        <translation>With --start: the input device, by name or description</translation>
     </message>
     <message>
         <source>名称</source>
@@ -201,10 +213,6 @@
         <translation>The marker name is too long or holds invalid characters</translation>
     </message>
     <message>
-        <source>不打开窗口, 在终端上录音 (需要 --device; 可加 --type, --for, 声音触发, --split 和文件名, 文件名的扩展名决定文件类型); Ctrl+C 结束录音并完成文件</source>
-        <translation>Record on the terminal without a window (needs --device; takes --type, --for, sound activation, --split and a file name, whose extension decides the file type); Ctrl+C ends the recording and finishes the file</translation>
-    </message>
-    <message>
         <source>秒</source>
         <translation>seconds</translation>
     </message>
@@ -261,12 +269,36 @@
         <translation>--pre-record must be whole seconds from 0 to 600, not &quot;%1&quot;</translation>
     </message>
     <message>
-        <source>--device, --type, --for 和 --pre-record 只能与 --start 一起使用</source>
-        <translation>--device, --type, --for and --pre-record go only with --start</translation>
-    </message>
-    <message>
         <source>未知的文件类型 &quot;%1&quot;, 可用: %2</source>
         <translation>Unknown file type &quot;%1&quot;, available: %2</translation>
+    </message>
+    <message>
+        <source>配合 --start: 按名称或描述选择输入设备; 给两次时第二个是第二输入 (如电脑声音)</source>
+        <translation>with --start: the input device by name or description; given twice, the second is the second input (such as the computer&apos;s sound)</translation>
+    </message>
+    <message>
+        <source>两路输入的轨道: mix 混合为一个文件, separate 每路一个文件, both 两者都要</source>
+        <translation>tracks of two inputs: mix into one file, separate (a file per input), or both</translation>
+    </message>
+    <message>
+        <source>不打开窗口, 在终端上录音 (需要 --device; 可加第二个 --device 和 --tracks, --type, --for, 声音触发, --split 和文件名, 文件名的扩展名决定文件类型); Ctrl+C 结束录音并完成文件</source>
+        <translation>record on the terminal without a window (needs --device; takes a second --device and --tracks, --type, --for, sound activation, --split and a file name, whose extension decides the file type); Ctrl+C ends the recording and finishes the file</translation>
+    </message>
+    <message>
+        <source>--device 最多给两次: 第一输入和第二输入</source>
+        <translation>--device may be given at most twice: the first input and the second input</translation>
+    </message>
+    <message>
+        <source>未知的轨道 &quot;%1&quot;, 可用: %2</source>
+        <translation>Unknown tracks &quot;%1&quot;, available: %2</translation>
+    </message>
+    <message>
+        <source>--device, --type, --for, --pre-record 和 --tracks 只能与 --start 一起使用</source>
+        <translation>--device, --type, --for, --pre-record and --tracks only go with --start</translation>
+    </message>
+    <message>
+        <source>--no-window 的 --tracks 需要第二个 --device</source>
+        <translation>--tracks with --no-window needs a second --device</translation>
     </message>
 </context>
 <context>
@@ -274,6 +306,10 @@
     <message>
         <source>录音未能开始</source>
         <translation>The recording did not start</translation>
+    </message>
+    <message>
+        <source>Start 不认识选项 &quot;%1&quot;</source>
+        <translation>Start does not know the option &quot;%1&quot;</translation>
     </message>
 </context>
 <context>
@@ -448,6 +484,14 @@
         <source>请在上方&quot;设备&quot;框中选择录音设备.</source>
         <translation>Choose the recording device in the &quot;Device&quot; box above.</translation>
     </message>
+    <message>
+        <source>第二输入 左:</source>
+        <translation>Second L:</translation>
+    </message>
+    <message>
+        <source>第二输入 右:</source>
+        <translation>Second R:</translation>
+    </message>
 </context>
 <context>
     <name>FormatChooserDialog</name>
@@ -579,6 +623,14 @@
     <message>
         <source>削波: 左 %1, 右 %2</source>
         <translation>Clips: L %1, R %2</translation>
+    </message>
+    <message>
+        <source>第二输入左声道电平</source>
+        <translation>Second input left level</translation>
+    </message>
+    <message>
+        <source>第二输入右声道电平</source>
+        <translation>Second input right level</translation>
     </message>
 </context>
 <context>
@@ -912,6 +964,100 @@
     <message>
         <source>定时: 文件达到 %1 时停止录音</source>
         <translation>Scheduled: stops at %1</translation>
+    </message>
+</context>
+<context>
+    <name>SecondInputChooser</name>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>与上面的设备同时录音的第二个设备, 如电脑播放的声音</source>
+        <translation>A second device recorded together with the one above, such as what the computer plays</translation>
+    </message>
+    <message>
+        <source>电脑声音</source>
+        <translation>Computer sound</translation>
+    </message>
+    <message>
+        <source>选择默认输出的监听源: 电脑播放的一切声音</source>
+        <translation>Choose the default output&apos;s monitor: everything the computer plays</translation>
+    </message>
+    <message>
+        <source>第二输入:</source>
+        <translation>Second input:</translation>
+    </message>
+    <message>
+        <source>第一输入在混音中的增益</source>
+        <translation>The first input&apos;s gain in the mix</translation>
+    </message>
+    <message>
+        <source>第二输入在混音中的增益</source>
+        <translation>The second input&apos;s gain in the mix</translation>
+    </message>
+    <message>
+        <source>第一:</source>
+        <translation>First:</translation>
+    </message>
+    <message>
+        <source>第二:</source>
+        <translation>Second:</translation>
+    </message>
+    <message>
+        <source>增益:</source>
+        <translation>Gain:</translation>
+    </message>
+    <message>
+        <source>混合</source>
+        <translation>Mix</translation>
+    </message>
+    <message>
+        <source>分开</source>
+        <translation>Separate</translation>
+    </message>
+    <message>
+        <source>两者</source>
+        <translation>Both</translation>
+    </message>
+    <message>
+        <source>混合: 一个文件; 分开: 每路输入一个文件; 两者: 混合的文件和每路输入的文件</source>
+        <translation>Mix: one file; Separate: one file per input; Both: the mixed file and one file per input</translation>
+    </message>
+    <message>
+        <source>一个文件, 每路输入一对声道</source>
+        <translation>One file, one channel pair per input</translation>
+    </message>
+    <message>
+        <source>WAV 和 FLAC: 分开的轨道放在一个多声道文件里</source>
+        <translation>WAV and FLAC: the separate tracks in one multichannel file</translation>
+    </message>
+    <message>
+        <source>轨道:</source>
+        <translation>Tracks:</translation>
+    </message>
+    <message>
+        <source>从麦克风中去除电脑声音</source>
+        <translation>Remove computer sound from the microphone</translation>
+    </message>
+    <message>
+        <source>电脑播放的声音 (第二输入) 从第一输入中去除, 如扬声器传进麦克风的回声</source>
+        <translation>What the computer plays (the second input) is removed from the first input, such as the speakers&apos; echo in the microphone</translation>
+    </message>
+    <message>
+        <source>找不到默认输出的监听源, 请在&quot;第二输入&quot;框中选择</source>
+        <translation>The default output&apos;s monitor was not found; please choose in the &quot;Second input&quot; box</translation>
+    </message>
+    <message>
+        <source>上次的第二输入 &quot;%1&quot; 已不在, 请在&quot;第二输入&quot;框中另选一个</source>
+        <translation>The second input used last time, &quot;%1&quot;, is gone; please choose another in the &quot;Second input&quot; box</translation>
+    </message>
+</context>
+<context>
+    <name>SecondInputFinder</name>
+    <message>
+        <source>未知的轨道 &quot;%1&quot;, 可用: %2</source>
+        <translation>Unknown tracks &quot;%1&quot;, available: %2</translation>
     </message>
 </context>
 <context>
@@ -1421,6 +1567,22 @@
     <message>
         <source>文件大小上限</source>
         <translation>File size limit</translation>
+    </message>
+    <message>
+        <source>听哪路输入:</source>
+        <translation>Listens to:</translation>
+    </message>
+    <message>
+        <source>第一输入</source>
+        <translation>First input</translation>
+    </message>
+    <message>
+        <source>任一输入</source>
+        <translation>Either input</translation>
+    </message>
+    <message>
+        <source>录两路输入时, 声音触发只听第一输入, 或听任一输入</source>
+        <translation>With two inputs, sound activation listens to the first input only, or to either</translation>
     </message>
 </context>
 <context>

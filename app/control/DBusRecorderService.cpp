@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QVariantMap>
 
+#include "app/recording/SecondInputFinder.h"
+
 DBusRecorderService::DBusRecorderService(RecorderControl& control, QDBusConnection bus, QObject* parent)
     : QObject(parent), control_(control), bus_(std::move(bus)) {
   QPointer<DBusRecorderService> self(this);
@@ -64,6 +66,22 @@ QString DBusRecorderService::Type() const { return QString::fromStdString(contro
 double DBusRecorderService::Level() const { return control_.CurrentStatus().levelDbfs; }
 
 void DBusRecorderService::Start() { Answer(control_.Start({})); }
+void DBusRecorderService::StartWith(const QVariantMap& options) {
+  static const QStringList kFirstInputKeys = {QStringLiteral("device"), QStringLiteral("type")};
+  static const QStringList kSecondInputKeys = {QStringLiteral("secondDevice"), QStringLiteral("tracks")};
+  for (auto option = options.cbegin(); option != options.cend(); ++option) {
+    const bool known = kFirstInputKeys.contains(option.key()) || (secondInputs_ && kSecondInputKeys.contains(option.key()));
+    if (!known || option.value().typeId() != QMetaType::QString) {
+      if (calledFromDBus()) sendErrorReply(kRefusedError, tr("Start 不认识选项 \"%1\"").arg(option.key()));
+      return;
+    }
+  }
+  const auto text = [&options](const QString& key) { return options.value(key).toString().toStdString(); };
+  RecordingRequest request{.device = text("device"), .type = text("type")};
+  if (!secondInputs_) return Answer(control_.Start(request));
+  Answer(secondInputs_->Start(control_, std::move(request), text("secondDevice"), text("tracks")));
+}
+
 void DBusRecorderService::Stop() { Answer(control_.Stop()); }
 void DBusRecorderService::Pause() { Answer(control_.Pause()); }
 void DBusRecorderService::Resume() { Answer(control_.Resume()); }

@@ -1,6 +1,8 @@
 // DBusRecorderService: the recorder on the session bus, so that scripts and
 // desktop shortcuts can run it: name and interface org.tamblin.Tamblin at
-// /org/tamblin/Tamblin. Methods Start, Stop, Pause, Resume, Toggle, Mark(name)
+// /org/tamblin/Tamblin. Methods Start, StartWith(options: a{sv} of strings
+// "device", "type", "secondDevice" (a device's name or description) and
+// "tracks" (mix, separate or both); an entry left out: as chosen), Stop, Pause, Resume, Toggle, Mark(name)
 // (a refusal is the error org.tamblin.Tamblin.Error.Refused with the
 // recorder's one-line reason; a start's warnings go to WarningsUnanswered);
 // properties State, Length (ms), File, Size (bytes, -1: none), Device, Type,
@@ -24,6 +26,8 @@
 
 #include "app/recording/RecorderControl.h"
 #include "app/recording/RecorderState.h"
+
+class SecondInputFinder;
 
 class DBusRecorderService : public QObject, protected QDBusContext {
   Q_OBJECT
@@ -56,6 +60,9 @@ class DBusRecorderService : public QObject, protected QDBusContext {
 
   static QString StateName(RecorderState state);
 
+  // Where StartWith's second input is found (nullptr: it takes none). Not owned; outlives the service.
+  void SecondInputs(const SecondInputFinder* finder) { secondInputs_ = finder; }
+
   // A start asked over the bus ran but warned (its journal cannot be written
   // ...): the bus's answer carries no text, so these go to the window.
   std::function<void(const std::vector<std::string>& warnings)> WarningsUnanswered;
@@ -71,6 +78,7 @@ class DBusRecorderService : public QObject, protected QDBusContext {
 
  public slots:
   void Start();
+  void StartWith(const QVariantMap& options);
   void Stop();
   void Pause();
   void Resume();
@@ -96,4 +104,5 @@ class DBusRecorderService : public QObject, protected QDBusContext {
   QString errorText_;
   QTimer progress_;
   QVariantMap announced_;  // what AnnounceProgress sent last
+  const SecondInputFinder* secondInputs_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "app/control/RecorderRequests.h"
 
 #include "app/platform/RemoteRequest.h"
+#include "app/recording/SecondInputFinder.h"
 #include "app/recording/StatusTexts.h"
 
 namespace {
@@ -19,15 +20,18 @@ QByteArray ReplyTo(const RecorderControl::Result& result, const QString& done) {
 
 }  // namespace
 
-QByteArray RecorderRequests::Answer(RecorderControl& control, const QByteArray& line) {
+QByteArray RecorderRequests::Answer(RecorderControl& control, const SecondInputFinder& secondInputs,
+                                    const QByteArray& line) {
   const auto request = RemoteRequest::Decode(line);
   if (!request) return {};
   switch (request->verb) {
     case RemoteRequest::Verb::Start:
-      return ReplyTo(control.Start({.device = request->device,
-                                    .type = request->type,
-                                    .duration = request->duration,
-                                    .preRecordSeconds = request->preRecordSeconds}),
+      return ReplyTo(secondInputs.Start(control,
+                                        {.device = request->device,
+                                         .type = request->type,
+                                         .duration = request->duration,
+                                         .preRecordSeconds = request->preRecordSeconds},
+                                        request->secondDevice, request->tracks),
                      tr("已开始录音"));
     case RemoteRequest::Verb::Stop: return ReplyTo(control.Stop(), tr("已停止录音"));
     case RemoteRequest::Verb::Pause: return ReplyTo(control.Pause(), tr("已暂停"));

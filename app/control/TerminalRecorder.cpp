@@ -10,6 +10,7 @@
 #include "app/handsfree/HandsFreeSettings.h"
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingEngine.h"
+#include "app/recording/SecondInputFinder.h"
 #include "app/recording/StatusTexts.h"
 #include "app/recording/WindowThreadDialogs.h"
 #include "capture/WaveInRecorder.h"
@@ -23,7 +24,8 @@ TerminalRecorder::TerminalRecorder(Options options)
       hookDialogs_(std::make_unique<WindowThreadDialogs>(messages_, nullptr, context_)),
       recorder_(std::make_unique<WaveInRecorder>(hookDialogs_.get())),
       encoder_(std::make_unique<EncoderSelection>()),
-      engine_(std::make_unique<RecordingEngine>(*recorder_, *encoder_, effects_, messages_, &messages_)) {
+      engine_(std::make_unique<RecordingEngine>(*recorder_, *encoder_, effects_, messages_, &messages_)),
+      secondInputs_(std::make_unique<SecondInputFinder>(*recorder_, [] { return SecondInputSettings{}; })) {
   progress_.setInterval(kProgressInterval);
   progress_.callOnTimeout([this] { ShowProgress(); });
   // Nobody watches the input live: fewer, larger deliveries from the server
@@ -69,20 +71,25 @@ std::optional<QString> TerminalRecorder::Begin() {
   // Ctrl+C during the start-up (its syncs may take long on a slow disk): nothing is started.
   if (finishing_) return tr("录音开始之前已被中断");
   // The device by its name alone: the terminal has no chosen one; the type WAV unless the file or --type says.
-  if (options_.device.empty() || !DeviceNames::IndexOf(*recorder_, options_.device)) return UnknownDevice();
+  if (options_.device.empty() || !DeviceNames::IndexOf(*recorder_, options_.device)) {
+    return UnknownDevice(options_.device);
+  }
+  const SecondInputFinder::Found second = secondInputs_->Find(options_.secondDevice, options_.tracks);
+  if (!second.ok) return UnknownDevice(options_.secondDevice);  // the command line checked the tracks' word
   RecordingRequest request{.device = options_.device,
                            .type = options_.type.empty() && !FileTypes::OfPath(options_.file) ? "wav"
                                                                                                       : options_.type,
                            .file = options_.file,
-                           .duration = options_.duration};
+                           .duration = options_.duration,
+                           .second = second.settings};
   const RecorderControl::Result started = engine_->Start(request);
   for (const std::string& warning : started.warnings) messages_.ShowWarning(RecordingController::kAppCaption, warning);
   if (!started.ok) return QString::fromStdString(started.reason);
   return std::nullopt;
 }
 
-QString TerminalRecorder::UnknownDevice() {
-  const QString refusal = tr("找不到设备 \"%1\"").arg(QString::fromStdString(options_.device));
+QString TerminalRecorder::UnknownDevice(const std::string& name) {
+  const QString refusal = tr("找不到设备 \"%1\"").arg(QString::fromStdString(name));
   const QStringList names = DeviceNames::Listed(*recorder_);
   if (names.isEmpty()) return refusal + "\n" + tr("没有可用的录音设备");
   return refusal + "\n" + tr("可用的设备 (--device 取名称或描述):") + "\n  " + names.join("\n  ");

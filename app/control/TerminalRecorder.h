@@ -1,8 +1,8 @@
 // TerminalRecorder: records without a window (--no-window), for scripts and
 // machines without a desktop: the same RecordingEngine as the window, so the
 // same journal, crash safety and start-up repair, and the same verbs for a
-// later start's --stop, --pause, --status ... (Control). The device is chosen by its
-// name or description; the file type by the given file's extension (a
+// later start's --stop, --pause, --status ... (Control). The device, and a
+// second one recorded beside it, are chosen by name or description; the file type by the given file's extension (a
 // --type that differs is refused), else by --type, else WAV; the output is
 // the given file, else the next numbered one. Hands-free options as on the
 // "定时/触发" page, checked against its limits. Progress (length, size, level;
@@ -28,6 +28,7 @@
 #include "effects/clsDSP.h"
 
 class EncoderSelection;
+class SecondInputFinder;
 class RecorderControl;
 class RecordingEngine;
 class WaveInRecorder;
@@ -42,6 +43,8 @@ class TerminalRecorder {
 
   struct Options {
     std::string device;  // name or description
+    std::string secondDevice;  // the second input's name or description; empty: one input
+    std::string tracks;        // a TrackNames word; empty: mixed
     std::string type;    // "wav", "flac", "opus" or "mp3"; empty: wav
     std::optional<std::chrono::milliseconds> duration;
     std::string file;  // empty: the next numbered file
@@ -60,12 +63,14 @@ class TerminalRecorder {
 
   // The recorder's verbs, for the requests of later starts.
   RecorderControl& Control();
+  // Where a later start's second input is found.
+  const SecondInputFinder& SecondInputs() const { return *secondInputs_; }
 
  private:
   // Why the recording cannot start; nothing when it runs.
   std::optional<QString> Begin();
-  // The refusal of --device, with the names that would work on the lines after it.
-  QString UnknownDevice();
+  // The refusal of a --device `name`, with the names that would work on the lines after it.
+  QString UnknownDevice(const std::string& name);
   std::optional<QString> ChooseHandsFree();
   static QString OutOfRange(const char* option, double lowest, double highest);
   void ShowProgress();
@@ -88,5 +93,6 @@ class TerminalRecorder {
   std::unique_ptr<EncoderSelection> encoder_;
   clsDSP effects_;  // all off
   std::unique_ptr<RecordingEngine> engine_;
+  std::unique_ptr<SecondInputFinder> secondInputs_;  // over no chosen second input
   QTimer progress_;
 };

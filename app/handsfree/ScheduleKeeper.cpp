@@ -49,10 +49,16 @@ void ScheduleKeeper::ShowDialog() {
     dialog_->CancelSchedule = [this] { Cancel(); };
   }
   dialog_->Load(schedule_.Armed() ? schedule_.ArmedPlan() : lastPlan_, handsFree_, schedule_.Armed());
+  dialog_->GateOnEither(gateOnEither_);
   // The window may close (tray menu "退出") while the page is up, and this object with it.
   const QPointer<ScheduleKeeper> alive(this);
   const bool accepted = dialog_->exec() == QDialog::Accepted;
-  if (accepted && alive) Apply(dialog_->ChosenPlan(), dialog_->ChosenHandsFree());
+  if (!accepted || !alive) return;
+  if (dialog_->GateOnEither() != gateOnEither_) {
+    gateOnEither_ = dialog_->GateOnEither();
+    if (HandsFreeChosen) HandsFreeChosen();
+  }
+  Apply(dialog_->ChosenPlan(), dialog_->ChosenHandsFree());
 }
 
 void ScheduleKeeper::Apply(const RecordingSchedule::Plan& plan, const HandsFreeSettings& handsFree) {

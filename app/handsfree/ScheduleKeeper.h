@@ -56,7 +56,10 @@ class ScheduleKeeper : public QObject {
   const HandsFreeSettings& HandsFree() const { return handsFree_; }
   // Remembered choices at start-up: they go to the recording thread as confirmed ones do.
   void HandsFree(const HandsFreeSettings& settings);
-  // Heard when the page's confirmation changed the hands-free choices.
+  // Sound activation listens to either of two inputs (the page's choice), or to the first only.
+  bool GateOnEither() const { return gateOnEither_; }
+  void GateOnEither(bool either) { gateOnEither_ = either; }
+  // Heard when the page's confirmation changed the hands-free choices or GateOnEither.
   std::function<void()> HandsFreeChosen;
   // "H:MM:SS".
   static QString CountdownText(std::chrono::seconds left);
@@ -76,6 +79,7 @@ class ScheduleKeeper : public QObject {
   HandsFreeSettings handsFree_;
   RecordingSchedule::Plan lastPlan_;  // shown again when the page reopens
   TrayIcon* tray_ = nullptr;
+  bool gateOnEither_ = false;
   frmSchedule* dialog_ = nullptr;  // created on first use, child of the window
   QLabel* panel_ = nullptr;
   QTimer* timer_ = nullptr;

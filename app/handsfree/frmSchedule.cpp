@@ -209,7 +209,17 @@ QGroupBox* frmSchedule::BuildSoundGroup() {
   cboAfterSilence_->addItem(tr("开始新文件"), static_cast<int>(SoundActivation::AfterSilence::NewFile));
   AccessibleNames::NameAfter(*cboAfterSilence_, *label);
   grid->addWidget(label, row, 0);
-  grid->addWidget(cboAfterSilence_, row, 1);
+  grid->addWidget(cboAfterSilence_, row++, 1);
+  auto* gateLabel = new QLabel(tr("听哪路输入:"), grpSound_);
+  gateLabel->setObjectName(QStringLiteral("lblGateInput"));
+  cboGateInput_ = new QComboBox(grpSound_);
+  cboGateInput_->setObjectName(QStringLiteral("cboGateInput"));
+  cboGateInput_->addItem(tr("第一输入"));
+  cboGateInput_->addItem(tr("任一输入"));
+  cboGateInput_->setToolTip(tr("录两路输入时, 声音触发只听第一输入, 或听任一输入"));
+  AccessibleNames::NameAfter(*cboGateInput_, *gateLabel);
+  grid->addWidget(gateLabel, row, 0);
+  grid->addWidget(cboGateInput_, row, 1);
   grid->setColumnStretch(1, 1);
   return grpSound_;
 }
@@ -319,3 +329,7 @@ HandsFreeSettings frmSchedule::ChosenHandsFree() const {
   settings.splitMinutes = chkSplit_->isChecked() ? spnSplitMinutes_->value() : 0;
   return settings;
 }
+
+void frmSchedule::GateOnEither(bool either) { cboGateInput_->setCurrentIndex(either ? 1 : 0); }
+
+bool frmSchedule::GateOnEither() const { return cboGateInput_->currentIndex() == 1; }

@@ -1,7 +1,7 @@
 // frmSchedule: the modal "定时/触发" page. When a recording starts (now, at a
 // time, after a delay) and stops (by hand, after a duration, at a time, at a
 // file size); sound activation (threshold, hold, pre-roll, hang, what silence
-// does); splitting the file every N minutes. The page keeps nothing itself: it
+// does, which input it listens to); splitting the file every N minutes. The page keeps nothing itself: it
 // is filled from the window's choices and read back when the user confirms.
 // Every control's objectName is its role (optStartAt, spnThreshold ...). UI thread only.
 #pragma once
@@ -39,6 +39,9 @@ class frmSchedule : public QDialog {
   // What the page holds now (times of day as entered, delays and durations in seconds).
   RecordingSchedule::Plan ChosenPlan() const;
   HandsFreeSettings ChosenHandsFree() const;
+  // Whether sound activation listens to either of two inputs, or to the first only.
+  void GateOnEither(bool either);
+  bool GateOnEither() const;
 
   // "取消定时": the window cancels its schedule; the page stays open.
   std::function<void()> CancelSchedule;
@@ -72,6 +75,7 @@ class frmSchedule : public QDialog {
   QDoubleSpinBox* spnPreRoll_ = nullptr;
   QDoubleSpinBox* spnHang_ = nullptr;
   QComboBox* cboAfterSilence_ = nullptr;
+  QComboBox* cboGateInput_ = nullptr;  // the first input, or either of two
 
   QCheckBox* chkSplit_ = nullptr;
   QSpinBox* spnSplitMinutes_ = nullptr;

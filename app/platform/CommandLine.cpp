@@ -10,6 +10,7 @@
 
 #include "app/platform/ApplicationIdentity.h"
 #include "app/platform/ProgramFolder.h"
+#include "app/platform/TrackNames.h"
 #include "common/FileTypes.h"
 
 namespace {
@@ -17,6 +18,7 @@ namespace {
 const QString kLangName = QStringLiteral("lang");
 const QString kDeviceName = QStringLiteral("device");
 const QString kTypeName = QStringLiteral("type");
+const QString kTracksName = QStringLiteral("tracks");
 const QString kForName = QStringLiteral("for");
 const QString kPreRecordName = QStringLiteral("pre-record");
 const QString kNoWindowName = QStringLiteral("no-window");
@@ -61,8 +63,13 @@ void AddRemoteOptions(QCommandLineParser& parser) {
     parser.addOption(QCommandLineOption(RemoteRequest::Name(verb), VerbHelp(verb)));
   }
   parser.addOption(QCommandLineOption(kDeviceName,
-                                      Tr(QT_TRANSLATE_NOOP("CommandLine", "配合 --start: 按名称或描述选择输入设备")),
+                                      Tr(QT_TRANSLATE_NOOP("CommandLine", "配合 --start: 按名称或描述选择输入设备; "
+                                                                          "给两次时第二个是第二输入 (如电脑声音)")),
                                       Tr(QT_TRANSLATE_NOOP("CommandLine", "名称"))));
+  parser.addOption(QCommandLineOption(
+      kTracksName,
+      Tr(QT_TRANSLATE_NOOP("CommandLine", "两路输入的轨道: mix 混合为一个文件, separate 每路一个文件, both 两者都要")),
+      QString::fromStdString(TrackNames::Listed("|"))));
   parser.addOption(QCommandLineOption(kTypeName, Tr(QT_TRANSLATE_NOOP("CommandLine", "配合 --start: 文件类型")),
                                       QString::fromStdString(FileTypes::Names("|"))));
   parser.addOption(QCommandLineOption(
@@ -76,17 +83,33 @@ void AddRemoteOptions(QCommandLineParser& parser) {
       Tr(QT_TRANSLATE_NOOP("CommandLine", "秒"))));
   parser.addOption(QCommandLineOption(
       kNoWindowName, Tr(QT_TRANSLATE_NOOP("CommandLine",
-                                          "不打开窗口, 在终端上录音 (需要 --device; 可加 --type, --for, 声音触发, --split "
-                                          "和文件名, 文件名的扩展名决定文件类型); Ctrl+C 结束录音并完成文件"))));
+                                          "不打开窗口, 在终端上录音 (需要 --device; 可加第二个 --device 和 --tracks, --type, "
+                                          "--for, 声音触发, --split 和文件名, 文件名的扩展名决定文件类型); Ctrl+C "
+                                          "结束录音并完成文件"))));
   parser.addPositionalArgument(
       Tr(QT_TRANSLATE_NOOP("CommandLine", "文件")),
       Tr(QT_TRANSLATE_NOOP("CommandLine", "配合 --no-window: 输出文件 (默认为下一个编号文件)")),
       Tr(QT_TRANSLATE_NOOP("CommandLine", "[文件]")));
 }
 
+// The first and the second --device, and --tracks.
+void ChooseInputs(const QCommandLineParser& parser, RemoteRequest& request) {
+  const QStringList devices = parser.values(kDeviceName);
+  if (devices.size() > 2) Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--device 最多给两次: 第一输入和第二输入")));
+  request.device = devices.value(0).toStdString();
+  request.secondDevice = devices.value(1).toStdString();
+  if (!parser.isSet(kTracksName)) return;
+  const QString tracks = parser.value(kTracksName).toLower();
+  if (!TrackNames::IndexOf(tracks.toStdString())) {
+    Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "未知的轨道 \"%1\", 可用: %2"))
+               .arg(parser.value(kTracksName), QString::fromStdString(TrackNames::Listed(", "))));
+  }
+  request.tracks = tracks.toStdString();
+}
+
 RemoteRequest StartRequest(const QCommandLineParser& parser) {
-  RemoteRequest request{RemoteRequest::Verb::Start, parser.value(kDeviceName).toStdString(),
-                        parser.value(kTypeName).toLower().toStdString(), std::nullopt};
+  RemoteRequest request{RemoteRequest::Verb::Start, {}, parser.value(kTypeName).toLower().toStdString(), std::nullopt};
+  ChooseInputs(parser, request);
   if (!request.type.empty() && !FileTypes::Named(request.type)) {
     Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "未知的文件类型 \"%1\", 可用: %2"))
                .arg(parser.value(kTypeName), QString::fromStdString(FileTypes::Names(", "))));
@@ -181,10 +204,11 @@ std::optional<RemoteRequest> RequestedVerb(const QCommandLineParser& parser) {
   if (asked.size() > 1) Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "一次只能给出一个命令")));
   const bool startOptions =
       !parser.isSet(kNoWindowName) && (parser.isSet(kDeviceName) || parser.isSet(kTypeName) || parser.isSet(kForName) ||
-                                       parser.isSet(kPreRecordName));
+                                       parser.isSet(kPreRecordName) || parser.isSet(kTracksName));
   if (asked.empty() || asked.front() != RemoteRequest::Verb::Start) {
     if (startOptions) {
-      Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--device, --type, --for 和 --pre-record 只能与 --start 一起使用")));
+      Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine",
+                                  "--device, --type, --for, --pre-record 和 --tracks 只能与 --start 一起使用")));
     }
     if (asked.empty()) return std::nullopt;
     RemoteRequest request{asked.front(), {}, {}, std::nullopt};
@@ -225,6 +249,10 @@ CommandLine::Choices TerminalChoices(const QCommandLineParser& parser, CommandLi
   if (!parser.isSet(kDeviceName)) Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--no-window 需要 --device")));
   if (parser.positionalArguments().size() > 1) Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "只能给出一个输出文件")));
   choices.request = StartRequest(parser);
+  // Without a window there is no chosen second input for the tracks to go with.
+  if (!choices.request->tracks.empty() && choices.request->secondDevice.empty()) {
+    Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--no-window 的 --tracks 需要第二个 --device")));
+  }
   choices.noWindow = true;
   choices.file = parser.positionalArguments().value(0);
   choices.handsFree = HandsFreeChoices(parser);

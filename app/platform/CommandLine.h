@@ -2,9 +2,11 @@
 // touched, so they work on a terminal without a display. "--help" and
 // "--version" print to standard output and end the program with status 0;
 // "--lang zh|en" picks the interface's language instead of the desktop's.
-// "--start [--device NAME] [--type wav|flac|opus|mp3] [--for DURATION]",
+// "--start [--device NAME [--device SECOND]] [--tracks mix|separate|both]
+// [--type wav|flac|opus|mp3] [--for DURATION]",
 // "--stop", "--pause", "--resume", "--toggle" and "--status" are asked of the
-// running copy (RemoteRequest). "--no-window --device NAME [--type ...]
+// running copy (RemoteRequest). "--no-window --device NAME [--device SECOND
+// [--tracks ...]] [--type ...]
 // [--for DURATION] [--sound-activated [--threshold DB] [--pre-roll S]
 // [--hang S] [--after-silence pause|new-file]] [--split MINUTES] [FILE]"
 // records on the terminal, without a window; the hands-free values are

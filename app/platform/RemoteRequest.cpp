@@ -43,19 +43,23 @@ QString RemoteRequest::Name(Verb verb) {
 }
 
 QByteArray RemoteRequest::Encode() const {
-  if (!Clean(device) || !Clean(type) || !Clean(text)) return {};
+  if (!Clean(device) || !Clean(type) || !Clean(text) || !Clean(secondDevice) || !Clean(tracks)) return {};
   const QByteArray milliseconds = duration ? QByteArray::number(static_cast<qint64>(duration->count())) : "";
   const QByteArray preRecord = preRecordSeconds ? QByteArray::number(*preRecordSeconds) : "";
+  // The second input's fields only when asked for: a one-input request reads as before.
+  const QByteArray second = secondDevice.empty() && tracks.empty()
+                                ? QByteArray()
+                                : '\t' + QByteArray::fromStdString(secondDevice) + '\t' + QByteArray::fromStdString(tracks);
   const QByteArray line = kTag + '\t' + Name(verb).toLatin1() + '\t' + QByteArray::fromStdString(device) + '\t' +
                           QByteArray::fromStdString(type) + '\t' + milliseconds + '\t' +
-                          QByteArray::fromStdString(text) + '\t' + preRecord + '\n';
+                          QByteArray::fromStdString(text) + '\t' + preRecord + second + '\n';
   return line.size() <= LocalRequestServer::kMaxRequestBytes ? line : QByteArray();
 }
 
 std::optional<RemoteRequest> RemoteRequest::Decode(const QByteArray& line) {
   const QList<QByteArray> fields = line.split('\t');
-  // The pre-record field is the last and may be left out.
-  if ((fields.size() != 6 && fields.size() != 7) || fields[0] != kTag) return std::nullopt;
+  // The pre-record field may be left out, and after it the second input's two.
+  if ((fields.size() < 6 || fields.size() > 9 || fields.size() == 8) || fields[0] != kTag) return std::nullopt;
   const auto verb = VerbNamed(fields[1]);
   if (!verb) return std::nullopt;
   RemoteRequest request{*verb, Plain(fields[2]), Plain(fields[3]), std::nullopt, Plain(fields[5])};
@@ -67,7 +71,11 @@ std::optional<RemoteRequest> RemoteRequest::Decode(const QByteArray& line) {
     }
     request.duration = std::chrono::milliseconds(milliseconds);
   }
-  if (fields.size() == 7 && !fields[6].trimmed().isEmpty()) {
+  if (fields.size() == 9) {
+    request.secondDevice = Plain(fields[7]);
+    request.tracks = Plain(fields[8].trimmed());
+  }
+  if (fields.size() >= 7 && !fields[6].trimmed().isEmpty()) {
     bool number = false;
     const int seconds = fields[6].trimmed().toInt(&number);
     if (!number || seconds < 0 || seconds > kLongestPreRecord) return std::nullopt;

@@ -25,6 +25,8 @@ struct RemoteRequest {
   std::string text;                                   // Mark: the marker's name; empty: "标记 N"
   std::optional<int32_t> preRecordSeconds;            // Start: 0 .. kLongestPreRecord s from before it; none: as set
   static constexpr int32_t kLongestPreRecord = 600;
+  std::string secondDevice;  // Start: the second input, a device's name or description; empty: as chosen
+  std::string tracks;        // Start: a TrackNames word; empty: as chosen
 
   // The request line, its newline included; empty when a field holds a tab or
   // newline or the line would be longer than the channel takes.

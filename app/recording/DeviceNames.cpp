@@ -1,5 +1,7 @@
 #include "app/recording/DeviceNames.h"
 
+#include <QCoreApplication>
+
 #include "capture/WaveInRecorder.h"
 
 QStringList DeviceNames::Listed(WaveInRecorder& recorder) {
@@ -17,4 +19,11 @@ std::optional<int32_t> DeviceNames::IndexOf(WaveInRecorder& recorder, const std:
     if (recorder.DeviceName(index) == name || recorder.DeviceSourceName(index) == name) return index;
   }
   return std::nullopt;
+}
+
+std::string DeviceNames::Unknown(WaveInRecorder& recorder, const std::string& name) {
+  // The recorder's own words for an unknown first device, so both inputs are refused alike.
+  return QCoreApplication::translate("RecordingEngine", "找不到设备 \"%1\", 可用: %2")
+      .arg(QString::fromStdString(name), Listed(recorder).join("; "))
+      .toStdString();
 }

@@ -16,4 +16,6 @@ class DeviceNames {
   static QStringList Listed(WaveInRecorder& recorder);
   // The index of the device whose description or server name is `name`.
   static std::optional<int32_t> IndexOf(WaveInRecorder& recorder, const std::string& name);
+  // The one-line refusal of a `name` no device has, with the names that would work.
+  static std::string Unknown(WaveInRecorder& recorder, const std::string& name);
 };

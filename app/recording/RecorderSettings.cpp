@@ -9,6 +9,7 @@
 
 #include "app/platform/SettingsFile.h"
 #include "app/recording/RecordingFormat.h"
+#include "app/recording/TrackLayoutNames.h"
 #include "common/FileTypes.h"
 
 namespace {
@@ -90,6 +91,14 @@ constexpr KeyRule kKeyRules[] = {
     {Key::SplitMinutes, "splitMinutes", 0, HandsFreeSettings::kLongestSplitMinutes},
     {Key::MonitorInput, "monitorInput", 0, 1, 1},
     {Key::PreRecordSeconds, "preRecord", 0, 600, 0},
+    {Key::SecondDevice, "secondDevice", kNone, kNone, kNone, ""},
+    {Key::SecondDeviceName, "secondDeviceName", kNone, kNone, kNone, ""},
+    {Key::Tracks, "tracks", kNone, kNone, kNone, "mix"},
+    {Key::OneMultichannelFile, "oneMultichannelFile", 0, 1, 0},
+    {Key::FirstGainDb, "firstGainDb", SecondInputSettings::kLowestGainDb, SecondInputSettings::kHighestGainDb, 0},
+    {Key::SecondGainDb, "secondGainDb", SecondInputSettings::kLowestGainDb, SecondInputSettings::kHighestGainDb, 0},
+    {Key::RemoveComputerSound, "removeComputerSound", 0, 1, 1},
+    {Key::GateOnEither, "gateOnEither", 0, 1, 0},
 };
 static_assert(std::size(kKeyRules) == RecorderSettings::kKeyCount);
 
@@ -303,4 +312,27 @@ void RecorderSettings::HandsFree(const HandsFreeSettings& settings) {
   Set(Key::HangSeconds, sound.hangSeconds);
   Set(Key::AfterSilence, QString::fromLatin1(sound.afterSilence == SoundActivation::AfterSilence::NewFile ? "new-file" : "pause"));
   Set(Key::SplitMinutes, settings.splitMinutes);
+}
+
+SecondInputSettings RecorderSettings::SecondInput() const {
+  SecondInputSettings settings;
+  settings.sourceName = Text(Key::SecondDevice).toStdString();
+  settings.tracks = TrackLayoutNames::Named(Text(Key::Tracks).toStdString()).value_or(TrackLayout::Mix);
+  settings.oneMultichannelFile = Flag(Key::OneMultichannelFile);
+  settings.firstGainDb = Number(Key::FirstGainDb);
+  settings.secondGainDb = Number(Key::SecondGainDb);
+  settings.removeComputerSound = Flag(Key::RemoveComputerSound);
+  settings.gateOnEither = Flag(Key::GateOnEither);
+  return settings;
+}
+
+void RecorderSettings::SecondInput(const SecondInputSettings& settings) {
+  Set(Key::SecondDevice, QString::fromStdString(settings.sourceName));
+  const std::string_view tracks = TrackLayoutNames::Name(settings.tracks);
+  Set(Key::Tracks, QString::fromLatin1(tracks.data(), static_cast<qsizetype>(tracks.size())));
+  SetFlag(Key::OneMultichannelFile, settings.oneMultichannelFile);
+  Set(Key::FirstGainDb, settings.firstGainDb);
+  Set(Key::SecondGainDb, settings.secondGainDb);
+  SetFlag(Key::RemoveComputerSound, settings.removeComputerSound);
+  SetFlag(Key::GateOnEither, settings.gateOnEither);
 }

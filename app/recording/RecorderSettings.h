@@ -1,6 +1,6 @@
 // RecorderSettings: the choices the program remembers between runs (device,
 // line, rate, channels, file type, WAV format, effects, hands-free recording,
-// monitoring, pre-record), each a typed key with its default and range in one
+// monitoring, pre-record, the second input), each a typed key with its default and range in one
 // table. Kept in a SettingsFile as lines "key=value" between "[Tamblin]" and
 // "[end]", UTF-8.
 //
@@ -19,6 +19,7 @@
 #include <optional>
 
 #include "app/handsfree/HandsFreeSettings.h"
+#include "app/recording/SecondInputSettings.h"
 #include "common/FileTypes.h"
 #include "effects/EffectSettings.h"
 
@@ -46,8 +47,11 @@ class RecorderSettings {
     SplitMinutes,  // 0: off
     MonitorInput,
     PreRecordSeconds,
+    SecondDevice, SecondDeviceName,  // the second input's source name (empty: none) and description
+    Tracks,                          // a TrackNames word
+    OneMultichannelFile, FirstGainDb, SecondGainDb, RemoveComputerSound, GateOnEither,
   };
-  static constexpr int kKeyCount = static_cast<int>(Key::PreRecordSeconds) + 1;
+  static constexpr int kKeyCount = static_cast<int>(Key::GateOnEither) + 1;
   static constexpr int kMaxBands = 10;
 
   explicit RecorderSettings(SettingsFile& file) : file_(file) {}
@@ -82,6 +86,10 @@ class RecorderSettings {
   // Kept for the input monitor and the pre-record buffer: on by default; 0 ... 600 s, 0 by default.
   bool MonitorInput() const { return Flag(Key::MonitorInput); }
   int32_t PreRecordSeconds() const { return Whole(Key::PreRecordSeconds); }
+  // The second input by its source name (its description is SecondDeviceName's
+  // to keep), the gains clamped to SecondInputSettings' range.
+  SecondInputSettings SecondInput() const;
+  void SecondInput(const SecondInputSettings& settings);
 
   // The file's contents for what is held now.
   QByteArray Serialized() const;

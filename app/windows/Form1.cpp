@@ -40,6 +40,8 @@
 #include "app/windows/SettingChooserDialog.h"
 #include "app/windows/SpokenSlider.h"
 #include "app/windows/SettingsKeeper.h"
+#include "app/windows/SecondInputChooser.h"
+#include "app/recording/SecondInputFinder.h"
 #include "app/platform/ShellServices.h"
 #include "capture/PulsePlaybackOutput.h"
 #include "capture/SourceWatcher.h"
@@ -57,6 +59,7 @@
 namespace {
 
 constexpr int kTickMs = 25;
+constexpr int kMinimumWidth = 720, kMinimumHeight = 590;  // with one input
 // The spectrum's bars sit on a fixed 4-pixel pitch (22 bars from x = 4): its
 // surface keeps that width and the view stretches it across the window.
 constexpr int kSpectrumWidth = 96;
@@ -126,6 +129,7 @@ void Form1::BuildControls() {
   settings->setSpacing(8);
   input_ = new InputChooser(*central);
   frmInp_ = input_->Frame();
+  second_ = new SecondInputChooser(*frmInp_);
   output_ = new OutputChooser(*central, {services_.messages, services_.fileDialog, services_.formatChooser,
                                          services_.settingChooser, services_.questions});
   frmOut_ = output_->Frame();
@@ -187,13 +191,14 @@ void Form1::BuildControls() {
   OrderTabs();
 
   resize(800, 650);  // 90 of it for the take review panel
-  setMinimumSize(720, 590);
+  setMinimumSize(kMinimumWidth, kMinimumHeight);
 }
 
 void Form1::OrderTabs() {
   // Reading order: the input frame, the output frame, the clip lamps, the take
   // review, the effects row, then the buttons from left to right.
   QList<QWidget*> order = input_->TabOrder();
+  order += second_->TabOrder();
   order += output_->TabOrder();
   order += {meters_->Lamp(0), meters_->Lamp(1)};
   order += review_->TabOrder();
@@ -256,10 +261,18 @@ QWidget* Form1::BuildDisplays() {
   grid->addWidget(meters_->Meter(1), 2, 1);
   grid->addWidget(meters_->Lamp(0), 1, 2);
   grid->addWidget(meters_->Lamp(1), 2, 2);
-  grid->addWidget(meters_->Scale(), 3, 1);
-  grid->addWidget(meters_->LoudnessLabel(), 4, 0, 1, 3);
+  const char* const secondNames[] = {"lblVU2L", "lblVU2R"};
+  const QString secondCaptions[] = {tr("第二输入 左:"), tr("第二输入 右:")};
+  for (int channel = 0; channel < 2; ++channel) {
+    secondBarLabels_[channel] = Named(new QLabel(secondCaptions[channel], box), secondNames[channel]);
+    grid->addWidget(secondBarLabels_[channel], 3 + channel, 0);
+    grid->addWidget(meters_->Meter(MeterPanel::kSecondLeft + channel), 3 + channel, 1);
+  }
+  grid->addWidget(meters_->Scale(), 5, 1);
+  grid->addWidget(meters_->LoudnessLabel(), 6, 0, 1, 3);
   grid->setRowStretch(0, 1);
   grid->setColumnStretch(1, 1);
+  ShowSecondBars(false);
   return box;
 }
 
@@ -356,6 +369,31 @@ void Form1::HandChoicesToRecorder() {
   engine_->FormatChosen(output_->ChosenFormat());
   engine_->DeviceChosen(DeviceChosen());
   engine_->InputChanged(false);  // the monitor follows the rate and stereo
+  HandSecondInputToRecorder();
+}
+
+void Form1::HandSecondInputToRecorder() {
+  if (!engine_ || !schedule_) return;
+  SecondInputSettings chosen = second_->Settings();
+  chosen.gateOnEither = schedule_->GateOnEither();
+  engine_->SecondInputChosen(chosen);
+  ShowSecondBars(chosen.Active());
+}
+
+void Form1::ShowSecondBars(bool shown) {
+  for (int channel = 0; channel < 2; ++channel) {
+    secondBarLabels_[channel]->setVisible(shown);
+    meters_->Meter(MeterPanel::kSecondLeft + channel)->setVisible(shown);
+  }
+  FitHeight();
+}
+
+void Form1::FitHeight() {
+  // The second input's rows and bars need more height than the one-input window has.
+  centralWidget()->layout()->activate();
+  const int needed = std::max(kMinimumHeight, minimumSizeHint().height());
+  setMinimumHeight(needed);
+  if (height() < needed) resize(width(), needed);
 }
 
 void Form1::FollowRecorderChoices() {
@@ -380,6 +418,9 @@ void Form1::Load() {
   engine_->OutputFileShown = [this](const std::string& path) { output_->ShowOutputFile(path); };
   engine_->ChoicesChanged = [this] { FollowRecorderChoices(); };
   input_->Attach(*clsRecorder_, *engine_, *services_.messages);
+  second_->Attach(*clsRecorder_);
+  second_->Notice = [this](const QString& text) { ShowNotice(text); };
+  secondInputs_ = std::make_unique<SecondInputFinder>(*clsRecorder_, [this] { return engine_->SecondInputChoice(); });
   output_->Attach(*clsEncoder_, *engine_, clsEffects_);
   input_->Notice = [this](const QString& text) { ShowNotice(text); };
   engine_->OnStateChanged([this](RecorderState state) { ShowState(state); });
@@ -393,10 +434,15 @@ void Form1::Load() {
   output_->GoLive();
   input_->RefreshDevices();
   input_->RestoreDevice(settings_->Values());
+  second_->Restore(settings_->Values());
   WatchChoices();
   HandChoicesToRecorder();
   sourceWatcher_ = std::make_unique<SourceWatcher>();
-  sourceWatcher_->SourcesChanged = [this] { input_->RefreshDevices(); };
+  sourceWatcher_->SourcesChanged = [this] {
+    input_->RefreshDevices();
+    second_->RefreshDevices();
+    HandSecondInputToRecorder();
+  };
   output_->ShowFormatInEffects();
 
   show();
@@ -458,6 +504,7 @@ void Form1::RestoreChoices() {
   output_->Restore(remembered);
   RestoreEffects();
   schedule_->HandsFree(remembered.HandsFree());
+  schedule_->GateOnEither(remembered.SecondInput().gateOnEither);
   input_->RestoreMonitoring(remembered);
 }
 
@@ -476,7 +523,12 @@ void Form1::WatchChoices() {
   input_->Chosen = remember;
   output_->Chosen = remember;
   for (QCheckBox* box : chkFX_) connect(box, &QCheckBox::toggled, this, remember);
-  schedule_->HandsFreeChosen = remember;
+  const auto secondChosen = [this] {
+    HandSecondInputToRecorder();
+    RememberChoices();
+  };
+  second_->Chosen = secondChosen;
+  schedule_->HandsFreeChosen = secondChosen;  // sound activation's gate is the second input's choice too
 }
 
 void Form1::RememberChoices() {
@@ -486,6 +538,8 @@ void Form1::RememberChoices() {
   output_->Remember(remembered);
   remembered.Effects(clsEffects_.Settings());
   remembered.HandsFree(schedule_->HandsFree());
+  remembered.SetFlag(RecorderSettings::Key::GateOnEither, schedule_->GateOnEither());
+  second_->Remember(remembered);
   settings_->SaveSoon();
 }
 
@@ -618,6 +672,7 @@ void Form1::DrawDisplays(const RecordingMonitor::Snapshot& shown) {
     picFreq_->ShowIfChanged();
   }
   meters_->ShowLevels(shown.peaks, shown.levelThreshold);  // the live input, paused or not
+  if (shown.secondInput) meters_->ShowSecondLevels(shown.secondPeaks);
 }
 
 void Form1::FollowTakeReview(RecorderState state) {

@@ -9,10 +9,12 @@
 // only the level bars move. Ctrl+R starts and stops, Ctrl+P pauses and goes on.
 //
 // Every control's objectName is its name: cmdDo, cmdPause, frmInp, cboDev, cboRecLine,
-// sldVol, lblVolPer, chkMonitor, spnPreRecord (InputChooser), frmOut, picOutXP, txtFile, cmdBrowse, Command3,
+// sldVol, lblVolPer, chkMonitor, spnPreRecord (InputChooser), cboDev2, cmdComputerSound, spnGain1,
+// spnGain2, cboTracks, chkOneFile, chkRemoveComputer (SecondInputChooser), frmOut, picOutXP, txtFile, cmdBrowse, Command3,
 // txtWAVFmt, cmdSelFmt, cboSamplerate, cboFileType (WAV, FLAC, Ogg Opus, MP3), chkStereo (OutputChooser),
 // Command1, Command2, Command4, frmEffects, chkFX0..chkFX3 (the
-// control array chkFX, Index 0..3), cmdFXOpts, picVUL, picVUR, picAmpl, picFreq,
+// control array chkFX, Index 0..3), cmdFXOpts, picVUL, picVUR (picVU2L, picVU2R: the
+// second input's, shown while one is chosen), picAmpl, picFreq,
 // sbar (panels sbarPanel1, sbarPanel2) and tmrVis; beside the bars (MeterPanel) lampClipL,
 // lampClipR, picVUScale, lblLoudness and the status panel sbarClips. cboRecLine and sldVol sit over
 // frmInp but are not inside it, so they stay usable while a recording runs.
@@ -55,6 +57,8 @@ class QuestionService;
 class RecordingController;
 class RecordingEngine;
 class ScheduleKeeper;
+class SecondInputChooser;
+class SecondInputFinder;
 class SettingsKeeper;
 class SettingChooser;
 class SettingChooserDialog;
@@ -99,6 +103,8 @@ class Form1 : public QMainWindow {
   // The controller runs on the recording thread: read it only while idle.
   RecordingController& Controller();
   RecordingEngine& Engine() { return *engine_; }
+  // Where a door's start finds the second input it names (after Load).
+  const SecondInputFinder& SecondInputs() const { return *secondInputs_; }
   ScheduleKeeper& Schedule() { return *schedule_; }  // after Load
   TakeTagsKeeper& Tags() { return *tags_; }          // after Load
   // Most a 25 ms display tick came late while a recording ran (since Load).
@@ -135,6 +141,11 @@ class Form1 : public QMainWindow {
   void ShowState(RecorderState state);
   // The rate, stereo and device choices go to the recorder.
   void HandChoicesToRecorder();
+  // The second input's choice (with the schedule page's gate) goes to the recorder; its bars show while one is chosen.
+  void HandSecondInputToRecorder();
+  void ShowSecondBars(bool shown);
+  // At least as tall as the controls shown need.
+  void FitHeight();
   // Another door chose a device, type or file: the boxes show them.
   void FollowRecorderChoices();
   // cmdPause, its key and the tray item.
@@ -223,6 +234,9 @@ class Form1 : public QMainWindow {
   QPushButton* cmdTags_ = nullptr;  // the texts of the next takes
   QGroupBox* frmInp_ = nullptr;
   InputChooser* input_ = nullptr;  // frmInp: device, line, level, monitor, pre-record
+  SecondInputChooser* second_ = nullptr;  // frmInp: the second input, gains, tracks
+  std::unique_ptr<SecondInputFinder> secondInputs_;
+  std::array<QWidget*, 2> secondBarLabels_{};  // beside the second input's level bars
   QGroupBox* frmOut_ = nullptr;
   OutputChooser* output_ = nullptr;  // frmOut: file, format, rate, stereo, file type
   QGroupBox* frmEffects_ = nullptr;

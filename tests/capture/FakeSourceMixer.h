@@ -10,8 +10,10 @@ class FakeSourceMixer : public SourceMixer {
   std::optional<SourceDescription> ReadSource(const std::string& name) override;
   bool SetActivePort(const std::string& source, const std::string& port) override;
   bool SetVolume(const std::string& source, uint32_t volume) override;
+  std::string DefaultOutputMonitor() override { return defaultOutputMonitor; }
 
   std::vector<SourceDescription> sources;
+  std::string defaultOutputMonitor;
 
  private:
   SourceDescription* Find(const std::string& name);

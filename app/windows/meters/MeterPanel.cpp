@@ -25,20 +25,22 @@ QString Value(double value) {
 }  // namespace
 
 MeterPanel::MeterPanel(QWidget* parent, QWidget* statusParent) : QObject(parent) {
-  const char* const meterNames[] = {"picVUL", "picVUR"};
+  const char* const meterNames[] = {"picVUL", "picVUR", "picVU2L", "picVU2R"};
   const char* const lampNames[] = {"lampClipL", "lampClipR"};
-  const QString meterTitles[] = {tr("左声道电平"), tr("右声道电平")};
+  const QString meterTitles[] = {tr("左声道电平"), tr("右声道电平"), tr("第二输入左声道电平"), tr("第二输入右声道电平")};
   const QString lampTitles[] = {tr("左声道削波指示灯"), tr("右声道削波指示灯")};
+  for (int bar = 0; bar < kBars; ++bar) {
+    meters_[bar] = new LevelMeterView(parent);
+    meters_[bar]->setObjectName(meterNames[bar]);
+    meters_[bar]->setAccessibleName(meterTitles[bar]);
+    bars_[bar] = std::make_unique<QImageSurface>(300, 14);
+    meters_[bar]->SetSurface(bars_[bar].get());
+    meters_[bar]->installEventFilter(this);  // the surface follows the view's size
+    meters_[bar]->setFixedHeight(14);
+    meters_[bar]->setMinimumWidth(200);
+    smooth_[bar].SmoothNew(kSmoothHistory);
+  }
   for (int channel = 0; channel < 2; ++channel) {
-    meters_[channel] = new LevelMeterView(parent);
-    meters_[channel]->setObjectName(meterNames[channel]);
-    meters_[channel]->setAccessibleName(meterTitles[channel]);
-    bars_[channel] = std::make_unique<QImageSurface>(300, 14);
-    meters_[channel]->SetSurface(bars_[channel].get());
-    meters_[channel]->installEventFilter(this);  // the surface follows the view's size
-    meters_[channel]->setFixedHeight(14);
-    meters_[channel]->setMinimumWidth(200);
-    smooth_[channel].SmoothNew(kSmoothHistory);
     lamps_[channel] = new ClipLamp(parent);
     lamps_[channel]->setObjectName(lampNames[channel]);
     lamps_[channel]->setText(tr("削波"));
@@ -62,40 +64,45 @@ bool MeterPanel::Running(RecorderState state) {
 
 bool MeterPanel::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Resize) {
-    for (int channel = 0; channel < 2; ++channel) {
-      if (watched != meters_[channel]) continue;
-      bars_[channel]->Resize(std::max(1, meters_[channel]->width()), std::max(1, meters_[channel]->height()));
+    for (int bar = 0; bar < kBars; ++bar) {
+      if (watched != meters_[bar]) continue;
+      bars_[bar]->Resize(std::max(1, meters_[bar]->width()), std::max(1, meters_[bar]->height()));
     }
   }
   return QObject::eventFilter(watched, event);
 }
 
-float MeterPanel::ShowLevel(int channel, float level) {
-  const float held = holds_[channel].Update(level, clock_.elapsed());
-  meters_[channel]->Reading(level, lamps_[channel]->Lit());
+float MeterPanel::ShowLevel(int bar, float level) {
+  const float held = holds_[bar].Update(level, clock_.elapsed());
+  meters_[bar]->Reading(level, bar < 2 && lamps_[bar]->Lit());
   return held;
 }
 
-void MeterPanel::ShowLevels(const std::array<int32_t, 2>& peaks, double threshold) {
+void MeterPanel::ShowLevels(const std::array<int32_t, 2>& peaks, double threshold) { ShowPair(0, peaks, threshold); }
+
+void MeterPanel::ShowSecondLevels(const std::array<int32_t, 2>& peaks) { ShowPair(kSecondLeft, peaks, 0); }
+
+void MeterPanel::ShowPair(int first, const std::array<int32_t, 2>& peaks, double threshold) {
   for (int channel = 0; channel < 2; ++channel) {
-    smooth_[channel].SmoothAdd(static_cast<float>(peaks[channel] == 0 ? 1 : peaks[channel]));
-    const float level = smooth_[channel].SmoothGetMax() / 32768.0f;
-    DrawLevel(channel, level, ShowLevel(channel, level), threshold);
+    const int bar = first + channel;
+    smooth_[bar].SmoothAdd(static_cast<float>(peaks[channel] == 0 ? 1 : peaks[channel]));
+    const float level = smooth_[bar].SmoothGetMax() / 32768.0f;
+    DrawLevel(bar, level, ShowLevel(bar, level), threshold);
+    meters_[bar]->ShowIfChanged();
   }
-  for (LevelMeterView* meter : meters_) meter->ShowIfChanged();
 }
 
 void MeterPanel::ShowIdleLevels() {
-  for (int channel = 0; channel < 2; ++channel) {
-    bars_[channel]->Cls();
-    meters_[channel]->ShowIfChanged();
-    ShowLevel(channel, 0.0f);
-    smooth_[channel].SmoothNew(kSmoothHistory);
+  for (int bar = 0; bar < kBars; ++bar) {
+    bars_[bar]->Cls();
+    meters_[bar]->ShowIfChanged();
+    ShowLevel(bar, 0.0f);
+    smooth_[bar].SmoothNew(kSmoothHistory);
   }
 }
 
-void MeterPanel::DrawLevel(int channel, float level, float held, double threshold) {
-  QImageSurface& surface = *bars_[channel];
+void MeterPanel::DrawLevel(int bar, float level, float held, double threshold) {
+  QImageSurface& surface = *bars_[bar];
   surface.Cls();
   const int32_t colour = modDraw::GradientColor(1, level, modDraw::kGreen, modDraw::kOrange, modDraw::kRed);
   const auto height = static_cast<int32_t>(std::nearbyint(surface.ScaleHeight()));
@@ -125,10 +132,8 @@ void MeterPanel::ShowMeters(const RecordingMonitor::Snapshot& shown) {
 }
 
 void MeterPanel::NewRecording(RecorderState state, const std::array<int64_t, 2>& clips) {
-  for (int channel = 0; channel < 2; ++channel) {
-    lamps_[channel]->PutOut();
-    holds_[channel].Reset();
-  }
+  for (ClipLamp* lamp : lamps_) lamp->PutOut();
+  for (PeakHold& hold : holds_) hold.Reset();
   // While starting the counts may still be the last recording's; a running
   // recording's are already its own.
   seenClips_ = state == RecorderState::Starting ? clips : std::array<int64_t, 2>{};

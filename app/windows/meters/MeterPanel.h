@@ -1,4 +1,5 @@
-// MeterPanel: the level bars and what the window shows beside them: the dBFS
+// MeterPanel: the level bars (the first input's pair, and the second input's
+// pair while one is recorded beside it) and what the window shows beside them: the dBFS
 // scale, a clip lamp and a peak-hold mark per channel, the loudness line and the
 // clip count for the status bar. Fed by the window's display tick with the
 // recorder's numbers (per-channel peaks, clips, loudness): the bars average the
@@ -35,7 +36,9 @@ class MeterPanel : public QObject {
   // The widgets are made children of `parent`; the clip count's label of `statusParent`.
   MeterPanel(QWidget* parent, QWidget* statusParent);
 
-  LevelMeterView* Meter(int channel) const { return meters_[channel]; }
+  static constexpr int kSecondLeft = 2;  // Meter's index of the second input's left bar; the right one follows
+
+  LevelMeterView* Meter(int bar) const { return meters_[bar]; }
   ClipLamp* Lamp(int channel) const { return lamps_[channel]; }
   LevelScale* Scale() const { return scale_; }
   QLabel* LoudnessLabel() const { return loudness_; }
@@ -44,6 +47,8 @@ class MeterPanel : public QObject {
   // The bars drawn for this tick's per-channel `peaks` (0..32768), with sound
   // activation's `threshold` (fraction of full scale, 0: none) marked.
   void ShowLevels(const std::array<int32_t, 2>& peaks, double threshold);
+  // The second input's bars for its `peaks` (0..32768).
+  void ShowSecondLevels(const std::array<int32_t, 2>& peaks);
   // No input: empty bars, and the next take's rise from nothing.
   void ShowIdleLevels();
   // The recorder's state, clips and loudness of this tick.
@@ -55,21 +60,24 @@ class MeterPanel : public QObject {
 
  private:
   static constexpr int kSmoothHistory = 3;  // ticks of level readings averaged
+  static constexpr int kBars = 4;           // both inputs' left and right
 
   bool eventFilter(QObject* watched, QEvent* event) override;
-  // The bar's level (0..1) as drawn this tick; returns the peak-hold mark of `channel`.
-  float ShowLevel(int channel, float level);
-  void DrawLevel(int channel, float level, float held, double threshold);
+  // The bar's level (0..1) as drawn this tick; returns the peak-hold mark of `bar`.
+  float ShowLevel(int bar, float level);
+  void DrawLevel(int bar, float level, float held, double threshold);
+  // `first`'s pair of bars for `peaks`.
+  void ShowPair(int first, const std::array<int32_t, 2>& peaks, double threshold);
   void NewRecording(RecorderState state, const std::array<int64_t, 2>& clips);
   void ShowTexts(const RecordingMonitor::Snapshot& shown);
   static bool Running(RecorderState state);
 
-  std::array<LevelMeterView*, 2> meters_{};
-  std::array<std::unique_ptr<QImageSurface>, 2> bars_;  // what meters_ show
-  std::array<clsSmooth, 2> smooth_;
+  std::array<LevelMeterView*, kBars> meters_{};
+  std::array<std::unique_ptr<QImageSurface>, kBars> bars_;  // what meters_ show
+  std::array<clsSmooth, kBars> smooth_;
   clsDraw draw_;
-  std::array<ClipLamp*, 2> lamps_{};
-  std::array<PeakHold, 2> holds_;
+  std::array<ClipLamp*, 2> lamps_{};  // the first input's
+  std::array<PeakHold, kBars> holds_;
   std::array<int64_t, 2> seenClips_{};  // clip counts the lamps have been lit for
   LevelScale* scale_ = nullptr;
   SteadyLabel* loudness_ = nullptr;

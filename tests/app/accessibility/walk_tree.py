@@ -25,7 +25,8 @@ SHIFT = 50  # the X key code of the left Shift key
 
 # The main window's Tab order, as the controls sit on the screen (English names).
 READING_ORDER = [
-    "Input device", "Input line", "Recording level", "Monitor input", "Pre-record seconds", "Output file",
+    "Input device", "Input line", "Recording level", "Monitor input", "Pre-record seconds", "Second input device",
+    "Computer sound", "Output file",
     "Choose output file", "Open Folder", "Output format", "Choose output format", "Sample rate", "Stereo", "File type",
     "Left clip lamp",
     "Right clip lamp", "Cut start", "Cut end", "Play", "Playback position", "Cut", "Tags…", "Echo",

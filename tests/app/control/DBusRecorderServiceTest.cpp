@@ -10,9 +10,12 @@
 #include <QDBusPendingCall>
 #include <QTimer>
 
+#include "app/recording/SecondInputFinder.h"
+#include "capture/WaveInRecorder.h"
 #include "tests/app/control/BusSignalLog.h"
 #include "tests/app/control/FakeRecorderControl.h"
 #include "tests/support/EventLoopWait.h"
+#include "tests/support/PrivatePulseDaemon.h"
 
 namespace {
 
@@ -56,6 +59,42 @@ TEST_F(DBusRecorderServiceTest, MethodsReachTheRecorderAndRefusalsCarryItsReason
   EXPECT_EQ(Call("Mark", DBusRecorderService::kInterfaceName, {QString("副歌")}).type(), QDBusMessage::ReplyMessage);
   EXPECT_EQ(control.requests, (std::vector<std::string>{"Start", "Pause", "Resume", "Toggle", "Stop", "Mark"}));
   EXPECT_EQ(control.marks, (std::vector<std::string>{"副歌"}));
+}
+
+TEST_F(DBusRecorderServiceTest, StartWithCarriesTheInputsAndTracksAndRefusesWhatItDoesNotKnow) {
+  const auto startWith = [&](const QVariantMap& options) {
+    return Call("StartWith", DBusRecorderService::kInterfaceName, {options});
+  };
+  const QVariantMap twoInputs{{"device", "Mic"},
+                              {"type", "flac"},
+                              {"secondDevice", "Monitor of Null-Output"},
+                              {"tracks", "separate"}};
+  EXPECT_EQ(startWith(twoInputs).type(), QDBusMessage::ErrorMessage) << "no second input without a finder";
+  EXPECT_TRUE(control.starts.empty());
+  EXPECT_EQ(startWith({{"device", "Mic"}}).type(), QDBusMessage::ReplyMessage);
+  ASSERT_EQ(control.starts.size(), 1u);
+  EXPECT_EQ(control.starts[0].device, "Mic");
+  EXPECT_EQ(control.starts[0].second, std::nullopt);
+
+  PrivatePulseDaemon daemon;
+  ASSERT_TRUE(daemon.Running()) << daemon.Log();
+  WaveInRecorder devices;
+  const SecondInputFinder finder(devices, [] { return SecondInputSettings{}; });
+  service.SecondInputs(&finder);
+  EXPECT_EQ(startWith(twoInputs).type(), QDBusMessage::ReplyMessage);
+  ASSERT_EQ(control.starts.size(), 2u);
+  EXPECT_EQ(control.starts[1].type, "flac");
+  ASSERT_TRUE(control.starts[1].second);
+  EXPECT_EQ(control.starts[1].second->sourceName, "tamblin_null.monitor");
+  EXPECT_EQ(control.starts[1].second->tracks, TrackLayout::Separate);
+
+  const QDBusMessage unknown = startWith({{"secondDevice", "no-such-source"}});
+  ASSERT_EQ(unknown.type(), QDBusMessage::ErrorMessage);
+  EXPECT_TRUE(unknown.errorMessage().contains("no-such-source")) << unknown.errorMessage().toStdString();
+  EXPECT_EQ(startWith({{"colour", "red"}}).type(), QDBusMessage::ErrorMessage);
+  EXPECT_EQ(startWith({{"tracks", 3}}).type(), QDBusMessage::ErrorMessage) << "words only";
+  EXPECT_EQ(control.starts.size(), 2u) << "a refusal starts nothing";
+  service.SecondInputs(nullptr);
 }
 
 TEST_F(DBusRecorderServiceTest, PropertiesShowTheRecordersStatusWithTheirBusTypes) {

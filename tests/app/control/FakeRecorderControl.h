@@ -10,7 +10,10 @@
 
 class FakeRecorderControl : public RecorderControl {
  public:
-  Result Start(const RecordingRequest&) override { return Answer("Start"); }
+  Result Start(const RecordingRequest& request) override {
+    starts.push_back(request);
+    return Answer("Start");
+  }
   Result Stop() override { return Answer("Stop"); }
   Result Pause() override { return Answer("Pause"); }
   Result Mark(const std::string& name) override {
@@ -31,6 +34,7 @@ class FakeRecorderControl : public RecorderControl {
   std::map<std::string, std::string> refusals;  // request -> reason
   std::vector<std::string> requests;
   std::vector<std::string> marks;  // the names Mark was given
+  std::vector<RecordingRequest> starts;  // what Start was given
   std::vector<StateListener> listeners;
 
  private:

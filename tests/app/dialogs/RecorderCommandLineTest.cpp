@@ -178,6 +178,36 @@ TEST_F(RecorderCommandLineTest, EveryVerbAnswersWithItsStatusAndARefusalSaysWhy)
   EXPECT_TRUE(EndsCleanly());
 }
 
+TEST_F(RecorderCommandLineTest, ASecondDeviceAndTheTracksAreListedReadAndRefusedWhenWrong) {
+  const Answer help = Ask({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_THAT(help.out, HasSubstr("--tracks <mix|separate|both>"));
+  EXPECT_THAT(help.out, HasSubstr("第二输入"));
+  const auto refused = [&](const QStringList& arguments, const std::string& reason) {
+    const Answer answer = Ask(arguments);
+    EXPECT_EQ(answer.status, 1) << arguments.join(' ').toStdString();
+    EXPECT_THAT(answer.err, HasSubstr(reason)) << arguments.join(' ').toStdString();
+  };
+  refused({"--start", "--device", "a", "--device", "b", "--device", "c"}, "--device");
+  refused({"--start", "--device", "a", "--device", "b", "--tracks", "sideways"}, "\"sideways\"");
+  refused({"--tracks", "mix"}, "--tracks");
+  refused({"--no-window", "--device", "tamblin_tone", "--tracks", "both"}, "--tracks");
+  // Without a window an unknown second device is refused as the first is, with the names that would work.
+  const Answer unknown = Ask({"--no-window", "--device", "tamblin_tone", "--device", "no-such-second"});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_THAT(unknown.err, HasSubstr("找不到设备 \"no-such-second\""));
+  EXPECT_THAT(unknown.err, HasSubstr("tamblin_tone (Test-Tone-440Hz)"));
+
+  // The running copy hears the second device through the socket.
+  StartProgram();
+  StatusHolding("空闲");
+  const Answer unknownThere = Ask({"--start", "--device", "tamblin_tone", "--device", "no-such-second"});
+  EXPECT_EQ(unknownThere.status, 1);
+  EXPECT_THAT(unknownThere.err, HasSubstr("找不到设备 \"no-such-second\", 可用: "));
+  StatusHolding("空闲");
+  EXPECT_TRUE(EndsCleanly());
+}
+
 TEST_F(RecorderCommandLineTest, AStartWithNothingRunningBecomesTheProgramAndRecordsExactlyTheDuration) {
   constexpr int32_t kRate = 44100;  // the window's default rate, stereo
   PipeSourceFeeder feeder(PipeSourceFeeder::UniqueName("for"), kRate, 2, "Pipe-For");

@@ -53,6 +53,22 @@ TEST(RemoteRequestTest, ALineCarriesEveryFieldAndNothingElsePassesForOne) {
   }
 }
 
+TEST(RemoteRequestTest, AStartsSecondInputTravelsOnlyWhenAskedFor) {
+  RemoteRequest start{RemoteRequest::Verb::Start, "Mic", "wav", std::nullopt};
+  const QByteArray oneInput = start.Encode();
+  EXPECT_EQ(oneInput.count('\t'), 6) << "a one-input request reads as a copy without two inputs sends it";
+  start.secondDevice = "Monitor of Null-Output";
+  start.tracks = "both";
+  const auto decoded = RemoteRequest::Decode(start.Encode().chopped(1));
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(decoded->device, "Mic");
+  EXPECT_EQ(decoded->secondDevice, "Monitor of Null-Output");
+  EXPECT_EQ(decoded->tracks, "both");
+  start.secondDevice = "a\tb";
+  EXPECT_TRUE(start.Encode().isEmpty());
+  EXPECT_EQ(RemoteRequest::Decode("recorder\tstart\t\t\t\t\t\tonly-one-more"), std::nullopt);
+}
+
 TEST(RemoteRequestTest, AnAnswerIsOneBoundedLineOfValidText) {
   const auto done = RemoteRequest::ReadReply(RemoteRequest::Reply(true, "录音中,\n长度 0:05"));
   ASSERT_TRUE(done);

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QTest>
 
+#include "Form1Fixture.h"
 #include "TestDoubles.h"
 #include "app/windows/Form1.h"
 #include "app/recording/RecordingEngine.h"
@@ -48,9 +49,7 @@ class Form1FileTypeTest : public ::testing::Test {
 
   template <typename T>
   T* Find(const char* name) const {
-    T* widget = form->findChild<T*>(name);
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
+    return FindNamed<T>(*form, name);
   }
   void PickType(EncoderSelection::FileType type) {
     auto* box = Find<QComboBox>("cboFileType");

@@ -108,7 +108,7 @@ TEST_F(Form1ScheduleTest, AToggleFromTheCommandLineCancelsAPendingStartAsTheButt
   form_->Schedule().Apply(DelayedStart(10s), HandsFreeSettings{});
   RemoteRequest toggle;
   toggle.verb = RemoteRequest::Verb::Toggle;
-  const QByteArray answer = RecorderRequests::Answer(form_->Engine(), toggle.Encode().chopped(1));
+  const QByteArray answer = RecorderRequests::Answer(form_->Engine(), form_->SecondInputs(), toggle.Encode().chopped(1));
   EXPECT_TRUE(answer.startsWith("ok")) << answer.toStdString();
   EXPECT_FALSE(form_->Schedule().Schedule().Armed());
   EXPECT_TRUE(Countdown().isEmpty());

@@ -10,7 +10,7 @@
 #include <QTest>
 #include <unistd.h>
 
-#include "TestDoubles.h"
+#include "Form1Fixture.h"
 #include "app/recording/RecordingController.h"
 #include "app/recording/RecordingEngine.h"
 #include "app/windows/Form1.h"
@@ -24,35 +24,9 @@
 
 namespace {
 
-class Form1SettingsTest : public ::testing::Test {
+class Form1SettingsTest : public Form1Fixture {
  protected:
   void SetUp() override { ASSERT_TRUE(EnsurePulseServer()); }
-
-  // Closes the window there is (its choices are saved) and starts a new one.
-  void Restart() {
-    form.reset();
-    form = std::make_unique<Form1>(Form1::Services{&messages, &fileDialog, &chooser, false, &questions, &settings});
-    form->Load();
-  }
-  template <typename T>
-  T* Find(const char* name) const {
-    T* widget = form->findChild<T*>(name);
-    EXPECT_NE(widget, nullptr) << name;
-    return widget;
-  }
-  void Choose(const char* box, int index) {
-    auto* combo = Find<QComboBox>(box);
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
-  }
-
-  TempProgramFolder folder;
-  RecordingMessages messages;
-  ScriptedQuestions questions;
-  StubFileDialog fileDialog;
-  ScriptedChooser chooser;
-  ScriptedSettingChooser settings;
-  std::unique_ptr<Form1> form;
 };
 
 TEST_F(Form1SettingsTest, ARestartKeepsEveryChoiceAndNamesARememberedDeviceThatIsGone) {

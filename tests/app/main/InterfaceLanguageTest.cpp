@@ -254,6 +254,9 @@ TEST_P(InterfaceTextFitTest, MainWindowIdleRecordingAndPausedWithItsTrayMenu) {
   Form1 form(Form1::Services{&messages, &fileDialog, &chooser, true, &questions});
   form.Load();
   EXPECT_EQ(Listed(Audit(&form)), "") << "idle";
+  form.findChild<QPushButton*>("cmdComputerSound")->click();  // its rows and level bars stay for the take
+  ASSERT_TRUE(form.Engine().SecondInputChoice().Active());
+  EXPECT_EQ(Listed(Audit(&form)), "") << "a second input chosen";
   RecordingSchedule::Plan waiting;
   waiting.start = RecordingSchedule::Plan::Start::After;
   waiting.startDelay = std::chrono::hours{23};
@@ -405,6 +408,8 @@ TEST_P(InterfaceTextFitTest, EveryControlHasAnAccessibleNameAndTheMetersTellThei
   form.Load();
   form.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  form.findChild<QPushButton*>("cmdComputerSound")->click();  // the second input's controls and bars too
+  ASSERT_TRUE(form.findChild<QWidget*>("pnlSecondInput")->isVisible());
   QStringList unnamed;
   QList<QWidget*> controls;
   for (QWidget* widget : form.findChildren<QWidget*>()) {

@@ -90,4 +90,31 @@ TEST(RecorderSettingsTest, NumbersOutsideTheirRangeAreClampedAndUnknownValuesTak
   EXPECT_EQ(read.PreRecordSeconds(), 0);
 }
 
+TEST(RecorderSettingsTest, TheSecondInputComesBackAsSavedWithItsGainsClampedAndUnknownTracksMixed) {
+  QTemporaryDir dir;
+  const QString path = dir.path() + "/tamblin.ini";
+  DiskSettingsFile file(path);
+  RecorderSettings written(file);
+  EXPECT_EQ(written.SecondInput(), SecondInputSettings{}) << "nothing remembered: one input";
+  const SecondInputSettings chosen{.sourceName = "tamblin_null.monitor", .tracks = TrackLayout::Both,
+                                   .oneMultichannelFile = true, .firstGainDb = -6.5, .secondGainDb = 12,
+                                   .removeComputerSound = false, .gateOnEither = true};
+  written.SecondInput(chosen);
+  ASSERT_TRUE(written.Save().isEmpty());
+  RecorderSettings read(file);
+  ASSERT_TRUE(read.Load().isEmpty());
+  EXPECT_EQ(read.SecondInput(), chosen);
+
+  WriteAll(path, "[Tamblin]\nsecondDevice=mic\ntracks=sideways\nfirstGainDb=-90\nsecondGainDb=35\n"
+                 "removeComputerSound=7\noneMultichannelFile=x\n[end]\n");
+  ASSERT_TRUE(read.Load().isEmpty());
+  const SecondInputSettings clamped = read.SecondInput();
+  EXPECT_EQ(clamped.sourceName, "mic");
+  EXPECT_EQ(clamped.tracks, TrackLayout::Mix);
+  EXPECT_EQ(clamped.firstGainDb, SecondInputSettings::kLowestGainDb);
+  EXPECT_EQ(clamped.secondGainDb, SecondInputSettings::kHighestGainDb);
+  EXPECT_TRUE(clamped.removeComputerSound);
+  EXPECT_FALSE(clamped.oneMultichannelFile);
+}
+
 }  // namespace

@@ -342,7 +342,7 @@ TEST_F(RecordingEngineTest, TheCommandLineSeesTheWindowsTakeAndItsStopShowsOnThe
   const auto ask = [&](RemoteRequest::Verb verb) {
     RemoteRequest request;
     request.verb = verb;
-    return QString::fromUtf8(RecorderRequests::Answer(form_->Engine(), request.Encode().chopped(1)));
+    return QString::fromUtf8(RecorderRequests::Answer(form_->Engine(), form_->SecondInputs(), request.Encode().chopped(1)));
   };
   const QString status = ask(RemoteRequest::Verb::Status);
   const QString file = folder_.Path() + "/file/录音0.flac";

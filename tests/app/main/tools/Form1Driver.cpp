@@ -2,6 +2,7 @@
 // whole-program benchmark:
 //   form1_driver --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--type TYPE] [--png PATH] [--lang zh|en]
 //                [--schedule start|stop|none] [--grab WIDGET] [--window shown|minimized|hidden]
+//                [--second NAME|computer]
 // Loads Form1 as main.cpp does, picks the input device by name, ticks the effect
 // boxes given by index (chkFX0..chkFX3), optionally picks the first output format
 // of FAMILY for the current rate and channels (as the format chooser would)
@@ -50,6 +51,7 @@ struct Options {
   QString schedule;  // "start", "stop", "none" or empty
   QString grab;      // a widget's objectName; empty: the whole window
   QString window = QStringLiteral("shown");
+  QString second;  // the second input's name, "computer" for the Computer sound button; empty: none
 };
 
 bool Parse(int argc, char** argv, Options& options) {
@@ -66,6 +68,7 @@ bool Parse(int argc, char** argv, Options& options) {
     else if (key == "--schedule") options.schedule = QString::fromUtf8(value);
     else if (key == "--grab") options.grab = QString::fromUtf8(value);
     else if (key == "--window") options.window = QString::fromUtf8(value);
+    else if (key == "--second") options.second = QString::fromLocal8Bit(value);
     else return false;
   }
   const bool knownSchedule = options.schedule.isEmpty() || options.schedule == "start" || options.schedule == "stop" ||
@@ -137,7 +140,7 @@ int main(int argc, char** argv) {
   Options options;
   if (!Parse(argc, argv, options)) {
     std::fprintf(stderr, "usage: %s --device NAME [--seconds N] [--effects 0123] [--format FAMILY] [--type TYPE] [--png PATH] [--lang zh|en] "
-                 "[--schedule start|stop|none] [--grab WIDGET] [--window shown|minimized|hidden]\n",
+                 "[--schedule start|stop|none] [--grab WIDGET] [--window shown|minimized|hidden] [--second NAME|computer]\n",
                  argv[0]);
     return 2;
   }
@@ -157,6 +160,11 @@ int main(int argc, char** argv) {
   Form1 window(services);
   window.Load();
   if (!Choose(window, "cboDev", options.device)) return 1;
+  if (options.second == "computer") {
+    window.findChild<QPushButton*>("cmdComputerSound")->click();
+  } else if (!options.second.isEmpty() && !Choose(window, "cboDev2", options.second)) {
+    return 1;
+  }
   for (const char k : options.effects) {
     window.findChild<QAbstractButton*>(QString("chkFX%1").arg(k))->click();
   }
