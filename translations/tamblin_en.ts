@@ -262,7 +262,7 @@
     </message>
     <message>
         <source>配合 --start: 录音从按下之前这么多秒开始 (0 到 600, 最多为监听时保留的预录秒数)</source>
-        <translation>with --start: the recording begins this many seconds before the request (0 to 600; at most the pre-record kept while monitoring)</translation>
+        <translation>With --start: the recording begins this many seconds before the request (0 to 600; at most the pre-record kept while monitoring)</translation>
     </message>
     <message>
         <source>--pre-record 必须是 0 到 600 之间的整数秒, 不是 &quot;%1&quot;</source>
@@ -274,15 +274,15 @@
     </message>
     <message>
         <source>配合 --start: 按名称或描述选择输入设备; 给两次时第二个是第二输入 (如电脑声音)</source>
-        <translation>with --start: the input device by name or description; given twice, the second is the second input (such as the computer&apos;s sound)</translation>
+        <translation>With --start: the input device by name or description; given twice, the second is the second input (such as the computer&apos;s sound)</translation>
     </message>
     <message>
         <source>两路输入的轨道: mix 混合为一个文件, separate 每路一个文件, both 两者都要</source>
-        <translation>tracks of two inputs: mix into one file, separate (a file per input), or both</translation>
+        <translation>With two inputs: mix into one file, separate (a file per input), or both</translation>
     </message>
     <message>
         <source>不打开窗口, 在终端上录音 (需要 --device; 可加第二个 --device 和 --tracks, --type, --for, 声音触发, --split 和文件名, 文件名的扩展名决定文件类型); Ctrl+C 结束录音并完成文件</source>
-        <translation>record on the terminal without a window (needs --device; takes a second --device and --tracks, --type, --for, sound activation, --split and a file name, whose extension decides the file type); Ctrl+C ends the recording and finishes the file</translation>
+        <translation>Record on the terminal without a window (needs --device; takes a second --device and --tracks, --type, --for, sound activation, --split and a file name, whose extension decides the file type); Ctrl+C ends the recording and finishes the file</translation>
     </message>
     <message>
         <source>--device 最多给两次: 第一输入和第二输入</source>
