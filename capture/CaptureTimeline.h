@@ -5,9 +5,10 @@
 // earliest origin (t - N / rate) of the last kWindow readings is close to the
 // truth, steady, and still follows the device clock's slow drift. Readings of
 // the last kRecentUsec count as well, however many: a burst of them, taken in
-// quick succession when an input starts, finds the truth within
-// milliseconds. A reading much later than the origin marks input that never came (a stalled device, data the server
-// dropped): GapBefore gives its length so the caller can fill it.
+// quick succession as an input starts, finds the truth within milliseconds.
+// A reading much later than the origin marks input that never came (a
+// stalled device, data the server dropped): GapBefore gives its length so the
+// caller can fill it.
 // Thread-safe: the main loop thread notes, any thread asks (a short lock).
 #pragma once
 

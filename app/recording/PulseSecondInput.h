@@ -6,9 +6,10 @@
 //
 // The second input begins at the first Pull, once its timing is known well
 // (kAlignReadings, gathered within tens of ms of Open); a second input whose
-// timing is not known by then is silence until it is, told as no Loss. Pull waits for the second input's stretch at most kWaitPeriods of its
-// delivery periods plus kWaitMargin; what has not come by then is silence
-// and a Loss (the late frames are dropped when they come). Gaps the server's
+// timing is not known by then is silence until it is, told as no Loss. Pull
+// waits for the second input's stretch at most kWaitPeriods of its delivery
+// periods plus kWaitMargin; what has not come by then is silence and a Loss
+// (the late frames are dropped when they come). Gaps the server's
 // timing shows are silence and Losses too. An offset past kJumpSeconds is no
 // clock drift but input the first lost: the second skips the same stretch.
 //
