@@ -20,13 +20,14 @@ int64_t CaptureTimeline::GapBefore(int64_t position, int64_t capturedAtUsec) con
   return std::llround(late * bytesPerUsec_ / static_cast<double>(frameBytes_)) * frameBytes_;
 }
 
-void CaptureTimeline::Note(int64_t position, int64_t capturedAtUsec) {
+bool CaptureTimeline::Note(int64_t position, int64_t capturedAtUsec) {
   // Before any input (a stream not started yet) a reading's time is no
   // capture's: it would pass for one far too early.
-  if (position <= 0) return;
+  if (position <= 0) return false;
   std::lock_guard lock(mutex_);
-  origins_[readings_ % kWindow] = OriginOf(position, capturedAtUsec);
+  ring_[readings_ % kCapacity] = {OriginOf(position, capturedAtUsec), capturedAtUsec};
   ++readings_;
+  return true;
 }
 
 std::optional<int64_t> CaptureTimeline::CapturedAtUsec(int64_t position) const {
@@ -49,9 +50,16 @@ std::optional<double> CaptureTimeline::PositionAt(int64_t usec) const {
 }
 
 std::optional<double> CaptureTimeline::EarliestOrigin() const {
-  const size_t count = std::min(readings_, kWindow);
-  if (count == 0) return std::nullopt;
-  return *std::min_element(origins_.begin(), origins_.begin() + static_cast<std::ptrdiff_t>(count));
+  if (readings_ == 0) return std::nullopt;
+  const size_t kept = std::min(readings_, kCapacity);
+  const Reading& newest = ring_[(readings_ - 1) % kCapacity];
+  double earliest = newest.origin;
+  for (size_t back = 1; back < kept; ++back) {
+    const Reading& reading = ring_[(readings_ - 1 - back) % kCapacity];
+    if (back >= kWindow && reading.capturedAtUsec < newest.capturedAtUsec - kRecentUsec) break;
+    earliest = std::min(earliest, reading.origin);
+  }
+  return earliest;
 }
 
 double CaptureTimeline::OriginOf(int64_t position, int64_t capturedAtUsec) const {

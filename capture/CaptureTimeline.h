@@ -3,9 +3,12 @@
 // N, captured at t"). Input comes in bursts, and a reading taken some time
 // after a burst's capture only ever errs late, by up to a burst's length; the
 // earliest origin (t - N / rate) of the last kWindow readings is close to the
-// truth, steady, and still follows the device clock's slow drift. A reading much later than the
-// origin says marks input that never came (a stalled device, data the server
-// dropped): GapBefore gives its length so the caller can fill it.
+// truth, steady, and still follows the device clock's slow drift. Readings of
+// the last kRecentUsec count as well, however many: a burst of them, taken in
+// quick succession as an input starts, finds the truth within milliseconds.
+// A reading much later than the origin marks input that never came (a
+// stalled device, data the server dropped): GapBefore gives its length so the
+// caller can fill it.
 // Thread-safe: the main loop thread notes, any thread asks (a short lock).
 #pragma once
 
@@ -19,6 +22,9 @@
 class CaptureTimeline : public CaptureClock {
  public:
   static constexpr size_t kWindow = 20;
+  static constexpr int64_t kRecentUsec = 1'000'000;
+  // Readings kept: kRecentUsec of quick ones at the most.
+  static constexpr size_t kCapacity = 512;
   // Beyond any jitter of a working input's timing.
   static constexpr int64_t kGapUsec = 40000;
 
@@ -27,8 +33,8 @@ class CaptureTimeline : public CaptureClock {
   // Bytes (whole frames) that went missing before input ending at `position`
   // captured at `capturedAtUsec`; 0 when none did.
   int64_t GapBefore(int64_t position, int64_t capturedAtUsec) const;
-  // Readings at position 0 or before (no input yet) are ignored.
-  void Note(int64_t position, int64_t capturedAtUsec);
+  // Readings at position 0 or before (no input yet) are ignored: false.
+  bool Note(int64_t position, int64_t capturedAtUsec);
 
   std::optional<int64_t> CapturedAtUsec(int64_t position) const override;
   // Readings noted since Reset.
@@ -45,6 +51,10 @@ class CaptureTimeline : public CaptureClock {
   mutable std::mutex mutex_;
   double bytesPerUsec_ = 1;
   int64_t frameBytes_ = 1;
-  std::array<double, kWindow> origins_{};  // usec, a ring
+  struct Reading {
+    double origin = 0;  // usec
+    int64_t capturedAtUsec = 0;
+  };
+  std::array<Reading, kCapacity> ring_{};
   size_t readings_ = 0;
 };

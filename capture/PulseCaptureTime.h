@@ -19,6 +19,8 @@ class PulseCaptureTime {
     int64_t streamBytes = 0;     // the stream's write index
     int64_t capturedAtUsec = 0;  // of its last byte, on pa_rtclock_now's clock
   };
-  // Nothing before the first timing update.
+  // Nothing before the first timing update. Asks for the next one.
   static std::optional<Reading> Latest(pa_stream* stream);
+  // As Latest, asking nothing (the caller asks in its own way).
+  static std::optional<Reading> Current(pa_stream* stream);
 };

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "capture/PulseCaptureTime.h"
 #include "capture/PulseConnection.h"
 
 #include <pulse/rtclock.h>
@@ -54,6 +53,8 @@ std::string PulseTimedInput::Open(const std::string& sourceName, int32_t rate, i
     CloseStream();
     return reason;
   }
+  startReadings_.Start(stream_, pa_threaded_mainloop_get_api(connection_->Mainloop()),
+                       [this] { return NoteFreshTiming(); });
   return {};
 }
 
@@ -64,6 +65,7 @@ void PulseTimedInput::Close() {
 
 void PulseTimedInput::CloseStream() {
   if (stream_ == nullptr) return;
+  startReadings_.Stop();
   pa_stream_set_state_callback(stream_, nullptr, nullptr);
   pa_stream_set_read_callback(stream_, nullptr, nullptr);
   if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream_))) pa_stream_disconnect(stream_);
@@ -178,13 +180,27 @@ void PulseTimedInput::Drain() {
     for (Gap& hole : holes) gaps_.push_back({receivedFrames_ + hole.frame, hole.frames});
     Store(scratch_.data(), scratch_.size());
     arrivals_.Note(end, arrivedAt);
-    if (reading) {
-      // A reading taken before the last fill does not count it.
-      const int64_t filled = reading->streamBytes > lastFillAt_ ? filledBytes_ : filledBefore_;
-      timeline_.Note(reading->streamBytes + filled, reading->capturedAtUsec);
-    }
+    if (reading) NoteTiming(*reading);
   }
   arrived_.notify_all();
+}
+
+bool PulseTimedInput::NoteFreshTiming() {
+  const std::optional<PulseCaptureTime::Reading> reading = PulseCaptureTime::Current(stream_);
+  if (!reading) return false;
+  bool counted = false;
+  {
+    std::lock_guard queue(mutex_);
+    counted = NoteTiming(*reading);
+  }
+  arrived_.notify_all();
+  return counted;
+}
+
+bool PulseTimedInput::NoteTiming(const PulseCaptureTime::Reading& reading) {
+  // A reading taken before the last fill does not count it.
+  const int64_t filled = reading.streamBytes > lastFillAt_ ? filledBytes_ : filledBefore_;
+  return timeline_.Note(reading.streamBytes + filled, reading.capturedAtUsec);
 }
 
 void PulseTimedInput::Store(const int16_t* samples, size_t count) {

@@ -26,6 +26,8 @@
 #include <vector>
 
 #include "capture/CaptureTimeline.h"
+#include "capture/PulseCaptureTime.h"
+#include "capture/PulseTimingBurst.h"
 
 class PulseConnection;
 
@@ -74,9 +76,12 @@ class PulseTimedInput {
   static void OnState(pa_stream* stream, void* self);
 
   void Drain();  // main loop thread
+  // Main loop thread: notes the stream's timing now; true when it counted.
+  bool NoteFreshTiming();
   void CloseStream();  // main loop lock held
   // With mutex_ held.
   void Store(const int16_t* samples, size_t count);  // nullptr: silence
+  bool NoteTiming(const PulseCaptureTime::Reading& reading);
 
   std::shared_ptr<PulseConnection> connection_;
   pa_stream* stream_ = nullptr;  // changed on the owner's thread under the main loop lock
@@ -84,6 +89,7 @@ class PulseTimedInput {
   std::vector<int16_t> scratch_;  // one read's input, main loop thread
   CaptureTimeline timeline_;  // by the server's timing
   CaptureTimeline arrivals_;  // by when the input arrived: finds gaps
+  PulseTimingBurst startReadings_;  // fills timeline_ soon after Open
   // Main loop thread: silence put in for gaps, before and since the last
   // one, and where in the stream's own bytes that went in.
   int64_t filledBytes_ = 0;

@@ -135,6 +135,10 @@ MMRESULT PulseWaveInDriver::Start() {
     SetRunning(false);
     return Fail(MMSYSERR_ERROR, connection_->LastError());
   }
+  if (timeline_.Readings() < PulseTimingBurst::kReadings) {
+    startReadings_.Start(stream_, pa_threaded_mainloop_get_api(connection_->Mainloop()),
+                         [this] { return NoteFreshTiming(); });
+  }
   return MMSYSERR_NOERROR;
 }
 
@@ -145,6 +149,7 @@ MMRESULT PulseWaveInDriver::Stop() {
   // Input the server sent before the cork took effect arrives during the wait
   // and is kept.
   const bool corked = lost_ || corked_ || Cork(true);
+  startReadings_.Stop();
   SetRunning(false);
   std::lock_guard buffers(bufferMutex_);
   // Everything received so far goes out, the last of it in a partly filled buffer.
@@ -221,6 +226,7 @@ void PulseWaveInDriver::CloseStream() {
     running_ = lossPending_ = false;
     marks_.clear();
   }
+  startReadings_.Stop();
   window_ = 0;
   // Wake-ups still queued for the old window are dropped with it.
   wakeWindow_.reset();
@@ -291,16 +297,24 @@ void PulseWaveInDriver::Drain() {
     }
     pa_stream_drop(stream_);
   }
-  if (stored) NoteCaptureTime();
+  if (stored) NoteCaptureTime(PulseCaptureTime::Latest(stream_));
   if (wake) Wake();
 }
 
-void PulseWaveInDriver::NoteCaptureTime() {
+bool PulseWaveInDriver::NoteCaptureTime(const std::optional<PulseCaptureTime::Reading>& reading) {
   // Input read but not kept (before the start, or with the reserve full)
   // does not count among the received bytes.
-  if (const auto reading = PulseCaptureTime::Latest(stream_)) {
-    timeline_.Note(reading->streamBytes - (readBytes_ - receivedBytes_), reading->capturedAtUsec);
+  return reading && timeline_.Note(reading->streamBytes - (readBytes_ - receivedBytes_), reading->capturedAtUsec);
+}
+
+bool PulseWaveInDriver::NoteFreshTiming() {
+  bool running = false;
+  {
+    std::lock_guard buffers(bufferMutex_);
+    running = running_;
   }
+  // Stopped, the input the server holds is not kept: its timing would mislead.
+  return running && NoteCaptureTime(PulseCaptureTime::Current(stream_));
 }
 
 void PulseWaveInDriver::Wake() {

@@ -16,7 +16,9 @@
 // notes a position under bufferMutex_ and wakes the filling thread.
 //
 // Each read also notes when the server captured the input received so far,
-// so the driver is the input's CaptureClock (any thread).
+// so the driver is the input's CaptureClock (any thread); right after a start
+// the server's timing is also asked for in quick succession, so the clock is
+// exact within tens of milliseconds rather than after a second of reads.
 //
 // If the source or the server vanishes, the data received so far is handed
 // back (a partly filled buffer too) and WIM_DEVICE_LOST is posted.
@@ -33,6 +35,8 @@
 
 #include "capture/CaptureReserve.h"
 #include "capture/CaptureTimeline.h"
+#include "capture/PulseCaptureTime.h"
+#include "capture/PulseTimingBurst.h"
 #include "capture/WaveInDriver.h"
 
 class PulseConnection;
@@ -92,7 +96,10 @@ class PulseWaveInDriver : public WaveInDriver, public CaptureClock {
   MMRESULT Fail(MMRESULT result, std::string reason);
   void SetRunning(bool running);  // takes bufferMutex_
   void Drain();  // stream -> reserve; main loop thread
-  void NoteCaptureTime();  // of the input received so far; main loop thread
+  // Of the input received so far, by `reading`; main loop thread.
+  bool NoteCaptureTime(const std::optional<PulseCaptureTime::Reading>& reading);
+  // Main loop thread: notes the server's timing now; true when it counted.
+  bool NoteFreshTiming();
   void CloseStream();
   // Main loop thread: asks the filling thread to run OnWake, unless already asked.
   void Wake();
@@ -136,5 +143,6 @@ class PulseWaveInDriver : public WaveInDriver, public CaptureClock {
   std::atomic<int64_t> queueOverflows_{0};  // the reserve's
   std::atomic<int64_t> receivedBytes_{0};
   CaptureTimeline timeline_;  // noted by the main loop thread at each read
+  PulseTimingBurst startReadings_;  // fills timeline_ soon after a start; main loop lock
   int64_t readBytes_ = 0;     // from the stream, kept or not; main loop thread
 };

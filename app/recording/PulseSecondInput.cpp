@@ -29,6 +29,7 @@ std::string PulseSecondInput::Open(const std::string& sourceName, int32_t rate, 
   origin_ = 0;
   losses_.clear();
   vanishedTold_ = false;
+  alignWaited_ = false;
   stalledAt_ = -1;
   // Up to a few deliveries of the second input are taken at once.
   scratch_.assign(static_cast<size_t>(rate) * static_cast<size_t>(channels), 0);
@@ -68,10 +69,17 @@ std::optional<double> PulseSecondInput::WantedPosition(int64_t firstFrame) const
 }
 
 bool PulseSecondInput::Align(int64_t firstFrame) {
-  // The first readings of a new stream's timing run late by up to several
-  // ms; with a full window of them the start lands within a fraction of one.
-  // Until then the second input is silence (and the first is not held up).
-  if (!input_.WaitForTiming(kAlignReadings, std::chrono::milliseconds(0))) return false;
+  // A single reading of a stream's timing may run late by several ms; the
+  // readings gathered as the input opens lay it within a fraction of one.
+  // The first block waits for them once; should they not come, a window of
+  // the readings taken at each delivery does, and until then the second
+  // input is silence (and the first is not held up again).
+  const std::chrono::milliseconds wait = alignWaited_ ? std::chrono::milliseconds(0) : WaitLimit();
+  alignWaited_ = true;
+  if (!input_.WaitForTiming(kAlignReadings, wait) &&
+      !input_.WaitForTiming(CaptureTimeline::kWindow, std::chrono::milliseconds(0))) {
+    return false;
+  }
   origin_ = 0;
   const std::optional<double> start = WantedPosition(firstFrame);
   if (!start) return false;

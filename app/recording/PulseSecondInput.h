@@ -4,10 +4,12 @@
 // for each stretch the first input's capture times say which of the second
 // input's frames belong to it, and the compensator steers towards them.
 //
-// The second input begins once its timing is known well (kAlignReadings);
-// before that it is silence, told as no Loss. Pull waits for the second input's stretch at most kWaitPeriods of its
-// delivery periods plus kWaitMargin; what has not come by then is silence
-// and a Loss (the late frames are dropped when they come). Gaps the server's
+// The second input begins at the first Pull, once its timing is known well
+// (kAlignReadings, gathered within tens of ms of Open); a second input whose
+// timing is not known by then is silence until it is, told as no Loss. Pull
+// waits for the second input's stretch at most kWaitPeriods of its delivery
+// periods plus kWaitMargin; what has not come by then is silence and a Loss
+// (the late frames are dropped when they come). Gaps the server's
 // timing shows are silence and Losses too. An offset past kJumpSeconds is no
 // clock drift but input the first lost: the second skips the same stretch.
 //
@@ -38,8 +40,8 @@ class PulseSecondInput : public SecondInput {
   static constexpr int64_t kLookAheadFrames = 64;
   static constexpr double kJumpSeconds = 0.05;
   // Readings of the second input's timing needed before its start is laid:
-  // one per delivery, so about a second at 20 deliveries a second.
-  static constexpr size_t kAlignReadings = CaptureTimeline::kWindow;
+  // those asked for in quick succession as it opens.
+  static constexpr size_t kAlignReadings = PulseTimingBurst::kReadings;
 
   // `firstClock`: the first input's (its WaveInRecorder), outliving this.
   // `fragmentsPerSecond`: how often the server hands over the second input.
@@ -83,5 +85,6 @@ class PulseSecondInput : public SecondInput {
   std::vector<int16_t> scratch_;
   std::vector<Loss> losses_;
   bool vanishedTold_ = false;
+  bool alignWaited_ = false;  // the first Pull waited for the opening's timing readings
   int64_t stalledAt_ = -1;  // received frames when a wait last ran out; -1: none did
 };

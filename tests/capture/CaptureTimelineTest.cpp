@@ -17,6 +17,18 @@ void NoteBurstyReadings(CaptureTimeline& timeline, int count) {
   }
 }
 
+// Readings `apartUsec` apart from `fromUsec` of input captured from 1 s on,
+// which arrives in bursts of `burstUsec`: each reading is late by the time
+// since its burst came.
+void NoteReadingsOfBurstyInput(CaptureTimeline& timeline, int count, int64_t fromUsec, int64_t apartUsec,
+                               int64_t burstUsec) {
+  for (int i = 0; i < count; ++i) {
+    const int64_t at = fromUsec + i * apartUsec;
+    const int64_t arrived = (at - 1'000'000) / burstUsec * burstUsec;
+    timeline.Note(arrived * kBytesPerSecond / 1'000'000 / kFrameBytes * kFrameBytes, at);
+  }
+}
+
 }  // namespace
 
 TEST(CaptureTimelineTest, ReadingsThatOnlyErrLateGiveTheEarliestCaptureTime) {
@@ -39,4 +51,20 @@ TEST(CaptureTimelineTest, InputMuchLaterThanItsTimingSaysIsAGapOfThatLength) {
   const int64_t gap = timeline.GapBefore(end, 1'000'000 + 31 * 50'000 + 1'000'000);
   EXPECT_EQ(gap % kFrameBytes, 0);
   EXPECT_NEAR(static_cast<double>(gap), kBytesPerSecond, kBytesPerSecond / 100);
+}
+
+TEST(CaptureTimelineTest, ReadingsInQuickSuccessionGiveTheCaptureTimeAtOnceAndGiveWayToLaterOnes) {
+  CaptureTimeline timeline;
+  timeline.Reset(kBytesPerSecond, kFrameBytes);
+  // 50 ms of readings a quarter ms apart, of input in 21 ms bursts: a few
+  // come just after a burst, none of the last twenty does.
+  NoteReadingsOfBurstyInput(timeline, 200, 1'001'000, 250, 21'333);
+  EXPECT_NEAR(static_cast<double>(*timeline.CapturedAtUsec(0)), 1'000'000, 300);
+
+  // Seconds on, the device's clock has drifted by 2 ms: the start's readings no longer count.
+  for (int i = 1; i <= 30; ++i) {
+    const int64_t end = (80 + i) * kBytesPerSecond / 20;
+    timeline.Note(end, 1'002'000 + (80 + i) * 50'000);
+  }
+  EXPECT_NEAR(static_cast<double>(*timeline.CapturedAtUsec(0)), 1'002'000, 1);
 }

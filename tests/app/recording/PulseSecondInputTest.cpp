@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -26,9 +27,9 @@ constexpr int64_t kClickSpacing = kRate / 4;
 constexpr int16_t kClick = 20000;
 constexpr int64_t kSecondOpensAt = kRate * 3 / 4;
 
-// A click every quarter second from 0.1 s, on silence.
-std::vector<int16_t> ClickTrain(int64_t frames) {
-  std::vector<int16_t> samples(static_cast<size_t>(frames * kChannels), 0);
+// A click every quarter second from 0.1 s, on silence or on a steady `floor`.
+std::vector<int16_t> ClickTrain(int64_t frames, int16_t floor = 0) {
+  std::vector<int16_t> samples(static_cast<size_t>(frames * kChannels), floor);
   for (int64_t at = kRate / 10; at < frames; at += kClickSpacing) {
     samples[at * kChannels] = samples[at * kChannels + 1] = kClick;
   }
@@ -46,7 +47,8 @@ class PulseSecondInputTest : public ::testing::Test {
 
   // Starts both inputs, feeds `frames` of clicks to the first (and, mirrored,
   // the second) and pulls the second beside each of the first's blocks until
-  // the first has `frames`.
+  // the first has `frames`. The second opens `secondOpensAt_` frames into the
+  // first; at 0, before any input comes, as at a take's start.
   void Record(int64_t frames) {
     int32_t device = -1;
     for (int32_t i = 0; i < recorder_.DeviceCount(); ++i) {
@@ -63,13 +65,14 @@ class PulseSecondInputTest : public ::testing::Test {
       for (SecondInput::Loss& loss : input_->TakeLosses()) losses_.push_back(loss);
     };
     recorder_.Sink(&handlers_);
+    recorder_.FragmentsPerSecond(deliveriesPerSecond_);
     ASSERT_TRUE(recorder_.StartRecord(kRate, kChannels)) << recorder_.StartFailure();
+    if (secondOpensAt_ == 0) OpenSecond();
     // Fed on past the end, so the second input's last stretch is not short.
-    first_.Feed(ClickTrain(frames + kRate / 2));
-    // The second input opens well after the first: its frame 0 is not the first's.
-    ASSERT_TRUE(PumpUntil([&] { return firstSamples_.size() >= static_cast<size_t>(kSecondOpensAt * kChannels); }));
-    input_ = PulseSecondInput::Create(recorder_, 20);
-    ASSERT_EQ(input_->Open(second_.SourceName(), kRate, kChannels), "");
+    first_.Feed(ClickTrain(frames + kRate / 2, floor_));
+    // Opened well after the first, the second input's frame 0 is not the first's.
+    ASSERT_TRUE(PumpUntil([&] { return firstSamples_.size() >= static_cast<size_t>(secondOpensAt_ * kChannels); }));
+    if (!input_) OpenSecond();
     if (midway_) {
       ASSERT_TRUE(PumpUntil([&] { return firstSamples_.size() >= static_cast<size_t>(frames / 2 * kChannels); }));
       midway_();
@@ -78,6 +81,37 @@ class PulseSecondInputTest : public ::testing::Test {
     recorder_.StopRecord();
     input_->Close();
     first_.StopFeeding();
+  }
+
+  void OpenSecond() {
+    input_ = PulseSecondInput::Create(recorder_, deliveriesPerSecond_);
+    ASSERT_EQ(input_->Open(second_.SourceName(), kRate, kChannels), "");
+  }
+
+  // Frames of the second input's silence before its first sound, counted
+  // from the first input's first sound (both fed with a non-silent floor).
+  int64_t SilentStart() const {
+    const auto firstSound = [](const std::vector<int16_t>& samples) {
+      const auto sound = std::find_if(samples.begin(), samples.end(), [](int16_t s) { return s != 0; });
+      return static_cast<int64_t>(sound - samples.begin()) / kChannels;
+    };
+    return firstSound(secondSamples_) - firstSound(firstSamples_);
+  }
+
+  // A take with both inputs from its start: the second is there from the
+  // first click on (the first input's 0.1 s) and on the first's samples.
+  void ExpectAlignedFromTheStart() {
+    floor_ = 64;
+    secondOpensAt_ = 0;
+    first_.Mirror(second_);
+    Record(kRate);
+    std::printf("at %u deliveries a second: silent start %lld frames\n", deliveriesPerSecond_,
+                static_cast<long long>(SilentStart()));
+    const int64_t worst = WorstOffset(0, kRate - kRate / 10);
+    std::printf("from the start: worst click offset %.3f ms\n", worst * 1000.0 / kRate);
+    EXPECT_LE(std::abs(worst), kRate / 1000);
+    EXPECT_LT(SilentStart(), kRate / 10);
+    EXPECT_TRUE(losses_.empty());
   }
 
   // The first input's clicks (exact) and the second's loudest sample within
@@ -109,6 +143,9 @@ class PulseSecondInputTest : public ::testing::Test {
   std::vector<int16_t> secondSamples_;
   std::vector<SecondInput::Loss> losses_;
   std::function<void()> midway_;  // done when the first input is half way
+  int64_t secondOpensAt_ = kSecondOpensAt;
+  uint32_t deliveriesPerSecond_ = 20;
+  int16_t floor_ = 0;
 };
 
 }  // namespace
@@ -116,8 +153,8 @@ class PulseSecondInputTest : public ::testing::Test {
 TEST_F(PulseSecondInputTest, ASoundReachingBothInputsAtOnceLandsOnTheSameSample) {
   first_.Mirror(second_);
   Record(kRate * 4);
-  // Silence until the second input's timing is known (a second at most), then its clicks on the first's.
-  const int64_t aligned = kSecondOpensAt + kRate;
+  // Silence before the second input opened, its clicks on the first's from its first block on.
+  const int64_t aligned = kSecondOpensAt + kRate / 10;
   for (int64_t i = 0; i < kSecondOpensAt; ++i) ASSERT_EQ(secondSamples_[i * kChannels], 0) << "frame " << i;
   const int64_t worst = WorstOffset(aligned, kRate * 4 - kRate / 10);
   std::printf("alignment: worst click offset %.3f ms\n", worst * 1000.0 / kRate);
@@ -125,6 +162,15 @@ TEST_F(PulseSecondInputTest, ASoundReachingBothInputsAtOnceLandsOnTheSameSample)
   // late timing readings the loop takes a few seconds to outgrow.
   EXPECT_LE(std::abs(worst), kRate * 5 / 1000);
   EXPECT_TRUE(losses_.empty());
+}
+
+TEST_F(PulseSecondInputTest, AtTwentyDeliveriesASecondTheSecondInputIsAlignedFromTheTakesStart) {
+  ExpectAlignedFromTheStart();
+}
+
+TEST_F(PulseSecondInputTest, AtFourDeliveriesASecondTheSecondInputIsAlignedFromTheTakesStart) {
+  deliveriesPerSecond_ = 4;
+  ExpectAlignedFromTheStart();
 }
 
 TEST_F(PulseSecondInputTest, ASecondTheSecondInputMissedIsASecondOfSilenceAndALoss) {
