@@ -11,12 +11,12 @@ void CaptureTimeline::Reset(int64_t bytesPerSecond, int64_t frameBytes) {
   readings_ = 0;
 }
 
-int64_t CaptureTimeline::GapBefore(int64_t position, int64_t capturedAtUsec) const {
+int64_t CaptureTimeline::GapBefore(int64_t position, int64_t capturedAtUsec, int64_t toleranceUsec) const {
   std::lock_guard lock(mutex_);
   const std::optional<double> origin = EarliestOrigin();
   if (!origin) return 0;
   const double late = OriginOf(position, capturedAtUsec) - *origin;
-  if (late <= kGapUsec) return 0;
+  if (late <= static_cast<double>(toleranceUsec)) return 0;
   return std::llround(late * bytesPerUsec_ / static_cast<double>(frameBytes_)) * frameBytes_;
 }
 

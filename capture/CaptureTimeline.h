@@ -31,8 +31,9 @@ class CaptureTimeline : public CaptureClock {
   // Forgets every reading; positions count `frameBytes`-byte frames at `bytesPerSecond`.
   void Reset(int64_t bytesPerSecond, int64_t frameBytes);
   // Bytes (whole frames) that went missing before input ending at `position`
-  // captured at `capturedAtUsec`; 0 when none did.
-  int64_t GapBefore(int64_t position, int64_t capturedAtUsec) const;
+  // captured at `capturedAtUsec`, counting only lateness beyond
+  // `toleranceUsec`; 0 when none did.
+  int64_t GapBefore(int64_t position, int64_t capturedAtUsec, int64_t toleranceUsec = kGapUsec) const;
   // Readings at position 0 or before (no input yet) are ignored: false.
   bool Note(int64_t position, int64_t capturedAtUsec);
 

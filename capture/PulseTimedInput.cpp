@@ -29,6 +29,8 @@ std::string PulseTimedInput::Open(const std::string& sourceName, int32_t rate, i
   timeline_.Reset(rate * frameBytes, frameBytes);
   arrivals_.Reset(rate * frameBytes, frameBytes);
   filledBytes_ = filledBefore_ = lastFillAt_ = streamBytes_ = 0;
+  longestRunUsec_ = 0;
+  rate_ = rate;
   {
     std::lock_guard queue(mutex_);
     queue_.clear();
@@ -165,10 +167,13 @@ void PulseTimedInput::Drain() {
   const auto arrivedAt = static_cast<int64_t>(pa_rtclock_now());
   const std::optional<PulseCaptureTime::Reading> reading = PulseCaptureTime::Latest(stream_);
   const int64_t frameBytes = int64_t{channels_} * 2;
+  const int64_t runFrames = static_cast<int64_t>(scratch_.size()) / channels_;
+  longestRunUsec_ = std::max(longestRunUsec_, runFrames * 1'000'000 / rate_);
   {
     std::lock_guard queue(mutex_);
-    int64_t end = (receivedFrames_ + static_cast<int64_t>(scratch_.size()) / channels_) * frameBytes;
-    const int64_t missing = arrivals_.GapBefore(end, arrivedAt) / frameBytes;
+    int64_t end = (receivedFrames_ + runFrames) * frameBytes;
+    const int64_t tolerance = CaptureTimeline::kGapUsec + 2 * longestRunUsec_;
+    const int64_t missing = arrivals_.GapBefore(end, arrivedAt, tolerance) / frameBytes;
     if (missing > 0) {
       gaps_.push_back({receivedFrames_, missing});
       Store(nullptr, static_cast<size_t>(missing * channels_));

@@ -96,6 +96,11 @@ class PulseTimedInput {
   int64_t filledBefore_ = 0;
   int64_t lastFillAt_ = 0;
   int64_t streamBytes_ = 0;  // read from the stream
+  // The longest run of input one read brought. A source that renders ahead
+  // in runs (a sink's monitor behind a client with a long buffer) hands over
+  // each run at once, so its arrivals wander by up to a run: no gap.
+  int64_t longestRunUsec_ = 0;
+  int32_t rate_ = 1;
 
   mutable std::mutex mutex_;
   std::condition_variable arrived_;
