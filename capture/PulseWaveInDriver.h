@@ -43,7 +43,8 @@ class PulseWaveInDriver : public WaveInDriver {
   // Cuts waiting at once (pauses, resumes and a stop behind a held-up thread).
   static constexpr size_t kMaxMarks = 64;
   // Latency asked of the server per delivery: 1 / FragmentsPerSecond s, by
-  // default 1 / kFragmentsPerSecond s (the live displays' pace).
+  // default (0) 1 / kFragmentsPerSecond s (the live displays' pace). An open
+  // stream is asked for the new pace at once, keeping its input.
   static constexpr uint32_t kFragmentsPerSecond = 20;
 
   explicit PulseWaveInDriver(std::shared_ptr<PulseConnection> connection);
@@ -64,7 +65,9 @@ class PulseWaveInDriver : public WaveInDriver {
   int64_t OverflowCount() const override { return overflows_ + queueOverflows_; }
   int64_t QueueOverflowCount() const override { return queueOverflows_; }
   void QueueSeconds(uint32_t seconds) override { queueSeconds_ = seconds; }
-  void FragmentsPerSecond(uint32_t perSecond) override { fragmentsPerSecond_ = std::max(perSecond, 1u); }
+  void FragmentsPerSecond(uint32_t perSecond) override;
+  // Bytes per delivery the server granted the open stream; 0 while closed.
+  uint32_t GrantedFragmentBytes() const;
   std::string LostReason() const override;
   std::string LastError() const override { return lastError_; }
   // Bytes of input taken from the server since Open (stored in the reserve).
@@ -80,6 +83,7 @@ class PulseWaveInDriver : public WaveInDriver {
 
   // With the main loop lock held.
   bool Cork(bool corked);
+  pa_buffer_attr BufferAttributes() const;
   // Keeps the server's words for a failed call; returns `result`.
   MMRESULT Fail(MMRESULT result, std::string reason);
   void SetRunning(bool running);  // takes bufferMutex_
@@ -109,6 +113,7 @@ class PulseWaveInDriver : public WaveInDriver {
   std::string lastError_;          // filling thread
   uint32_t queueSeconds_ = kReserveSeconds;  // filling thread
   uint32_t fragmentsPerSecond_ = kFragmentsPerSecond;  // filling thread
+  WAVEFORMATEX format_{};          // of the open stream; filling thread
   std::string lostReason_;         // main loop lock
 
   // The reserve, the marks and the buffer queue, shared by the main loop

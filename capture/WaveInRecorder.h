@@ -58,9 +58,9 @@ class WaveInRecorder : private HookOwner {
   // Seconds of input kept for a recording thread that falls behind (the
   // disk), from the next StartRecord; the driver bounds it by its memory cap.
   void QueueSeconds(uint32_t seconds);
-  // How often the driver is handed input, from the next start (see
-  // WaveInDriver::FragmentsPerSecond); 0: the driver's default.
-  void FragmentsPerSecond(uint32_t perSecond) { fragmentsPerSecond_ = perSecond; }
+  // How often the driver is handed input (see WaveInDriver::FragmentsPerSecond);
+  // 0: the driver's default. A running recording follows at once. Recording thread.
+  void FragmentsPerSecond(uint32_t perSecond);
 
   bool IsRecording() const;
   // Bytes of input the device received since StartRecord, delivered or not yet.

@@ -358,6 +358,14 @@ void RecordingEngine::InputChanged(bool deviceChanged) {
   thread_->Run([this, deviceChanged] { controller_->ReopenMonitor(deviceChanged); });
 }
 
+void RecordingEngine::WatchSamples(bool watched) {
+  monitor_.WatchSamples(watched);
+  if (watched == paceWatched_) return;
+  paceWatched_ = watched;
+  // Fewer, larger deliveries wake the audio server, its main loop and this thread less.
+  thread_->Post([this, watched] { recorder_.FragmentsPerSecond(watched ? 0 : kUnwatchedFragmentsPerSecond); });
+}
+
 void RecordingEngine::FormatChosen(std::optional<RecordingFormat> format) { view_->Format(format); }
 void RecordingEngine::DeviceChosen(bool chosen) { view_->DeviceChosen(chosen); }
 void RecordingEngine::OutputFileChosen(const std::string& path) { view_->OutputFileChosen(path); }

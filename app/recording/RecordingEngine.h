@@ -123,8 +123,12 @@ class RecordingEngine : public RecorderControl {
 
   RecordingMonitor::Snapshot Observe() const { return monitor_.Read(); }
   void Observe(RecordingMonitor::Snapshot& into, bool withBlock) const { monitor_.Read(into, withBlock); }
-  // Whether a view draws the newest block (see RecordingMonitor::WatchSamples).
-  void WatchSamples(bool watched) { monitor_.WatchSamples(watched); }
+  // The input's deliveries a second while no view draws it (one per terminal progress line).
+  static constexpr uint32_t kUnwatchedFragmentsPerSecond = 4;
+  // Whether a view draws the newest block (see RecordingMonitor::WatchSamples);
+  // the open input's pace follows: the live displays' while drawn, else
+  // kUnwatchedFragmentsPerSecond.
+  void WatchSamples(bool watched);
   RecorderState State() const { return monitor_.State(); }
   RecordingMonitor::Progress Progress() const { return monitor_.ReadProgress(); }
   // The controller lives on the recording thread: read it only while idle.
@@ -175,5 +179,6 @@ class RecordingEngine : public RecorderControl {
   std::string device_;  // recorded by the running (or last) take
   std::string type_;    // written by the running (or last) take
   double preRecordSeconds_ = 0;  // as the window set it (Monitor)
+  bool paceWatched_ = true;      // the input's pace last asked for: a view's
   SecondInputSettings second_;   // as the window chose it
 };
