@@ -27,5 +27,5 @@ struct RecordingRequest {
   std::optional<double> preRecordSeconds;
   std::optional<TakeTexts> tags;         // for this take; none: the texts of the next takes
   // The second input and its tracks; none: as chosen (sourceName empty: one input).
-  std::optional<SecondInputSettings> second;
+  std::optional<SecondInputSettings> second{};
 };
