@@ -149,9 +149,14 @@ std::string RecordingController::Start(int64_t endAfterBytes) {
     lngBytesPerSec_ = 0;
     return why;
   }
-  // Never throw: the rate passed RecordingFormat::ParseRate (1000..96000), the channels are 1 or 2.
-  clsEffects_.samplerate(rate);
-  clsEffects_.Channels(channels);
+  // Over the monitor the effects run on undisturbed (setting the rate starts
+  // the echo, sweep and filters afresh): the kept and the live input meet
+  // without a seam. Never throw: the rate passed RecordingFormat::ParseRate
+  // (1000..96000), the channels are 1 or 2.
+  if (!from.overMonitor) {
+    clsEffects_.samplerate(rate);
+    clsEffects_.Channels(channels);
+  }
   lngRecMS_ = 0;
   recordedBytes_ = 0;
   deliveredBytes_ = 0;
@@ -189,9 +194,9 @@ RecordingController::TakeStart RecordingController::CatchUpToPress(const Recordi
   }
   clsRecorder_.DeliverReceived(press);
   // A sound-activated take keeps the gate's own pre-roll.
-  if (handsFree_.sound.enabled) return {press, 0};
+  if (handsFree_.sound.enabled) return {press, 0, true};
   const auto frames = static_cast<size_t>(std::llround(preRecordSeconds * format.rate));
-  return {press, std::min(preRecord_.Size(), frames * static_cast<size_t>(format.channels))};
+  return {press, std::min(preRecord_.Size(), frames * static_cast<size_t>(format.channels)), true};
 }
 
 void RecordingController::ReplayPreRecord(size_t samples) {

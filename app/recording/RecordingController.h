@@ -235,6 +235,7 @@ class RecordingController : public CaptureSink, private SoundGate::Listener, pri
   struct TakeStart {
     int64_t position = 0;
     size_t preRecordSamples = 0;
+    bool overMonitor = false;  // the take goes on with the monitor's input and its effects
   };
   TakeStart CatchUpToPress(const RecordingFormat& format);
   void CloseMonitor();
