@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QVariantMap>
 
+#include "app/platform/RemoteRequest.h"
+
 DBusRecorderService::DBusRecorderService(RecorderControl& control, QDBusConnection bus, QObject* parent)
     : QObject(parent), control_(control), bus_(std::move(bus)) {
   QPointer<DBusRecorderService> self(this);
@@ -54,7 +56,10 @@ QString DBusRecorderService::StateName(RecorderState state) {
   return QStringLiteral("idle");
 }
 
-QString DBusRecorderService::State() const { return StateName(control_.CurrentStatus().state); }
+QString DBusRecorderService::State() const {
+  const RecorderControl::Status status = control_.CurrentStatus();
+  return status.scheduledStartIn ? QStringLiteral("waiting-for-schedule") : StateName(status.state);
+}
 int DBusRecorderService::Length() const { return control_.CurrentStatus().lengthMs; }
 QString DBusRecorderService::File() const { return QString::fromStdString(control_.CurrentStatus().file); }
 qlonglong DBusRecorderService::InputLost() const { return control_.CurrentStatus().inputLost; }
@@ -64,6 +69,12 @@ QString DBusRecorderService::Type() const { return QString::fromStdString(contro
 double DBusRecorderService::Level() const { return control_.CurrentStatus().levelDbfs; }
 
 void DBusRecorderService::Start() { Answer(control_.Start({})); }
+void DBusRecorderService::StartWithPreRecord(int seconds) {
+  if (seconds < 0 || seconds > RemoteRequest::kLongestPreRecord) {
+    return Answer({false, tr("预录秒数必须在 0 到 %1 之间, 不是 %2").arg(RemoteRequest::kLongestPreRecord).arg(seconds).toStdString()});
+  }
+  Answer(control_.Start({.preRecordSeconds = seconds}));
+}
 void DBusRecorderService::Stop() { Answer(control_.Stop()); }
 void DBusRecorderService::Pause() { Answer(control_.Pause()); }
 void DBusRecorderService::Resume() { Answer(control_.Resume()); }

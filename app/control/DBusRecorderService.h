@@ -1,9 +1,11 @@
 // DBusRecorderService: the recorder on the session bus, so that scripts and
 // desktop shortcuts can run it: name and interface org.tamblin.Tamblin at
-// /org/tamblin/Tamblin. Methods Start, Stop, Pause, Resume, Toggle, Mark(name)
-// (a refusal is the error org.tamblin.Tamblin.Error.Refused with the
+// /org/tamblin/Tamblin. Methods Start, StartWithPreRecord(seconds: the take
+// begins that long before the call, 0 .. 600, at most what monitoring kept),
+// Stop, Pause, Resume, Toggle, Mark(name) (a refusal is the error org.tamblin.Tamblin.Error.Refused with the
 // recorder's one-line reason; a start's warnings go to WarningsUnanswered);
-// properties State, Length (ms), File, Size (bytes, -1: none), Device, Type,
+// properties State ("waiting-for-schedule" at rest while a scheduled start
+// waits), Length (ms), File, Size (bytes, -1: none), Device, Type,
 // InputLost, Level (dBFS); signal StateChanged(state) and the standard
 // PropertiesChanged: with every change of state, and while a take runs or the
 // input is monitored for Length, Level and InputLost at most every
@@ -71,6 +73,7 @@ class DBusRecorderService : public QObject, protected QDBusContext {
 
  public slots:
   void Start();
+  void StartWithPreRecord(int seconds);
   void Stop();
   void Pause();
   void Resume();

@@ -281,7 +281,8 @@ RecorderControl::Status RecordingEngine::CurrentStatus() const {
                 .fileBytes = running ? shown.fileBytes : -1,
                 .device = device_,
                 .type = type_,
-                .levelDbfs = running || shown.state == RecorderState::Monitoring ? shown.LevelDbfs() : BlockPeak::kSilenceDbfs};
+                .levelDbfs = running || shown.state == RecorderState::Monitoring ? shown.LevelDbfs() : BlockPeak::kSilenceDbfs,
+                .scheduledStartIn = AtRest(shown.state) && scheduledStartWait_ ? scheduledStartWait_() : std::nullopt};
   if (!running && shown.state != RecorderState::Finishing) {
     status.device = recorder_.SelectedDevice() >= 0 ? recorder_.DeviceName(recorder_.SelectedDevice()) : "";
     status.type = FileTypes::Of(encoder_.Type()).name;

@@ -68,6 +68,10 @@ class RecordingEngine : public RecorderControl {
   // A scheduled start that waits: Toggle calls `cancel` first, and a true
   // answer (it was waiting and is cancelled now) is all the toggle does.
   void ScheduledStart(std::function<bool()> cancel) { cancelScheduledStart_ = std::move(cancel); }
+  // How long until a scheduled start, none when none waits: the status says the recorder waits for it.
+  void ScheduledStartWait(std::function<std::optional<std::chrono::seconds>()> remaining) {
+    scheduledStartWait_ = std::move(remaining);
+  }
   // Heard (window's thread) when a door's request changed the chosen device,
   // type, format or output file, so the window shows them.
   std::function<void()> ChoicesChanged;
@@ -176,6 +180,7 @@ class RecordingEngine : public RecorderControl {
   std::vector<StateListener> listeners_;
   RecorderState heard_ = RecorderState::Idle;  // what the listeners heard last
   std::function<bool()> cancelScheduledStart_;
+  std::function<std::optional<std::chrono::seconds>()> scheduledStartWait_;
   std::string device_;  // recorded by the running (or last) take
   std::string type_;    // written by the running (or last) take
   double preRecordSeconds_ = 0;  // as the window set it (Monitor)

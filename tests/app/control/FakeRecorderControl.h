@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,10 @@
 
 class FakeRecorderControl : public RecorderControl {
  public:
-  Result Start(const RecordingRequest&) override { return Answer("Start"); }
+  Result Start(const RecordingRequest& request) override {
+    preRecords.push_back(request.preRecordSeconds);
+    return Answer("Start");
+  }
   Result Stop() override { return Answer("Stop"); }
   Result Pause() override { return Answer("Pause"); }
   Result Mark(const std::string& name) override {
@@ -31,6 +35,7 @@ class FakeRecorderControl : public RecorderControl {
   std::map<std::string, std::string> refusals;  // request -> reason
   std::vector<std::string> requests;
   std::vector<std::string> marks;  // the names Mark was given
+  std::vector<std::optional<double>> preRecords;  // each start's pre-record seconds
   std::vector<StateListener> listeners;
 
  private:
