@@ -276,10 +276,13 @@ void RecordingController::BeginMonitoring(const RecordingFormat& format) {
 }
 
 void RecordingController::MonitorBlock(std::span<const int16_t> intBuffer, int32_t lngLen) {
-  TakeBlock(intBuffer);
+  const auto bytes = std::clamp<int32_t>(lngLen, 0, static_cast<int32_t>(intBuffer.size_bytes()));
+  const size_t samples = static_cast<size_t>(bytes) / sizeof(int16_t);
+  // Only the input through the effects: a cut buffer's stale rest would run
+  // into the echo that a take over the monitor goes on with.
+  TakeBlock(intBuffer, samples);
   if (MonitorOpen()) {
-    const auto bytes = std::clamp<int32_t>(lngLen, 0, static_cast<int32_t>(intVisSamples_.size() * sizeof(int16_t)));
-    const std::span<const int16_t> block(intVisSamples_.data(), static_cast<size_t>(bytes) / sizeof(int16_t));
+    const std::span<const int16_t> block(intVisSamples_.data(), samples);
     preRecord_.Add(block);
     monitorLoudness_.Add(block);
     monitorClips_.Add(block, [this](int16_t channel) { return monitorLoudness_.BlockTruePeakOverLimit(channel); });
@@ -425,14 +428,14 @@ void RecordingController::GotData(std::span<const int16_t> intBuffer, int32_t ln
   }
 }
 
-void RecordingController::TakeBlock(std::span<const int16_t> intBuffer) {
+void RecordingController::TakeBlock(std::span<const int16_t> intBuffer, size_t effectSamples) {
   // Same length as last time (the usual case): copy without allocating.
   if (intVisSamples_.size() == intBuffer.size()) {
     std::copy(intBuffer.begin(), intBuffer.end(), intVisSamples_.begin());
   } else {
     intVisSamples_.assign(intBuffer.begin(), intBuffer.end());
   }
-  clsEffects_.ProcessSamples(intVisSamples_);
+  clsEffects_.ProcessSamples(std::span(intVisSamples_).first(std::min(effectSamples, intVisSamples_.size())));
   ++blockSerial_;
 }
 

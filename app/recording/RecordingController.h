@@ -245,8 +245,8 @@ class RecordingController : public CaptureSink, private SoundGate::Listener, pri
   void MonitorBlock(std::span<const int16_t> intBuffer, int32_t lngLen);
   // The take begins with up to `samples` of the kept input, as recorded audio.
   void ReplayPreRecord(size_t samples);
-  // intVisSamples_ becomes the block after effects.
-  void TakeBlock(std::span<const int16_t> intBuffer);
+  // intVisSamples_ becomes the block, its first `effectSamples` after effects.
+  void TakeBlock(std::span<const int16_t> intBuffer, size_t effectSamples = SIZE_MAX);
   // The messages about input lost during the recording that just stopped.
   void ReportLosses(int64_t lost, int64_t lostToQueue);
   // The window's copy of the recorder's state and texts (with the newest block when `block`).
