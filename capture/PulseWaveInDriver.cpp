@@ -54,11 +54,8 @@ MMRESULT PulseWaveInDriver::Open(const std::string& sourceName, const WAVEFORMAT
   readBytes_ = 0;
   timeline_.Reset(bytesPerSecond, format.nBlockAlign);
   corked_ = true;
-  pa_buffer_attr attr;
-  attr.maxlength = std::max(bytesPerSecond * kServerBufferSeconds, kMinReserveBytes);
-  attr.fragsize = std::max<uint32_t>(format.nBlockAlign, bytesPerSecond / fragmentsPerSecond_ /
-                                                             format.nBlockAlign * format.nBlockAlign);
-  attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
+  format_ = format;
+  const pa_buffer_attr attr = BufferAttributes();
   // DONT_MOVE: a vanished source ends the recording instead of silently
   // switching it to another input.
   const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY |
@@ -238,6 +235,34 @@ void PulseWaveInDriver::CloseStream() {
   if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream_))) pa_stream_disconnect(stream_);
   pa_stream_unref(stream_);
   stream_ = nullptr;
+}
+
+void PulseWaveInDriver::FragmentsPerSecond(uint32_t perSecond) {
+  const uint32_t pace = perSecond > 0 ? perSecond : kFragmentsPerSecond;
+  if (pace == fragmentsPerSecond_) return;
+  fragmentsPerSecond_ = pace;
+  PulseConnection::Lock lock(*connection_);
+  if (stream_ == nullptr || lost_) return;
+  // The server keeps what it holds for us: a new pace loses or repeats no input.
+  const pa_buffer_attr attr = BufferAttributes();
+  connection_->WaitOperation(pa_stream_set_buffer_attr(stream_, &attr, nullptr, nullptr));
+}
+
+uint32_t PulseWaveInDriver::GrantedFragmentBytes() const {
+  PulseConnection::Lock lock(*connection_);
+  if (stream_ == nullptr || pa_stream_get_state(stream_) != PA_STREAM_READY) return 0;
+  const pa_buffer_attr* granted = pa_stream_get_buffer_attr(stream_);
+  return granted != nullptr ? granted->fragsize : 0;
+}
+
+pa_buffer_attr PulseWaveInDriver::BufferAttributes() const {
+  const uint32_t bytesPerSecond = format_.nSamplesPerSec * format_.nBlockAlign;
+  pa_buffer_attr attr;
+  attr.maxlength = std::max(bytesPerSecond * kServerBufferSeconds, kMinReserveBytes);
+  attr.fragsize = std::max<uint32_t>(format_.nBlockAlign, bytesPerSecond / fragmentsPerSecond_ /
+                                                              format_.nBlockAlign * format_.nBlockAlign);
+  attr.tlength = attr.prebuf = attr.minreq = static_cast<uint32_t>(-1);
+  return attr;
 }
 
 bool PulseWaveInDriver::Cork(bool corked) {

@@ -51,7 +51,8 @@ class PulseWaveInDriver : public WaveInDriver, public CaptureClock {
   // Cuts waiting at once (pauses, resumes and a stop behind a held-up thread).
   static constexpr size_t kMaxMarks = 64;
   // Latency asked of the server per delivery: 1 / FragmentsPerSecond s, by
-  // default 1 / kFragmentsPerSecond s (the live displays' pace).
+  // default (0) 1 / kFragmentsPerSecond s (the live displays' pace). An open
+  // stream is asked for the new pace at once, keeping its input.
   static constexpr uint32_t kFragmentsPerSecond = 20;
 
   explicit PulseWaveInDriver(std::shared_ptr<PulseConnection> connection);
@@ -72,7 +73,9 @@ class PulseWaveInDriver : public WaveInDriver, public CaptureClock {
   int64_t OverflowCount() const override { return overflows_ + queueOverflows_; }
   int64_t QueueOverflowCount() const override { return queueOverflows_; }
   void QueueSeconds(uint32_t seconds) override { queueSeconds_ = seconds; }
-  void FragmentsPerSecond(uint32_t perSecond) override { fragmentsPerSecond_ = std::max(perSecond, 1u); }
+  void FragmentsPerSecond(uint32_t perSecond) override;
+  // Bytes per delivery the server granted the open stream; 0 while closed.
+  uint32_t GrantedFragmentBytes() const;
   std::string LostReason() const override;
   std::string LastError() const override { return lastError_; }
   // Bytes of input taken from the server since Open (stored in the reserve).
@@ -92,6 +95,7 @@ class PulseWaveInDriver : public WaveInDriver, public CaptureClock {
 
   // With the main loop lock held.
   bool Cork(bool corked);
+  pa_buffer_attr BufferAttributes() const;
   // Keeps the server's words for a failed call; returns `result`.
   MMRESULT Fail(MMRESULT result, std::string reason);
   void SetRunning(bool running);  // takes bufferMutex_
@@ -125,6 +129,7 @@ class PulseWaveInDriver : public WaveInDriver, public CaptureClock {
   std::string lastError_;          // filling thread
   uint32_t queueSeconds_ = kReserveSeconds;  // filling thread
   uint32_t fragmentsPerSecond_ = kFragmentsPerSecond;  // filling thread
+  WAVEFORMATEX format_{};          // of the open stream; filling thread
   std::string lostReason_;         // main loop lock
 
   // The reserve, the marks and the buffer queue, shared by the main loop

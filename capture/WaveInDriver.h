@@ -66,9 +66,10 @@ class WaveInDriver {
   // How much input the driver keeps for a thread that falls behind, from the
   // next Open; drivers without such a queue ignore it.
   virtual void QueueSeconds(uint32_t seconds) { (void)seconds; }
-  // How often the server hands input over, from the next Open: fewer, larger
-  // pieces cost less when nobody watches the input live. Drivers that do not
-  // take input in pieces ignore it.
+  // How often the server hands input over (0: the driver's own pace): fewer,
+  // larger pieces cost less when nobody watches the input live. An open
+  // device follows at once, losing and repeating nothing. Drivers that do
+  // not take input in pieces ignore it.
   virtual void FragmentsPerSecond(uint32_t perSecond) { (void)perSecond; }
   // Why WIM_DEVICE_LOST was posted (the server's own words).
   virtual std::string LostReason() const = 0;

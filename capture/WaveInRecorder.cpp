@@ -96,6 +96,11 @@ int64_t WaveInRecorder::LostToQueueCount() const { return driver_->QueueOverflow
 
 void WaveInRecorder::QueueSeconds(uint32_t seconds) { queueSeconds_ = seconds; }
 
+void WaveInRecorder::FragmentsPerSecond(uint32_t perSecond) {
+  fragmentsPerSecond_ = perSecond;
+  if (open_) driver_->FragmentsPerSecond(perSecond);
+}
+
 int64_t WaveInRecorder::MarkReceived() { return open_ ? driver_->Mark() : 0; }
 
 int64_t WaveInRecorder::ReceivedBytes() const { return driver_->ReceivedBytes(); }
@@ -122,7 +127,7 @@ bool WaveInRecorder::StartRecord(int32_t samplerate, int16_t Channels) {
 
   const WAVEFORMATEX format = Pcm16Format(samplerate, Channels);
   if (queueSeconds_ > 0) driver_->QueueSeconds(queueSeconds_);
-  if (fragmentsPerSecond_ > 0) driver_->FragmentsPerSecond(fragmentsPerSecond_);
+  driver_->FragmentsPerSecond(fragmentsPerSecond_);
   buffers_.clear();
   buffers_.resize(static_cast<size_t>(bufferCount_));
   CreateCallbackWindow();

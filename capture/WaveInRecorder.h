@@ -59,9 +59,9 @@ class WaveInRecorder : private HookOwner, public CaptureClock {
   // Seconds of input kept for a recording thread that falls behind (the
   // disk), from the next StartRecord; the driver bounds it by its memory cap.
   void QueueSeconds(uint32_t seconds);
-  // How often the driver is handed input, from the next start (see
-  // WaveInDriver::FragmentsPerSecond); 0: the driver's default.
-  void FragmentsPerSecond(uint32_t perSecond) { fragmentsPerSecond_ = perSecond; }
+  // How often the driver is handed input (see WaveInDriver::FragmentsPerSecond);
+  // 0: the driver's default. A running recording follows at once. Recording thread.
+  void FragmentsPerSecond(uint32_t perSecond);
   // The pace the next start asks for, the driver's default resolved.
   uint32_t FragmentsPerSecond() const;
 

@@ -300,6 +300,10 @@
         <source>--no-window 的 --tracks 需要第二个 --device</source>
         <translation>--tracks with --no-window needs a second --device</translation>
     </message>
+    <message>
+        <source>--pre-record 需要窗口: 它取开始之前监听时保留的声音, 而 --no-window 的录音在开始时才打开输入 (声音触发录音的预录请用 --pre-roll)</source>
+        <translation>--pre-record needs the window: it takes the sound kept while monitoring before the start, and a --no-window recording opens its input only at its start (for a sound-activated recording&apos;s lead-in use --pre-roll)</translation>
+    </message>
 </context>
 <context>
     <name>DBusRecorderService</name>
@@ -310,6 +314,10 @@
     <message>
         <source>Start 不认识选项 &quot;%1&quot;</source>
         <translation>Start does not know the option &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>预录秒数必须在 0 到 %1 之间, 不是 %2</source>
+        <translation>The pre-record seconds must be from 0 to %1, not %2</translation>
     </message>
 </context>
 <context>
@@ -732,6 +740,10 @@
     <message>
         <source>%1, 长度 %2, 文件 %3, 输入丢失 %4, 大小 %5, 设备 %6, 类型 %7, 电平 %8 dBFS</source>
         <translation>%1, length %2, file %3, input lost %4, size %5, device %6, type %7, level %8 dBFS</translation>
+    </message>
+    <message>
+        <source>等待定时开始 (%1 后)</source>
+        <translation>waiting for the scheduled start (in %1)</translation>
     </message>
 </context>
 <context>

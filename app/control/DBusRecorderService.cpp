@@ -6,6 +6,7 @@
 #include <QVariantMap>
 
 #include "app/recording/SecondInputFinder.h"
+#include "app/platform/RemoteRequest.h"
 
 DBusRecorderService::DBusRecorderService(RecorderControl& control, QDBusConnection bus, QObject* parent)
     : QObject(parent), control_(control), bus_(std::move(bus)) {
@@ -56,7 +57,10 @@ QString DBusRecorderService::StateName(RecorderState state) {
   return QStringLiteral("idle");
 }
 
-QString DBusRecorderService::State() const { return StateName(control_.CurrentStatus().state); }
+QString DBusRecorderService::State() const {
+  const RecorderControl::Status status = control_.CurrentStatus();
+  return status.scheduledStartIn ? QStringLiteral("waiting-for-schedule") : StateName(status.state);
+}
 int DBusRecorderService::Length() const { return control_.CurrentStatus().lengthMs; }
 QString DBusRecorderService::File() const { return QString::fromStdString(control_.CurrentStatus().file); }
 qlonglong DBusRecorderService::InputLost() const { return control_.CurrentStatus().inputLost; }
@@ -82,6 +86,12 @@ void DBusRecorderService::StartWith(const QVariantMap& options) {
   Answer(secondInputs_->Start(control_, std::move(request), text("secondDevice"), text("tracks")));
 }
 
+void DBusRecorderService::StartWithPreRecord(int seconds) {
+  if (seconds < 0 || seconds > RemoteRequest::kLongestPreRecord) {
+    return Answer({false, tr("预录秒数必须在 0 到 %1 之间, 不是 %2").arg(RemoteRequest::kLongestPreRecord).arg(seconds).toStdString()});
+  }
+  Answer(control_.Start({.preRecordSeconds = seconds}));
+}
 void DBusRecorderService::Stop() { Answer(control_.Stop()); }
 void DBusRecorderService::Pause() { Answer(control_.Pause()); }
 void DBusRecorderService::Resume() { Answer(control_.Resume()); }

@@ -2,10 +2,13 @@
 // desktop shortcuts can run it: name and interface org.tamblin.Tamblin at
 // /org/tamblin/Tamblin. Methods Start, StartWith(options: a{sv} of strings
 // "device", "type", "secondDevice" (a device's name or description) and
-// "tracks" (mix, separate or both); an entry left out: as chosen), Stop, Pause, Resume, Toggle, Mark(name)
+// "tracks" (mix, separate or both); an entry left out: as chosen),
+// StartWithPreRecord(seconds: the take begins that long before the call,
+// 0 .. 600, at most what monitoring kept), Stop, Pause, Resume, Toggle, Mark(name)
 // (a refusal is the error org.tamblin.Tamblin.Error.Refused with the
 // recorder's one-line reason; a start's warnings go to WarningsUnanswered);
-// properties State, Length (ms), File, Size (bytes, -1: none), Device, Type,
+// properties State ("waiting-for-schedule" at rest while a scheduled start
+// waits), Length (ms), File, Size (bytes, -1: none), Device, Type,
 // InputLost, Level (dBFS); signal StateChanged(state) and the standard
 // PropertiesChanged: with every change of state, and while a take runs or the
 // input is monitored for Length, Level and InputLost at most every
@@ -79,6 +82,7 @@ class DBusRecorderService : public QObject, protected QDBusContext {
  public slots:
   void Start();
   void StartWith(const QVariantMap& options);
+  void StartWithPreRecord(int seconds);
   void Stop();
   void Pause();
   void Resume();

@@ -63,8 +63,14 @@ QString RecorderRequests::StatusLine(const RecorderControl::Status& status) {
   const QString size = status.fileBytes < 0 ? QStringLiteral("-")
                                             : QString::fromStdString(StatusTexts::FormatSize(
                                                   static_cast<double>(status.fileBytes)));
+  const QString state =
+      status.scheduledStartIn
+          ? tr("等待定时开始 (%1 后)")
+                .arg(QString::fromStdString(StatusTexts::FormatLength(static_cast<int32_t>(
+                    std::chrono::duration_cast<std::chrono::milliseconds>(*status.scheduledStartIn).count()))))
+          : StateName(status.state);
   return tr("%1, 长度 %2, 文件 %3, 输入丢失 %4, 大小 %5, 设备 %6, 类型 %7, 电平 %8 dBFS")
-      .arg(StateName(status.state), QString::fromStdString(StatusTexts::FormatLength(status.lengthMs)),
+      .arg(state, QString::fromStdString(StatusTexts::FormatLength(status.lengthMs)),
            QString::fromStdString(status.file))
       .arg(status.inputLost)
       .arg(size, QString::fromStdString(status.device), QString::fromStdString(status.type))

@@ -29,8 +29,7 @@ TerminalRecorder::TerminalRecorder(Options options)
   progress_.setInterval(kProgressInterval);
   progress_.callOnTimeout([this] { ShowProgress(); });
   // Nobody watches the input live: fewer, larger deliveries from the server
-  // (one per progress line), and no block kept for pictures.
-  recorder_->FragmentsPerSecond(kFragmentsPerSecond);
+  // and no block kept for pictures.
   engine_->WatchSamples(false);
 }
 

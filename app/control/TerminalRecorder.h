@@ -39,7 +39,6 @@ class TerminalRecorder {
 
  public:
   static constexpr std::chrono::milliseconds kProgressInterval{250};
-  static constexpr uint32_t kFragmentsPerSecond = 4;  // the input's deliveries: one per progress line
 
   struct Options {
     std::string device;  // name or description

@@ -22,6 +22,9 @@ ScheduleKeeper::ScheduleKeeper(RecordingEngine& engine, QStatusBar& statusBar, Q
                                MessageBoxService& messages)
     : engine_(engine), window_(window), messages_(messages) {
   engine_.ScheduledStart([this] { return CancelPendingStart(); });
+  engine_.ScheduledStartWait([this] {
+    return schedule_.StartPending() ? schedule_.Remaining() : std::optional<std::chrono::seconds>();
+  });
   panel_ = new QLabel(&statusBar);
   panel_->setObjectName(QStringLiteral("sbarSchedule"));
   statusBar.addPermanentWidget(panel_);
@@ -33,6 +36,7 @@ ScheduleKeeper::ScheduleKeeper(RecordingEngine& engine, QStatusBar& statusBar, Q
 
 ScheduleKeeper::~ScheduleKeeper() {
   engine_.ScheduledStart(nullptr);
+  engine_.ScheduledStartWait(nullptr);
   // The panel is the status bar's and may outlive this object; it must not show a stale countdown.
   panel_->hide();
   if (tray_) tray_->ShowSchedule({});

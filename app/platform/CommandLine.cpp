@@ -246,6 +246,11 @@ CommandLine::Choices TerminalChoices(const QCommandLineParser& parser, CommandLi
   if (choices.request)
     Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--no-window 不能与 --%1 一起使用"))
                .arg(RemoteRequest::Name(choices.request->verb)));
+  // Kept input exists only where a window monitored before the start.
+  if (parser.isSet(kPreRecordName)) {
+    Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--pre-record 需要窗口: 它取开始之前监听时保留的声音, 而 --no-window "
+                                               "的录音在开始时才打开输入 (声音触发录音的预录请用 --pre-roll)")));
+  }
   if (!parser.isSet(kDeviceName)) Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "--no-window 需要 --device")));
   if (parser.positionalArguments().size() > 1) Refuse(Tr(QT_TRANSLATE_NOOP("CommandLine", "只能给出一个输出文件")));
   choices.request = StartRequest(parser);

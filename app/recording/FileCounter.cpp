@@ -72,13 +72,16 @@ bool FileCounter::EnsureOutputFolder() {
 }
 
 bool FileCounter::NumberTaken() const {
-  // An empty file holds no recording (older versions left one at every number
-  // they reserved); a link is not ours to record into, even to an empty file.
+  // Whatever stands at the very name, an empty file too, is not ours to write
+  // into. Of the other types an empty file holds no recording (older versions
+  // left one at every number they reserved); a link is not ours, even to one.
+  const QFileInfo target(NextFileName());
+  if (target.exists() || target.isSymLink()) return true;
   const auto taken = [this](const QString& extension) {
     const QFileInfo info(NumberedFile(extension));
     return info.isSymLink() || (info.exists() && !(info.isFile() && info.size() == 0));
   };
-  return taken(extension_) || std::any_of(RecordedExtensions().begin(), RecordedExtensions().end(), taken);
+  return std::any_of(RecordedExtensions().begin(), RecordedExtensions().end(), taken);
 }
 
 bool FileCounter::PrepareNextFile() {

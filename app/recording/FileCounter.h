@@ -40,9 +40,10 @@ class FileCounter {
   // Reserves NextFileName for a new recording by its number: while the number
   // is taken, the counter moves on (a recording is never overwritten). Nothing
   // is created: the encoder creates the file when a recording starts, so no
-  // empty file is left when none does. A number is taken when its file of any
-  // recorded type holds data, is a symbolic link or is no file: one number
-  // never names two recordings. An empty file (an older version's) does not
+  // empty file is left when none does. A number is taken when its file of the
+  // chosen type exists at all, or its file of any other recorded type holds
+  // data, is a symbolic link or is no file: one number never names two
+  // recordings. An empty file of another type (an older version's) does not
   // take it, and stays as it is. False when no free number exists.
   bool PrepareNextFile();
 

@@ -6,8 +6,10 @@
 // Window's thread only.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,8 @@ class RecorderControl {
     std::string device;      // the device recorded (or chosen); empty: none
     std::string type;        // "wav", "flac", "opus" or "mp3"
     double levelDbfs = -99;  // the newest block's peak; -99 for silence or nothing open
+    // At rest with a scheduled start waiting: how long until it; none: no start waits.
+    std::optional<std::chrono::seconds> scheduledStartIn;
   };
   using StateListener = std::function<void(RecorderState)>;
 

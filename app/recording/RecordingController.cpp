@@ -152,9 +152,14 @@ std::string RecordingController::Start(int64_t endAfterBytes) {
     lngBytesPerSec_ = 0;
     return why;
   }
-  // Never throw: the rate passed RecordingFormat::ParseRate (1000..96000), the channels are 1 or 2.
-  clsEffects_.samplerate(rate);
-  clsEffects_.Channels(channels);
+  // Over the monitor the effects run on undisturbed (setting the rate starts
+  // the echo, sweep and filters afresh): the kept and the live input meet
+  // without a seam. Never throw: the rate passed RecordingFormat::ParseRate
+  // (1000..96000), the channels are 1 or 2.
+  if (!from.overMonitor) {
+    clsEffects_.samplerate(rate);
+    clsEffects_.Channels(channels);
+  }
   lngRecMS_ = 0;
   recordedBytes_ = 0;
   deliveredBytes_ = 0;
@@ -204,9 +209,9 @@ RecordingController::TakeStart RecordingController::CatchUpToPress(const Recordi
   }
   clsRecorder_.DeliverReceived(press);
   // A sound-activated take keeps the gate's own pre-roll.
-  if (handsFree_.sound.enabled) return {press, 0};
+  if (handsFree_.sound.enabled) return {press, 0, true};
   const auto frames = static_cast<size_t>(std::llround(preRecordSeconds * format.rate));
-  return {press, std::min(preRecord_.Size(), frames * static_cast<size_t>(format.channels))};
+  return {press, std::min(preRecord_.Size(), frames * static_cast<size_t>(format.channels)), true};
 }
 
 void RecordingController::ReplayPreRecord(size_t samples) {
@@ -287,10 +292,13 @@ void RecordingController::BeginMonitoring(const RecordingFormat& format) {
 }
 
 void RecordingController::MonitorBlock(std::span<const int16_t> intBuffer, int32_t lngLen) {
-  TakeBlock(intBuffer);
+  const auto bytes = std::clamp<int32_t>(lngLen, 0, static_cast<int32_t>(intBuffer.size_bytes()));
+  const size_t samples = static_cast<size_t>(bytes) / sizeof(int16_t);
+  // Only the input through the effects: a cut buffer's stale rest would run
+  // into the echo that a take over the monitor goes on with.
+  TakeBlock(intBuffer, samples);
   if (MonitorOpen()) {
-    const auto bytes = std::clamp<int32_t>(lngLen, 0, static_cast<int32_t>(intVisSamples_.size() * sizeof(int16_t)));
-    const std::span<const int16_t> block(intVisSamples_.data(), static_cast<size_t>(bytes) / sizeof(int16_t));
+    const std::span<const int16_t> block(intVisSamples_.data(), samples);
     preRecord_.Add(block);
     monitorLoudness_.Add(block);
     monitorClips_.Add(block, [this](int16_t channel) { return monitorLoudness_.BlockTruePeakOverLimit(channel); });
@@ -440,7 +448,7 @@ void RecordingController::GotData(std::span<const int16_t> intBuffer, int32_t ln
   }
 }
 
-void RecordingController::TakeBlock(std::span<const int16_t> intBuffer) {
+void RecordingController::TakeBlock(std::span<const int16_t> intBuffer, size_t effectSamples) {
   // Same length as last time (the usual case): copy without allocating.
   if (intVisSamples_.size() == intBuffer.size()) {
     std::copy(intBuffer.begin(), intBuffer.end(), intVisSamples_.begin());
@@ -449,7 +457,7 @@ void RecordingController::TakeBlock(std::span<const int16_t> intBuffer) {
   }
   // Before the effects: the canceller's reference is the computer's sound as it was played.
   if (secondTrack_.Active()) secondTrack_.CancelEcho(intVisSamples_);
-  clsEffects_.ProcessSamples(intVisSamples_);
+  clsEffects_.ProcessSamples(std::span(intVisSamples_).first(std::min(effectSamples, intVisSamples_.size())));
   ++blockSerial_;
 }
 

@@ -251,6 +251,7 @@ class RecordingController : public CaptureSink, private SoundGate::Listener, pri
   struct TakeStart {
     int64_t position = 0;
     size_t preRecordSamples = 0;
+    bool overMonitor = false;  // the take goes on with the monitor's input and its effects
   };
   TakeStart CatchUpToPress(const RecordingFormat& format);
   void CloseMonitor();
@@ -260,8 +261,8 @@ class RecordingController : public CaptureSink, private SoundGate::Listener, pri
   void MonitorBlock(std::span<const int16_t> intBuffer, int32_t lngLen);
   // The take begins with up to `samples` of the kept input, as recorded audio.
   void ReplayPreRecord(size_t samples);
-  // intVisSamples_ becomes the block after effects.
-  void TakeBlock(std::span<const int16_t> intBuffer);
+  // intVisSamples_ becomes the block, its first `effectSamples` after effects.
+  void TakeBlock(std::span<const int16_t> intBuffer, size_t effectSamples = SIZE_MAX);
   // The messages about input lost during the recording that just stopped.
   void ReportLosses(int64_t lost, int64_t lostToQueue);
   // The second input's stretch for the block of `lngLen` bytes just delivered:

@@ -296,7 +296,8 @@ RecorderControl::Status RecordingEngine::CurrentStatus() const {
                 .fileBytes = running ? shown.fileBytes : -1,
                 .device = device_,
                 .type = type_,
-                .levelDbfs = running || shown.state == RecorderState::Monitoring ? shown.LevelDbfs() : BlockPeak::kSilenceDbfs};
+                .levelDbfs = running || shown.state == RecorderState::Monitoring ? shown.LevelDbfs() : BlockPeak::kSilenceDbfs,
+                .scheduledStartIn = AtRest(shown.state) && scheduledStartWait_ ? scheduledStartWait_() : std::nullopt};
   if (!running && shown.state != RecorderState::Finishing) {
     status.device = recorder_.SelectedDevice() >= 0 ? recorder_.DeviceName(recorder_.SelectedDevice()) : "";
     status.type = FileTypes::Of(encoder_.Type()).name;
@@ -371,6 +372,14 @@ void RecordingEngine::Monitor(bool on, double preRecordSeconds) {
 
 void RecordingEngine::InputChanged(bool deviceChanged) {
   thread_->Run([this, deviceChanged] { controller_->ReopenMonitor(deviceChanged); });
+}
+
+void RecordingEngine::WatchSamples(bool watched) {
+  monitor_.WatchSamples(watched);
+  if (watched == paceWatched_) return;
+  paceWatched_ = watched;
+  // Fewer, larger deliveries wake the audio server, its main loop and this thread less.
+  thread_->Post([this, watched] { recorder_.FragmentsPerSecond(watched ? 0 : kUnwatchedFragmentsPerSecond); });
 }
 
 void RecordingEngine::FormatChosen(std::optional<RecordingFormat> format) { view_->Format(format); }

@@ -69,6 +69,10 @@ class RecordingEngine : public RecorderControl {
   // A scheduled start that waits: Toggle calls `cancel` first, and a true
   // answer (it was waiting and is cancelled now) is all the toggle does.
   void ScheduledStart(std::function<bool()> cancel) { cancelScheduledStart_ = std::move(cancel); }
+  // How long until a scheduled start, none when none waits: the status says the recorder waits for it.
+  void ScheduledStartWait(std::function<std::optional<std::chrono::seconds>()> remaining) {
+    scheduledStartWait_ = std::move(remaining);
+  }
   // Heard (window's thread) when a door's request changed the chosen device,
   // type, format or output file, so the window shows them.
   std::function<void()> ChoicesChanged;
@@ -127,8 +131,12 @@ class RecordingEngine : public RecorderControl {
 
   RecordingMonitor::Snapshot Observe() const { return monitor_.Read(); }
   void Observe(RecordingMonitor::Snapshot& into, bool withBlock) const { monitor_.Read(into, withBlock); }
-  // Whether a view draws the newest block (see RecordingMonitor::WatchSamples).
-  void WatchSamples(bool watched) { monitor_.WatchSamples(watched); }
+  // The input's deliveries a second while no view draws it (one per terminal progress line).
+  static constexpr uint32_t kUnwatchedFragmentsPerSecond = 4;
+  // Whether a view draws the newest block (see RecordingMonitor::WatchSamples);
+  // the open input's pace follows: the live displays' while drawn, else
+  // kUnwatchedFragmentsPerSecond.
+  void WatchSamples(bool watched);
   RecorderState State() const { return monitor_.State(); }
   RecordingMonitor::Progress Progress() const { return monitor_.ReadProgress(); }
   // The controller lives on the recording thread: read it only while idle.
@@ -176,8 +184,10 @@ class RecordingEngine : public RecorderControl {
   std::vector<StateListener> listeners_;
   RecorderState heard_ = RecorderState::Idle;  // what the listeners heard last
   std::function<bool()> cancelScheduledStart_;
+  std::function<std::optional<std::chrono::seconds>()> scheduledStartWait_;
   std::string device_;  // recorded by the running (or last) take
   std::string type_;    // written by the running (or last) take
   double preRecordSeconds_ = 0;  // as the window set it (Monitor)
+  bool paceWatched_ = true;      // the input's pace last asked for: a view's
   SecondInputSettings second_;   // as the window chose it
 };

@@ -2,8 +2,9 @@
 # What the display costs, side by side in one run: the same recording (44100 Hz
 # stereo pink noise swelling and fading three times a second, played into a null
 # sink and recorded from its monitor; FLAC) with the window visible, minimized,
-# hidden in the tray, and without a window; beside the floors `parec | flac -5`
-# and a bare window repainting at 40 Hz (repaint_floor).
+# hidden in the tray, and without a window; the window shown monitoring the same
+# input with no take; beside the floors `parec | flac -5` and a bare window
+# repainting at 40 Hz (repaint_floor).
 #
 #   bench/app/display_cost.sh [build dir, default build] [seconds, default 60] [rounds, default 3]
 #
@@ -27,7 +28,8 @@ state="$(mktemp -d /tmp/tamblin-display-cost.XXXXXX)"
 noise_job=""
 trap '[ -n "$noise_job" ] && kill "$noise_job" 2>/dev/null; virtual_session_stop "$state"; rm -rf "$state"' EXIT
 virtual_session_start "$state"
-total=$(( rounds * 6 * (seconds + warmup + 5) + 30 ))
+cases=(visible minimized hidden no-window monitoring floor repaint)
+total=$(( rounds * ${#cases[@]} * (seconds + warmup + 5) + 30 ))
 sox -q -n -r 44100 -c 2 -b 16 -e signed -t raw - synth "$total" pinknoise tremolo 3 90 |
   pacat --playback --device=tamblin_null --rate=44100 --channels=2 --format=s16le &
 noise_job=$!
@@ -67,12 +69,12 @@ run_for=$(( warmup + seconds + 60 ))  # ended by measure once measured
 window=(env TAMBLIN_SHOT_FOLDER="$state/program" "$build/tests/app/main/form1_driver" --device "$device"
         --seconds "$run_for" --effects 0123 --type FLAC --window)
 mkdir -p "$state/program"
-cases=(visible minimized hidden no-window floor repaint)
 run_case() {
   case "$1" in
     visible) measure visible "${window[@]}" shown ;;
     minimized) measure minimized "${window[@]}" minimized ;;
     hidden) measure hidden "${window[@]}" hidden ;;
+    monitoring) measure monitoring "${window[@]}" shown --schedule none ;;
     no-window) measure no-window "$build/app/tamblin" --no-window --device "$device" --for "${run_for}s" \
                  "$state/terminal.flac" ;;
     floor) measure floor bash -c 'parec --device=tamblin_null.monitor --rate=44100 --channels=2 --format=s16le --raw |
@@ -84,8 +86,8 @@ run_case() {
 : >"$state/results"
 for round in $(seq 1 "$rounds"); do
   # Rotated by one each round, so no case always follows the same one.
-  for k in $(seq 0 5); do
-    run_case "${cases[$(( (k + round - 1) % 6 ))]}" | tee -a "$state/results" >&2
+  for k in $(seq 0 $(( ${#cases[@]} - 1 ))); do
+    run_case "${cases[$(( (k + round - 1) % ${#cases[@]} ))]}" | tee -a "$state/results" >&2
     rm -f "$state/terminal.flac" "$state/floor.flac" "$state/program/file/"*
   done
 done

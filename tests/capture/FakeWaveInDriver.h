@@ -46,6 +46,7 @@ class FakeWaveInDriver : public WaveInDriver {
   int64_t ReceivedBytes() const override;
   std::string LostReason() const override { return lostReason_; }
   std::string LastError() const override { return lastError; }
+  void FragmentsPerSecond(uint32_t perSecond) override { paces.push_back(perSecond); }
 
   std::vector<std::string> calls;
   std::string openedSource;
@@ -53,6 +54,7 @@ class FakeWaveInDriver : public WaveInDriver {
   WindowHandle window = 0;
   int64_t overflows = 0;
   std::string lastError;  // what LastError says
+  std::vector<uint32_t> paces;  // every FragmentsPerSecond, in order
 
  private:
   MMRESULT Log(const std::string& call);

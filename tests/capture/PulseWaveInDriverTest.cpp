@@ -21,6 +21,20 @@ constexpr int32_t kRate = 8000;  // mono: 16000 bytes per second
 constexpr uint32_t kBufferBytes = 1600;
 constexpr size_t kBufferCount = 3;
 
+constexpr uint32_t kBytesPerSecond = kRate * 2;
+
+WAVEFORMATEX MonoFormat() {
+  WAVEFORMATEX format;
+  format.wFormatTag = WAVE_FORMAT_PCM;
+  format.nChannels = 1;
+  format.nSamplesPerSec = kRate;
+  format.wBitsPerSample = 16;
+  format.nBlockAlign = 2;
+  format.nAvgBytesPerSec = kBytesPerSecond;
+  format.cbSize = 0;
+  return format;
+}
+
 struct Delivery {
   std::thread::id thread;
   uintptr_t index;  // dwUser
@@ -46,15 +60,7 @@ class PulseDriverTest : public ::testing::Test {
       }
       return intptr_t{0};
     });
-    WAVEFORMATEX format;
-    format.wFormatTag = WAVE_FORMAT_PCM;
-    format.nChannels = 1;
-    format.nSamplesPerSec = kRate;
-    format.wBitsPerSample = 16;
-    format.nBlockAlign = 2;
-    format.nAvgBytesPerSec = kRate * 2;
-    format.cbSize = 0;
-    ASSERT_EQ(driver_.Open(feeder_->SourceName(), format, window_->Handle()), MMSYSERR_NOERROR);
+    ASSERT_EQ(driver_.Open(feeder_->SourceName(), MonoFormat(), window_->Handle()), MMSYSERR_NOERROR);
     for (size_t i = 0; i < kBufferCount; ++i) {
       data_[i].assign(kBufferBytes, 0);
       headers_[i].lpData = data_[i].data();
@@ -144,6 +150,43 @@ TEST_F(PulseDriverTest, BusyWindowLosesNothing) {
   const std::vector<int16_t> got = Signal();
   EXPECT_TRUE(std::equal(fed.begin(), fed.end(), got.begin()));
   EXPECT_EQ(driver_.OverflowCount(), 0);
+}
+
+// The pace changes on the running stream, as when a window is hidden and shown
+// again: every fed sample arrives once, in order, across both changes.
+TEST_F(PulseDriverTest, PaceChangesOnTheRunningStreamKeepEverySample) {
+  const int64_t before = driver_.ReceivedBytes();
+  const std::vector<int16_t> fed = Ramp(kRate * 4 + 123);
+  feeder_->Feed(fed, 2.0);
+  ASSERT_TRUE(PumpUntil([&] { return Signal().size() >= kRate; }));
+  driver_.FragmentsPerSecond(4);
+  ASSERT_TRUE(PumpUntil([&] { return Signal().size() >= kRate * 2; }));
+  driver_.FragmentsPerSecond(0);  // the default again
+  ASSERT_TRUE(PumpUntil([&] { return driver_.ReceivedBytes() >= before + static_cast<int64_t>(fed.size() * 2); }));
+  driver_.Flush();  // the last, partly filled buffer
+  ASSERT_TRUE(PumpUntil([&] { return Signal().size() >= fed.size(); }));
+  const std::vector<int16_t> got = Signal();
+  EXPECT_TRUE(std::equal(fed.begin(), fed.end(), got.begin()));
+  EXPECT_EQ(driver_.OverflowCount(), 0);
+}
+
+// A source that lets its listeners set the latency (a sound card's, here an
+// output's monitor) grants each new pace on the running stream.
+TEST(PulseDriverPaceTest, TheGrantedFragmentFollowsThePace) {
+  ASSERT_TRUE(EnsurePulseServer());
+  EnsureEventLoop();
+  const std::shared_ptr<CallbackWindow> window = CallbackWindow::Create("TEST");
+  PulseWaveInDriver driver(std::make_shared<PulseConnection>("Tamblin driver test"));
+  ASSERT_EQ(driver.Open("tamblin_null.monitor", MonoFormat(), window->Handle()), MMSYSERR_NOERROR);
+  ASSERT_EQ(driver.Start(), MMSYSERR_NOERROR);
+  EXPECT_EQ(driver.GrantedFragmentBytes(), kBytesPerSecond / PulseWaveInDriver::kFragmentsPerSecond);
+  driver.FragmentsPerSecond(4);
+  EXPECT_EQ(driver.GrantedFragmentBytes(), kBytesPerSecond / 4);
+  driver.FragmentsPerSecond(0);
+  EXPECT_EQ(driver.GrantedFragmentBytes(), kBytesPerSecond / PulseWaveInDriver::kFragmentsPerSecond);
+  driver.Reset();
+  driver.Close();
+  EXPECT_EQ(driver.GrantedFragmentBytes(), 0u);
 }
 
 }  // namespace

@@ -205,6 +205,18 @@ TEST_F(WaveInRecorderTest, DeliverReceivedHandsOutEverythingSoFarAndRecordingGoe
   EXPECT_EQ(deliveries.size(), 5u) << "the stop inside delivered the rest once";
 }
 
+// A pace chosen while idle goes with the next start; one chosen while
+// recording reaches the open device at once.
+TEST_F(WaveInRecorderTest, ThePaceReachesTheDeviceAtTheStartAndWhileRecording) {
+  recorder->FragmentsPerSecond(4);
+  EXPECT_TRUE(driver->paces.empty()) << "idle: no device is touched";
+  ASSERT_TRUE(recorder->StartRecord(44100, 2));
+  recorder->FragmentsPerSecond(0);
+  recorder->FragmentsPerSecond(4);
+  EXPECT_EQ(driver->paces, (std::vector<uint32_t>{4, 0, 4}));
+  recorder->StopRecord();
+}
+
 TEST_F(WaveInRecorderTest, StopWhileIdleChangesNothing) {
   EXPECT_TRUE(recorder->StopRecord());
   EXPECT_TRUE(driver->calls.empty());

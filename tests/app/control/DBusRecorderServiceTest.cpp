@@ -97,6 +97,20 @@ TEST_F(DBusRecorderServiceTest, StartWithCarriesTheInputsAndTracksAndRefusesWhat
   service.SecondInputs(nullptr);
 }
 
+// A start over the bus may begin with the input kept before it, as the
+// command line's can; seconds out of range are refused and start nothing.
+TEST_F(DBusRecorderServiceTest, StartWithPreRecordHandsItsSecondsToTheRecorder) {
+  EXPECT_EQ(Call("Start").type(), QDBusMessage::ReplyMessage);
+  EXPECT_EQ(Call("StartWithPreRecord", DBusRecorderService::kInterfaceName, {30}).type(), QDBusMessage::ReplyMessage);
+  for (const int seconds : {601, -1}) {
+    const QDBusMessage refused = Call("StartWithPreRecord", DBusRecorderService::kInterfaceName, {seconds});
+    ASSERT_EQ(refused.type(), QDBusMessage::ErrorMessage) << seconds;
+    EXPECT_EQ(refused.errorName(), DBusRecorderService::kRefusedError);
+    EXPECT_TRUE(refused.errorMessage().contains("600")) << refused.errorMessage().toStdString();
+  }
+  EXPECT_EQ(control.preRecords, (std::vector<std::optional<double>>{std::nullopt, 30.0}));
+}
+
 TEST_F(DBusRecorderServiceTest, PropertiesShowTheRecordersStatusWithTheirBusTypes) {
   control.status = {RecorderState::Paused, 61500, "/home/u/音乐/Tamblin/录音3.wav", 5000000000, 3000000000, "Mic",
                     "flac", -12.5};
@@ -114,6 +128,10 @@ TEST_F(DBusRecorderServiceTest, PropertiesShowTheRecordersStatusWithTheirBusType
 
   control.status.state = RecorderState::Finishing;
   EXPECT_EQ(AllProperties().value("State").toString(), "finishing");
+  // At rest, a scheduled start waiting: the state says so, not "idle".
+  control.status.state = RecorderState::Idle;
+  control.status.scheduledStartIn = std::chrono::seconds(90);
+  EXPECT_EQ(AllProperties().value("State").toString(), "waiting-for-schedule");
 }
 
 TEST_F(DBusRecorderServiceTest, StateChangeIsSignalledWithTheNewValues) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,7 @@ class FakeRecorderControl : public RecorderControl {
  public:
   Result Start(const RecordingRequest& request) override {
     starts.push_back(request);
+    preRecords.push_back(request.preRecordSeconds);
     return Answer("Start");
   }
   Result Stop() override { return Answer("Stop"); }
@@ -35,6 +37,7 @@ class FakeRecorderControl : public RecorderControl {
   std::vector<std::string> requests;
   std::vector<std::string> marks;  // the names Mark was given
   std::vector<RecordingRequest> starts;  // what Start was given
+  std::vector<std::optional<double>> preRecords;  // each start's pre-record seconds
   std::vector<StateListener> listeners;
 
  private:

@@ -423,6 +423,17 @@ TEST_F(RecorderCommandLineTest, WithoutAWindowTheNameDecidesTheTypeAndAStoppedIn
   EXPECT_EQ(SampleCount(window), kRate) << window.toStdString();
 }
 
+// A terminal recording opens its input at its start, so it has nothing from
+// before it to begin with: --pre-record is refused, saying what to use instead.
+TEST_F(RecorderCommandLineTest, WithoutAWindowPreRecordIsRefusedWithTheReason) {
+  const QString file = folder_.path() + "/pre.wav";
+  const Answer refused = Ask({"--no-window", "--device", "Test-Tone-440Hz", "--pre-record", "5", "--for", "1", file});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_THAT(refused.err, HasSubstr("--pre-record"));
+  EXPECT_THAT(refused.err, HasSubstr("--pre-roll"));
+  EXPECT_FALSE(QFile::exists(file));
+}
+
 // Its progress read by a reader that goes away (`| head -c 50`): the progress
 // stops, the recording goes on to its end.
 TEST_F(RecorderCommandLineTest, WithoutAWindowAClosedOutputLeavesTheRecordingRunning) {

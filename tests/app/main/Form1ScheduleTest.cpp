@@ -106,6 +106,10 @@ TEST_F(Form1ScheduleTest, DelayedStartAndStopAfterDurationRecordExactlyWhatWasFe
 TEST_F(Form1ScheduleTest, AToggleFromTheCommandLineCancelsAPendingStartAsTheButtonDoes) {
   ChooseFedDevice();
   form_->Schedule().Apply(DelayedStart(10s), HandsFreeSettings{});
+  RemoteRequest status;
+  status.verb = RemoteRequest::Verb::Status;
+  const QByteArray waiting = RecorderRequests::Answer(form_->Engine(), form_->SecondInputs(), status.Encode().chopped(1));
+  EXPECT_TRUE(waiting.contains("等待定时开始 (0:10 后)")) << waiting.toStdString();
   RemoteRequest toggle;
   toggle.verb = RemoteRequest::Verb::Toggle;
   const QByteArray answer = RecorderRequests::Answer(form_->Engine(), form_->SecondInputs(), toggle.Encode().chopped(1));

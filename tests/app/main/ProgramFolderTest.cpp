@@ -97,7 +97,8 @@ TEST_F(InstalledLayoutTest, FirstRunCreatesTheFoldersItWritesTo) {
 
 // A crashed FLAC recording keeps its number from the next WAV file; so do a
 // recording, a link or a folder of any other type. An empty file of another
-// type (an older version left one at every number it reserved) is no recording.
+// type (an older version left one at every number it reserved) is no recording;
+// an empty one of the type to be written is passed by all the same.
 TEST(ProgramFolderTest, NextNumberedFileSkipsANumberAnyRecordedTypeHolds) {
   QTemporaryDir root;
   ProgramFolder::Override(root.path());
@@ -118,6 +119,11 @@ TEST(ProgramFolderTest, NextNumberedFileSkipsANumberAnyRecordedTypeHolds) {
   EXPECT_FALSE(QFileInfo::exists(numbered + "7.wav")) << "reserved by its number, not made";
   EXPECT_EQ(QFileInfo(numbered + "7.mp3").size(), 0) << "an older version's empty file stays";
   for (int used = 3; used < 7; ++used) EXPECT_FALSE(QFileInfo::exists(numbered + QString::number(used) + ".wav"));
+  // An empty file of the very type is no recording of ours either: it is passed by, not written into.
+  ASSERT_TRUE(create("7.wav", ""));
+  ASSERT_TRUE(counter.PrepareNextFile());
+  EXPECT_EQ(counter.intFileNo(), 8);
+  EXPECT_EQ(QFileInfo(numbered + "7.wav").size(), 0);
   ProgramFolder::Override(QString());
 }
 

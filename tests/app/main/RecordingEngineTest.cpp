@@ -458,6 +458,38 @@ TEST_F(RecordingEngineTest, ADoorsSecondInputHoldsForItsTakeAndTheWindowsChoiceF
   EXPECT_TRUE(messages_.shown.empty()) << Shown();
 }
 
+// With the echo on, the take is the fed input through one unbroken echo: the
+// kept input and the live input meet at the press with the echo's history
+// running on, as in a take without the seam.
+TEST_F(RecordingEngineTest, TheEchoRunsOnUnbrokenAcrossThePreRecordSeam) {
+  form_->findChild<QCheckBox*>("chkFX0")->click();
+  form_->findChild<QSpinBox*>("spnPreRecord")->setValue(2);
+  ASSERT_TRUE(WaitUntilState(RecorderState::Monitoring)) << Shown();
+  const int64_t before = form_->Recorder().ReceivedBytes() / 2;
+  std::vector<int16_t> input = NoiseSamples(3 * kSamplesPerSecond + 111 * 2, 31);
+  feeder_->Feed(input, 4.0);
+  ASSERT_TRUE(WaitUntilReceived(before + input.size()));
+  Click();
+  ASSERT_TRUE(WaitUntilState(RecorderState::Recording)) << Shown();
+  const std::vector<int16_t> live = NoiseSamples(kSamplesPerSecond + 77 * 2, 32);
+  feeder_->Feed(live, 4.0);
+  ASSERT_TRUE(WaitUntilReceived(before + input.size() + live.size()));
+  Click();
+  ASSERT_TRUE(WaitUntilState(RecorderState::Monitoring)) << Shown();
+  input.insert(input.end(), live.begin(), live.end());
+  clsDSP echo;
+  echo.Apply(form_->Effects().Settings());
+  echo.samplerate(kRate);
+  echo.Channels(2);
+  echo.ProcessSamples(input);
+  const std::vector<int16_t> expected(input.end() - static_cast<long>(live.size() + 2 * kSamplesPerSecond), input.end());
+  const std::vector<int16_t> recorded = Recorded();
+  ASSERT_EQ(recorded.size(), expected.size());
+  const auto differs = std::mismatch(recorded.begin(), recorded.end(), expected.begin());
+  EXPECT_EQ(differs.first, recorded.end()) << "first difference at sample " << differs.first - recorded.begin();
+  EXPECT_TRUE(messages_.shown.empty()) << Shown();
+}
+
 // The monitored source goes away: the lost device's message, and Idle.
 TEST_F(RecordingEngineTest, ASourceRemovedWhileMonitoringIsToldAndTheRecorderIsIdle) {
   ASSERT_TRUE(WaitUntilState(RecorderState::Monitoring)) << Shown();
