@@ -102,6 +102,8 @@ int64_t PulseTimedInput::ReceivedFrames() const {
   return receivedFrames_;
 }
 
+int64_t PulseTimedInput::LongestRunUsec() const { return longestRunUsec_; }
+
 int64_t PulseTimedInput::TakenFrames() const {
   std::lock_guard queue(mutex_);
   return takenFrames_;
@@ -168,7 +170,7 @@ void PulseTimedInput::Drain() {
   const std::optional<PulseCaptureTime::Reading> reading = PulseCaptureTime::Latest(stream_);
   const int64_t frameBytes = int64_t{channels_} * 2;
   const int64_t runFrames = static_cast<int64_t>(scratch_.size()) / channels_;
-  longestRunUsec_ = std::max(longestRunUsec_, runFrames * 1'000'000 / rate_);
+  longestRunUsec_ = std::max(longestRunUsec_.load(), runFrames * 1'000'000 / rate_);
   {
     std::lock_guard queue(mutex_);
     int64_t end = (receivedFrames_ + runFrames) * frameBytes;

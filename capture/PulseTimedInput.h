@@ -15,6 +15,7 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -63,6 +64,8 @@ class PulseTimedInput {
   size_t Take(std::span<int16_t> out);
   // Frames come since Open, and of those, taken (or dropped as too old).
   int64_t ReceivedFrames() const;
+  // The longest run of input one read brought so far, in microseconds.
+  int64_t LongestRunUsec() const;
   int64_t TakenFrames() const;
   // The frame (since Open, fractional) captured at `usec` of the capture clock.
   std::optional<double> FrameCapturedAt(int64_t usec) const;
@@ -99,7 +102,7 @@ class PulseTimedInput {
   // The longest run of input one read brought. A source that renders ahead
   // in runs (a sink's monitor behind a client with a long buffer) hands over
   // each run at once, so its arrivals wander by up to a run: no gap.
-  int64_t longestRunUsec_ = 0;
+  std::atomic<int64_t> longestRunUsec_{0};
   int32_t rate_ = 1;
 
   mutable std::mutex mutex_;

@@ -104,7 +104,12 @@ void PulseSecondInput::WaitForInput(int64_t frames) {
 }
 
 std::chrono::milliseconds PulseSecondInput::WaitLimit() const {
-  return std::chrono::milliseconds(1000 * kWaitPeriods / fragmentsPerSecond_) + kWaitMargin;
+  // A source that hands its input over in runs longer than its deliveries (a
+  // sink's monitor behind a client that buffers ahead) is waited for as long
+  // as two of its runs, up to kLongestWait: its input comes, only late.
+  const std::chrono::milliseconds deliveries(1000 * kWaitPeriods / fragmentsPerSecond_);
+  const std::chrono::milliseconds runs(2 * input_.LongestRunUsec() / 1000);
+  return std::min(std::max(deliveries, runs), kLongestWait) + kWaitMargin;
 }
 
 void PulseSecondInput::Feed(int64_t firstFrame) {

@@ -36,6 +36,8 @@ class PulseSecondInput : public SecondInput {
  public:
   static constexpr int kWaitPeriods = 2;
   static constexpr std::chrono::milliseconds kWaitMargin{50};
+  // The longest wait for a source that delivers in long runs.
+  static constexpr std::chrono::milliseconds kLongestWait{3000};
   // Input the resampler looks ahead, with room to spare.
   static constexpr int64_t kLookAheadFrames = 64;
   static constexpr double kJumpSeconds = 0.05;
