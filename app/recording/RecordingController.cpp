@@ -318,7 +318,10 @@ void RecordingController::Stop(int64_t upTo) {
   const int64_t lost = clsRecorder_.LostInputCount();
   const int64_t lostToQueue = clsRecorder_.LostToQueueCount();
   secondTrack_.End();
-  if (monitor_) monitor_->PublishSecondPeaks(false, {});
+  if (monitor_) {
+    monitor_->PublishSecondPeaks(false, {});
+    monitor_->PublishEchoDelay(std::nullopt);
+  }
   stopping_ = false;
   paused_ = false;
   finalLoudness_ = files_.FinalLoudness();
@@ -580,7 +583,10 @@ void RecordingController::PullSecondInput(int32_t lngLen) {
   const int64_t blockFrame = (deliveredBytes_ - lngLen) / blockAlign_;
   secondTrack_.Pull(blockFrame, static_cast<size_t>(lngLen) / sizeof(int16_t));
   for (const SecondInput::Loss& loss : secondTrack_.TakeLosses()) SecondInputLost(loss, blockFrame, lngLen / blockAlign_);
-  if (monitor_) monitor_->PublishSecondPeaks(true, secondTrack_.Peaks());
+  if (monitor_) {
+    monitor_->PublishSecondPeaks(true, secondTrack_.Peaks());
+    monitor_->PublishEchoDelay(secondTrack_.EchoDelayMs());
+  }
 }
 
 void RecordingController::SecondInputLost(const SecondInput::Loss& loss, int64_t blockFrame, int64_t blockFrames) {

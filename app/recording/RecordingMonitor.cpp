@@ -56,6 +56,7 @@ void RecordingMonitor::Read(Snapshot& into, bool withBlock) const {
   into.peaks = peaks_;
   into.secondInput = secondInput_;
   into.secondPeaks = secondPeaks_;
+  into.echoDelayMs = echoDelayMs_;
   into.capturing = capturing_;
   into.paused = paused_;
   into.loudness = loudness_;
@@ -118,6 +119,11 @@ void RecordingMonitor::PublishSecondPeaks(bool open, std::array<int32_t, 2> peak
   std::lock_guard lock(mutex_);
   secondInput_ = open;
   secondPeaks_ = open ? peaks : std::array<int32_t, 2>{};
+}
+
+void RecordingMonitor::PublishEchoDelay(std::optional<double> ms) {
+  std::lock_guard lock(mutex_);
+  echoDelayMs_ = ms;
 }
 
 void RecordingMonitor::PublishMeters(const LoudnessReading& loudness, std::array<int64_t, 2> clips) {

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -34,6 +35,8 @@ class RecordingMonitor {
     // The same of the second input's newest stretch, while one records beside the first.
     bool secondInput = false;
     std::array<int32_t, 2> secondPeaks{};
+    // The echo's delay as the canceller of the computer's sound estimates it; none: no estimate (yet).
+    std::optional<double> echoDelayMs;
     bool capturing = false;                 // the input is open for a recording (the texts' idle values otherwise)
     bool paused = false;                    // the recording is paused (kept while a paused one finishes)
     double secondsToWrite = 0;              // while Finishing: captured input not yet in the file
@@ -93,6 +96,7 @@ class RecordingMonitor {
                     int64_t received);
   // Whether a second input records beside the first, and its level bars' peaks.
   void PublishSecondPeaks(bool open, std::array<int32_t, 2> peaks);
+  void PublishEchoDelay(std::optional<double> ms);
   void PublishMeters(const LoudnessReading& loudness, std::array<int64_t, 2> clips);
   // What the status texts say: see the Snapshot's fields of these names.
   struct Counts {
@@ -144,6 +148,7 @@ class RecordingMonitor {
   std::array<int32_t, 2> peaks_{};
   bool secondInput_ = false;
   std::array<int32_t, 2> secondPeaks_{};
+  std::optional<double> echoDelayMs_;
   bool capturing_ = false;
   bool paused_ = false;
   LoudnessReading loudness_;

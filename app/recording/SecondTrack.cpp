@@ -73,4 +73,8 @@ std::span<const int16_t> SecondTrack::Interleave(std::span<const int16_t> first,
   return wide_;
 }
 
+std::optional<double> SecondTrack::EchoDelayMs() const {
+  return canceller_ ? canceller_->DelayMs() : std::nullopt;
+}
+
 std::array<int32_t, 2> SecondTrack::Peaks() const { return BlockPeak::OfChannels(stretch_, channels_); }

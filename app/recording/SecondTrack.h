@@ -57,6 +57,8 @@ class SecondTrack {
   std::span<const int16_t> Widen(std::span<const int16_t> first);
   // The same with silence for the second input (audio from before it opened).
   std::span<const int16_t> WidenWithSilence(std::span<const int16_t> first);
+  // The echo's delay as the canceller estimates it; none without one (or an estimate).
+  std::optional<double> EchoDelayMs() const;
   // The pulled stretch's peaks per channel, for its level bars (mono: the same twice).
   std::array<int32_t, 2> Peaks() const;
 

@@ -673,6 +673,7 @@ void Form1::DrawDisplays(const RecordingMonitor::Snapshot& shown) {
   }
   meters_->ShowLevels(shown.peaks, shown.levelThreshold);  // the live input, paused or not
   if (shown.secondInput) meters_->ShowSecondLevels(shown.secondPeaks);
+  second_->ShowEchoDelay(shown.echoDelayMs);
 }
 
 void Form1::FollowTakeReview(RecorderState state) {

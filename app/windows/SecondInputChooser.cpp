@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <cmath>
 
 #include "app/recording/RecorderSettings.h"
 #include "capture/WaveInRecorder.h"
@@ -97,7 +98,12 @@ QWidget* SecondInputChooser::BuildDetails() {
 
   chkRemoveComputer_ = Named(new QCheckBox(tr("从麦克风中去除电脑声音"), details), "chkRemoveComputer");
   chkRemoveComputer_->setToolTip(tr("电脑播放的声音 (第二输入) 从第一输入中去除, 如扬声器传进麦克风的回声"));
-  grid->addWidget(chkRemoveComputer_, 2, 0, 1, 2);
+  lblEchoDelay_ = Named(new QLabel(details), "lblEchoDelay");
+  auto* removal = new QHBoxLayout;
+  removal->setSpacing(8);
+  removal->addWidget(chkRemoveComputer_);
+  removal->addWidget(lblEchoDelay_, 1);
+  grid->addLayout(removal, 2, 0, 1, 2);
   grid->setColumnStretch(1, 1);
 
   for (QDoubleSpinBox* spin : {spnGain1_, spnGain2_}) connect(spin, &QDoubleSpinBox::valueChanged, this, [this] { Changed(); });
@@ -108,6 +114,11 @@ QWidget* SecondInputChooser::BuildDetails() {
   for (QCheckBox* box : {chkOneFile_, chkRemoveComputer_}) connect(box, &QCheckBox::toggled, this, [this] { Changed(); });
   FollowTracks();
   return details;
+}
+
+void SecondInputChooser::ShowEchoDelay(std::optional<double> ms) {
+  const QString text = ms ? tr("回声延迟 %1 ms").arg(std::lround(*ms)) : QString();
+  if (lblEchoDelay_->text() != text) lblEchoDelay_->setText(text);
 }
 
 QList<QWidget*> SecondInputChooser::TabOrder() const {

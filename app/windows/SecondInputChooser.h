@@ -12,11 +12,13 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "app/recording/SecondInputSettings.h"
 
 class QCheckBox;
+class QLabel;
 class QComboBox;
 class QDoubleSpinBox;
 class QGridLayout;
@@ -51,6 +53,10 @@ class SecondInputChooser : public QObject {
   // "电脑声音": the default output's monitor; a notice when the server has none.
   void ChooseComputerSound();
 
+  // The echo's delay as the running take's canceller estimates it, beside
+  // the removal's box ("回声延迟 42 ms"); none: nothing shown.
+  void ShowEchoDelay(std::optional<double> ms);
+
   // As remembered (quietly); a device that is gone is named in the notice.
   void Restore(const RecorderSettings& remembered);
   void Remember(RecorderSettings& remembered) const;
@@ -76,4 +82,5 @@ class SecondInputChooser : public QObject {
   QComboBox* cboTracks_ = nullptr;
   QCheckBox* chkOneFile_ = nullptr;
   QCheckBox* chkRemoveComputer_ = nullptr;
+  QLabel* lblEchoDelay_ = nullptr;
 };
