@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# What a second input costs, side by side in one run, at 48000 Hz stereo, FLAC,
-# without a window: a take of one input; two inputs with tracks "both" (the mix
+# What a second input costs, side by side in one run, at 44100 Hz stereo (the
+# rate a take without a window records at), FLAC, without a window: a take of one input; two inputs with tracks "both" (the mix
 # and each input's file) with the computer's sound removed from the first, and
 # the same without the removal; beside the floor `parec A | flac` + `parec B |
 # flac`. Input A is a pipe source fed white noise; input B is the null sink's
@@ -21,7 +21,7 @@ build="${1:-build}"
 seconds="${2:-20}"
 rounds="${3:-2}"
 warmup=5
-rate=48000
+rate=44100
 cmake --build "$build" --target tamblin >/dev/null
 
 state="$(mktemp -d /tmp/tamblin-two-inputs-cost.XXXXXX)"
@@ -33,11 +33,24 @@ total=$(( rounds * 4 * (seconds + warmup + 5) + 60 ))
 
 # Noise of kind $1 (whitenoise, pinknoise) lasting the whole run, as raw s16le stereo.
 noise() { sox -q -n -r "$rate" -c 2 -b 16 -e signed -t raw - synth "$total" "$1" vol 0.3; }
-# A pipe source $1 fed noise; the server reads it at its own pace.
+# Standard input to standard output at the pace of live input: a pipe source
+# delivers whatever its pipe holds at once, faster than real time.
+live_pace() {
+  python3 -c '
+import sys, time
+per_second, chunk = int(sys.argv[1]) * 4, 4096
+start, sent = time.monotonic(), 0
+while data := sys.stdin.buffer.read(chunk):
+    sys.stdout.buffer.write(data)
+    sys.stdout.buffer.flush()
+    sent += len(data)
+    time.sleep(max(0.0, start + sent / per_second - time.monotonic()))' "$rate" 2>/dev/null
+}
+# A pipe source $1 fed noise of kind $2 at the pace of live input.
 pipe_source() {
   pactl load-module module-pipe-source source_name="$1" file="$state/$1.fifo" format=s16le rate="$rate" channels=2 \
     source_properties=device.description="$1" >/dev/null
-  noise "$2" >"$state/$1.fifo" &
+  noise "$2" | live_pace >"$state/$1.fifo" &
   feeders+=($!)
 }
 pipe_source bench_first whitenoise
@@ -45,10 +58,9 @@ pipe_source bench_second pinknoise
 noise pinknoise | pacat --playback --device=tamblin_null --rate="$rate" --channels=2 --format=s16le &
 feeders+=($!)
 
-# The program from a folder of its own, so its settings (the rate) are the bench's.
+# The program from a folder of its own, so its counter and journal are the bench's.
 mkdir -p "$state/program"
 cp "$build/app/tamblin" "$state/program/"
-printf 'rate=%s\nstereo=1\ntype=FLAC\n' "$rate" >"$state/program/nu.ini"
 program="$state/program/tamblin"
 
 # CPU ticks (user + system) of the processes in session $1.
@@ -68,7 +80,8 @@ measure() {
   p0=$(ticks "$sid")
   sleep "$seconds"
   p1=$(ticks "$sid")
-  kill -INT -- "-$sid" 2>/dev/null || true
+  # TERM: a background job of a script starts with INT ignored.
+  kill -TERM -- "-$sid" 2>/dev/null || true
   wait "$sid" 2>/dev/null || true
   awk -v n="$name" -v p=$((p1 - p0)) -v hz="$hz" -v t="$seconds" 'BEGIN { printf "%s %.3f\n", n, 100 * p / hz / t }'
 }
