@@ -34,17 +34,19 @@ total=$(( rounds * 4 * (seconds + warmup + 5) + 60 ))
 # Noise of kind $1 (whitenoise, pinknoise) lasting the whole run, as raw s16le stereo.
 noise() { sox -q -n -r "$rate" -c 2 -b 16 -e signed -t raw - synth "$total" "$1" vol 0.3; }
 # Standard input to standard output at the pace of live input: a pipe source
-# delivers whatever its pipe holds at once, faster than real time.
+# delivers whatever its pipe holds at once, faster than real time. While the
+# source is idle between cases the pipe fills and the writer waits; it goes on
+# at the live pace from there, never catching up in a burst.
 live_pace() {
   python3 -c '
 import sys, time
 per_second, chunk = int(sys.argv[1]) * 4, 4096
-start, sent = time.monotonic(), 0
+due = time.monotonic()
 while data := sys.stdin.buffer.read(chunk):
     sys.stdout.buffer.write(data)
     sys.stdout.buffer.flush()
-    sent += len(data)
-    time.sleep(max(0.0, start + sent / per_second - time.monotonic()))' "$rate" 2>/dev/null
+    due = max(due, time.monotonic() - 0.1) + len(data) / per_second
+    time.sleep(max(0.0, due - time.monotonic()))' "$rate" 2>/dev/null
 }
 # A pipe source $1 fed noise of kind $2 at the pace of live input.
 pipe_source() {
