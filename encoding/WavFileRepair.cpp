@@ -160,17 +160,21 @@ bool AllZeros(int fd, int64_t from, int64_t to) {
   return true;
 }
 
+// Whether zeros after the declared audio may be the recording's own silence.
+enum class ZeroTail { Foreign, Silence };
+
 // What follows the declared audio is not audio our writer left: an ID3v1 tag
 // ("TAG" and 125 bytes) at the end of the file, or zeros a file system or a
-// padding program put there.
-bool TailIsForeign(int fd, const WaveLayout& layout) {
+// padding program put there (unless the file is proven ours: then they are
+// the silence it recorded, which every take of a quiet input ends in).
+bool TailIsForeign(int fd, const WaveLayout& layout, ZeroTail zeros) {
   const int64_t end = layout.dataStart + layout.dataSize;
   std::array<char, 3> tag{};
   if (layout.fileLength - end >= 128 && ReadAt(fd, tag.data(), tag.size(), layout.fileLength - 128) &&
       std::memcmp(tag.data(), "TAG", 3) == 0) {
     return true;
   }
-  return AllZeros(fd, end, layout.fileLength);
+  return zeros == ZeroTail::Foreign && AllZeros(fd, end, layout.fileLength);
 }
 
 bool IsOurTagId(const uint8_t* id, size_t length) {
@@ -215,14 +219,14 @@ OurTags WalkOurTags(int fd, const WaveLayout& layout) {
 bool OurTagsAfterAudio(int fd, const WaveLayout& layout) { return WalkOurTags(fd, layout) != OurTags::None; }
 
 // Consistent, Unprovable or Repaired (meaning: needs the repair).
-Outcome Assess(int fd, const WaveLayout& layout) {
+Outcome Assess(int fd, const WaveLayout& layout, ZeroTail zeros) {
   if (layout.riffSize + 8 == layout.fileLength) return Outcome::Consistent;
   // Our recordings never pass the 32-bit sizes; what does is not ours to cut.
   if (layout.fileLength > WavHeader::kMaxFileLength || !HasOurHeader(layout)) return Outcome::Unprovable;
   if (OurTagsAfterAudio(fd, layout)) return Outcome::Repaired;
   switch (TailAfterAudio(fd, layout)) {
     case Tail::NotChunks:
-      return TailIsForeign(fd, layout) ? Outcome::Unprovable : Outcome::Repaired;
+      return TailIsForeign(fd, layout, zeros) ? Outcome::Unprovable : Outcome::Repaired;
     case Tail::Chunks:
     case Tail::TooLong:
       break;
@@ -267,20 +271,7 @@ bool Mend(int fd, const WaveLayout& layout, std::string& reason) {
   return true;
 }
 
-}  // namespace
-
-bool WavFileRepair::NeedsRepair(const std::string& path) {
-  RepairTarget file;
-  if (file.Open(path) != RepairTarget::OpenResult::Opened) return false;
-  const auto layout = ReadLayout(file.fd());
-  return layout && Assess(file.fd(), *layout) == Outcome::Repaired;
-}
-
-WavFileRepair::Outcome WavFileRepair::Repair(const std::string& path, std::string* reason) {
-  return RepairTarget::Mend<WavFileRepair>(path, reason, Outcome::NotWave);
-}
-
-WavFileRepair::Outcome WavFileRepair::Repair(const RepairTarget& file, std::string* reason) {
+Outcome RepairOpened(const RepairTarget& file, std::string* reason, ZeroTail zeros) {
   const auto fail = [&](std::string text) {
     if (reason != nullptr) *reason = std::move(text);
     return Outcome::Failed;
@@ -289,13 +280,34 @@ WavFileRepair::Outcome WavFileRepair::Repair(const RepairTarget& file, std::stri
   if (file.HeldByRecording()) return Outcome::InUse;
   const auto layout = ReadLayout(file.fd());
   if (!layout) return Outcome::NotWave;
-  const Outcome verdict = Assess(file.fd(), *layout);
+  const Outcome verdict = Assess(file.fd(), *layout, zeros);
   if (verdict != Outcome::Repaired) return verdict;
   // A read-only file is still examined: consistent is fine, stale is reported.
   if (!file.Writable()) return fail(file.WriteError());
   std::string mendError;
   if (!Mend(file.fd(), *layout, mendError)) return fail(mendError);
   return Outcome::Repaired;
+}
+
+}  // namespace
+
+bool WavFileRepair::NeedsRepair(const std::string& path) {
+  RepairTarget file;
+  if (file.Open(path) != RepairTarget::OpenResult::Opened) return false;
+  const auto layout = ReadLayout(file.fd());
+  return layout && Assess(file.fd(), *layout, ZeroTail::Foreign) == Outcome::Repaired;
+}
+
+WavFileRepair::Outcome WavFileRepair::Repair(const std::string& path, std::string* reason) {
+  return RepairTarget::Mend<WavFileRepair>(path, reason, Outcome::NotWave);
+}
+
+WavFileRepair::Outcome WavFileRepair::Repair(const RepairTarget& file, std::string* reason) {
+  return RepairOpened(file, reason, ZeroTail::Foreign);
+}
+
+WavFileRepair::Outcome WavFileRepair::RepairJournalled(const RepairTarget& file, std::string* reason) {
+  return RepairOpened(file, reason, ZeroTail::Silence);
 }
 
 std::optional<WavFileRepair::AudioSpan> WavFileRepair::BareAudio(int fd) {

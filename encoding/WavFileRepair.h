@@ -8,7 +8,8 @@
 // header our writer writes ("fmt " then "data", sizes of one file length, none
 // 0xFFFFFFFF), whose RIFF size disagrees with its length while what follows the
 // declared audio is not a valid chunk chain (a finished file with tag chunks or
-// a pad byte after the audio is left alone), nor an ID3v1 tag, nor zeros.
+// a pad byte after the audio is left alone), nor an ID3v1 tag, nor zeros
+// (unless the journal proves the file ours: RepairJournalled).
 // The repair points both sizes at the end of the file; it shortens the file
 // only to cut a trailing partial frame (< one block), or to drop the tag
 // chunks our tagging was killed appending (sizes still of the bare audio,
@@ -50,6 +51,10 @@ class WavFileRepair {
   static Outcome Repair(const std::string& path, std::string* reason = nullptr);
   // The same on a file the caller opened (for writing too, where it may be mended) and proved ours.
   static Outcome Repair(const RepairTarget& file, std::string* reason = nullptr);
+  // The same on a file the recording journal proves ours (RecordingIdentity):
+  // zeros after the declared audio are its silence and mended as audio, so a
+  // quiet input's file keeps the length of the take's other files.
+  static Outcome RepairJournalled(const RepairTarget& file, std::string* reason = nullptr);
   // True when Repair would change the file (read only, takes no lock).
   static bool NeedsRepair(const std::string& path);
   struct AudioSpan {

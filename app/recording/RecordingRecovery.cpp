@@ -14,14 +14,14 @@ std::string Tr(const char* text) { return QCoreApplication::translate("Recording
 
 enum class Mend { Repaired, Removed, Discarded, Failed, InUse, Settled };
 
-// What `Repair` (WavFileRepair or FlacFileRepair) did with `file`, proven ours.
-template <typename Repair>
-Mend MendWith(RepairTarget& file, std::string& reason) {
-  file.OpenForWriting();  // where refused, Repair reports why once the file needs a mend
-  switch (Repair::Repair(file, &reason)) {
-    case Repair::Outcome::Repaired: return Mend::Repaired;
-    case Repair::Outcome::Failed: return Mend::Failed;
-    case Repair::Outcome::InUse: return Mend::InUse;
+// What `repair` (of WavFileRepair or FlacFileRepair) did with `file`, proven ours.
+template <typename Outcome>
+Mend MendWith(RepairTarget& file, std::string& reason, Outcome (*repair)(const RepairTarget&, std::string*)) {
+  file.OpenForWriting();  // where refused, the repair reports why once the file needs a mend
+  switch (repair(file, &reason)) {
+    case Outcome::Repaired: return Mend::Repaired;
+    case Outcome::Failed: return Mend::Failed;
+    case Outcome::InUse: return Mend::InUse;
     default: return Mend::Settled;
   }
 }
@@ -61,8 +61,9 @@ Mend MendRecording(const RecordingJournal::Entry& entry, std::string& reason) {
   // Another file in its place, or rewritten by another program: not ours.
   if (RecordingIdentity::Of(file.fd()) != entry.identity) return Mend::Settled;
   switch (entry.identity->container()) {
-    case RecordingIdentity::Container::Wave: return MendWith<WavFileRepair>(file, reason);
-    case RecordingIdentity::Container::Flac: return MendWith<FlacFileRepair>(file, reason);
+    case RecordingIdentity::Container::Wave: return MendWith(file, reason, &WavFileRepair::RepairJournalled);
+    case RecordingIdentity::Container::Flac:
+      return MendWith<FlacFileRepair::Outcome>(file, reason, &FlacFileRepair::Repair);
     case RecordingIdentity::Container::Ogg:
     case RecordingIdentity::Container::Mpeg: return RemoveWhenAudioless(file, reason);
   }

@@ -251,18 +251,30 @@ TEST_F(RecordingRecoveryTest, FinishedFilesOfOtherWritersStayByteForByteAndLeave
   std::string tag = "TAGA title";
   tag.resize(128, ' ');
   tagged.insert(tagged.end(), tag.begin(), tag.end());
-  auto padded = finished;
-  padded.resize(padded.size() + 4096, 0);
   const std::vector<std::pair<const char*, std::vector<uint8_t>>> files = {
-      {"录音1.wav", tagged}, {"录音2.wav", padded}, {"录音3.wav", StreamedByFfmpeg("wav")},
-      {"录音4.flac", StreamedByFfmpeg("flac")}};
+      {"录音1.wav", tagged}, {"录音3.wav", StreamedByFfmpeg("wav")}, {"录音4.flac", StreamedByFfmpeg("flac")}};
   for (const auto& [name, bytes] : files) WriteBytes(Output() / name, bytes);
-  Journalled({"录音1.wav", "录音2.wav", "录音3.wav", "录音4.flac"});
-  ASSERT_EQ(Journal().Read().names.size(), 4);
+  Journalled({"录音1.wav", "录音3.wav", "录音4.flac"});
+  ASSERT_EQ(Journal().Read().names.size(), 3);
 
   EXPECT_TRUE(RecordingRecovery::Scan(Journal()).Empty());
   for (const auto& [name, bytes] : files) EXPECT_EQ(ReadBytes(Output() / name), bytes) << name;
   EXPECT_TRUE(Journal().Read().names.isEmpty());
+}
+
+// A quiet input killed after its last header refresh leaves zeros past the
+// sizes: its own silence, mended like any audio, so the file keeps the length
+// of the take's other files.
+TEST_F(RecordingRecoveryTest, AJournalledRecordingEndingInSilenceIsMendedToItsWholeLength) {
+  auto killed = KilledRecording(Dir(), 3);
+  PutU32(killed, 4, static_cast<uint32_t>(killed.size() - 8));
+  PutU32(killed, 42, static_cast<uint32_t>(killed.size() - 46));
+  killed.resize(killed.size() + 17640, 0);  // a block of silence after the refresh
+  WriteBytes(Output() / "录音1.wav", killed);
+  Journalled({"录音1.wav"});
+
+  EXPECT_EQ(RecordingRecovery::Scan(Journal()).recovered, QStringList{"录音1.wav"});
+  EXPECT_EQ(SoxSampleCount(Output() / "录音1.wav"), 4 * 4410);
 }
 
 // A killed recording of ours, but the journalled name no longer leads to the

@@ -159,6 +159,32 @@ TEST_F(RecordingSafetyTest, KilledFlacRecordingIsMendedAtTheNextStartToTheLength
   EXPECT_NEAR(probe->duration, static_cast<double>(decoded->size()) / 88200, 1e-6) << "the length it holds";
 }
 
+// A separate take of two inputs killed mid-way: the next start mends both
+// files, and they end on the same sample.
+TEST_F(RecordingSafetyTest, KilledSeparateTwoInputTakeLeavesBothFilesMendedToOneLength) {
+  ASSERT_TRUE(EnsurePulseServer());
+  PipeSourceFeeder first(PipeSourceFeeder::UniqueName("safety_kill_two"), 44100, 2, "Pipe-Kill-First");
+  PipeSourceFeeder second(PipeSourceFeeder::UniqueName("safety_kill_two"), 44100, 2, "Pipe-Kill-Second");
+  ASSERT_TRUE(first.Loaded() && second.Loaded());
+  second.FeedContinuously();
+  const auto fed = KnownSamples(44100 * 2 * 10);
+  const fs::path file = RecordThenKill(first, fed, 4s, {"second " + second.Description(), "tracks 分开"});
+  ASSERT_FALSE(file.empty());
+  const fs::path companion = fs::path(file).replace_filename(file.stem().string() + "-2" + file.extension().string());
+  ASSERT_TRUE(fs::exists(companion)) << "no second file beside " << file;
+
+  DriverProcess next(Folder().string());
+  ASSERT_TRUE(next.WaitFor("READY").has_value());
+  EXPECT_TRUE(next.Quit());
+  for (const fs::path& each : {file, companion}) ExpectValidWave(each);
+  const int64_t frames = SoxSampleCount(file);
+  EXPECT_GE(frames, 44100 * 2) << "at least 2 s recorded before the kill";
+  EXPECT_EQ(SoxSampleCount(companion), frames) << "the two files of one take differ in length";
+  const auto recorded = SoxSamples(file);
+  ASSERT_TRUE(recorded.has_value());
+  EXPECT_GE(ExactPrefix(*recorded, fed), 44100u * 2 * 2) << "the first input's samples, exact";
+}
+
 TEST_F(RecordingSafetyTest, RemovedSourceStopsTheRecordingWithAMessage) {
   ASSERT_TRUE(EnsurePulseServer());
   auto feeder = std::make_unique<PipeSourceFeeder>(PipeSourceFeeder::UniqueName("safety_gone"), 44100, 2, "Pipe-Gone");

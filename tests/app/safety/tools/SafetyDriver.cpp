@@ -4,6 +4,8 @@
 //
 // Commands (one per line):
 //   select <device description>   pick the input device as the user would
+//   second <device description>   pick the second input (its "无" entry: none)
+//   tracks <name>                 pick the tracks box's entry (混合, 分开, 两者)
 //   ima                           IMA ADPCM output at 44100 Hz stereo
 //   type <name>                   pick the file type box's entry (WAV, FLAC, Ogg Opus, MP3)
 //   effects                       tick all four effect boxes
@@ -14,7 +16,7 @@
 //   devices                       print the chosen device and the list (also printed by
 //                                 itself whenever the list or the choice changes)
 //   quit                          close the window and end
-// Output lines: READY, SELECTED <index> | NOSUCHDEVICE <text>, NOSUCHTYPE <name>, STATE
+// Output lines: READY, SELECTED <index> | NOSUCHDEVICE <text>, SECOND <index>, NOSUCHTRACKS <name>, STATE
 // recording <file> | STATE idle (also when the recording stops by itself),
 // MESSAGE <title>\t<text, new lines as " / ">, STATUS <panel>\t<panel>..., RSS <kB>, FILE <path>,
 // DEVICES <chosen>\t<device>|<device>|...
@@ -81,6 +83,11 @@ class Driver {
     const std::string argument = line.find(' ') == std::string::npos ? "" : line.substr(line.find(' ') + 1);
     if (command == "select") {
       Select(argument);
+    } else if (command == "second") {
+      const int index = Pick(window_.findChild<QComboBox*>("cboDev2"), argument);
+      Say(index < 0 ? "NOSUCHDEVICE " + argument : "SECOND " + std::to_string(index));
+    } else if (command == "tracks") {
+      if (Pick(window_.findChild<QComboBox*>("cboTracks"), argument) < 0) Say("NOSUCHTRACKS " + argument);
     } else if (command == "ima") {
       const auto record = FormatRecord::IMAADPCM(44100, 2);
       window_.Encoder().SetFormat(record.data(), static_cast<int32_t>(record.size()), "IMA ADPCM 44100 stereo",
