@@ -1037,14 +1037,6 @@
         <translation>Mix: one file; Separate: one file per input; Both: the mixed file and one file per input</translation>
     </message>
     <message>
-        <source>一个文件, 每路输入一对声道</source>
-        <translation>One file, one channel pair per input</translation>
-    </message>
-    <message>
-        <source>WAV 和 FLAC: 分开的轨道放在一个多声道文件里</source>
-        <translation>WAV and FLAC: the separate tracks in one multichannel file</translation>
-    </message>
-    <message>
         <source>轨道:</source>
         <translation>Tracks:</translation>
     </message>
@@ -1063,6 +1055,10 @@
     <message>
         <source>上次的第二输入 &quot;%1&quot; 已不在, 请在&quot;第二输入&quot;框中另选一个</source>
         <translation>The second input used last time, &quot;%1&quot;, is gone; please choose another in the &quot;Second input&quot; box</translation>
+    </message>
+    <message>
+        <source>回声延迟 %1 ms</source>
+        <translation>echo delay %1 ms</translation>
     </message>
 </context>
 <context>

@@ -440,8 +440,10 @@ void Form1::Load() {
   sourceWatcher_ = std::make_unique<SourceWatcher>();
   sourceWatcher_->SourcesChanged = [this] {
     input_->RefreshDevices();
+    // The recorder hears of the second input only when the refresh changed it (its device went).
+    const SecondInputSettings before = second_->Settings();
     second_->RefreshDevices();
-    HandSecondInputToRecorder();
+    if (second_->Settings() != before) HandSecondInputToRecorder();
   };
   output_->ShowFormatInEffects();
 

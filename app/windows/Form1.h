@@ -10,7 +10,7 @@
 //
 // Every control's objectName is its name: cmdDo, cmdPause, frmInp, cboDev, cboRecLine,
 // sldVol, lblVolPer, chkMonitor, spnPreRecord (InputChooser), cboDev2, cmdComputerSound, spnGain1,
-// spnGain2, cboTracks, chkOneFile, chkRemoveComputer (SecondInputChooser), frmOut, picOutXP, txtFile, cmdBrowse, Command3,
+// spnGain2, cboTracks, chkRemoveComputer, lblEchoDelay (SecondInputChooser), frmOut, picOutXP, txtFile, cmdBrowse, Command3,
 // txtWAVFmt, cmdSelFmt, cboSamplerate, cboFileType (WAV, FLAC, Ogg Opus, MP3), chkStereo (OutputChooser),
 // Command1, Command2, Command4, frmEffects, chkFX0..chkFX3 (the
 // control array chkFX, Index 0..3), cmdFXOpts, picVUL, picVUR (picVU2L, picVU2R: the

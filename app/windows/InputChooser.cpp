@@ -174,7 +174,9 @@ void InputChooser::RefreshDevices() {
   } else if (!chosen.isEmpty() && AtRest(engine_->State())) {
     cboRecLine_->clear();  // its device is gone; a running recording or the monitor is stopped by DeviceLost
   }
-  engine_->DeviceChosen(DeviceChosen());
+  // An empty box that stays empty tells nothing: a door's start may have
+  // chosen a device the box shows only once that start's news arrives.
+  if (!chosen.isEmpty()) engine_->DeviceChosen(DeviceChosen());
 }
 
 void InputChooser::OnDeviceChosen() {

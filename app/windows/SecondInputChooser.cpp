@@ -87,18 +87,17 @@ QWidget* SecondInputChooser::BuildDetails() {
   cboTracks_->addItem(tr("分开"), static_cast<int>(TrackLayout::Separate));
   cboTracks_->addItem(tr("两者"), static_cast<int>(TrackLayout::Both));
   cboTracks_->setToolTip(tr("混合: 一个文件; 分开: 每路输入一个文件; 两者: 混合的文件和每路输入的文件"));
-  chkOneFile_ = Named(new QCheckBox(tr("一个文件, 每路输入一对声道"), details), "chkOneFile");
-  chkOneFile_->setToolTip(tr("WAV 和 FLAC: 分开的轨道放在一个多声道文件里"));
   auto* tracks = new QHBoxLayout;
   tracks->setSpacing(8);
   tracks->addWidget(cboTracks_);
-  tracks->addWidget(chkOneFile_, 1);
+  tracks->addStretch(1);
   grid->addWidget(Named(new QLabel(tr("轨道:"), details), "lblTracks"), 1, 0);
   grid->addLayout(tracks, 1, 1);
 
   chkRemoveComputer_ = Named(new QCheckBox(tr("从麦克风中去除电脑声音"), details), "chkRemoveComputer");
   chkRemoveComputer_->setToolTip(tr("电脑播放的声音 (第二输入) 从第一输入中去除, 如扬声器传进麦克风的回声"));
   lblEchoDelay_ = Named(new QLabel(details), "lblEchoDelay");
+  lblEchoDelay_->hide();  // until a take's canceller has an estimate
   auto* removal = new QHBoxLayout;
   removal->setSpacing(8);
   removal->addWidget(chkRemoveComputer_);
@@ -107,28 +106,25 @@ QWidget* SecondInputChooser::BuildDetails() {
   grid->setColumnStretch(1, 1);
 
   for (QDoubleSpinBox* spin : {spnGain1_, spnGain2_}) connect(spin, &QDoubleSpinBox::valueChanged, this, [this] { Changed(); });
-  connect(cboTracks_, &QComboBox::activated, this, [this] {
-    FollowTracks();
-    Changed();
-  });
-  for (QCheckBox* box : {chkOneFile_, chkRemoveComputer_}) connect(box, &QCheckBox::toggled, this, [this] { Changed(); });
-  FollowTracks();
+  connect(cboTracks_, &QComboBox::activated, this, [this] { Changed(); });
+  connect(chkRemoveComputer_, &QCheckBox::toggled, this, [this] { Changed(); });
   return details;
 }
 
 void SecondInputChooser::ShowEchoDelay(std::optional<double> ms) {
   const QString text = ms ? tr("回声延迟 %1 ms").arg(std::lround(*ms)) : QString();
-  if (lblEchoDelay_->text() != text) lblEchoDelay_->setText(text);
+  if (lblEchoDelay_->text() == text) return;
+  lblEchoDelay_->setText(text);
+  lblEchoDelay_->setVisible(!text.isEmpty());
 }
 
 QList<QWidget*> SecondInputChooser::TabOrder() const {
-  return {cboDev2_, cmdComputerSound_, spnGain1_, spnGain2_, cboTracks_, chkOneFile_, chkRemoveComputer_};
+  return {cboDev2_, cmdComputerSound_, spnGain1_, spnGain2_, cboTracks_, chkRemoveComputer_};
 }
 
 SecondInputSettings SecondInputChooser::Settings() const {
   return {.sourceName = sourceName_,
           .tracks = static_cast<TrackLayout>(cboTracks_->currentData().toInt()),
-          .oneMultichannelFile = chkOneFile_->isChecked(),
           .firstGainDb = spnGain1_->value(),
           .secondGainDb = spnGain2_->value(),
           .removeComputerSound = chkRemoveComputer_->isChecked()};
@@ -184,11 +180,6 @@ void SecondInputChooser::ChooseComputerSound() {
   Changed();
 }
 
-void SecondInputChooser::FollowTracks() {
-  // One file of channel pairs holds separate tracks; a mix is one pair anyway.
-  chkOneFile_->setEnabled(cboTracks_->currentData().toInt() != static_cast<int>(TrackLayout::Mix));
-}
-
 void SecondInputChooser::Changed() {
   if (Notice) Notice({});
   if (Chosen) Chosen();
@@ -196,13 +187,11 @@ void SecondInputChooser::Changed() {
 
 void SecondInputChooser::Restore(const RecorderSettings& remembered) {
   const SecondInputSettings settings = remembered.SecondInput();
-  const QSignalBlocker gain1(spnGain1_), gain2(spnGain2_), oneFile(chkOneFile_), remove(chkRemoveComputer_);
+  const QSignalBlocker gain1(spnGain1_), gain2(spnGain2_), remove(chkRemoveComputer_);
   spnGain1_->setValue(settings.firstGainDb);
   spnGain2_->setValue(settings.secondGainDb);
   cboTracks_->setCurrentIndex(cboTracks_->findData(static_cast<int>(settings.tracks)));
-  chkOneFile_->setChecked(settings.oneMultichannelFile);
   chkRemoveComputer_->setChecked(settings.removeComputerSound);
-  FollowTracks();
   sourceName_ = settings.sourceName;
   RefreshDevices();
   if (settings.Active() && sourceName_.empty()) goneSource_ = settings.sourceName;

@@ -2,7 +2,7 @@
 // device box (cboDev2, "无" or any source, monitors included) with the
 // "电脑声音" button (cmdComputerSound: the default output's monitor in one
 // click), and, once a device is chosen, the gains of both inputs in the mix
-// (spnGain1, spnGain2), where the tracks go (cboTracks, chkOneFile) and the
+// (spnGain1, spnGain2), where the tracks go (cboTracks) and the
 // removal of the computer's sound from the first input (chkRemoveComputer, on
 // by default for a monitor). With "无" the group looks as it does with one
 // input but for the device row. Window's thread only.
@@ -67,7 +67,6 @@ class SecondInputChooser : public QObject {
   // `index` of the device list (-1: none) shown and its rows following it.
   void ShowDevice(int32_t index);
   void OnDeviceChosen();
-  void FollowTracks();
   void Changed();
 
   QGroupBox& frame_;
@@ -80,7 +79,6 @@ class SecondInputChooser : public QObject {
   QDoubleSpinBox* spnGain1_ = nullptr;
   QDoubleSpinBox* spnGain2_ = nullptr;
   QComboBox* cboTracks_ = nullptr;
-  QCheckBox* chkOneFile_ = nullptr;
   QCheckBox* chkRemoveComputer_ = nullptr;
   QLabel* lblEchoDelay_ = nullptr;
 };

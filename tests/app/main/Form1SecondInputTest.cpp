@@ -79,15 +79,13 @@ TEST_F(Form1SecondInputTest, ComputerSoundChoosesTheDefaultOutputsMonitorAndTheC
 
   Find<QDoubleSpinBox>("spnGain1")->setValue(-6);
   Find<QDoubleSpinBox>("spnGain2")->setValue(35);  // past the end: the box keeps it in range
-  EXPECT_FALSE(Find<QCheckBox>("chkOneFile")->isEnabled()) << "a mix is one pair anyway";
   Choose("cboTracks", 1);
-  QTest::mouseClick(Find<QCheckBox>("chkOneFile"), Qt::LeftButton);
   auto* remove = Find<QCheckBox>("chkRemoveComputer");
   QTest::mouseClick(remove, Qt::LeftButton, {}, QPoint(8, remove->height() / 2));  // on its box: the row is wider than its text
   form->Schedule().GateOnEither(true);
   form->Schedule().HandsFreeChosen();
   const SecondInputSettings expected{.sourceName = kSpeakers + ".monitor", .tracks = TrackLayout::Separate,
-                                     .oneMultichannelFile = true, .firstGainDb = -6, .secondGainDb = 20,
+                                     .firstGainDb = -6, .secondGainDb = 20,
                                      .removeComputerSound = false, .gateOnEither = true};
   EXPECT_EQ(Chosen(), expected);
 
