@@ -155,6 +155,9 @@ TEST_F(PulseDriverTest, BusyWindowLosesNothing) {
 // The pace changes on the running stream, as when a window is hidden and shown
 // again: every fed sample arrives once, in order, across both changes.
 TEST_F(PulseDriverTest, PaceChangesOnTheRunningStreamKeepEverySample) {
+  // Its pipe source puts silence wherever its pipe runs dry for a moment, so
+  // the fed ramp does not come back unbroken there.
+  if (ServerIsPipeWire()) GTEST_SKIP() << "PipeWire pads an empty pipe with silence";
   const int64_t before = driver_.ReceivedBytes();
   const std::vector<int16_t> fed = Ramp(kRate * 4 + 123);
   feeder_->Feed(fed, 2.0);
